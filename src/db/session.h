@@ -1,0 +1,76 @@
+#pragma once
+// The one database session of the program: one attachment, one transaction, one
+// statement, used by every window one statement after another. Owned by the main
+// window and handed to the windows that need it.
+//
+// Every operation absorbs database errors and reports only through its result
+// (false, -1, 0 or an empty text). Text is CP932 bytes, sent and read unchanged.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/settings.h"
+
+using TextRow = std::vector<std::string>;
+
+class DatabaseSession {
+public:
+    // The settings are read afresh at every attach and create.
+    explicit DatabaseSession(const DatabaseSettings& settings);
+    ~DatabaseSession();
+    DatabaseSession(const DatabaseSession&) = delete;
+    DatabaseSession& operator=(const DatabaseSession&) = delete;
+
+    // --- connection and creation -------------------------------------------------
+    void ConnectDatabase();           // attaches unless attached; errors leave it detached
+    void CreateDatabase();            // CREATE DATABASE; on success left attached
+    void CloseDatabase();             // closes the result, rolls back, detaches
+    bool Connected() const;
+    bool TableExists(const std::string& name);   // in its own short transaction
+
+    // --- schema ------------------------------------------------------------------
+    bool CreateCatalogueTable();
+    bool CreateFileTable(const std::string& name);
+    bool CreateSubGroupTable(const std::string& name);
+    bool DropTable(const std::string& name);
+    bool ExecuteStatement(const std::vector<std::string>& lines);
+    // subGroupShape false: file-table shape; true: sub-group-table shape.
+    void CopyTable(bool subGroupShape, const std::string& source, const std::string& target);
+
+    // --- statement helpers -------------------------------------------------------
+    bool InsertRecord(const std::string& table, int count, const std::vector<std::string>& columns,
+                      const std::vector<std::string>& values);
+    bool UpdateRecord(const std::string& table, int count, const std::vector<std::string>& columns,
+                      const std::vector<std::string>& values, const std::string& condition);
+    bool UpdateRecordText(const std::string& table, const std::string& setText, const std::string& condition);
+    bool DeleteRecords(const std::string& table, const std::string& condition);
+    int CountRecords(const std::string& table, const std::string& condition);     // -1 on failure
+    int CountFields(const std::string& table);                                     // -1 on failure
+    void SelectMax(const std::string& table, const std::string& column, const std::string& condition,
+                   std::string& result);                                           // empty on failure
+    int SelectRecords(const std::string& columns, const std::string& table, const std::string& condition,
+                      const std::string& order);                                   // 0 on failure
+    void GetFieldNames(TextRow& row);
+    void ReadFirstRecord(TextRow& row);
+    void ReadNextRecord(TextRow& row);
+    void CloseSelect();
+    void EndQuery();
+
+    // --- observation (tests and diagnostics) ---------------------------------------
+    enum class TransactionState { None, Read, Write };
+    TransactionState Transaction() const;
+    bool ResultOpen() const;
+    // When set, every statement text is passed to it just before it is prepared
+    // (CREATE DATABASE included, the table-name lookup excluded).
+    void SetStatementLog(std::function<void(const std::string&)> log);
+    // Text of the last database error (for diagnostics; never shown to the user).
+    std::string LastError() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Joins statement lines, each ended by CR LF.
+std::string JoinLines(const std::vector<std::string>& lines);

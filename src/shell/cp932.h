@@ -1,0 +1,33 @@
+#pragma once
+// The one place where text changes encoding. The core keeps CP932 bytes (what the
+// database, the settings file and the drawing files hold); windows hold QString; the
+// file system names files in UTF-8.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <QString>
+
+// CP932 bytes to Unicode. Bytes that CP932 does not map (0x80, 0xA0, 0xFD-0xFF, a lone
+// lead byte, unassigned codes) become U+FFFD, so a display never fails.
+QString ToQ(std::string_view cp932);
+std::string Cp932ToUtf8(std::string_view cp932);
+
+// Unicode to CP932; nullopt when a character cannot be held by CP932, so the caller
+// can refuse it instead of storing something else.
+std::optional<std::string> FromQ(const QString& text);
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+
+// Unicode to CP932 where a replacement is the right answer (text read from other
+// programs' files): each character CP932 cannot hold becomes "?".
+std::string FromQLossy(const QString& text);
+
+// True when every character of the text has a CP932 form.
+bool IsCp932Text(const QString& text);
+
+// Number of CP932 bytes of the text (a character without a CP932 form counts one, as "?").
+int Cp932Length(const QString& text);
+
+// File-system name (UTF-8) of a CP932 path, and back.
+std::string ToFsName(std::string_view cp932Path);
+std::optional<std::string> FromFsName(std::string_view fsName);
