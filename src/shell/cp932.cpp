@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <iconv.h>
 
+#include <QList>
+
 namespace {
 
 // iconv descriptors are opened per call: conversions are short and rare enough, and
@@ -91,7 +93,9 @@ std::string FromQLossy(const QString& text)
     std::string out;
     if (!cv.ok()) return out;
     // Character by character, so one that CP932 lacks costs only itself.
-    for (char32_t cp : text.toUcs4()) {
+    const QList<uint> codes = text.toUcs4();
+    for (uint code : codes) {
+        char32_t cp = code;
         QByteArray u = QString::fromUcs4(&cp, 1).toUtf8();
         std::string part;
         std::string_view in(u.constData(), static_cast<size_t>(u.size()));

@@ -1,0 +1,662 @@
+#include "db/session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <ibase.h>
+
+#include "shell/textutil.h"
+
+namespace {
+
+// The administrator account that every copy of the program uses.
+constexpr const char* kUser = "SYSDBA";
+constexpr const char* kPassword = "copperelk";
+constexpr unsigned short kDialect = 3;
+
+constexpr const char* kTableNamesSql =
+    "Select RDB$RELATION_NAME from RDB$RELATIONS  where RDB$VIEW_BLR is NULL and "
+    "RDB$SYSTEM_FLAG = 0 ORDER BY RDB$RELATION_NAME";
+
+bool Failed(const ISC_STATUS* status) { return status[0] == 1 && status[1] != 0; }
+
+// Output descriptor of a prepared statement with buffers for every column.
+class OutputArea {
+public:
+    OutputArea() { resize(1); }
+    ~OutputArea() { release(); }
+    OutputArea(const OutputArea&) = delete;
+    OutputArea& operator=(const OutputArea&) = delete;
+
+    XSQLDA* get() { return da_; }
+
+    void resize(short n)
+    {
+        release();
+        if (n < 1) n = 1;
+        da_ = static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(n)));
+        da_->version = SQLDA_VERSION1;
+        da_->sqln = n;
+    }
+
+    // Gives each column a buffer of its described size.
+    void allocateBuffers()
+    {
+        freeBuffers();
+        for (short i = 0; i < da_->sqld; ++i) {
+            XSQLVAR& v = da_->sqlvar[i];
+            size_t size = v.sqllen;
+            if ((v.sqltype & ~1) == SQL_VARYING) size += sizeof(short);
+            v.sqldata = static_cast<char*>(std::calloc(1, size + 1));
+            v.sqlind = static_cast<short*>(std::calloc(1, sizeof(short)));
+            v.sqltype |= 1;   // always ask for the NULL indicator
+        }
+    }
+
+    short columns() const { return da_ ? da_->sqld : 0; }
+
+private:
+    void freeBuffers()
+    {
+        if (!da_) return;
+        for (short i = 0; i < da_->sqln; ++i) {
+            std::free(da_->sqlvar[i].sqldata);
+            std::free(da_->sqlvar[i].sqlind);
+            da_->sqlvar[i].sqldata = nullptr;
+            da_->sqlvar[i].sqlind = nullptr;
+        }
+    }
+    void release()
+    {
+        freeBuffers();
+        std::free(da_);
+        da_ = nullptr;
+    }
+    XSQLDA* da_ = nullptr;
+};
+
+std::string ScaledInteger(int64_t value, short scale)
+{
+    if (scale >= 0) {
+        std::string s = std::to_string(value);
+        if (value != 0) s.append(static_cast<size_t>(scale), '0');
+        return s;
+    }
+    bool negative = value < 0;
+    uint64_t mag = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    std::string digits = std::to_string(mag);
+    size_t frac = static_cast<size_t>(-scale);
+    if (digits.size() <= frac) digits.insert(0, frac - digits.size() + 1, '0');
+    digits.insert(digits.size() - frac, ".");
+    return negative ? "-" + digits : digits;
+}
+
+// The value of one fetched column as text: integers in decimal, NULL as empty text,
+// text columns as their stored bytes.
+std::string ColumnText(const XSQLVAR& v)
+{
+    if (v.sqlind && *v.sqlind < 0) return {};
+    const char* p = v.sqldata;
+    char buf[64];
+    switch (v.sqltype & ~1) {
+    case SQL_TEXT:
+        return std::string(p, static_cast<size_t>(v.sqllen));
+    case SQL_VARYING: {
+        unsigned short len;
+        std::memcpy(&len, p, sizeof len);
+        if (len > v.sqllen) len = static_cast<unsigned short>(v.sqllen);
+        return std::string(p + sizeof(short), len);
+    }
+    case SQL_SHORT: {
+        short x;
+        std::memcpy(&x, p, sizeof x);
+        return ScaledInteger(x, v.sqlscale);
+    }
+    case SQL_LONG: {
+        ISC_LONG x;
+        std::memcpy(&x, p, sizeof x);
+        return ScaledInteger(x, v.sqlscale);
+    }
+    case SQL_INT64: {
+        ISC_INT64 x;
+        std::memcpy(&x, p, sizeof x);
+        return ScaledInteger(x, v.sqlscale);
+    }
+    case SQL_BOOLEAN:
+        return *reinterpret_cast<const unsigned char*>(p) ? "True" : "False";
+    case SQL_FLOAT: {
+        float x;
+        std::memcpy(&x, p, sizeof x);
+        std::snprintf(buf, sizeof buf, "%g", static_cast<double>(x));
+        return buf;
+    }
+    case SQL_DOUBLE: {
+        double x;
+        std::memcpy(&x, p, sizeof x);
+        std::snprintf(buf, sizeof buf, "%.15g", x);
+        return buf;
+    }
+    case SQL_TYPE_DATE: {
+        struct tm t {};
+        isc_decode_sql_date(reinterpret_cast<const ISC_DATE*>(p), &t);
+        std::strftime(buf, sizeof buf, "%Y/%m/%d", &t);
+        return buf;
+    }
+    case SQL_TYPE_TIME: {
+        struct tm t {};
+        isc_decode_sql_time(reinterpret_cast<const ISC_TIME*>(p), &t);
+        std::strftime(buf, sizeof buf, "%H:%M:%S", &t);
+        return buf;
+    }
+    case SQL_TIMESTAMP: {
+        struct tm t {};
+        isc_decode_timestamp(reinterpret_cast<const ISC_TIMESTAMP*>(p), &t);
+        std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M:%S", &t);
+        return buf;
+    }
+    default:
+        return {};   // blobs and arrays: the program stores none
+    }
+}
+
+std::string FirebirdMessage(const ISC_STATUS* status)
+{
+    std::string text;
+    const ISC_STATUS* p = status;
+    char buf[512];
+    while (fb_interpret(buf, sizeof buf, &p) > 0) {
+        if (!text.empty()) text += " / ";
+        text += buf;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string JoinLines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const auto& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+struct DatabaseSession::Impl {
+    const DatabaseSettings& settings;
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    isc_stmt_handle stmt = 0;
+    TransactionState trState = TransactionState::None;
+    ISC_STATUS_ARRAY status{};
+    std::string lastError;
+    std::function<void(const std::string&)> log;
+
+    // The open result: rows read at open (the whole result is buffered, as the row
+    // count needs it anyway), the cursor over them, and the column names.
+    bool resultOpen = false;
+    bool cursorOpen = false;
+    std::vector<TextRow> rows;
+    std::vector<std::string> columnNames;
+    size_t cursor = 0;
+    OutputArea out;
+
+    explicit Impl(const DatabaseSettings& s) : settings(s) {}
+
+    bool check()
+    {
+        if (!Failed(status)) return true;
+        lastError = FirebirdMessage(status);
+        return false;
+    }
+
+    void closeQuery()
+    {
+        if (cursorOpen) {
+            ISC_STATUS_ARRAY ignore{};
+            isc_dsql_free_statement(ignore, &stmt, DSQL_close);
+            cursorOpen = false;
+        }
+        resultOpen = false;
+        rows.clear();
+        columnNames.clear();
+        cursor = 0;
+    }
+
+    // Rolls back an open transaction (the transaction's "deactivate").
+    void endTransaction()
+    {
+        if (tr) {
+            isc_rollback_transaction(status, &tr);
+            if (Failed(status)) {
+                check();
+                tr = 0;   // the server ends it with the attachment at the latest
+            }
+        }
+        trState = TransactionState::None;
+    }
+
+    bool startTransaction(TransactionState kind)
+    {
+        isc_start_transaction(status, &tr, 1, &db, 0, nullptr);
+        if (!check()) {
+            tr = 0;
+            return false;
+        }
+        trState = kind;
+        return true;
+    }
+
+    bool prepare(const std::string& text)
+    {
+        if (log) log(text);
+        if (!stmt) {
+            isc_dsql_allocate_statement(status, &db, &stmt);
+            if (!check()) {
+                stmt = 0;
+                return false;
+            }
+        }
+        out.resize(1);
+        // Length 0 means "up to the terminating zero"; texts never hold zero bytes.
+        unsigned short len = text.size() < 65536 ? static_cast<unsigned short>(text.size()) : 0;
+        isc_dsql_prepare(status, &tr, &stmt, len, text.c_str(), kDialect, out.get());
+        if (!check()) return false;
+        if (out.get()->sqld > out.get()->sqln) {
+            out.resize(out.get()->sqld);
+            isc_dsql_describe(status, &stmt, 1, out.get());
+            if (!check()) return false;
+        }
+        out.allocateBuffers();
+        return true;
+    }
+
+    // Steps shared by every write: own transaction, prepare, execute, commit; on any
+    // failure roll back. Afterwards neither a result nor a transaction is open.
+    bool runWrite(const std::string& text)
+    {
+        endTransaction();
+        bool ok = startTransaction(TransactionState::Write);
+        closeQuery();
+        if (ok) ok = prepare(text);
+        if (ok) {
+            isc_dsql_execute(status, &tr, &stmt, 1, nullptr);
+            ok = check();
+        }
+        if (ok) {
+            isc_commit_transaction(status, &tr);
+            ok = check();
+        }
+        closeQuery();
+        endTransaction();
+        return ok;
+    }
+
+    // Steps shared by every read: end what the last call left, new read transaction,
+    // prepare, execute, buffer all rows. The result then counts as open.
+    bool openRead(const std::string& text)
+    {
+        closeQuery();
+        endTransaction();
+        if (!startTransaction(TransactionState::Read)) return false;
+        if (!prepare(text)) return false;
+        isc_dsql_execute(status, &tr, &stmt, 1, nullptr);
+        if (!check()) return false;
+        cursorOpen = true;
+        XSQLDA* da = out.get();
+        for (short i = 0; i < da->sqld; ++i)
+            columnNames.emplace_back(da->sqlvar[i].aliasname, static_cast<size_t>(da->sqlvar[i].aliasname_length));
+        resultOpen = true;
+        for (;;) {
+            ISC_STATUS rc = isc_dsql_fetch(status, &stmt, 1, da);
+            if (rc == 100) break;
+            if (!check()) return false;
+            TextRow row;
+            row.reserve(static_cast<size_t>(da->sqld));
+            for (short i = 0; i < da->sqld; ++i) row.push_back(ColumnText(da->sqlvar[i]));
+            rows.push_back(std::move(row));
+        }
+        isc_dsql_free_statement(status, &stmt, DSQL_close);
+        cursorOpen = false;
+        return true;
+    }
+
+    void fillRow(TextRow& row, const TextRow* from)
+    {
+        size_t n = columnNames.size();
+        if (row.size() < n) row.resize(n);
+        for (size_t i = 0; i < n; ++i) row[i] = from ? (*from)[i] : std::string();
+    }
+
+    void detach()
+    {
+        if (stmt) {
+            isc_dsql_free_statement(status, &stmt, DSQL_drop);
+            stmt = 0;
+        }
+        if (db) {
+            isc_detach_database(status, &db);
+            if (Failed(status)) {
+                check();
+                db = 0;
+            }
+        }
+    }
+};
+
+DatabaseSession::DatabaseSession(const DatabaseSettings& settings) : d(std::make_unique<Impl>(settings)) {}
+
+DatabaseSession::~DatabaseSession() { CloseDatabase(); }
+
+void DatabaseSession::ConnectDatabase()
+{
+    if (Connected()) return;
+    CloseDatabase();
+    std::string name = d->settings.DatabaseName();
+
+    // Exactly two parameters: user name and password. No character set, no role.
+    std::string dpb;
+    dpb += static_cast<char>(isc_dpb_version1);
+    auto add = [&dpb](char tag, const std::string& value) {
+        dpb += tag;
+        dpb += static_cast<char>(value.size());
+        dpb += value;
+    };
+    add(isc_dpb_user_name, kUser);
+    add(isc_dpb_password, kPassword);
+
+    isc_attach_database(d->status, static_cast<short>(name.size()), name.c_str(), &d->db,
+                        static_cast<short>(dpb.size()), dpb.data());
+    if (!d->check()) {
+        d->db = 0;
+        CloseDatabase();
+    }
+}
+
+void DatabaseSession::CreateDatabase()
+{
+    // An attached session cannot create; the server would refuse it the same way.
+    if (Connected()) return;
+    std::string text = "CREATE DATABASE '" + d->settings.DatabaseName() + "' " +
+                       JoinLines({"USER \"SYSDBA\"", "PASSWORD \"copperelk\"", "PAGE_SIZE 4096"});
+    if (d->log) d->log(text);
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    isc_dsql_execute_immediate(d->status, &db, &tr, 0, text.c_str(), kDialect, nullptr);
+    if (!d->check()) {
+        if (db) isc_detach_database(d->status, &db);
+        return;
+    }
+    d->db = db;
+}
+
+void DatabaseSession::CloseDatabase()
+{
+    d->closeQuery();
+    d->endTransaction();
+    d->detach();
+}
+
+bool DatabaseSession::Connected() const { return d->db != 0; }
+
+bool DatabaseSession::TableExists(const std::string& name)
+{
+    if (!Connected()) return false;
+    // Its own transaction and statement, so the session's result and transaction stay as they are.
+    ISC_STATUS_ARRAY st{};
+    isc_tr_handle tr = 0;
+    isc_stmt_handle stmt = 0;
+    OutputArea out;
+    bool found = false;
+    std::string wanted = UpperText(name);
+
+    isc_start_transaction(st, &tr, 1, &d->db, 0, nullptr);
+    if (Failed(st)) return false;
+    isc_dsql_allocate_statement(st, &d->db, &stmt);
+    if (!Failed(st)) isc_dsql_prepare(st, &tr, &stmt, 0, kTableNamesSql, kDialect, out.get());
+    if (!Failed(st)) {
+        out.allocateBuffers();
+        isc_dsql_execute(st, &tr, &stmt, 1, nullptr);
+    }
+    while (!Failed(st) && !found) {
+        if (isc_dsql_fetch(st, &stmt, 1, out.get()) == 100) break;
+        if (Failed(st)) break;
+        std::string table = ColumnText(out.get()->sqlvar[0]);
+        while (!table.empty() && table.back() == ' ') table.pop_back();
+        found = UpperText(table) == wanted;
+    }
+    ISC_STATUS_ARRAY ignore{};
+    if (stmt) isc_dsql_free_statement(ignore, &stmt, DSQL_drop);
+    isc_commit_transaction(ignore, &tr);
+    if (Failed(ignore) && tr) isc_rollback_transaction(ignore, &tr);
+    return found;
+}
+
+bool DatabaseSession::ExecuteStatement(const std::vector<std::string>& lines)
+{
+    if (lines.empty() || !Connected()) return false;
+    return d->runWrite(JoinLines(lines));
+}
+
+bool DatabaseSession::CreateCatalogueTable()
+{
+    return ExecuteStatement({"CREATE TABLE GRPJWW (", "  N INTEGER NOT NULL UNIQUE,", "  GRPNAME VARCHAR(32),",
+                             "  MTITLE  VARCHAR(80),", "  STITLE  VARCHAR(80),", "  PNAME   VARCHAR(16),",
+                             "  MEMO1   VARCHAR(80),", "  MEMO2   VARCHAR(80),", "  MEMO3   VARCHAR(80),",
+                             "  ICONP   VARCHAR(40),", "  X INTEGER,", "  Y INTEGER", "  );"});
+}
+
+bool DatabaseSession::CreateFileTable(const std::string& name)
+{
+    return ExecuteStatement({"CREATE TABLE " + name + " (", "  N INTEGER NOT NULL UNIQUE,", "  FILE_NAME VARCHAR(255),",
+                             "  PATH_NAME VARCHAR(255),", "  FILE_MEMO VARCHAR(255),", "  PNAME VARCHAR(16),",
+                             "  SN INTEGER", "  );"});
+}
+
+bool DatabaseSession::CreateSubGroupTable(const std::string& name)
+{
+    return ExecuteStatement({"CREATE TABLE " + name + " (", "  N INTEGER NOT NULL UNIQUE,", "  SGRPNAME VARCHAR(32),",
+                             "  PNAME    VARCHAR(16),", "  PARENT_N INTEGER", "  );"});
+}
+
+bool DatabaseSession::DropTable(const std::string& name)
+{
+    if (!Connected()) return false;
+    return d->runWrite(JoinLines({"DROP TABLE " + name + ";"}));
+}
+
+void DatabaseSession::CopyTable(bool subGroupShape, const std::string& source, const std::string& target)
+{
+    std::string src = TrimText(source), dst = TrimText(target);
+    if (src.empty() || dst.empty() || UpperText(src) == UpperText(dst)) return;
+    if (!Connected() || !TableExists(src)) return;
+
+    if (TableExists(dst))
+        DeleteRecords(dst, "");
+    else if (subGroupShape)
+        CreateSubGroupTable(dst);
+    else
+        CreateFileTable(dst);
+
+    int rows = CountRecords(src, "");
+    int cols = CountFields(src);
+    if (rows < 0 || cols < 1) return;
+
+    // Every row is read before the first insert, since an insert replaces the one statement.
+    SelectRecords("*", src, "", "");
+    TextRow names(static_cast<size_t>(cols));
+    GetFieldNames(names);
+    std::vector<TextRow> table;
+    for (int r = 0; r < rows; ++r) {
+        TextRow row(static_cast<size_t>(cols));
+        if (r == 0)
+            ReadFirstRecord(row);
+        else
+            ReadNextRecord(row);
+        table.push_back(std::move(row));
+    }
+    CloseSelect();
+
+    for (const TextRow& row : table) {
+        TextRow values(static_cast<size_t>(cols));
+        for (int c = 0; c < cols; ++c) {
+            bool number = c == 0 || c == cols - 1;
+            values[c] = number ? row[c] : TextLiteral(row[c]);
+        }
+        InsertRecord(dst, cols, names, values);
+    }
+}
+
+bool DatabaseSession::InsertRecord(const std::string& table, int count, const std::vector<std::string>& columns,
+                                   const std::vector<std::string>& values)
+{
+    if (!Connected()) return false;
+    if (count < 0 || static_cast<size_t>(count) > columns.size() || static_cast<size_t>(count) > values.size())
+        return false;
+    std::vector<std::string> lines{"INSERT INTO " + table + " ("};
+    for (int i = 0; i < count; ++i) lines.push_back("   " + columns[i] + (i + 1 < count ? "," : ""));
+    lines.push_back("   ) ");
+    lines.push_back("   VALUES (");
+    for (int i = 0; i < count; ++i) lines.push_back("   " + values[i] + (i + 1 < count ? "," : ""));
+    lines.push_back("   );");
+    return d->runWrite(JoinLines(lines));
+}
+
+bool DatabaseSession::UpdateRecord(const std::string& table, int count, const std::vector<std::string>& columns,
+                                   const std::vector<std::string>& values, const std::string& condition)
+{
+    if (!Connected()) return false;
+    if (count < 0 || static_cast<size_t>(count) > columns.size() || static_cast<size_t>(count) > values.size())
+        return false;
+    std::vector<std::string> lines{"UPDATE " + table + " SET "};
+    for (int i = 0; i < count; ++i)
+        lines.push_back("   " + columns[i] + "=" + values[i] + (i + 1 < count ? "," : ""));
+    if (!condition.empty()) lines.push_back("   WHERE " + condition);
+    lines.push_back("   ;");
+    return d->runWrite(JoinLines(lines));
+}
+
+bool DatabaseSession::UpdateRecordText(const std::string& table, const std::string& setText,
+                                       const std::string& condition)
+{
+    if (!Connected()) return false;
+    std::vector<std::string> lines{"UPDATE " + table + " SET ", "   " + setText};
+    if (!condition.empty()) lines.push_back("   WHERE " + condition);
+    lines.push_back("   ;");
+    return d->runWrite(JoinLines(lines));
+}
+
+bool DatabaseSession::DeleteRecords(const std::string& table, const std::string& condition)
+{
+    if (!Connected()) return false;
+    std::string where = condition.empty() ? "" : "WHERE " + condition + " ";
+    return d->runWrite(JoinLines({"DELETE FROM " + table + " " + where + ";"}));
+}
+
+namespace {
+// FROM, WHERE and the closing line shared by the reading statements.
+void AddFromWhere(std::vector<std::string>& lines, const std::string& table, const std::string& condition)
+{
+    lines.push_back("   FROM " + table + " ");
+    if (!condition.empty()) lines.push_back("   WHERE " + condition + " ");
+}
+} // namespace
+
+int DatabaseSession::CountRecords(const std::string& table, const std::string& condition)
+{
+    if (!Connected()) return -1;
+    std::vector<std::string> lines{"SELECT * "};
+    AddFromWhere(lines, table, condition);
+    lines.push_back("   ;");
+    EndQuery();
+    if (!d->openRead(JoinLines(lines))) {
+        d->closeQuery();
+        return -1;
+    }
+    int n = static_cast<int>(d->rows.size());
+    d->closeQuery();
+    return n;
+}
+
+int DatabaseSession::CountFields(const std::string& table)
+{
+    if (!Connected()) return -1;
+    EndQuery();
+    if (!d->openRead(JoinLines({"SELECT * ", "   FROM " + table + " ;"}))) {
+        d->closeQuery();
+        return -1;
+    }
+    int n = static_cast<int>(d->columnNames.size());
+    d->closeQuery();
+    return n;
+}
+
+void DatabaseSession::SelectMax(const std::string& table, const std::string& column, const std::string& condition,
+                                std::string& result)
+{
+    result.clear();
+    if (!Connected()) return;
+    std::vector<std::string> lines{"SELECT MAX(" + column + ") "};
+    AddFromWhere(lines, table, condition);
+    lines.push_back("   ;");
+    EndQuery();
+    if (d->openRead(JoinLines(lines)) && !d->rows.empty() && !d->rows[0].empty()) result = d->rows[0][0];
+    d->closeQuery();
+}
+
+int DatabaseSession::SelectRecords(const std::string& columns, const std::string& table,
+                                   const std::string& condition, const std::string& order)
+{
+    if (!Connected()) return 0;
+    std::vector<std::string> lines{"SELECT " + columns + " "};
+    AddFromWhere(lines, table, condition);
+    if (!order.empty()) lines.push_back("   ORDER BY " + order + " ");
+    lines.push_back("   ;");
+    EndQuery();
+    if (!d->openRead(JoinLines(lines))) {
+        d->closeQuery();
+        return 0;
+    }
+    d->cursor = 0;
+    return static_cast<int>(d->rows.size());
+}
+
+void DatabaseSession::GetFieldNames(TextRow& row)
+{
+    if (!d->resultOpen) return;
+    if (row.size() < d->columnNames.size()) row.resize(d->columnNames.size());
+    for (size_t i = 0; i < d->columnNames.size(); ++i) row[i] = d->columnNames[i];
+}
+
+void DatabaseSession::ReadFirstRecord(TextRow& row)
+{
+    if (!d->resultOpen) return;
+    d->fillRow(row, nullptr);
+    d->cursor = 0;
+    if (!d->rows.empty()) d->fillRow(row, &d->rows[0]);
+}
+
+void DatabaseSession::ReadNextRecord(TextRow& row)
+{
+    if (!d->resultOpen) return;
+    if (d->cursor < d->rows.size()) ++d->cursor;
+    d->fillRow(row, d->cursor < d->rows.size() ? &d->rows[d->cursor] : nullptr);
+}
+
+void DatabaseSession::CloseSelect() { d->closeQuery(); }
+
+void DatabaseSession::EndQuery()
+{
+    d->closeQuery();
+    d->endTransaction();
+}
+
+DatabaseSession::TransactionState DatabaseSession::Transaction() const { return d->trState; }
+
+bool DatabaseSession::ResultOpen() const { return d->resultOpen; }
+
+void DatabaseSession::SetStatementLog(std::function<void(const std::string&)> log) { d->log = std::move(log); }
+
+std::string DatabaseSession::LastError() const { return d->lastError; }
