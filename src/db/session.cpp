@@ -502,8 +502,10 @@ void DatabaseSession::CopyTable(bool subGroupShape, const std::string& source, c
     for (const TextRow& row : table) {
         TextRow values(static_cast<size_t>(cols));
         for (int c = 0; c < cols; ++c) {
+            // A NULL number is written as NULL: left empty it would make the statement
+            // invalid and the row would be lost from the copy.
             bool number = c == 0 || c == cols - 1;
-            values[c] = number ? row[c] : TextLiteral(row[c]);
+            values[c] = number ? (row[c].empty() ? "NULL" : row[c]) : TextLiteral(row[c]);
         }
         InsertRecord(dst, cols, names, values);
     }

@@ -1,0 +1,94 @@
+// Text helpers and the CP932 conversion.
+#include <QtTest>
+
+#include "shell/cp932.h"
+#include "shell/textutil.h"
+
+class TestText : public QObject {
+    Q_OBJECT
+private slots:
+    void strToIntOrZero_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("plain") << "12" << 12;
+        QTest::newRow("leading blank") << " 12" << 12;
+        QTest::newRow("trailing blank") << "12 " << 0;
+        QTest::newRow("negative") << "-7" << -7;
+        QTest::newRow("plus") << "+7" << 7;
+        QTest::newRow("dollar hex") << "$1F" << 31;
+        QTest::newRow("0x hex") << "0x1f" << 31;
+        QTest::newRow("x hex") << "X10" << 16;
+        QTest::newRow("hex pattern") << "$FFFFFFFF" << -1;
+        QTest::newRow("hex too long") << "$123456789" << 0;
+        QTest::newRow("hex no digits") << "$" << 0;
+        QTest::newRow("hex bad digit") << "$1G" << 0;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("blanks") << "   " << 0;
+        QTest::newRow("letters") << "abc" << 0;
+        QTest::newRow("sign only") << "-" << 0;
+        QTest::newRow("max") << "2147483647" << 2147483647;
+        QTest::newRow("above max") << "2147483648" << 0;
+        QTest::newRow("min") << "-2147483648" << int(INT32_MIN);
+        QTest::newRow("below min") << "-2147483649" << 0;
+        QTest::newRow("huge") << "99999999999999999999999" << 0;
+        QTest::newRow("inner blank") << "1 2" << 0;
+    }
+    void strToIntOrZero()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QCOMPARE(StrToIntOrZero(text.toStdString()), value);
+    }
+
+    void cleanText()
+    {
+        QCOMPARE(CleanText("a'b"), std::string("ab"));
+        QCOMPARE(CleanText("a\"b\tc\r\n d"), std::string("abc d"));
+        QCOMPARE(CleanText("  x  "), std::string("  x  "));
+        // Second bytes 0x5C and 0x7C, and a second byte that is a quotation mark's neighbour, stay whole.
+        QCOMPARE(CleanText("\x95\x5C\x83\x7C"), std::string("\x95\x5C\x83\x7C"));
+        // Lead bytes 0x80 and 0xFD take their next byte whole, even a quotation mark.
+        QCOMPARE(CleanText("\x80'\xFD\""), std::string("\x80'\xFD\""));
+        // A lone lead byte at the end is dropped; 0xFE/0xFF and half-width kana are single bytes.
+        QCOMPARE(CleanText("ab\x95"), std::string("ab"));
+        QCOMPARE(CleanText("\xFE\xFF\xB1'"), std::string("\xFE\xFF\xB1"));
+        QCOMPARE(CleanText(""), std::string());
+    }
+
+    void helpers()
+    {
+        QVERIFY(HasQuote("a'b") && HasQuote("\"") && !HasQuote("ab"));
+        QCOMPARE(TextLiteral(""), std::string("NULL"));
+        QCOMPARE(TextLiteral(" "), std::string("' '"));
+        QCOMPARE(TrimText(" \t a b \r\n"), std::string("a b"));
+        QCOMPARE(UpperText("my.gdb\x83\x61"), std::string("MY.GDB\x83\x61"));   // ソ-like pair untouched
+        QCOMPARE(CutBytes("ab\x95\x5C", 3), std::string("ab"));
+        QCOMPARE(CutBytes("ab\x95\x5C", 4), std::string("ab\x95\x5C"));
+    }
+
+    void cp932Conversion()
+    {
+        // 表 ソ ｱ ポ and the backslash round-trip byte for byte.
+        const std::string bytes = "\x95\x5C\x83\x5C\xB1\x83\x7C\\";
+        QString q = ToQ(bytes);
+        QCOMPARE(q, QString::fromUtf8("表ソｱポ\\"));
+        QCOMPARE(FromQ(q).value(), bytes);
+        QCOMPARE(Cp932Length(q), 8);
+
+        // A character without a CP932 form is reported, not replaced.
+        QVERIFY(!FromQ(QString::fromUtf8("a😀b")).has_value());
+        QVERIFY(!IsCp932Text(QString::fromUtf8("한")));
+        QCOMPARE(FromQLossy(QString::fromUtf8("a😀表")), std::string("a?\x95\x5C"));
+
+        // Unmapped bytes and a lone lead byte display as U+FFFD without failing.
+        QCOMPARE(ToQ("a\x80" "b"), QString::fromUtf8("a\uFFFDb"));
+        QCOMPARE(ToQ("a\x95"), QString::fromUtf8("a\uFFFD"));
+
+        QCOMPARE(ToFsName("\x95\x5C.jww"), std::string("表.jww"));
+        QCOMPARE(FromFsName("表.jww").value(), std::string("\x95\x5C.jww"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestText)
+#include "test_text.moc"
