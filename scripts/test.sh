@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs everything, builds, and runs every test: once in a normal build, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer. Fails when any test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+bash scripts/build.sh build
+printf '==> Running the tests\n'
+ctest --test-dir build --output-on-failure -j2
+
+bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKUMO_SANITIZE=ON
+printf '==> Running the tests under AddressSanitizer and UndefinedBehaviorSanitizer\n'
+ctest --test-dir build-asan --output-on-failure -j2
+printf '==> All tests passed\n'
