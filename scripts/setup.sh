@@ -95,9 +95,9 @@ else
 The Firebird server on this machine already runs with another SYSDBA password.
 Kumolist logs in as SYSDBA with its own fixed password, and this script does not change
 a password that someone else set. If this server may be used for Kumolist, set it yourself:
-  isql-fb -user SYSDBA -password <current password> localhost:employee
-  SQL> ALTER USER SYSDBA PASSWORD '$PASSWORD'; COMMIT;
-(any database on the server will do), then run this command again.
+  echo "CREATE DATABASE 'localhost:/tmp/kumolist-pw.fdb' USER 'SYSDBA' PASSWORD '<current password>';
+        ALTER USER SYSDBA PASSWORD '$PASSWORD'; COMMIT; DROP DATABASE;" | isql-fb -q
+(the throwaway database only gives the statement a connection), then run this command again.
 EOF
   exit 1
 fi
