@@ -1,0 +1,1 @@
+target_sources(kumocore PRIVATE ${CMAKE_CURRENT_LIST_DIR}/commands.cpp)
