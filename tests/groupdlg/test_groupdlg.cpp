@@ -1,0 +1,458 @@
+// The group create and edit dialogs, driven as a user would, against a real database.
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "db/session.h"
+#include "groupdlg/unit4.h"
+#include "groupdlg/unit5.h"
+#include "shell/cp932.h"
+#include "shell/cp932edit.h"
+#include "shell/platform.h"
+#include "shell/textutil.h"
+#include "support/testdb.h"
+
+namespace {
+
+const QString kQuoteMessage = QStringLiteral("引用符「'」「\"」を入力しないで下さい");
+const std::vector<std::string> kColumns{"N",     "GRPNAME", "MTITLE", "STITLE", "PNAME", "MEMO1",
+                                        "MEMO2", "MEMO3",   "ICONP",  "X",      "Y"};
+
+std::string S(const QString& text) { return FromQ(text).value(); }
+
+// Types text key by key; characters beyond Latin-1 come as key events carrying text,
+// as a keyboard layout or an input method without preedit sends them.
+void Type(QWidget* w, const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(w, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+// A whole input method commit at once, as a Japanese input method delivers it.
+void Commit(QWidget* w, const QString& text)
+{
+    QInputMethodEvent e;
+    e.setCommitString(text);
+    QApplication::sendEvent(w, &e);
+}
+
+// A program folder with its icon folder, and statements seen by the session.
+struct Fixture {
+    FreshSession fresh;
+    DatabaseSession& db = fresh.session;
+    FakePlatform fake;
+    QTemporaryDir program;
+    std::vector<std::string> log;
+
+    Fixture()
+    {
+        QDir(program.path()).mkdir("img");
+        db.SetStatementLog([this](const std::string& s) { log.push_back(s); });
+    }
+    QString folder() const { return program.path() + "/"; }
+    void addPicture(const QString& name) const
+    {
+        QFile f(program.path() + "/img/" + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    void addGroup(int n, const std::string& name, int x = 0, int y = 0)
+    {
+        if (!db.TableExists("GRPJWW")) QVERIFY(db.CreateCatalogueTable());
+        std::vector<std::string> v{std::to_string(n), TextLiteral(name), "NULL", "NULL", "NULL", "NULL",
+                                   "NULL", "NULL", "NULL", std::to_string(x), std::to_string(y)};
+        QVERIFY(db.InsertRecord("GRPJWW", 11, kColumns, v));
+    }
+    TextRow row(int n)
+    {
+        TextRow r(11);
+        db.SelectRecords("*", "GRPJWW", "N=" + std::to_string(n), "");
+        db.ReadFirstRecord(r);
+        db.CloseSelect();
+        return r;
+    }
+    // Statements that wrote something, in order.
+    std::vector<std::string> writes() const
+    {
+        std::vector<std::string> w;
+        for (const auto& s : log)
+            if (s.rfind("INSERT", 0) == 0 || s.rfind("UPDATE", 0) == 0) w.push_back(s);
+        return w;
+    }
+};
+
+template <class Dialog> void Setup(Dialog& dlg, const Fixture& f) { dlg.SetProgramFolder(f.folder()); }
+
+} // namespace
+
+class TestGroupDialogs : public QObject {
+    Q_OBJECT
+private slots:
+    void createFirstGroupMakesCatalogue();
+    void createProposesAboveHighestAndInsertsExactly();
+    void createKeepsTextsForNextShowing();
+    void quoteRefusedFocusOnGroupName();
+    void createDetachedDisablesStore();
+    void editWritesBackKeptPosition();
+    void editOfMissingRowFails();
+    void pictureBrowser();
+    void overLongPictureNameFailsStore();
+    void byteLimitCountsDoubleByteAsTwo();
+    void tabOrderEnterAndEscape();
+};
+
+void TestGroupDialogs::createFirstGroupMakesCatalogue()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    QVERIFY(!f.db.TableExists("GRPJWW"));
+    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(dlg, f);
+    dlg.show();
+    QVERIFY(f.db.TableExists("GRPJWW"));
+    QCOMPARE(dlg.Edit1->text(), QStringLiteral("1"));
+    QCOMPARE(dlg.Edit5->text(), QStringLiteral("PCユーザー名"));
+    QCOMPARE(dlg.focusWidget(), dlg.Edit2);
+    QVERIFY(dlg.Button1->isEnabled());
+
+    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録OK")});
+    QVERIFY(dlg.Done);
+    QCOMPARE(dlg.CreatedGroupNumber, 1);
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(f.row(1), (TextRow{"1", "", "", "", S(QStringLiteral("PCユーザー名")), "", "", "", "", "0", "0"}));
+}
+
+void TestGroupDialogs::createProposesAboveHighestAndInsertsExactly()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    for (int n : {1, 2, 5}) f.addGroup(n, "g");
+    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(dlg, f);
+    dlg.show();
+    QCOMPARE(dlg.Edit1->text(), QStringLiteral("6"));   // gaps are not filled
+
+    // Another client takes 6 while the dialog is open: the store takes the next one.
+    f.addGroup(6, "other");
+    Type(dlg.Edit2, QStringLiteral("図面"));
+    f.log.clear();
+    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QCOMPARE(dlg.Edit1->text(), QStringLiteral("7"));
+    QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録OK")});
+    QCOMPARE(dlg.CreatedGroupNumber, 7);
+
+    const std::string expected = JoinLines({"INSERT INTO GRPJWW (", "   N,", "   GRPNAME,", "   MTITLE,", "   STITLE,",
+                                            "   PNAME,", "   MEMO1,", "   MEMO2,", "   MEMO3,", "   ICONP,",
+                                            "   X,", "   Y", "   ) ", "   VALUES (", "   7,",
+                                            "   '" + S(QStringLiteral("図面")) + "',", "   NULL,", "   NULL,",
+                                            "   '" + S(QStringLiteral("PCユーザー名")) + "',", "   NULL,",
+                                            "   NULL,", "   NULL,", "   NULL,", "   0,", "   0", "   );"});
+    QCOMPARE(f.writes(), std::vector<std::string>{expected});
+    QCOMPARE(f.row(7), (TextRow{"7", S(QStringLiteral("図面")), "", "", S(QStringLiteral("PCユーザー名")), "", "",
+                                "", "", "0", "0"}));
+}
+
+void TestGroupDialogs::createKeepsTextsForNextShowing()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(dlg, f);
+    dlg.show();
+    Type(dlg.Edit2, QStringLiteral("A"));
+    Type(dlg.Edit3, QStringLiteral("  "));   // blanks are text, not empty
+    Type(dlg.Edit5, QStringLiteral("x"));
+    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QVERIFY(dlg.Done);
+    QCOMPARE(f.row(1)[2], std::string("  "));
+    QCOMPARE(f.row(1)[4], S(QStringLiteral("PCユーザー名x")));
+
+    dlg.show();
+    QVERIFY(!dlg.Done);
+    QCOMPARE(dlg.Edit1->text(), QStringLiteral("2"));
+    QCOMPARE(dlg.Edit2->text(), QStringLiteral("A"));
+    QCOMPARE(dlg.Edit5->text(), QStringLiteral("PCユーザー名"));
+
+    // The clear button leaves the number alone; all empty texts are stored as NULL.
+    QTest::mouseClick(dlg.Button2, Qt::LeftButton);
+    QCOMPARE(dlg.Edit1->text(), QStringLiteral("2"));
+    for (QLineEdit* e : {dlg.Edit2, dlg.Edit3, dlg.Edit4, dlg.Edit5, dlg.Edit6, dlg.Edit7, dlg.Edit8, dlg.Edit9})
+        QVERIFY(e->text().isEmpty());
+    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QVERIFY(dlg.Done);
+    QCOMPARE(f.row(2), (TextRow{"2", "", "", "", "", "", "", "", "", "0", "0"}));
+    QVERIFY(f.writes().back().find("VALUES (\r\n   2,\r\n   NULL,\r\n   NULL,") != std::string::npos);
+}
+
+void TestGroupDialogs::quoteRefusedFocusOnGroupName()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(dlg, f);
+    dlg.show();
+    Type(dlg.Edit2, QStringLiteral("name"));
+    Type(dlg.Edit7, QStringLiteral("say \"hi\""));
+    dlg.Edit7->setFocus();
+    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QCOMPARE(f.fake.messages.shown, QStringList{kQuoteMessage});
+    QCOMPARE(dlg.focusWidget(), dlg.Edit2);
+    QVERIFY(!dlg.Done);
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(dlg.Edit7->text(), QStringLiteral("say \"hi\""));
+    QVERIFY(f.writes().empty());
+    QCOMPARE(f.db.CountRecords("GRPJWW", ""), 0);
+
+    // The edit dialog refuses the same way, here an apostrophe in the picture name.
+    f.addGroup(3, "g", 10, 20);
+    TForm5 edit(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(edit, f);
+    edit.EditedGroupNumber = 3;
+    edit.show();
+    Type(edit.Edit9, QStringLiteral("it's.bmp"));
+    f.log.clear();
+    QTest::mouseClick(edit.Button1, Qt::LeftButton);
+    QCOMPARE(f.fake.messages.shown.last(), kQuoteMessage);
+    QCOMPARE(edit.focusWidget(), edit.Edit2);
+    QVERIFY(!edit.Done);
+    QVERIFY(f.writes().empty());
+}
+
+void TestGroupDialogs::createDetachedDisablesStore()
+{
+    TestDatabase notCreated;
+    DatabaseSession db(notCreated.settings);
+    FakePlatform fake;
+    TForm4 dlg(db, notCreated.settings, fake.platform);
+    dlg.Edit1->setText(QStringLiteral("12"));
+    dlg.show();
+    QVERIFY(!dlg.Button1->isEnabled());
+    QCOMPARE(dlg.Edit1->text(), QStringLiteral("12"));
+    QVERIFY(fake.messages.shown.isEmpty());
+    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QVERIFY(fake.messages.shown.isEmpty());
+    QVERIFY(dlg.isVisible());
+}
+
+void TestGroupDialogs::editWritesBackKeptPosition()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    f.addGroup(4, S(QStringLiteral("旧名")), 130, 64);
+    QVERIFY(f.db.UpdateRecordText("GRPJWW", "MEMO2='m2', ICONP='a.bmp'", "N=4"));
+    TForm5 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(dlg, f);
+    dlg.Edit3->setText(QStringLiteral("left over"));
+    dlg.EditedGroupNumber = 4;
+    dlg.show();
+    QCOMPARE(dlg.Edit1->text(), QStringLiteral("4"));
+    QCOMPARE(dlg.Edit2->text(), QStringLiteral("旧名"));
+    QVERIFY(dlg.Edit3->text().isEmpty());
+    QCOMPARE(dlg.Edit7->text(), QStringLiteral("m2"));
+    QCOMPARE(dlg.Edit9->text(), QStringLiteral("a.bmp"));
+    QCOMPARE(dlg.focusWidget(), dlg.Edit2);
+
+    dlg.Edit2->selectAll();
+    Type(dlg.Edit2, QStringLiteral("新名"));
+    f.log.clear();
+    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("編集登録OK")});
+    QVERIFY(dlg.Done);
+    QCOMPARE(dlg.EditedGroupNumber, 4);
+    QVERIFY(!dlg.isVisible());
+    const std::string expected =
+        JoinLines({"UPDATE GRPJWW SET ", "   N=4,", "   GRPNAME='" + S(QStringLiteral("新名")) + "',", "   MTITLE=NULL,",
+                   "   STITLE=NULL,", "   PNAME=NULL,", "   MEMO1=NULL,", "   MEMO2='m2',", "   MEMO3=NULL,",
+                   "   ICONP='a.bmp',", "   X=130,", "   Y=64", "   WHERE N=4", "   ;"});
+    QCOMPARE(f.writes(), std::vector<std::string>{expected});
+    QCOMPARE(f.row(4), (TextRow{"4", S(QStringLiteral("新名")), "", "", "", "", "m2", "", "a.bmp", "130", "64"}));
+}
+
+void TestGroupDialogs::editOfMissingRowFails()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    f.addGroup(1, "g");
+    TForm5 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(dlg, f);
+    dlg.Edit6->setText(QStringLiteral("stale"));
+    dlg.EditedGroupNumber = 9;
+    dlg.show();
+    for (QLineEdit* e : dlg.findChildren<QLineEdit*>()) QVERIFY(e->text().isEmpty());
+    Type(dlg.Edit2, QStringLiteral("x"));
+    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("編集登録失敗")});
+    QVERIFY(!dlg.Done);
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(dlg.Edit2->text(), QStringLiteral("x"));
+    QCOMPARE(f.row(1)[1], std::string("g"));
+}
+
+void TestGroupDialogs::pictureBrowser()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    f.addPicture("house.ico");
+    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(dlg, f);
+    dlg.show();
+    dlg.Edit9->setText(QStringLiteral("old.bmp"));
+
+    // A same-named file chosen elsewhere stands for the one in the icon folder.
+    f.fake.fileDialogs.nextFileNames.push_back({QStringLiteral("/somewhere/else/house.ico")});
+    QTest::mouseClick(dlg.Button4, Qt::LeftButton);
+    QCOMPARE(dlg.Edit9->text(), QStringLiteral("house.ico"));
+    QCOMPARE(f.fake.fileDialogs.requests.size(), size_t(1));
+    const OpenFileRequest& r = f.fake.fileDialogs.requests[0];
+    QCOMPARE(r.folder, f.folder() + "img/");
+    QCOMPARE(r.proposedName, QStringLiteral("old.bmp"));
+    QVERIFY(r.picturePreview);
+    QVERIFY(!r.multiSelect);
+    QCOMPARE(r.filters, (QStringList{QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"),
+                                     QStringLiteral("ビットマップ (*.bmp)"), QStringLiteral("アイコン (*.ico)"),
+                                     QStringLiteral("エンハンス メタファイル (*.emf)"),
+                                     QStringLiteral("メタファイル (*.wmf)")}));
+
+    // Cancelled: nothing changes.
+    QTest::mouseClick(dlg.Button4, Qt::LeftButton);
+    QCOMPARE(dlg.Edit9->text(), QStringLiteral("house.ico"));
+
+    // A picture that does not lie in the icon folder cannot be named.
+    f.fake.fileDialogs.nextFileNames.push_back({QStringLiteral("/somewhere/else/tree.ico")});
+    QTest::mouseClick(dlg.Button4, Qt::LeftButton);
+    QVERIFY(dlg.Edit9->text().isEmpty());
+    QVERIFY(f.fake.messages.shown.isEmpty());
+}
+
+void TestGroupDialogs::overLongPictureNameFailsStore()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    const QString longName = QString(41, QLatin1Char('p')) + ".bmp";   // 45 bytes, the column holds 40
+    f.addPicture(longName);
+    f.addGroup(2, "g", 5, 6);
+
+    TForm4 create(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(create, f);
+    create.show();
+    f.fake.fileDialogs.nextFileNames.push_back({f.folder() + "img/" + longName});
+    QTest::mouseClick(create.Button4, Qt::LeftButton);
+    QCOMPARE(create.Edit9->text(), longName);
+    // Kept whole, but the user still cannot type beyond it.
+    Type(create.Edit9, QStringLiteral("x"));
+    QCOMPARE(create.Edit9->text(), longName);
+    QTest::mouseClick(create.Button1, Qt::LeftButton);
+    QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録失敗")});
+    QVERIFY(!create.Done);
+    QVERIFY(create.isVisible());
+    QCOMPARE(create.Edit9->text(), longName);
+    QCOMPARE(f.db.CountRecords("GRPJWW", ""), 1);
+
+    TForm5 edit(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(edit, f);
+    edit.EditedGroupNumber = 2;
+    edit.show();
+    f.fake.fileDialogs.nextFileNames.push_back({f.folder() + "img/" + longName});
+    QTest::mouseClick(edit.Button4, Qt::LeftButton);
+    QTest::mouseClick(edit.Button1, Qt::LeftButton);
+    QCOMPARE(f.fake.messages.shown.last(), QStringLiteral("編集登録失敗"));
+    QVERIFY(!edit.Done);
+    QCOMPARE(f.row(2), (TextRow{"2", "g", "", "", "", "", "", "", "", "5", "6"}));
+}
+
+void TestGroupDialogs::byteLimitCountsDoubleByteAsTwo()
+{
+    QLineEdit e;
+    SetByteLimit(&e, 5);
+    Type(&e, QStringLiteral("a図面b"));
+    QCOMPARE(e.text(), QStringLiteral("a図面"));   // 5 bytes; "b" would make 6
+    e.clear();
+    Type(&e, QStringLiteral("図面図"));
+    QCOMPARE(e.text(), QStringLiteral("図面"));
+    Type(&e, QStringLiteral("z"));
+    QCOMPARE(e.text(), QStringLiteral("図面z"));
+    e.clear();
+    Commit(&e, QStringLiteral("図面図"));   // too long as a whole: not taken
+    QVERIFY(e.text().isEmpty());
+    Commit(&e, QStringLiteral("図面"));
+    QCOMPARE(e.text(), QStringLiteral("図面"));
+
+    // A character CP932 cannot hold would not survive storing: it is not taken.
+    e.clear();
+    Type(&e, QStringLiteral("한x"));
+    QCOMPARE(e.text(), QStringLiteral("x"));
+
+    // Text put in by the program stays whole; the user may shorten it but not lengthen it.
+    e.setText(QStringLiteral("図面図面"));
+    QCOMPARE(e.text(), QStringLiteral("図面図面"));
+    QVERIFY(e.hasAcceptableInput());
+    e.end(false);
+    Type(&e, QStringLiteral("a"));
+    QCOMPARE(e.text(), QStringLiteral("図面図面"));
+    QTest::keyClick(&e, Qt::Key_Backspace);
+    Type(&e, QStringLiteral("a"));
+    QCOMPARE(e.text(), QStringLiteral("図面図"));
+    QTest::keyClick(&e, Qt::Key_Backspace);
+    Type(&e, QStringLiteral("ab"));
+    QCOMPARE(e.text(), QStringLiteral("図面a"));
+    e.setText(QStringLiteral("한"));
+    QCOMPARE(e.text(), QStringLiteral("한"));
+    e.end(false);
+    Type(&e, QStringLiteral("한a"));
+    QCOMPARE(e.text(), QStringLiteral("한a"));
+
+    // The dialogs' fields: 32 bytes for the group name, 16 for the author.
+    FakePlatform fake;
+    TestDatabase notCreated;
+    DatabaseSession db(notCreated.settings);
+    TForm4 dlg(db, notCreated.settings, fake.platform);
+    Type(dlg.Edit2, QString(20, QChar(0x56F3)));   // 20 × 図
+    QCOMPARE(dlg.Edit2->text(), QString(16, QChar(0x56F3)));
+    dlg.Edit5->clear();
+    Type(dlg.Edit5, QStringLiteral("PCユーザー名abcdefgh"));
+    QCOMPARE(Cp932Length(dlg.Edit5->text()), 16);
+    QCOMPARE(dlg.Edit5->text(), QStringLiteral("PCユーザー名abcd"));
+    QVERIFY(dlg.Edit1->isReadOnly());
+}
+
+void TestGroupDialogs::tabOrderEnterAndEscape()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(dlg, f);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    QCOMPARE(QApplication::focusWidget(), dlg.Edit2);
+    const QList<QWidget*> order{dlg.Edit3, dlg.Edit4, dlg.Edit5,   dlg.Edit6,   dlg.Edit7,   dlg.Edit8,
+                                dlg.Edit9, dlg.Button4, dlg.Button1, dlg.Button2, dlg.Button3, dlg.Edit2};
+    for (QWidget* next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+
+    // Enter in a field stores (the store button is the default).
+    Type(dlg.Edit2, QStringLiteral("enter"));
+    QTest::keyClick(dlg.Edit2, Qt::Key_Return);
+    QVERIFY(dlg.Done);
+    QCOMPARE(f.row(1)[1], std::string("enter"));
+
+    // Esc closes without storing; the done flag is false from the new showing.
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!dlg.isVisible());
+    QVERIFY(!dlg.Done);
+    QCOMPARE(dlg.result(), int(QDialog::Rejected));
+    QCOMPARE(f.db.CountRecords("GRPJWW", ""), 1);
+}
+
+QTEST_MAIN(TestGroupDialogs)
+#include "test_groupdlg.moc"
