@@ -1,0 +1,284 @@
+// Group pictures: the four kinds decode at their natural size, anything else (or
+// anything broken) gives a null picture without bringing the program down, and the
+// board's cache decodes each file once per build.
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "board/picture.h"
+
+namespace {
+
+// Little-endian byte writer for hand-made metafiles.
+class Bytes {
+public:
+    Bytes& u16(quint16 v) {
+        data_.append(char(v & 0xFF));
+        data_.append(char(v >> 8));
+        return *this;
+    }
+    Bytes& i16(qint16 v) { return u16(quint16(v)); }
+    Bytes& u32(quint32 v) { return u16(quint16(v & 0xFFFF)).u16(quint16(v >> 16)); }
+    Bytes& i32(qint32 v) { return u32(quint32(v)); }
+    Bytes& bytes(const QByteArray& b) {
+        data_.append(b);
+        return *this;
+    }
+    void put32(qsizetype at, quint32 v) {
+        for (int i = 0; i < 4; ++i) data_[at + i] = char((v >> (8 * i)) & 0xFF);
+    }
+    const QByteArray& data() const { return data_; }
+
+private:
+    QByteArray data_;
+};
+
+constexpr quint32 kRed = 0x000000FF;   // COLORREF 0x00BBGGRR
+constexpr quint32 kBlue = 0x00FF0000;
+
+// Enhanced metafile: a frame of frameW x frameH (0.01 mm), drawing bounds of the same
+// size at 96 dpi, and one solid red rectangle over the left half.
+QByteArray MakeEmf(qint32 frameW = 1270, qint32 frameH = 635) {
+    const qint32 boundsW = qint32(qint64(frameW) * 96 / 2540);
+    const qint32 boundsH = qint32(qint64(frameH) * 96 / 2540);
+    Bytes b;
+    // EMR_HEADER
+    b.u32(1).u32(88);
+    b.i32(0).i32(0).i32(boundsW - 1).i32(boundsH - 1);   // rclBounds, inclusive pixels
+    b.i32(0).i32(0).i32(frameW).i32(frameH);             // rclFrame, 0.01 mm
+    b.u32(0x464D4520).u32(0x10000);                       // " EMF", version
+    b.u32(0).u32(5);                                      // nBytes (set below), nRecords
+    b.u16(2).u16(0);                                      // nHandles, reserved
+    b.u32(0).u32(0).u32(0);                               // no description, no palette
+    b.i32(1920).i32(1080).i32(508).i32(286);              // device pixels and millimetres
+    // EMR_CREATEBRUSHINDIRECT: handle 1, solid red
+    b.u32(39).u32(24).u32(1).u32(0).u32(kRed).u32(0);
+    // EMR_SELECTOBJECT
+    b.u32(37).u32(12).u32(1);
+    // EMR_RECTANGLE over the left half
+    b.u32(43).u32(24).i32(0).i32(0).i32(boundsW / 2).i32(boundsH);
+    // EMR_EOF
+    b.u32(14).u32(20).u32(0).u32(16).u32(20);
+    b.put32(48, quint32(b.data().size()));
+    return b.data();
+}
+
+// Placeable Windows metafile: a bounding box of boxW x boxH units at `inch` units per
+// inch, a solid red rectangle over the left half and a blue one over the right half.
+QByteArray MakeWmf(qint16 boxW = 1440, qint16 boxH = 720, quint16 inch = 1440,
+                   quint32 maxRecordField = 7) {
+    Bytes b;
+    b.u32(0x9AC6CDD7).u16(0).i16(0).i16(0).i16(boxW).i16(boxH).u16(inch).u32(0);
+    quint16 sum = 0;
+    for (int i = 0; i < 20; i += 2)
+        sum ^= quint16(quint8(b.data()[i]) | quint8(b.data()[i + 1]) << 8);
+    b.u16(sum);
+    // METAHEADER: memory metafile, 9 words, version 3; size set below
+    b.u16(1).u16(9).u16(0x0300).u32(0).u16(2).u32(maxRecordField).u16(0);
+    b.u32(5).u16(0x020B).i16(0).i16(0);                // SETWINDOWORG y, x
+    b.u32(5).u16(0x020C).i16(boxH).i16(boxW);          // SETWINDOWEXT y, x
+    b.u32(7).u16(0x02FC).u16(0).u32(kRed).u16(0);      // CREATEBRUSHINDIRECT solid red
+    b.u32(4).u16(0x012D).u16(0);                       // SELECTOBJECT 0
+    b.u32(7).u16(0x041B).i16(boxH).i16(boxW / 2).i16(0).i16(0);   // RECTANGLE b, r, t, l
+    b.u32(7).u16(0x02FC).u16(0).u32(kBlue).u16(0);
+    b.u32(4).u16(0x012D).u16(1);
+    b.u32(7).u16(0x041B).i16(boxH).i16(boxW).i16(0).i16(boxW / 2);
+    b.u32(3).u16(0);                                   // EOF
+    b.put32(22 + 6, quint32((b.data().size() - 22) / 2));
+    return b.data();
+}
+
+bool IsRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60 && qAlpha(c) > 200; }
+bool IsBlue(QRgb c) { return qBlue(c) > 200 && qGreen(c) < 60 && qRed(c) < 60 && qAlpha(c) > 200; }
+
+}  // namespace
+
+class TestPicture : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString Write(const QString& name, const QByteArray& bytes) {
+        const QString path = dir_.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+        f.write(bytes);
+        return path;
+    }
+    QString SaveImage(const QString& name, const QImage& image, const char* format) {
+        const QString path = dir_.filePath(name);
+        return image.save(path, format) ? path : QString();
+    }
+    static QImage Filled(int w, int h) {
+        QImage image(w, h, QImage::Format_ARGB32);
+        image.fill(QColor(30, 90, 200));
+        return image;
+    }
+    QByteArray Bytes(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void bitmapsAndIconsAtTheirNaturalSize() {
+        const QString bmp = SaveImage("plan.BMP", Filled(40, 25), "bmp");
+        QCOMPARE(LoadGroupPicture(bmp).size(), QSize(40, 25));
+
+        // The default picture holds 16, 32 and 48 pixel images; the board shows 32.
+        const QString icon1 = QStringLiteral(KUMO_SOURCE_DIR "/img/icon1.ico");
+        QCOMPARE(LoadGroupPicture(icon1).size(), QSize(32, 32));
+
+        // Without a 32 pixel image, the file's first image.
+        const QString only48 = SaveImage("big.ico", Filled(48, 48), "ico");
+        QCOMPARE(LoadGroupPicture(only48).size(), QSize(48, 48));
+    }
+
+    void enhancedMetafileDrawsAtItsFrameSize() {
+        const QPixmap picture = LoadGroupPicture(Write("plan.emf", MakeEmf()));
+        QCOMPARE(picture.size(), QSize(48, 24));
+        const QImage image = picture.toImage();
+        QVERIFY(IsRed(image.pixel(8, 12)));      // inside the rectangle
+        QVERIFY(!IsRed(image.pixel(40, 12)));    // right half left empty
+    }
+
+    void placeableMetafileDrawsAtItsBoxSize() {
+        const QPixmap picture = LoadGroupPicture(Write("plan.WMF", MakeWmf()));
+        QCOMPARE(picture.size(), QSize(96, 48));
+        const QImage image = picture.toImage();
+        QVERIFY(IsRed(image.pixel(20, 24)));
+        QVERIFY(IsBlue(image.pixel(80, 24)));
+
+        // 720 units at 720 per inch: one inch, 96 pixels, whatever the unit.
+        QCOMPARE(LoadGroupPicture(Write("coarse.wmf", MakeWmf(720, 360, 720))).size(),
+                 QSize(96, 48));
+    }
+
+    void headerLargestRecordFieldIsNotTrusted() {
+        // Writers get this field wrong both ways; the records themselves decide.
+        QCOMPARE(LoadGroupPicture(Write("small.wmf", MakeWmf(1440, 720, 1440, 1))).size(),
+                 QSize(96, 48));
+        QCOMPARE(LoadGroupPicture(Write("huge.wmf", MakeWmf(1440, 720, 1440, 0xFFFFFFF0u))).size(),
+                 QSize(96, 48));
+    }
+
+    void hugeFramesShrinkKeepingProportions() {
+        // A 2 m x 1 m frame would be thousands of pixels wide.
+        QCOMPARE(LoadGroupPicture(Write("wall.emf", MakeEmf(200000, 100000))).size(),
+                 QSize(1024, 512));
+        QCOMPARE(LoadGroupPicture(Write("wall.wmf", MakeWmf(30000, 15000, 100))).size(),
+                 QSize(1024, 512));
+    }
+
+    void metafileExtensionsShareTheirFormats() {
+        // Windows reads a metafile by its content; a .wmf holding an EMF is shown too.
+        QCOMPARE(LoadGroupPicture(Write("swapped.wmf", MakeEmf())).size(), QSize(48, 24));
+        QCOMPARE(LoadGroupPicture(Write("swapped.emf", MakeWmf())).size(), QSize(96, 48));
+    }
+
+    void otherKindsAndMissingFilesGiveNull() {
+        QVERIFY(LoadGroupPicture(dir_.filePath("absent.ico")).isNull());
+        QVERIFY(LoadGroupPicture(dir_.path()).isNull());   // a folder
+
+        const QString png = SaveImage("photo.png", Filled(20, 20), "png");
+        QVERIFY(LoadGroupPicture(png).isNull());
+        QVERIFY(LoadGroupPicture(Write("photo.bmp", Bytes(png))).isNull());
+        QVERIFY(LoadGroupPicture(Write("photo.ico", Bytes(png))).isNull());
+        // A one-pixel GIF that Qt itself reads fine: only the four kinds are pictures.
+        static const char gif[] =
+            "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01"
+            "\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;";
+        const QByteArray gifBytes(gif, sizeof gif - 1);
+        QVERIFY(!QImage::fromData(gifBytes).isNull());
+        QVERIFY(LoadGroupPicture(Write("anim.gif", gifBytes)).isNull());
+        QVERIFY(LoadGroupPicture(Write("noextension", MakeEmf())).isNull());
+    }
+
+    void brokenFilesGiveNull_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+
+        const QByteArray bmp = Bytes(SaveImage("whole.bmp", Filled(30, 30), "bmp"));
+        const QByteArray ico = Bytes(QStringLiteral(KUMO_SOURCE_DIR "/img/icon1.ico"));
+        const QByteArray emf = MakeEmf();
+        const QByteArray wmf = MakeWmf();
+        QByteArray garbage(3000, '\0');
+        QRandomGenerator random(318);
+        for (char& c : garbage) c = char(random.bounded(256));
+
+        for (const auto& [ext, whole] : {std::pair{"bmp", bmp}, {"ico", ico}, {"emf", emf},
+                                         {"wmf", wmf}}) {
+            const QString e = QString::fromLatin1(ext);
+            QTest::addRow("%s empty", ext) << "empty." + e << QByteArray();
+            QTest::addRow("%s truncated", ext) << "cut." + e << whole.left(whole.size() / 2);
+            QTest::addRow("%s header only", ext) << "head." + e << whole.left(30);
+            QTest::addRow("%s garbage", ext) << "garbage." + e << garbage;
+        }
+
+        // Record chains that would walk off the end, or never move on.
+        QByteArray emfNoEof = emf.left(emf.size() - 20);
+        QTest::newRow("emf without end record") << QStringLiteral("noeof.emf") << emfNoEof;
+        QByteArray emfZeroRecord = emf;
+        emfZeroRecord[88 + 4] = 0;   // size of the first record after the header
+        QTest::newRow("emf record of size 0") << QStringLiteral("zero.emf") << emfZeroRecord;
+        QByteArray emfLongRecord = emf;
+        emfLongRecord[88 + 5] = char(0x7F);
+        QTest::newRow("emf record past the end") << QStringLiteral("long.emf") << emfLongRecord;
+        QByteArray wmfLongRecord = wmf;
+        wmfLongRecord[22 + 18 + 2] = char(0x7F);
+        QTest::newRow("wmf record past the end") << QStringLiteral("long.wmf") << wmfLongRecord;
+        QByteArray wmfNoEof = wmf.left(wmf.size() - 6);
+        QTest::newRow("wmf without end record") << QStringLiteral("noeof.wmf") << wmfNoEof;
+        QTest::newRow("wmf with zero units per inch")
+            << QStringLiteral("zeroinch.wmf") << MakeWmf(1440, 720, 0);
+        QTest::newRow("wmf with an empty box") << QStringLiteral("flat.wmf") << MakeWmf(1440, 0);
+    }
+
+    void brokenFilesGiveNull() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QVERIFY(LoadGroupPicture(Write(name, bytes)).isNull());
+    }
+
+    void damagedMetafilesNeverCrash() {
+        // Random byte damage anywhere in a valid file: any outcome but a crash will do,
+        // and a picture that does come out keeps within the size limit.
+        QRandomGenerator random(3181);
+        for (const auto& [name, whole] : {std::pair{QString("hit.emf"), MakeEmf()},
+                                          {QString("hit.wmf"), MakeWmf()}}) {
+            for (int round = 0; round < 400; ++round) {
+                QByteArray damaged = whole;
+                const int hits = 1 + int(random.bounded(4));
+                for (int i = 0; i < hits; ++i)
+                    damaged[random.bounded(int(damaged.size()))] = char(random.bounded(256));
+                const QPixmap picture = LoadGroupPicture(Write(name, damaged));
+                QVERIFY(picture.width() <= 1024 && picture.height() <= 1024);
+            }
+        }
+    }
+
+    void cacheDecodesEachFileOncePerBuild() {
+        const QString good = Write("cached.emf", MakeEmf());
+        const QString bad = Write("cached.gif", QByteArray("GIF89a"));
+        PictureCache cache;
+        QCOMPARE(cache.Load(good).size(), QSize(48, 24));
+        QVERIFY(cache.Load(bad).isNull());
+        QCOMPARE(cache.DecodeCount(), 2);
+
+        // Further icons with the same pictures, failures included, reuse the result.
+        QCOMPARE(cache.Load(good).size(), QSize(48, 24));
+        QVERIFY(cache.Load(bad).isNull());
+        QCOMPARE(cache.DecodeCount(), 2);
+
+        // The next build sees the file as it is now.
+        Write("cached.emf", MakeEmf(2540, 2540));
+        cache.Clear();
+        QCOMPARE(cache.Load(good).size(), QSize(96, 96));
+        QCOMPARE(cache.DecodeCount(), 3);
+    }
+};
+
+QTEST_MAIN(TestPicture)
+#include "test_picture.moc"
