@@ -151,6 +151,12 @@ private slots:
         QVERIFY(IsRed(image.pixel(20, 24)));
         QVERIFY(IsBlue(image.pixel(80, 24)));
 
+        // Without the placeable header the file states no size: libwmf's estimate, which
+        // for small drawings takes a unit as a point (1440 of them are 20 inches).
+        const QPixmap bare = LoadGroupPicture(Write("bare.wmf", MakeWmf().mid(22)));
+        QCOMPARE(bare.size(), QSize(1024, 512));
+        QVERIFY(IsRed(bare.toImage().pixel(200, 256)));
+
         // 720 units at 720 per inch: one inch, 96 pixels, whatever the unit.
         QCOMPARE(LoadGroupPicture(Write("coarse.wmf", MakeWmf(720, 360, 720))).size(),
                  QSize(96, 48));
