@@ -49,3 +49,5 @@ void SetByteLimit(QLineEdit* edit, int bytes)
     edit->setValidator(new Cp932ByteValidator(bytes, edit));
     if (old && old->parent() == edit) delete old;
 }
+
+void PutText(QLineEdit* edit, const QString& text) { edit->setText(text); }
