@@ -27,7 +27,7 @@ void TidyGroups(GroupBoard& board, int clientWidth)
 {
     const int columns = clientWidth / kPitch + 1;
     int k = 0;
-    for (size_t i = 0; i < board.slots.size(); ++i) {
+    for (size_t i = 0; i < board.iconSlots.size(); ++i) {
         const auto group = static_cast<int32_t>(i + 1);
         IconSlot* slot = board.PresentSlot(group);
         if (!slot) continue;
