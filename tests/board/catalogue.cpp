@@ -1,0 +1,33 @@
+#include "catalogue.h"
+
+#include <vector>
+
+#include "shell/textutil.h"
+
+bool InsertGroup(DatabaseSession& session, int n, const std::string& name, const std::string& iconFile,
+                 const std::string& x, const std::string& y, const std::string& author, const std::string& title,
+                 const std::string& subtitle)
+{
+    if (!session.TableExists("GRPJWW") && !session.CreateCatalogueTable()) return false;
+    const std::vector<std::string> columns{"N",     "GRPNAME", "MTITLE", "STITLE", "PNAME", "MEMO1",
+                                           "MEMO2", "MEMO3",   "ICONP",  "X",      "Y"};
+    const std::vector<std::string> values{IntToStr(n),       TextLiteral(name),   TextLiteral(title),
+                                          TextLiteral(subtitle), TextLiteral(author), "NULL",
+                                          "NULL",            "NULL",              TextLiteral(iconFile),
+                                          x.empty() ? "NULL" : x, y.empty() ? "NULL" : y};
+    return session.InsertRecord("GRPJWW", 11, columns, values);
+}
+
+namespace {
+std::string Stored(DatabaseSession& session, int n, const char* column)
+{
+    TextRow row(1);
+    session.SelectRecords(column, "GRPJWW", "N=" + IntToStr(n), "");
+    session.ReadFirstRecord(row);
+    session.CloseSelect();
+    return row.empty() ? std::string() : row[0];
+}
+} // namespace
+
+std::string StoredX(DatabaseSession& session, int n) { return Stored(session, n, "X"); }
+std::string StoredY(DatabaseSession& session, int n) { return Stored(session, n, "Y"); }
