@@ -1,0 +1,21 @@
+// Kumolist: groups of file references kept in a Firebird database.
+#include <QApplication>
+
+#include "shell/platform.h"
+#include "shell/program.h"
+#include "shell/unit1.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName("q318－Kumolist");
+    RealPlatform real;
+
+    // All windows exist, hidden, before the main window is shown: its show handler
+    // positions them from the settings file. They belong to the main window, so closing
+    // it ends the program.
+    TForm1 form1(real.platform, QCoreApplication::applicationFilePath());
+    CreateProgramWindows(form1, real.platform);
+    form1.show();
+    return app.exec();
+}
