@@ -1,0 +1,136 @@
+#include "boardfixture.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QtTest>
+
+#include "shell/program.h"
+
+namespace {
+
+class Bytes {
+public:
+    Bytes& u16(quint16 v)
+    {
+        data_.append(char(v & 0xFF));
+        data_.append(char(v >> 8));
+        return *this;
+    }
+    Bytes& u32(quint32 v) { return u16(quint16(v & 0xFFFF)).u16(quint16(v >> 16)); }
+    void put32(qsizetype at, quint32 v)
+    {
+        for (int i = 0; i < 4; ++i) data_[at + i] = char((v >> (8 * i)) & 0xFF);
+    }
+    QByteArray data_;
+};
+
+} // namespace
+
+ProgramFolder::ProgramFolder()
+{
+    QDir(dir_.path()).mkdir("img");
+    QFile::copy(QStringLiteral(KUMO_SOURCE_DIR) + "/img/icon1.ico", imgPath("icon1.ico"));
+}
+
+QString ProgramFolder::path() const { return dir_.path() + "/"; }
+QString ProgramFolder::programFile() const { return path() + "kumolist"; }
+QString ProgramFolder::settingsPath() const { return path() + "kumolist.dat"; }
+QString ProgramFolder::imgPath(const QString& name) const { return path() + "img/" + name; }
+
+SettingsNumbers DefaultSettingsNumbers()
+{
+    return {192, 107, 616, 347, 192, 107, 193, 109, 831, 331, 192, 107, 192, 107, 192, 107, 202, 186,
+            197, 107, 460, 348, 120, 160, 80,  50,  100, 50,  50,  50,  50,  0,   161};
+}
+
+void ProgramFolder::WriteSettings(const DatabaseSettings& settings)
+{
+    QVERIFY(SaveSettings(settingsPath(), settings, DefaultSettingsNumbers()));
+}
+
+void ProgramFolder::WriteSettingsBytes(const QByteArray& bytes)
+{
+    QFile f(settingsPath());
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray ProgramFolder::SettingsBytes() const
+{
+    QFile f(settingsPath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void ProgramFolder::PutPicture(const QString& name, const QByteArray& bytes)
+{
+    QFile f(imgPath(name));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray BmpBytes(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(40, 120, 200));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes;
+}
+
+QByteArray EmfBytes()
+{
+    // Header with a 48 x 24 pixel frame (1270 x 635 hundredths of a millimetre at
+    // 96 dpi), one rectangle, end of file.
+    Bytes b;
+    b.u32(1).u32(88);
+    b.u32(0).u32(0).u32(47).u32(23);
+    b.u32(0).u32(0).u32(1270).u32(635);
+    b.u32(0x464D4520).u32(0x10000);
+    b.u32(0).u32(3);
+    b.u16(1).u16(0);
+    b.u32(0).u32(0).u32(0);
+    b.u32(1920).u32(1080).u32(508).u32(286);
+    b.u32(43).u32(24).u32(0).u32(0).u32(24).u32(24);   // EMR_RECTANGLE
+    b.u32(14).u32(20).u32(0).u32(16).u32(20);          // EMR_EOF
+    b.put32(48, quint32(b.data_.size()));
+    return b.data_;
+}
+
+QByteArray WmfBytes()
+{
+    // Placeable metafile, 1440 x 720 units at 1440 per inch: 96 x 48 pixels.
+    Bytes b;
+    b.u32(0x9AC6CDD7).u16(0).u16(0).u16(0).u16(1440).u16(720).u16(1440).u32(0);
+    quint16 sum = 0;
+    for (int i = 0; i < 20; i += 2) sum ^= quint16(quint8(b.data_[i]) | quint8(b.data_[i + 1]) << 8);
+    b.u16(sum);
+    b.u16(1).u16(9).u16(0x0300).u32(0).u16(0).u32(7).u16(0);
+    b.u32(5).u16(0x020B).u16(0).u16(0);       // SETWINDOWORG
+    b.u32(5).u16(0x020C).u16(720).u16(1440);  // SETWINDOWEXT
+    b.u32(7).u16(0x041B).u16(720).u16(720).u16(0).u16(0);   // RECTANGLE
+    b.u32(3).u16(0);                          // EOF
+    b.put32(22 + 6, quint32((b.data_.size() - 22) / 2));
+    return b.data_;
+}
+
+Program::Program(const QString& programFile) : form1(fake.platform, programFile)
+{
+    windows = CreateProgramWindows(form1, fake.platform);
+}
+
+Program::~Program()
+{
+    if (form1.isVisible()) form1.hide();
+}
+
+bool Program::Show()
+{
+    form1.show();
+    return QTest::qWaitForWindowExposed(&form1);
+}
+
+void Program::Close() { form1.close(); }

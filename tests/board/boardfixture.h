@@ -1,0 +1,56 @@
+#pragma once
+// The program as a user starts it, in a temporary program folder: img/ with the default
+// picture, a settings file when the test writes one, all eight windows, message boxes
+// answered by the test double.
+#include <memory>
+#include <optional>
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include "shell/platform.h"
+#include "shell/settings.h"
+#include "shell/settingsfile.h"
+#include "shell/unit1.h"
+
+class ProgramFolder {
+public:
+    ProgramFolder();
+    QString path() const;          // with a trailing "/"
+    QString programFile() const;   // <folder>/kumolist
+    QString settingsPath() const;  // <folder>/kumolist.dat
+    QString imgPath(const QString& name) const;
+
+    // A settings file with the database settings and the windows where the program
+    // would put them by default.
+    void WriteSettings(const DatabaseSettings& settings);
+    void WriteSettingsBytes(const QByteArray& bytes);
+    QByteArray SettingsBytes() const;
+    void PutPicture(const QString& name, const QByteArray& bytes);
+
+private:
+    QTemporaryDir dir_;
+};
+
+// The default numbers of lines 5-37.
+SettingsNumbers DefaultSettingsNumbers();
+
+// Small pictures of the four kinds.
+QByteArray BmpBytes(int width, int height);
+QByteArray EmfBytes();   // 48 x 24 pixels
+QByteArray WmfBytes();   // 96 x 48 pixels
+
+class Program {
+public:
+    explicit Program(const QString& programFile);
+    ~Program();
+    FakePlatform fake;
+    TForm1 form1;
+    ProgramWindows windows;
+
+    // Shows the main window (its show handler runs) and waits until it is exposed.
+    bool Show();
+    // Closes it (its close handler runs).
+    void Close();
+};
