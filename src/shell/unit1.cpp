@@ -115,7 +115,9 @@ QLineEdit* DetailField(QWidget* parent, const char* name, int x, int y, int widt
 void DetailCaption(QWidget* parent, const QString& text, int x, int y)
 {
     auto* label = new QLabel(text, parent);
-    label->setGeometry(x, y, 60, 21);
+    label->move(x, y);
+    label->adjustSize();
+    label->resize(label->width(), 21);
 }
 
 } // namespace
@@ -199,14 +201,14 @@ void TForm1::BuildClientArea()
     Panel1->setAttribute(Qt::WA_NoMousePropagation);
 
     DetailCaption(Panel1, "グループ名", 8, 3);
-    Edit1 = DetailField(Panel1, "Edit1", 72, 3, 233);
+    Edit1 = DetailField(Panel1, "Edit1", 80, 3, 225);
     DetailCaption(Panel1, "作成者名", 314, 3);
-    Edit2 = DetailField(Panel1, "Edit2", 372, 3, 137);
-    Edit3 = DetailField(Panel1, "Edit3", 516, 3, 89);
+    Edit2 = DetailField(Panel1, "Edit2", 376, 3, 137);
+    Edit3 = DetailField(Panel1, "Edit3", 520, 3, 85);
     DetailCaption(Panel1, "表題", 8, 27);
-    Edit4 = DetailField(Panel1, "Edit4", 72, 27, 533);
+    Edit4 = DetailField(Panel1, "Edit4", 80, 27, 525);
     DetailCaption(Panel1, "副題", 8, 51);
-    Edit5 = DetailField(Panel1, "Edit5", 72, 51, 533);
+    Edit5 = DetailField(Panel1, "Edit5", 80, 51, 525);
 
     StatusBar1 = new QStatusBar(ClientArea);
     StatusBar1->setObjectName("StatusBar1");
