@@ -52,13 +52,29 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
         if (!request.filters.isEmpty()) {
-            dialog.setNameFilters(request.filters);
-            dialog.selectNameFilter(request.filters.first());
+            // Qt separates patterns by blanks, the filters name them with ";". The text
+            // shown stays as given; the patterns Qt reads follow it, hidden.
+            QStringList qtFilters;
+            for (const QString& filter : request.filters) qtFilters << QtNameFilter(filter);
+            dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+            dialog.setNameFilters(qtFilters);
+            dialog.selectNameFilter(qtFilters.first());
         }
         if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
         if (request.picturePreview) AddPreview(dialog);
         if (dialog.exec() != QDialog::Accepted) return {};
         return dialog.selectedFiles();
+    }
+
+    // "Description (*.a;*.b)" as Qt's "Description (*.a;*.b) (*.a *.b)".
+    static QString QtNameFilter(const QString& filter)
+    {
+        const qsizetype open = filter.lastIndexOf('(');
+        const qsizetype close = filter.lastIndexOf(')');
+        if (open < 0 || close < open) return filter;
+        QString patterns = filter.mid(open + 1, close - open - 1);
+        patterns.replace(';', ' ');
+        return filter + " (" + patterns + ")";
     }
 
 private:
