@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "board/commands.h"
 #include "groupdlg/unit4.h"
 #include "groupdlg/unit5.h"
 #include "groupwin/unit3.h"
@@ -20,6 +21,7 @@
 #include "search/unit8.h"
 #include "shell/cp932.h"
 #include "shell/settingsfile.h"
+#include "shell/textutil.h"
 #include "shell/unit2.h"
 
 namespace {
@@ -493,11 +495,74 @@ void TForm1::OpenSelectedGroup()
     board_.pressedGroup = 0;
 }
 
-void TForm1::mnuMakeGroupClick() {}
+void TForm1::AddGroupIconFromRow(const TextRow& row)
+{
+    AddGroupIcon(StrToIntOrZero(row[kColN]) - 1, StrToIntOrZero(row[kColX]), StrToIntOrZero(row[kColY]),
+                 row[kColGrpName], row[kColIconP]);
+}
+
+std::string TForm1::ShownGroupText() const { return FromQLossy(Edit3->text()); }
+
+bool TForm1::GroupCommandReady()
+{
+    return CatalogueReady(session_) && board_.selectedGroup != 0 && StrToIntOrZero(ShownGroupText()) != 0;
+}
+
+void TForm1::mnuMakeGroupClick()
+{
+    TForm4* dialog = windows_.form4;
+    if (!dialog) return;
+    dialog->exec();
+    if (!dialog->Done) return;
+    const int32_t group = dialog->CreatedGroupNumber;
+    const TextRow row = board_.ReadGroupRow(group);
+    board_.AddSlot(group);
+    AddGroupIconFromRow(row);
+}
+
+void TForm1::mnuEditGroupClick()
+{
+    TForm5* dialog = windows_.form5;
+    if (!dialog || !CatalogueReady(session_) || board_.selectedGroup == 0) return;
+    const int32_t group = board_.selectedGroup;
+    dialog->EditedGroupNumber = group;
+    dialog->exec();
+    if (!dialog->Done) return;
+    const TextRow row = board_.ReadGroupRow(group);
+    board_.RemoveGroupIcon(group);
+    AddGroupIconFromRow(row);
+}
+
+void TForm1::mnuMoveGroupClick()
+{
+    if (!GroupCommandReady()) return;
+    MoveGroupToTopLeft(board_, board_.selectedGroup);
+}
+
+void TForm1::mnuLocInitGroupClick()
+{
+    if (!CatalogueReady(session_)) return;
+    TidyGroups(board_, ClientWidth());
+}
+
+void TForm1::mnuCopyGroupClick()
+{
+    if (!GroupCommandReady()) return;
+    if (!platform_.messages->Confirm(this, "グループ「" + Edit1->text() + "」を複製します。よろしいですか？")) return;
+    DuplicateGroup(board_, session_, StrToIntOrZero(ShownGroupText()));
+}
+
+void TForm1::mnuDeleteGroupClick()
+{
+    if (!GroupCommandReady()) return;
+    if (!platform_.messages->Confirm(this, "グループ「" + Edit1->text() + "」を削除します。よろしいですか？")) return;
+    if (!DeleteGroup(board_, session_, ShownGroupText())) {
+        // The row is still there: the group keeps its entries, its icon and the selection.
+        platform_.messages->ShowMessage(this, "グループ削除失敗");
+        return;
+    }
+    ClearDetails();
+}
+
 void TForm1::mnuOpenGroupClick() {}
-void TForm1::mnuMoveGroupClick() {}
-void TForm1::mnuLocInitGroupClick() {}
-void TForm1::mnuEditGroupClick() {}
-void TForm1::mnuCopyGroupClick() {}
-void TForm1::mnuDeleteGroupClick() {}
 void TForm1::mnuFindClick() {}

@@ -139,6 +139,13 @@ private:
     int ClientWidth() const override;
     int BoardHeight() const override;
 
+    // AddGroupIcon with the texts of a catalogue row.
+    void AddGroupIconFromRow(const TextRow& row);
+    // The group number as the detail panel shows it (Edit3), in CP932.
+    std::string ShownGroupText() const;
+    // Attached, catalogue present, a group selected and its number shown.
+    bool GroupCommandReady();
+
     void BuildMenu();
     void BuildClientArea();
     void EmptyEntryClipboard();

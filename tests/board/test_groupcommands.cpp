@@ -1,0 +1,338 @@
+// The group commands of the main window's menus, driven as a user drives them: select
+// an icon with the mouse, choose the menu item, answer the question; then look at the
+// board and at what the database holds.
+#include <QAction>
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "boardfixture.h"
+#include "catalogue.h"
+#include "groupdlg/unit4.h"
+#include "groupdlg/unit5.h"
+#include "shell/textutil.h"
+#include "support/testdb.h"
+
+namespace {
+
+const std::vector<std::string> kFileCols{"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"};
+const std::vector<std::string> kSubCols{"N", "SGRPNAME", "PNAME", "PARENT_N"};
+
+struct Setup {
+    TestDatabase db;
+    ProgramFolder folder;
+    DatabaseSession session{db.settings};
+    bool ok = false;
+    Setup()
+    {
+        ok = db.Create(session);
+        folder.WriteSettings(db.settings);
+    }
+    void Done() { session.CloseDatabase(); }
+};
+
+void Trigger(Program& p, const char* action) { p.form1.findChild<QAction*>(action)->trigger(); }
+
+void Select(Program& p, int group)
+{
+    QLabel* icon = p.form1.GroupIcon(group);
+    QVERIFY(icon);
+    QTest::mouseClick(icon, Qt::LeftButton, {}, QPoint(4, 4));
+    QCOMPARE(p.form1.Board().selectedGroup, group);
+}
+
+int Writes(const std::vector<std::string>& statements)
+{
+    return int(std::count_if(statements.begin(), statements.end(), [](const std::string& t) {
+        return t.rfind("UPDATE", 0) == 0 || t.rfind("INSERT", 0) == 0 || t.rfind("DELETE", 0) == 0 ||
+               t.rfind("DROP", 0) == 0 || t.rfind("CREATE", 0) == 0;
+    }));
+}
+
+std::vector<TextRow> Rows(DatabaseSession& db, const std::string& table, const std::string& condition = "")
+{
+    std::vector<TextRow> rows;
+    const int n = db.SelectRecords("*", table, condition, "N");
+    for (int i = 0; i < n; ++i) {
+        TextRow r(11);
+        if (i == 0)
+            db.ReadFirstRecord(r);
+        else
+            db.ReadNextRecord(r);
+        rows.push_back(r);
+    }
+    db.CloseSelect();
+    return rows;
+}
+
+// Runs a menu command that shows a modal dialog; `inDialog` acts on it and must end it.
+template <typename Dialog>
+void WithDialog(Program& p, const char* action, Dialog* dialog, const std::function<void(Dialog*)>& inDialog)
+{
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ran = true;
+        auto end = qScopeGuard([&] {
+            if (dialog->isVisible()) dialog->reject();
+        });
+        QVERIFY(dialog->isVisible());
+        inDialog(dialog);
+    });
+    Trigger(p, action);
+    QVERIFY(ran);
+}
+
+void Type(QLineEdit* edit, const QString& text)
+{
+    // As an input method commits Japanese text: Qt Test types only ASCII keys.
+    edit->setFocus();
+    edit->selectAll();
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(edit, &commit);
+}
+
+} // namespace
+
+class TestGroupCommands : public QObject {
+    Q_OBJECT
+
+private slots:
+    void createAndEditThroughTheMenus()
+    {
+        Setup set;
+        QVERIFY(set.ok);   // no catalogue yet
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        QCOMPARE(p.form1.Board().slotCount, 0);
+
+        WithDialog<TForm4>(p, "mnuMakeGroup", p.windows.form4, [](TForm4* d) {
+            QCOMPARE(d->Edit1->text(), QString("1"));
+            Type(d->Edit2, "図面");
+            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        });
+        QCOMPARE(p.fake.messages.shown, QStringList{"登録OK"});
+        QCOMPARE(p.form1.Board().slotCount, 1);
+        QLabel* icon = p.form1.GroupIcon(1);
+        QVERIFY(icon && icon->isVisible());
+        QCOMPARE(icon->pos(), QPoint(0, 0));
+        QCOMPARE(p.form1.GroupCaption(1)->text(), QString("図面"));
+        QCOMPARE(p.form1.Board().selectedGroup, 0);   // the selection does not change
+
+        // Closing the dialog without storing adds nothing.
+        WithDialog<TForm4>(p, "mnuMakeGroup", p.windows.form4, [](TForm4* d) { d->Button3Click(); });
+        QCOMPARE(p.form1.Board().slotCount, 1);
+
+        // Edit: the icon comes back at its place with the new name.
+        auto& db = p.form1.Session();
+        QVERIFY(db.UpdateRecordText("GRPJWW", "X=100,Y=40", "N=1"));
+        p.form1.BuildBoard();
+        Select(p, 1);
+        WithDialog<TForm5>(p, "mnuEditGroup", p.windows.form5, [](TForm5* d) {
+            QCOMPARE(d->Edit2->text(), QString("図面"));
+            Type(d->Edit2, "改訂図面");
+            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        });
+        QCOMPARE(p.fake.messages.shown.last(), QString("編集登録OK"));
+        QVERIFY(p.form1.GroupIcon(1));
+        QCOMPARE(p.form1.GroupIcon(1)->pos(), QPoint(100, 40));
+        QCOMPARE(p.form1.GroupCaption(1)->text(), QString("改訂図面"));
+        QCOMPARE(StoredX(db, 1), std::string("100"));
+        QCOMPARE(p.form1.findChildren<QLabel*>("Imag1").size(), 1);   // the old icon is gone
+        p.Close();
+    }
+
+    void duplicateCopiesRowTablesAndIcon()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 3, "\x90\x7D\x96\xCA", "", "40", "30", "\x8E\x52\x93\x63", "", "sub"));   // 図面, 山田
+        QVERIFY(InsertGroup(set.session, 9, "nine", "", "200", "0"));
+        QVERIFY(set.session.CreateFileTable("GRP1_3"));
+        QVERIFY(set.session.InsertRecord("GRP1_3", 6, kFileCols, {"1", "'a.jww'", "'/d/'", "NULL", "'u'", "0"}));
+        QVERIFY(set.session.InsertRecord("GRP1_3", 6, kFileCols, {"4", "'b.jww'", "'/d/'", "'m'", "'u'", "2"}));
+        QVERIFY(set.session.CreateSubGroupTable("GRP2_3"));
+        QVERIFY(set.session.InsertRecord("GRP2_3", 4, kSubCols, {"2", "'s'", "'u'", "0"}));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        auto& db = p.form1.Session();
+
+        Select(p, 3);
+        // No: nothing changes.
+        Trigger(p, "mnuCopyGroup");
+        QCOMPARE(p.fake.messages.asked, QStringList{"グループ「図面」を複製します。よろしいですか？"});
+        QCOMPARE(db.CountRecords("GRPJWW", ""), 2);
+
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        const auto copy = Rows(db, "GRPJWW", "N=10");
+        QCOMPARE(copy.size(), size_t(1));
+        QCOMPARE(copy[0], (TextRow{"10", "\x90\x7D\x96\xCA", "", "sub", "\x8E\x52\x93\x63", "", "", "", "", "52", "42"}));
+        QCOMPARE(db.CountRecords("GRPJWW", "N=10 AND MTITLE IS NULL AND MEMO1 IS NULL AND ICONP IS NULL"), 1);
+        QCOMPARE(Rows(db, "GRP1_10"), Rows(db, "GRP1_3"));
+        QCOMPARE(Rows(db, "GRP2_10"), Rows(db, "GRP2_3"));
+        QCOMPARE(p.form1.Board().slotCount, 10);
+        QVERIFY(p.form1.GroupIcon(10));
+        QCOMPARE(p.form1.GroupIcon(10)->pos(), QPoint(52, 42));
+        QCOMPARE(p.form1.Edit3->text(), QString("3"));   // the selection stays on the source
+
+        // A group never opened has no tables; its copy has none either.
+        Select(p, 9);
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        QCOMPARE(db.CountRecords("GRPJWW", "N=11 AND X=212 AND Y=12"), 1);
+        QVERIFY(!db.TableExists("GRP1_11") && !db.TableExists("GRP2_11"));
+        p.Close();
+    }
+
+    void deleteDropsTablesAndFreesTheHighestNumber()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 3, "three", "", "0", "0"));
+        QVERIFY(InsertGroup(set.session, 4, "four", "", "100", "0"));
+        QVERIFY(set.session.CreateFileTable("GRP1_4"));
+        QVERIFY(set.session.CreateSubGroupTable("GRP2_4"));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        auto& db = p.form1.Session();
+
+        Select(p, 4);
+        Trigger(p, "mnuDeleteGroup");   // answered No
+        QCOMPARE(p.fake.messages.asked, QStringList{"グループ「four」を削除します。よろしいですか？"});
+        QVERIFY(p.form1.GroupIcon(4));
+
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuDeleteGroup");
+        QCOMPARE(db.CountRecords("GRPJWW", "N=4"), 0);
+        QVERIFY(!db.TableExists("GRP1_4") && !db.TableExists("GRP2_4"));
+        QVERIFY(!p.form1.GroupIcon(4));
+        QCOMPARE(p.form1.Board().selectedGroup, 0);
+        for (QLineEdit* e : {p.form1.Edit1, p.form1.Edit2, p.form1.Edit3, p.form1.Edit4, p.form1.Edit5})
+            QVERIFY(e->text().isEmpty());
+        QCOMPARE(p.form1.Board().slotCount, 4);
+
+        // Right after a delete the commands that need a selection do nothing.
+        std::vector<std::string> sent;
+        db.SetStatementLog([&](const std::string& t) { sent.push_back(t); });
+        p.fake.messages.nextAnswers = {true, true};
+        Trigger(p, "mnuMoveGroup");
+        Trigger(p, "mnuCopyGroup");
+        Trigger(p, "mnuDeleteGroup");
+        QCOMPARE(p.fake.messages.asked.size(), 2);
+        QCOMPARE(Writes(sent), 0);
+        p.fake.messages.nextAnswers.clear();
+
+        // The deleted highest number is given out again.
+        WithDialog<TForm4>(p, "mnuMakeGroup", p.windows.form4, [](TForm4* d) {
+            QCOMPARE(d->Edit1->text(), QString("4"));
+            Type(d->Edit2, "again");
+            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        });
+        QVERIFY(p.form1.GroupIcon(4));
+        QCOMPARE(p.form1.GroupIcon(4)->pos(), QPoint(0, 0));
+        p.Close();
+    }
+
+    void failedRowDeleteKeepsTheGroup()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 2, "kept", "", "10", "10"));
+        QVERIFY(set.session.CreateFileTable("GRP1_2"));
+        QVERIFY(set.session.InsertRecord("GRP1_2", 6, kFileCols, {"1", "'a.jww'", "'/d/'", "NULL", "'u'", "0"}));
+        // The server refuses to delete catalogue rows.
+        QVERIFY(set.session.ExecuteStatement({"CREATE EXCEPTION NO_DELETE 'refused';"}));
+        QVERIFY(set.session.ExecuteStatement({"CREATE TRIGGER GRPJWW_KEEP FOR GRPJWW BEFORE DELETE AS",
+                                              "BEGIN EXCEPTION NO_DELETE; END"}));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        auto& db = p.form1.Session();
+
+        Select(p, 2);
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuDeleteGroup");
+        QCOMPARE(p.fake.messages.shown, QStringList{"グループ削除失敗"});
+        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 1);
+        QCOMPARE(db.CountRecords("GRP1_2", ""), 1);
+        QVERIFY(p.form1.GroupIcon(2));
+        QCOMPARE(p.form1.Board().selectedGroup, 2);
+        QCOMPARE(p.form1.Edit3->text(), QString("2"));
+        p.Close();
+    }
+
+    void moveAndTidyStoreOnlyWhatChanged()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        // 25 groups among the numbers 1 to 27: 5 and 12 are missing.
+        for (int n = 1; n <= 27; ++n)
+            if (n != 5 && n != 12) QVERIFY(InsertGroup(set.session, n, "g" + IntToStr(n), "", IntToStr(300 + n), "7"));
+        set.Done();
+        Program p(set.folder.programFile());
+        p.form1.resize(616, 347);
+        QVERIFY(p.Show());
+        auto& db = p.form1.Session();
+        std::vector<std::string> sent;
+        db.SetStatementLog([&](const std::string& t) { sent.push_back(t); });
+
+        Select(p, 27);
+        Trigger(p, "mnuMoveGroup");
+        QCOMPARE(p.form1.GroupIcon(27)->pos(), QPoint(0, 0));
+        QCOMPARE(Writes(sent), 1);
+        QCOMPARE(std::count(sent.begin(), sent.end(), std::string("UPDATE GRPJWW SET \r\n   X=0,Y=0\r\n   WHERE N=27\r\n   ;\r\n")), 1L);
+        Trigger(p, "mnuMoveGroup");   // already there
+        QCOMPARE(Writes(sent), 1);
+
+        const int columns = p.form1.ClientArea->width() / 64 + 1;
+        QCOMPARE(columns, 10);
+        sent.clear();
+        Trigger(p, "mnuLocInitGroup");
+        QCOMPARE(Writes(sent), 25);
+        int k = 0;
+        for (int n = 1; n <= 27; ++n) {
+            if (n == 5 || n == 12) continue;
+            const QPoint want((k % columns) * 64 + 16, (k / columns) * 64);
+            QCOMPARE(p.form1.GroupIcon(n)->pos(), want);
+            QCOMPARE(StoredX(db, n), IntToStr(want.x()));
+            QCOMPARE(StoredY(db, n), IntToStr(want.y()));
+            ++k;
+        }
+        QCOMPARE(p.form1.GroupIcon(27)->pos(), QPoint(16 + 4 * 64, 128));   // the 25th icon
+        QCOMPARE(p.form1.Board().selectedGroup, 27);
+
+        sent.clear();
+        Trigger(p, "mnuLocInitGroup");
+        QCOMPARE(Writes(sent), 0);
+        p.Close();
+    }
+
+    void everyCommandSilentWhileDetached()
+    {
+        ProgramFolder folder;   // no settings: the program starts detached
+        Program p(folder.programFile());
+        QVERIFY(p.Show());
+        QVERIFY(!p.form1.Session().Connected());
+        p.fake.messages.nextAnswers = {true, true};
+        for (const char* a : {"mnuMoveGroup", "mnuLocInitGroup", "mnuEditGroup", "mnuCopyGroup", "mnuDeleteGroup"})
+            Trigger(p, a);
+        QVERIFY(p.fake.messages.asked.isEmpty());
+        QVERIFY(p.fake.messages.shown.isEmpty());
+
+        // The create dialog opens but cannot store.
+        WithDialog<TForm4>(p, "mnuMakeGroup", p.windows.form4, [](TForm4* d) { QVERIFY(!d->Button1->isEnabled()); });
+        QCOMPARE(p.form1.Board().slotCount, 0);
+        p.Close();
+    }
+};
+
+QTEST_MAIN(TestGroupCommands)
+#include "test_groupcommands.moc"
