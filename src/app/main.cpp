@@ -8,7 +8,9 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("q318－Kumolist");
+    // The application's title names the program as a whole (message boxes carry it);
+    // it is not the display name, which Qt would append to every window's caption.
+    QApplication::setApplicationName(kApplicationTitle);
     RealPlatform real;
 
     // All windows exist, hidden, before the main window is shown: its show handler

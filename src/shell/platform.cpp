@@ -16,11 +16,7 @@
 
 namespace {
 
-QString ApplicationTitle()
-{
-    const QString title = QGuiApplication::applicationDisplayName();
-    return title.isEmpty() ? QStringLiteral("q318－Kumolist") : title;
-}
+QString ApplicationTitle() { return QString::fromUtf8(kApplicationTitle); }
 
 class RealMessages : public MessageService {
 public:

@@ -15,6 +15,9 @@
 
 class QWidget;
 
+// The title of the program as a whole: plain message boxes carry it.
+inline constexpr const char* kApplicationTitle = "q318－Kumolist";
+
 // Plain message boxes (one OK button, titled with the application title) and
 // confirmations (title "確認", question icon, "はい(&Y)" / "いいえ(&N)").
 class MessageService {

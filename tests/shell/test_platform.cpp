@@ -60,7 +60,6 @@ private slots:
 
     void message()
     {
-        QApplication::setApplicationDisplayName("q318－Kumolist");
         RealPlatform real;
         WhenModal<QMessageBox>([](QMessageBox* box) {
             QCOMPARE(box->windowTitle(), QString("q318－Kumolist"));
