@@ -51,17 +51,8 @@ void GroupBoard::ResetSelection()
 
 void GroupBoard::ReleaseIcons()
 {
-    for (IconSlot& slot : iconSlots) {
-        if (!slot.present) continue;
-        try {
-            host_.DestroyControls(slot.icon, slot.caption);
-        } catch (...) {
-            // One slot that cannot be released must not keep the others alive.
-        }
-        slot.icon = nullptr;
-        slot.caption = nullptr;
-        slot.present = false;
-    }
+    for (IconSlot& slot : iconSlots)
+        if (slot.present) ReleaseSlot(slot);
     slotCount = 0;
     iconSlots.clear();
 }
@@ -138,10 +129,15 @@ void GroupBoard::RemoveGroupIcon(int32_t group)
 {
     if (group < 1 || static_cast<size_t>(group) > iconSlots.size()) return;
     IconSlot& slot = iconSlots[static_cast<size_t>(group - 1)];
-    if (!slot.present) return;
+    if (slot.present) ReleaseSlot(slot);
+}
+
+void GroupBoard::ReleaseSlot(IconSlot& slot)
+{
     try {
         host_.DestroyControls(slot.icon, slot.caption);
     } catch (...) {
+        // One slot that cannot be released must not keep the others alive.
     }
     slot.icon = nullptr;
     slot.caption = nullptr;

@@ -142,6 +142,9 @@ public:
     TextRow ReadGroupRow(int32_t group);
 
 private:
+    // Destroys the slot's controls, errors swallowed, and marks it not present.
+    void ReleaseSlot(IconSlot& slot);
+
     DatabaseSession& session_;
     BoardHost& host_;
 };

@@ -13,6 +13,7 @@
 #include "shell/settings.h"
 #include "shell/settingsfile.h"
 #include "shell/unit1.h"
+#include "support/testdb.h"
 
 class ProgramFolder {
 public:
@@ -53,4 +54,19 @@ public:
     bool Show();
     // Closes it (its close handler runs).
     void Close();
+};
+
+// A fresh database, attached for the test to fill, and a program folder whose settings
+// name it. Done() detaches before the program attaches.
+struct Setup {
+    TestDatabase db;
+    ProgramFolder folder;
+    DatabaseSession session{db.settings};
+    bool ok = false;
+    Setup()
+    {
+        ok = db.Create(session);
+        folder.WriteSettings(db.settings);
+    }
+    void Done() { session.CloseDatabase(); }
 };

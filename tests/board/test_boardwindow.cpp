@@ -24,19 +24,6 @@ int UpdateCount(const std::vector<std::string>& statements)
 
 QColor Background(QWidget* w) { return w->palette().color(QPalette::Window); }
 
-// A database with some groups, and a program folder whose settings point at it.
-struct Setup {
-    TestDatabase db;
-    ProgramFolder folder;
-    DatabaseSession session{db.settings};
-    bool ok = false;
-    Setup()
-    {
-        ok = db.Create(session);
-        folder.WriteSettings(db.settings);
-    }
-    void Done() { session.CloseDatabase(); }
-};
 
 } // namespace
 

@@ -22,19 +22,6 @@ namespace {
 const std::vector<std::string> kFileCols{"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"};
 const std::vector<std::string> kSubCols{"N", "SGRPNAME", "PNAME", "PARENT_N"};
 
-struct Setup {
-    TestDatabase db;
-    ProgramFolder folder;
-    DatabaseSession session{db.settings};
-    bool ok = false;
-    Setup()
-    {
-        ok = db.Create(session);
-        folder.WriteSettings(db.settings);
-    }
-    void Done() { session.CloseDatabase(); }
-};
-
 void Trigger(Program& p, const char* action) { p.form1.findChild<QAction*>(action)->trigger(); }
 
 void Select(Program& p, int group)
@@ -53,21 +40,6 @@ int Writes(const std::vector<std::string>& statements)
     }));
 }
 
-std::vector<TextRow> Rows(DatabaseSession& db, const std::string& table, const std::string& condition = "")
-{
-    std::vector<TextRow> rows;
-    const int n = db.SelectRecords("*", table, condition, "N");
-    for (int i = 0; i < n; ++i) {
-        TextRow r(11);
-        if (i == 0)
-            db.ReadFirstRecord(r);
-        else
-            db.ReadNextRecord(r);
-        rows.push_back(r);
-    }
-    db.CloseSelect();
-    return rows;
-}
 
 // Runs a menu command that shows a modal dialog; `inDialog` acts on it and must end it.
 template <typename Dialog>
@@ -171,12 +143,12 @@ private slots:
 
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");
-        const auto copy = Rows(db, "GRPJWW", "N=10");
+        const auto copy = AllRows(db, "GRPJWW", "N=10");
         QCOMPARE(copy.size(), size_t(1));
         QCOMPARE(copy[0], (TextRow{"10", "\x90\x7D\x96\xCA", "", "sub", "\x8E\x52\x93\x63", "", "", "", "", "52", "42"}));
         QCOMPARE(db.CountRecords("GRPJWW", "N=10 AND MTITLE IS NULL AND MEMO1 IS NULL AND ICONP IS NULL"), 1);
-        QCOMPARE(Rows(db, "GRP1_10"), Rows(db, "GRP1_3"));
-        QCOMPARE(Rows(db, "GRP2_10"), Rows(db, "GRP2_3"));
+        QCOMPARE(AllRows(db, "GRP1_10"), AllRows(db, "GRP1_3"));
+        QCOMPARE(AllRows(db, "GRP2_10"), AllRows(db, "GRP2_3"));
         QCOMPARE(p.form1.Board().slotCount, 10);
         QVERIFY(p.form1.GroupIcon(10));
         QCOMPARE(p.form1.GroupIcon(10)->pos(), QPoint(52, 42));

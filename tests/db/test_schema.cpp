@@ -8,21 +8,6 @@
 namespace {
 const std::vector<std::string> kFileCols{"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"};
 
-std::vector<TextRow> AllRows(DatabaseSession& db, const std::string& table)
-{
-    std::vector<TextRow> rows;
-    int n = db.SelectRecords("*", table, "", "N");
-    for (int i = 0; i < n; ++i) {
-        TextRow r(8);
-        if (i == 0)
-            db.ReadFirstRecord(r);
-        else
-            db.ReadNextRecord(r);
-        rows.push_back(r);
-    }
-    db.CloseSelect();
-    return rows;
-}
 } // namespace
 
 class TestSchema : public QObject {

@@ -397,19 +397,6 @@ private slots:
         QCOMPARE(Lines(folder.SettingsBytes())[1], (second.folder() + "/").toUtf8());
     }
 
-private:
-    struct Setup {
-        TestDatabase db;
-        ProgramFolder folder;
-        DatabaseSession session{db.settings};
-        bool ok = false;
-        Setup()
-        {
-            ok = db.Create(session);
-            folder.WriteSettings(db.settings);
-        }
-        void Done() { session.CloseDatabase(); }
-    };
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -27,3 +27,19 @@ bool TestDatabase::Create(DatabaseSession& session)
 }
 
 FreshSession::FreshSession() { ok = db.Create(session); }
+
+std::vector<TextRow> AllRows(DatabaseSession& session, const std::string& table, const std::string& condition)
+{
+    std::vector<TextRow> rows;
+    const int n = session.SelectRecords("*", table, condition, "N");
+    for (int i = 0; i < n; ++i) {
+        TextRow row;
+        if (i == 0)
+            session.ReadFirstRecord(row);
+        else
+            session.ReadNextRecord(row);
+        rows.push_back(row);
+    }
+    session.CloseSelect();
+    return rows;
+}

@@ -3,6 +3,7 @@
 // (user firebird) may write. The folder and the database go away with the object.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QString>
 #include <QTemporaryDir>
@@ -34,3 +35,6 @@ public:
     DatabaseSession session{db.settings};
     bool ok = false;
 };
+
+// Every row of the table ("*", ordered by N), read as the program reads rows.
+std::vector<TextRow> AllRows(DatabaseSession& session, const std::string& table, const std::string& condition = "");
