@@ -50,4 +50,3 @@ void SetByteLimit(QLineEdit* edit, int bytes)
     if (old && old->parent() == edit) delete old;
 }
 
-void PutText(QLineEdit* edit, const QString& text) { edit->setText(text); }

@@ -30,7 +30,3 @@ private:
 // Installs a Cp932ByteValidator of the given limit on the edit (replacing one installed
 // before).
 void SetByteLimit(QLineEdit* edit, int bytes);
-
-// Puts text into an edit on the program's behalf. Plain setText does the same (the
-// limit binds typing only); this name just says so at the call.
-void PutText(QLineEdit* edit, const QString& text);

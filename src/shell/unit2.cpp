@@ -94,7 +94,7 @@ void TForm2::FormShow()
     Edit1->setText(ToQ(settings_.ServerName));
     Edit2->setText(ToQ(settings_.DataFolder));
     Edit3->setText(ToQ(settings_.DatabaseFileName));
-    PutText(Edit4, ToQ(settings_.UserName));
+    Edit4->setText(ToQ(settings_.UserName));   // the byte limit binds typing only
     Edit1->setFocus();
 }
 

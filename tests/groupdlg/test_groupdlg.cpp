@@ -402,7 +402,7 @@ void TestGroupDialogs::byteLimitCountsDoubleByteAsTwo()
     QTest::keyClick(&e, Qt::Key_Backspace);
     Type(&e, QStringLiteral("ab"));
     QCOMPARE(e.text(), QStringLiteral("図面a"));
-    PutText(&e, QStringLiteral("한"));
+    e.setText(QStringLiteral("한"));
     QCOMPARE(e.text(), QStringLiteral("한"));
     e.end(false);
     Type(&e, QStringLiteral("한a"));
