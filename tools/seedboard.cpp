@@ -12,9 +12,9 @@
 #include <QString>
 
 #include "db/session.h"
-#include "shell/cp932.h"
-#include "shell/settingsfile.h"
-#include "shell/textutil.h"
+#include "text/cp932.h"
+#include "settings/settingsfile.h"
+#include "text/textutil.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Kumolist: groups of file references kept in a Firebird database.
 #include <QApplication>
 
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "shell/program.h"
-#include "shell/unit1.h"
+#include "shell/mainwindow.h"
 
 int main(int argc, char* argv[])
 {
@@ -16,8 +16,8 @@ int main(int argc, char* argv[])
     // All windows exist, hidden, before the main window is shown: its show handler
     // positions them from the settings file. They belong to the main window, so closing
     // it ends the program.
-    TForm1 form1(real.platform, QCoreApplication::applicationFilePath());
-    CreateProgramWindows(form1, real.platform);
-    form1.show();
+    MainWindow mainWindow(real.platform, QCoreApplication::applicationFilePath());
+    CreateProgramWindows(mainWindow, real.platform);
+    mainWindow.show();
     return app.exec();
 }

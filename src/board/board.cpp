@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/textutil.h"
+#include "text/textutil.h"
 
 const char* const kCatalogueTable = "GRPJWW";
 

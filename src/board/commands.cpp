@@ -1,6 +1,6 @@
 #include "board/commands.h"
 
-#include "shell/textutil.h"
+#include "text/textutil.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <ibase.h>
 
-#include "shell/textutil.h"
+#include "text/textutil.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 using TextRow = std::vector<std::string>;
 

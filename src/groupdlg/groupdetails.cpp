@@ -12,10 +12,11 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "board/picture.h"
 #include "db/session.h"
-#include "shell/cp932.h"
-#include "shell/cp932edit.h"
-#include "shell/textutil.h"
+#include "text/cp932.h"
+#include "platform/cp932edit.h"
+#include "text/textutil.h"
 
 const std::string GroupDetailsDialog::kCatalogue = "GRPJWW";
 
@@ -54,111 +55,112 @@ GroupDetailsDialog::GroupDetailsDialog(DatabaseSession& db, const DatabaseSettin
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(451, 249);
+    move(192, 107);   // designed position; the settings file moves it from the second run on
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameShape(QFrame::StyledPanel);
-    Panel1->setFrameShadow(QFrame::Raised);
-    Panel1->setAutoFillBackground(true);
-    QPalette pp = Panel1->palette();
+    fieldPanel = new QFrame(this);
+    fieldPanel->setObjectName(QStringLiteral("fieldPanel"));
+    fieldPanel->setFrameShape(QFrame::StyledPanel);
+    fieldPanel->setFrameShadow(QFrame::Raised);
+    fieldPanel->setAutoFillBackground(true);
+    QPalette pp = fieldPanel->palette();
     pp.setColor(QPalette::Window, QColor(224, 224, 224));
-    Panel1->setPalette(pp);
+    fieldPanel->setPalette(pp);
 
-    Edit1 = MakeEdit(Panel1, "Edit1", 8);
-    Edit2 = MakeEdit(Panel1, "Edit2", 32);
-    Edit3 = MakeEdit(Panel1, "Edit3", 80);
-    Edit4 = MakeEdit(Panel1, "Edit4", 80);
-    Edit5 = MakeEdit(Panel1, "Edit5", 16);
-    Edit6 = MakeEdit(Panel1, "Edit6", 80);
-    Edit7 = MakeEdit(Panel1, "Edit7", 80);
-    Edit8 = MakeEdit(Panel1, "Edit8", 80);
-    Edit9 = MakeEdit(Panel1, "Edit9", 40);
+    numberEdit = MakeEdit(fieldPanel, "numberEdit", 8);
+    nameEdit = MakeEdit(fieldPanel, "nameEdit", 32);
+    titleEdit = MakeEdit(fieldPanel, "titleEdit", 80);
+    subtitleEdit = MakeEdit(fieldPanel, "subtitleEdit", 80);
+    authorEdit = MakeEdit(fieldPanel, "authorEdit", 16);
+    memo1Edit = MakeEdit(fieldPanel, "memo1Edit", 80);
+    memo2Edit = MakeEdit(fieldPanel, "memo2Edit", 80);
+    memo3Edit = MakeEdit(fieldPanel, "memo3Edit", 80);
+    pictureEdit = MakeEdit(fieldPanel, "pictureEdit", 40);
 
     // The number is shown, never typed: out of the Tab order, no input method.
-    Edit1->setReadOnly(true);
-    Edit1->setFocusPolicy(Qt::ClickFocus);
-    Edit1->setAttribute(Qt::WA_InputMethodEnabled, false);
-    QPalette np = Edit1->palette();
+    numberEdit->setReadOnly(true);
+    numberEdit->setFocusPolicy(Qt::ClickFocus);
+    numberEdit->setAttribute(Qt::WA_InputMethodEnabled, false);
+    QPalette np = numberEdit->palette();
     np.setColor(QPalette::Base, QColor(192, 192, 192));
-    Edit1->setPalette(np);
-    Edit1->setFixedWidth(70);
-    Edit5->setFixedWidth(150);
+    numberEdit->setPalette(np);
+    numberEdit->setFixedWidth(70);
+    authorEdit->setFixedWidth(150);
 
-    Button4 = new QPushButton(QStringLiteral("参照"), Panel1);
-    Button4->setObjectName(QStringLiteral("Button4"));
-    Button4->setAutoDefault(false);
+    browseButton = new QPushButton(QStringLiteral("参照"), fieldPanel);
+    browseButton->setObjectName(QStringLiteral("browseButton"));
+    browseButton->setAutoDefault(false);
 
     // Number and group name share the first line, so that every field gets its full
     // height within the fixed window.
     auto* first = new QHBoxLayout;
     first->setSpacing(6);
-    first->addWidget(Edit1);
+    first->addWidget(numberEdit);
     first->addSpacing(10);
-    first->addWidget(MakeCaption(Panel1, QStringLiteral("グループ名"), Edit2));
-    first->addWidget(Edit2, 1);
+    first->addWidget(MakeCaption(fieldPanel, QStringLiteral("グループ名"), nameEdit));
+    first->addWidget(nameEdit, 1);
 
-    auto* grid = new QGridLayout(Panel1);
+    auto* grid = new QGridLayout(fieldPanel);
     grid->setContentsMargins(8, 5, 8, 5);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(3);
-    grid->addWidget(MakeCaption(Panel1, QStringLiteral("番号"), Edit1), 0, 0);
+    grid->addWidget(MakeCaption(fieldPanel, QStringLiteral("番号"), numberEdit), 0, 0);
     grid->addLayout(first, 0, 1, 1, 2);
-    grid->addWidget(MakeCaption(Panel1, QStringLiteral("表題"), Edit3), 1, 0);
-    grid->addWidget(Edit3, 1, 1, 1, 2);
-    grid->addWidget(MakeCaption(Panel1, QStringLiteral("副題"), Edit4), 2, 0);
-    grid->addWidget(Edit4, 2, 1, 1, 2);
-    grid->addWidget(MakeCaption(Panel1, QStringLiteral("作成者名"), Edit5), 3, 0);
-    grid->addWidget(Edit5, 3, 1, Qt::AlignLeft);
-    grid->addWidget(MakeCaption(Panel1, QStringLiteral("メモ"), Edit6), 4, 0);
-    grid->addWidget(Edit6, 4, 1, 1, 2);
-    grid->addWidget(Edit7, 5, 1, 1, 2);
-    grid->addWidget(Edit8, 6, 1, 1, 2);
+    grid->addWidget(MakeCaption(fieldPanel, QStringLiteral("表題"), titleEdit), 1, 0);
+    grid->addWidget(titleEdit, 1, 1, 1, 2);
+    grid->addWidget(MakeCaption(fieldPanel, QStringLiteral("副題"), subtitleEdit), 2, 0);
+    grid->addWidget(subtitleEdit, 2, 1, 1, 2);
+    grid->addWidget(MakeCaption(fieldPanel, QStringLiteral("作成者名"), authorEdit), 3, 0);
+    grid->addWidget(authorEdit, 3, 1, Qt::AlignLeft);
+    grid->addWidget(MakeCaption(fieldPanel, QStringLiteral("メモ"), memo1Edit), 4, 0);
+    grid->addWidget(memo1Edit, 4, 1, 1, 2);
+    grid->addWidget(memo2Edit, 5, 1, 1, 2);
+    grid->addWidget(memo3Edit, 6, 1, 1, 2);
     // The long picture caption gets a line of its own making, so that it does not
     // widen the caption column of every other field.
     auto* last = new QHBoxLayout;
     last->setSpacing(6);
-    last->addWidget(MakeCaption(Panel1, QStringLiteral("グループアイコン画像"), Edit9));
-    last->addWidget(Edit9, 1);
-    last->addWidget(Button4);
+    last->addWidget(MakeCaption(fieldPanel, QStringLiteral("グループアイコン画像"), pictureEdit));
+    last->addWidget(pictureEdit, 1);
+    last->addWidget(browseButton);
     grid->addLayout(last, 7, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
-    Button1 = new QPushButton(storeCaption, this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("クリア(&C)"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button3 = new QPushButton(QStringLiteral("閉じる(&X)"), this);
-    Button3->setObjectName(QStringLiteral("Button3"));
+    storeButton = new QPushButton(storeCaption, this);
+    storeButton->setObjectName(QStringLiteral("storeButton"));
+    storeButton->setDefault(true);
+    clearButton = new QPushButton(QStringLiteral("クリア(&C)"), this);
+    clearButton->setObjectName(QStringLiteral("clearButton"));
+    closeButton = new QPushButton(QStringLiteral("閉じる(&X)"), this);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    buttons->addWidget(Button3);
+    buttons->addWidget(storeButton);
+    buttons->addWidget(clearButton);
+    buttons->addWidget(closeButton);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(4, 4, 6, 5);
     outer->setSpacing(4);
-    outer->addWidget(Panel1, 1);
+    outer->addWidget(fieldPanel, 1);
     outer->addLayout(buttons);
 
-    setTabOrder(Edit2, Edit3);
-    setTabOrder(Edit3, Edit4);
-    setTabOrder(Edit4, Edit5);
-    setTabOrder(Edit5, Edit6);
-    setTabOrder(Edit6, Edit7);
-    setTabOrder(Edit7, Edit8);
-    setTabOrder(Edit8, Edit9);
-    setTabOrder(Edit9, Button4);
-    setTabOrder(Button4, Button1);
-    setTabOrder(Button1, Button2);
-    setTabOrder(Button2, Button3);
+    setTabOrder(nameEdit, titleEdit);
+    setTabOrder(titleEdit, subtitleEdit);
+    setTabOrder(subtitleEdit, authorEdit);
+    setTabOrder(authorEdit, memo1Edit);
+    setTabOrder(memo1Edit, memo2Edit);
+    setTabOrder(memo2Edit, memo3Edit);
+    setTabOrder(memo3Edit, pictureEdit);
+    setTabOrder(pictureEdit, browseButton);
+    setTabOrder(browseButton, storeButton);
+    setTabOrder(storeButton, clearButton);
+    setTabOrder(clearButton, closeButton);
 
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, &GroupDetailsDialog::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &GroupDetailsDialog::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &GroupDetailsDialog::Button4Click);
+    connect(storeButton, &QPushButton::clicked, this, [this] { StoreGroup(); });
+    connect(clearButton, &QPushButton::clicked, this, &GroupDetailsDialog::ClearFields);
+    connect(closeButton, &QPushButton::clicked, this, &GroupDetailsDialog::CloseDialog);
+    connect(browseButton, &QPushButton::clicked, this, &GroupDetailsDialog::BrowsePicture);
 }
 
 void GroupDetailsDialog::SetProgramFolder(const QString& folderWithTrailingSlash)
@@ -175,17 +177,17 @@ void GroupDetailsDialog::showEvent(QShowEvent* event)
 
 std::vector<QLineEdit*> GroupDetailsDialog::TextFields() const
 {
-    return {Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9};
+    return {nameEdit, titleEdit, subtitleEdit, authorEdit, memo1Edit, memo2Edit, memo3Edit, pictureEdit};
 }
 
-void GroupDetailsDialog::FocusGroupName() { Edit2->setFocus(Qt::OtherFocusReason); }
+void GroupDetailsDialog::FocusGroupName() { nameEdit->setFocus(Qt::OtherFocusReason); }
 
-void GroupDetailsDialog::Button2Click()
+void GroupDetailsDialog::ClearFields()
 {
     for (QLineEdit* e : TextFields()) e->clear();
 }
 
-void GroupDetailsDialog::Button3Click() { reject(); }
+void GroupDetailsDialog::CloseDialog() { reject(); }
 
 bool GroupDetailsDialog::RefuseQuotes()
 {
@@ -210,12 +212,12 @@ bool GroupDetailsDialog::AppendTextLiterals(std::vector<std::string>& values) co
     return true;
 }
 
-void GroupDetailsDialog::Button4Click()
+void GroupDetailsDialog::BrowsePicture()
 {
     OpenFileRequest request;
     request.folder = IconFolder();
-    request.proposedName = Edit9->text();
-    request.picturePreview = true;
+    request.proposedName = pictureEdit->text();
+    request.preview = LoadGroupPicture;
     request.filters = QStringList{
         QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"),
         QStringLiteral("ビットマップ (*.bmp)"),
@@ -230,7 +232,7 @@ void GroupDetailsDialog::Button4Click()
     // name up there. A same-named file elsewhere stands for the one in the folder.
     const QString name = QFileInfo(chosen.first()).fileName();
     if (!name.isEmpty() && QFileInfo(IconFolder() + name).isFile())
-        Edit9->setText(name);
+        pictureEdit->setText(name);
     else
-        Edit9->clear();
+        pictureEdit->clear();
 }

@@ -8,8 +8,8 @@
 #include <QDialog>
 #include <QString>
 
-#include "shell/platform.h"
-#include "shell/settings.h"
+#include "platform/platform.h"
+#include "settings/settings.h"
 
 class QFrame;
 class QLineEdit;
@@ -25,27 +25,27 @@ public:
     QString ProgramFolder() const { return programFolder_; }
     QString IconFolder() const { return programFolder_ + QStringLiteral("img/"); }
 
-    // Filled when shown; the store button runs Button1Click.
+    // Filled when shown; the store button runs StoreGroup.
     virtual void FormShow() = 0;
-    virtual void Button1Click() = 0;
-    void Button2Click();   // clear
-    void Button3Click();   // close without storing
-    void Button4Click();   // picture browse
+    virtual void StoreGroup() = 0;
+    void ClearFields();     // every field but the number
+    void CloseDialog();     // without storing
+    void BrowsePicture();   // a picture of the icon folder
 
-    QFrame* Panel1;
-    QLineEdit* Edit1;   // number, read-only
-    QLineEdit* Edit2;   // group name
-    QLineEdit* Edit3;   // title
-    QLineEdit* Edit4;   // subtitle
-    QLineEdit* Edit5;   // author name
-    QLineEdit* Edit6;   // memo lines 1 to 3
-    QLineEdit* Edit7;
-    QLineEdit* Edit8;
-    QLineEdit* Edit9;   // icon picture file name
-    QPushButton* Button1;   // store (default)
-    QPushButton* Button2;   // clear
-    QPushButton* Button3;   // close (cancel)
-    QPushButton* Button4;   // browse
+    QFrame* fieldPanel;
+    QLineEdit* numberEdit;   // read-only
+    QLineEdit* nameEdit;
+    QLineEdit* titleEdit;
+    QLineEdit* subtitleEdit;
+    QLineEdit* authorEdit;
+    QLineEdit* memo1Edit;
+    QLineEdit* memo2Edit;
+    QLineEdit* memo3Edit;
+    QLineEdit* pictureEdit;   // file name inside the icon folder
+    QPushButton* storeButton;   // the default button
+    QPushButton* clearButton;
+    QPushButton* closeButton;   // the cancel button
+    QPushButton* browseButton;
 
 protected:
     GroupDetailsDialog(DatabaseSession& db, const DatabaseSettings& settings, const Platform& platform,
@@ -57,7 +57,7 @@ protected:
     static const std::string kCatalogue;
     static const std::vector<std::string>& CatalogueColumns();
 
-    // Edit2 to Edit9, the fields whose texts go into the eight text columns.
+    // The fields whose texts go into the eight text columns, in column order.
     std::vector<QLineEdit*> TextFields() const;
 
     // The quote rule: true (and the user told, the focus on the group name) when a

@@ -9,8 +9,8 @@
 
 #include <QString>
 
-#include "shell/cp932.h"
-#include "shell/textutil.h"
+#include "text/cp932.h"
+#include "text/textutil.h"
 
 namespace {
 

@@ -1,23 +1,23 @@
 #include "shell/program.h"
 
-#include "groupdlg/unit4.h"
-#include "groupdlg/unit5.h"
-#include "groupwin/unit3.h"
-#include "groupwin/unit7.h"
-#include "memo/unit6.h"
-#include "search/unit8.h"
-#include "shell/unit2.h"
+#include "groupdlg/groupcreatedialog.h"
+#include "groupdlg/groupeditdialog.h"
+#include "groupwin/groupwindow.h"
+#include "groupwin/subgroupnamedialog.h"
+#include "memo/memodialog.h"
+#include "search/searchwindow.h"
+#include "shell/databasesettingsdialog.h"
 
-ProgramWindows CreateProgramWindows(TForm1& form1, const Platform& platform)
+ProgramWindows CreateProgramWindows(MainWindow& mainWindow, const Platform& platform)
 {
     ProgramWindows w;
-    w.form2 = new TForm2(form1.Session(), form1.Settings(), platform, &form1);
-    w.form3 = new TForm3(form1.Session(), form1.Settings(), platform, &form1);
-    w.form5 = new TForm5(form1.Session(), form1.Settings(), platform, &form1);
-    w.form4 = new TForm4(form1.Session(), form1.Settings(), platform, &form1);
-    w.form6 = new TForm6(platform, &form1);
-    w.form7 = new TForm7(platform, &form1);
-    w.form8 = new TForm8(form1.Session(), platform, &form1);
-    form1.SetWindows(w);
+    w.settingsDialog = new DatabaseSettingsDialog(mainWindow.Session(), mainWindow.Settings(), platform, &mainWindow);
+    w.groupWindow = new GroupWindow(mainWindow.Session(), mainWindow.Settings(), platform, &mainWindow);
+    w.editDialog = new GroupEditDialog(mainWindow.Session(), mainWindow.Settings(), platform, &mainWindow);
+    w.createDialog = new GroupCreateDialog(mainWindow.Session(), mainWindow.Settings(), platform, &mainWindow);
+    w.memoDialog = new MemoDialog(platform, &mainWindow);
+    w.subGroupNameDialog = new SubGroupNameDialog(platform, &mainWindow);
+    w.searchWindow = new SearchWindow(mainWindow.Session(), platform, &mainWindow);
+    mainWindow.SetWindows(w);
     return w;
 }

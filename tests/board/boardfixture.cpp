@@ -117,20 +117,20 @@ QByteArray WmfBytes()
     return b.data_;
 }
 
-Program::Program(const QString& programFile) : form1(fake.platform, programFile)
+Program::Program(const QString& programFile) : mainWindow(fake.platform, programFile)
 {
-    windows = CreateProgramWindows(form1, fake.platform);
+    windows = CreateProgramWindows(mainWindow, fake.platform);
 }
 
 Program::~Program()
 {
-    if (form1.isVisible()) form1.hide();
+    if (mainWindow.isVisible()) mainWindow.hide();
 }
 
 bool Program::Show()
 {
-    form1.show();
-    return QTest::qWaitForWindowExposed(&form1);
+    mainWindow.show();
+    return QTest::qWaitForWindowExposed(&mainWindow);
 }
 
-void Program::Close() { form1.close(); }
+void Program::Close() { mainWindow.close(); }

@@ -9,10 +9,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include "shell/platform.h"
-#include "shell/settings.h"
-#include "shell/settingsfile.h"
-#include "shell/unit1.h"
+#include "platform/platform.h"
+#include "settings/settings.h"
+#include "settings/settingsfile.h"
+#include "shell/mainwindow.h"
 #include "support/testdb.h"
 
 class ProgramFolder {
@@ -47,7 +47,7 @@ public:
     explicit Program(const QString& programFile);
     ~Program();
     FakePlatform fake;
-    TForm1 form1;
+    MainWindow mainWindow;
     ProgramWindows windows;
 
     // Shows the main window (its show handler runs) and waits until it is exposed.

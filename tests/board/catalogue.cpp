@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "shell/textutil.h"
+#include "text/textutil.h"
 
 bool InsertGroup(DatabaseSession& session, int n, const std::string& name, const std::string& iconFile,
                  const std::string& x, const std::string& y, const std::string& author, const std::string& title,

@@ -43,28 +43,28 @@ private slots:
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
         QVERIFY(p.fake.messages.shown.isEmpty());
-        QCOMPARE(p.form1.Board().slotCount, 5);
-        QVERIFY(!p.form1.GroupIcon(1));
-        QVERIFY(!p.form1.GroupIcon(3));
-        QLabel* two = p.form1.GroupIcon(2);
-        QLabel* five = p.form1.GroupIcon(5);
+        QCOMPARE(p.mainWindow.Board().slotCount, 5);
+        QVERIFY(!p.mainWindow.GroupIcon(1));
+        QVERIFY(!p.mainWindow.GroupIcon(3));
+        QLabel* two = p.mainWindow.GroupIcon(2);
+        QLabel* five = p.mainWindow.GroupIcon(5);
         QVERIFY(two && five);
         QCOMPARE(two->geometry(), QRect(0, 20, 32, 32));      // a stored negative X shows at 0
         QCOMPARE(five->geometry(), QRect(100, 50, 40, 25));   // natural size of the picture
         QCOMPARE(two->property("tag").toInt(), 2);
-        QLabel* caption = p.form1.GroupCaption(5);
+        QLabel* caption = p.mainWindow.GroupCaption(5);
         QVERIFY(caption);
         QCOMPARE(caption->text(), QString("five"));
         QCOMPARE(caption->pos(), QPoint(100 + 20 - caption->width() / 2, 50 + 25 + 3));
         QCOMPARE(Background(caption), QColor(255, 255, 255));
         QVERIFY(caption->autoFillBackground());
-        QCOMPARE(p.form1.GroupCaption(2)->text(), QString("図面一式"));
-        QCOMPARE(Background(p.form1.ClientArea), QColor(255, 255, 255));
-        QCOMPARE(p.form1.Panel1->height(), 76);
-        QCOMPARE(p.form1.StatusBar1->height(), 19);
+        QCOMPARE(p.mainWindow.GroupCaption(2)->text(), QString("図面一式"));
+        QCOMPARE(Background(p.mainWindow.clientArea), QColor(255, 255, 255));
+        QCOMPARE(p.mainWindow.detailPanel->height(), 76);
+        QCOMPARE(p.mainWindow.statusLine->height(), 19);
         // Nothing is selected and the panel is empty at start.
-        QCOMPARE(p.form1.Board().selectedGroup, 0);
-        QVERIFY(p.form1.Edit3->text().isEmpty());
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
+        QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
     }
 
     void dragMovesWithinTheLimitsAndStoresOnDrop()
@@ -77,25 +77,25 @@ private slots:
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
         std::vector<std::string> statements;
-        p.form1.Session().SetStatementLog([&](const std::string& t) { statements.push_back(t); });
-        QLabel* icon = p.form1.GroupIcon(1);
-        QLabel* caption = p.form1.GroupCaption(1);
+        p.mainWindow.Session().SetStatementLog([&](const std::string& t) { statements.push_back(t); });
+        QLabel* icon = p.mainWindow.GroupIcon(1);
+        QLabel* caption = p.mainWindow.GroupCaption(1);
         QVERIFY(icon && caption);
-        const int width = p.form1.ClientArea->width();
-        const int bottom = p.form1.ClientArea->height() - 76 - 19 - 32;
+        const int width = p.mainWindow.clientArea->width();
+        const int bottom = p.mainWindow.clientArea->height() - 76 - 19 - 32;
 
         QTest::mousePress(icon, Qt::LeftButton, {}, QPoint(10, 12));
-        QCOMPARE(p.form1.Board().pressedGroup, 1);
+        QCOMPARE(p.mainWindow.Board().pressedGroup, 1);
         DragTo(icon, QPoint(130, 60));
         QCOMPARE(icon->pos(), QPoint(120, 48));
         QCOMPARE(Background(caption), QColor(192, 192, 192));
         QCOMPARE(caption->pos(), QPoint(120 + 16 - caption->width() / 2, 48 + 32 + 3));
         // The first motion shows the dragged group in the panel.
-        QCOMPARE(p.form1.Edit3->text(), QString("1"));
-        QCOMPARE(p.form1.Edit1->text(), QString("one"));
-        QCOMPARE(p.form1.Edit2->text(), QString("山田"));
-        QCOMPARE(p.form1.Edit4->text(), QString("T1"));
-        QCOMPARE(p.form1.Edit5->text(), QString("S1"));
+        QCOMPARE(p.mainWindow.groupNumberField->text(), QString("1"));
+        QCOMPARE(p.mainWindow.groupNameField->text(), QString("one"));
+        QCOMPARE(p.mainWindow.authorField->text(), QString("山田"));
+        QCOMPARE(p.mainWindow.titleField->text(), QString("T1"));
+        QCOMPARE(p.mainWindow.subtitleField->text(), QString("S1"));
 
         DragTo(icon, QPoint(-400, -300));
         QCOMPARE(icon->pos(), QPoint(0, 0));
@@ -108,36 +108,36 @@ private slots:
         QCOMPARE(UpdateCount(statements), 0);   // nothing written while the button is held
 
         QTest::mouseRelease(icon, Qt::LeftButton, {}, QPoint(10, 12));
-        QVERIFY(!p.form1.Board().pressed);
+        QVERIFY(!p.mainWindow.Board().pressed);
         QCOMPARE(Background(caption), QColor(255, 255, 255));
         QCOMPARE(UpdateCount(statements), 1);
         const std::string update = "UPDATE GRPJWW SET \r\n   X=50,Y=28\r\n   WHERE N=1\r\n   ;\r\n";
         QCOMPARE(std::count(statements.begin(), statements.end(), update), 1L);
 
         // A press and release in place writes nothing, but shows the group again.
-        p.form1.ClearDetails();
+        p.mainWindow.ClearDetails();
         QTest::mousePress(icon, Qt::LeftButton, {}, QPoint(4, 4));
         QTest::mouseRelease(icon, Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(UpdateCount(statements), 1);
-        QCOMPARE(p.form1.Edit3->text(), QString("1"));
+        QCOMPARE(p.mainWindow.groupNumberField->text(), QString("1"));
 
         // A right-button press selects the other group and never moves it, even when the
         // pointer moves before the release.
-        QLabel* other = p.form1.GroupIcon(2);
+        QLabel* other = p.mainWindow.GroupIcon(2);
         QTest::mousePress(other, Qt::RightButton, {}, QPoint(5, 5));
         QTest::mouseMove(other, QPoint(80, 90));
         QTest::mouseRelease(other, Qt::RightButton, {}, QPoint(80, 90));
         QCOMPARE(other->pos(), QPoint(300, 50));
-        QCOMPARE(p.form1.Board().selectedGroup, 2);
-        QCOMPARE(p.form1.Edit3->text(), QString("2"));
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
+        QCOMPARE(p.mainWindow.groupNumberField->text(), QString("2"));
         QCOMPARE(UpdateCount(statements), 1);
 
         // The new position is there after a restart.
         p.Close();
         Program again(set.folder.programFile());
         QVERIFY(again.Show());
-        QCOMPARE(again.form1.GroupIcon(1)->pos(), QPoint(50, 28));
-        QCOMPARE(again.form1.GroupIcon(2)->pos(), QPoint(300, 50));
+        QCOMPARE(again.mainWindow.GroupIcon(1)->pos(), QPoint(50, 28));
+        QCOMPARE(again.mainWindow.GroupIcon(2)->pos(), QPoint(300, 50));
     }
 
     void dropOnMotionWithoutButton()
@@ -150,13 +150,13 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        GroupBoard& board = p.form1.Board();
+        GroupBoard& board = p.mainWindow.Board();
         board.IconMouseDown(1, 3, 3);
-        QTest::mouseMove(p.form1.ClientArea, QPoint(300, 100));
+        QTest::mouseMove(p.mainWindow.clientArea, QPoint(300, 100));
         QTRY_VERIFY(!board.pressed);
         QCOMPARE(board.selectedGroup, 1);
-        QCOMPARE(p.form1.Edit3->text(), QString("1"));
-        QCOMPARE(p.form1.GroupIcon(1)->pos(), QPoint(10, 10));
+        QCOMPARE(p.mainWindow.groupNumberField->text(), QString("1"));
+        QCOMPARE(p.mainWindow.GroupIcon(1)->pos(), QPoint(10, 10));
     }
 
     void doubleClickEndsThePress()
@@ -167,13 +167,13 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        QLabel* icon = p.form1.GroupIcon(1);
+        QLabel* icon = p.mainWindow.GroupIcon(1);
         QTest::mousePress(icon, Qt::LeftButton, {}, QPoint(3, 3));
         QTest::mouseDClick(icon, Qt::LeftButton, {}, QPoint(3, 3));
-        QVERIFY(!p.form1.Board().pressed);
-        QCOMPARE(p.form1.Board().pressedGroup, 0);
+        QVERIFY(!p.mainWindow.Board().pressed);
+        QCOMPARE(p.mainWindow.Board().pressedGroup, 0);
         QTest::mouseRelease(icon, Qt::LeftButton, {}, QPoint(3, 3));
-        QVERIFY(!p.form1.Board().pressed);
+        QVERIFY(!p.mainWindow.Board().pressed);
     }
 
     void picturesOfEveryKindDecodedOncePerBuild()
@@ -198,27 +198,27 @@ private slots:
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
 
-        QCOMPARE(p.form1.GroupIcon(1)->size(), QSize(20, 10));
-        QCOMPARE(p.form1.GroupIcon(2)->size(), QSize(32, 32));
-        QCOMPARE(p.form1.GroupIcon(3)->size(), QSize(48, 24));
-        QCOMPARE(p.form1.GroupIcon(4)->size(), QSize(96, 48));
-        QVERIFY(!p.form1.GroupIcon(5));
-        QVERIFY(!p.form1.GroupCaption(5));
-        QVERIFY(!p.form1.GroupIcon(6));
-        QVERIFY(!p.form1.Board().iconSlots[5].present);
+        QCOMPARE(p.mainWindow.GroupIcon(1)->size(), QSize(20, 10));
+        QCOMPARE(p.mainWindow.GroupIcon(2)->size(), QSize(32, 32));
+        QCOMPARE(p.mainWindow.GroupIcon(3)->size(), QSize(48, 24));
+        QCOMPARE(p.mainWindow.GroupIcon(4)->size(), QSize(96, 48));
+        QVERIFY(!p.mainWindow.GroupIcon(5));
+        QVERIFY(!p.mainWindow.GroupCaption(5));
+        QVERIFY(!p.mainWindow.GroupIcon(6));
+        QVERIFY(!p.mainWindow.Board().iconSlots[5].present);
         // A missing or empty picture name shows the default picture.
-        QCOMPARE(p.form1.GroupIcon(7)->size(), QSize(32, 32));
-        QCOMPARE(p.form1.GroupIcon(9)->size(), QSize(32, 32));
-        QVERIFY(!p.form1.GroupIcon(7)->pixmap().isNull());
+        QCOMPARE(p.mainWindow.GroupIcon(7)->size(), QSize(32, 32));
+        QCOMPARE(p.mainWindow.GroupIcon(9)->size(), QSize(32, 32));
+        QVERIFY(!p.mainWindow.GroupIcon(7)->pixmap().isNull());
         // a.bmp, icon1.ico, b.emf, c.wmf, d.png, e.ico: one decode each.
-        QCOMPARE(p.form1.Pictures().DecodeCount(), 6);
+        QCOMPARE(p.mainWindow.Pictures().DecodeCount(), 6);
 
         // The next build decodes afresh (a picture may have been replaced).
         set.folder.PutPicture("a.bmp", BmpBytes(30, 30));
-        p.form1.BuildBoard();
-        QCOMPARE(p.form1.Pictures().DecodeCount(), 12);
-        QCOMPARE(p.form1.GroupIcon(1)->size(), QSize(30, 30));
-        QCOMPARE(p.form1.GroupIcon(8)->size(), QSize(30, 30));
+        p.mainWindow.BuildBoard();
+        QCOMPARE(p.mainWindow.Pictures().DecodeCount(), 12);
+        QCOMPARE(p.mainWindow.GroupIcon(1)->size(), QSize(30, 30));
+        QCOMPARE(p.mainWindow.GroupIcon(8)->size(), QSize(30, 30));
     }
 
     void missingDefaultPictureGivesNoIcon()
@@ -230,8 +230,8 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        QCOMPARE(p.form1.Board().slotCount, 1);
-        QVERIFY(!p.form1.GroupIcon(1));
+        QCOMPARE(p.mainWindow.Board().slotCount, 1);
+        QVERIFY(!p.mainWindow.GroupIcon(1));
         QVERIFY(p.fake.messages.shown.isEmpty());
     }
 };

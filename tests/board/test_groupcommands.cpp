@@ -12,9 +12,9 @@
 
 #include "boardfixture.h"
 #include "catalogue.h"
-#include "groupdlg/unit4.h"
-#include "groupdlg/unit5.h"
-#include "shell/textutil.h"
+#include "groupdlg/groupcreatedialog.h"
+#include "groupdlg/groupeditdialog.h"
+#include "text/textutil.h"
 #include "support/testdb.h"
 
 namespace {
@@ -22,14 +22,14 @@ namespace {
 const std::vector<std::string> kFileCols{"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"};
 const std::vector<std::string> kSubCols{"N", "SGRPNAME", "PNAME", "PARENT_N"};
 
-void Trigger(Program& p, const char* action) { p.form1.findChild<QAction*>(action)->trigger(); }
+void Trigger(Program& p, const char* action) { p.mainWindow.findChild<QAction*>(action)->trigger(); }
 
 void Select(Program& p, int group)
 {
-    QLabel* icon = p.form1.GroupIcon(group);
+    QLabel* icon = p.mainWindow.GroupIcon(group);
     QVERIFY(icon);
     QTest::mouseClick(icon, Qt::LeftButton, {}, QPoint(4, 4));
-    QCOMPARE(p.form1.Board().selectedGroup, group);
+    QCOMPARE(p.mainWindow.Board().selectedGroup, group);
 }
 
 int Writes(const std::vector<std::string>& statements)
@@ -81,41 +81,41 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        QCOMPARE(p.form1.Board().slotCount, 0);
+        QCOMPARE(p.mainWindow.Board().slotCount, 0);
 
-        WithDialog<TForm4>(p, "mnuMakeGroup", p.windows.form4, [](TForm4* d) {
-            QCOMPARE(d->Edit1->text(), QString("1"));
-            Type(d->Edit2, "図面");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) {
+            QCOMPARE(d->numberEdit->text(), QString("1"));
+            Type(d->nameEdit, "図面");
+            QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCOMPARE(p.fake.messages.shown, QStringList{"登録OK"});
-        QCOMPARE(p.form1.Board().slotCount, 1);
-        QLabel* icon = p.form1.GroupIcon(1);
+        QCOMPARE(p.mainWindow.Board().slotCount, 1);
+        QLabel* icon = p.mainWindow.GroupIcon(1);
         QVERIFY(icon && icon->isVisible());
         QCOMPARE(icon->pos(), QPoint(0, 0));
-        QCOMPARE(p.form1.GroupCaption(1)->text(), QString("図面"));
-        QCOMPARE(p.form1.Board().selectedGroup, 0);   // the selection does not change
+        QCOMPARE(p.mainWindow.GroupCaption(1)->text(), QString("図面"));
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);   // the selection does not change
 
         // Closing the dialog without storing adds nothing.
-        WithDialog<TForm4>(p, "mnuMakeGroup", p.windows.form4, [](TForm4* d) { d->Button3Click(); });
-        QCOMPARE(p.form1.Board().slotCount, 1);
+        WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) { d->CloseDialog(); });
+        QCOMPARE(p.mainWindow.Board().slotCount, 1);
 
         // Edit: the icon comes back at its place with the new name.
-        auto& db = p.form1.Session();
+        auto& db = p.mainWindow.Session();
         QVERIFY(db.UpdateRecordText("GRPJWW", "X=100,Y=40", "N=1"));
-        p.form1.BuildBoard();
+        p.mainWindow.BuildBoard();
         Select(p, 1);
-        WithDialog<TForm5>(p, "mnuEditGroup", p.windows.form5, [](TForm5* d) {
-            QCOMPARE(d->Edit2->text(), QString("図面"));
-            Type(d->Edit2, "改訂図面");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [](GroupEditDialog* d) {
+            QCOMPARE(d->nameEdit->text(), QString("図面"));
+            Type(d->nameEdit, "改訂図面");
+            QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCOMPARE(p.fake.messages.shown.last(), QString("編集登録OK"));
-        QVERIFY(p.form1.GroupIcon(1));
-        QCOMPARE(p.form1.GroupIcon(1)->pos(), QPoint(100, 40));
-        QCOMPARE(p.form1.GroupCaption(1)->text(), QString("改訂図面"));
+        QVERIFY(p.mainWindow.GroupIcon(1));
+        QCOMPARE(p.mainWindow.GroupIcon(1)->pos(), QPoint(100, 40));
+        QCOMPARE(p.mainWindow.GroupCaption(1)->text(), QString("改訂図面"));
         QCOMPARE(StoredX(db, 1), std::string("100"));
-        QCOMPARE(p.form1.findChildren<QLabel*>("Imag1").size(), 1);   // the old icon is gone
+        QCOMPARE(p.mainWindow.findChildren<QLabel*>("Imag1").size(), 1);   // the old icon is gone
         p.Close();
     }
 
@@ -133,7 +133,7 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        auto& db = p.form1.Session();
+        auto& db = p.mainWindow.Session();
 
         Select(p, 3);
         // No: nothing changes.
@@ -149,10 +149,10 @@ private slots:
         QCOMPARE(db.CountRecords("GRPJWW", "N=10 AND MTITLE IS NULL AND MEMO1 IS NULL AND ICONP IS NULL"), 1);
         QCOMPARE(AllRows(db, "GRP1_10"), AllRows(db, "GRP1_3"));
         QCOMPARE(AllRows(db, "GRP2_10"), AllRows(db, "GRP2_3"));
-        QCOMPARE(p.form1.Board().slotCount, 10);
-        QVERIFY(p.form1.GroupIcon(10));
-        QCOMPARE(p.form1.GroupIcon(10)->pos(), QPoint(52, 42));
-        QCOMPARE(p.form1.Edit3->text(), QString("3"));   // the selection stays on the source
+        QCOMPARE(p.mainWindow.Board().slotCount, 10);
+        QVERIFY(p.mainWindow.GroupIcon(10));
+        QCOMPARE(p.mainWindow.GroupIcon(10)->pos(), QPoint(52, 42));
+        QCOMPARE(p.mainWindow.groupNumberField->text(), QString("3"));   // the selection stays on the source
 
         // A group never opened has no tables; its copy has none either.
         Select(p, 9);
@@ -174,22 +174,22 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        auto& db = p.form1.Session();
+        auto& db = p.mainWindow.Session();
 
         Select(p, 4);
         Trigger(p, "mnuDeleteGroup");   // answered No
         QCOMPARE(p.fake.messages.asked, QStringList{"グループ「four」を削除します。よろしいですか？"});
-        QVERIFY(p.form1.GroupIcon(4));
+        QVERIFY(p.mainWindow.GroupIcon(4));
 
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuDeleteGroup");
         QCOMPARE(db.CountRecords("GRPJWW", "N=4"), 0);
         QVERIFY(!db.TableExists("GRP1_4") && !db.TableExists("GRP2_4"));
-        QVERIFY(!p.form1.GroupIcon(4));
-        QCOMPARE(p.form1.Board().selectedGroup, 0);
-        for (QLineEdit* e : {p.form1.Edit1, p.form1.Edit2, p.form1.Edit3, p.form1.Edit4, p.form1.Edit5})
+        QVERIFY(!p.mainWindow.GroupIcon(4));
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
+        for (QLineEdit* e : {p.mainWindow.groupNameField, p.mainWindow.authorField, p.mainWindow.groupNumberField, p.mainWindow.titleField, p.mainWindow.subtitleField})
             QVERIFY(e->text().isEmpty());
-        QCOMPARE(p.form1.Board().slotCount, 4);
+        QCOMPARE(p.mainWindow.Board().slotCount, 4);
 
         // Right after a delete the commands that need a selection do nothing.
         std::vector<std::string> sent;
@@ -203,13 +203,13 @@ private slots:
         p.fake.messages.nextAnswers.clear();
 
         // The deleted highest number is given out again.
-        WithDialog<TForm4>(p, "mnuMakeGroup", p.windows.form4, [](TForm4* d) {
-            QCOMPARE(d->Edit1->text(), QString("4"));
-            Type(d->Edit2, "again");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) {
+            QCOMPARE(d->numberEdit->text(), QString("4"));
+            Type(d->nameEdit, "again");
+            QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
-        QVERIFY(p.form1.GroupIcon(4));
-        QCOMPARE(p.form1.GroupIcon(4)->pos(), QPoint(0, 0));
+        QVERIFY(p.mainWindow.GroupIcon(4));
+        QCOMPARE(p.mainWindow.GroupIcon(4)->pos(), QPoint(0, 0));
         p.Close();
     }
 
@@ -227,7 +227,7 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        auto& db = p.form1.Session();
+        auto& db = p.mainWindow.Session();
 
         Select(p, 2);
         p.fake.messages.nextAnswers = {true};
@@ -235,9 +235,9 @@ private slots:
         QCOMPARE(p.fake.messages.shown, QStringList{"グループ削除失敗"});
         QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 1);
         QCOMPARE(db.CountRecords("GRP1_2", ""), 1);
-        QVERIFY(p.form1.GroupIcon(2));
-        QCOMPARE(p.form1.Board().selectedGroup, 2);
-        QCOMPARE(p.form1.Edit3->text(), QString("2"));
+        QVERIFY(p.mainWindow.GroupIcon(2));
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
+        QCOMPARE(p.mainWindow.groupNumberField->text(), QString("2"));
         p.Close();
     }
 
@@ -250,21 +250,21 @@ private slots:
             if (n != 5 && n != 12) QVERIFY(InsertGroup(set.session, n, "g" + IntToStr(n), "", IntToStr(300 + n), "7"));
         set.Done();
         Program p(set.folder.programFile());
-        p.form1.resize(616, 347);
+        p.mainWindow.resize(616, 347);
         QVERIFY(p.Show());
-        auto& db = p.form1.Session();
+        auto& db = p.mainWindow.Session();
         std::vector<std::string> sent;
         db.SetStatementLog([&](const std::string& t) { sent.push_back(t); });
 
         Select(p, 27);
         Trigger(p, "mnuMoveGroup");
-        QCOMPARE(p.form1.GroupIcon(27)->pos(), QPoint(0, 0));
+        QCOMPARE(p.mainWindow.GroupIcon(27)->pos(), QPoint(0, 0));
         QCOMPARE(Writes(sent), 1);
         QCOMPARE(std::count(sent.begin(), sent.end(), std::string("UPDATE GRPJWW SET \r\n   X=0,Y=0\r\n   WHERE N=27\r\n   ;\r\n")), 1L);
         Trigger(p, "mnuMoveGroup");   // already there
         QCOMPARE(Writes(sent), 1);
 
-        const int columns = p.form1.ClientArea->width() / 64 + 1;
+        const int columns = p.mainWindow.clientArea->width() / 64 + 1;
         QCOMPARE(columns, 10);
         sent.clear();
         Trigger(p, "mnuLocInitGroup");
@@ -273,13 +273,13 @@ private slots:
         for (int n = 1; n <= 27; ++n) {
             if (n == 5 || n == 12) continue;
             const QPoint want((k % columns) * 64 + 16, (k / columns) * 64);
-            QCOMPARE(p.form1.GroupIcon(n)->pos(), want);
+            QCOMPARE(p.mainWindow.GroupIcon(n)->pos(), want);
             QCOMPARE(StoredX(db, n), IntToStr(want.x()));
             QCOMPARE(StoredY(db, n), IntToStr(want.y()));
             ++k;
         }
-        QCOMPARE(p.form1.GroupIcon(27)->pos(), QPoint(16 + 4 * 64, 128));   // the 25th icon
-        QCOMPARE(p.form1.Board().selectedGroup, 27);
+        QCOMPARE(p.mainWindow.GroupIcon(27)->pos(), QPoint(16 + 4 * 64, 128));   // the 25th icon
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 27);
 
         sent.clear();
         Trigger(p, "mnuLocInitGroup");
@@ -292,7 +292,7 @@ private slots:
         ProgramFolder folder;   // no settings: the program starts detached
         Program p(folder.programFile());
         QVERIFY(p.Show());
-        QVERIFY(!p.form1.Session().Connected());
+        QVERIFY(!p.mainWindow.Session().Connected());
         p.fake.messages.nextAnswers = {true, true};
         for (const char* a : {"mnuMoveGroup", "mnuLocInitGroup", "mnuEditGroup", "mnuCopyGroup", "mnuDeleteGroup"})
             Trigger(p, a);
@@ -300,8 +300,8 @@ private slots:
         QVERIFY(p.fake.messages.shown.isEmpty());
 
         // The create dialog opens but cannot store.
-        WithDialog<TForm4>(p, "mnuMakeGroup", p.windows.form4, [](TForm4* d) { QVERIFY(!d->Button1->isEnabled()); });
-        QCOMPARE(p.form1.Board().slotCount, 0);
+        WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) { QVERIFY(!d->storeButton->isEnabled()); });
+        QCOMPARE(p.mainWindow.Board().slotCount, 0);
         p.Close();
     }
 };

@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "db/session.h"
-#include "shell/textutil.h"
+#include "text/textutil.h"
 #include "support/testdb.h"
 
 namespace {

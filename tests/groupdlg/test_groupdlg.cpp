@@ -7,12 +7,12 @@
 #include <QtTest>
 
 #include "db/session.h"
-#include "groupdlg/unit4.h"
-#include "groupdlg/unit5.h"
-#include "shell/cp932.h"
-#include "shell/cp932edit.h"
-#include "shell/platform.h"
-#include "shell/textutil.h"
+#include "groupdlg/groupcreatedialog.h"
+#include "groupdlg/groupeditdialog.h"
+#include "text/cp932.h"
+#include "platform/cp932edit.h"
+#include "platform/platform.h"
+#include "text/textutil.h"
 #include "support/testdb.h"
 
 namespace {
@@ -112,16 +112,16 @@ void TestGroupDialogs::createFirstGroupMakesCatalogue()
     Fixture f;
     QVERIFY(f.fresh.ok);
     QVERIFY(!f.db.TableExists("GRPJWW"));
-    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupCreateDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.show();
     QVERIFY(f.db.TableExists("GRPJWW"));
-    QCOMPARE(dlg.Edit1->text(), QStringLiteral("1"));
-    QCOMPARE(dlg.Edit5->text(), QStringLiteral("PCユーザー名"));
-    QCOMPARE(dlg.focusWidget(), dlg.Edit2);
-    QVERIFY(dlg.Button1->isEnabled());
+    QCOMPARE(dlg.numberEdit->text(), QStringLiteral("1"));
+    QCOMPARE(dlg.authorEdit->text(), QStringLiteral("PCユーザー名"));
+    QCOMPARE(dlg.focusWidget(), dlg.nameEdit);
+    QVERIFY(dlg.storeButton->isEnabled());
 
-    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録OK")});
     QVERIFY(dlg.Done);
     QCOMPARE(dlg.CreatedGroupNumber, 1);
@@ -134,17 +134,17 @@ void TestGroupDialogs::createProposesAboveHighestAndInsertsExactly()
     Fixture f;
     QVERIFY(f.fresh.ok);
     for (int n : {1, 2, 5}) f.addGroup(n, "g");
-    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupCreateDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.show();
-    QCOMPARE(dlg.Edit1->text(), QStringLiteral("6"));   // gaps are not filled
+    QCOMPARE(dlg.numberEdit->text(), QStringLiteral("6"));   // gaps are not filled
 
     // Another client takes 6 while the dialog is open: the store takes the next one.
     f.addGroup(6, "other");
-    Type(dlg.Edit2, QStringLiteral("図面"));
+    Type(dlg.nameEdit, QStringLiteral("図面"));
     f.log.clear();
-    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
-    QCOMPARE(dlg.Edit1->text(), QStringLiteral("7"));
+    QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
+    QCOMPARE(dlg.numberEdit->text(), QStringLiteral("7"));
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録OK")});
     QCOMPARE(dlg.CreatedGroupNumber, 7);
 
@@ -163,29 +163,29 @@ void TestGroupDialogs::createKeepsTextsForNextShowing()
 {
     Fixture f;
     QVERIFY(f.fresh.ok);
-    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupCreateDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.show();
-    Type(dlg.Edit2, QStringLiteral("A"));
-    Type(dlg.Edit3, QStringLiteral("  "));   // blanks are text, not empty
-    Type(dlg.Edit5, QStringLiteral("x"));
-    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    Type(dlg.nameEdit, QStringLiteral("A"));
+    Type(dlg.titleEdit, QStringLiteral("  "));   // blanks are text, not empty
+    Type(dlg.authorEdit, QStringLiteral("x"));
+    QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QVERIFY(dlg.Done);
     QCOMPARE(f.row(1)[2], std::string("  "));
     QCOMPARE(f.row(1)[4], S(QStringLiteral("PCユーザー名x")));
 
     dlg.show();
     QVERIFY(!dlg.Done);
-    QCOMPARE(dlg.Edit1->text(), QStringLiteral("2"));
-    QCOMPARE(dlg.Edit2->text(), QStringLiteral("A"));
-    QCOMPARE(dlg.Edit5->text(), QStringLiteral("PCユーザー名"));
+    QCOMPARE(dlg.numberEdit->text(), QStringLiteral("2"));
+    QCOMPARE(dlg.nameEdit->text(), QStringLiteral("A"));
+    QCOMPARE(dlg.authorEdit->text(), QStringLiteral("PCユーザー名"));
 
     // The clear button leaves the number alone; all empty texts are stored as NULL.
-    QTest::mouseClick(dlg.Button2, Qt::LeftButton);
-    QCOMPARE(dlg.Edit1->text(), QStringLiteral("2"));
-    for (QLineEdit* e : {dlg.Edit2, dlg.Edit3, dlg.Edit4, dlg.Edit5, dlg.Edit6, dlg.Edit7, dlg.Edit8, dlg.Edit9})
+    QTest::mouseClick(dlg.clearButton, Qt::LeftButton);
+    QCOMPARE(dlg.numberEdit->text(), QStringLiteral("2"));
+    for (QLineEdit* e : {dlg.nameEdit, dlg.titleEdit, dlg.subtitleEdit, dlg.authorEdit, dlg.memo1Edit, dlg.memo2Edit, dlg.memo3Edit, dlg.pictureEdit})
         QVERIFY(e->text().isEmpty());
-    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QVERIFY(dlg.Done);
     QCOMPARE(f.row(2), (TextRow{"2", "", "", "", "", "", "", "", "", "0", "0"}));
     QVERIFY(f.writes().back().find("VALUES (\r\n   2,\r\n   NULL,\r\n   NULL,") != std::string::npos);
@@ -195,32 +195,32 @@ void TestGroupDialogs::quoteRefusedFocusOnGroupName()
 {
     Fixture f;
     QVERIFY(f.fresh.ok);
-    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupCreateDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.show();
-    Type(dlg.Edit2, QStringLiteral("name"));
-    Type(dlg.Edit7, QStringLiteral("say \"hi\""));
-    dlg.Edit7->setFocus();
-    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    Type(dlg.nameEdit, QStringLiteral("name"));
+    Type(dlg.memo2Edit, QStringLiteral("say \"hi\""));
+    dlg.memo2Edit->setFocus();
+    QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{kQuoteMessage});
-    QCOMPARE(dlg.focusWidget(), dlg.Edit2);
+    QCOMPARE(dlg.focusWidget(), dlg.nameEdit);
     QVERIFY(!dlg.Done);
     QVERIFY(dlg.isVisible());
-    QCOMPARE(dlg.Edit7->text(), QStringLiteral("say \"hi\""));
+    QCOMPARE(dlg.memo2Edit->text(), QStringLiteral("say \"hi\""));
     QVERIFY(f.writes().empty());
     QCOMPARE(f.db.CountRecords("GRPJWW", ""), 0);
 
     // The edit dialog refuses the same way, here an apostrophe in the picture name.
     f.addGroup(3, "g", 10, 20);
-    TForm5 edit(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupEditDialog edit(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(edit, f);
     edit.EditedGroupNumber = 3;
     edit.show();
-    Type(edit.Edit9, QStringLiteral("it's.bmp"));
+    Type(edit.pictureEdit, QStringLiteral("it's.bmp"));
     f.log.clear();
-    QTest::mouseClick(edit.Button1, Qt::LeftButton);
+    QTest::mouseClick(edit.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown.last(), kQuoteMessage);
-    QCOMPARE(edit.focusWidget(), edit.Edit2);
+    QCOMPARE(edit.focusWidget(), edit.nameEdit);
     QVERIFY(!edit.Done);
     QVERIFY(f.writes().empty());
 }
@@ -230,13 +230,13 @@ void TestGroupDialogs::createDetachedDisablesStore()
     TestDatabase notCreated;
     DatabaseSession db(notCreated.settings);
     FakePlatform fake;
-    TForm4 dlg(db, notCreated.settings, fake.platform);
-    dlg.Edit1->setText(QStringLiteral("12"));
+    GroupCreateDialog dlg(db, notCreated.settings, fake.platform);
+    dlg.numberEdit->setText(QStringLiteral("12"));
     dlg.show();
-    QVERIFY(!dlg.Button1->isEnabled());
-    QCOMPARE(dlg.Edit1->text(), QStringLiteral("12"));
+    QVERIFY(!dlg.storeButton->isEnabled());
+    QCOMPARE(dlg.numberEdit->text(), QStringLiteral("12"));
     QVERIFY(fake.messages.shown.isEmpty());
-    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QVERIFY(fake.messages.shown.isEmpty());
     QVERIFY(dlg.isVisible());
 }
@@ -247,22 +247,22 @@ void TestGroupDialogs::editWritesBackKeptPosition()
     QVERIFY(f.fresh.ok);
     f.addGroup(4, S(QStringLiteral("旧名")), 130, 64);
     QVERIFY(f.db.UpdateRecordText("GRPJWW", "MEMO2='m2', ICONP='a.bmp'", "N=4"));
-    TForm5 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupEditDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
-    dlg.Edit3->setText(QStringLiteral("left over"));
+    dlg.titleEdit->setText(QStringLiteral("left over"));
     dlg.EditedGroupNumber = 4;
     dlg.show();
-    QCOMPARE(dlg.Edit1->text(), QStringLiteral("4"));
-    QCOMPARE(dlg.Edit2->text(), QStringLiteral("旧名"));
-    QVERIFY(dlg.Edit3->text().isEmpty());
-    QCOMPARE(dlg.Edit7->text(), QStringLiteral("m2"));
-    QCOMPARE(dlg.Edit9->text(), QStringLiteral("a.bmp"));
-    QCOMPARE(dlg.focusWidget(), dlg.Edit2);
+    QCOMPARE(dlg.numberEdit->text(), QStringLiteral("4"));
+    QCOMPARE(dlg.nameEdit->text(), QStringLiteral("旧名"));
+    QVERIFY(dlg.titleEdit->text().isEmpty());
+    QCOMPARE(dlg.memo2Edit->text(), QStringLiteral("m2"));
+    QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("a.bmp"));
+    QCOMPARE(dlg.focusWidget(), dlg.nameEdit);
 
-    dlg.Edit2->selectAll();
-    Type(dlg.Edit2, QStringLiteral("新名"));
+    dlg.nameEdit->selectAll();
+    Type(dlg.nameEdit, QStringLiteral("新名"));
     f.log.clear();
-    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("編集登録OK")});
     QVERIFY(dlg.Done);
     QCOMPARE(dlg.EditedGroupNumber, 4);
@@ -280,18 +280,18 @@ void TestGroupDialogs::editOfMissingRowFails()
     Fixture f;
     QVERIFY(f.fresh.ok);
     f.addGroup(1, "g");
-    TForm5 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupEditDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
-    dlg.Edit6->setText(QStringLiteral("stale"));
+    dlg.memo1Edit->setText(QStringLiteral("stale"));
     dlg.EditedGroupNumber = 9;
     dlg.show();
     for (QLineEdit* e : dlg.findChildren<QLineEdit*>()) QVERIFY(e->text().isEmpty());
-    Type(dlg.Edit2, QStringLiteral("x"));
-    QTest::mouseClick(dlg.Button1, Qt::LeftButton);
+    Type(dlg.nameEdit, QStringLiteral("x"));
+    QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("編集登録失敗")});
     QVERIFY(!dlg.Done);
     QVERIFY(dlg.isVisible());
-    QCOMPARE(dlg.Edit2->text(), QStringLiteral("x"));
+    QCOMPARE(dlg.nameEdit->text(), QStringLiteral("x"));
     QCOMPARE(f.row(1)[1], std::string("g"));
 }
 
@@ -300,20 +300,20 @@ void TestGroupDialogs::pictureBrowser()
     Fixture f;
     QVERIFY(f.fresh.ok);
     f.addPicture("house.ico");
-    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupCreateDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.show();
-    dlg.Edit9->setText(QStringLiteral("old.bmp"));
+    dlg.pictureEdit->setText(QStringLiteral("old.bmp"));
 
     // A same-named file chosen elsewhere stands for the one in the icon folder.
     f.fake.fileDialogs.nextFileNames.push_back({QStringLiteral("/somewhere/else/house.ico")});
-    QTest::mouseClick(dlg.Button4, Qt::LeftButton);
-    QCOMPARE(dlg.Edit9->text(), QStringLiteral("house.ico"));
+    QTest::mouseClick(dlg.browseButton, Qt::LeftButton);
+    QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("house.ico"));
     QCOMPARE(f.fake.fileDialogs.requests.size(), size_t(1));
     const OpenFileRequest& r = f.fake.fileDialogs.requests[0];
     QCOMPARE(r.folder, f.folder() + "img/");
     QCOMPARE(r.proposedName, QStringLiteral("old.bmp"));
-    QVERIFY(r.picturePreview);
+    QVERIFY(r.preview);
     QVERIFY(!r.multiSelect);
     QCOMPARE(r.filters, (QStringList{QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"),
                                      QStringLiteral("ビットマップ (*.bmp)"), QStringLiteral("アイコン (*.ico)"),
@@ -321,13 +321,13 @@ void TestGroupDialogs::pictureBrowser()
                                      QStringLiteral("メタファイル (*.wmf)")}));
 
     // Cancelled: nothing changes.
-    QTest::mouseClick(dlg.Button4, Qt::LeftButton);
-    QCOMPARE(dlg.Edit9->text(), QStringLiteral("house.ico"));
+    QTest::mouseClick(dlg.browseButton, Qt::LeftButton);
+    QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("house.ico"));
 
     // A picture that does not lie in the icon folder cannot be named.
     f.fake.fileDialogs.nextFileNames.push_back({QStringLiteral("/somewhere/else/tree.ico")});
-    QTest::mouseClick(dlg.Button4, Qt::LeftButton);
-    QVERIFY(dlg.Edit9->text().isEmpty());
+    QTest::mouseClick(dlg.browseButton, Qt::LeftButton);
+    QVERIFY(dlg.pictureEdit->text().isEmpty());
     QVERIFY(f.fake.messages.shown.isEmpty());
 }
 
@@ -339,29 +339,29 @@ void TestGroupDialogs::overLongPictureNameFailsStore()
     f.addPicture(longName);
     f.addGroup(2, "g", 5, 6);
 
-    TForm4 create(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupCreateDialog create(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(create, f);
     create.show();
     f.fake.fileDialogs.nextFileNames.push_back({f.folder() + "img/" + longName});
-    QTest::mouseClick(create.Button4, Qt::LeftButton);
-    QCOMPARE(create.Edit9->text(), longName);
+    QTest::mouseClick(create.browseButton, Qt::LeftButton);
+    QCOMPARE(create.pictureEdit->text(), longName);
     // Kept whole, but the user still cannot type beyond it.
-    Type(create.Edit9, QStringLiteral("x"));
-    QCOMPARE(create.Edit9->text(), longName);
-    QTest::mouseClick(create.Button1, Qt::LeftButton);
+    Type(create.pictureEdit, QStringLiteral("x"));
+    QCOMPARE(create.pictureEdit->text(), longName);
+    QTest::mouseClick(create.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録失敗")});
     QVERIFY(!create.Done);
     QVERIFY(create.isVisible());
-    QCOMPARE(create.Edit9->text(), longName);
+    QCOMPARE(create.pictureEdit->text(), longName);
     QCOMPARE(f.db.CountRecords("GRPJWW", ""), 1);
 
-    TForm5 edit(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupEditDialog edit(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(edit, f);
     edit.EditedGroupNumber = 2;
     edit.show();
     f.fake.fileDialogs.nextFileNames.push_back({f.folder() + "img/" + longName});
-    QTest::mouseClick(edit.Button4, Qt::LeftButton);
-    QTest::mouseClick(edit.Button1, Qt::LeftButton);
+    QTest::mouseClick(edit.browseButton, Qt::LeftButton);
+    QTest::mouseClick(edit.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown.last(), QStringLiteral("編集登録失敗"));
     QVERIFY(!edit.Done);
     QCOMPARE(f.row(2), (TextRow{"2", "g", "", "", "", "", "", "", "", "5", "6"}));
@@ -412,35 +412,35 @@ void TestGroupDialogs::byteLimitCountsDoubleByteAsTwo()
     FakePlatform fake;
     TestDatabase notCreated;
     DatabaseSession db(notCreated.settings);
-    TForm4 dlg(db, notCreated.settings, fake.platform);
-    Type(dlg.Edit2, QString(20, QChar(0x56F3)));   // 20 × 図
-    QCOMPARE(dlg.Edit2->text(), QString(16, QChar(0x56F3)));
-    dlg.Edit5->clear();
-    Type(dlg.Edit5, QStringLiteral("PCユーザー名abcdefgh"));
-    QCOMPARE(Cp932Length(dlg.Edit5->text()), 16);
-    QCOMPARE(dlg.Edit5->text(), QStringLiteral("PCユーザー名abcd"));
-    QVERIFY(dlg.Edit1->isReadOnly());
+    GroupCreateDialog dlg(db, notCreated.settings, fake.platform);
+    Type(dlg.nameEdit, QString(20, QChar(0x56F3)));   // 20 × 図
+    QCOMPARE(dlg.nameEdit->text(), QString(16, QChar(0x56F3)));
+    dlg.authorEdit->clear();
+    Type(dlg.authorEdit, QStringLiteral("PCユーザー名abcdefgh"));
+    QCOMPARE(Cp932Length(dlg.authorEdit->text()), 16);
+    QCOMPARE(dlg.authorEdit->text(), QStringLiteral("PCユーザー名abcd"));
+    QVERIFY(dlg.numberEdit->isReadOnly());
 }
 
 void TestGroupDialogs::tabOrderEnterAndEscape()
 {
     Fixture f;
     QVERIFY(f.fresh.ok);
-    TForm4 dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    GroupCreateDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowActive(&dlg));
-    QCOMPARE(QApplication::focusWidget(), dlg.Edit2);
-    const QList<QWidget*> order{dlg.Edit3, dlg.Edit4, dlg.Edit5,   dlg.Edit6,   dlg.Edit7,   dlg.Edit8,
-                                dlg.Edit9, dlg.Button4, dlg.Button1, dlg.Button2, dlg.Button3, dlg.Edit2};
+    QCOMPARE(QApplication::focusWidget(), dlg.nameEdit);
+    const QList<QWidget*> order{dlg.titleEdit, dlg.subtitleEdit, dlg.authorEdit,   dlg.memo1Edit,   dlg.memo2Edit,   dlg.memo3Edit,
+                                dlg.pictureEdit, dlg.browseButton, dlg.storeButton, dlg.clearButton, dlg.closeButton, dlg.nameEdit};
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
 
     // Enter in a field stores (the store button is the default).
-    Type(dlg.Edit2, QStringLiteral("enter"));
-    QTest::keyClick(dlg.Edit2, Qt::Key_Return);
+    Type(dlg.nameEdit, QStringLiteral("enter"));
+    QTest::keyClick(dlg.nameEdit, Qt::Key_Return);
     QVERIFY(dlg.Done);
     QCOMPARE(f.row(1)[1], std::string("enter"));
 

@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "memo/jwmemo.h"
-#include "shell/cp932.h"
+#include "text/cp932.h"
 
 // Memos are bytes: show them as hex when a comparison fails.
 namespace QTest {

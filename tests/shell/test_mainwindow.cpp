@@ -15,13 +15,13 @@
 
 #include "boardfixture.h"
 #include "catalogue.h"
-#include "groupdlg/unit4.h"
-#include "groupdlg/unit5.h"
-#include "groupwin/unit3.h"
-#include "groupwin/unit7.h"
-#include "memo/unit6.h"
-#include "search/unit8.h"
-#include "shell/unit2.h"
+#include "groupdlg/groupcreatedialog.h"
+#include "groupdlg/groupeditdialog.h"
+#include "groupwin/groupwindow.h"
+#include "groupwin/subgroupnamedialog.h"
+#include "memo/memodialog.h"
+#include "search/searchwindow.h"
+#include "shell/databasesettingsdialog.h"
 #include "support/testdb.h"
 
 namespace {
@@ -31,17 +31,17 @@ const QString kCannotCreate = "データベースが作成・接続出来ませ�
 
 // Runs the database settings command; `inDialog` acts on the modal dialog while it is
 // shown and must end it.
-void WithSettingsDialog(Program& p, const std::function<void(TForm2*)>& inDialog)
+void WithSettingsDialog(Program& p, const std::function<void(DatabaseSettingsDialog*)>& inDialog)
 {
     bool ran = false;
     QTimer::singleShot(0, [&] {
-        TForm2* d = p.windows.form2;
+        DatabaseSettingsDialog* d = p.windows.settingsDialog;
         QVERIFY(d->isVisible());
         ran = true;
         inDialog(d);
         if (d->isVisible()) d->reject();
     });
-    p.form1.findChild<QAction*>("mnuDBset")->trigger();
+    p.mainWindow.findChild<QAction*>("mnuDBset")->trigger();
     QVERIFY(ran);
 }
 
@@ -72,19 +72,19 @@ private slots:
     {
         ProgramFolder folder;
         Program p(folder.programFile());
-        QCOMPARE(p.form1.windowTitle(), QString("Kumolist"));
+        QCOMPARE(p.mainWindow.windowTitle(), QString("Kumolist"));
         struct Item {
             const char* name;
             QString caption;
         };
         const QList<Item> file{{"mnuMakeGroup", "グループ作成(&N)..."}, {"mnuOpenGroup", "グループを開く(&O)"},
-                               {"N1", ""}, {"mnuDBset", "データベース設定(&D)..."}, {"N2", ""},
+                               {"", ""}, {"mnuDBset", "データベース設定(&D)..."}, {"", ""},
                                {"mnuExit", "終了(&X)"}};
         const QList<Item> edit{{"mnuMoveGroup", "左上へ移動(&M)"}, {"mnuLocInitGroup", "グループ位置整理(&S)"},
-                               {"N4", ""}, {"mnuEditGroup", "グループ編集(&E)..."}, {"mnuCopyGroup", "グループ複製(&C)"},
-                               {"N3", ""}, {"mnuDeleteGroup", "グループ削除(&D)"}, {"N5", ""},
+                               {"", ""}, {"mnuEditGroup", "グループ編集(&E)..."}, {"mnuCopyGroup", "グループ複製(&C)"},
+                               {"", ""}, {"mnuDeleteGroup", "グループ削除(&D)"}, {"", ""},
                                {"mnuFind", "検索(&F)..."}};
-        const QList<QAction*> menus = p.form1.menuBar()->actions();
+        const QList<QAction*> menus = p.mainWindow.menuBar()->actions();
         QCOMPARE(menus.size(), 2);
         QCOMPARE(menus[0]->text(), QString("ファイル(&F)"));
         QCOMPARE(menus[1]->text(), QString("編集(&E)"));
@@ -102,19 +102,19 @@ private slots:
             }
         }
         // The other seven windows exist, hidden, with their captions and sizes.
-        QVERIFY(!p.windows.form2->isVisible());
-        QCOMPARE(p.windows.form2->windowTitle(), QString("データベース設定"));
-        QCOMPARE(p.windows.form2->size(), QSize(251, 241));
-        QCOMPARE(p.windows.form3->size(), QSize(831, 331));
-        QCOMPARE(p.windows.form6->windowTitle(), QString("メモ入力編集"));
-        QCOMPARE(p.windows.form6->size(), QSize(445, 97));
-        QCOMPARE(p.windows.form7->windowTitle(), QString("サブグループ"));
-        QCOMPARE(p.windows.form7->size(), QSize(277, 85));
-        QCOMPARE(p.windows.form8->windowTitle(), QString("検索"));
-        QCOMPARE(p.windows.form8->size(), QSize(460, 348));
-        QVERIFY(p.windows.form4 && p.windows.form5);
+        QVERIFY(!p.windows.settingsDialog->isVisible());
+        QCOMPARE(p.windows.settingsDialog->windowTitle(), QString("データベース設定"));
+        QCOMPARE(p.windows.settingsDialog->size(), QSize(251, 241));
+        QCOMPARE(p.windows.groupWindow->size(), QSize(831, 331));
+        QCOMPARE(p.windows.memoDialog->windowTitle(), QString("メモ入力編集"));
+        QCOMPARE(p.windows.memoDialog->size(), QSize(445, 97));
+        QCOMPARE(p.windows.subGroupNameDialog->windowTitle(), QString("サブグループ"));
+        QCOMPARE(p.windows.subGroupNameDialog->size(), QSize(277, 85));
+        QCOMPARE(p.windows.searchWindow->windowTitle(), QString("検索"));
+        QCOMPARE(p.windows.searchWindow->size(), QSize(460, 348));
+        QVERIFY(p.windows.createDialog && p.windows.editDialog);
         // The detail fields are read-only and out of the Tab order.
-        for (QLineEdit* e : {p.form1.Edit1, p.form1.Edit2, p.form1.Edit3, p.form1.Edit4, p.form1.Edit5}) {
+        for (QLineEdit* e : {p.mainWindow.groupNameField, p.mainWindow.authorField, p.mainWindow.groupNumberField, p.mainWindow.titleField, p.mainWindow.subtitleField}) {
             QVERIFY(e->isReadOnly());
             QCOMPARE(e->focusPolicy(), Qt::NoFocus);
         }
@@ -127,26 +127,26 @@ private slots:
             Program p(folder.programFile());
             QVERIFY(p.Show());
             QVERIFY(p.fake.messages.shown.isEmpty());
-            QVERIFY(!p.form1.Session().Connected());
-            QCOMPARE(p.form1.Board().slotCount, 0);
-            QCOMPARE(p.form1.ProgramFolder(), folder.path());
-            QCOMPARE(p.form1.SettingsPath(), folder.settingsPath());
-            QCOMPARE(p.windows.form4->ProgramFolder(), folder.path());
+            QVERIFY(!p.mainWindow.Session().Connected());
+            QCOMPARE(p.mainWindow.Board().slotCount, 0);
+            QCOMPARE(p.mainWindow.ProgramFolder(), folder.path());
+            QCOMPARE(p.mainWindow.SettingsPath(), folder.settingsPath());
+            QCOMPARE(p.windows.createDialog->ProgramFolder(), folder.path());
             // The windows keep their designed places.
-            QCOMPARE(p.form1.pos(), QPoint(192, 107));
-            QCOMPARE(p.windows.form3->TreeWidth(), 161);
+            QCOMPARE(p.mainWindow.pos(), QPoint(192, 107));
+            QCOMPARE(p.windows.groupWindow->TreeWidth(), 161);
 
-            WithSettingsDialog(p, [](TForm2* d) {
-                QCOMPARE(d->Edit1->text(), QString("localhost:"));
-                QCOMPARE(d->Edit2->text(), QString());
-                QCOMPARE(d->Edit3->text(), QString("JWWDB.FDB"));
-                QCOMPARE(d->Edit4->text(), QString("PCユーザー名"));
-                QCOMPARE(d->focusWidget(), d->Edit1);
-                QTest::mouseClick(d->Button2, Qt::LeftButton);
+            WithSettingsDialog(p, [](DatabaseSettingsDialog* d) {
+                QCOMPARE(d->serverEdit->text(), QString("localhost:"));
+                QCOMPARE(d->folderEdit->text(), QString());
+                QCOMPARE(d->databaseNameEdit->text(), QString("JWWDB.FDB"));
+                QCOMPARE(d->userNameEdit->text(), QString("PCユーザー名"));
+                QCOMPARE(d->focusWidget(), d->serverEdit);
+                QTest::mouseClick(d->cancelButton, Qt::LeftButton);
                 QVERIFY(!d->isVisible());
             });
             // The command attaches again with the unchanged settings: no folder, no database.
-            QVERIFY(!p.form1.Session().Connected());
+            QVERIFY(!p.mainWindow.Session().Connected());
             QVERIFY(p.fake.messages.shown.isEmpty());
             p.Close();
         }
@@ -157,10 +157,10 @@ private slots:
         QCOMPARE(lines[1], QByteArray());
         QCOMPARE(lines[2], QByteArray("JWWDB.FDB"));
         QCOMPARE(lines[3], QByteArray("PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"));
-        QCOMPARE(lines[4], QByteArray("192"));
-        QCOMPARE(lines[26], QByteArray("120"));
-        QCOMPARE(lines[35], QByteArray("0"));
-        QCOMPARE(lines[36], QByteArray("161"));
+        // Every window at its designed place and size, the dialogs included.
+        const SettingsNumbers defaults = DefaultSettingsNumbers();
+        for (size_t i = 0; i < defaults.size(); ++i)
+            QCOMPARE(lines[int(i) + 4], QByteArray::number(defaults[i]));
         QCOMPARE(folder.SettingsBytes().count("\r\n"), 37);
     }
 
@@ -173,8 +173,8 @@ private slots:
         Program p(folder.programFile());
         QVERIFY(p.Show());
         QCOMPARE(p.fake.messages.shown, QStringList{kNoConnection});
-        QVERIFY(!p.form1.Session().Connected());
-        QCOMPARE(p.form1.Board().slotCount, 0);
+        QVERIFY(!p.mainWindow.Session().Connected());
+        QCOMPARE(p.mainWindow.Board().slotCount, 0);
         p.Close();
         QCOMPARE(p.fake.messages.shown.size(), 1);
         QCOMPARE(Lines(folder.SettingsBytes()).size(), 37);
@@ -187,14 +187,14 @@ private slots:
         folder.WriteSettingsBytes("localhost:\r\n/nowhere/\r\nA.FDB\r\nuser\r\n");
         Program p(folder.programFile());
         QVERIFY(p.Show());
-        QCOMPARE(p.form1.Settings().DataFolder, std::string("/nowhere/"));
-        QCOMPARE(p.form1.Settings().UserName, std::string("user"));
-        QCOMPARE(p.windows.form2->pos(), QPoint(0, 0));
-        QCOMPARE(p.windows.form8->pos(), QPoint(0, 0));
-        QCOMPARE(p.windows.form7->pos(), QPoint(0, 0));
-        for (int c = 0; c < 9; ++c) QCOMPARE(p.windows.form3->ColumnWidth(c), 16);
-        QCOMPARE(p.windows.form3->TreeWidth(), 20);
-        QCOMPARE(p.windows.form3->ViewStyleIndex(), 0);
+        QCOMPARE(p.mainWindow.Settings().DataFolder, std::string("/nowhere/"));
+        QCOMPARE(p.mainWindow.Settings().UserName, std::string("user"));
+        QCOMPARE(p.windows.settingsDialog->pos(), QPoint(0, 0));
+        QCOMPARE(p.windows.searchWindow->pos(), QPoint(0, 0));
+        QCOMPARE(p.windows.subGroupNameDialog->pos(), QPoint(0, 0));
+        for (int c = 0; c < 9; ++c) QCOMPARE(p.windows.groupWindow->ColumnWidth(c), 16);
+        QCOMPARE(p.windows.groupWindow->TreeWidth(), 20);
+        QCOMPARE(p.windows.groupWindow->ViewStyleIndex(), 0);
     }
 
     void oddNumbersAndARoundTripThroughTheWindows()
@@ -218,15 +218,15 @@ private slots:
         {
             Program p(folder.programFile());
             QVERIFY(p.Show());
-            QCOMPARE(p.windows.form3->ColumnWidth(0), 16);
-            QCOMPARE(p.windows.form3->ColumnWidth(1), 160);
-            QCOMPARE(p.windows.form3->TreeWidth(), 20);
-            QCOMPARE(p.windows.form3->ViewStyleIndex(), 2);
-            QCOMPARE(p.windows.form8->pos(), QPoint(333, -20));
-            QCOMPARE(p.windows.form8->width(), 500);
-            QCOMPARE(p.form1.Settings().UserName, s.UserName);
-            p.windows.form3->SetColumnWidth(4, 222);
-            p.windows.form7->move(40, 50);
+            QCOMPARE(p.windows.groupWindow->ColumnWidth(0), 16);
+            QCOMPARE(p.windows.groupWindow->ColumnWidth(1), 160);
+            QCOMPARE(p.windows.groupWindow->TreeWidth(), 20);
+            QCOMPARE(p.windows.groupWindow->ViewStyleIndex(), 2);
+            QCOMPARE(p.windows.searchWindow->pos(), QPoint(333, -20));
+            QCOMPARE(p.windows.searchWindow->width(), 500);
+            QCOMPARE(p.mainWindow.Settings().UserName, s.UserName);
+            p.windows.groupWindow->SetColumnWidth(4, 222);
+            p.windows.subGroupNameDialog->move(40, 50);
             p.Close();
         }
         lines = Lines(folder.SettingsBytes());
@@ -248,42 +248,42 @@ private slots:
         Program p(folder.programFile());
         QVERIFY(p.Show());
         FakeMessages& m = p.fake.messages;
-        WithSettingsDialog(p, [&](TForm2* d) {
-            Type(d->Edit2, "  \t ");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        WithSettingsDialog(p, [&](DatabaseSettingsDialog* d) {
+            Type(d->folderEdit, "  \t ");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
             QCOMPARE(m.shown.last(), QString("サーバーのデータのフォルダを入力して下さい"));
-            QCOMPARE(d->focusWidget(), d->Edit2);
+            QCOMPARE(d->focusWidget(), d->folderEdit);
             QVERIFY(d->isVisible());
 
-            Type(d->Edit2, "/tmp/");
-            Type(d->Edit3, "   ");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+            Type(d->folderEdit, "/tmp/");
+            Type(d->databaseNameEdit, "   ");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
             QCOMPARE(m.shown.last(), QString("データベース名を入力して下さい"));
-            QCOMPARE(d->focusWidget(), d->Edit3);
+            QCOMPARE(d->focusWidget(), d->databaseNameEdit);
 
-            Type(d->Edit3, "x");
-            Type(d->Edit4, "O'Neil");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+            Type(d->databaseNameEdit, "x");
+            Type(d->userNameEdit, "O'Neil");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
             QCOMPARE(m.shown.last(), QString("引用符「'」「\"」を入力しないで下さい"));
-            QCOMPARE(d->focusWidget(), d->Edit4);
-            Type(d->Edit4, "say \"hi\"");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+            QCOMPARE(d->focusWidget(), d->userNameEdit);
+            Type(d->userNameEdit, "say \"hi\"");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
             QCOMPARE(m.shown.last(), QString("引用符「'」「\"」を入力しないで下さい"));
 
             // A character that Shift-JIS cannot hold is not taken over.
-            Type(d->Edit4, "ok");
-            d->Edit2->setText("/tmp/\u2603/");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+            Type(d->userNameEdit, "ok");
+            d->folderEdit->setText("/tmp/\u2603/");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
             QCOMPARE(m.shown.last(), QString("Shift-JISで表せない文字を入力しないで下さい"));
-            QCOMPARE(d->focusWidget(), d->Edit2);
+            QCOMPARE(d->focusWidget(), d->folderEdit);
             QCOMPARE(m.shown.size(), 5);
             QTest::keyClick(d, Qt::Key_Escape);
             QVERIFY(!d->isVisible());
         });
         // Nothing was taken over.
-        QCOMPARE(p.form1.Settings().DataFolder, std::string());
-        QCOMPARE(p.form1.Settings().DatabaseFileName, std::string("JWWDB.FDB"));
-        QCOMPARE(p.form1.Settings().UserName, std::string("PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"));
+        QCOMPARE(p.mainWindow.Settings().DataFolder, std::string());
+        QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("JWWDB.FDB"));
+        QCOMPARE(p.mainWindow.Settings().UserName, std::string("PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"));
     }
 
     void settingsDialogNamesAndFailure()
@@ -297,48 +297,48 @@ private slots:
 
         // A folder that does not exist: neither created nor attached; the settings
         // are taken over all the same, and stay after cancel.
-        WithSettingsDialog(p, [&](TForm2* d) {
-            Type(d->Edit2, " /nonexistent-kumolist/ ");
-            Type(d->Edit3, "my.gdb");
-            Type(d->Edit4, "");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        WithSettingsDialog(p, [&](DatabaseSettingsDialog* d) {
+            Type(d->folderEdit, " /nonexistent-kumolist/ ");
+            Type(d->databaseNameEdit, "my.gdb");
+            Type(d->userNameEdit, "");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
             QCOMPARE(m.shown.last(), kCannotCreate);
-            QCOMPARE(d->focusWidget(), d->Edit1);
+            QCOMPARE(d->focusWidget(), d->serverEdit);
             QVERIFY(d->isVisible());
-            QCOMPARE(p.form1.Settings().DataFolder, std::string(" /nonexistent-kumolist/ "));
-            QCOMPARE(p.form1.Settings().DatabaseFileName, std::string("MY.GDB"));
-            QCOMPARE(p.form1.Settings().UserName, std::string());
-            QVERIFY(!p.form1.Session().Connected());
-            QTest::mouseClick(d->Button2, Qt::LeftButton);
+            QCOMPARE(p.mainWindow.Settings().DataFolder, std::string(" /nonexistent-kumolist/ "));
+            QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("MY.GDB"));
+            QCOMPARE(p.mainWindow.Settings().UserName, std::string());
+            QVERIFY(!p.mainWindow.Session().Connected());
+            QTest::mouseClick(d->cancelButton, Qt::LeftButton);
         });
-        QCOMPARE(p.form1.Settings().DatabaseFileName, std::string("MY.GDB"));
-        QVERIFY(!p.form1.Session().Connected());
+        QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("MY.GDB"));
+        QVERIFY(!p.mainWindow.Session().Connected());
         QCOMPARE(m.shown.size(), 1);
 
         // A name typed in lower case without extension: created, attached, dialog closed.
-        WithSettingsDialog(p, [&](TForm2* d) {
-            QCOMPARE(d->Edit3->text(), QString("MY.GDB"));   // filled afresh from the settings
-            Type(d->Edit1, "localhost:");
-            Type(d->Edit2, dataFolder);
-            Type(d->Edit3, "jwwdb");
-            QTest::keyClick(d->Edit3, Qt::Key_Return);   // OK is the default button
+        WithSettingsDialog(p, [&](DatabaseSettingsDialog* d) {
+            QCOMPARE(d->databaseNameEdit->text(), QString("MY.GDB"));   // filled afresh from the settings
+            Type(d->serverEdit, "localhost:");
+            Type(d->folderEdit, dataFolder);
+            Type(d->databaseNameEdit, "jwwdb");
+            QTest::keyClick(d->databaseNameEdit, Qt::Key_Return);   // OK is the default button
             QVERIFY(!d->isVisible());
         });
-        QCOMPARE(p.form1.Settings().DatabaseFileName, std::string("JWWDB.FDB"));
+        QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("JWWDB.FDB"));
         QVERIFY(QFile::exists(dataFolder + "JWWDB.FDB"));
-        QVERIFY(p.form1.Session().Connected());   // the command attached again
-        QCOMPARE(p.form1.Board().slotCount, 0);   // no catalogue yet
+        QVERIFY(p.mainWindow.Session().Connected());   // the command attached again
+        QCOMPARE(p.mainWindow.Board().slotCount, 0);   // no catalogue yet
         QCOMPARE(m.shown.size(), 1);
 
         // A trailing period stays, and gets no extension.
-        WithSettingsDialog(p, [&](TForm2* d) {
-            Type(d->Edit3, "plain.");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        WithSettingsDialog(p, [&](DatabaseSettingsDialog* d) {
+            Type(d->databaseNameEdit, "plain.");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
             QVERIFY(!d->isVisible());
         });
-        QCOMPARE(p.form1.Settings().DatabaseFileName, std::string("PLAIN."));
+        QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("PLAIN."));
         QVERIFY(QFile::exists(dataFolder + "PLAIN."));
-        p.form1.Session().CloseDatabase();
+        p.mainWindow.Session().CloseDatabase();
     }
 
     void okOnAnExistingDatabaseAndTheSelectionAfterwards()
@@ -358,40 +358,40 @@ private slots:
         ProgramFolder& folder = first.folder;
         Program p(folder.programFile());
         QVERIFY(p.Show());
-        QCOMPARE(p.form1.Board().slotCount, 2);
+        QCOMPARE(p.mainWindow.Board().slotCount, 2);
 
         // Select group 2 with a click.
-        QLabel* icon = p.form1.GroupIcon(2);
+        QLabel* icon = p.mainWindow.GroupIcon(2);
         QTest::mouseClick(icon, Qt::LeftButton, {}, QPoint(2, 2));
-        QCOMPARE(p.form1.Board().selectedGroup, 2);
-        QCOMPARE(p.form1.Edit3->text(), QString("2"));
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
+        QCOMPARE(p.mainWindow.groupNumberField->text(), QString("2"));
 
         // OK on the database in use: nothing changes in it, the board is rebuilt.
-        WithSettingsDialog(p, [&](TForm2* d) { QTest::mouseClick(d->Button1, Qt::LeftButton); });
+        WithSettingsDialog(p, [&](DatabaseSettingsDialog* d) { QTest::mouseClick(d->okButton, Qt::LeftButton); });
         QVERIFY(p.fake.messages.shown.isEmpty());
-        QVERIFY(p.form1.Session().Connected());
-        QCOMPARE(p.form1.Board().slotCount, 2);
-        QCOMPARE(p.form1.GroupIcon(2)->pos(), QPoint(100, 10));
+        QVERIFY(p.mainWindow.Session().Connected());
+        QCOMPARE(p.mainWindow.Board().slotCount, 2);
+        QCOMPARE(p.mainWindow.GroupIcon(2)->pos(), QPoint(100, 10));
         // The selection and the panel were cleared with the rebuild.
-        QCOMPARE(p.form1.Board().selectedGroup, 0);
-        QVERIFY(p.form1.Edit1->text().isEmpty());
-        QVERIFY(p.form1.Edit3->text().isEmpty());
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
+        QVERIFY(p.mainWindow.groupNameField->text().isEmpty());
+        QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
 
         // Another database: its groups, and nothing of the old selection.
-        QTest::mouseClick(p.form1.GroupIcon(2), Qt::LeftButton, {}, QPoint(2, 2));
-        QCOMPARE(p.form1.Edit1->text(), QString("first-two"));
-        WithSettingsDialog(p, [&](TForm2* d) {
-            Type(d->Edit2, second.folder() + "/");
-            Type(d->Edit3, "test.fdb");
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        QTest::mouseClick(p.mainWindow.GroupIcon(2), Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(p.mainWindow.groupNameField->text(), QString("first-two"));
+        WithSettingsDialog(p, [&](DatabaseSettingsDialog* d) {
+            Type(d->folderEdit, second.folder() + "/");
+            Type(d->databaseNameEdit, "test.fdb");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
         });
-        QCOMPARE(p.form1.Board().slotCount, 1);
-        QCOMPARE(p.form1.GroupIcon(1)->pos(), QPoint(50, 60));
-        QCOMPARE(p.form1.GroupCaption(1)->text(), QString("second-one"));
-        QCOMPARE(p.form1.Board().selectedGroup, 0);
-        QCOMPARE(p.form1.Board().pressedGroup, 0);
-        QVERIFY(p.form1.Edit1->text().isEmpty());
-        QVERIFY(p.form1.Edit3->text().isEmpty());
+        QCOMPARE(p.mainWindow.Board().slotCount, 1);
+        QCOMPARE(p.mainWindow.GroupIcon(1)->pos(), QPoint(50, 60));
+        QCOMPARE(p.mainWindow.GroupCaption(1)->text(), QString("second-one"));
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
+        QCOMPARE(p.mainWindow.Board().pressedGroup, 0);
+        QVERIFY(p.mainWindow.groupNameField->text().isEmpty());
+        QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
         p.Close();
         // The settings of the end of the run name the second database.
         QCOMPARE(Lines(folder.SettingsBytes())[1], (second.folder() + "/").toUtf8());

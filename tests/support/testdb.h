@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 #include "db/session.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 class TestDatabase {
 public:

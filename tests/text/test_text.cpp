@@ -1,8 +1,8 @@
 // Text helpers and the CP932 conversion.
 #include <QtTest>
 
-#include "shell/cp932.h"
-#include "shell/textutil.h"
+#include "text/cp932.h"
+#include "text/textutil.h"
 
 class TestText : public QObject {
     Q_OBJECT

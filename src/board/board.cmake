@@ -1,1 +1,0 @@
-target_sources(kumocore PRIVATE board.cpp)

@@ -1,1 +1,0 @@
-target_sources(kumocore PRIVATE ${CMAKE_CURRENT_LIST_DIR}/commands.cpp)

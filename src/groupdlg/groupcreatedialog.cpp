@@ -1,0 +1,63 @@
+#include "groupdlg/groupcreatedialog.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "db/session.h"
+#include "text/cp932.h"
+#include "text/textutil.h"
+
+GroupCreateDialog::GroupCreateDialog(DatabaseSession& db, const DatabaseSettings& settings, const Platform& platform, QWidget* parent)
+    : GroupDetailsDialog(db, settings, platform, QStringLiteral("グループ作成"), QStringLiteral("作成(&M)"), parent)
+{
+    setObjectName(QStringLiteral("GroupCreateDialog"));
+}
+
+int GroupCreateDialog::ProposedNumber()
+{
+    std::string max;
+    db_.SelectMax(kCatalogue, "N", "", max);
+    return StrToIntOrZero(max) + 1;
+}
+
+void GroupCreateDialog::FormShow()
+{
+    Done = false;
+    storeButton->setEnabled(true);
+    FocusGroupName();
+    if (!db_.Connected()) {
+        storeButton->setEnabled(false);
+        return;
+    }
+    // The first group of a database brings the catalogue table with it.
+    if (!db_.TableExists(kCatalogue) && !db_.CreateCatalogueTable()) storeButton->setEnabled(false);
+    numberEdit->setText(QString::number(ProposedNumber()));
+    authorEdit->setText(ToQ(settings_.UserName));
+    // The other fields keep what the user last left in them.
+}
+
+void GroupCreateDialog::StoreGroup()
+{
+    // Another copy of the program may have added a group since the dialog was shown.
+    const int number = ProposedNumber();
+    numberEdit->setText(QString::number(number));
+
+    if (RefuseQuotes()) return;
+
+    std::vector<std::string> values{IntToStr(number)};
+    bool ok = AppendTextLiterals(values);
+    if (ok) {
+        values.push_back("0");   // X: a new group starts at the top left of the board
+        values.push_back("0");   // Y
+        const auto& columns = CatalogueColumns();
+        ok = db_.InsertRecord(kCatalogue, static_cast<int>(columns.size()), columns, values);
+    }
+    if (!ok) {
+        platform_.messages->ShowMessage(this, QStringLiteral("登録失敗"));
+        return;
+    }
+    platform_.messages->ShowMessage(this, QStringLiteral("登録OK"));
+    CreatedGroupNumber = number;
+    Done = true;
+    accept();
+}

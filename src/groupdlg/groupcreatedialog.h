@@ -1,0 +1,22 @@
+#pragma once
+// The group create dialog: proposes the next group number and inserts a new row into
+// the group catalogue. The caller shows it with exec() and then reads Done and
+// CreatedGroupNumber.
+#include "groupdlg/groupdetails.h"
+
+class GroupCreateDialog : public GroupDetailsDialog {
+    Q_OBJECT
+public:
+    GroupCreateDialog(DatabaseSession& db, const DatabaseSettings& settings, const Platform& platform,
+           QWidget* parent = nullptr);
+
+    bool Done = false;             // true only when a row was inserted and the dialog closed itself
+    int CreatedGroupNumber = 0;    // number of the inserted row; valid when Done
+
+    void FormShow() override;
+    void StoreGroup() override;   // store
+
+private:
+    // One above the highest number in use (gaps are never filled); 1 for an empty catalogue.
+    int ProposedNumber();
+};

@@ -1,0 +1,180 @@
+#include "platform/platform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+
+QString ApplicationTitle() { return QString::fromUtf8(kApplicationTitle); }
+
+class RealMessages : public MessageService {
+public:
+    void ShowMessage(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    bool Confirm(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Question, "確認", text, QMessageBox::NoButton, parent);
+        QPushButton* yes = box.addButton("はい(&Y)", QMessageBox::YesRole);
+        QPushButton* no = box.addButton("いいえ(&N)", QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
+    }
+};
+
+class RealFileDialogs : public FileDialogService {
+public:
+    QStringList OpenFiles(QWidget* parent, const OpenFileRequest& request) override
+    {
+        QFileDialog dialog(parent, request.title, request.folder);
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setOption(QFileDialog::ReadOnly, true);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        if (!request.filters.isEmpty()) {
+            // Qt separates patterns by blanks, the filters name them with ";". The text
+            // shown stays as given; the patterns Qt reads follow it, hidden.
+            QStringList qtFilters;
+            for (const QString& filter : request.filters) qtFilters << QtNameFilter(filter);
+            dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+            dialog.setNameFilters(qtFilters);
+            dialog.selectNameFilter(qtFilters.first());
+        }
+        if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
+        if (request.preview) AddPreview(dialog, request.preview);
+        if (dialog.exec() != QDialog::Accepted) return {};
+        return dialog.selectedFiles();
+    }
+
+    // "Description (*.a;*.b)" as Qt's "Description (*.a;*.b) (*.a *.b)".
+    static QString QtNameFilter(const QString& filter)
+    {
+        const qsizetype open = filter.lastIndexOf('(');
+        const qsizetype close = filter.lastIndexOf(')');
+        if (open < 0 || close < open) return filter;
+        QString patterns = filter.mid(open + 1, close - open - 1);
+        patterns.replace(';', ' ');
+        return filter + " (" + patterns + ")";
+    }
+
+private:
+    // A picture preview at the right of the non-native dialog's grid.
+    static void AddPreview(QFileDialog& dialog, const std::function<QPixmap(const QString&)>& load)
+    {
+        auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+        if (!grid) return;
+        auto* preview = new QLabel(&dialog);
+        preview->setObjectName("PicturePreview");
+        preview->setMinimumSize(160, 160);
+        preview->setAlignment(Qt::AlignCenter);
+        preview->setFrameShape(QFrame::StyledPanel);
+        grid->addWidget(preview, 1, grid->columnCount(), grid->rowCount() - 1, 1);
+        QObject::connect(&dialog, &QFileDialog::currentChanged, preview, [preview, load](const QString& path) {
+            QPixmap p;
+            if (QFileInfo(path).isFile()) p = load(path);
+            if (p.isNull()) {
+                preview->clear();
+                return;
+            }
+            if (p.width() > preview->width() || p.height() > preview->height())
+                p = p.scaled(preview->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            preview->setPixmap(p);
+        });
+    }
+};
+
+class RealDesktop : public DesktopService {
+public:
+    bool OpenWithProgram(const QString& path) override
+    {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+    QIcon FileIcon(const QString& path) override { return provider_.icon(QFileInfo(path)); }
+    // Drive letters do not exist here.
+    QString DriveToNetworkPath(const QString&) override { return {}; }
+
+private:
+    QFileIconProvider provider_;
+};
+
+// The Escape key as the application has seen it. Work that polls it pumps the queued
+// window-system events itself; input meant for windows is dropped meanwhile, as the
+// windows are not listening while that work runs.
+class RecordedEscape : public QObject, public EscapeKey {
+public:
+    RecordedEscape()
+    {
+        if (qApp) qApp->installEventFilter(this);
+    }
+    ~RecordedEscape() override
+    {
+        if (qApp) qApp->removeEventFilter(this);
+    }
+
+    bool IsDown() const override
+    {
+        if (qApp && !polling_) {
+            polling_ = true;
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            polling_ = false;
+        }
+        return down_;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) down_ = event->type() == QEvent::KeyPress;
+            return polling_;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ShortcutOverride:
+        case QEvent::Close:
+            return polling_;
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    mutable bool polling_ = false;
+    bool down_ = false;
+};
+
+} // namespace
+
+struct RealPlatform::Impl {
+    RealMessages messages;
+    RealFileDialogs fileDialogs;
+    RealDesktop desktop;
+    RecordedEscape escape;
+};
+
+RealPlatform::RealPlatform() : d(std::make_unique<Impl>())
+{
+    platform = Platform{&d->messages, &d->fileDialogs, &d->desktop, &d->escape};
+}
+
+RealPlatform::~RealPlatform() = default;

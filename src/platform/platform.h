@@ -1,0 +1,137 @@
+#pragma once
+// Platform services the windows use, behind small interfaces so that tests can answer
+// them. No window calls QMessageBox or QFileDialog directly.
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QIcon>
+#include <QPixmap>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include "platform/escape.h"
+
+class QWidget;
+
+// The title of the program as a whole: plain message boxes carry it.
+inline constexpr const char* kApplicationTitle = "q318－Kumolist";
+
+// Plain message boxes (one OK button, titled with the application title) and
+// confirmations (title "確認", question icon, "はい(&Y)" / "いいえ(&N)").
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+    virtual bool Confirm(QWidget* parent, const QString& text) = 0;   // true on Yes
+};
+
+struct OpenFileRequest {
+    QString title;
+    QString folder;          // starting folder
+    QString proposedName;    // file name proposed in the name field
+    QStringList filters;     // "description (patterns)" entries; the first is selected
+    bool multiSelect = false;
+    // When set, the dialog shows beside its list the picture this gives for the
+    // file under the cursor (a null pixmap shows nothing).
+    std::function<QPixmap(const QString& path)> preview;
+};
+
+// File-open dialogs; an empty list means cancelled.
+class FileDialogService {
+public:
+    virtual ~FileDialogService() = default;
+    virtual QStringList OpenFiles(QWidget* parent, const OpenFileRequest& request) = 0;
+};
+
+// The desktop: open a file with its program, and the icon of a file.
+class DesktopService {
+public:
+    virtual ~DesktopService() = default;
+    virtual bool OpenWithProgram(const QString& path) = 0;
+    virtual QIcon FileIcon(const QString& path) = 0;
+    // Network path of a mapped drive ("X:" -> "\\server\share"); empty when none.
+    virtual QString DriveToNetworkPath(const QString& drive) = 0;
+};
+
+// All services together, handed to every window.
+struct Platform {
+    MessageService* messages = nullptr;
+    FileDialogService* fileDialogs = nullptr;
+    DesktopService* desktop = nullptr;
+    EscapeKey* escape = nullptr;
+};
+
+// The real services (Qt message boxes and dialogs, the desktop's file associations,
+// an application-wide record of the Escape key).
+struct RealPlatform {
+    RealPlatform();
+    ~RealPlatform();
+    Platform platform;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Test doubles: record what was shown and answer from queues.
+class FakeMessages : public MessageService {
+public:
+    void ShowMessage(QWidget*, const QString& text) override { shown.push_back(text); }
+    bool Confirm(QWidget*, const QString& text) override
+    {
+        asked.push_back(text);
+        if (nextAnswers.empty()) return false;
+        bool a = nextAnswers.front();
+        nextAnswers.pop_front();
+        return a;
+    }
+    QStringList shown;
+    QStringList asked;
+    std::deque<bool> nextAnswers;   // Yes = true; an empty queue answers No
+};
+
+class FakeFileDialogs : public FileDialogService {
+public:
+    QStringList OpenFiles(QWidget*, const OpenFileRequest& request) override
+    {
+        requests.push_back(request);
+        if (nextFileNames.empty()) return {};
+        QStringList r = nextFileNames.front();
+        nextFileNames.pop_front();
+        return r;
+    }
+    std::vector<OpenFileRequest> requests;
+    std::deque<QStringList> nextFileNames;   // an empty queue means cancelled
+};
+
+class FakeDesktop : public DesktopService {
+public:
+    bool OpenWithProgram(const QString& path) override
+    {
+        opened.push_back(path);
+        return openResult;
+    }
+    QIcon FileIcon(const QString&) override { return {}; }
+    QString DriveToNetworkPath(const QString& drive) override { return drives.value(drive); }
+    QStringList opened;
+    bool openResult = true;
+    QMap<QString, QString> drives;
+};
+
+class FakeEscape : public EscapeKey {
+public:
+    bool IsDown() const override { return down; }
+    bool down = false;
+};
+
+struct FakePlatform {
+    FakeMessages messages;
+    FakeFileDialogs fileDialogs;
+    FakeDesktop desktop;
+    FakeEscape escape;
+    Platform platform{&messages, &fileDialogs, &desktop, &escape};
+};

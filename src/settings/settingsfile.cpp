@@ -1,0 +1,103 @@
+#include "settings/settingsfile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include "text/textutil.h"
+
+namespace {
+
+constexpr size_t kUserNameBytes = 16;
+
+// One line without its end (LF or CR LF). At the end of the file the line is empty,
+// as a missing line reads. False only on a real read error.
+bool ReadLine(QFile& file, std::string& line)
+{
+    line.clear();
+    if (file.atEnd()) return true;
+    QByteArray bytes = file.readLine();
+    if (bytes.isEmpty() && file.error() != QFileDevice::NoError) return false;
+    if (bytes.endsWith('\n')) bytes.chop(1);
+    if (bytes.endsWith('\r')) bytes.chop(1);
+    line.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+    return true;
+}
+
+} // namespace
+
+int32_t SettingsValueForLine(int line, int32_t value)
+{
+    if (line >= kFirstColumnWidth && line < kFirstColumnWidth + kListColumnCount && value < kMinColumnWidth)
+        return kMinColumnWidth;
+    if (line == kTreeWidth && value < kMinTreeWidth) return kMinTreeWidth;
+    return value;
+}
+
+bool LoadSettings(const QString& path, DatabaseSettings& settings,
+                  const std::function<void(int line, int32_t value)>& apply)
+{
+    settings = DatabaseSettings{};
+    if (!QFile::exists(path)) return false;
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+
+    std::string line;
+    std::string* texts[] = {&settings.ServerName, &settings.DataFolder, &settings.DatabaseFileName};
+    for (std::string* target : texts) {
+        if (!ReadLine(file, line)) return false;
+        *target = line;
+    }
+    if (!ReadLine(file, line)) return false;
+    settings.UserName = CutBytes(line, kUserNameBytes);
+
+    for (int n = kFirstNumberLine; n <= kSettingsLineCount; ++n) {
+        if (!ReadLine(file, line)) return false;
+        if (apply) apply(n, SettingsValueForLine(n, StrToIntOrZero(line)));
+    }
+    return true;
+}
+
+bool SaveSettings(const QString& path, const DatabaseSettings& settings, const SettingsNumbers& numbers)
+{
+    std::string text;
+    for (const std::string* value : {&settings.ServerName, &settings.DataFolder, &settings.DatabaseFileName,
+                                     &settings.UserName}) {
+        text += *value;
+        text += "\r\n";
+    }
+    for (int32_t n : numbers) {
+        text += IntToStr(n);
+        text += "\r\n";
+    }
+
+    // QSaveFile writes a temporary file in the same folder and renames it over the old
+    // file on commit. Unbuffered, so that a failed write is seen here: an error that only
+    // shows when the buffer is flushed at commit does not stop that rename.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
+    const qint64 size = static_cast<qint64>(text.size());
+    if (file.write(text.data(), size) != size || !file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        file.commit();   // removes the temporary file
+        return false;
+    }
+    return file.commit();
+}
+
+std::string WithDatabaseExtension(const std::string& name)
+{
+    bool period = false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (IsLeadByte(c)) {
+            ++i;   // the second byte may look like a delimiter
+            continue;
+        }
+        if (c == '\\' || c == '/' || c == ':')
+            period = false;
+        else if (c == '.')
+            period = true;
+    }
+    return period ? name : name + ".FDB";
+}

@@ -1,0 +1,563 @@
+#include "shell/mainwindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "board/commands.h"
+#include "groupdlg/groupcreatedialog.h"
+#include "groupdlg/groupeditdialog.h"
+#include "groupwin/groupwindow.h"
+#include "groupwin/subgroupnamedialog.h"
+#include "memo/memodialog.h"
+#include "search/searchwindow.h"
+#include "text/cp932.h"
+#include "settings/settingsfile.h"
+#include "text/textutil.h"
+#include "shell/databasesettingsdialog.h"
+
+namespace {
+
+const QColor kWindowColour(255, 255, 255);
+const QColor kSilver(192, 192, 192);
+const QColor kStatusGreen(192, 220, 192);
+constexpr int kPanelHeight = 76;
+constexpr int kStatusBarHeight = 19;
+
+QFont BoardFont()
+{
+    QFont f("Noto Sans CJK JP");
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(13);
+    return f;
+}
+
+// The picture of one group. Presses select it, motion and releases go to the board.
+class IconLabel : public QLabel, public BoardIcon {
+public:
+    IconLabel(MainWindow* form, QWidget* parent) : QLabel(parent), form_(form) { setMouseTracking(true); }
+
+    int Left() const override { return x(); }
+    int Top() const override { return y(); }
+    int Width() const override { return width(); }
+    int Height() const override { return height(); }
+    void MoveTo(int left, int top) override { move(left, top); }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        const QPoint p = e->position().toPoint();
+        form_->IconMouseDown(this, e->button(), e->modifiers(), p.x(), p.y());
+    }
+    void mouseMoveEvent(QMouseEvent* e) override
+    {
+        form_->FormMouseMove(this, e->buttons(), e->globalPosition().toPoint());
+    }
+    // Qt sends no motion when a button is released, so the drop is taken here at once
+    // rather than at the next motion: a click selects its group without a further move.
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        form_->FormMouseMove(this, e->buttons(), e->globalPosition().toPoint());
+    }
+    void mouseDoubleClickEvent(QMouseEvent*) override { form_->OpenSelectedGroup(); }
+
+private:
+    MainWindow* form_;
+};
+
+class CaptionLabel : public QLabel, public BoardCaption {
+public:
+    using QLabel::QLabel;
+    int Width() const override { return width(); }
+    void MoveTo(int left, int top) override { move(left, top); }
+    void SetDragMark(bool dragging) override
+    {
+        QPalette p = palette();
+        p.setColor(QPalette::Window, dragging ? kSilver : kWindowColour);
+        setPalette(p);
+    }
+};
+
+// The white client area: receives pointer motion, also without a button held.
+class ClientWidget : public QWidget {
+public:
+    ClientWidget(MainWindow* form, QWidget* parent) : QWidget(parent), form_(form) { setMouseTracking(true); }
+
+protected:
+    void mouseMoveEvent(QMouseEvent* e) override
+    {
+        form_->FormMouseMove(this, e->buttons(), e->globalPosition().toPoint());
+    }
+
+private:
+    MainWindow* form_;
+};
+
+QLineEdit* DetailField(QWidget* parent, const char* name, int x, int y, int width)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setGeometry(x, y, width, 21);
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::NoFocus);   // Tab skips the panel
+    QPalette p = edit->palette();
+    p.setColor(QPalette::Base, kSilver);
+    edit->setPalette(p);
+    return edit;
+}
+
+void DetailCaption(QWidget* parent, const QString& text, int x, int y)
+{
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    label->resize(label->width(), 21);
+}
+
+} // namespace
+
+MainWindow::MainWindow(const Platform& platform, const QString& programFilePath, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      platform_(platform), programFilePath_(programFilePath)
+{
+    setObjectName("MainWindow");
+    setWindowTitle("Kumolist");
+    setFont(BoardFont());
+    BuildMenu();
+    BuildClientArea();
+    resize(616, 347);
+    move(192, 107);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::SetWindows(const ProgramWindows& windows) { windows_ = windows; }
+
+void MainWindow::BuildMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenu1");
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (MainWindow::*handler)()) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+
+    mnuFile = bar->addMenu("ファイル(&F)");
+    mnuFile->setObjectName("mnuFile");
+    mnuMakeGroup = item(mnuFile, "mnuMakeGroup", "グループ作成(&N)...", &MainWindow::mnuMakeGroupClick);
+    mnuOpenGroup = item(mnuFile, "mnuOpenGroup", "グループを開く(&O)", &MainWindow::mnuOpenGroupClick);
+    mnuFile->addSeparator();
+    mnuDBset = item(mnuFile, "mnuDBset", "データベース設定(&D)...", &MainWindow::mnuDBsetClick);
+    mnuFile->addSeparator();
+    mnuExit = item(mnuFile, "mnuExit", "終了(&X)", &MainWindow::mnuExitClick);
+
+    mnuEdit = bar->addMenu("編集(&E)");
+    mnuEdit->setObjectName("mnuEdit");
+    mnuMoveGroup = item(mnuEdit, "mnuMoveGroup", "左上へ移動(&M)", &MainWindow::mnuMoveGroupClick);
+    mnuLocInitGroup = item(mnuEdit, "mnuLocInitGroup", "グループ位置整理(&S)", &MainWindow::mnuLocInitGroupClick);
+    mnuEdit->addSeparator();
+    mnuEditGroup = item(mnuEdit, "mnuEditGroup", "グループ編集(&E)...", &MainWindow::mnuEditGroupClick);
+    mnuCopyGroup = item(mnuEdit, "mnuCopyGroup", "グループ複製(&C)", &MainWindow::mnuCopyGroupClick);
+    mnuEdit->addSeparator();
+    mnuDeleteGroup = item(mnuEdit, "mnuDeleteGroup", "グループ削除(&D)", &MainWindow::mnuDeleteGroupClick);
+    mnuEdit->addSeparator();
+    mnuFind = item(mnuEdit, "mnuFind", "検索(&F)...", &MainWindow::mnuFindClick);
+}
+
+void MainWindow::BuildClientArea()
+{
+    clientArea = new ClientWidget(this, this);
+    clientArea->setObjectName("clientArea");
+    clientArea->setAutoFillBackground(true);
+    QPalette pal = clientArea->palette();
+    pal.setColor(QPalette::Window, kWindowColour);
+    clientArea->setPalette(pal);
+    setCentralWidget(clientArea);
+
+    detailPanel = new QFrame(clientArea);
+    detailPanel->setObjectName("detailPanel");
+    detailPanel->setFrameShape(QFrame::Panel);
+    detailPanel->setFrameShadow(QFrame::Raised);
+    detailPanel->setFixedHeight(kPanelHeight);
+    detailPanel->setAutoFillBackground(true);
+    QPalette panelPalette = detailPanel->palette();
+    panelPalette.setColor(QPalette::Window, QColor(240, 240, 240));
+    detailPanel->setPalette(panelPalette);
+    // The panel is a control of its own: motion over it is not motion over the board.
+    detailPanel->setAttribute(Qt::WA_NoMousePropagation);
+
+    DetailCaption(detailPanel, "グループ名", 8, 3);
+    groupNameField = DetailField(detailPanel, "groupNameField", 80, 3, 225);
+    DetailCaption(detailPanel, "作成者名", 314, 3);
+    authorField = DetailField(detailPanel, "authorField", 376, 3, 137);
+    groupNumberField = DetailField(detailPanel, "groupNumberField", 520, 3, 85);
+    DetailCaption(detailPanel, "表題", 8, 27);
+    titleField = DetailField(detailPanel, "titleField", 80, 27, 525);
+    DetailCaption(detailPanel, "副題", 8, 51);
+    subtitleField = DetailField(detailPanel, "subtitleField", 80, 51, 525);
+
+    statusLine = new QStatusBar(clientArea);
+    statusLine->setObjectName("statusLine");
+    statusLine->setSizeGripEnabled(false);
+    statusLine->setFixedHeight(kStatusBarHeight);
+    statusLine->setStyleSheet("QStatusBar { background: rgb(192, 220, 192); }");
+    statusLine->setAttribute(Qt::WA_NoMousePropagation);
+
+    auto* layout = new QVBoxLayout(clientArea);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addStretch(1);
+    layout->addWidget(detailPanel);
+    layout->addWidget(statusLine);
+}
+
+// --- life cycle ------------------------------------------------------------------------
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Restoring from the task bar is no new showing.
+    if (!event->spontaneous()) FormShow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void MainWindow::EmptyEntryClipboard()
+{
+    // The entry clipboard comes with the group window's copy and paste.
+}
+
+void MainWindow::FormShow()
+{
+    EmptyEntryClipboard();
+    const QFileInfo program(programFilePath_);
+    programFolder_ = program.absolutePath() + "/";
+    settingsPath_ = programFolder_ + program.completeBaseName() + ".dat";
+    if (windows_.createDialog) windows_.createDialog->SetProgramFolder(programFolder_);
+    if (windows_.editDialog) windows_.editDialog->SetProgramFolder(programFolder_);
+
+    LoadSettings(settingsPath_);
+
+    if (!settings_.DataFolder.empty()) {
+        session_.ConnectDatabase();
+        if (!session_.Connected()) {
+            session_.CloseDatabase();
+            platform_.messages->ShowMessage(this, "データベース接続が出来ません。設定を確認して下さい。");
+        }
+    }
+
+    board_.ResetSelection();
+    ClearDetails();
+    board_.ReleaseIcons();
+    BuildBoard();
+}
+
+void MainWindow::FormClose()
+{
+    EmptyEntryClipboard();
+    board_.ReleaseIcons();
+    session_.CloseDatabase();
+    if (!settingsPath_.isEmpty()) SaveSettings(settingsPath_);
+}
+
+void MainWindow::mnuExitClick() { close(); }
+
+// --- settings file ---------------------------------------------------------------------
+
+void MainWindow::LoadSettings(const QString& path)
+{
+    ::LoadSettings(path, settings_, [this](int line, int32_t value) { ApplySetting(line, value); });
+}
+
+void MainWindow::ApplySetting(int line, int32_t value)
+{
+    auto setLeft = [value](QWidget* w) { if (w) w->move(value, w->y()); };
+    auto setTop = [value](QWidget* w) { if (w) w->move(w->x(), value); };
+    auto setWidth = [value](QWidget* w) { if (w) w->resize(value, w->height()); };
+    auto setHeight = [value](QWidget* w) { if (w) w->resize(w->width(), value); };
+    QWidget* editDialog = windows_.editDialog;
+    QWidget* createDialog = windows_.createDialog;
+    GroupWindow* groupWindow = windows_.groupWindow;
+
+    switch (line) {
+    case kMainLeft: setLeft(this); break;
+    case kMainTop: setTop(this); break;
+    case kMainWidth: setWidth(this); break;
+    case kMainHeight: setHeight(this); break;
+    case kDbDialogLeft: setLeft(windows_.settingsDialog); break;
+    case kDbDialogTop: setTop(windows_.settingsDialog); break;
+    case kGroupLeft: setLeft(groupWindow); break;
+    case kGroupTop: setTop(groupWindow); break;
+    case kGroupWidth: setWidth(groupWindow); break;
+    case kGroupHeight: setHeight(groupWindow); break;
+    case kCreateDialogLeft: setLeft(createDialog); break;
+    case kCreateDialogTop: setTop(createDialog); break;
+    case kEditDialogLeft: setLeft(editDialog); break;
+    case kEditDialogTop: setTop(editDialog); break;
+    case kMemoDialogLeft: setLeft(windows_.memoDialog); break;
+    case kMemoDialogTop: setTop(windows_.memoDialog); break;
+    case kNameDialogLeft: setLeft(windows_.subGroupNameDialog); break;
+    case kNameDialogTop: setTop(windows_.subGroupNameDialog); break;
+    case kSearchLeft: setLeft(windows_.searchWindow); break;
+    case kSearchTop: setTop(windows_.searchWindow); break;
+    case kSearchWidth: setWidth(windows_.searchWindow); break;
+    case kSearchHeight: setHeight(windows_.searchWindow); break;
+    case kViewStyle: if (groupWindow) groupWindow->SetViewStyleIndex(value); break;
+    case kTreeWidth: if (groupWindow) groupWindow->SetTreeWidth(value); break;
+    default:
+        if (groupWindow && line >= kFirstColumnWidth && line < kFirstColumnWidth + kListColumnCount)
+            groupWindow->SetColumnWidth(line - kFirstColumnWidth, value);
+        break;
+    }
+}
+
+bool MainWindow::SaveSettings(const QString& path)
+{
+    SettingsNumbers numbers{};
+    auto put = [&numbers](int line, int32_t value) { numbers[static_cast<size_t>(line - kFirstNumberLine)] = value; };
+    auto putWindow = [&put](int first, const QWidget* w, bool withSize) {
+        // A window that does not exist keeps the place of its lines with zeros.
+        put(first, w ? w->x() : 0);
+        put(first + 1, w ? w->y() : 0);
+        if (withSize) {
+            put(first + 2, w ? w->width() : 0);
+            put(first + 3, w ? w->height() : 0);
+        }
+    };
+    putWindow(kMainLeft, this, true);
+    putWindow(kDbDialogLeft, windows_.settingsDialog, false);
+    putWindow(kGroupLeft, windows_.groupWindow, true);
+    putWindow(kCreateDialogLeft, windows_.createDialog, false);
+    putWindow(kEditDialogLeft, windows_.editDialog, false);
+    putWindow(kMemoDialogLeft, windows_.memoDialog, false);
+    putWindow(kNameDialogLeft, windows_.subGroupNameDialog, false);
+    putWindow(kSearchLeft, windows_.searchWindow, true);
+    if (GroupWindow* groupWindow = windows_.groupWindow) {
+        for (int i = 0; i < kListColumnCount; ++i) put(kFirstColumnWidth + i, groupWindow->ColumnWidth(i));
+        put(kViewStyle, groupWindow->ViewStyleIndex());
+        put(kTreeWidth, groupWindow->TreeWidth());
+    }
+    return ::SaveSettings(path, settings_, numbers);
+}
+
+// --- group board -------------------------------------------------------------------------
+
+void MainWindow::BuildBoard()
+{
+    // Each picture file is decoded once per build, and a replaced file shows at the next.
+    pictures_.Clear();
+    board_.BuildBoard();
+}
+
+void MainWindow::AddGroupIcon(int index, int32_t x, int32_t y, const std::string& caption, const std::string& iconFile)
+{
+    board_.AddGroupIcon(index, x, y, caption, iconFile);
+}
+
+void MainWindow::ClearDetails()
+{
+    for (QLineEdit* e : {groupNameField, authorField, groupNumberField, titleField, subtitleField}) e->clear();
+}
+
+QLabel* MainWindow::GroupIcon(int32_t group) const
+{
+    return clientArea->findChild<QLabel*>(QString("Imag%1").arg(group), Qt::FindDirectChildrenOnly);
+}
+
+QLabel* MainWindow::GroupCaption(int32_t group) const
+{
+    return clientArea->findChild<QLabel*>(QString("Labe%1").arg(group), Qt::FindDirectChildrenOnly);
+}
+
+QString MainWindow::IconPath(const std::string& iconFile) const
+{
+    return IconFolder() + QString::fromStdString(ToFsName(iconFile));
+}
+
+bool MainWindow::IconFileExists(const std::string& iconFile)
+{
+    return !iconFile.empty() && QFileInfo(IconPath(iconFile)).isFile();
+}
+
+BoardIcon* MainWindow::CreateIcon(int group, int x, int y, const std::string& iconFile)
+{
+    const QPixmap picture = pictures_.Load(IconPath(iconFile));
+    if (picture.isNull()) return nullptr;
+    auto* icon = new IconLabel(this, clientArea);
+    icon->hide();
+    icon->setObjectName(QString("Imag%1").arg(group));
+    icon->setProperty("tag", group);
+    icon->setPixmap(picture);
+    icon->setGeometry(x, y, picture.width(), picture.height());
+    return icon;
+}
+
+BoardCaption* MainWindow::CreateCaption(int group, const std::string& text)
+{
+    auto* caption = new CaptionLabel(clientArea);
+    caption->hide();
+    caption->setObjectName(QString("Labe%1").arg(group));
+    caption->setProperty("tag", group);
+    caption->setText(ToQ(text));
+    caption->setTextFormat(Qt::PlainText);
+    caption->setAutoFillBackground(true);
+    caption->adjustSize();
+    return caption;
+}
+
+void MainWindow::ShowControls(BoardIcon* icon, BoardCaption* caption)
+{
+    if (auto* w = dynamic_cast<QWidget*>(icon)) w->show();
+    if (auto* w = dynamic_cast<QWidget*>(caption)) w->show();
+    // Icons laid out past the board's bottom go behind the panel, not over it.
+    detailPanel->raise();
+    statusLine->raise();
+}
+
+void MainWindow::DestroyControls(BoardIcon* icon, BoardCaption* caption)
+{
+    // Later, not now: the control may be the one whose event is being handled.
+    if (auto* label = dynamic_cast<QLabel*>(icon)) {
+        label->clear();
+        label->hide();
+        label->setParent(nullptr);
+        label->deleteLater();
+    }
+    if (auto* label = dynamic_cast<QLabel*>(caption)) {
+        label->hide();
+        label->setParent(nullptr);
+        label->deleteLater();
+    }
+}
+
+void MainWindow::ShowDetails(const std::string& name, const std::string& author, const std::string& number,
+                         const std::string& title, const std::string& subtitle)
+{
+    groupNameField->setText(ToQ(name));
+    authorField->setText(ToQ(author));
+    groupNumberField->setText(ToQ(number));
+    titleField->setText(ToQ(title));
+    subtitleField->setText(ToQ(subtitle));
+}
+
+int MainWindow::ClientWidth() const { return clientArea->width(); }
+
+int MainWindow::BoardHeight() const { return clientArea->height() - detailPanel->height() - statusLine->height(); }
+
+void MainWindow::IconMouseDown(QObject* sender, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
+{
+    board_.IconMouseDown(sender->property("tag").toInt(), x, y);
+}
+
+void MainWindow::FormMouseMove(QObject*, Qt::MouseButtons buttons, QPoint globalPos)
+{
+    const QPoint origin = clientArea->mapToGlobal(QPoint(0, 0));
+    board_.MouseMove(buttons.testFlag(Qt::LeftButton), {globalPos.x(), globalPos.y()}, {origin.x(), origin.y()});
+}
+
+// --- commands --------------------------------------------------------------------------
+
+void MainWindow::mnuDBsetClick()
+{
+    session_.CloseDatabase();
+    if (windows_.settingsDialog) windows_.settingsDialog->exec();
+    session_.ConnectDatabase();
+    // The dialog may have pointed the program at another database: a group selected
+    // before would let the next command act on an unrelated group of that number.
+    board_.ResetSelection();
+    ClearDetails();
+    BuildBoard();
+}
+
+void MainWindow::OpenSelectedGroup()
+{
+    board_.pressed = false;
+    board_.pressedGroup = 0;
+}
+
+void MainWindow::AddGroupIconFromRow(const TextRow& row)
+{
+    AddGroupIcon(StrToIntOrZero(row[kColN]) - 1, StrToIntOrZero(row[kColX]), StrToIntOrZero(row[kColY]),
+                 row[kColGrpName], row[kColIconP]);
+}
+
+std::string MainWindow::ShownGroupText() const { return FromQLossy(groupNumberField->text()); }
+
+bool MainWindow::GroupCommandReady()
+{
+    return CatalogueReady(session_) && board_.selectedGroup != 0 && StrToIntOrZero(ShownGroupText()) != 0;
+}
+
+void MainWindow::mnuMakeGroupClick()
+{
+    GroupCreateDialog* dialog = windows_.createDialog;
+    if (!dialog) return;
+    dialog->exec();
+    if (!dialog->Done) return;
+    const int32_t group = dialog->CreatedGroupNumber;
+    const TextRow row = board_.ReadGroupRow(group);
+    board_.AddSlot(group);
+    AddGroupIconFromRow(row);
+}
+
+void MainWindow::mnuEditGroupClick()
+{
+    GroupEditDialog* dialog = windows_.editDialog;
+    if (!dialog || !CatalogueReady(session_) || board_.selectedGroup == 0) return;
+    const int32_t group = board_.selectedGroup;
+    dialog->EditedGroupNumber = group;
+    dialog->exec();
+    if (!dialog->Done) return;
+    const TextRow row = board_.ReadGroupRow(group);
+    board_.RemoveGroupIcon(group);
+    AddGroupIconFromRow(row);
+}
+
+void MainWindow::mnuMoveGroupClick()
+{
+    if (!GroupCommandReady()) return;
+    MoveGroupToTopLeft(board_, board_.selectedGroup);
+}
+
+void MainWindow::mnuLocInitGroupClick()
+{
+    if (!CatalogueReady(session_)) return;
+    TidyGroups(board_, ClientWidth());
+}
+
+void MainWindow::mnuCopyGroupClick()
+{
+    if (!GroupCommandReady()) return;
+    if (!platform_.messages->Confirm(this, "グループ「" + groupNameField->text() + "」を複製します。よろしいですか？")) return;
+    DuplicateGroup(board_, session_, StrToIntOrZero(ShownGroupText()));
+}
+
+void MainWindow::mnuDeleteGroupClick()
+{
+    if (!GroupCommandReady()) return;
+    if (!platform_.messages->Confirm(this, "グループ「" + groupNameField->text() + "」を削除します。よろしいですか？")) return;
+    if (!DeleteGroup(board_, session_, ShownGroupText())) {
+        // The row is still there: the group keeps its entries, its icon and the selection.
+        platform_.messages->ShowMessage(this, "グループ削除失敗");
+        return;
+    }
+    ClearDetails();
+}
+
+void MainWindow::mnuOpenGroupClick() {}
+void MainWindow::mnuFindClick() {}

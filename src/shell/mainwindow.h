@@ -1,0 +1,159 @@
+#pragma once
+// The main window: menu bar, the group board with its detail panel, and the life cycle
+// of the program (settings file, database session).
+#include <memory>
+#include <string>
+
+#include <QMainWindow>
+#include <QPoint>
+#include <QString>
+
+#include "board/board.h"
+#include "board/picture.h"
+#include "db/session.h"
+#include "platform/platform.h"
+#include "settings/settings.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QStatusBar;
+class DatabaseSettingsDialog;
+class GroupWindow;
+class GroupCreateDialog;
+class GroupEditDialog;
+class MemoDialog;
+class SubGroupNameDialog;
+class SearchWindow;
+
+// The other windows of the program, created after the main window and handed to it.
+struct ProgramWindows {
+    DatabaseSettingsDialog* settingsDialog = nullptr;
+    GroupWindow* groupWindow = nullptr;
+    GroupEditDialog* editDialog = nullptr;
+    GroupCreateDialog* createDialog = nullptr;
+    MemoDialog* memoDialog = nullptr;
+    SubGroupNameDialog* subGroupNameDialog = nullptr;
+    SearchWindow* searchWindow = nullptr;
+};
+
+class MainWindow : public QMainWindow, private BoardHost {
+    Q_OBJECT
+public:
+    // programFilePath: the program file; its folder holds the settings file and img/.
+    MainWindow(const Platform& platform, const QString& programFilePath, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void SetWindows(const ProgramWindows& windows);
+    const ProgramWindows& Windows() const { return windows_; }
+
+    // --- program-wide values --------------------------------------------------------
+    DatabaseSession& Session() { return session_; }
+    DatabaseSettings& Settings() { return settings_; }
+    const Platform& GetPlatform() const { return platform_; }
+    QString ProgramFolder() const { return programFolder_; }   // with a trailing "/"
+    QString SettingsPath() const { return settingsPath_; }
+    QString IconFolder() const { return programFolder_ + "img/"; }
+
+    // --- settings file ------------------------------------------------------------------
+    void LoadSettings(const QString& path);
+    bool SaveSettings(const QString& path);
+
+    // --- group board --------------------------------------------------------------------
+    GroupBoard& Board() { return board_; }
+    PictureCache& Pictures() { return pictures_; }
+    void BuildBoard();
+    void AddGroupIcon(int index, int32_t x, int32_t y, const std::string& caption, const std::string& iconFile);
+    void PlaceCaption(IconSlot& slot) { board_.PlaceCaption(slot); }
+    void StoreIconPosition(int32_t group) { board_.StoreIconPosition(group); }
+    void ShowGroupDetails(int32_t group) { board_.ShowGroupDetails(group); }
+    // Empties the five fields of the detail panel.
+    void ClearDetails();
+    // The icon and caption controls of group n (tests, commands); nullptr when none.
+    QLabel* GroupIcon(int32_t group) const;
+    QLabel* GroupCaption(int32_t group) const;
+
+    // Pointer events of the board (icons and client area call these).
+    void IconMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseMove(QObject* sender, Qt::MouseButtons buttons, QPoint globalPos);
+
+    // --- controls ------------------------------------------------------------------------
+    QWidget* clientArea = nullptr;   // white; holds icons, captions and the two bars
+    QFrame* detailPanel = nullptr;
+    QLineEdit* groupNameField = nullptr;
+    QLineEdit* authorField = nullptr;
+    QLineEdit* groupNumberField = nullptr;   // what the group commands act on
+    QLineEdit* titleField = nullptr;
+    QLineEdit* subtitleField = nullptr;
+    QStatusBar* statusLine = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuMakeGroup = nullptr;
+    QAction* mnuOpenGroup = nullptr;
+    QAction* mnuDBset = nullptr;
+    QAction* mnuExit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuMoveGroup = nullptr;
+    QAction* mnuLocInitGroup = nullptr;
+    QAction* mnuEditGroup = nullptr;
+    QAction* mnuCopyGroup = nullptr;
+    QAction* mnuDeleteGroup = nullptr;
+    QAction* mnuFind = nullptr;
+
+public slots:
+    void FormShow();
+    void FormClose();
+    void mnuMakeGroupClick();
+    void mnuOpenGroupClick();
+    void mnuDBsetClick();
+    void mnuExitClick();
+    void mnuMoveGroupClick();
+    void mnuLocInitGroupClick();
+    void mnuEditGroupClick();
+    void mnuCopyGroupClick();
+    void mnuDeleteGroupClick();
+    void mnuFindClick();
+    // Double-click on an icon and the open command.
+    void OpenSelectedGroup();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // BoardHost
+    bool IconFileExists(const std::string& iconFile) override;
+    BoardIcon* CreateIcon(int group, int x, int y, const std::string& iconFile) override;
+    BoardCaption* CreateCaption(int group, const std::string& text) override;
+    void ShowControls(BoardIcon* icon, BoardCaption* caption) override;
+    void DestroyControls(BoardIcon* icon, BoardCaption* caption) override;
+    void ShowDetails(const std::string& name, const std::string& author, const std::string& number,
+                     const std::string& title, const std::string& subtitle) override;
+    int ClientWidth() const override;
+    int BoardHeight() const override;
+
+    // AddGroupIcon with the texts of a catalogue row.
+    void AddGroupIconFromRow(const TextRow& row);
+    // The group number as the detail panel shows it, in CP932.
+    std::string ShownGroupText() const;
+    // Attached, catalogue present, a group selected and its number shown.
+    bool GroupCommandReady();
+
+    void BuildMenu();
+    void BuildClientArea();
+    void EmptyEntryClipboard();
+    void ApplySetting(int line, int32_t value);
+    QString IconPath(const std::string& iconFile) const;
+
+    const Platform& platform_;
+    QString programFilePath_;
+    QString programFolder_;
+    QString settingsPath_;
+    DatabaseSettings settings_;
+    DatabaseSession session_{settings_};
+    PictureCache pictures_;
+    GroupBoard board_{session_, *this};
+    ProgramWindows windows_;
+};

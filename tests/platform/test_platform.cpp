@@ -1,0 +1,125 @@
+// The real platform services, driven as a user would: the boxes and the dialog are
+// answered from a timer while they run modally.
+#include <QtTest>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "platform/platform.h"
+
+namespace {
+
+// Runs `inspect` on the modal widget of type T once it is up.
+template <typename T>
+void WhenModal(std::function<void(T*)> inspect)
+{
+    QTimer::singleShot(0, [inspect] {
+        T* w = nullptr;
+        QTRY_VERIFY((w = qobject_cast<T*>(QApplication::activeModalWidget())) != nullptr);
+        inspect(w);
+    });
+}
+
+QPushButton* ButtonWithText(QMessageBox* box, const QString& text)
+{
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == text) return qobject_cast<QPushButton*>(b);
+    return nullptr;
+}
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void confirmation()
+    {
+        RealPlatform real;
+        for (bool yes : {true, false}) {
+            WhenModal<QMessageBox>([yes](QMessageBox* box) {
+                QCOMPARE(box->windowTitle(), QString("確認"));
+                QCOMPARE(box->icon(), QMessageBox::Question);
+                QPushButton* y = ButtonWithText(box, "はい(&Y)");
+                QPushButton* n = ButtonWithText(box, "いいえ(&N)");
+                QVERIFY(y && n);
+                (yes ? y : n)->click();
+            });
+            QCOMPARE(real.platform.messages->Confirm(nullptr, "よろしいですか？"), yes);
+        }
+        // Closing the box is a no.
+        WhenModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QCOMPARE(real.platform.messages->Confirm(nullptr, "よろしいですか？"), false);
+    }
+
+    void message()
+    {
+        RealPlatform real;
+        WhenModal<QMessageBox>([](QMessageBox* box) {
+            QCOMPARE(box->windowTitle(), QString("q318－Kumolist"));
+            QCOMPARE(box->text(), QString("登録OK"));
+            QCOMPARE(box->buttons().size(), 1);
+            box->buttons().first()->click();
+        });
+        real.platform.messages->ShowMessage(nullptr, "登録OK");
+    }
+
+    // The filter texts name their patterns with ";": the dialog must still list the files.
+    void fileDialogFilters()
+    {
+        QTemporaryDir dir;
+        for (const char* name : {"a.bmp", "b.ico", "c.emf", "d.wmf", "e.txt"}) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        RealPlatform real;
+        OpenFileRequest request;
+        request.folder = dir.path();
+        request.filters = {"すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)", "ビットマップ (*.bmp)"};
+        request.preview = [](const QString&) { return QPixmap(8, 8); };
+        QStringList listed;
+        QString shownFilter;
+        WhenModal<QFileDialog>([&listed, &shownFilter](QFileDialog* dialog) {
+            // Whatever happens here, the dialog must end, or the test would hang.
+            auto done = qScopeGuard([dialog] { QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection); });
+            auto* view = dialog->findChild<QListView*>("listView");
+            auto* combo = dialog->findChild<QComboBox*>("fileTypeCombo");
+            auto* buttons = dialog->findChild<QDialogButtonBox*>("buttonBox");
+            if (!view || !combo || !buttons) return;
+            (void)QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) >= 4; }, 3000);
+            for (int i = 0; i < view->model()->rowCount(view->rootIndex()); ++i)
+                listed << view->model()->index(i, 0, view->rootIndex()).data().toString();
+            shownFilter = combo->itemText(0);
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            if (!name) return;
+            name->setText("c.emf");
+            buttons->button(QDialogButtonBox::Open)->click();
+        });
+        QStringList chosen = real.platform.fileDialogs->OpenFiles(nullptr, request);
+        listed.sort();
+        QCOMPARE(listed, (QStringList{"a.bmp", "b.ico", "c.emf", "d.wmf"}));
+        QCOMPARE(shownFilter, QString("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"));
+        QCOMPARE(chosen, QStringList{dir.filePath("c.emf")});
+    }
+
+    void escapeRecord()
+    {
+        RealPlatform real;
+        QWidget w;
+        w.show();
+        QVERIFY(!real.platform.escape->IsDown());
+        QTest::keyPress(&w, Qt::Key_Escape);
+        QVERIFY(real.platform.escape->IsDown());
+        QTest::keyRelease(&w, Qt::Key_Escape);
+        QVERIFY(!real.platform.escape->IsDown());
+    }
+};
+
+QTEST_MAIN(TestPlatform)
+#include "test_platform.moc"

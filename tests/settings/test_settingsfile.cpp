@@ -1,0 +1,194 @@
+// The settings file: what a file of another age or a broken disk does to the values,
+// and that a failed write never costs the settings of the last run.
+#include <csignal>
+#include <sys/resource.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "settings/settingsfile.h"
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Lines 5..37 as LoadSettings applied them.
+struct Applied {
+    std::map<int, int32_t> values;
+    std::function<void(int, int32_t)> apply() { return [this](int line, int32_t v) { values[line] = v; }; }
+};
+
+const std::string kUserCp932 = "PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC";   // PCユーザー名
+
+} // namespace
+
+class TestSettingsFile : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString Path(const char* name) { return dir_.filePath(name); }
+
+private slots:
+    void noFileKeepsDefaultsAndAppliesNothing()
+    {
+        DatabaseSettings s;
+        s.DataFolder = "left over";
+        Applied a;
+        QVERIFY(!LoadSettings(Path("none.dat"), s, a.apply()));
+        QCOMPARE(s.ServerName, std::string("localhost:"));
+        QCOMPARE(s.DataFolder, std::string());
+        QCOMPARE(s.DatabaseFileName, std::string("JWWDB.FDB"));
+        QCOMPARE(s.UserName, kUserCp932);
+        QVERIFY(a.values.empty());
+    }
+
+    void roundTripKeepsCp932BytesAndWritesCrLf()
+    {
+        DatabaseSettings s;
+        s.ServerName = "192.168.0.10:";
+        s.DataFolder = "C:\\\x83\x66\x81\x5B\x83\x5E\\";   // C:\データ\ (CP932)
+        s.DatabaseFileName = "\x95\x5C.FDB";              // 表.FDB: second byte is a backslash
+        s.UserName = "\x8E\x52\x93\x63";                   // 山田
+        SettingsNumbers n{};
+        for (size_t i = 0; i < n.size(); ++i) n[i] = static_cast<int32_t>(i) * 7 - 40;
+        n[kFirstColumnWidth - kFirstNumberLine] = 3;
+        const QString path = Path("trip.dat");
+        QVERIFY(SaveSettings(path, s, n));
+
+        const QByteArray bytes = ReadAll(path);
+        QCOMPARE(bytes.count("\r\n"), 37);
+        QVERIFY(bytes.endsWith("\r\n"));
+        QCOMPARE(bytes.count('\n'), 37);
+        QVERIFY(bytes.startsWith("192.168.0.10:\r\nC:\\\x83\x66\x81\x5B\x83\x5E\\\r\n\x95\x5C.FDB\r\n"));
+        QVERIFY(bytes.contains("\r\n-40\r\n-33\r\n"));
+
+        DatabaseSettings back;
+        Applied a;
+        QVERIFY(LoadSettings(path, back, a.apply()));
+        QCOMPARE(back.ServerName, s.ServerName);
+        QCOMPARE(back.DataFolder, s.DataFolder);
+        QCOMPARE(back.DatabaseFileName, s.DatabaseFileName);
+        QCOMPARE(back.UserName, s.UserName);
+        QCOMPARE(int(a.values.size()), 33);
+        QCOMPARE(a.values[kMainLeft], -40);
+        QCOMPARE(a.values[kTreeWidth], 32 * 7 - 40);
+        // A column width below 16 is written as it was and raised when applied.
+        QVERIFY(bytes.contains("\r\n3\r\n"));
+        QCOMPARE(a.values[kFirstColumnWidth], 16);
+    }
+
+    void fourLinesGiveZerosAndTheLowerLimits()
+    {
+        const QString path = Path("four.dat");
+        WriteAll(path, "srv:\r\n/data/\r\nMY.FDB\r\n\x8E\x52\x93\x63\r\n");
+        DatabaseSettings s;
+        Applied a;
+        QVERIFY(LoadSettings(path, s, a.apply()));
+        QCOMPARE(s.ServerName, std::string("srv:"));
+        QCOMPARE(s.DataFolder, std::string("/data/"));
+        QCOMPARE(s.DatabaseFileName, std::string("MY.FDB"));
+        QCOMPARE(s.UserName, std::string("\x8E\x52\x93\x63"));
+        QCOMPARE(int(a.values.size()), 33);
+        for (int line = kMainLeft; line < kFirstColumnWidth; ++line) QCOMPARE(a.values[line], 0);
+        for (int c = 0; c < kListColumnCount; ++c) QCOMPARE(a.values[kFirstColumnWidth + c], 16);
+        QCOMPARE(a.values[kViewStyle], 0);
+        QCOMPARE(a.values[kTreeWidth], 20);
+    }
+
+    void malformedNumbersAndALongUserName()
+    {
+        QByteArray text = " localhost: \r\n\r\nX\r\n";
+        // 20 bytes whose 16th byte is the lead byte of a double-byte character.
+        text += "ABCDEFGHIJKLMNO\x8E\x52XYZ\r\n";
+        QStringList numbers;
+        for (int line = 5; line <= 37; ++line) numbers << "100";
+        numbers[kFirstColumnWidth - 5] = "5";
+        numbers[kFirstColumnWidth + 1 - 5] = "-3";
+        numbers[kTreeWidth - 5] = "abc";
+        numbers[kMainLeft - 5] = "12px";
+        numbers[kMainTop - 5] = "-8";
+        text += numbers.join("\r\n").toLatin1() + "\r\n";
+        const QString path = Path("odd.dat");
+        WriteAll(path, text);
+
+        DatabaseSettings s;
+        Applied a;
+        QVERIFY(LoadSettings(path, s, a.apply()));
+        QCOMPARE(s.ServerName, std::string(" localhost: "));   // not trimmed
+        QCOMPARE(s.DataFolder, std::string());
+        QCOMPARE(s.UserName, std::string("ABCDEFGHIJKLMNO"));  // no half character
+        QCOMPARE(a.values[kFirstColumnWidth], 16);
+        QCOMPARE(a.values[kFirstColumnWidth + 1], 16);
+        QCOMPARE(a.values[kFirstColumnWidth + 2], 100);
+        QCOMPARE(a.values[kTreeWidth], 20);
+        QCOMPARE(a.values[kMainLeft], 0);
+        QCOMPARE(a.values[kMainTop], -8);
+        QCOMPARE(a.values[kViewStyle], 100);
+    }
+
+    void lfOnlyLinesReadToo()
+    {
+        const QString path = Path("lf.dat");
+        WriteAll(path, "a:\n/b/\nC.FDB\nuser\n7\n");
+        DatabaseSettings s;
+        Applied a;
+        QVERIFY(LoadSettings(path, s, a.apply()));
+        QCOMPARE(s.DatabaseFileName, std::string("C.FDB"));
+        QCOMPARE(s.UserName, std::string("user"));
+        QCOMPARE(a.values[kMainLeft], 7);
+    }
+
+    void failedWriteKeepsTheOldFile()
+    {
+        const QString path = Path("keep.dat");
+        DatabaseSettings old;
+        old.DataFolder = "/old/";
+        SettingsNumbers n{};
+        QVERIFY(SaveSettings(path, old, n));
+        const QByteArray before = ReadAll(path);
+
+        // Files may grow to 10 bytes only: the write of the new text fails half way.
+        struct rlimit saved {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 10;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        DatabaseSettings next;
+        next.DataFolder = "/new/";
+        const bool saved_ok = SaveSettings(path, next, n);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!saved_ok);
+        QCOMPARE(ReadAll(path), before);
+        // No half-written file is left beside it either.
+        QCOMPARE(QDir(dir_.path()).entryList({"keep.dat*"}, QDir::Files).size(), 1);
+    }
+
+    void databaseExtension()
+    {
+        QCOMPARE(WithDatabaseExtension("JWWDB"), std::string("JWWDB.FDB"));
+        QCOMPARE(WithDatabaseExtension("MY.GDB"), std::string("MY.GDB"));
+        QCOMPARE(WithDatabaseExtension("DB."), std::string("DB."));
+        QCOMPARE(WithDatabaseExtension("OLD.D\\DB"), std::string("OLD.D\\DB.FDB"));
+        QCOMPARE(WithDatabaseExtension("OLD.D/DB"), std::string("OLD.D/DB.FDB"));
+        QCOMPARE(WithDatabaseExtension("C:DB"), std::string("C:DB.FDB"));
+        // 表 ends in the byte of a backslash; the period before it still counts.
+        QCOMPARE(WithDatabaseExtension("A.\x95\x5C"), std::string("A.\x95\x5C"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "test_settingsfile.moc"
