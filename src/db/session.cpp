@@ -160,6 +160,41 @@ std::string ColumnText(const XSQLVAR& v)
     }
 }
 
+// The kind of a failure, from the error codes of the status vector.
+DbFailure FailureKind(const ISC_STATUS* status)
+{
+    DbFailure kind = DbFailure::Other;
+    for (const ISC_STATUS* p = status; *p != isc_arg_end;) {
+        const ISC_STATUS arg = *p++;
+        if (arg == isc_arg_end) break;
+        const ISC_STATUS value = *p++;
+        if (arg == isc_arg_cstring) ++p;   // length, then the pointer
+        if (arg != isc_arg_gds) continue;
+        switch (value) {
+        case isc_unique_key_violation:
+        case isc_no_dup:
+            return DbFailure::UniqueKey;
+        case isc_network_error:
+        case isc_net_read_err:
+        case isc_net_write_err:
+        case isc_net_connect_err:
+        case isc_conn_lost:
+        case isc_shutdown:
+        case isc_att_shutdown:
+            return DbFailure::LostConnection;
+        case isc_lock_conflict:
+        case isc_deadlock:
+        case isc_update_conflict:
+        case isc_lock_timeout:
+            kind = DbFailure::Conflict;
+            break;
+        default:
+            break;
+        }
+    }
+    return kind;
+}
+
 std::string FirebirdMessage(const ISC_STATUS* status)
 {
     std::string text;
@@ -192,6 +227,7 @@ struct DatabaseSession::Impl {
     TransactionState trState = TransactionState::None;
     ISC_STATUS_ARRAY status{};
     std::string lastError;
+    DbFailure lastFailure = DbFailure::None;
     std::function<void(const std::string&)> log;
 
     // The open result: rows read at open (the whole result is buffered, as the row
@@ -209,6 +245,7 @@ struct DatabaseSession::Impl {
     {
         if (!Failed(status)) return true;
         lastError = FirebirdMessage(status);
+        lastFailure = FailureKind(status);
         return false;
     }
 
@@ -277,6 +314,7 @@ struct DatabaseSession::Impl {
     // failure roll back. Afterwards neither a result nor a transaction is open.
     bool runWrite(const std::string& text)
     {
+        lastFailure = DbFailure::None;
         endTransaction();
         bool ok = startTransaction(TransactionState::Write);
         closeQuery();
@@ -298,6 +336,7 @@ struct DatabaseSession::Impl {
     // prepare, execute, buffer all rows. The result then counts as open.
     bool openRead(const std::string& text)
     {
+        lastFailure = DbFailure::None;
         closeQuery();
         endTransaction();
         if (!startTransaction(TransactionState::Read)) return false;
@@ -662,3 +701,5 @@ bool DatabaseSession::ResultOpen() const { return d->resultOpen; }
 void DatabaseSession::SetStatementLog(std::function<void(const std::string&)> log) { d->log = std::move(log); }
 
 std::string DatabaseSession::LastError() const { return d->lastError; }
+
+DbFailure DatabaseSession::LastFailure() const { return d->lastFailure; }

@@ -14,6 +14,16 @@
 
 using TextRow = std::vector<std::string>;
 
+// What kind of failure the last failed operation met, for the callers that answer
+// them differently (take a fresh number, try again later, attach again).
+enum class DbFailure {
+    None,
+    UniqueKey,        // a unique key (a number) is taken already
+    Conflict,         // another transaction holds the row or table: lock conflict, deadlock, timeout
+    LostConnection,   // the server went away or shut the attachment down
+    Other,
+};
+
 class DatabaseSession {
 public:
     // The settings are read afresh at every attach and create.
@@ -66,6 +76,8 @@ public:
     void SetStatementLog(std::function<void(const std::string&)> log);
     // Text of the last database error (for diagnostics; never shown to the user).
     std::string LastError() const;
+    // Kind of the failure of the last operation that failed; None after one that worked.
+    DbFailure LastFailure() const;
 
 private:
     struct Impl;

@@ -134,9 +134,12 @@ private slots:
         // A write that fails is rolled back and reported, nothing half done.
         QVERIFY(l.db().InsertRecord("T1", 2, {"N", "A"}, {"1", "'ok'"}));
         QVERIFY(!l.db().InsertRecord("T1", 2, {"N", "A"}, {"1", "'dup'"}));
+        QCOMPARE(l.db().LastFailure(), DbFailure::UniqueKey);   // a taken number is told apart
         QVERIFY(!l.db().InsertRecord("T1", 2, {"N", "A"}, {"3", ""}));          // empty value
+        QCOMPARE(l.db().LastFailure(), DbFailure::Other);
         QVERIFY(!l.db().InsertRecord("T1", 2, {"N", "A"}, {"3", "'" + std::string(21, 'x') + "'"}));  // too long
         QCOMPARE(l.db().CountRecords("T1", ""), 1);
+        QCOMPARE(l.db().LastFailure(), DbFailure::None);
         QCOMPARE(l.db().Transaction(), TS::Read);
     }
 
