@@ -114,7 +114,11 @@ std::string TextLiteral(std::string_view text)
 {
     if (text.empty()) return "NULL";
     std::string out = "'";
-    out += text;
+    for (char c : text) {
+        // The standard escape; 0x27 is never the second byte of a double-byte character.
+        if (c == '\'') out += '\'';
+        out += c;
+    }
     out += '\'';
     return out;
 }

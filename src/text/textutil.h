@@ -30,8 +30,8 @@ std::string TrimText(std::string_view text);
 // ASCII upper case; the second byte of a double-byte character is left alone.
 std::string UpperText(std::string_view text);
 
-// SQL literal of a text value: NULL when empty, else between single quotation marks
-// with nothing escaped (callers apply the quote rule or CleanText first).
+// SQL literal of a text value: NULL when empty, else between single quotation marks,
+// a single quotation mark inside written doubled. A text without one is sent as it is.
 std::string TextLiteral(std::string_view text);
 
 // The text cut to at most max bytes, without splitting a double-byte character.

@@ -52,7 +52,7 @@ private slots:
         auto& db = f.session;
         QVERIFY(db.CreateFileTable("GRP1_3"));
         QVERIFY(db.InsertRecord("GRP1_3", 6, kFileCols, {"1", "'a.jww'", "'/d/'", "NULL", "'\x95\x5C'", "0"}));
-        QVERIFY(db.InsertRecord("GRP1_3", 6, kFileCols, {"5", "'b.jww'", "NULL", "'m'", "NULL", "2"}));
+        QVERIFY(db.InsertRecord("GRP1_3", 6, kFileCols, {"5", TextLiteral("it's \"b\".jww"), "NULL", "'m'", "NULL", "2"}));
         QVERIFY(db.InsertRecord("GRP1_3", 6, kFileCols, {"7", "NULL", "NULL", "NULL", "NULL", "NULL"}));
 
         db.CopyTable(false, "GRP1_3", "GRP1_10");
@@ -60,6 +60,7 @@ private slots:
         auto src = AllRows(db, "GRP1_3"), dst = AllRows(db, "GRP1_10");
         QCOMPARE(dst.size(), size_t(3));
         QCOMPARE(dst, src);
+        QCOMPARE(dst[1][1], std::string("it's \"b\".jww"));   // a quotation mark survives the copy
         QCOMPARE(db.CountRecords("GRP1_10", "FILE_MEMO IS NULL"), 2);
         QCOMPARE(db.CountRecords("GRP1_10", "SN IS NULL"), 1);
 

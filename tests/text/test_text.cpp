@@ -61,6 +61,9 @@ private slots:
         QVERIFY(HasQuote("a'b") && HasQuote("\"") && !HasQuote("ab"));
         QCOMPARE(TextLiteral(""), std::string("NULL"));
         QCOMPARE(TextLiteral(" "), std::string("' '"));
+        // A single quotation mark is doubled, a double one is not; the second byte 0x5C
+        // of 表 stays as it is.
+        QCOMPARE(TextLiteral("it's \"x\" \x95\x5C''"), std::string("'it''s \"x\" \x95\x5C'''''"));
         QCOMPARE(TrimText(" \t a b \r\n"), std::string("a b"));
         QCOMPARE(UpperText("my.gdb\x83\x61"), std::string("MY.GDB\x83\x61"));   // ソ-like pair untouched
         QCOMPARE(CutBytes("ab\x95\x5C", 3), std::string("ab"));
