@@ -1,0 +1,113 @@
+#include "groupwin/filerow.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <numeric>
+
+#include <sys/stat.h>
+
+#include "text/cp932.h"
+#include "text/textutil.h"
+
+namespace {
+
+unsigned char FoldAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c; }
+
+bool IsNumberColumn(int column) { return column == kCellSize || column == kCellNumber || column == kCellSubGroup; }
+
+} // namespace
+
+std::string ResolveNetworkDrive(const std::string& path, const NetworkPathLookup& getNetworkPath)
+{
+    if (path.size() < 2 || path[0] < 'D' || path[0] > 'Z' || path[1] != ':' || !getNetworkPath) return path;
+    return getNetworkPath(path.substr(0, 2)) + path.substr(2);
+}
+
+FileProbe ProbeFile(const std::string& cp932Path)
+{
+    FileProbe probe;
+    if (cp932Path.empty() || cp932Path[0] != '/') return probe;
+    struct stat st {};
+    if (::stat(ToFsName(cp932Path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return probe;
+    probe.found = true;
+    probe.size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    probe.modified = static_cast<std::int64_t>(st.st_mtime);
+    return probe;
+}
+
+bool FileExists(const std::string& cp932Path) { return ProbeFile(cp932Path).found; }
+
+std::string FormatFileTime(std::int64_t secondsSinceEpoch)
+{
+    const auto t = static_cast<std::time_t>(secondsSinceEpoch);
+    struct tm local {};
+    if (!localtime_r(&t, &local)) return {};
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return buf;
+}
+
+FileRow MakeFileRow(int32_t number, int32_t subGroup, const std::string& fullPath, const std::string& memo,
+                    const std::string& addedBy, const NetworkPathLookup& getNetworkPath)
+{
+    FileRow row;
+    const FileProbe atPath = ProbeFile(fullPath);
+    row.exists = atPath.found;
+    const std::string resolved = ResolveNetworkDrive(fullPath, getNetworkPath);
+    const FileProbe probe = resolved == fullPath ? atPath : ProbeFile(resolved);
+
+    auto& c = row.cells;
+    c[kCellFolder] = PathFolder(resolved);
+    c[kCellName] = PathFileName(resolved);
+    c[kCellSize] = probe.found ? std::to_string(probe.size) : "0";
+    c[kCellType] = FileTypeOf(c[kCellName]);
+    c[kCellTime] = probe.found ? FormatFileTime(probe.modified) : "<No File>";
+    c[kCellMemo] = memo;
+    c[kCellAddedBy] = addedBy;
+    c[kCellNumber] = IntToStr(number);
+    c[kCellSubGroup] = IntToStr(subGroup);
+    return row;
+}
+
+int CompareListText(std::string_view a, std::string_view b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    bool trail = false;   // the byte is the second of a double-byte character: no letter
+    for (size_t i = 0; i < n; ++i) {
+        auto x = static_cast<unsigned char>(a[i]);
+        auto y = static_cast<unsigned char>(b[i]);
+        if (!trail) {
+            x = FoldAscii(x);
+            y = FoldAscii(y);
+        }
+        if (x != y) return x < y ? -1 : 1;
+        // Equal bytes so far, so both texts agree on where characters start.
+        trail = !trail && IsLeadByte(static_cast<unsigned char>(a[i]));
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+int CompareFileRows(const FileRow& a, const FileRow& b, int column)
+{
+    if (column < 0 || column >= kFileCellCount) return 0;
+    const std::string& x = a.cells[static_cast<size_t>(column)];
+    const std::string& y = b.cells[static_cast<size_t>(column)];
+    if (IsNumberColumn(column)) {
+        const int32_t p = StrToIntOrZero(x), q = StrToIntOrZero(y);
+        return q < p ? 1 : (p == q ? 0 : -1);
+    }
+    return CompareListText(x, y);
+}
+
+std::vector<int> SortedOrder(const std::vector<FileRow>& rows, int column)
+{
+    std::vector<int> order(rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int i, int j) {
+        return CompareFileRows(rows[static_cast<size_t>(i)], rows[static_cast<size_t>(j)], column) < 0;
+    });
+    return order;
+}

@@ -1,0 +1,118 @@
+#pragma once
+// What the group window does with a group's two tables: its file table GRP1_n (one
+// row per file entry) and its sub-group table GRP2_n (the tree under the group). The
+// window asks the user and shows the results; these build and run the statements.
+// Texts are CP932.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/session.h"
+#include "groupwin/filerow.h"
+
+// Columns of the two tables, in table order.
+enum FileTableColumn : int { kFileN, kFileName, kFilePath, kFileMemo, kFilePName, kFileSN, kFileColumnCount };
+enum SubGroupColumn : int { kSubN, kSubName, kSubPName, kSubParent, kSubGroupColumnCount };
+
+// Width of FILE_NAME, PATH_NAME and FILE_MEMO in bytes.
+inline constexpr size_t kFileTextWidth = 255;
+// How often a new row is tried with a fresh number when another copy of the program
+// took the number first.
+inline constexpr int kNumberAttempts = 5;
+
+std::string FileTableName(int32_t group);       // "GRP1_" + n
+std::string SubGroupTableName(int32_t group);   // "GRP2_" + n
+
+// Creates whichever of the group's two tables is missing. True when both exist after.
+bool EnsureGroupTables(DatabaseSession& session, int32_t group);
+
+// Every row of the table ("*", ordered by N), as many as the select found.
+std::vector<TextRow> ReadTableRows(DatabaseSession& session, const std::string& table, const std::string& condition);
+
+// The list of a group: every entry when subGroup is 0, else the entries filed directly
+// under that sub-group; by entry number, each file probed on disk.
+std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32_t subGroup,
+                                  const NetworkPathLookup& getNetworkPath);
+
+// --- the sub-group tree --------------------------------------------------------------
+
+struct SubGroupNode {
+    int32_t number = 0;
+    std::string name;
+    std::string label;    // name + " :" + number, the root "root :0"
+    int parent = -1;      // index of the parent node; -1 for the root
+    std::vector<int> children;   // in increasing number
+};
+
+// Label of a node: name, blank, colon, number.
+std::string NodeLabel(const std::string& name, const std::string& numberText);
+
+// Nodes in the order made, the root first: every row under the node of its PARENT_N,
+// or under the root when no node has that number yet (0, NULL, a missing parent).
+// Rows come ordered by N.
+std::vector<SubGroupNode> BuildSubGroupTree(const std::vector<TextRow>& subGroupRows);
+std::vector<SubGroupNode> ReadSubGroupTree(DatabaseSession& session, int32_t group);
+
+// Inserts a row of the sub-group table; the number of the new sub-group, 0 when
+// nothing was stored.
+int32_t CreateSubGroup(DatabaseSession& session, int32_t group, const std::string& name,
+                       const std::string& userName, int32_t parent);
+bool RenameSubGroup(DatabaseSession& session, int32_t group, int32_t number, const std::string& name);
+// Entries filed directly under the sub-group; -1 when the count failed.
+int CountSubGroupEntries(DatabaseSession& session, int32_t group, int32_t number);
+// Deletes the sub-group's row and then its entries. False (and nothing deleted) when
+// the row could not be deleted.
+bool DeleteSubGroup(DatabaseSession& session, int32_t group, int32_t number);
+
+// --- file entries --------------------------------------------------------------------
+
+// Why a file was not registered.
+enum class EntryProblem {
+    None,
+    ControlCharacter,   // its name or folder holds a control character
+    TooLong,            // its name or folder is longer than its column
+    NotStored,          // the database refused it
+};
+
+// Whether a file name and folder can be stored as they are. Quotation marks can: the
+// literals double a single one.
+EntryProblem CheckEntryNames(const std::string& fileName, const std::string& folder);
+
+struct EntryOutcome {
+    EntryProblem problem = EntryProblem::NotStored;
+    FileRow row;   // the row as stored, when stored
+    bool Stored() const { return problem == EntryProblem::None; }
+};
+
+// Files one entry under the sub-group: the largest entry number plus one (taken
+// afresh when another copy of the program took it meanwhile), the path split as the
+// list shows it, the memo cleaned and cut to its column at a character boundary.
+EntryOutcome StoreEntry(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
+                        const std::string& memo, const std::string& userName, const NetworkPathLookup& getNetworkPath);
+// StoreEntry with the memo that the drawing holds.
+EntryOutcome RegisterFile(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
+                          const std::string& userName, const NetworkPathLookup& getNetworkPath);
+
+bool RemoveEntry(DatabaseSession& session, int32_t group, int32_t number);
+
+// The memo as it is stored: cleaned, cut to the column at a character boundary.
+std::string StoredMemo(const std::string& memo);
+bool UpdateEntryMemo(DatabaseSession& session, int32_t group, int32_t number, const std::string& storedMemo);
+
+// Entries copied for pasting, in this group or another: full path and memo of each.
+// Program-wide; the main window owns it.
+struct CopiedEntry {
+    std::string path;
+    std::string memo;
+};
+
+class EntryClipboard {
+public:
+    void Clear() { entries_.clear(); }
+    void Add(std::string path, std::string memo) { entries_.push_back({std::move(path), std::move(memo)}); }
+    int Count() const { return static_cast<int>(entries_.size()); }
+    const std::vector<CopiedEntry>& Entries() const { return entries_; }
+
+private:
+    std::vector<CopiedEntry> entries_;
+};
