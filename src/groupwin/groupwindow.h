@@ -1,24 +1,49 @@
 #pragma once
-// The group window: one group's sub-group tree beside the list of its file entries.
-// Created once at start and shown modelessly. Its column widths, view style and tree
-// width are kept in the settings file.
+// The group window: one group's sub-group tree beside the list of its file entries,
+// with the commands on entries and sub-groups. Created once at start and shown
+// modelessly by the open command. Its column widths, view style and tree width are
+// kept in the settings file.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
 #include <QWidget>
 
 #include "db/session.h"
+#include "groupwin/grouptables.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
 class QComboBox;
+class QListView;
+class QPushButton;
 class QSplitter;
+class QStackedWidget;
+class QStatusBar;
+class QTreeView;
 class QTreeWidget;
+class QTreeWidgetItem;
+class FileListModel;
+class SubGroupNameDialog;
 
 class GroupWindow : public QWidget {
     Q_OBJECT
 public:
     GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, const Platform& platform,
-           QWidget* parent = nullptr);
+                EntryClipboard& clipboard, QWidget* parent = nullptr);
 
-    static constexpr int kColumnCount = 9;
+    static constexpr int kColumnCount = kFileCellCount;
+
+    // Set by the open command before the window is shown.
+    int32_t CurrentGroupNumber = 0;
+    std::string CurrentGroupName;   // CP932, for the caption
+
+    // Edits a memo: the full path of the entry's file and its memo in; true and the new
+    // memo out when the user confirmed. The main window lends its memo dialog.
+    using MemoEditor = std::function<bool(const std::string& filePath, std::string& memo)>;
+    void SetMemoEditor(MemoEditor editor) { memoEditor_ = std::move(editor); }
+    void SetSubGroupNameDialog(SubGroupNameDialog* dialog) { nameDialog_ = dialog; }
 
     // What the settings file keeps.
     int ColumnWidth(int column) const;
@@ -28,19 +53,78 @@ public:
     int TreeWidth() const;
     void SetTreeWidth(int width);
 
-    QTreeWidget* subGroupTree = nullptr;
+    // --- the window ----------------------------------------------------------------
+    void FormShow();                 // caption, list and tree of the current group
+    void FormClose();                // empties list and tree
+    void CloseWindow();              // FormClose, then hidden (also when hidden already)
+    void BuildSubGroupTree();
+    void FillFileList();             // for the selected node: the tree's click
+    void ApplyViewStyle();           // as the combo box shows
+    void SortByColumn(int column);   // a header click: always ascending
+    // Number of the selected node; 0 for the root, for none and for an empty tree.
+    int32_t SelectedSubGroupNumber() const;
+    // Network path of a mapped drive ("E:"), or the drive itself.
+    std::string GetNetworkPath(const std::string& drive) const;
+
+    // Selected rows of the list, in its current order.
+    std::vector<int> SelectedRows() const;
+
+    // --- commands ------------------------------------------------------------------
+    void AddFiles();
+    void EditMemo();
+    void CopyEntries();
+    void PasteEntries();
+    void RemoveEntries();
+    void OpenFirstSelected();
+    void CreateSubGroupCommand();
+    void EditSubGroupCommand();
+    void DeleteSubGroupCommand();
+
     QSplitter* splitter = nullptr;
-    QTreeWidget* fileList = nullptr;
+    QTreeWidget* subGroupTree = nullptr;
+    QStackedWidget* fileList = nullptr;   // shows one of the two views below
+    QListView* fileIconView = nullptr;    // icon and list styles
+    QTreeView* fileDetailView = nullptr;  // details style
+    FileListModel* fileModel = nullptr;
     QComboBox* viewStyleBox = nullptr;
+    QPushButton* closeButton = nullptr;
+    QPushButton* createSubGroupButton = nullptr;
+    QPushButton* editSubGroupButton = nullptr;
+    QPushButton* deleteSubGroupButton = nullptr;
+    QPushButton* addFilesButton = nullptr;
+    QPushButton* editMemoButton = nullptr;
+    QPushButton* copyButton = nullptr;
+    QPushButton* pasteButton = nullptr;
+    QPushButton* removeButton = nullptr;
+    QStatusBar* statusLine = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
     DatabaseSession& db_;
     const DatabaseSettings& settings_;
     const Platform& platform_;
 
 private:
+    NetworkPathLookup NetworkPaths() const;
+    QTreeWidgetItem* SelectedNode() const;
+    // The selected node when it is a sub-group (not the root), else nullptr.
+    QTreeWidgetItem* SelectedSubGroupNode() const;
+    QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const SubGroupNode& node);
+    // Files one entry per path under the selected sub-group and tells in one message
+    // which could not be stored. memos: the memo of each path, or empty to read it
+    // from the file.
+    void StoreEntries(const std::vector<std::string>& paths, const std::vector<std::string>* memos,
+                      const QStringList& refused, const QString& heading);
+    QString EntryText(int row, int cell) const;
+
+    EntryClipboard& clipboard_;
+    MemoEditor memoEditor_;
+    SubGroupNameDialog* nameDialog_ = nullptr;
+    QString lastAddFolder_;
+    int lastAddFilter_ = 0;
     int treeWidth_ = 161;
     bool laidOut_ = false;
 };

@@ -1,5 +1,14 @@
 #include "groupwin/subgroupnamedialog.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include "platform/cp932edit.h"
+#include "text/cp932.h"
+#include "text/textutil.h"
+
 SubGroupNameDialog::SubGroupNameDialog(const Platform& platform, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
@@ -9,4 +18,65 @@ SubGroupNameDialog::SubGroupNameDialog(const Platform& platform, QWidget* parent
     setWindowTitle("サブグループ");
     setFixedSize(277, 85);
     move(202, 186);
+    QFont f = font();
+    f.setPixelSize(12);
+    setFont(f);
+
+    promptLabel = new QLabel("サブグループ名（最大半角32文字まで）", this);
+    promptLabel->setObjectName("promptLabel");
+    promptLabel->setGeometry(8, 6, 261, 16);
+    nameEdit = new QLineEdit(this);
+    nameEdit->setObjectName("nameEdit");
+    nameEdit->setGeometry(8, 24, 261, 21);
+    SetByteLimit(nameEdit, 32);
+    promptLabel->setBuddy(nameEdit);
+
+    okButton = new QPushButton("ＯＫ(&Y)", this);
+    okButton->setObjectName("okButton");
+    okButton->setGeometry(94, 53, 85, 25);
+    okButton->setDefault(true);
+    cancelButton = new QPushButton("キャンセル(&N)", this);
+    cancelButton->setObjectName("cancelButton");
+    cancelButton->setGeometry(184, 53, 85, 25);
+    connect(okButton, &QPushButton::clicked, this, &SubGroupNameDialog::Accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool SubGroupNameDialog::Ask(const QString& title, std::string& name)
+{
+    DialogTitle = title;
+    SubGroupName = name;
+    exec();
+    if (!Done) return false;
+    name = SubGroupName;
+    return true;
+}
+
+void SubGroupNameDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void SubGroupNameDialog::FormShow()
+{
+    Done = false;
+    setWindowTitle(DialogTitle);
+    nameEdit->setText(ToQ(SubGroupName));
+    nameEdit->selectAll();
+    nameEdit->setFocus();
+}
+
+void SubGroupNameDialog::Accept()
+{
+    const QString text = nameEdit->text();
+    // The colon separates name and number in the tree's labels.
+    if (text.contains('\'') || text.contains('"') || text.contains(':')) {
+        platform_.messages->ShowMessage(this, "引用符「'」「\"」「:」を入力しないで下さい");
+        nameEdit->setFocus();
+        return;
+    }
+    SubGroupName = CleanText(FromQLossy(text));
+    Done = true;
+    accept();
 }

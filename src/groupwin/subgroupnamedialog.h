@@ -1,14 +1,40 @@
 #pragma once
-// The sub-group name dialog: takes the name of a new or renamed sub-group.
+// The sub-group name dialog: takes the name of a new or renamed sub-group. The caller
+// sets the title and the name, shows it modally and reads Done and SubGroupName.
+#include <string>
+
 #include <QDialog>
+#include <QString>
 
 #include "platform/platform.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 class SubGroupNameDialog : public QDialog {
     Q_OBJECT
 public:
     SubGroupNameDialog(const Platform& platform, QWidget* parent = nullptr);
 
+    QString DialogTitle;        // in: the caption
+    std::string SubGroupName;   // in: the name shown; out after OK: the name cleaned (CP932)
+    bool Done = false;          // out: true only when the dialog ended by OK
+
+    // Sets title and name, shows the dialog; true and the new name after OK.
+    bool Ask(const QString& title, std::string& name);
+
+    QLabel* promptLabel = nullptr;
+    QLineEdit* nameEdit = nullptr;        // 32 bytes, the width of the name column
+    QPushButton* okButton = nullptr;      // the default button
+    QPushButton* cancelButton = nullptr;  // Esc
+
+public slots:
+    void FormShow();
+    void Accept();
+
 protected:
+    void showEvent(QShowEvent* event) override;
+
     const Platform& platform_;
 };

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPushButton>
 #include <QUrl>
 
@@ -52,11 +53,15 @@ public:
             for (const QString& filter : request.filters) qtFilters << QtNameFilter(filter);
             dialog.setOption(QFileDialog::HideNameFilterDetails, true);
             dialog.setNameFilters(qtFilters);
-            dialog.selectNameFilter(qtFilters.first());
+            dialog.selectNameFilter(qtFilters.value(request.selectedFilter, qtFilters.first()));
         }
         if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
         if (request.preview) AddPreview(dialog, request.preview);
         if (dialog.exec() != QDialog::Accepted) return {};
+        if (request.chosenFilter) {
+            const int chosen = static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
+            *request.chosenFilter = chosen >= 0 ? chosen : request.selectedFilter;
+        }
         return dialog.selectedFiles();
     }
 
@@ -103,12 +108,21 @@ public:
     {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
-    QIcon FileIcon(const QString& path) override { return provider_.icon(QFileInfo(path)); }
+    QIcon FileIcon(const QString& path) override
+    {
+        // By the name's extension only: sniffing the content would read every listed file.
+        const QMimeType type = mimeTypes_.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+        QIcon icon = QIcon::fromTheme(type.iconName());
+        if (icon.isNull()) icon = QIcon::fromTheme(type.genericIconName());
+        if (icon.isNull()) icon = provider_.icon(QAbstractFileIconProvider::File);
+        return icon;
+    }
     // Drive letters do not exist here.
     QString DriveToNetworkPath(const QString&) override { return {}; }
 
 private:
     QFileIconProvider provider_;
+    QMimeDatabase mimeTypes_;
 };
 
 // The Escape key as the application has seen it. Work that polls it pumps the queued

@@ -33,7 +33,9 @@ struct OpenFileRequest {
     QString title;
     QString folder;          // starting folder
     QString proposedName;    // file name proposed in the name field
-    QStringList filters;     // "description (patterns)" entries; the first is selected
+    QStringList filters;     // "description (patterns)" entries
+    int selectedFilter = 0;  // the filter selected at start
+    int* chosenFilter = nullptr;   // when set, receives the filter in use when files were chosen
     bool multiSelect = false;
     // When set, the dialog shows beside its list the picture this gives for the
     // file under the cursor (a null pixmap shows nothing).
@@ -52,6 +54,7 @@ class DesktopService {
 public:
     virtual ~DesktopService() = default;
     virtual bool OpenWithProgram(const QString& path) = 0;
+    // The icon of the file's type, found by its name alone: the file is not read.
     virtual QIcon FileIcon(const QString& path) = 0;
     // Network path of a mapped drive ("X:" -> "\\server\share"); empty when none.
     virtual QString DriveToNetworkPath(const QString& drive) = 0;
@@ -100,12 +103,14 @@ public:
     {
         requests.push_back(request);
         if (nextFileNames.empty()) return {};
+        if (request.chosenFilter) *request.chosenFilter = nextFilter >= 0 ? nextFilter : request.selectedFilter;
         QStringList r = nextFileNames.front();
         nextFileNames.pop_front();
         return r;
     }
     std::vector<OpenFileRequest> requests;
     std::deque<QStringList> nextFileNames;   // an empty queue means cancelled
+    int nextFilter = -1;                     // the filter the user ends with; -1: the one selected at start
 };
 
 class FakeDesktop : public DesktopService {
@@ -115,9 +120,15 @@ public:
         opened.push_back(path);
         return openResult;
     }
-    QIcon FileIcon(const QString&) override { return {}; }
+    QIcon FileIcon(const QString& path) override
+    {
+        iconsAsked.push_back(path);
+        return icon;
+    }
     QString DriveToNetworkPath(const QString& drive) override { return drives.value(drive); }
     QStringList opened;
+    QStringList iconsAsked;
+    QIcon icon;   // the icon of every file
     bool openResult = true;
     QMap<QString, QString> drives;
 };

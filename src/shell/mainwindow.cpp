@@ -140,7 +140,17 @@ MainWindow::MainWindow(const Platform& platform, const QString& programFilePath,
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::SetWindows(const ProgramWindows& windows) { windows_ = windows; }
+void MainWindow::SetWindows(const ProgramWindows& windows)
+{
+    windows_ = windows;
+    if (GroupWindow* groupWindow = windows_.groupWindow) {
+        groupWindow->SetSubGroupNameDialog(windows_.subGroupNameDialog);
+        MemoDialog* memoDialog = windows_.memoDialog;
+        groupWindow->SetMemoEditor([memoDialog](const std::string& filePath, std::string& memo) {
+            return memoDialog && memoDialog->Edit(filePath, memo);
+        });
+    }
+}
 
 void MainWindow::BuildMenu()
 {
@@ -237,10 +247,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void MainWindow::EmptyEntryClipboard()
-{
-    // The entry clipboard comes with the group window's copy and paste.
-}
+void MainWindow::EmptyEntryClipboard() { clipboard_.Clear(); }
 
 void MainWindow::FormShow()
 {
@@ -486,8 +493,22 @@ void MainWindow::mnuDBsetClick()
 
 void MainWindow::OpenSelectedGroup()
 {
+    // A double-click never leaves a drag behind, whether or not it opens anything.
     board_.pressed = false;
     board_.pressedGroup = 0;
+    if (!GroupCommandReady()) return;
+    // A group's tables come with its first opening, not with its creation.
+    const int32_t group = StrToIntOrZero(ShownGroupText());
+    EnsureGroupTables(session_, group);
+    GroupWindow* window = windows_.groupWindow;
+    if (!window) return;
+    // A later open replaces the group shown: closing empties the window, showing fills it.
+    window->CloseWindow();
+    window->CurrentGroupNumber = group;
+    window->CurrentGroupName = FromQLossy(groupNameField->text());
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void MainWindow::AddGroupIconFromRow(const TextRow& row)
@@ -559,5 +580,5 @@ void MainWindow::mnuDeleteGroupClick()
     ClearDetails();
 }
 
-void MainWindow::mnuOpenGroupClick() {}
+void MainWindow::mnuOpenGroupClick() { OpenSelectedGroup(); }
 void MainWindow::mnuFindClick() {}

@@ -11,6 +11,7 @@
 #include "board/board.h"
 #include "board/picture.h"
 #include "db/session.h"
+#include "groupwin/grouptables.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
@@ -52,6 +53,8 @@ public:
     // --- program-wide values --------------------------------------------------------
     DatabaseSession& Session() { return session_; }
     DatabaseSettings& Settings() { return settings_; }
+    // Entries copied in a group window, for pasting into this group or another.
+    EntryClipboard& Clipboard() { return clipboard_; }
     const Platform& GetPlatform() const { return platform_; }
     QString ProgramFolder() const { return programFolder_; }   // with a trailing "/"
     QString SettingsPath() const { return settingsPath_; }
@@ -155,5 +158,6 @@ private:
     DatabaseSession session_{settings_};
     PictureCache pictures_;
     GroupBoard board_{session_, *this};
+    EntryClipboard clipboard_;
     ProgramWindows windows_;
 };

@@ -12,7 +12,8 @@ ProgramWindows CreateProgramWindows(MainWindow& mainWindow, const Platform& plat
 {
     ProgramWindows w;
     w.settingsDialog = new DatabaseSettingsDialog(mainWindow.Session(), mainWindow.Settings(), platform, &mainWindow);
-    w.groupWindow = new GroupWindow(mainWindow.Session(), mainWindow.Settings(), platform, &mainWindow);
+    w.groupWindow = new GroupWindow(mainWindow.Session(), mainWindow.Settings(), platform, mainWindow.Clipboard(),
+                                    &mainWindow);
     w.editDialog = new GroupEditDialog(mainWindow.Session(), mainWindow.Settings(), platform, &mainWindow);
     w.createDialog = new GroupCreateDialog(mainWindow.Session(), mainWindow.Settings(), platform, &mainWindow);
     w.memoDialog = new MemoDialog(platform, &mainWindow);

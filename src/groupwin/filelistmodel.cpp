@@ -1,0 +1,154 @@
+#include "groupwin/filelistmodel.h"
+
+#include "platform/platform.h"
+#include "text/cp932.h"
+
+namespace {
+
+const char* const kHeaders[kFileCellCount] = {"ファイル名", "フォルダ名", "サイズ", "種類", "更新日時",
+                                              "メモ",       "追加者名",   "No.",    "サブグループNo."};
+
+Qt::Alignment ColumnAlignment(int column)
+{
+    const bool right = column == kCellSize || column == kCellAddedBy;
+    return (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+} // namespace
+
+FileListModel::FileListModel(DesktopService& desktop, QObject* parent) : QAbstractTableModel(parent), desktop_(desktop) {}
+
+int FileListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Count(); }
+
+int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kFileCellCount; }
+
+const QString& FileListModel::Text(int row, int column) const
+{
+    Shown& s = shown_[static_cast<size_t>(row)];
+    if (!s.ready) {
+        const FileRow& r = rows_[static_cast<size_t>(row)];
+        for (int c = 0; c < kFileCellCount; ++c) s.text[static_cast<size_t>(c)] = ToQ(r.cells[static_cast<size_t>(c)]);
+        s.ready = true;
+    }
+    return s.text[static_cast<size_t>(column)];
+}
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= Count() || index.column() >= kFileCellCount) return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return Text(index.row(), index.column());
+    case Qt::ToolTipRole:
+        // The whole path of the entry, whatever the view shows of it.
+        return index.column() == kCellName ? Text(index.row(), kCellFolder) + Text(index.row(), kCellName) : QVariant();
+    case Qt::DecorationRole: {
+        if (index.column() != kCellName) return {};
+        const int icon = icon_[static_cast<size_t>(index.row())];
+        return icon >= 0 ? QVariant(icons_[static_cast<size_t>(icon)]) : QVariant();
+    }
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(ColumnAlignment(index.column()));
+    default:
+        return {};
+    }
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kFileCellCount) return {};
+    if (role == Qt::DisplayRole) return QString::fromUtf8(kHeaders[section]);
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
+    return {};
+}
+
+int FileListModel::IconIndex(const FileRow& row)
+{
+    if (!row.exists) return -1;
+    const std::string& type = row.cells[kCellType];
+    auto known = iconOfType_.find(type);
+    if (known != iconOfType_.end()) return known->second;
+    // Asked once per type, with the path of the first file of that type.
+    const QIcon icon = desktop_.FileIcon(QString::fromStdString(ToFsName(row.FullPath())));
+    int index = -1;
+    if (!icon.isNull()) {
+        index = static_cast<int>(icons_.size());
+        icons_.push_back(icon);
+    }
+    iconOfType_.emplace(type, index);
+    return index;
+}
+
+void FileListModel::SetRows(std::vector<FileRow> rows)
+{
+    beginResetModel();
+    rows_ = std::move(rows);
+    icon_.resize(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) icon_[i] = IconIndex(rows_[i]);
+    shown_.assign(rows_.size(), Shown{});
+    endResetModel();
+}
+
+void FileListModel::Clear() { SetRows({}); }
+
+void FileListModel::AppendRow(FileRow row)
+{
+    const int at = Count();
+    beginInsertRows({}, at, at);
+    icon_.push_back(IconIndex(row));
+    rows_.push_back(std::move(row));
+    shown_.emplace_back();
+    endInsertRows();
+}
+
+void FileListModel::RemoveRowAt(int row)
+{
+    if (row < 0 || row >= Count()) return;
+    beginRemoveRows({}, row, row);
+    const auto at = static_cast<std::ptrdiff_t>(row);
+    rows_.erase(rows_.begin() + at);
+    icon_.erase(icon_.begin() + at);
+    shown_.erase(shown_.begin() + at);
+    endRemoveRows();
+}
+
+void FileListModel::SetMemo(int row, const std::string& memo)
+{
+    if (row < 0 || row >= Count()) return;
+    rows_[static_cast<size_t>(row)].cells[kCellMemo] = memo;
+    shown_[static_cast<size_t>(row)].ready = false;
+    emit dataChanged(index(row, kCellMemo), index(row, kCellMemo));
+}
+
+void FileListModel::SortByColumn(int column)
+{
+    if (column < 0 || column >= kFileCellCount) return;
+    const std::vector<int> order = SortedOrder(rows_, column);
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+
+    std::vector<FileRow> rows;
+    std::vector<int> icons;
+    std::vector<Shown> shown;
+    rows.reserve(order.size());
+    icons.reserve(order.size());
+    shown.reserve(order.size());
+    std::vector<int> newPosition(order.size());
+    for (size_t k = 0; k < order.size(); ++k) {
+        const auto from = static_cast<size_t>(order[k]);
+        newPosition[from] = static_cast<int>(k);
+        rows.push_back(std::move(rows_[from]));
+        icons.push_back(icon_[from]);
+        shown.push_back(std::move(shown_[from]));
+    }
+    rows_ = std::move(rows);
+    icon_ = std::move(icons);
+    shown_ = std::move(shown);
+
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& i : before)
+        after.push_back(index(newPosition[static_cast<size_t>(i.row())], i.column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}

@@ -1,0 +1,561 @@
+// The group window as a user drives it: open a group from the board, look at its tree
+// and list in the three styles, sort, file and remove entries, copy them to another
+// group, edit memos and sub-groups; then look at what the database holds.
+#include <functional>
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "boardfixture.h"
+#include "catalogue.h"
+#include "groupwin/filelistmodel.h"
+#include "groupwin/groupwindow.h"
+#include "groupwin/subgroupnamedialog.h"
+#include "memo/memodialog.h"
+#include "support/testdb.h"
+#include "text/cp932.h"
+#include "text/textutil.h"
+
+namespace {
+
+const std::string kJuutaku = "\x8F\x5A\x91\xEE\x41";   // 住宅A
+const QString kTestData = QStringLiteral(KUMO_TESTDATA "/jww/");
+
+std::string Cp(const QString& s) { return FromQ(s).value(); }
+
+bool PutEntry(DatabaseSession& db, int group, int n, const std::string& name, const std::string& folder, int sn,
+              const std::string& memo = "")
+{
+    return db.InsertRecord("GRP1_" + IntToStr(group), 6, {"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"},
+                           {IntToStr(n), TextLiteral(name), TextLiteral(folder), TextLiteral(memo), "'u'", IntToStr(sn)});
+}
+
+bool PutSubGroup(DatabaseSession& db, int group, int n, const std::string& name, const std::string& parent)
+{
+    return db.InsertRecord("GRP2_" + IntToStr(group), 4, {"N", "SGRPNAME", "PNAME", "PARENT_N"},
+                           {IntToStr(n), TextLiteral(name), "'u'", parent.empty() ? "NULL" : parent});
+}
+
+void PutFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Runs start, which may show the modal dialog; inDialog acts on it while it is shown.
+// Returns whether it was shown; a dialog still open afterwards is cancelled.
+bool WithModal(QDialog* dialog, const std::function<void()>& start, const std::function<void()>& inDialog = {})
+{
+    bool shown = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        shown = dialog->isVisible();
+        if (shown && inDialog) inDialog();
+        if (dialog->isVisible()) dialog->reject();
+    });
+    timer.start(0);
+    start();
+    QCoreApplication::processEvents();
+    return shown;
+}
+
+void Type(QLineEdit* edit, const QString& text)
+{
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    // Characters beyond ASCII come as key events carrying text, as a keyboard layout sends them.
+    for (QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(edit, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+QStringList Labels(QTreeWidgetItem* item)
+{
+    QStringList l;
+    for (int i = 0; i < item->childCount(); ++i) l << item->child(i)->text(0);
+    return l;
+}
+
+QTreeWidgetItem* Node(GroupWindow* w, const QString& label)
+{
+    const QList<QTreeWidgetItem*> found = w->subGroupTree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void ClickNode(GroupWindow* w, const QString& label)
+{
+    QTreeWidgetItem* item = Node(w, label);
+    QVERIFY2(item, qPrintable(label));
+    QTest::mouseClick(w->subGroupTree->viewport(), Qt::LeftButton, {}, w->subGroupTree->visualItemRect(item).center());
+}
+
+QStringList Column(GroupWindow* w, int cell)
+{
+    QStringList l;
+    for (int r = 0; r < w->fileModel->rowCount(); ++r) l << w->fileModel->index(r, cell).data().toString();
+    return l;
+}
+
+void SelectRows(GroupWindow* w, const std::vector<int>& rows)
+{
+    QItemSelectionModel* s = w->fileDetailView->selectionModel();
+    s->clearSelection();
+    for (int r : rows)
+        s->select(w->fileModel->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// The program on a database with groups 1 (住宅A... named as given) and 2; the test
+// fills the database first through `fill`.
+struct Run {
+    Setup set;
+    std::unique_ptr<Program> p;
+    GroupWindow* w = nullptr;
+
+    explicit Run(const std::function<void(DatabaseSession&)>& fill = {})
+    {
+        if (!set.ok || !InsertGroup(set.session, 1, kJuutaku, "", "10", "10") ||
+            !InsertGroup(set.session, 2, "two", "", "100", "10"))
+            return;
+        if (fill) fill(set.session);
+        set.Done();
+        p = std::make_unique<Program>(set.folder.programFile());
+        if (!p->Show()) return;
+        w = p->windows.groupWindow;
+    }
+    DatabaseSession& db() { return p->mainWindow.Session(); }
+    FakePlatform& fake() { return p->fake; }
+    void Open(int group)
+    {
+        QTest::mouseClick(p->mainWindow.GroupIcon(group), Qt::LeftButton, {}, QPoint(4, 4));
+        p->mainWindow.findChild<QAction*>("mnuOpenGroup")->trigger();
+    }
+};
+
+} // namespace
+
+class TestGroupWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void openCommandShowsTheSelectedGroup()
+    {
+        Run run;
+        QVERIFY(run.w);
+        EntryClipboard& clipboard = run.p->mainWindow.Clipboard();
+        clipboard.Add("/x/a", "m");
+
+        // Nothing selected: nothing opens, no tables are made.
+        run.p->mainWindow.findChild<QAction*>("mnuOpenGroup")->trigger();
+        QVERIFY(!run.w->isVisible());
+        QVERIFY(!run.db().TableExists("GRP1_1"));
+
+        run.Open(1);
+        QVERIFY(run.w->isVisible());
+        QCOMPARE(run.w->windowTitle(), QString("グループ名 【住宅A】 (N:1)"));
+        QVERIFY(run.db().TableExists("GRP1_1") && run.db().TableExists("GRP2_1"));
+        QCOMPARE(run.w->subGroupTree->topLevelItemCount(), 1);
+        QCOMPARE(run.w->subGroupTree->topLevelItem(0)->text(0), QString("root :0"));
+        QVERIFY(run.w->subGroupTree->selectedItems().isEmpty());
+        QCOMPARE(run.w->fileModel->rowCount(), 0);
+        QCOMPARE(run.w->closeButton->text(), QString("閉じる(&X)"));
+
+        // A double-click on the other icon while the window is open replaces the group;
+        // its tables are made then, those of group 1 not again.
+        std::vector<std::string> sent;
+        run.db().SetStatementLog([&](const std::string& s) { sent.push_back(s); });
+        QTest::mouseClick(run.p->mainWindow.GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::mouseDClick(run.p->mainWindow.GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
+        QCOMPARE(run.w->windowTitle(), QString("グループ名 【two】 (N:2)"));
+        QCOMPARE(int(std::count_if(sent.begin(), sent.end(), [](auto& s) { return s.rfind("CREATE", 0) == 0; })), 2);
+        sent.clear();
+        run.Open(2);
+        QVERIFY(std::none_of(sent.begin(), sent.end(), [](auto& s) { return s.rfind("CREATE", 0) == 0; }));
+        QVERIFY(PutEntry(run.db(), 2, 1, "a.jww", "/x/", 0));
+        run.Open(2);
+        QCOMPARE(run.w->fileModel->rowCount(), 1);
+
+        // Esc closes and empties the window; the entry clipboard outlives it.
+        QTest::keyClick(run.w->subGroupTree, Qt::Key_Escape);
+        QVERIFY(!run.w->isVisible());
+        QCOMPARE(run.w->fileModel->rowCount(), 0);
+        QCOMPARE(run.w->subGroupTree->topLevelItemCount(), 0);
+        QCOMPARE(clipboard.Count(), 1);
+        run.p->Close();
+        QCOMPARE(clipboard.Count(), 0);
+        clipboard.Add("/x/a", "m");
+        QVERIFY(run.p->Show());
+        QCOMPARE(clipboard.Count(), 0);
+    }
+
+    void treeListViewsAndSorting()
+    {
+        QTemporaryDir dir;
+        const std::string folder = Cp(dir.path()) + "/";
+        PutFile(dir.filePath("ten.jww"), QByteArray(10, 'x'));
+        PutFile(dir.filePath("nine.JWW"), QByteArray(9, 'x'));
+        PutFile(dir.filePath("Nine.txt"), QByteArray(9, 'x'));
+        Run run([&](DatabaseSession& db) {
+            QVERIFY(EnsureGroupTables(db, 1));
+            QVERIFY(PutSubGroup(db, 1, 1, "a", "0") && PutSubGroup(db, 1, 2, "b", "1") && PutSubGroup(db, 1, 3, "c", "1") &&
+                    PutSubGroup(db, 1, 4, "orphan", "9") && PutSubGroup(db, 1, 5, "null", ""));
+            QVERIFY(PutEntry(db, 1, 1, "ten.jww", folder, 0) && PutEntry(db, 1, 2, "nine.JWW", folder, 2) &&
+                    PutEntry(db, 1, 3, "gone.jww", folder, 2) && PutEntry(db, 1, 4, "Nine.txt", folder, 3));
+        });
+        QVERIFY(run.w);
+        QPixmap picture(16, 16);
+        picture.fill(Qt::darkBlue);
+        run.fake().desktop.icon = QIcon(picture);
+        run.Open(1);
+        GroupWindow* w = run.w;
+        QTreeWidgetItem* root = w->subGroupTree->topLevelItem(0);
+        QCOMPARE(Labels(root), (QStringList{"a :1", "orphan :4", "null :5"}));
+        QCOMPARE(Labels(root->child(0)), (QStringList{"b :2", "c :3"}));
+        QCOMPARE(Column(w, kCellName), (QStringList{"ten.jww", "nine.JWW", "gone.jww", "Nine.txt"}));
+        // One icon per type, asked once; none for the missing file.
+        QCOMPARE(run.fake().desktop.iconsAsked.size(), 2);
+        QVERIFY(!w->fileModel->index(0, 0).data(Qt::DecorationRole).isNull());
+        QVERIFY(w->fileModel->index(2, 0).data(Qt::DecorationRole).isNull());
+        QCOMPARE(w->fileModel->index(2, kCellTime).data().toString(), QString("<No File>"));
+        QCOMPARE(w->fileModel->index(2, kCellSize).data().toString(), QString("0"));
+        QCOMPARE(w->fileModel->headerData(kCellSubGroup, Qt::Horizontal, Qt::DisplayRole).toString(), QString("サブグループNo."));
+        QCOMPARE(w->fileModel->index(0, kCellSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
+                 Qt::AlignRight);
+
+        // A click on a sub-group lists its own entries only; keys move without refilling.
+        ClickNode(w, "b :2");
+        QCOMPARE(w->SelectedSubGroupNumber(), 2);
+        QCOMPARE(Column(w, kCellName), (QStringList{"nine.JWW", "gone.jww"}));
+        QTest::keyClick(w->subGroupTree, Qt::Key_Down);
+        QCOMPARE(w->SelectedSubGroupNumber(), 3);
+        QCOMPARE(w->fileModel->rowCount(), 2);
+        ClickNode(w, "root :0");
+        QCOMPARE(w->fileModel->rowCount(), 4);
+
+        // Three styles of one list.
+        const struct { int index; QWidget* view; QListView::ViewMode mode; } styles[] = {
+            {0, w->fileIconView, QListView::IconMode}, {1, w->fileIconView, QListView::ListMode},
+            {2, w->fileDetailView, QListView::IconMode}, {7, w->fileIconView, QListView::IconMode}};
+        for (const auto& s : styles) {
+            w->SetViewStyleIndex(s.index);
+            QCOMPARE(w->fileList->currentWidget(), s.view);
+            if (s.view == w->fileIconView) QCOMPARE(w->fileIconView->viewMode(), s.mode);
+        }
+        w->SetViewStyleIndex(1);
+        QTest::mouseClick(w->fileIconView->viewport(), Qt::LeftButton, {},
+                          w->fileIconView->visualRect(w->fileModel->index(0, 0)).center());
+        QCOMPARE(w->SelectedRows(), std::vector<int>{0});
+        w->SetViewStyleIndex(2);
+        QVERIFY(w->fileDetailView->selectionModel()->isRowSelected(0, {}));
+
+        // A header click sorts ascending, sizes as numbers, and the selection follows its row.
+        QHeaderView* header = w->fileDetailView->header();
+        for (int pass = 0; pass < 2; ++pass) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(kCellSize) + 5, header->height() / 2));
+            QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "Nine.txt", "ten.jww"}));
+        }
+        QCOMPARE(w->SelectedRows(), std::vector<int>{3});
+        w->SortByColumn(kCellName);
+        QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "Nine.txt", "ten.jww"}));
+        w->SortByColumn(kCellType);
+        QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "ten.jww", "Nine.txt"}));
+    }
+
+    void subGroupCommands()
+    {
+        Run run;
+        QVERIFY(run.w);
+        run.Open(1);
+        GroupWindow* w = run.w;
+        SubGroupNameDialog* d = run.p->windows.subGroupNameDialog;
+        FakeMessages& m = run.fake().messages;
+        const std::string user = run.p->mainWindow.Settings().UserName;
+
+        // Created under the root when nothing is selected; a colon or a quote is refused.
+        QVERIFY(WithModal(d, [&] { QTest::mouseClick(w->createSubGroupButton, Qt::LeftButton); }, [&] {
+            QCOMPARE(d->windowTitle(), QString("サブグループの作成"));
+            QCOMPARE(d->nameEdit->text(), QString());
+            QCOMPARE(d->promptLabel->text(), QString("サブグループ名（最大半角32文字まで）"));
+            Type(d->nameEdit, "図面:A");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
+            QCOMPARE(m.shown.last(), QString("引用符「'」「\"」「:」を入力しないで下さい"));
+            QVERIFY(d->isVisible());
+            Type(d->nameEdit, QString(20, QChar(0x56F3)));   // 図 × 20: 16 fit in 32 bytes
+            QCOMPARE(d->nameEdit->text(), QString(16, QChar(0x56F3)));
+            Type(d->nameEdit, "a");
+            QTest::keyClick(d->nameEdit, Qt::Key_Return);
+        }));
+        QCOMPARE(Labels(w->subGroupTree->topLevelItem(0)), QStringList{"a :1"});
+        ClickNode(w, "a :1");
+        QVERIFY(WithModal(d, [&] { w->CreateSubGroupCommand(); }, [&] {
+            Type(d->nameEdit, "b");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
+        }));
+        QVERIFY(WithModal(d, [&] { w->CreateSubGroupCommand(); }, [&] { QTest::mouseClick(d->cancelButton, Qt::LeftButton); }));
+        QCOMPARE(Labels(Node(w, "a :1")), QStringList{"b :2"});
+        QCOMPARE(AllRows(run.db(), "GRP2_1"), (std::vector<TextRow>{{"1", "a", user, "0"}, {"2", "b", user, "1"}}));
+
+        // The root is neither renamed nor deleted.
+        ClickNode(w, "root :0");
+        QVERIFY(!WithModal(d, [&] { w->EditSubGroupCommand(); }));
+        w->DeleteSubGroupCommand();
+        QVERIFY(m.asked.isEmpty());
+
+        ClickNode(w, "b :2");
+        QVERIFY(WithModal(d, [&] { QTest::mouseClick(w->editSubGroupButton, Qt::LeftButton); }, [&] {
+            QCOMPARE(d->windowTitle(), QString("サブグループの編集"));
+            QCOMPARE(d->nameEdit->text(), QString("b"));
+            Type(d->nameEdit, "図面");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
+        }));
+        QCOMPARE(Labels(Node(w, "a :1")), QStringList{"図面 :2"});
+        QCOMPARE(AllRows(run.db(), "GRP2_1")[1][kSubName], Cp("図面"));
+
+        // A sub-group with one below it stays.
+        ClickNode(w, "a :1");
+        QTest::mouseClick(w->deleteSubGroupButton, Qt::LeftButton);
+        QCOMPARE(m.shown.last(), QString("サブグループ「a」(SN:1)の下にサブグループがありますので削除できません。"));
+        QVERIFY(m.asked.isEmpty());
+
+        // With entries: two questions; No to the second deletes nothing.
+        QVERIFY(PutEntry(run.db(), 1, 1, "x", "/", 2) && PutEntry(run.db(), 1, 2, "y", "/", 2) &&
+                PutEntry(run.db(), 1, 3, "z", "/", 2) && PutEntry(run.db(), 1, 4, "keep", "/", 0));
+        ClickNode(w, "図面 :2");
+        m.nextAnswers = {true, false};
+        w->DeleteSubGroupCommand();
+        QCOMPARE(m.asked, (QStringList{"サブグループ「図面」(SN:2)を削除します。よろしいですか？",
+                                       "サブグループ「図面」(SN:2)に属するファイル（3項目）も同時に削除します。よろしいですか？"}));
+        QVERIFY(Node(w, "図面 :2"));
+        QCOMPARE(run.db().CountRecords("GRP1_1", ""), 4);
+        m.nextAnswers = {true, true};
+        w->DeleteSubGroupCommand();
+        QVERIFY(!Node(w, "図面 :2"));
+        QCOMPARE(w->SelectedSubGroupNumber(), 0);
+        QVERIFY(w->subGroupTree->topLevelItem(0)->isSelected());
+        QCOMPARE(Column(w, kCellName), QStringList{"keep"});
+        QCOMPARE(AllRows(run.db(), "GRP2_1").size(), size_t(1));
+        // No entries: one question.
+        m.asked.clear();
+        ClickNode(w, "a :1");
+        m.nextAnswers = {true};
+        w->DeleteSubGroupCommand();
+        QCOMPARE(m.asked.size(), 1);
+        QCOMPARE(w->subGroupTree->topLevelItem(0)->childCount(), 0);
+
+        // A sub-group that could not be stored does not appear.
+        QVERIFY(run.db().DropTable("GRP2_1"));
+        QVERIFY(WithModal(d, [&] { w->CreateSubGroupCommand(); }, [&] {
+            Type(d->nameEdit, "lost");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
+        }));
+        QCOMPARE(m.shown.last(), QString("サブグループ「lost」を作成出来ませんでした。"));
+        QCOMPARE(w->subGroupTree->topLevelItem(0)->childCount(), 0);
+    }
+
+    void addCopyPasteRemoveAndOpen()
+    {
+        QTemporaryDir dir;
+        const QString odd = dir.filePath("it's \"x\".jww");
+        PutFile(odd, "JwwData.");
+        Run run([](DatabaseSession& db) {
+            QVERIFY(EnsureGroupTables(db, 1));
+            QVERIFY(PutSubGroup(db, 1, 1, "s", "0"));
+        });
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        FakeMessages& m = run.fake().messages;
+        FakeFileDialogs& files = run.fake().fileDialogs;
+        const std::string user = run.p->mainWindow.Settings().UserName;
+        run.Open(1);
+        ClickNode(w, "s :1");
+
+        files.nextFileNames.push_back({kTestData + "Test1.jww", kTestData + "サンプル.jww", kTestData + "敷地図.jww"});
+        files.nextFilter = 3;
+        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        const OpenFileRequest& first = files.requests.back();
+        QVERIFY(first.multiSelect);
+        QCOMPARE(first.selectedFilter, 0);
+        QCOMPARE(first.filters.size(), 11);
+        QCOMPARE(first.filters[2], QString("Jw_cad BAKファイル (*.BAK;*.BK?)"));
+        QCOMPARE(first.filters[9], QString("ベクタファイル (*.wmf;*.emf;*.svg;*.dxf;*.dwg;*.sxf;*.sfc;*.p21;*igs;*.iges;*stp;*.step)"));
+        QCOMPARE(first.filters[10], QString("全てのファイル (*.*)"));
+        QCOMPARE(Column(w, kCellName), (QStringList{"Test1.jww", "サンプル.jww", "敷地図.jww"}));
+        QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "2", "3"}));
+        QCOMPARE(Column(w, kCellSubGroup), (QStringList{"1", "1", "1"}));
+        QCOMPARE(Column(w, kCellMemo)[2], QString("敷地図"));
+        QCOMPARE(AllRows(run.db(), "GRP1_1")[1],
+                 (TextRow{"2", Cp("サンプル.jww"), Cp(kTestData), Cp("事務所基準階平面図"), user, "1"}));
+
+        // The folder and filter of the last choice; a name CP932 cannot hold and a name
+        // with quotation marks, which is found again after the list is refilled.
+        files.nextFileNames.push_back({dir.filePath("한.jww"), odd});
+        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QCOMPARE(files.requests.back().folder, QFileInfo(kTestData + "Test1.jww").absolutePath());
+        QCOMPARE(files.requests.back().selectedFilter, 3);
+        QCOMPARE(m.shown.last(), "次のファイルは登録出来ませんでした。\n" + dir.filePath("한.jww") +
+                                     "（名前にシフトJISで表せない文字があります）");
+        ClickNode(w, "root :0");
+        QCOMPARE(Column(w, kCellName).last(), QString("it's \"x\".jww"));
+        QCOMPARE(Column(w, kCellSize).last(), QString("8"));
+        files.nextFileNames.clear();
+        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);   // cancelled
+        QCOMPARE(w->fileModel->rowCount(), 4);
+
+        // Copy two rows, paste twice into group 2: new numbers there, group 1 unchanged.
+        SelectRows(w, {2, 0});
+        QTest::mouseClick(w->copyButton, Qt::LeftButton);
+        QCOMPARE(run.p->mainWindow.Clipboard().Count(), 2);
+        run.Open(2);
+        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        const std::vector<TextRow> pasted = AllRows(run.db(), "GRP1_2");
+        QCOMPARE(pasted.size(), size_t(4));
+        QCOMPARE(pasted[3], (TextRow{"4", Cp("敷地図.jww"), Cp(kTestData), Cp("敷地図"), user, "0"}));
+        QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "2", "3", "4"}));
+        QCOMPARE(AllRows(run.db(), "GRP1_1").size(), size_t(4));
+
+        // A missing file can be pasted, and opening it does nothing; an existing one opens.
+        run.p->mainWindow.Clipboard().Clear();
+        run.p->mainWindow.Clipboard().Add("/nowhere/gone.jww", "");
+        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        QCOMPARE(w->fileModel->rowCount(), 5);
+        w->SetViewStyleIndex(2);
+        QTest::mouseDClick(w->fileDetailView->viewport(), Qt::LeftButton, {},
+                           w->fileDetailView->visualRect(w->fileModel->index(4, 0)).center());
+        QVERIFY(run.fake().desktop.opened.isEmpty());
+        SelectRows(w, {1, 3});
+        w->OpenFirstSelected();
+        QCOMPARE(run.fake().desktop.opened, QStringList{kTestData + "敷地図.jww"});
+
+        // Remove rows 2 and 4 of five: asked first, No keeps them.
+        w->RemoveEntries();
+        QCOMPARE(m.asked.last(), QString("選択したファイルを除去します。よろしいですか？"));
+        QCOMPARE(run.db().CountRecords("GRP1_2", ""), 5);
+        m.nextAnswers = {true};
+        QTest::mouseClick(w->removeButton, Qt::LeftButton);
+        QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "3", "5"}));
+        QCOMPARE(run.db().CountRecords("GRP1_2", "N=2 OR N=4"), 0);
+        QCOMPARE(run.db().CountRecords("GRP1_2", ""), 3);
+    }
+
+    void memoDialogAndEditMemo()
+    {
+        QTemporaryDir dir;
+        const QString jwc = dir.filePath("old.jwc");
+        PutFile(jwc, QByteArray("jw_cad(c)data.......") + QByteArray(84, '\0'));
+        PutFile(dir.filePath("fig.jws"), "JwwData.");
+        QByteArray longMemo(300, 'm');
+        PutFile(dir.filePath("long.jww"), "JwwData." + QByteArray(4, '\0') + "\xFF\x2C\x01" + longMemo);
+        const std::string folder = Cp(dir.path()) + "/";
+        Run run([&](DatabaseSession& db) {
+            QVERIFY(EnsureGroupTables(db, 1));
+            QVERIFY(PutEntry(db, 1, 1, "old.jwc", folder, 0, "old") && PutEntry(db, 1, 2, "fig.jws", folder, 0, "keep") &&
+                    PutEntry(db, 1, 3, "long.jww", folder, 0));
+        });
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        MemoDialog* d = run.p->windows.memoDialog;
+        FakeMessages& m = run.fake().messages;
+        run.Open(1);
+
+        QVERIFY(!WithModal(d, [&] { w->EditMemo(); }));   // no row selected
+
+        SelectRows(w, {0, 2});
+        QVERIFY(WithModal(d, [&] { QTest::mouseClick(w->editMemoButton, Qt::LeftButton); }, [&] {
+            QCOMPARE(d->fileNameLabel->text(), QString("ファイル名：old.jwc"));
+            QCOMPARE(d->promptLabel->text(), QString("メモ内容を入力・編集して下さい（最大半角255文字まで）"));
+            QCOMPARE(d->memoEdit->text(), QString("old"));
+            QCOMPARE(d->focusWidget(), d->memoEdit);
+            Type(d->memoEdit, "it's");
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
+            QCOMPARE(m.shown.last(), QString("引用符「'」「\"」を入力しないで下さい"));
+            QVERIFY(d->isVisible());
+            QTest::mouseClick(d->getMemoButton, Qt::LeftButton);
+            QCOMPARE(d->memoEdit->text(), QString(" "));
+            QTest::mouseClick(d->clearButton, Qt::LeftButton);
+            QCOMPARE(d->memoEdit->text(), QString());
+            QTest::mouseClick(d->okButton, Qt::LeftButton);
+        }));
+        QVERIFY(d->Done);
+        QCOMPARE(run.db().CountRecords("GRP1_1", "N=1 AND FILE_MEMO IS NULL"), 1);
+        QCOMPARE(w->fileModel->index(0, kCellMemo).data().toString(), QString());
+
+        // A symbol file gives no memo; cancelling changes nothing.
+        SelectRows(w, {1});
+        QVERIFY(WithModal(d, [&] { w->EditMemo(); }, [&] {
+            Type(d->memoEdit, QString(300, 'x'));
+            QCOMPARE(Cp932Length(d->memoEdit->text()), 255);
+            QTest::mouseClick(d->getMemoButton, Qt::LeftButton);
+            QCOMPARE(d->memoEdit->text(), QString(255, 'x'));
+            QTest::mouseClick(d->cancelButton, Qt::LeftButton);
+        }));
+        QCOMPARE(AllRows(run.db(), "GRP1_1", "N=2")[0][kFileMemo], std::string("keep"));
+
+        // A drawing's memo longer than the column is put into the field whole and stored cut.
+        SelectRows(w, {2});
+        QVERIFY(WithModal(d, [&] { w->EditMemo(); }, [&] {
+            QTest::mouseClick(d->getMemoButton, Qt::LeftButton);
+            QCOMPARE(d->memoEdit->text().size(), 300);
+            QTest::keyClick(d->memoEdit, Qt::Key_Return);
+        }));
+        QCOMPARE(d->MemoText.size(), size_t(300));
+        QCOMPARE(AllRows(run.db(), "GRP1_1", "N=3")[0][kFileMemo], std::string(255, 'm'));
+        QCOMPARE(w->fileModel->index(2, kCellMemo).data().toString(), QString(255, 'm'));
+    }
+
+    void tenThousandEntriesOpenAtOnce()
+    {
+        QTemporaryDir dir;
+        const char* types[] = {"jww", "txt", "pdf"};
+        for (int i = 1; i <= 10000; ++i) PutFile(dir.filePath(QString("f%1.%2").arg(i).arg(types[i % 3])), "x");
+        const std::string folder = Cp(dir.path()) + "/";
+        Run run([&](DatabaseSession& db) {
+            QVERIFY(EnsureGroupTables(db, 1));
+            QVERIFY(db.ExecuteStatement(
+                {"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN",
+                 "  WHILE (I <= 10000) DO BEGIN",
+                 "    INSERT INTO GRP1_1 VALUES (:I, 'f' || :I || '.' || DECODE(MOD(:I, 3), 0, 'jww', 1, 'txt', 'pdf'),",
+                 "      '" + folder + "', 'memo ' || :I, 'user', MOD(:I, 5));",
+                 "    I = I + 1;", "  END", "END"}));
+        });
+        QVERIFY(run.w);
+        QTest::mouseClick(run.p->mainWindow.GroupIcon(1), Qt::LeftButton, {}, QPoint(4, 4));
+        for (int style : {0, 2}) {
+            run.w->SetViewStyleIndex(style);
+            QElapsedTimer t;
+            t.start();
+            run.p->mainWindow.OpenSelectedGroup();
+            const qint64 filled = t.elapsed();
+            QCoreApplication::processEvents();   // laid out and drawn
+            qInfo("10000 entries, style %d: filled in %lld ms, shown in %lld ms", style, filled, t.elapsed());
+        }
+        QCOMPARE(run.w->fileModel->rowCount(), 10000);
+        QCOMPARE(run.fake().desktop.iconsAsked.size(), 3);
+        QCOMPARE(run.w->fileModel->index(9999, kCellName).data().toString(), QString("f10000.txt"));
+        QElapsedTimer t;
+        t.start();
+        run.w->SortByColumn(kCellName);
+        qInfo("10000 entries sorted by name in %lld ms", t.elapsed());
+        QCOMPARE(run.w->fileModel->index(1, kCellName).data().toString(), QString("f10.txt"));
+    }
+};
+
+QTEST_MAIN(TestGroupWindow)
+#include "test_groupwindow.moc"
