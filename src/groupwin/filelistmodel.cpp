@@ -25,12 +25,12 @@ int FileListModel::columnCount(const QModelIndex& parent) const { return parent.
 const QString& FileListModel::Text(int row, int column) const
 {
     Shown& s = shown_[static_cast<size_t>(row)];
-    if (!s.ready) {
-        const FileRow& r = rows_[static_cast<size_t>(row)];
-        for (int c = 0; c < kFileCellCount; ++c) s.text[static_cast<size_t>(c)] = ToQ(r.cells[static_cast<size_t>(c)]);
-        s.ready = true;
+    const auto c = static_cast<size_t>(column);
+    if (!(s.ready & (1u << c))) {
+        s.text[c] = ToQ(rows_[static_cast<size_t>(row)].cells[c]);
+        s.ready |= 1u << c;
     }
-    return s.text[static_cast<size_t>(column)];
+    return s.text[c];
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const
@@ -48,6 +48,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
         return icon >= 0 ? QVariant(icons_[static_cast<size_t>(icon)]) : QVariant();
     }
     case Qt::TextAlignmentRole:
+        // The caption keeps the view's own alignment: centred under a large icon.
+        if (index.column() == kCellName) return {};
         return QVariant::fromValue(ColumnAlignment(index.column()));
     default:
         return {};
@@ -116,7 +118,7 @@ void FileListModel::SetMemo(int row, const std::string& memo)
 {
     if (row < 0 || row >= Count()) return;
     rows_[static_cast<size_t>(row)].cells[kCellMemo] = memo;
-    shown_[static_cast<size_t>(row)].ready = false;
+    shown_[static_cast<size_t>(row)].ready &= ~(1u << kCellMemo);
     emit dataChanged(index(row, kCellMemo), index(row, kCellMemo));
 }
 

@@ -40,11 +40,11 @@ public:
     int IconIndex(const FileRow& row);
 
 private:
-    // The display texts of a row, converted when first shown: most rows of a large
-    // group never are.
+    // The display texts of a row, each converted when first shown: most cells of a
+    // large group never are.
     struct Shown {
         std::array<QString, kFileCellCount> text;
-        bool ready = false;
+        unsigned ready = 0;   // bit c: text[c] is converted
     };
     const QString& Text(int row, int column) const;
 

@@ -15,6 +15,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -66,9 +67,26 @@ QPushButton* BarButton(QWidget* bar, const char* name, const QString& text)
     auto* b = new QPushButton(text, bar);
     b->setObjectName(name);
     b->setAutoDefault(false);
-    b->setFixedHeight(24);
+    // As wide as the text needs, not the style's minimum: the whole bar fits the
+    // window's designed width.
+    QString shown = text;
+    shown.remove('&');
+    b->setFixedSize(b->fontMetrics().horizontalAdvance(shown) + 18, 24);
     return b;
 }
+
+// Large icons in cells of one size, whether a row has an icon or not, so that the
+// view can lay out thousands of rows without measuring each one.
+class FileItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const auto* view = qobject_cast<const QListView*>(option.widget);
+        if (view && view->viewMode() == QListView::IconMode) return view->gridSize() - QSize(6, 6);
+        return QStyledItemDelegate::sizeHint(option, index);
+    }
+};
 
 } // namespace
 
@@ -79,6 +97,9 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     setObjectName("GroupWindow");
     resize(831, 331);
     move(193, 109);
+    QFont f = font();
+    f.setPixelSize(12);
+    setFont(f);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -100,6 +121,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     fileIconView = new QListView(fileList);
     fileIconView->setObjectName("fileIconView");
     fileIconView->setModel(fileModel);
+    fileIconView->setItemDelegate(new FileItemDelegate(fileIconView));
     fileIconView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     fileIconView->setSelectionBehavior(QAbstractItemView::SelectRows);
     fileIconView->setEditTriggers(QAbstractItemView::NoEditTriggers);

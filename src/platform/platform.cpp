@@ -104,6 +104,13 @@ private:
 
 class RealDesktop : public DesktopService {
 public:
+    RealDesktop()
+    {
+        // Without a desktop session no icon theme is named, and hicolor, the usual
+        // fallback, holds no file-type icons; Adwaita, where installed, does.
+        if (QIcon::fallbackThemeName() == "hicolor") QIcon::setFallbackThemeName("Adwaita");
+    }
+
     bool OpenWithProgram(const QString& path) override
     {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
