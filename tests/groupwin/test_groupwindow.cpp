@@ -453,6 +453,12 @@ private slots:
         QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "3", "5"}));
         QCOMPARE(run.db().CountRecords("GRP1_2", "N=2 OR N=4"), 0);
         QCOMPARE(run.db().CountRecords("GRP1_2", ""), 3);
+
+        // An entry that could not be stored is not shown, and the user is told.
+        QVERIFY(run.db().DropTable("GRP1_2"));
+        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        QCOMPARE(m.shown.last(), QString("次のファイルは貼り付け出来ませんでした。\n/nowhere/gone.jww（データベースに書き込めませんでした）"));
+        QCOMPARE(w->fileModel->rowCount(), 3);
     }
 
     void memoDialogAndEditMemo()
