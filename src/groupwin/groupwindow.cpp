@@ -8,9 +8,9 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QListView>
 #include <QPushButton>
-#include <QKeyEvent>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
