@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -133,8 +134,8 @@ private:
 };
 
 // The Escape key as the application has seen it. Work that polls it pumps the queued
-// window-system events itself; input meant for windows is dropped meanwhile, as the
-// windows are not listening while that work runs.
+// window-system events itself, so its windows repaint; input meant for windows is dropped
+// meanwhile, as the windows are not listening while that work runs.
 class RecordedEscape : public QObject, public EscapeKey {
 public:
     RecordedEscape()
@@ -148,10 +149,13 @@ public:
 
     bool IsDown() const override
     {
-        if (qApp && !polling_) {
+        // Pollers ask before every row they read: pumping at a repaint's pace is enough
+        // to see the key and keeps the asking cheap.
+        if (qApp && !polling_ && (!sincePump_.isValid() || sincePump_.hasExpired(kPumpIntervalMs))) {
             polling_ = true;
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             polling_ = false;
+            sincePump_.start();
         }
         return down_;
     }
@@ -166,21 +170,30 @@ protected:
             if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) down_ = event->type() == QEvent::KeyPress;
             return polling_;
         }
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::ShortcutOverride:
+        case QEvent::ApplicationStateChange:
+            // The release of a key held while the user switched away goes to another
+            // program: a key still recorded as down would stop every later search.
+            if (static_cast<QApplicationStateChangeEvent*>(event)->applicationState() != Qt::ApplicationActive)
+                down_ = false;
+            break;
+        case QEvent::InputMethod:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
         case QEvent::Close:
             return polling_;
         default:
-            return QObject::eventFilter(watched, event);
+            // Keys, pointer, wheel, touch, tablet, context menus: all user input.
+            if (event->isInputEvent()) return polling_;
+            break;
         }
+        return QObject::eventFilter(watched, event);
     }
 
 private:
+    static constexpr qint64 kPumpIntervalMs = 20;
     mutable bool polling_ = false;
+    mutable QElapsedTimer sincePump_;
     bool down_ = false;
 };
 
