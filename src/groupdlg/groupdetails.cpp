@@ -194,7 +194,7 @@ bool GroupDetailsDialog::RefuseQuotes()
     for (QLineEdit* e : TextFields()) {
         const QString t = e->text();
         if (t.contains(QLatin1Char('\'')) || t.contains(QLatin1Char('"'))) {
-            platform_.messages->ShowMessage(this, QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
+            platform_.messages->ShowMessage(this, QString::fromUtf8(kQuoteRefusal));
             FocusGroupName();
             return true;
         }

@@ -20,6 +20,10 @@ class QWidget;
 // The title of the program as a whole: plain message boxes carry it.
 inline constexpr const char* kApplicationTitle = "q318－Kumolist";
 
+// The program's refusal of text typed with quotation marks, which would end the
+// literal it is put in.
+inline constexpr const char* kQuoteRefusal = "引用符「'」「\"」を入力しないで下さい";
+
 // Plain message boxes (one OK button, titled with the application title) and
 // confirmations (title "確認", question icon, "はい(&Y)" / "いいえ(&N)").
 class MessageService {

@@ -115,7 +115,7 @@ void DatabaseSettingsDialog::ApplySettings()
         return;
     }
     if (HasQuote(FromQLossy(userNameEdit->text()))) {
-        Refuse("引用符「'」「\"」を入力しないで下さい", userNameEdit);
+        Refuse(QString::fromUtf8(kQuoteRefusal), userNameEdit);
         return;
     }
     // The settings are CP932 through and through: a character without a CP932 form

@@ -581,4 +581,13 @@ void MainWindow::mnuDeleteGroupClick()
 }
 
 void MainWindow::mnuOpenGroupClick() { OpenSelectedGroup(); }
-void MainWindow::mnuFindClick() {}
+
+void MainWindow::mnuFindClick()
+{
+    SearchWindow* window = windows_.searchWindow;
+    if (!window || !CatalogueReady(session_)) return;
+    // Left open, it comes to the front as it is.
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
