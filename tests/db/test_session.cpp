@@ -216,6 +216,14 @@ private slots:
         QCOMPARE(l.db().Transaction(), TS::Read);
         QVERIFY(!l.db().ResultOpen());
 
+        // Each read sees what another user committed since the read before it.
+        DatabaseSession other(l.fresh.db.settings);
+        other.ConnectDatabase();
+        QVERIFY(other.InsertRecord("T3", 2, {"N", "SN"}, {"2", "0"}));
+        QCOMPARE(l.db().CountRecords("T3", ""), 2);
+        QVERIFY(other.DeleteRecords("T3", "N=2"));
+        other.CloseDatabase();
+
         QCOMPARE(l.db().SelectRecords("*", "T3", "", ""), 1);
         QCOMPARE(l.db().Transaction(), TS::Read);
         QVERIFY(l.db().ResultOpen());
