@@ -99,7 +99,7 @@ void MemoDialog::Accept()
 {
     const QString text = memoEdit->text();
     if (text.contains('\'') || text.contains('"')) {
-        platform_.messages->ShowMessage(this, "引用符「'」「\"」を入力しないで下さい");
+        platform_.messages->ShowMessage(this, QString::fromUtf8(kQuoteRefusal));
         memoEdit->setFocus();
         return;
     }
