@@ -97,8 +97,8 @@ public:
 
 private:
     // Rows to read: the count taken before the select, but never more than the select
-    // holds. The two run in transactions of their own, so another user's delete in
-    // between would otherwise make up entries out of empty rows.
+    // holds. Each sees what others committed up to it, so an entry deleted by another
+    // user in between would otherwise be made up out of an empty row.
     static int Readable(int counted, int selected) { return std::max(0, std::min(counted, selected)); }
 
     void Read(int i, TextRow& row)
