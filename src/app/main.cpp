@@ -11,12 +11,14 @@ int main(int argc, char* argv[])
     // The application's title names the program as a whole (message boxes carry it);
     // it is not the display name, which Qt would append to every window's caption.
     QApplication::setApplicationName(kApplicationTitle);
+    InstallJapaneseTranslations(app);
     RealPlatform real;
 
     // All windows exist, hidden, before the main window is shown: its show handler
     // positions them from the settings file. They belong to the main window, so closing
     // it ends the program.
     MainWindow mainWindow(real.platform, QCoreApplication::applicationFilePath());
+    mainWindow.SetFirstStartDataFolder(QString::fromUtf8(kSetupDataFolder));
     CreateProgramWindows(mainWindow, real.platform);
     mainWindow.show();
     return app.exec();

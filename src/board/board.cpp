@@ -1,16 +1,28 @@
 #include "board/board.h"
 
 #include <algorithm>
+#include <set>
 
 #include "text/textutil.h"
 
 const char* const kCatalogueTable = "GRPJWW";
-
-namespace {
-
 const char* const kDefaultIcon = "icon1.ico";
 
-} // namespace
+int32_t ShownPosition(int32_t stored) { return std::clamp<int32_t>(stored, 0, kMaxBoardPosition); }
+
+bool PictureNameInFolder(const std::string& iconFile)
+{
+    if (iconFile == "." || iconFile == "..") return false;
+    for (size_t i = 0; i < iconFile.size(); ++i) {
+        const auto c = static_cast<unsigned char>(iconFile[i]);
+        if (IsLeadByte(c)) {
+            ++i;   // the second byte of ソ and others is a backslash
+            continue;
+        }
+        if (c == '/' || c == '\\') return false;
+    }
+    return true;
+}
 
 BoardPoint DragPosition(BoardPoint pointer, BoardPoint clientOrigin, BoardPoint grab, int clientWidth,
                         int boardHeight, int iconHeight)
@@ -51,7 +63,7 @@ void GroupBoard::ResetSelection()
 
 void GroupBoard::ReleaseIcons()
 {
-    for (IconSlot& slot : iconSlots)
+    for (auto& [group, slot] : iconSlots)
         if (slot.present) ReleaseSlot(slot);
     slotCount = 0;
     iconSlots.clear();
@@ -64,9 +76,7 @@ void GroupBoard::BuildBoard()
 
     std::string max;
     session_.SelectMax(kCatalogueTable, "N", "", max);
-    slotCount = StrToIntOrZero(max);
-    if (slotCount < 0) slotCount = 0;
-    iconSlots.assign(static_cast<size_t>(slotCount), IconSlot{});
+    slotCount = std::max<int32_t>(StrToIntOrZero(max), 0);
 
     const int count = session_.CountRecords(kCatalogueTable, "");
     session_.SelectRecords("*", kCatalogueTable, "", "N");
@@ -83,6 +93,15 @@ void GroupBoard::BuildBoard()
     }
     session_.CloseSelect();
 
+    std::vector<std::string> pictures;
+    std::set<std::string> seen;
+    for (const TextRow& r : rows) {
+        if (r.size() < kCatalogueColumnCount) continue;
+        std::string file = ShownPictureFile(r[kColIconP]);
+        if (seen.insert(file).second) pictures.push_back(std::move(file));
+    }
+    host_.PreparePictures(pictures);
+
     for (const TextRow& r : rows) {
         if (r.size() < kCatalogueColumnCount) continue;
         const int32_t n = StrToIntOrZero(r[kColN]);
@@ -93,24 +112,35 @@ void GroupBoard::BuildBoard()
 
 void GroupBoard::AddSlot(int32_t group)
 {
-    ++slotCount;
-    const size_t want = static_cast<size_t>(std::max<int32_t>({slotCount, group, 0}));
-    if (iconSlots.size() < want) iconSlots.resize(want);
+    // A number taken by another copy of the program may lie above the count plus one:
+    // its group must still be inside the table, or it could not be dragged.
+    if (slotCount < INT32_MAX) ++slotCount;
+    slotCount = std::max(slotCount, group);
+}
+
+std::string GroupBoard::ShownPictureFile(const std::string& iconFile)
+{
+    return PictureNameInFolder(iconFile) && host_.IconFileExists(iconFile) ? iconFile : std::string(kDefaultIcon);
 }
 
 void GroupBoard::AddGroupIcon(int index, int32_t x, int32_t y, const std::string& caption,
                               const std::string& iconFile)
 {
-    if (index < 0 || static_cast<size_t>(index) >= iconSlots.size()) return;
+    if (index < 0 || index >= slotCount) return;
     const int group = index + 1;
-    const std::string file = host_.IconFileExists(iconFile) ? iconFile : std::string(kDefaultIcon);
-    if (x < 0) x = 0;
-    if (y < 0) y = 0;
-    IconSlot& slot = iconSlots[static_cast<size_t>(index)];
+    const std::string file = ShownPictureFile(iconFile);
+    x = ShownPosition(x);
+    y = ShownPosition(y);
+    IconSlot& slot = iconSlots[group];
+    // Another copy may have deleted this number and handed it out again: the old
+    // group's controls must not stay behind as a ghost that drags the new group.
+    if (slot.present) ReleaseSlot(slot);
     slot.X = x;
     slot.Y = y;
 
     BoardIcon* icon = host_.CreateIcon(group, x, y, file);
+    if (!icon && file != kDefaultIcon) icon = host_.CreateIcon(group, x, y, kDefaultIcon);
+    if (!icon) icon = host_.CreateIcon(group, x, y, "");
     if (!icon) {
         slot.icon = nullptr;
         slot.caption = nullptr;
@@ -127,9 +157,8 @@ void GroupBoard::AddGroupIcon(int index, int32_t x, int32_t y, const std::string
 
 void GroupBoard::RemoveGroupIcon(int32_t group)
 {
-    if (group < 1 || static_cast<size_t>(group) > iconSlots.size()) return;
-    IconSlot& slot = iconSlots[static_cast<size_t>(group - 1)];
-    if (slot.present) ReleaseSlot(slot);
+    const auto found = iconSlots.find(group);
+    if (found != iconSlots.end() && found->second.present) ReleaseSlot(found->second);
 }
 
 void GroupBoard::ReleaseSlot(IconSlot& slot)
@@ -154,8 +183,9 @@ void GroupBoard::PlaceCaption(IconSlot& slot)
 
 IconSlot* GroupBoard::PresentSlot(int32_t group)
 {
-    if (group < 1 || static_cast<size_t>(group) > iconSlots.size()) return nullptr;
-    IconSlot& slot = iconSlots[static_cast<size_t>(group - 1)];
+    const auto found = iconSlots.find(group);
+    if (found == iconSlots.end()) return nullptr;
+    IconSlot& slot = found->second;
     return slot.present && slot.icon ? &slot : nullptr;
 }
 

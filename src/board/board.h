@@ -4,6 +4,7 @@
 // button. The board keeps the icon slot table and the selection state and runs the
 // statements; the window supplies the controls through BoardHost.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@ enum CatalogueColumn : int { kColN, kColGrpName, kColMTitle, kColSTitle, kColPNa
                              kColMemo3, kColIconP, kColX, kColY, kCatalogueColumnCount };
 
 extern const char* const kCatalogueTable;   // "GRPJWW"
+extern const char* const kDefaultIcon;      // "icon1.ico"
+
+// Icons are shown at most this far from the board's origin: a stored position beyond it
+// (a row written by hand or by another tool) must neither overflow the arithmetic of
+// the window nor put the group out of reach. Stored values stay as they are.
+constexpr int32_t kMaxBoardPosition = 1000000;
 
 struct BoardPoint {
     int x = 0;
@@ -48,8 +55,12 @@ public:
     virtual ~BoardHost() = default;
     // True when the icon folder holds a file of that name (CP932).
     virtual bool IconFileExists(const std::string& iconFile) = 0;
+    // Every picture file the board is about to show (names inside the icon folder, each
+    // once), so that the host can decode them together before the icons are built.
+    virtual void PreparePictures(const std::vector<std::string>& iconFiles) { (void)iconFiles; }
     // A hidden icon of group n at x, y, sized to its picture; nullptr when the picture
-    // cannot be loaded.
+    // cannot be loaded. An empty file name asks for the plain placeholder picture, which
+    // never fails.
     virtual BoardIcon* CreateIcon(int group, int x, int y, const std::string& iconFile) = 0;
     // A hidden caption of group n holding the text, sized to it.
     virtual BoardCaption* CreateCaption(int group, const std::string& text) = 0;
@@ -84,6 +95,13 @@ BoardPoint DragPosition(BoardPoint pointer, BoardPoint clientOrigin, BoardPoint 
 // Top left of a caption centred under its icon, 3 pixels below it.
 BoardPoint CaptionPosition(int iconLeft, int iconTop, int iconWidth, int iconHeight, int captionWidth);
 
+// A stored position as the board shows it: within 0 ... kMaxBoardPosition.
+int32_t ShownPosition(int32_t stored);
+
+// True for a picture name that stays inside the icon folder: no path delimiter ("/" or
+// "\\" outside a double-byte character) and not "." or "..".
+bool PictureNameInFolder(const std::string& iconFile);
+
 // Set text and condition of the position update: "X=120,Y=48", "N=7".
 std::string PositionSetText(int32_t x, int32_t y);
 std::string GroupCondition(int32_t group);
@@ -104,10 +122,11 @@ public:
     int32_t selectedGroup = 0;
     bool pressed = false;
 
-    // Icon slot table: slot of group n at index n - 1. slotCount may be less than the
-    // table's size after AddSlot made room for a high number.
+    // Icon slot table. Conceptually one slot per number 1 ... slotCount; only the slots
+    // that were given an icon are kept, by group number, so the table does not grow with
+    // the highest number in the catalogue.
     int32_t slotCount = 0;
-    std::vector<IconSlot> iconSlots;
+    std::map<int32_t, IconSlot> iconSlots;
 
     // Grab offset, pressed and selected group and the pressed flag back to zero.
     void ResetSelection();
@@ -116,11 +135,13 @@ public:
     void ReleaseIcons();
     // Full rebuild from the catalogue (empty when detached or without GRPJWW).
     void BuildBoard();
-    // One more slot, and room for the slot of group n; new slots are not present.
+    // One more slot, and at least as many as group n needs; new slots are not present.
     void AddSlot(int32_t group);
-    // Builds the icon and caption of slot index at x, y (negative values shown at 0).
-    // Falls back to "icon1.ico" for a missing file; a picture that cannot be loaded
-    // leaves the slot without icon. index must lie inside the table.
+    // Builds the icon and caption of slot index (group index + 1) at x, y, shown within
+    // 0 ... kMaxBoardPosition. A missing file, or a name that leaves the icon folder,
+    // shows "icon1.ico"; so does a picture that cannot be decoded, and when not even that
+    // can be had, a plain placeholder: every group stays in reach. Controls the slot
+    // already held are released first. index must lie inside the table.
     void AddGroupIcon(int index, int32_t x, int32_t y, const std::string& caption, const std::string& iconFile);
     // Destroys the icon and caption of group n, if it has them, and clears its flag.
     void RemoveGroupIcon(int32_t group);
@@ -144,6 +165,8 @@ public:
 private:
     // Destroys the slot's controls, errors swallowed, and marks it not present.
     void ReleaseSlot(IconSlot& slot);
+    // The picture file shown for a stored picture name.
+    std::string ShownPictureFile(const std::string& iconFile);
 
     DatabaseSession& session_;
     BoardHost& host_;

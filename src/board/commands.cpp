@@ -1,5 +1,7 @@
 #include "board/commands.h"
 
+#include <limits>
+
 #include "text/textutil.h"
 
 namespace {
@@ -14,6 +16,15 @@ std::string SubGroupTable(const std::string& n) { return "GRP2_" + n; }
 
 bool CatalogueReady(DatabaseSession& session) { return session.Connected() && session.TableExists(kCatalogueTable); }
 
+std::optional<int32_t> NextGroupNumber(DatabaseSession& session)
+{
+    std::string max;
+    session.SelectMax(kCatalogueTable, "N", "", max);
+    const int32_t highest = StrToIntOrZero(max);
+    if (highest == std::numeric_limits<int32_t>::max()) return std::nullopt;
+    return highest + 1;
+}
+
 void MoveGroupToTopLeft(GroupBoard& board, int32_t group)
 {
     IconSlot* slot = board.PresentSlot(group);
@@ -27,8 +38,8 @@ void TidyGroups(GroupBoard& board, int clientWidth)
 {
     const int columns = clientWidth / kPitch + 1;
     int k = 0;
-    for (size_t i = 0; i < board.iconSlots.size(); ++i) {
-        const auto group = static_cast<int32_t>(i + 1);
+    for (const auto& entry : board.iconSlots) {
+        const int32_t group = entry.first;
         IconSlot* slot = board.PresentSlot(group);
         if (!slot) continue;
         slot->icon->MoveTo((k % columns) * kPitch + kPitch / 4, (k / columns) * kPitch);
@@ -45,11 +56,16 @@ int32_t DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t sour
     // would be a group of empty fields.
     if (row[kColN].empty()) return 0;
 
-    std::string max;
-    session.SelectMax(kCatalogueTable, "N", "", max);
-    const int32_t target = StrToIntOrZero(max) + 1;
-    const int32_t x = StrToIntOrZero(row[kColX]) + kDuplicateOffset;
-    const int32_t y = StrToIntOrZero(row[kColY]) + kDuplicateOffset;
+    const std::optional<int32_t> next = NextGroupNumber(session);
+    if (!next) return 0;
+    const int32_t target = *next;
+    // Held at the largest number rather than wrapped round.
+    auto offset = [](const std::string& stored) {
+        return int32_t(std::min<int64_t>(int64_t(StrToIntOrZero(stored)) + kDuplicateOffset,
+                                         std::numeric_limits<int32_t>::max()));
+    };
+    const int32_t x = offset(row[kColX]);
+    const int32_t y = offset(row[kColY]);
     const std::string name = row[kColGrpName];
     const std::string iconFile = row[kColIconP];
 

@@ -3,6 +3,7 @@
 // duplicate and delete. The window checks the preconditions and asks the user; these run
 // the statements and adjust the icons they touch.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "board/board.h"
@@ -10,6 +11,13 @@
 
 // Attached and the catalogue present: what every group command needs first.
 bool CatalogueReady(DatabaseSession& session);
+
+// The number a new group gets: the highest in the catalogue plus one, 1 for an empty
+// one; nothing when the highest is already the largest a number can be.
+std::optional<int32_t> NextGroupNumber(DatabaseSession& session);
+
+// What the windows say when create or duplicate finds no number left (UTF-8).
+inline constexpr const char* kNoGroupNumberLeft = "グループ番号が上限に達しています";
 
 // Puts the icon of the group at 0, 0 and stores the position when it changed.
 void MoveGroupToTopLeft(GroupBoard& board, int32_t group);
@@ -20,7 +28,7 @@ void TidyGroups(GroupBoard& board, int clientWidth);
 
 // Copies the catalogue row of group `source` to a new group (highest number + 1) 12 pixels
 // right of and below it, copies its file and sub-group tables, and adds its icon.
-// Returns the new group number, or 0 when nothing was made.
+// Returns the new group number, or 0 when nothing was made (no number left included).
 int32_t DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t source);
 
 // Deletes the catalogue row "N=" + numberText, then the group's tables and its icon, and

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "board/commands.h"
 #include "db/session.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
@@ -13,12 +14,7 @@ GroupCreateDialog::GroupCreateDialog(DatabaseSession& db, const DatabaseSettings
     setObjectName(QStringLiteral("GroupCreateDialog"));
 }
 
-int GroupCreateDialog::ProposedNumber()
-{
-    std::string max;
-    db_.SelectMax(kCatalogue, "N", "", max);
-    return StrToIntOrZero(max) + 1;
-}
+int GroupCreateDialog::ProposedNumber() { return NextGroupNumber(db_).value_or(0); }
 
 void GroupCreateDialog::FormShow()
 {
@@ -31,7 +27,8 @@ void GroupCreateDialog::FormShow()
     }
     // The first group of a database brings the catalogue table with it.
     if (!db_.TableExists(kCatalogue) && !db_.CreateCatalogueTable()) storeButton->setEnabled(false);
-    numberEdit->setText(QString::number(ProposedNumber()));
+    const int number = ProposedNumber();
+    numberEdit->setText(number ? QString::number(number) : QString());
     authorEdit->setText(ToQ(settings_.UserName));
     // The other fields keep what the user last left in them.
 }
@@ -40,6 +37,11 @@ void GroupCreateDialog::StoreGroup()
 {
     // Another copy of the program may have added a group since the dialog was shown.
     const int number = ProposedNumber();
+    if (!number) {
+        numberEdit->clear();
+        platform_.messages->ShowMessage(this, QString::fromUtf8(kNoGroupNumberLeft));
+        return;
+    }
     numberEdit->setText(QString::number(number));
 
     if (RefuseQuotes()) return;

@@ -17,6 +17,7 @@ public:
     void StoreGroup() override;   // store
 
 private:
-    // One above the highest number in use (gaps are never filled); 1 for an empty catalogue.
+    // One above the highest number in use (gaps are never filled); 1 for an empty
+    // catalogue; 0 when the highest is the largest number there is.
     int ProposedNumber();
 };

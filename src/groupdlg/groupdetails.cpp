@@ -217,7 +217,10 @@ void GroupDetailsDialog::BrowsePicture()
     OpenFileRequest request;
     request.folder = IconFolder();
     request.proposedName = pictureEdit->text();
-    request.preview = LoadGroupPicture;
+    // Through the picture helper, like the board: a hostile file must not stop us here.
+    request.preview = [helper = PictureHelperPath(programFolder_)](const QString& path) {
+        return LoadGroupPicture(path, helper);
+    };
     request.filters = QStringList{
         QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"),
         QStringLiteral("ビットマップ (*.bmp)"),

@@ -41,10 +41,13 @@ void GroupEditDialog::StoreGroup()
     if (RefuseQuotes()) return;
 
     std::vector<std::string> values{IntToStr(number)};
-    bool ok = AppendTextLiterals(values);
+    // No row was found when shown (the number field is empty): an update would change
+    // nothing and still succeed.
+    bool ok = number != 0 && AppendTextLiterals(values);
     if (ok) {
-        values.push_back(keptX_);
-        values.push_back(keptY_);
+        // A NULL position reads as empty text and goes back as NULL ("X=," is no statement).
+        values.push_back(keptX_.empty() ? "NULL" : keptX_);
+        values.push_back(keptY_.empty() ? "NULL" : keptY_);
         const auto& columns = CatalogueColumns();
         ok = db_.UpdateRecord(kCatalogue, static_cast<int>(columns.size()), columns, values,
                               "N=" + IntToStr(number));

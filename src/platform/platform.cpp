@@ -14,6 +14,10 @@
 #include <QPushButton>
 #include <QUrl>
 
+BusyCursor::BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
+
 namespace {
 
 QString ApplicationTitle() { return QString::fromUtf8(kApplicationTitle); }
@@ -23,6 +27,13 @@ public:
     void ShowMessage(QWidget* parent, const QString& text) override
     {
         QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    void ShowMessageWithDetail(QWidget* parent, const QString& text, const QString& detail) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, parent);
+        box.setDetailedText(detail);
         box.exec();
     }
 

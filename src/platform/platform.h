@@ -30,6 +30,8 @@ class MessageService {
 public:
     virtual ~MessageService() = default;
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+    // The same message with a detail the user may unfold (a server's own reason).
+    virtual void ShowMessageWithDetail(QWidget* parent, const QString& text, const QString& detail) = 0;
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;   // true on Yes
 };
 
@@ -72,6 +74,16 @@ struct Platform {
     EscapeKey* escape = nullptr;
 };
 
+// The wait cursor while the user waits for the server (an attach, a create), restored
+// however the wait ends.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 // The real services (Qt message boxes and dialogs, the desktop's file associations,
 // an application-wide record of the Escape key).
 struct RealPlatform {
@@ -87,7 +99,16 @@ private:
 // Test doubles: record what was shown and answer from queues.
 class FakeMessages : public MessageService {
 public:
-    void ShowMessage(QWidget*, const QString& text) override { shown.push_back(text); }
+    void ShowMessage(QWidget*, const QString& text) override
+    {
+        shown.push_back(text);
+        details.push_back(QString());
+    }
+    void ShowMessageWithDetail(QWidget*, const QString& text, const QString& detail) override
+    {
+        shown.push_back(text);
+        details.push_back(detail);
+    }
     bool Confirm(QWidget*, const QString& text) override
     {
         asked.push_back(text);
@@ -97,6 +118,7 @@ public:
         return a;
     }
     QStringList shown;
+    QStringList details;   // one per shown message, empty when it had none
     QStringList asked;
     std::deque<bool> nextAnswers;   // Yes = true; an empty queue answers No
 };

@@ -3,20 +3,34 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "text/regularfile.h"
 #include "text/textutil.h"
 
 namespace {
 
 constexpr size_t kUserNameBytes = 16;
+// No setting needs more; the rest of a longer line is skipped, so that a damaged file
+// without line ends is not read into memory whole. Past kMaxFileBytes (a settings file
+// has a few kilobytes) the remaining lines read as missing.
+constexpr qint64 kMaxLineBytes = 4096;
+constexpr qint64 kMaxFileBytes = 1024 * 1024;
 
-// One line without its end (LF or CR LF). At the end of the file the line is empty,
-// as a missing line reads. False only on a real read error.
+// One line without its end (LF or CR LF), at most kMaxLineBytes of it. At the end of the
+// file the line is empty, as a missing line reads. False only on a real read error.
 bool ReadLine(QFile& file, std::string& line)
 {
     line.clear();
     if (file.atEnd()) return true;
-    QByteArray bytes = file.readLine();
+    QByteArray bytes = file.readLine(kMaxLineBytes + 1);
     if (bytes.isEmpty() && file.error() != QFileDevice::NoError) return false;
+    if (!bytes.endsWith('\n')) {
+        while (!file.atEnd() && file.pos() < kMaxFileBytes) {
+            const QByteArray rest = file.readLine(kMaxLineBytes + 1);
+            if (rest.isEmpty() || rest.endsWith('\n')) break;
+        }
+        if (file.error() != QFileDevice::NoError) return false;
+        if (file.pos() >= kMaxFileBytes) file.seek(file.size());
+    }
     if (bytes.endsWith('\n')) bytes.chop(1);
     if (bytes.endsWith('\r')) bytes.chop(1);
     line.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
@@ -37,10 +51,10 @@ bool LoadSettings(const QString& path, DatabaseSettings& settings,
                   const std::function<void(int line, int32_t value)>& apply)
 {
     settings = DatabaseSettings{};
-    if (!QFile::exists(path)) return false;
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    // A FIFO or a device under the settings file's name is no settings file: opening
+    // or reading it could wait without end.
+    QFile file;
+    if (!OpenRegularFile(file, path)) return false;
 
     std::string line;
     std::string* texts[] = {&settings.ServerName, &settings.DataFolder, &settings.DatabaseFileName};

@@ -136,15 +136,21 @@ void DatabaseSettingsDialog::ApplySettings()
     settings_.UserName = *texts[3];
 
     // Creating fails harmlessly when the file exists; the attach decides.
-    db_.CreateDatabase();
-    db_.ConnectDatabase();
+    {
+        BusyCursor busy;
+        db_.CreateDatabase();
+        db_.ConnectDatabase();
+    }
     if (db_.Connected()) {
         db_.CloseDatabase();
         accept();
         return;
     }
+    // The server's own words tell a missing folder from a wrong address or password.
+    const QString reason = ToQ(db_.LastError());
     db_.CloseDatabase();
-    Refuse("データベースが作成・接続出来ません。設定を確認して下さい。", serverEdit);
+    platform_.messages->ShowMessageWithDetail(this, "データベースが作成・接続出来ません。設定を確認して下さい。", reason);
+    serverEdit->setFocus();
 }
 
 void DatabaseSettingsDialog::Cancel() { reject(); }

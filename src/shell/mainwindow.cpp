@@ -1,16 +1,28 @@
 #include "shell/mainwindow.h"
 
+#include <functional>
+
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QHelpEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QToolTip>
 #include <QVBoxLayout>
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include "board/commands.h"
 #include "groupdlg/groupcreatedialog.h"
@@ -21,6 +33,7 @@
 #include "search/searchwindow.h"
 #include "text/cp932.h"
 #include "settings/settingsfile.h"
+#include "settings/windowplace.h"
 #include "text/textutil.h"
 #include "shell/databasesettingsdialog.h"
 
@@ -31,6 +44,8 @@ const QColor kSilver(192, 192, 192);
 const QColor kStatusGreen(192, 220, 192);
 constexpr int kPanelHeight = 76;
 constexpr int kStatusBarHeight = 19;
+constexpr int32_t kMaxWindowValue = 1000000;
+constexpr size_t kUserNameBytes = 16;
 
 QFont BoardFont()
 {
@@ -40,21 +55,20 @@ QFont BoardFont()
     return f;
 }
 
-// The picture of one group. Presses select it, motion and releases go to the board.
-class IconLabel : public QLabel, public BoardIcon {
+// Icons and captions both stand for their group: a press on either selects it, the
+// left button drags its icon, a double-click opens it, and a tooltip shows the group in
+// full (captions of long names overlap at the tidy pitch).
+class GroupLabel : public QLabel {
 public:
-    IconLabel(MainWindow* form, QWidget* parent) : QLabel(parent), form_(form) { setMouseTracking(true); }
-
-    int Left() const override { return x(); }
-    int Top() const override { return y(); }
-    int Width() const override { return width(); }
-    int Height() const override { return height(); }
-    void MoveTo(int left, int top) override { move(left, top); }
+    GroupLabel(MainWindow* form, QWidget* parent) : QLabel(parent), form_(form) { setMouseTracking(true); }
 
 protected:
+    // A press position as the board takes it: inside the group's icon.
+    virtual QPoint IconLocal(QPoint local) const { return local; }
+
     void mousePressEvent(QMouseEvent* e) override
     {
-        const QPoint p = e->position().toPoint();
+        const QPoint p = IconLocal(e->position().toPoint());
         form_->IconMouseDown(this, e->button(), e->modifiers(), p.x(), p.y());
     }
     void mouseMoveEvent(QMouseEvent* e) override
@@ -68,28 +82,80 @@ protected:
         form_->FormMouseMove(this, e->buttons(), e->globalPosition().toPoint());
     }
     void mouseDoubleClickEvent(QMouseEvent*) override { form_->OpenSelectedGroup(); }
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::ToolTip) return QLabel::event(e);
+        // Read when asked, so that it shows what another copy may have stored meanwhile.
+        const QString tip = form_->GroupTip(property("tag").toInt());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent*>(e)->globalPos(), tip, this);
+        return true;
+    }
 
-private:
     MainWindow* form_;
 };
 
-class CaptionLabel : public QLabel, public BoardCaption {
+// The picture of one group.
+class IconLabel : public GroupLabel, public BoardIcon {
 public:
-    using QLabel::QLabel;
+    using GroupLabel::GroupLabel;
+    int Left() const override { return x(); }
+    int Top() const override { return y(); }
+    int Width() const override { return width(); }
+    int Height() const override { return height(); }
+    void MoveTo(int left, int top) override { move(left, top); }
+};
+
+class CaptionLabel : public GroupLabel, public BoardCaption {
+public:
+    using GroupLabel::GroupLabel;
     int Width() const override { return width(); }
     void MoveTo(int left, int top) override { move(left, top); }
     void SetDragMark(bool dragging) override
     {
-        QPalette p = palette();
-        p.setColor(QPalette::Window, dragging ? kSilver : kWindowColour);
+        dragging_ = dragging;
+        Colour();
+    }
+    // The selected group's caption in the style's selection colours.
+    void SetSelectedMark(bool selected)
+    {
+        selected_ = selected;
+        Colour();
+    }
+    bool SelectedMark() const { return selected_; }
+
+protected:
+    QPoint IconLocal(QPoint local) const override
+    {
+        const QLabel* icon = form_->GroupIcon(property("tag").toInt());
+        return icon ? pos() + local - icon->pos() : local;
+    }
+
+private:
+    void Colour()
+    {
+        QPalette p = parentWidget() ? parentWidget()->palette() : palette();
+        if (dragging_) {
+            p.setColor(QPalette::Window, kSilver);
+        } else if (selected_) {
+            p.setColor(QPalette::Window, p.color(QPalette::Active, QPalette::Highlight));
+            p.setColor(QPalette::WindowText, p.color(QPalette::Active, QPalette::HighlightedText));
+        } else {
+            p.setColor(QPalette::Window, kWindowColour);
+        }
         setPalette(p);
     }
+
+    bool dragging_ = false;
+    bool selected_ = false;
 };
 
-// The white client area: receives pointer motion, also without a button held.
-class ClientWidget : public QWidget {
+// The white board: receives pointer motion, also without a button held.
+class BoardCanvas : public QWidget {
 public:
-    ClientWidget(MainWindow* form, QWidget* parent) : QWidget(parent), form_(form) { setMouseTracking(true); }
+    BoardCanvas(MainWindow* form, QWidget* parent) : QWidget(parent), form_(form) { setMouseTracking(true); }
 
 protected:
     void mouseMoveEvent(QMouseEvent* e) override
@@ -99,6 +165,22 @@ protected:
 
 private:
     MainWindow* form_;
+};
+
+// The visible part of the board; scroll bars appear when icons lie beyond it.
+class BoardView : public QScrollArea {
+public:
+    BoardView(std::function<void()> resized, QWidget* parent) : QScrollArea(parent), resized_(std::move(resized)) {}
+
+protected:
+    void resizeEvent(QResizeEvent* e) override
+    {
+        QScrollArea::resizeEvent(e);
+        resized_();
+    }
+
+private:
+    std::function<void()> resized_;
 };
 
 QLineEdit* DetailField(QWidget* parent, const char* name, int x, int y, int width)
@@ -187,13 +269,22 @@ void MainWindow::BuildMenu()
 
 void MainWindow::BuildClientArea()
 {
-    clientArea = new ClientWidget(this, this);
+    clientArea = new QWidget(this);
     clientArea->setObjectName("clientArea");
-    clientArea->setAutoFillBackground(true);
-    QPalette pal = clientArea->palette();
-    pal.setColor(QPalette::Window, kWindowColour);
-    clientArea->setPalette(pal);
     setCentralWidget(clientArea);
+
+    boardView = new BoardView([this] { UpdateBoardExtent(); }, clientArea);
+    boardView->setObjectName("boardView");
+    boardView->setFrameShape(QFrame::NoFrame);
+    boardView->setWidgetResizable(false);
+    boardCanvas = new BoardCanvas(this, boardView);
+    boardCanvas->setObjectName("boardCanvas");
+    boardCanvas->setAutoFillBackground(true);
+    QPalette pal = boardCanvas->palette();
+    pal.setColor(QPalette::Window, kWindowColour);
+    boardCanvas->setPalette(pal);
+    boardView->viewport()->setPalette(pal);
+    boardView->setWidget(boardCanvas);
 
     detailPanel = new QFrame(clientArea);
     detailPanel->setObjectName("detailPanel");
@@ -227,7 +318,7 @@ void MainWindow::BuildClientArea()
     auto* layout = new QVBoxLayout(clientArea);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addStretch(1);
+    layout->addWidget(boardView, 1);
     layout->addWidget(detailPanel);
     layout->addWidget(statusLine);
 }
@@ -257,16 +348,13 @@ void MainWindow::FormShow()
     settingsPath_ = programFolder_ + program.completeBaseName() + ".dat";
     if (windows_.createDialog) windows_.createDialog->SetProgramFolder(programFolder_);
     if (windows_.editDialog) windows_.editDialog->SetProgramFolder(programFolder_);
+    pictures_.SetHelperPath(PictureHelperPath(programFolder_));
 
-    LoadSettings(settingsPath_);
-
-    if (!settings_.DataFolder.empty()) {
-        session_.ConnectDatabase();
-        if (!session_.Connected()) {
-            session_.CloseDatabase();
-            platform_.messages->ShowMessage(this, "データベース接続が出来ません。設定を確認して下さい。");
-        }
-    }
+    const QFileInfo settingsFile(settingsPath_);
+    const bool firstStart = !settingsFile.exists() && !settingsFile.isSymLink();
+    if (LoadSettings(settingsPath_)) PlaceWindowsOnScreens();
+    if (firstStart) PrepareFirstStart();
+    ConnectAtStart();
 
     board_.ResetSelection();
     ClearDetails();
@@ -284,15 +372,74 @@ void MainWindow::FormClose()
 
 void MainWindow::mnuExitClick() { close(); }
 
+void MainWindow::ConnectAtStart()
+{
+    if (settings_.DataFolder.empty()) return;
+    {
+        BusyCursor busy;
+        session_.ConnectDatabase();
+    }
+    if (session_.Connected()) return;
+    // The server's own words tell a missing folder from a wrong address or password.
+    const QString reason = ToQ(session_.LastError());
+    session_.CloseDatabase();
+    platform_.messages->ShowMessageWithDetail(this, "データベース接続が出来ません。設定を確認して下さい。", reason);
+}
+
+void MainWindow::PrepareFirstStart()
+{
+    if (firstStartFolder_.isEmpty() || !QFileInfo(firstStartFolder_).isDir()) return;
+    const std::optional<std::string> folder = FromQ(firstStartFolder_);
+    if (!folder) return;
+    const DatabaseSettings before = settings_;
+    settings_.DataFolder = *folder;
+    if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_name) {
+        const std::optional<std::string> login = Utf8ToCp932(user->pw_name);
+        if (login && !login->empty() && login->size() <= kUserNameBytes && !HasQuote(*login))
+            settings_.UserName = *login;
+    }
+    // As the settings dialog does it: creating fails harmlessly where the database
+    // exists, and the attach decides. A folder of no use leaves an ordinary first start.
+    BusyCursor busy;
+    session_.CreateDatabase();
+    session_.ConnectDatabase();
+    if (session_.Connected()) return;
+    session_.CloseDatabase();
+    settings_ = before;
+}
+
 // --- settings file ---------------------------------------------------------------------
 
-void MainWindow::LoadSettings(const QString& path)
+bool MainWindow::LoadSettings(const QString& path)
 {
-    ::LoadSettings(path, settings_, [this](int line, int32_t value) { ApplySetting(line, value); });
+    return ::LoadSettings(path, settings_, [this](int line, int32_t value) { ApplySetting(line, value); });
+}
+
+void MainWindow::PlaceWindowsOnScreens()
+{
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
+    QWidget* const all[] = {this,
+                            windows_.settingsDialog,
+                            windows_.groupWindow,
+                            windows_.createDialog,
+                            windows_.editDialog,
+                            windows_.memoDialog,
+                            windows_.subGroupNameDialog,
+                            windows_.searchWindow};
+    for (QWidget* w : all) {
+        if (!w) continue;
+        const QRect placed = PlaceOnScreens(w->x(), w->y(), w->width(), w->height(), screens);
+        if (placed.size() != w->size()) w->resize(placed.size());
+        if (placed.topLeft() != w->pos()) w->move(placed.topLeft());
+    }
 }
 
 void MainWindow::ApplySetting(int line, int32_t value)
 {
+    // Window arithmetic in Qt overflows near the ends of int; no screen is this large.
+    // The view style is an index and left to the group window.
+    if (line != kViewStyle) value = std::clamp(value, -kMaxWindowValue, kMaxWindowValue);
     auto setLeft = [value](QWidget* w) { if (w) w->move(value, w->y()); };
     auto setTop = [value](QWidget* w) { if (w) w->move(w->x(), value); };
     auto setWidth = [value](QWidget* w) { if (w) w->resize(value, w->height()); };
@@ -346,7 +493,22 @@ bool MainWindow::SaveSettings(const QString& path)
             put(first + 3, w ? w->height() : 0);
         }
     };
-    putWindow(kMainLeft, this, true);
+    if (isMaximized() || isFullScreen()) {
+        // The place the window returns to, not the whole screen: restored as a normal
+        // window, that would put its title bar out of reach.
+        const QRect normal = normalGeometry();
+        const QPoint frameOffset = geometry().topLeft() - pos();
+        if (normal.isValid()) {
+            put(kMainLeft, normal.x() - frameOffset.x());
+            put(kMainTop, normal.y() - frameOffset.y());
+            put(kMainWidth, normal.width());
+            put(kMainHeight, normal.height());
+        } else {
+            putWindow(kMainLeft, this, true);
+        }
+    } else {
+        putWindow(kMainLeft, this, true);
+    }
     putWindow(kDbDialogLeft, windows_.settingsDialog, false);
     putWindow(kGroupLeft, windows_.groupWindow, true);
     putWindow(kCreateDialogLeft, windows_.createDialog, false);
@@ -369,11 +531,15 @@ void MainWindow::BuildBoard()
     // Each picture file is decoded once per build, and a replaced file shows at the next.
     pictures_.Clear();
     board_.BuildBoard();
+    UpdateBoardExtent();
+    UpdateSelectionMark();
 }
 
 void MainWindow::AddGroupIcon(int index, int32_t x, int32_t y, const std::string& caption, const std::string& iconFile)
 {
     board_.AddGroupIcon(index, x, y, caption, iconFile);
+    UpdateBoardExtent();
+    UpdateSelectionMark();
 }
 
 void MainWindow::ClearDetails()
@@ -383,12 +549,25 @@ void MainWindow::ClearDetails()
 
 QLabel* MainWindow::GroupIcon(int32_t group) const
 {
-    return clientArea->findChild<QLabel*>(QString("Imag%1").arg(group), Qt::FindDirectChildrenOnly);
+    return boardCanvas->findChild<QLabel*>(QString("Imag%1").arg(group), Qt::FindDirectChildrenOnly);
 }
 
 QLabel* MainWindow::GroupCaption(int32_t group) const
 {
-    return clientArea->findChild<QLabel*>(QString("Labe%1").arg(group), Qt::FindDirectChildrenOnly);
+    return boardCanvas->findChild<QLabel*>(QString("Labe%1").arg(group), Qt::FindDirectChildrenOnly);
+}
+
+QString MainWindow::GroupTip(int32_t group)
+{
+    if (!session_.Connected()) return {};
+    const TextRow row = board_.ReadGroupRow(group);
+    if (row[kColN].empty()) return {};
+    auto line = [](const QString& caption, const std::string& value) {
+        return caption + "\u3000" + ToQ(value).toHtmlEscaped();
+    };
+    // Rich text, so that no name is taken for markup and long names stay on one line.
+    return "<p style='white-space:pre'>" + line("グループ名", row[kColGrpName]) + "<br>" +
+           line("表題", row[kColMTitle]) + "<br>" + line("作成者名", row[kColPName]) + "</p>";
 }
 
 QString MainWindow::IconPath(const std::string& iconFile) const
@@ -401,11 +580,18 @@ bool MainWindow::IconFileExists(const std::string& iconFile)
     return !iconFile.empty() && QFileInfo(IconPath(iconFile)).isFile();
 }
 
+void MainWindow::PreparePictures(const std::vector<std::string>& iconFiles)
+{
+    QStringList paths;
+    for (const std::string& file : iconFiles) paths << IconPath(file);
+    pictures_.Prepare(paths);
+}
+
 BoardIcon* MainWindow::CreateIcon(int group, int x, int y, const std::string& iconFile)
 {
-    const QPixmap picture = pictures_.Load(IconPath(iconFile));
+    const QPixmap picture = iconFile.empty() ? PlaceholderPicture() : pictures_.Load(IconPath(iconFile));
     if (picture.isNull()) return nullptr;
-    auto* icon = new IconLabel(this, clientArea);
+    auto* icon = new IconLabel(this, boardCanvas);
     icon->hide();
     icon->setObjectName(QString("Imag%1").arg(group));
     icon->setProperty("tag", group);
@@ -416,7 +602,7 @@ BoardIcon* MainWindow::CreateIcon(int group, int x, int y, const std::string& ic
 
 BoardCaption* MainWindow::CreateCaption(int group, const std::string& text)
 {
-    auto* caption = new CaptionLabel(clientArea);
+    auto* caption = new CaptionLabel(this, boardCanvas);
     caption->hide();
     caption->setObjectName(QString("Labe%1").arg(group));
     caption->setProperty("tag", group);
@@ -429,11 +615,12 @@ BoardCaption* MainWindow::CreateCaption(int group, const std::string& text)
 
 void MainWindow::ShowControls(BoardIcon* icon, BoardCaption* caption)
 {
-    if (auto* w = dynamic_cast<QWidget*>(icon)) w->show();
-    if (auto* w = dynamic_cast<QWidget*>(caption)) w->show();
-    // Icons laid out past the board's bottom go behind the panel, not over it.
-    detailPanel->raise();
-    statusLine->raise();
+    // A new icon stands above the older ones, which may share its place.
+    for (QWidget* w : {dynamic_cast<QWidget*>(icon), dynamic_cast<QWidget*>(caption)}) {
+        if (!w) continue;
+        w->show();
+        w->raise();
+    }
 }
 
 void MainWindow::DestroyControls(BoardIcon* icon, BoardCaption* caption)
@@ -462,9 +649,38 @@ void MainWindow::ShowDetails(const std::string& name, const std::string& author,
     subtitleField->setText(ToQ(subtitle));
 }
 
-int MainWindow::ClientWidth() const { return clientArea->width(); }
+// The limits of a drag: the visible board, or the whole canvas when icons lie beyond it.
+int MainWindow::ClientWidth() const { return std::max(clientArea->width(), boardCanvas->width()); }
 
-int MainWindow::BoardHeight() const { return clientArea->height() - detailPanel->height() - statusLine->height(); }
+int MainWindow::BoardHeight() const
+{
+    return std::max(clientArea->height() - detailPanel->height() - statusLine->height(), boardCanvas->height());
+}
+
+void MainWindow::UpdateBoardExtent(bool mayShrink)
+{
+    QRect extent;
+    for (const auto& entry : board_.iconSlots) {
+        const IconSlot& slot = entry.second;
+        if (!slot.present) continue;
+        if (auto* w = dynamic_cast<QWidget*>(slot.icon)) extent |= w->geometry();
+        if (auto* w = dynamic_cast<QWidget*>(slot.caption)) extent |= w->geometry();
+    }
+    const QSize view = boardView->viewport()->size();
+    QSize size(std::max(view.width(), extent.right() + 1), std::max(view.height(), extent.bottom() + 1));
+    if (!mayShrink) size = size.expandedTo(boardCanvas->size());
+    if (size != boardCanvas->size()) boardCanvas->resize(size);
+}
+
+void MainWindow::UpdateSelectionMark()
+{
+    CaptionLabel* selected = nullptr;
+    if (IconSlot* slot = board_.PresentSlot(board_.selectedGroup)) selected = dynamic_cast<CaptionLabel*>(slot->caption);
+    if (auto* marked = dynamic_cast<CaptionLabel*>(markedCaption_.data()); marked && marked != selected)
+        marked->SetSelectedMark(false);
+    if (selected) selected->SetSelectedMark(true);
+    markedCaption_ = selected;
+}
 
 void MainWindow::IconMouseDown(QObject* sender, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
 {
@@ -473,8 +689,12 @@ void MainWindow::IconMouseDown(QObject* sender, Qt::MouseButton, Qt::KeyboardMod
 
 void MainWindow::FormMouseMove(QObject*, Qt::MouseButtons buttons, QPoint globalPos)
 {
-    const QPoint origin = clientArea->mapToGlobal(QPoint(0, 0));
-    board_.MouseMove(buttons.testFlag(Qt::LeftButton), {globalPos.x(), globalPos.y()}, {origin.x(), origin.y()});
+    // Positions on the board, whichever part of it is scrolled into view.
+    const QPoint origin = boardCanvas->mapToGlobal(QPoint(0, 0));
+    const bool dragging = buttons.testFlag(Qt::LeftButton);
+    board_.MouseMove(dragging, {globalPos.x(), globalPos.y()}, {origin.x(), origin.y()});
+    UpdateBoardExtent(!dragging);
+    UpdateSelectionMark();
 }
 
 // --- commands --------------------------------------------------------------------------
@@ -483,7 +703,10 @@ void MainWindow::mnuDBsetClick()
 {
     session_.CloseDatabase();
     if (windows_.settingsDialog) windows_.settingsDialog->exec();
-    session_.ConnectDatabase();
+    {
+        BusyCursor busy;
+        session_.ConnectDatabase();
+    }
     // The dialog may have pointed the program at another database: a group selected
     // before would let the next command act on an unrelated group of that number.
     board_.ResetSelection();
@@ -513,8 +736,22 @@ void MainWindow::OpenSelectedGroup()
 
 void MainWindow::AddGroupIconFromRow(const TextRow& row)
 {
-    AddGroupIcon(StrToIntOrZero(row[kColN]) - 1, StrToIntOrZero(row[kColX]), StrToIntOrZero(row[kColY]),
-                 row[kColGrpName], row[kColIconP]);
+    const int32_t n = StrToIntOrZero(row[kColN]);
+    if (n < 1) return;   // no row (another copy deleted it), or no number a slot can have
+    AddGroupIcon(n - 1, StrToIntOrZero(row[kColX]), StrToIntOrZero(row[kColY]), row[kColGrpName], row[kColIconP]);
+}
+
+void MainWindow::AfterBoardCommand()
+{
+    UpdateBoardExtent();
+    UpdateSelectionMark();
+}
+
+bool MainWindow::RefuseWithoutNumber()
+{
+    if (!CatalogueReady(session_) || NextGroupNumber(session_)) return false;
+    platform_.messages->ShowMessage(this, QString::fromUtf8(kNoGroupNumberLeft));
+    return true;
 }
 
 std::string MainWindow::ShownGroupText() const { return FromQLossy(groupNumberField->text()); }
@@ -527,7 +764,7 @@ bool MainWindow::GroupCommandReady()
 void MainWindow::mnuMakeGroupClick()
 {
     GroupCreateDialog* dialog = windows_.createDialog;
-    if (!dialog) return;
+    if (!dialog || RefuseWithoutNumber()) return;
     dialog->exec();
     if (!dialog->Done) return;
     const int32_t group = dialog->CreatedGroupNumber;
@@ -547,25 +784,34 @@ void MainWindow::mnuEditGroupClick()
     const TextRow row = board_.ReadGroupRow(group);
     board_.RemoveGroupIcon(group);
     AddGroupIconFromRow(row);
+    // The panel shows what was stored, not the values from before the edit.
+    if (board_.selectedGroup == group) ShowGroupDetails(group);
 }
 
 void MainWindow::mnuMoveGroupClick()
 {
     if (!GroupCommandReady()) return;
     MoveGroupToTopLeft(board_, board_.selectedGroup);
+    // At the top left it may lie under an older icon there; it is the one wanted.
+    for (QWidget* w : {static_cast<QWidget*>(GroupIcon(board_.selectedGroup)),
+                       static_cast<QWidget*>(GroupCaption(board_.selectedGroup))})
+        if (w) w->raise();
+    AfterBoardCommand();
 }
 
 void MainWindow::mnuLocInitGroupClick()
 {
     if (!CatalogueReady(session_)) return;
-    TidyGroups(board_, ClientWidth());
+    TidyGroups(board_, clientArea->width());
+    AfterBoardCommand();
 }
 
 void MainWindow::mnuCopyGroupClick()
 {
-    if (!GroupCommandReady()) return;
+    if (!GroupCommandReady() || RefuseWithoutNumber()) return;
     if (!platform_.messages->Confirm(this, "グループ「" + groupNameField->text() + "」を複製します。よろしいですか？")) return;
     DuplicateGroup(board_, session_, StrToIntOrZero(ShownGroupText()));
+    AfterBoardCommand();
 }
 
 void MainWindow::mnuDeleteGroupClick()
@@ -578,6 +824,7 @@ void MainWindow::mnuDeleteGroupClick()
         return;
     }
     ClearDetails();
+    AfterBoardCommand();
 }
 
 void MainWindow::mnuOpenGroupClick() { OpenSelectedGroup(); }

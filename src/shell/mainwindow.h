@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include "board/board.h"
@@ -20,6 +21,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QScrollArea;
 class QStatusBar;
 class DatabaseSettingsDialog;
 class GroupWindow;
@@ -59,9 +61,13 @@ public:
     QString ProgramFolder() const { return programFolder_; }   // with a trailing "/"
     QString SettingsPath() const { return settingsPath_; }
     QString IconFolder() const { return programFolder_ + "img/"; }
+    // The data folder a first start (no settings file yet) uses when it exists: the one
+    // the set-up prepares. Empty: a first start stays as the settings dialog leaves it.
+    void SetFirstStartDataFolder(const QString& folderWithTrailingSlash) { firstStartFolder_ = folderWithTrailingSlash; }
 
     // --- settings file ------------------------------------------------------------------
-    void LoadSettings(const QString& path);
+    // False when there was no settings file to read (the windows keep their places).
+    bool LoadSettings(const QString& path);
     bool SaveSettings(const QString& path);
 
     // --- group board --------------------------------------------------------------------
@@ -77,13 +83,17 @@ public:
     // The icon and caption controls of group n (tests, commands); nullptr when none.
     QLabel* GroupIcon(int32_t group) const;
     QLabel* GroupCaption(int32_t group) const;
+    // The tooltip of group n: its name, title and author in full.
+    QString GroupTip(int32_t group);
 
     // Pointer events of the board (icons and client area call these).
     void IconMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void FormMouseMove(QObject* sender, Qt::MouseButtons buttons, QPoint globalPos);
 
     // --- controls ------------------------------------------------------------------------
-    QWidget* clientArea = nullptr;   // white; holds icons, captions and the two bars
+    QWidget* clientArea = nullptr;   // the board above the detail panel and the status bar
+    QScrollArea* boardView = nullptr;   // scrolls when icons lie beyond what is visible
+    QWidget* boardCanvas = nullptr;     // white; holds icons and captions at board positions
     QFrame* detailPanel = nullptr;
     QLineEdit* groupNameField = nullptr;
     QLineEdit* authorField = nullptr;
@@ -134,8 +144,22 @@ private:
     void DestroyControls(BoardIcon* icon, BoardCaption* caption) override;
     void ShowDetails(const std::string& name, const std::string& author, const std::string& number,
                      const std::string& title, const std::string& subtitle) override;
+    void PreparePictures(const std::vector<std::string>& iconFiles) override;
     int ClientWidth() const override;
     int BoardHeight() const override;
+
+    // The board's canvas as large as the visible board, or larger to hold every icon
+    // and caption; while dragging it only grows, so the view does not jump.
+    void UpdateBoardExtent(bool mayShrink = true);
+    // Marks the caption of the selected group, and only that one.
+    void UpdateSelectionMark();
+    // Keeps every restored window's title bar on a screen and its size within it.
+    void PlaceWindowsOnScreens();
+    // No settings file yet: the set-up's data folder and the login name, the database
+    // created there when it is missing.
+    void PrepareFirstStart();
+    // Attaches with the settings; a failure is told once, with the server's reason.
+    void ConnectAtStart();
 
     // AddGroupIcon with the texts of a catalogue row.
     void AddGroupIconFromRow(const TextRow& row);
@@ -143,6 +167,10 @@ private:
     std::string ShownGroupText() const;
     // Attached, catalogue present, a group selected and its number shown.
     bool GroupCommandReady();
+    // Tells the user and returns true when the catalogue has no group number left.
+    bool RefuseWithoutNumber();
+    // The canvas and the selection mark after a command changed icons.
+    void AfterBoardCommand();
 
     void BuildMenu();
     void BuildClientArea();
@@ -154,10 +182,12 @@ private:
     QString programFilePath_;
     QString programFolder_;
     QString settingsPath_;
+    QString firstStartFolder_;
     DatabaseSettings settings_;
     DatabaseSession session_{settings_};
     PictureCache pictures_;
     GroupBoard board_{session_, *this};
     EntryClipboard clipboard_;
     ProgramWindows windows_;
+    QPointer<QWidget> markedCaption_;
 };

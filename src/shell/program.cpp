@@ -1,5 +1,8 @@
 #include "shell/program.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include "groupdlg/groupcreatedialog.h"
 #include "groupdlg/groupeditdialog.h"
 #include "groupwin/groupwindow.h"
@@ -21,4 +24,16 @@ ProgramWindows CreateProgramWindows(MainWindow& mainWindow, const Platform& plat
     w.searchWindow = new SearchWindow(mainWindow.Session(), platform, &mainWindow);
     mainWindow.SetWindows(w);
     return w;
+}
+
+bool InstallJapaneseTranslations(QCoreApplication& app)
+{
+    // qtbase_ja holds the texts of the standard dialogs and buttons; owned by the
+    // application from here on.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }

@@ -32,6 +32,7 @@ ProgramFolder::ProgramFolder()
 {
     QDir(dir_.path()).mkdir("img");
     QFile::copy(QStringLiteral(KUMO_SOURCE_DIR) + "/img/icon1.ico", imgPath("icon1.ico"));
+    QFile::link(QStringLiteral(KUMO_PICTURE_HELPER), path() + "kumolist-picture");
 }
 
 QString ProgramFolder::path() const { return dir_.path() + "/"; }
@@ -114,6 +115,74 @@ QByteArray WmfBytes()
     b.u32(7).u16(0x041B).u16(720).u16(720).u16(0).u16(0);   // RECTANGLE
     b.u32(3).u16(0);                          // EOF
     b.put32(22 + 6, quint32((b.data_.size() - 22) / 2));
+    return b.data_;
+}
+
+QByteArray GlyphIndexEmfBytes()
+{
+    Bytes b;
+    b.u32(1).u32(88);
+    b.u32(0).u32(0).u32(99).u32(29);       // bounds 100 x 30 pixels
+    b.u32(0).u32(0).u32(2645).u32(793);    // frame in 0.01 mm: the same at 96 dpi
+    b.u32(0x464D4520).u32(0x10000);
+    b.u32(0).u32(5);
+    b.u16(2).u16(0);
+    b.u32(0).u32(0).u32(0);
+    b.u32(1920).u32(1080).u32(508).u32(286);
+    // EMR_EXTCREATEFONTINDIRECTW, handle 1: 24 pixels high, "DejaVu Sans"
+    b.u32(82).u32(332).u32(1);
+    b.u32(quint32(-24)).u32(0).u32(0).u32(0).u32(400).u32(0).u32(0);   // sizes, weight, 8 flag bytes
+    const QString face = QStringLiteral("DejaVu Sans");
+    for (int i = 0; i < 32; ++i) b.u16(i < face.size() ? face[i].unicode() : 0);
+    for (int i = 0; i < 320 - 92; i += 4) b.u32(0);
+    b.u32(37).u32(12).u32(1);              // EMR_SELECTOBJECT
+    // EMR_EXTTEXTOUTW: four glyph indices (ETO_GLYPH_INDEX) and their advances
+    b.u32(84).u32(100);
+    b.u32(0).u32(0).u32(100).u32(30);      // bounds
+    b.u32(1).u32(0x3F800000).u32(0x3F800000);   // GM_COMPATIBLE, scale 1.0, 1.0
+    b.u32(5).u32(20).u32(4).u32(76).u32(0x10);  // reference point, 4 glyphs at 76, options
+    b.u32(0).u32(0).u32(100).u32(30);      // clipping rectangle
+    b.u32(84);                             // advances at 84
+    b.u16(36).u16(37).u16(38).u16(39);
+    b.u32(12).u32(12).u32(12).u32(12);
+    b.u32(14).u32(20).u32(0).u32(16).u32(20);   // EMR_EOF
+    b.put32(48, quint32(b.data_.size()));
+    return b.data_;
+}
+
+QByteArray ZeroHeaderBitmapWmfBytes()
+{
+    Bytes b;
+    b.u32(0x9AC6CDD7).u16(0).u16(0).u16(0).u16(100).u16(100).u16(1440).u32(0);
+    quint16 sum = 0;
+    for (int i = 0; i < 20; i += 2) sum ^= quint16(quint8(b.data_[i]) | quint8(b.data_[i + 1]) << 8);
+    b.u16(sum);
+    b.u16(1).u16(9).u16(0x0300).u32(0).u16(0).u32(0).u16(0);
+    b.u32(5).u16(0x020B).u16(0).u16(0);        // SETWINDOWORG
+    b.u32(5).u16(0x020C).u16(100).u16(100);    // SETWINDOWEXT
+    // STRETCHDIB of an 8 x 8 bitmap of 24 bits whose header says its size is 0
+    const qsizetype at = b.data_.size();
+    b.u32(0).u16(0x0F43).u32(0x00CC0020).u16(0).u16(8).u16(8).u16(0).u16(0).u16(100).u16(100).u16(0).u16(0);
+    b.u32(0).u32(8).u32(8).u16(1).u16(24).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0);
+    for (int i = 0; i < 8 * 24 / 4; ++i) b.u32(0x40404040);
+    b.put32(at, quint32((b.data_.size() - at) / 2));
+    b.u32(3).u16(0);                           // EOF
+    b.put32(22 + 6, quint32((b.data_.size() - 22) / 2));
+    return b.data_;
+}
+
+QByteArray HugeRleBmpBytes()
+{
+    Bytes b;
+    b.u16(0x4D42).u32(0).u32(0).u32(14 + 40 + 8);   // "BM", size, reserved, bits offset
+    b.u32(40).u32(5000).u32(5000).u16(1).u16(8);     // 5000 x 5000, 8 bits
+    b.u32(1).u32(0).u32(2835).u32(2835).u32(2).u32(0);   // BI_RLE8, 2 colours
+    b.u32(0x000000FF).u32(0x00FFFFFF);
+    for (int row = 0; row < 200; ++row) b.u16(0x0132).u16(0x0000);   // 50 of colour 1, end of line
+    b.u16(0x0100);                                 // end of bitmap
+    while (b.data_.size() < 1024) b.u16(0);
+    b.put32(2, quint32(b.data_.size()));
+    b.put32(34, quint32(b.data_.size() - 62));     // size of the run-length data
     return b.data_;
 }
 

@@ -42,6 +42,14 @@ QByteArray BmpBytes(int width, int height);
 QByteArray EmfBytes();   // 48 x 24 pixels
 QByteArray WmfBytes();   // 96 x 48 pixels
 
+// Files that once stopped the program. An enhanced metafile of 100 x 30 pixels whose
+// text is given by glyph indices (the metafile library tore fontconfig down under Qt);
+// a placeable metafile whose embedded bitmap header has size 0 (the library spun for
+// minutes); a 1 KB run-length bitmap that declares 5000 x 5000 pixels.
+QByteArray GlyphIndexEmfBytes();
+QByteArray ZeroHeaderBitmapWmfBytes();
+QByteArray HugeRleBmpBytes();
+
 class Program {
 public:
     explicit Program(const QString& programFile);

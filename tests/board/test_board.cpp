@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "board/board.h"
+#include "board/limitedprocess.h"
 #include "catalogue.h"
 #include "support/testdb.h"
 
@@ -31,6 +32,7 @@ struct FakeCaption : BoardCaption {
 struct FakeHost : BoardHost {
     std::set<std::string> files{"icon1.ico", "plan.bmp", "broken.bmp"};
     std::set<std::string> broken{"broken.bmp"};
+    std::vector<std::vector<std::string>> prepared;
     std::vector<std::pair<int, std::string>> created;   // group, picture
     std::vector<std::unique_ptr<FakeIcon>> icons;
     std::vector<std::unique_ptr<FakeCaption>> captions;
@@ -43,7 +45,7 @@ struct FakeHost : BoardHost {
     BoardIcon* CreateIcon(int group, int x, int y, const std::string& f) override
     {
         created.emplace_back(group, f);
-        if (broken.count(f) || !files.count(f)) return nullptr;
+        if (!f.empty() && (broken.count(f) || !files.count(f))) return nullptr;   // "" is the placeholder
         auto icon = std::make_unique<FakeIcon>();
         icon->l = x, icon->t = y;
         icons.push_back(std::move(icon));
@@ -56,6 +58,7 @@ struct FakeHost : BoardHost {
         captions.push_back(std::move(c));
         return captions.back().get();
     }
+    void PreparePictures(const std::vector<std::string>& f) override { prepared.push_back(f); }
     void ShowControls(BoardIcon*, BoardCaption*) override {}
     void DestroyControls(BoardIcon*, BoardCaption*) override { ++destroyed; }
     void ShowDetails(const std::string& a, const std::string& b, const std::string& c, const std::string& d,
@@ -68,7 +71,9 @@ struct FakeHost : BoardHost {
     int BoardHeight() const override { return boardHeight; }
 };
 
-FakeIcon* IconOf(GroupBoard& board, int group) { return static_cast<FakeIcon*>(board.iconSlots[group - 1].icon); }
+FakeIcon* IconOf(GroupBoard& board, int group) { return static_cast<FakeIcon*>(board.iconSlots.at(group).icon); }
+FakeCaption* CaptionOf(GroupBoard& board, int group) { return static_cast<FakeCaption*>(board.iconSlots.at(group).caption); }
+using Made = std::pair<int, std::string>;
 
 } // namespace
 
@@ -130,30 +135,92 @@ private slots:
         board.BuildBoard();
 
         QCOMPARE(board.slotCount, 8);
-        QCOMPARE(int(board.iconSlots.size()), 8);
-        for (int n : {1, 3, 4, 6}) QVERIFY(!board.iconSlots[n - 1].present);
-        for (int n : {2, 5, 8}) QVERIFY(board.iconSlots[n - 1].present);
-        // Empty and missing picture names fall back to the default picture.
-        QCOMPARE(host.created[0], (std::pair<int, std::string>{2, "icon1.ico"}));
-        QCOMPARE(host.created[1], (std::pair<int, std::string>{5, "icon1.ico"}));
-        QCOMPARE(host.created[3], (std::pair<int, std::string>{8, "plan.bmp"}));
+        QCOMPARE(int(board.iconSlots.size()), 4);   // only the numbers that have rows
+        for (int n : {1, 3, 4, 6}) QVERIFY(!board.PresentSlot(n));
+        for (int n : {2, 5, 7, 8}) QVERIFY(board.PresentSlot(n));
+        // Empty and missing picture names fall back to the default picture, and so does
+        // one that cannot be decoded: no group is left without an icon.
+        QCOMPARE(host.created, (std::vector<Made>{{2, "icon1.ico"}, {5, "icon1.ico"}, {7, "broken.bmp"},
+                                                  {7, "icon1.ico"}, {8, "plan.bmp"}}));
+        // Every picture is handed over once, before the first icon is built.
+        QCOMPARE(host.prepared, (std::vector<std::vector<std::string>>{{"icon1.ico", "broken.bmp", "plan.bmp"}}));
         // A stored negative X shows at 0; the catalogue keeps it until the icon moves.
         QCOMPARE(IconOf(board, 2)->l, 0);
-        QCOMPARE(board.iconSlots[1].X, 0);
+        QCOMPARE(board.iconSlots.at(2).X, 0);
         QCOMPARE(StoredX(s, 2), std::string("-10"));
         QCOMPARE(IconOf(board, 5)->t, 0);   // NULL Y
-        // A picture that cannot be loaded: no icon, the position is kept in the slot.
-        QVERIFY(!board.iconSlots[6].present);
-        QCOMPARE(board.iconSlots[6].X, 5);
-        QCOMPARE(board.iconSlots[6].Y, 6);
+        QCOMPARE(IconOf(board, 7)->l, 5);
         // Captions centred 3 pixels under their icons.
-        auto* caption = static_cast<FakeCaption*>(board.iconSlots[7].caption);
+        auto* caption = CaptionOf(board, 8);
         QCOMPARE(caption->l, 70 + 16 - caption->w / 2);
         QCOMPARE(caption->t, 80 + 32 + 3);
 
         // A rebuild releases exactly the present icons.
         board.BuildBoard();
-        QCOMPARE(host.destroyed, 3);
+        QCOMPARE(host.destroyed, 4);
+
+        // Not even the default picture: a plain placeholder, still a group in reach.
+        host.broken.insert("icon1.ico");
+        host.created.clear();
+        board.BuildBoard();
+        QVERIFY(board.PresentSlot(7));
+        QCOMPARE(host.created[0], (Made{2, "icon1.ico"}));
+        QCOMPARE(host.created[1], (Made{2, ""}));
+    }
+
+    void hostileRowsStayBounded()
+    {
+        // Rows written by hand or by other tools: the largest number, positions at the
+        // ends of int, picture names that leave the icon folder.
+        FreshSession fresh;
+        QVERIFY(fresh.ok);
+        DatabaseSession& s = fresh.session;
+        QVERIFY(InsertGroup(s, 2147483647, "max", "../../outside.bmp", "2147483647", "-2147483648"));
+        QVERIFY(InsertGroup(s, 3, "sub", "img/plan.bmp", "10", "10"));
+        QVERIFY(InsertGroup(s, 4, "win", "..\\plan.bmp", "10", "10"));
+        QVERIFY(InsertGroup(s, 5, "so", "\x83\x5C.bmp", "10", "10"));   // ソ: a backslash as its second byte
+        FakeHost host;
+        host.files.insert("\x83\x5C.bmp");
+        GroupBoard board(s, host);
+        board.BuildBoard();
+
+        QCOMPARE(board.slotCount, 2147483647);
+        QCOMPARE(int(board.iconSlots.size()), 4);
+        QCOMPARE(IconOf(board, 2147483647)->l, kMaxBoardPosition);
+        QCOMPARE(IconOf(board, 2147483647)->t, 0);
+        QCOMPARE(host.created, (std::vector<Made>{{3, "icon1.ico"}, {4, "icon1.ico"}, {5, "\x83\x5C.bmp"},
+                                                  {2147483647, "icon1.ico"}}));
+        for (const char* name : {"..", ".", "a/b.bmp", "/etc/x.bmp", "C:\\x.bmp"}) QVERIFY(!PictureNameInFolder(name));
+        for (const char* name : {"plan.bmp", "a..b.bmp", "\x83\x5C\x83\x5C.ico"}) QVERIFY(PictureNameInFolder(name));
+
+        // The count stays at the largest number, and a drag there keeps within the board.
+        board.AddSlot(7);
+        QCOMPARE(board.slotCount, 2147483647);
+        board.IconMouseDown(2147483647, 5, 5);
+        board.MouseMove(true, {100, 100}, {0, 0});
+        QCOMPARE(IconOf(board, 2147483647)->l, 95);
+        board.MouseMove(false, {100, 100}, {0, 0});
+        QCOMPARE(StoredX(s, 2147483647), std::string("95"));
+    }
+
+    void iconBuiltTwiceLeavesNoGhost()
+    {
+        // Another copy deleted group 2 and this copy's create got number 2 again.
+        FreshSession fresh;
+        QVERIFY(fresh.ok);
+        QVERIFY(InsertGroup(fresh.session, 2, "old", "", "300", "40"));
+        FakeHost host;
+        GroupBoard board(fresh.session, host);
+        board.BuildBoard();
+        FakeIcon* old = IconOf(board, 2);
+        board.AddSlot(2);
+        board.AddGroupIcon(1, 0, 0, "new", "");
+        QCOMPARE(host.destroyed, 1);
+        QVERIFY(IconOf(board, 2) != old);
+        board.IconMouseDown(2, 1, 1);
+        board.MouseMove(true, {50, 60}, {0, 0});
+        QCOMPARE(IconOf(board, 2)->l, 49);
+        QCOMPARE(old->l, 300);   // the released control is not moved any more
     }
 
     void dragStoresOnceAndOnlyWhenMoved()
@@ -180,7 +247,7 @@ private slots:
         board.MouseMove(true, {200 + 130, 150 + 60}, origin);
         QCOMPARE(IconOf(board, 7)->l, 120);
         QCOMPARE(IconOf(board, 7)->t, 48);
-        QVERIFY(static_cast<FakeCaption*>(board.iconSlots[6].caption)->marked);
+        QVERIFY(CaptionOf(board, 7)->marked);
         QCOMPARE(host.details[2], std::string("7"));
         QCOMPARE(host.details[0], std::string("\x90\x7D\x96\xCA"));
         QCOMPARE(host.details[1], std::string("\x8E\x52\x93\x63"));
@@ -197,7 +264,7 @@ private slots:
         QVERIFY(!board.pressed);
         QCOMPARE(board.pressedGroup, 0);
         QCOMPARE(board.selectedGroup, 7);
-        QVERIFY(!static_cast<FakeCaption*>(board.iconSlots[6].caption)->marked);
+        QVERIFY(!CaptionOf(board, 7)->marked);
         const std::string update = "UPDATE GRPJWW SET \r\n   X=120,Y=48\r\n   WHERE N=7\r\n   ;\r\n";
         QCOMPARE(std::count(statements.begin(), statements.end(), update), 1L);
         QCOMPARE(StoredX(s, 7), std::string("120"));
@@ -234,18 +301,58 @@ private slots:
         FakeHost host;
         GroupBoard board(fresh.session, host);
         board.BuildBoard();
+        // Another copy took numbers 3 to 5: the count reaches the new group's number, or
+        // the new group could not be dragged until the next build.
         board.AddSlot(6);
-        QCOMPARE(board.slotCount, 3);
-        QCOMPARE(int(board.iconSlots.size()), 6);
+        QCOMPARE(board.slotCount, 6);
         board.AddGroupIcon(5, 10, 10, "six", "");
         QVERIFY(board.PresentSlot(6));
-        // A drag of a group above the slot count is not taken.
+        board.AddGroupIcon(6, 10, 10, "seven", "");   // outside the table: nothing
+        QVERIFY(!board.PresentSlot(7));
         board.IconMouseDown(6, 0, 0);
-        board.MouseMove(true, {500, 500}, {0, 0});
-        QCOMPARE(IconOf(board, 6)->l, 10);
+        board.MouseMove(true, {500, 100}, {0, 0});
+        QCOMPARE(IconOf(board, 6)->l, 500);
         board.RemoveGroupIcon(6);
         QVERIFY(!board.PresentSlot(6));
         QCOMPARE(host.destroyed, 1);
+    }
+
+    void helperProcessesKeepTheirLimits()
+    {
+        ProcessLimits limits;
+        limits.timeoutMs = 500;
+        limits.memoryBytes = 300LL * 1024 * 1024;
+        limits.outputBytes = 1000;
+        limits.parallel = 2;
+        auto sh = [](const char* script) { return LimitedRun{"/bin/sh", {"-c", script}, {}, false}; };
+        std::vector<LimitedRun> runs{sh("printf hello"),
+                                     sh("exit 3"),
+                                     sh("exec sleep 30"),
+                                     sh("head -c 100000 /dev/zero"),
+                                     LimitedRun{"/nonexistent/kumolist-picture", {}, {}, false},
+                                     sh("ulimit -v; ulimit -c"),
+                                     sh("kill -SEGV $$"),
+                                     sh("printf world")};
+        QElapsedTimer clock;
+        clock.start();
+        RunLimited(runs, limits);
+        QVERIFY2(clock.elapsed() < 5000, "the sleeper is killed at its time limit");
+        QVERIFY(runs[0].ok);
+        QCOMPARE(runs[0].output, QByteArray("hello"));
+        QVERIFY(runs[7].ok);
+        QCOMPARE(runs[7].output, QByteArray("world"));
+        for (int failed : {1, 2, 3, 4, 6}) {
+            QVERIFY(!runs[failed].ok);
+            QVERIFY(runs[failed].output.isEmpty());
+        }
+        QVERIFY(runs[5].ok);
+        const QList<QByteArray> limitsSeen = runs[5].output.split('\n');
+        QCOMPARE(limitsSeen.value(1), QByteArray("0"));   // no core files
+        // AddressSanitizer builds run without the address-space limit.
+        QVERIFY(limitsSeen.value(0) == "307200" || limitsSeen.value(0) == "unlimited");
+#if !defined(__SANITIZE_ADDRESS__)
+        QCOMPARE(limitsSeen.value(0), QByteArray("307200"));
+#endif
     }
 };
 

@@ -91,6 +91,9 @@ QByteArray MakeWmf(qint16 boxW = 1440, qint16 boxH = 720, quint16 inch = 1440,
     return b.data();
 }
 
+// Decodes as the board does, with the helper the build made.
+QPixmap Load(const QString& path) { return LoadGroupPicture(path, QStringLiteral(KUMO_PICTURE_HELPER)); }
+
 bool IsRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60 && qAlpha(c) > 200; }
 bool IsBlue(QRgb c) { return qBlue(c) > 200 && qGreen(c) < 60 && qRed(c) < 60 && qAlpha(c) > 200; }
 
@@ -125,19 +128,19 @@ class TestPicture : public QObject {
 private slots:
     void bitmapsAndIconsAtTheirNaturalSize() {
         const QString bmp = SaveImage("plan.BMP", Filled(40, 25), "bmp");
-        QCOMPARE(LoadGroupPicture(bmp).size(), QSize(40, 25));
+        QCOMPARE(Load(bmp).size(), QSize(40, 25));
 
         // The default picture holds 16, 32 and 48 pixel images; the board shows 32.
         const QString icon1 = QStringLiteral(KUMO_SOURCE_DIR "/img/icon1.ico");
-        QCOMPARE(LoadGroupPicture(icon1).size(), QSize(32, 32));
+        QCOMPARE(Load(icon1).size(), QSize(32, 32));
 
         // Without a 32 pixel image, the file's first image.
         const QString only48 = SaveImage("big.ico", Filled(48, 48), "ico");
-        QCOMPARE(LoadGroupPicture(only48).size(), QSize(48, 48));
+        QCOMPARE(Load(only48).size(), QSize(48, 48));
     }
 
     void enhancedMetafileDrawsAtItsFrameSize() {
-        const QPixmap picture = LoadGroupPicture(Write("plan.emf", MakeEmf()));
+        const QPixmap picture = Load(Write("plan.emf", MakeEmf()));
         QCOMPARE(picture.size(), QSize(48, 24));
         const QImage image = picture.toImage();
         QVERIFY(IsRed(image.pixel(8, 12)));      // inside the rectangle
@@ -145,7 +148,7 @@ private slots:
     }
 
     void placeableMetafileDrawsAtItsBoxSize() {
-        const QPixmap picture = LoadGroupPicture(Write("plan.WMF", MakeWmf()));
+        const QPixmap picture = Load(Write("plan.WMF", MakeWmf()));
         QCOMPARE(picture.size(), QSize(96, 48));
         const QImage image = picture.toImage();
         QVERIFY(IsRed(image.pixel(20, 24)));
@@ -153,53 +156,53 @@ private slots:
 
         // Without the placeable header the file states no size: libwmf's estimate, which
         // for small drawings takes a unit as a point (1440 of them are 20 inches).
-        const QPixmap bare = LoadGroupPicture(Write("bare.wmf", MakeWmf().mid(22)));
+        const QPixmap bare = Load(Write("bare.wmf", MakeWmf().mid(22)));
         QCOMPARE(bare.size(), QSize(1024, 512));
         QVERIFY(IsRed(bare.toImage().pixel(200, 256)));
 
         // 720 units at 720 per inch: one inch, 96 pixels, whatever the unit.
-        QCOMPARE(LoadGroupPicture(Write("coarse.wmf", MakeWmf(720, 360, 720))).size(),
+        QCOMPARE(Load(Write("coarse.wmf", MakeWmf(720, 360, 720))).size(),
                  QSize(96, 48));
     }
 
     void headerLargestRecordFieldIsNotTrusted() {
         // Writers get this field wrong both ways; the records themselves decide.
-        QCOMPARE(LoadGroupPicture(Write("small.wmf", MakeWmf(1440, 720, 1440, 1))).size(),
+        QCOMPARE(Load(Write("small.wmf", MakeWmf(1440, 720, 1440, 1))).size(),
                  QSize(96, 48));
-        QCOMPARE(LoadGroupPicture(Write("huge.wmf", MakeWmf(1440, 720, 1440, 0xFFFFFFF0u))).size(),
+        QCOMPARE(Load(Write("huge.wmf", MakeWmf(1440, 720, 1440, 0xFFFFFFF0u))).size(),
                  QSize(96, 48));
     }
 
     void hugeFramesShrinkKeepingProportions() {
         // A 2 m x 1 m frame would be thousands of pixels wide.
-        QCOMPARE(LoadGroupPicture(Write("wall.emf", MakeEmf(200000, 100000))).size(),
+        QCOMPARE(Load(Write("wall.emf", MakeEmf(200000, 100000))).size(),
                  QSize(1024, 512));
-        QCOMPARE(LoadGroupPicture(Write("wall.wmf", MakeWmf(30000, 15000, 100))).size(),
+        QCOMPARE(Load(Write("wall.wmf", MakeWmf(30000, 15000, 100))).size(),
                  QSize(1024, 512));
     }
 
     void metafileExtensionsShareTheirFormats() {
         // Windows reads a metafile by its content; a .wmf holding an EMF is shown too.
-        QCOMPARE(LoadGroupPicture(Write("swapped.wmf", MakeEmf())).size(), QSize(48, 24));
-        QCOMPARE(LoadGroupPicture(Write("swapped.emf", MakeWmf())).size(), QSize(96, 48));
+        QCOMPARE(Load(Write("swapped.wmf", MakeEmf())).size(), QSize(48, 24));
+        QCOMPARE(Load(Write("swapped.emf", MakeWmf())).size(), QSize(96, 48));
     }
 
     void otherKindsAndMissingFilesGiveNull() {
-        QVERIFY(LoadGroupPicture(dir_.filePath("absent.ico")).isNull());
-        QVERIFY(LoadGroupPicture(dir_.path()).isNull());   // a folder
+        QVERIFY(Load(dir_.filePath("absent.ico")).isNull());
+        QVERIFY(Load(dir_.path()).isNull());   // a folder
 
         const QString png = SaveImage("photo.png", Filled(20, 20), "png");
-        QVERIFY(LoadGroupPicture(png).isNull());
-        QVERIFY(LoadGroupPicture(Write("photo.bmp", Bytes(png))).isNull());
-        QVERIFY(LoadGroupPicture(Write("photo.ico", Bytes(png))).isNull());
+        QVERIFY(Load(png).isNull());
+        QVERIFY(Load(Write("photo.bmp", Bytes(png))).isNull());
+        QVERIFY(Load(Write("photo.ico", Bytes(png))).isNull());
         // A one-pixel GIF that Qt itself reads fine: only the four kinds are pictures.
         static const char gif[] =
             "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01"
             "\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;";
         const QByteArray gifBytes(gif, sizeof gif - 1);
         QVERIFY(!QImage::fromData(gifBytes).isNull());
-        QVERIFY(LoadGroupPicture(Write("anim.gif", gifBytes)).isNull());
-        QVERIFY(LoadGroupPicture(Write("noextension", MakeEmf())).isNull());
+        QVERIFY(Load(Write("anim.gif", gifBytes)).isNull());
+        QVERIFY(Load(Write("noextension", MakeEmf())).isNull());
     }
 
     void brokenFilesGiveNull_data() {
@@ -245,7 +248,7 @@ private slots:
     void brokenFilesGiveNull() {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
-        QVERIFY(LoadGroupPicture(Write(name, bytes)).isNull());
+        QVERIFY(Load(Write(name, bytes)).isNull());
     }
 
     void damagedMetafilesNeverCrash() {
@@ -259,7 +262,7 @@ private slots:
                 const int hits = 1 + int(random.bounded(4));
                 for (int i = 0; i < hits; ++i)
                     damaged[random.bounded(int(damaged.size()))] = char(random.bounded(256));
-                const QPixmap picture = LoadGroupPicture(Write(name, damaged));
+                const QPixmap picture = Load(Write(name, damaged));
                 QVERIFY(picture.width() <= 1024 && picture.height() <= 1024);
             }
         }
@@ -268,7 +271,7 @@ private slots:
     void cacheDecodesEachFileOncePerBuild() {
         const QString good = Write("cached.emf", MakeEmf());
         const QString bad = Write("cached.gif", QByteArray("GIF89a"));
-        PictureCache cache;
+        PictureCache cache(QStringLiteral(KUMO_PICTURE_HELPER));
         QCOMPARE(cache.Load(good).size(), QSize(48, 24));
         QVERIFY(cache.Load(bad).isNull());
         QCOMPARE(cache.DecodeCount(), 2);

@@ -211,7 +211,7 @@ private slots:
         lines[36] = "abc";    // tree width
         lines[35] = "2";      // details view
         lines[22] = "333";    // search window left
-        lines[23] = "-20";    // search window top
+        lines[23] = "40";     // search window top
         lines[24] = "500";    // search window width
         folder.WriteSettingsBytes(lines.join("\r\n") + "\r\n");
 
@@ -222,7 +222,7 @@ private slots:
             QCOMPARE(p.windows.groupWindow->ColumnWidth(1), 160);
             QCOMPARE(p.windows.groupWindow->TreeWidth(), 20);
             QCOMPARE(p.windows.groupWindow->ViewStyleIndex(), 2);
-            QCOMPARE(p.windows.searchWindow->pos(), QPoint(333, -20));
+            QCOMPARE(p.windows.searchWindow->pos(), QPoint(333, 40));
             QCOMPARE(p.windows.searchWindow->width(), 500);
             QCOMPARE(p.mainWindow.Settings().UserName, s.UserName);
             p.windows.groupWindow->SetColumnWidth(4, 222);
@@ -235,7 +235,7 @@ private slots:
         QCOMPARE(lines[20], QByteArray("40"));
         QCOMPARE(lines[21], QByteArray("50"));
         QCOMPARE(lines[22], QByteArray("333"));
-        QCOMPARE(lines[23], QByteArray("-20"));
+        QCOMPARE(lines[23], QByteArray("40"));
         QCOMPARE(lines[24], QByteArray("500"));
         QCOMPARE(lines[26], QByteArray("16"));
         QCOMPARE(lines[30], QByteArray("222"));
