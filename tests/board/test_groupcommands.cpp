@@ -163,6 +163,96 @@ private slots:
         p.Close();
     }
 
+    void numbersAndPositionsAtTheirLimits()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 1, "edge", "", "2147483647", "2147483640"));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        auto& db = p.mainWindow.Session();
+        QCOMPARE(p.mainWindow.GroupIcon(1)->pos(), QPoint(kMaxBoardPosition, kMaxBoardPosition));
+
+        // The offset of the copy stops at the largest number instead of wrapping round.
+        Select(p, 1);
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        QCOMPARE(db.CountRecords("GRPJWW", "N=2 AND X=2147483647 AND Y=2147483647"), 1);
+
+        // With the largest number taken, create and duplicate refuse, and say why.
+        QVERIFY(db.InsertRecord("GRPJWW", 2, {"N", "GRPNAME"}, {"2147483647", "'max'"}));
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            shown = p.windows.createDialog->isVisible();
+            p.windows.createDialog->reject();
+        });
+        Trigger(p, "mnuMakeGroup");
+        QCoreApplication::processEvents();   // the check above runs now if no dialog ran it
+        QVERIFY(!shown);
+        QCOMPARE(p.fake.messages.shown, QStringList{"グループ番号が上限に達しています"});
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        QCOMPARE(p.fake.messages.shown.size(), 2);
+        QVERIFY(p.fake.messages.asked.size() == 1);   // refused before asking
+        QCOMPARE(db.CountRecords("GRPJWW", ""), 3);
+        QVERIFY(db.CountRecords("GRPJWW", "N<0") == 0);
+
+        // The dialog itself refuses too, for a number taken after it was shown.
+        QVERIFY(db.DeleteRecords("GRPJWW", "N=2147483647"));
+        WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [&](GroupCreateDialog* d) {
+            QCOMPARE(d->numberEdit->text(), QString("3"));
+            QVERIFY(db.InsertRecord("GRPJWW", 2, {"N", "GRPNAME"}, {"2147483647", "'max'"}));
+            QTest::mouseClick(d->storeButton, Qt::LeftButton);
+            QVERIFY(d->isVisible());
+        });
+        QCOMPARE(p.fake.messages.shown.last(), QString("グループ番号が上限に達しています"));
+        QCOMPARE(db.CountRecords("GRPJWW", ""), 3);
+    }
+
+    void anotherCopyChangedTheCatalogue()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 1, "one", "", "", ""));   // X and Y NULL, as old tools wrote them
+        QVERIFY(InsertGroup(set.session, 2, "old two", "", "300", "40"));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        auto& db = p.mainWindow.Session();
+
+        // The edit of a row without a position stores, keeps it NULL, and the panel
+        // shows the stored name at once.
+        Select(p, 1);
+        WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [](GroupEditDialog* d) {
+            Type(d->nameEdit, "renamed");
+            QTest::mouseClick(d->storeButton, Qt::LeftButton);
+        });
+        QCOMPARE(p.fake.messages.shown, QStringList{"編集登録OK"});
+        QCOMPARE(db.CountRecords("GRPJWW", "N=1 AND X IS NULL AND Y IS NULL AND GRPNAME='renamed'"), 1);
+        QCOMPARE(p.mainWindow.groupNameField->text(), QString("renamed"));
+
+        // Another copy deleted group 2; this copy's next group gets number 2 again. The
+        // old icon goes, and no ghost is left to drag the new group.
+        QVERIFY(db.DeleteRecords("GRPJWW", "N=2"));
+        WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) {
+            Type(d->nameEdit, "new two");
+            QTest::mouseClick(d->storeButton, Qt::LeftButton);
+        });
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(p.mainWindow.boardCanvas->findChildren<QLabel*>("Imag2").size(), 1);
+        QCOMPARE(p.mainWindow.boardCanvas->findChildren<QLabel*>("Labe2").size(), 1);
+        QCOMPARE(p.mainWindow.GroupCaption(2)->text(), QString("new two"));
+        QCOMPARE(p.mainWindow.GroupIcon(2)->pos(), QPoint(0, 0));
+
+        // Moved to the top left, where group 2 now stands, group 1 comes out on top.
+        Select(p, 1);
+        Trigger(p, "mnuMoveGroup");
+        const QObjectList stack = p.mainWindow.boardCanvas->children();
+        QVERIFY(stack.indexOf(p.mainWindow.GroupIcon(1)) > stack.indexOf(p.mainWindow.GroupIcon(2)));
+        QVERIFY(stack.indexOf(p.mainWindow.GroupCaption(1)) > stack.indexOf(p.mainWindow.GroupCaption(2)));
+    }
+
     void deleteDropsTablesAndFreesTheHighestNumber()
     {
         Setup set;

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "board/picture.h"
+#include "boardfixture.h"
 
 namespace {
 
@@ -254,18 +255,25 @@ private slots:
     void damagedMetafilesNeverCrash() {
         // Random byte damage anywhere in a valid file: any outcome but a crash will do,
         // and a picture that does come out keeps within the size limit.
+        // (The fuzz target goes much further; these run through the helper, side by side.)
         QRandomGenerator random(3181);
-        for (const auto& [name, whole] : {std::pair{QString("hit.emf"), MakeEmf()},
-                                          {QString("hit.wmf"), MakeWmf()}}) {
-            for (int round = 0; round < 400; ++round) {
+        QStringList files;
+        for (const auto& [ext, whole] : {std::pair{"emf", MakeEmf()}, {"wmf", MakeWmf()}}) {
+            for (int round = 0; round < 100; ++round) {
                 QByteArray damaged = whole;
                 const int hits = 1 + int(random.bounded(4));
                 for (int i = 0; i < hits; ++i)
                     damaged[random.bounded(int(damaged.size()))] = char(random.bounded(256));
-                const QPixmap picture = Load(Write(name, damaged));
-                QVERIFY(picture.width() <= 1024 && picture.height() <= 1024);
+                files << Write(QString("hit%1.%2").arg(round).arg(ext), damaged);
             }
         }
+        PictureCache cache(QStringLiteral(KUMO_PICTURE_HELPER));
+        cache.Prepare(files);
+        for (const QString& file : files) {
+            const QPixmap picture = cache.Load(file);
+            QVERIFY(picture.width() <= 1024 && picture.height() <= 1024);
+        }
+        QCOMPARE(cache.HelperRunCount(), 200);
     }
 
     void cacheDecodesEachFileOncePerBuild() {
@@ -286,6 +294,60 @@ private slots:
         cache.Clear();
         QCOMPARE(cache.Load(good).size(), QSize(96, 96));
         QCOMPARE(cache.DecodeCount(), 3);
+    }
+
+    void everyKindBoundedBeforeItIsDecodedHere() {
+        // Small bitmaps and icons are read here; anything declaring more than 1024 pixels
+        // a side goes to the helper, which shrinks it.
+        PictureCache cache(QStringLiteral(KUMO_PICTURE_HELPER));
+        QCOMPARE(cache.Load(SaveImage("edge.bmp", Filled(1024, 1024), "bmp")).size(), QSize(1024, 1024));
+        QCOMPARE(cache.HelperRunCount(), 0);
+        QCOMPARE(cache.Load(SaveImage("wide.bmp", Filled(2048, 10), "bmp")).size(), QSize(1024, 5));
+        QCOMPARE(cache.Load(Write("rle.bmp", HugeRleBmpBytes())).size(), QSize(1024, 1024));
+        // An icon whose image header declares 40 x 1500 under a directory of one-byte
+        // sizes: never decoded here (Qt's reader refuses it in the helper).
+        ::Bytes tall;
+        tall.u16(0).u16(1).u16(1).u32(0).u16(1).u16(32).u32(40 + 40 * 1500 * 4).u32(22);
+        tall.u32(40).i32(40).i32(3000).u16(1).u16(32).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0);
+        tall.bytes(QByteArray(40 * 1500 * 4, '\x40'));
+        const QPixmap icon = cache.Load(Write("tall.ico", tall.data()));
+        QVERIFY(icon.width() <= 1024 && icon.height() <= 1024);
+        QCOMPARE(cache.HelperRunCount(), 3);
+        QCOMPARE(cache.Load(Write("glyphs.emf", GlyphIndexEmfBytes())).size(), QSize(100, 30));
+        QVERIFY(cache.Load(Write("zero.wmf", ZeroHeaderBitmapWmfBytes())).isNull());
+    }
+
+    void helperThatFailsGivesNull() {
+        // Stand-ins for the helper: one that hangs, one that answers garbage, one that
+        // answers a picture too large, one that answers well; and none at all.
+        auto helper = [this](const char* name, const QByteArray& script) {
+            const QString path = Write(name, "#!/bin/sh\n" + script + "\n");
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            return path;
+        };
+        const QString big = SaveImage("big.png", Filled(2000, 20), "png");
+        const QString fine = SaveImage("fine.png", Filled(40, 30), "png");
+        QStringList pictures;
+        for (int i = 0; i < 6; ++i) pictures << Write(QString("p%1.emf").arg(i), MakeEmf());
+        ProcessLimits quick;
+        quick.timeoutMs = 300;
+
+        PictureCache hanging(helper("hangs", "exec sleep 30"));
+        hanging.SetLimits(quick);
+        QElapsedTimer clock;
+        clock.start();
+        hanging.Prepare(pictures);
+        QVERIFY2(clock.elapsed() < 2000, "six hangs cost two time limits, four at a time");
+        for (const QString& picture : pictures) QVERIFY(hanging.Load(picture).isNull());
+
+        for (const QByteArray& script : {QByteArray("echo not a picture"), "cat " + big.toUtf8(), QByteArray("exit 1")}) {
+            PictureCache cache(helper("bad", script));
+            QVERIFY(cache.Load(pictures[0]).isNull());
+        }
+        PictureCache good(helper("good", "cat " + fine.toUtf8()));
+        QCOMPARE(good.Load(pictures[0]).size(), QSize(40, 30));
+        QVERIFY(LoadGroupPicture(pictures[0], dir_.filePath("no-such-helper")).isNull());
+        QVERIFY(LoadGroupPicture(pictures[0], QString()).isNull());
     }
 };
 

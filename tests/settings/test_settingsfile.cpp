@@ -8,6 +8,9 @@
 #include <QtTest>
 
 #include "settings/settingsfile.h"
+#include "settings/windowplace.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -175,6 +178,54 @@ private slots:
         QCOMPARE(ReadAll(path), before);
         // No half-written file is left beside it either.
         QCOMPARE(QDir(dir_.path()).entryList({"keep.dat*"}, QDir::Files).size(), 1);
+    }
+
+    void filesThatAreNoSettingsFiles()
+    {
+        // A FIFO would block open() and read() for good; a device never ends.
+        const QString fifo = Path("fifo.dat");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        DatabaseSettings s;
+        Applied a;
+        QVERIFY(!LoadSettings(fifo, s, a.apply()));
+        QVERIFY(!LoadSettings("/dev/zero", s, a.apply()));
+        QVERIFY(a.values.empty());
+
+        // Lines without ends are read a bounded part at a time: the first 4096 bytes of
+        // a line count, and past a megabyte the rest reads as missing.
+        QByteArray bytes = QByteArray(5000, 'a') + "\r\n/data/\r\n" + QByteArray(3 * 1024 * 1024, '7');
+        WriteAll(Path("long.dat"), bytes);
+        QVERIFY(LoadSettings(Path("long.dat"), s, a.apply()));
+        QCOMPARE(s.ServerName, std::string(4096, 'a'));
+        QCOMPARE(s.DataFolder, std::string("/data/"));
+        QCOMPARE(s.DatabaseFileName, std::string(4096, '7'));
+        QCOMPARE(s.UserName, std::string());
+        QCOMPARE(a.values.at(kMainLeft), 0);
+        QCOMPARE(a.values.at(kTreeWidth), kMinTreeWidth);
+    }
+
+    void windowsComeBackOnTheScreens()
+    {
+        const QList<QRect> one{QRect(0, 0, 1280, 1024)};
+        // Valid places stay as they are, partly off the screen included.
+        QCOMPARE(PlaceOnScreens(192, 107, 616, 347, one), QRect(192, 107, 616, 347));
+        QCOMPARE(PlaceOnScreens(-500, 900, 616, 347, one), QRect(-500, 900, 616, 347));
+        // Too large: cut to the screen, the title bar's height spared.
+        QCOMPARE(PlaceOnScreens(0, 0, 2147483647, 2147483647, one), QRect(0, 0, 1280, 1024 - 32));
+        // Out of sight on any side: moved just far enough back.
+        QCOMPARE(PlaceOnScreens(-32767, -32767, 616, 347, one), QRect(96 - 616, 0, 616, 347));
+        QCOMPARE(PlaceOnScreens(5000, 5000, 616, 347, one), QRect(1280 - 96, 1024 - 32, 616, 347));
+        QCOMPARE(PlaceOnScreens(-2147483647 - 1, 2147483647, -32767, -32767, one), QRect(0, 1024 - 32, 0, 0));
+        QCOMPARE(PlaceOnScreens(100, -20, 40, 40, one), QRect(100, 0, 40, 40));
+
+        // Two screens side by side: a window on the second stays there; one below both
+        // goes to the nearer; a maximised window of the right one is cut to it.
+        const QList<QRect> two{QRect(0, 0, 1280, 1024), QRect(1280, 0, 1920, 1080)};
+        QCOMPARE(PlaceOnScreens(2000, 500, 800, 600, two), QRect(2000, 500, 800, 600));
+        QCOMPARE(PlaceOnScreens(2000, 3000, 800, 600, two), QRect(2000, 1080 - 32, 800, 600));
+        QCOMPARE(PlaceOnScreens(1280, 0, 3200, 1080, two), QRect(1280, 0, 1920, 1080 - 32));
+        // No screen reported: a common one stands in.
+        QCOMPARE(PlaceOnScreens(-5000, 0, 100, 100, {}), QRect(-4, 0, 100, 100));
     }
 
     void databaseExtension()

@@ -22,7 +22,15 @@
 #include "memo/memodialog.h"
 #include "search/searchwindow.h"
 #include "shell/databasesettingsdialog.h"
+#include "shell/program.h"
 #include "support/testdb.h"
+
+#include <QDialogButtonBox>
+#include <QScreen>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -173,6 +181,8 @@ private slots:
         Program p(folder.programFile());
         QVERIFY(p.Show());
         QCOMPARE(p.fake.messages.shown, QStringList{kNoConnection});
+        // The server's own reason, for the box's details.
+        QVERIFY(p.fake.messages.details.value(0).contains("nonexistent-kumolist-folder"));
         QVERIFY(!p.mainWindow.Session().Connected());
         QCOMPARE(p.mainWindow.Board().slotCount, 0);
         p.Close();
@@ -303,6 +313,7 @@ private slots:
             Type(d->userNameEdit, "");
             QTest::mouseClick(d->okButton, Qt::LeftButton);
             QCOMPARE(m.shown.last(), kCannotCreate);
+            QVERIFY(m.details.last().contains("nonexistent-kumolist"));   // the server's reason
             QCOMPARE(d->focusWidget(), d->serverEdit);
             QVERIFY(d->isVisible());
             QCOMPARE(p.mainWindow.Settings().DataFolder, std::string(" /nonexistent-kumolist/ "));
@@ -339,6 +350,118 @@ private slots:
         QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("PLAIN."));
         QVERIFY(QFile::exists(dataFolder + "PLAIN."));
         p.mainWindow.Session().CloseDatabase();
+    }
+
+    void firstStartIsReadyToUse()
+    {
+        TestDatabase place;   // a data folder the server may write, no database in it yet
+        const QString dataFolder = place.folder() + "/";
+        ProgramFolder folder;
+        {
+            Program p(folder.programFile());
+            p.mainWindow.SetFirstStartDataFolder(dataFolder);
+            QVERIFY(p.Show());
+            QVERIFY(p.fake.messages.shown.isEmpty());
+            QVERIFY(p.mainWindow.Session().Connected());
+            QVERIFY(QFile::exists(dataFolder + "JWWDB.FDB"));
+            const std::string login = ::getpwuid(::getuid())->pw_name;
+            QCOMPARE(p.mainWindow.Settings().UserName,
+                     login.size() <= 16 ? login : std::string("PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"));
+            // The first group at once, without a visit to the settings.
+            bool stored = false;
+            QTimer::singleShot(0, [&] {
+                QTest::mouseClick(p.windows.createDialog->storeButton, Qt::LeftButton);
+                stored = !p.windows.createDialog->isVisible();
+                if (!stored) p.windows.createDialog->reject();
+            });
+            p.mainWindow.findChild<QAction*>("mnuMakeGroup")->trigger();
+            QVERIFY(stored);
+            QVERIFY(p.mainWindow.GroupIcon(1));
+            p.Close();
+        }
+        QCOMPARE(Lines(folder.SettingsBytes())[1], dataFolder.toUtf8());
+
+        // Every later start is an ordinary one: the settings file holds the folder.
+        {
+            Program again(folder.programFile());
+            again.mainWindow.SetFirstStartDataFolder("/nonexistent-kumolist/");
+            QVERIFY(again.Show());
+            QVERIFY(again.mainWindow.GroupIcon(1));
+            again.Close();
+        }
+        // A set-up folder that is not there leaves the first start as it always was.
+        ProgramFolder bare;
+        Program plain(bare.programFile());
+        plain.mainWindow.SetFirstStartDataFolder("/nonexistent-kumolist/");
+        QVERIFY(plain.Show());
+        QVERIFY(!plain.mainWindow.Session().Connected());
+        QVERIFY(plain.fake.messages.shown.isEmpty());
+        QVERIFY(plain.mainWindow.Settings().DataFolder.empty());
+    }
+
+    void hostileSettingsFiles()
+    {
+        // A FIFO under the settings file's name: no wait, no settings, and the end of the
+        // run puts a real settings file in its place.
+        {
+            ProgramFolder folder;
+            QVERIFY(::mkfifo(QFile::encodeName(folder.settingsPath()).constData(), 0600) == 0);
+            Program p(folder.programFile());
+            QVERIFY(p.Show());
+            QCOMPARE(p.mainWindow.pos(), QPoint(192, 107));
+            QVERIFY(p.fake.messages.shown.isEmpty());
+            p.Close();
+            QVERIFY(QFileInfo(folder.settingsPath()).isFile());
+            QCOMPARE(Lines(folder.SettingsBytes()).size(), 37);
+        }
+
+        // Sizes beyond any screen and places out of sight: the windows come back within
+        // the screen with their title bars on it, and so does the file.
+        ProgramFolder folder;
+        SettingsNumbers n = DefaultSettingsNumbers();
+        n[0] = -32767;          // main window left
+        n[1] = 2147483647;      // main window top
+        n[2] = 2147483647;      // width
+        n[3] = 2147483647;      // height
+        n[18] = -2147483647 - 1;   // search window left
+        n[21] = -32767;            // search window height
+        QVERIFY(SaveSettings(folder.settingsPath(), DatabaseSettings{}, n));
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        {
+            Program p(folder.programFile());
+            QVERIFY(p.Show());
+            for (QWidget* w : {static_cast<QWidget*>(&p.mainWindow), static_cast<QWidget*>(p.windows.searchWindow)}) {
+                QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
+                QVERIFY(w->y() >= screen.top() && w->y() + 32 <= screen.bottom() + 1);
+                QVERIFY(w->x() + w->width() >= screen.left() + 96 && w->x() <= screen.right() - 95);
+            }
+            // A window that was valid stays exactly where it was.
+            QCOMPARE(p.windows.subGroupNameDialog->pos(), QPoint(202, 186));
+            p.Close();
+        }
+        const QList<QByteArray> lines = Lines(folder.SettingsBytes());
+        QVERIFY(lines[5].toInt() + 32 <= screen.bottom() + 1);
+        QVERIFY(lines[6].toInt() <= screen.width());
+        QCOMPARE(lines[20], QByteArray("202"));
+
+        // Closed maximised, the window comes back at its normal size.
+        {
+            Program p(folder.programFile());
+            QVERIFY(p.Show());
+            p.mainWindow.resize(500, 300);
+            p.mainWindow.showMaximized();
+            QTRY_VERIFY(p.mainWindow.isMaximized());
+            p.Close();
+        }
+        QCOMPARE(Lines(folder.SettingsBytes())[6], QByteArray("500"));
+        QCOMPARE(Lines(folder.SettingsBytes())[7], QByteArray("300"));
+    }
+
+    void standardDialogsSpeakJapanese()
+    {
+        QVERIFY(InstallJapaneseTranslations(*QCoreApplication::instance()));
+        QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString("キャンセル"));
     }
 
     void okOnAnExistingDatabaseAndTheSelectionAfterwards()
