@@ -22,7 +22,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/data" "$work/program"
 chmod 777 "$work" "$work/data"
 
-cp "$build/src/app/kumolist" "$work/program/kumolist"
+cp "$build/src/app/kumolist" "$build/src/app/kumolist-picture" "$work/program/"
 cp -r "$build/src/app/img" "$work/program/img"
 "$build/tools/kumo_seedboard" "$work/program/" "$work/data/"
 export XDG_RUNTIME_DIR=$work/runtime

@@ -169,18 +169,41 @@ qsizetype BitmapAt(quint16 function, quint32 words)
     }
 }
 
-// libwmf spins without end on a bitmap whose header size is below its own, and reads
-// past the record on one that claims more than the record holds.
+// libwmf spins without end on a bitmap whose header size is below its own, reads past
+// the record on one that claims more than the record holds, and allocates what the
+// header declares, however little the record holds.
+constexpr qint64 kMaxBitmapPixels = 16 * 1024 * 1024;
+
 bool BitmapHeaderFits(const QByteArray& d, qsizetype recordAt, quint32 words, quint16 function)
 {
     const qsizetype at = BitmapAt(function, words);
     if (at < 0) return true;
     const qsizetype start = recordAt + 6 + at;
-    const qsizetype end = recordAt + qsizetype(words) * 2;
-    if (end - start < 4) return false;
+    const qint64 room = recordAt + qint64(words) * 2 - start;
+    if (room < 12) return false;
     const quint32 headerSize = LeU32(d, start);
-    if (headerSize != 12 && headerSize < 40) return false;
-    return qint64(headerSize) <= end - start;
+    if ((headerSize != 12 && headerSize < 40) || qint64(headerSize) > room) return false;
+    qint64 width = 0, height = 0, bits = 0, compression = 0, imageSize = 0, colours = 0;
+    if (headerSize == 12) {   // OS/2 core header
+        width = LeU16(d, start + 4);
+        height = LeU16(d, start + 6);
+        bits = LeU16(d, start + 10);
+    } else {
+        width = LeI32(d, start + 4);
+        height = std::abs(qint64(LeI32(d, start + 8)));
+        bits = LeU16(d, start + 14);
+        compression = LeU32(d, start + 16);
+        imageSize = LeU32(d, start + 20);
+        colours = LeU32(d, start + 32);
+    }
+    if (width <= 0 || height <= 0 || width * height > kMaxBitmapPixels) return false;
+    // The colour table and the pixel data lie in the record: the table's stated length,
+    // the data's stated size, and the size of plain rows.
+    const qint64 data = room - headerSize;
+    if (imageSize > data || colours * 4 > data) return false;
+    const bool plainRows = compression == 0 || compression == 3;
+    if (plainRows && (width * bits + 31) / 32 * 4 * height > data) return false;
+    return true;
 }
 
 // Checks the headers and the chain of records up to the end record before libwmf sees

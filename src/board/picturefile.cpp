@@ -59,12 +59,15 @@ std::optional<QSize> BitmapSize(QFile& file)
         compression = LeU32(d, 30);
         imageSize = LeU32(d, 34);
     }
-    qint64 needed = 0;
-    if (compression == 0 || compression == 3)   // plain rows, or rows with bit masks
-        needed = (width * bitCount + 31) / 32 * 4 * height;
-    else
-        needed = imageSize;   // run-length data: its stated size, when stated
-    if (qint64(bitsAt) + needed > length) return std::nullopt;
+    const qint64 room = length - qint64(bitsAt);
+    if (room < 0) return std::nullopt;
+    if (compression == 0 || compression == 3) {   // plain rows, or rows with bit masks
+        // Compared by division: the product of forged sizes does not fit 64 bits.
+        const qint64 rowBytes = (width * bitCount + 31) / 32 * 4;
+        if (rowBytes > 0 && height > room / rowBytes) return std::nullopt;
+    } else if (imageSize > room) {   // run-length data: its stated size, when stated
+        return std::nullopt;
+    }
     return Declared(width, height);
 }
 

@@ -150,7 +150,7 @@ QByteArray GlyphIndexEmfBytes()
     return b.data_;
 }
 
-QByteArray ZeroHeaderBitmapWmfBytes()
+QByteArray BitmapWmfBytes(quint32 headerSize)
 {
     Bytes b;
     b.u32(0x9AC6CDD7).u16(0).u16(0).u16(0).u16(100).u16(100).u16(1440).u32(0);
@@ -160,10 +160,10 @@ QByteArray ZeroHeaderBitmapWmfBytes()
     b.u16(1).u16(9).u16(0x0300).u32(0).u16(0).u32(0).u16(0);
     b.u32(5).u16(0x020B).u16(0).u16(0);        // SETWINDOWORG
     b.u32(5).u16(0x020C).u16(100).u16(100);    // SETWINDOWEXT
-    // STRETCHDIB of an 8 x 8 bitmap of 24 bits whose header says its size is 0
+    // STRETCHDIB of an 8 x 8 bitmap of 24 bits
     const qsizetype at = b.data_.size();
     b.u32(0).u16(0x0F43).u32(0x00CC0020).u16(0).u16(8).u16(8).u16(0).u16(0).u16(100).u16(100).u16(0).u16(0);
-    b.u32(0).u32(8).u32(8).u16(1).u16(24).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0);
+    b.u32(headerSize).u32(8).u32(8).u16(1).u16(24).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0);
     for (int i = 0; i < 8 * 24 / 4; ++i) b.u32(0x40404040);
     b.put32(at, quint32((b.data_.size() - at) / 2));
     b.u32(3).u16(0);                           // EOF

@@ -44,10 +44,11 @@ QByteArray WmfBytes();   // 96 x 48 pixels
 
 // Files that once stopped the program. An enhanced metafile of 100 x 30 pixels whose
 // text is given by glyph indices (the metafile library tore fontconfig down under Qt);
-// a placeable metafile whose embedded bitmap header has size 0 (the library spun for
-// minutes); a 1 KB run-length bitmap that declares 5000 x 5000 pixels.
+// a placeable metafile of 7 x 7 pixels with an 8 x 8 bitmap whose header says its size
+// is headerSize (0 made the library spin for minutes; 40 is right); a 1 KB run-length
+// bitmap that declares 5000 x 5000 pixels.
 QByteArray GlyphIndexEmfBytes();
-QByteArray ZeroHeaderBitmapWmfBytes();
+QByteArray BitmapWmfBytes(quint32 headerSize);
 QByteArray HugeRleBmpBytes();
 
 class Program {

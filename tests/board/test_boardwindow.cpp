@@ -288,7 +288,7 @@ private slots:
         QVERIFY(set.ok);
         QFile::copy(set.folder.imgPath("icon1.ico"), set.folder.path() + "outside.ico");
         set.folder.PutPicture("glyphs.emf", GlyphIndexEmfBytes());
-        set.folder.PutPicture("zero.wmf", ZeroHeaderBitmapWmfBytes());
+        set.folder.PutPicture("zero.wmf", BitmapWmfBytes(0));
         set.folder.PutPicture("huge.bmp", HugeRleBmpBytes());
         set.folder.PutPicture("cut.emf", EmfBytes().left(100));
         set.folder.PutPicture("cut.bmp", BmpBytes(40, 40).left(300));

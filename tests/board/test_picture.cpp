@@ -244,6 +244,16 @@ private slots:
         QTest::newRow("wmf with zero units per inch")
             << QStringLiteral("zeroinch.wmf") << MakeWmf(1440, 720, 0);
         QTest::newRow("wmf with an empty box") << QStringLiteral("flat.wmf") << MakeWmf(1440, 0);
+
+        // Sizes forged so that their product leaves 64 bits, or that a library would
+        // allocate gigabytes for a bitmap of a few bytes.
+        QByteArray forgedBmp = bmp;
+        for (int at : {18, 19, 20, 21, 22, 23, 24, 25, 28, 29}) forgedBmp[at] = '\x40';
+        QTest::newRow("bmp with forged sizes") << QStringLiteral("forged.bmp") << forgedBmp;
+        QByteArray tallDib = BitmapWmfBytes(40);
+        tallDib[22 + 18 + 10 + 10 + 28 + 8] = '\x40';   // the DIB's height: 0x40000008 rows
+        tallDib[22 + 18 + 10 + 10 + 28 + 11] = '\x40';
+        QTest::newRow("wmf bitmap larger than its record") << QStringLiteral("tall.wmf") << tallDib;
     }
 
     void brokenFilesGiveNull() {
@@ -314,7 +324,8 @@ private slots:
         QVERIFY(icon.width() <= 1024 && icon.height() <= 1024);
         QCOMPARE(cache.HelperRunCount(), 3);
         QCOMPARE(cache.Load(Write("glyphs.emf", GlyphIndexEmfBytes())).size(), QSize(100, 30));
-        QVERIFY(cache.Load(Write("zero.wmf", ZeroHeaderBitmapWmfBytes())).isNull());
+        QVERIFY(cache.Load(Write("zero.wmf", BitmapWmfBytes(0))).isNull());
+        QCOMPARE(cache.Load(Write("dib.wmf", BitmapWmfBytes(40))).size(), QSize(7, 7));
     }
 
     void helperThatFailsGivesNull() {
