@@ -25,11 +25,6 @@ constexpr double kScreenDpi = 96.0;
 // fields past its declared end reads zeros instead of foreign memory.
 constexpr int kTailPadding = 4096;
 
-quint16 LeU16(const QByteArray& b, qsizetype at) { return quint16(quint8(b[at])) | quint16(quint8(b[at + 1])) << 8; }
-quint32 LeU32(const QByteArray& b, qsizetype at) { return quint32(LeU16(b, at)) | quint32(LeU16(b, at + 2)) << 16; }
-qint32 LeI32(const QByteArray& b, qsizetype at) { return qint32(LeU32(b, at)); }
-qint16 LeI16(const QByteArray& b, qsizetype at) { return qint16(LeU16(b, at)); }
-
 // Physical extent (in units of which `perInch` make an inch) to screen pixels, rounded
 // like Windows' MulDiv, within the bound.
 QSize PixelSize(double width, double height, double perInch)

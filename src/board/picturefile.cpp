@@ -12,9 +12,6 @@
 
 namespace {
 
-quint16 LeU16(const QByteArray& b, qsizetype at) { return quint16(quint8(b[at])) | quint16(quint8(b[at + 1])) << 8; }
-quint32 LeU32(const QByteArray& b, qsizetype at) { return quint32(LeU16(b, at)) | quint32(LeU16(b, at + 2)) << 16; }
-qint32 LeI32(const QByteArray& b, qsizetype at) { return qint32(LeU32(b, at)); }
 quint32 BeU32(const QByteArray& b, qsizetype at)
 {
     return quint32(quint8(b[at])) << 24 | quint32(quint8(b[at + 1])) << 16 | quint32(quint8(b[at + 2])) << 8 |

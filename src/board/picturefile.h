@@ -4,11 +4,18 @@
 // kMaxPictureSide pixels a side, whatever its file says.
 #include <optional>
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
 
 constexpr int kMaxPictureSide = 1024;
+
+// Little-endian fields of picture file bytes; the caller keeps `at` inside the bytes.
+inline quint16 LeU16(const QByteArray& b, qsizetype at) { return quint16(quint8(b[at])) | quint16(quint8(b[at + 1])) << 8; }
+inline quint32 LeU32(const QByteArray& b, qsizetype at) { return quint32(LeU16(b, at)) | quint32(LeU16(b, at + 2)) << 16; }
+inline qint32 LeI32(const QByteArray& b, qsizetype at) { return qint32(LeU32(b, at)); }
+inline qint16 LeI16(const QByteArray& b, qsizetype at) { return qint16(LeU16(b, at)); }
 
 enum class PictureKind { Other, Bitmap, Icon, Metafile };
 

@@ -3,7 +3,6 @@
 #include <functional>
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -124,7 +123,6 @@ public:
         selected_ = selected;
         Colour();
     }
-    bool SelectedMark() const { return selected_; }
 
 protected:
     QPoint IconLocal(QPoint local) const override
