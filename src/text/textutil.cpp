@@ -67,7 +67,10 @@ std::string CleanText(std::string_view text)
     for (size_t i = 0; i < text.size(); ++i) {
         auto c = static_cast<unsigned char>(text[i]);
         if (IsLeadByte(c)) {
-            if (i + 1 < text.size()) {
+            // Only a valid second byte goes with its lead byte. Anything else (a quotation
+            // mark above all) would ride into the statement unexamined: drop the lead
+            // byte and judge the next byte on its own.
+            if (i + 1 < text.size() && IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
                 out += text[i];
                 out += text[i + 1];
                 ++i;

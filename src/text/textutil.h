@@ -9,13 +9,16 @@
 // characters stay whole.
 constexpr bool IsLeadByte(unsigned char c) { return (c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFD); }
 
+// True for the bytes that can follow a lead byte: 0x40-0x7E and 0x80-0xFC.
+constexpr bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+
 // Whole text as a 32-bit integer (decimal, or hex after "$", "x", "X" or "0x");
 // 0 for anything that is not wholly a number.
 int32_t StrToIntOrZero(std::string_view text);
 
 // Drops single and double quotation marks and control characters, keeps every
-// double-byte character whole, drops a lone lead byte at the end. The result is safe
-// between single quotation marks in a statement.
+// double-byte character whole, drops a lead byte that no valid second byte follows.
+// The result is safe between single quotation marks in a statement.
 std::string CleanText(std::string_view text);
 
 // True when the text holds a single or a double quotation mark (the quote rule).

@@ -48,8 +48,14 @@ private slots:
         QCOMPARE(CleanText("  x  "), std::string("  x  "));
         // Second bytes 0x5C and 0x7C, and a second byte that is a quotation mark's neighbour, stay whole.
         QCOMPARE(CleanText("\x95\x5C\x83\x7C"), std::string("\x95\x5C\x83\x7C"));
-        // Lead bytes 0x80 and 0xFD take their next byte whole, even a quotation mark.
-        QCOMPARE(CleanText("\x80'\xFD\""), std::string("\x80'\xFD\""));
+        // Lead bytes 0x80 and 0xFD pair only with a valid second byte (0x40-0x7E, 0x80-0xFC).
+        QCOMPARE(CleanText("\x80\x40\xFD\xFC\x81\x7E\x81\x80"), std::string("\x80\x40\xFD\xFC\x81\x7E\x81\x80"));
+        // A crafted memo: the lead byte is dropped and the quotation mark judged alone, so
+        // it cannot end a literal; the same for a control character, a byte below 0x40 and
+        // 0x7F, 0xFD and 0xFE as would-be second bytes.
+        QCOMPARE(CleanText("\x81'||(select 1)"), std::string("||(select 1)"));
+        QCOMPARE(CleanText("\x80'\xFD\""), std::string());
+        QCOMPARE(CleanText("\x95\tx\x95\x3Fy\x95\x7F\x95\xFD\x40\x95\xFE"), std::string("x\x3Fy\x7F\xFD\x40\xFE"));
         // A lone lead byte at the end is dropped; 0xFE/0xFF and half-width kana are single bytes.
         QCOMPARE(CleanText("ab\x95"), std::string("ab"));
         QCOMPARE(CleanText("\xFE\xFF\xB1'"), std::string("\xFE\xFF\xB1"));
