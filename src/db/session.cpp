@@ -1,6 +1,8 @@
 #include "db/session.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -18,6 +20,18 @@ constexpr unsigned short kDialect = 3;
 constexpr const char* kTableNamesSql =
     "Select RDB$RELATION_NAME from RDB$RELATIONS  where RDB$VIEW_BLR is NULL and "
     "RDB$SYSTEM_FLAG = 0 ORDER BY RDB$RELATION_NAME";
+
+// Writes: the server's defaults (concurrency, read-write, wait) and a bound on the wait,
+// so that a lock held by another copy of the program ends in a failure, not a freeze.
+const char kTransactionParameters[] = {isc_tpb_version3, isc_tpb_write,        isc_tpb_concurrency,
+                                       isc_tpb_wait,     isc_tpb_lock_timeout, 1,
+                                       static_cast<char>(kLockTimeoutSeconds)};
+
+// Reads: read-only read-committed, which holds back nobody's garbage collection, with
+// the same bound on the wait.
+const char kReadParameters[] = {isc_tpb_version3, isc_tpb_read,         isc_tpb_read_committed, isc_tpb_rec_version,
+                                isc_tpb_wait,     isc_tpb_lock_timeout, 1,
+                                static_cast<char>(kLockTimeoutSeconds)};
 
 bool Failed(const ISC_STATUS* status) { return status[0] == 1 && status[1] != 0; }
 
@@ -179,6 +193,7 @@ DbFailure FailureKind(const ISC_STATUS* status)
         case isc_net_write_err:
         case isc_net_connect_err:
         case isc_conn_lost:
+        case isc_lost_db_connection:
         case isc_shutdown:
         case isc_att_shutdown:
             return DbFailure::LostConnection;
@@ -186,6 +201,7 @@ DbFailure FailureKind(const ISC_STATUS* status)
         case isc_deadlock:
         case isc_update_conflict:
         case isc_lock_timeout:
+        case isc_obj_in_use:
             kind = DbFailure::Conflict;
             break;
         default:
@@ -225,15 +241,18 @@ struct DatabaseSession::Impl {
     isc_tr_handle tr = 0;
     isc_stmt_handle stmt = 0;
     TransactionState trState = TransactionState::None;
+    bool inWork = false;
+    bool lost = false;
+    long rowsAffected = 0;
     ISC_STATUS_ARRAY status{};
     std::string lastError;
     DbFailure lastFailure = DbFailure::None;
     std::function<void(const std::string&)> log;
+    std::function<void()> onLost;
 
     // The open result: rows read at open (the whole result is buffered, as the row
     // count needs it anyway), the cursor over them, and the column names.
     bool resultOpen = false;
-    bool cursorOpen = false;
     std::vector<TextRow> rows;
     std::vector<std::string> columnNames;
     size_t cursor = 0;
@@ -244,35 +263,63 @@ struct DatabaseSession::Impl {
     bool check()
     {
         if (!Failed(status)) return true;
+        // Calls after a loss fail on dead handles; the loss is what the caller needs to know.
+        if (lost && !db) return false;
         lastError = FirebirdMessage(status);
         lastFailure = FailureKind(status);
+        if (lastFailure == DbFailure::LostConnection) dropConnection();
         return false;
+    }
+
+    // The server is gone: let go of every handle (the calls fail; their errors tell
+    // nothing more) and tell the program once.
+    void dropConnection()
+    {
+        ISC_STATUS_ARRAY ignore{};
+        if (stmt) isc_dsql_free_statement(ignore, &stmt, DSQL_drop);
+        stmt = 0;
+        if (tr) isc_rollback_transaction(ignore, &tr);
+        tr = 0;
+        if (db) isc_detach_database(ignore, &db);
+        db = 0;
+        trState = TransactionState::None;
+        inWork = false;
+        if (!lost) {
+            lost = true;
+            if (onLost) onLost();
+        }
+    }
+
+    // Dropped, not only closed: a prepared statement keeps its tables in use for every
+    // other attachment until it is freed.
+    void freeStatement()
+    {
+        if (stmt) {
+            ISC_STATUS_ARRAY ignore{};
+            isc_dsql_free_statement(ignore, &stmt, DSQL_drop);
+            stmt = 0;
+        }
     }
 
     void closeQuery()
     {
-        if (cursorOpen) {
-            ISC_STATUS_ARRAY ignore{};
-            isc_dsql_free_statement(ignore, &stmt, DSQL_close);
-            cursorOpen = false;
-        }
+        freeStatement();
         resultOpen = false;
         rows.clear();
         columnNames.clear();
         cursor = 0;
     }
 
-    // Rolls back an open transaction (the transaction's "deactivate").
+    // Rolls back an open transaction (the transaction's "deactivate"); ends a unit of work.
     void endTransaction()
     {
         if (tr) {
-            isc_rollback_transaction(status, &tr);
-            if (Failed(status)) {
-                check();
-                tr = 0;   // the server ends it with the attachment at the latest
-            }
+            ISC_STATUS_ARRAY ignore{};
+            isc_rollback_transaction(ignore, &tr);
+            tr = 0;   // after a failed rollback the server ends it with the attachment
         }
         trState = TransactionState::None;
+        inWork = false;
     }
 
     // Writes take the server's defaults. Reads take a read-only read-committed
@@ -283,11 +330,10 @@ struct DatabaseSession::Impl {
     // time, on starting and ending transactions.
     bool startTransaction(TransactionState kind)
     {
-        static const char readCommitted[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
-                                             isc_tpb_rec_version};
         const bool read = kind == TransactionState::Read;
-        isc_start_transaction(status, &tr, 1, &db, read ? static_cast<short>(sizeof readCommitted) : 0,
-                              read ? readCommitted : nullptr);
+        isc_start_transaction(status, &tr, 1, &db,
+                              static_cast<unsigned short>(read ? sizeof kReadParameters : sizeof kTransactionParameters),
+                              read ? kReadParameters : kTransactionParameters);
         if (!check()) {
             tr = 0;
             return false;
@@ -299,12 +345,11 @@ struct DatabaseSession::Impl {
     bool prepare(const std::string& text)
     {
         if (log) log(text);
-        if (!stmt) {
-            isc_dsql_allocate_statement(status, &db, &stmt);
-            if (!check()) {
-                stmt = 0;
-                return false;
-            }
+        freeStatement();
+        isc_dsql_allocate_statement(status, &db, &stmt);
+        if (!check()) {
+            stmt = 0;
+            return false;
         }
         out.resize(1);
         // Length 0 means "up to the terminating zero"; texts never hold zero bytes.
@@ -320,43 +365,100 @@ struct DatabaseSession::Impl {
         return true;
     }
 
+    // Rows inserted, updated and deleted by the statement just executed; -1 when the
+    // server did not say.
+    long countRows()
+    {
+        const char items[] = {isc_info_sql_records};
+        char buf[64] = {};
+        ISC_STATUS_ARRAY st{};
+        isc_dsql_sql_info(st, &stmt, sizeof items, items, sizeof buf, buf);
+        if (Failed(st)) {
+            // Only a loss matters here; a statement without counts (DDL) simply has none.
+            if (FailureKind(st) == DbFailure::LostConnection) {
+                std::copy(std::begin(st), std::end(st), status);
+                check();
+            }
+            return -1;
+        }
+        if (buf[0] != isc_info_sql_records) return -1;
+        long total = 0;
+        const char* p = buf + 3;
+        const char* const end = buf + sizeof buf;
+        while (p + 3 <= end && *p != isc_info_end) {
+            const char item = *p++;
+            const auto len = static_cast<short>(isc_vax_integer(p, 2));
+            p += 2;
+            if (len < 0 || len > 4 || p + len > end) return -1;
+            const long value = isc_vax_integer(p, len);
+            p += len;
+            if (item == isc_info_req_insert_count || item == isc_info_req_update_count ||
+                item == isc_info_req_delete_count)
+                total += value;
+        }
+        return total;
+    }
+
     // Steps shared by every write: own transaction, prepare, execute, commit; on any
-    // failure roll back. Afterwards neither a result nor a transaction is open.
-    bool runWrite(const std::string& text)
+    // failure roll back. Afterwards neither a result nor a transaction is open. Inside a
+    // unit of work the statement runs in the unit's transaction, which stays open.
+    // needRow: a statement that changes no row is a failure.
+    bool runWrite(const std::string& text, bool needRow = false)
     {
         lastFailure = DbFailure::None;
-        endTransaction();
-        bool ok = startTransaction(TransactionState::Write);
+        rowsAffected = 0;
         closeQuery();
+        bool ok = true;
+        if (!inWork) {
+            endTransaction();
+            ok = startTransaction(TransactionState::Write);
+        }
         if (ok) ok = prepare(text);
         if (ok) {
             isc_dsql_execute(status, &tr, &stmt, 1, nullptr);
             ok = check();
         }
         if (ok) {
-            isc_commit_transaction(status, &tr);
-            ok = check();
+            rowsAffected = countRows();
+            ok = lastFailure == DbFailure::None;
         }
-        closeQuery();
-        endTransaction();
+        if (ok && needRow && rowsAffected == 0) {
+            lastError = "no row was changed";
+            lastFailure = DbFailure::NoRow;
+            ok = false;
+        }
+        freeStatement();
+        if (!inWork) {
+            if (ok) {
+                isc_commit_transaction(status, &tr);
+                ok = check();
+            }
+            endTransaction();
+        }
         return ok;
     }
 
     // Steps shared by every read: close what the last call left, a read transaction
-    // (the open one after a read), prepare, execute, buffer all rows. The result then
-    // counts as open.
+    // (the open one after a read; inside a unit of work the unit's), prepare, execute,
+    // buffer all rows, free the statement. The result then counts as open.
     bool openRead(const std::string& text)
+    {
+        const bool ok = fetchAll(text);
+        freeStatement();
+        return ok;
+    }
+
+    bool fetchAll(const std::string& text)
     {
         lastFailure = DbFailure::None;
         closeQuery();
-        if (!tr || trState != TransactionState::Read) {
+        if (!inWork && (!tr || trState != TransactionState::Read)) {
             endTransaction();
             if (!startTransaction(TransactionState::Read)) return false;
         }
         if (!prepare(text)) return false;
         isc_dsql_execute(status, &tr, &stmt, 1, nullptr);
         if (!check()) return false;
-        cursorOpen = true;
         XSQLDA* da = out.get();
         for (short i = 0; i < da->sqld; ++i)
             columnNames.emplace_back(da->sqlvar[i].aliasname, static_cast<size_t>(da->sqlvar[i].aliasname_length));
@@ -370,8 +472,6 @@ struct DatabaseSession::Impl {
             for (short i = 0; i < da->sqld; ++i) row.push_back(ColumnText(da->sqlvar[i]));
             rows.push_back(std::move(row));
         }
-        isc_dsql_free_statement(status, &stmt, DSQL_close);
-        cursorOpen = false;
         return true;
     }
 
@@ -384,16 +484,11 @@ struct DatabaseSession::Impl {
 
     void detach()
     {
-        if (stmt) {
-            isc_dsql_free_statement(status, &stmt, DSQL_drop);
-            stmt = 0;
-        }
+        freeStatement();
         if (db) {
-            isc_detach_database(status, &db);
-            if (Failed(status)) {
-                check();
-                db = 0;
-            }
+            ISC_STATUS_ARRAY ignore{};
+            isc_detach_database(ignore, &db);
+            db = 0;
         }
     }
 };
@@ -424,7 +519,9 @@ void DatabaseSession::ConnectDatabase()
     if (!d->check()) {
         d->db = 0;
         CloseDatabase();
+        return;
     }
+    d->lost = false;
 }
 
 void DatabaseSession::CreateDatabase()
@@ -442,6 +539,7 @@ void DatabaseSession::CreateDatabase()
         return;
     }
     d->db = db;
+    d->lost = false;
 }
 
 void DatabaseSession::CloseDatabase()
@@ -449,6 +547,7 @@ void DatabaseSession::CloseDatabase()
     d->closeQuery();
     d->endTransaction();
     d->detach();
+    d->lost = false;   // closed on purpose: nothing left to attach again
 }
 
 bool DatabaseSession::Connected() const { return d->db != 0; }
@@ -456,35 +555,95 @@ bool DatabaseSession::Connected() const { return d->db != 0; }
 bool DatabaseSession::TableExists(const std::string& name)
 {
     if (!Connected()) return false;
-    // Its own transaction and statement, so the session's result and transaction stay as they are.
-    ISC_STATUS_ARRAY st{};
-    isc_tr_handle tr = 0;
+    d->lastFailure = DbFailure::None;
+    // Its own statement, and its own transaction outside a unit of work, so the session's
+    // result and transaction stay as they are.
+    isc_tr_handle own = 0;
+    isc_tr_handle* tr = d->inWork ? &d->tr : &own;
     isc_stmt_handle stmt = 0;
     OutputArea out;
     bool found = false;
-    std::string wanted = UpperText(name);
+    const std::string wanted = UpperText(name);
 
-    isc_start_transaction(st, &tr, 1, &d->db, 0, nullptr);
-    if (Failed(st)) return false;
-    isc_dsql_allocate_statement(st, &d->db, &stmt);
-    if (!Failed(st)) isc_dsql_prepare(st, &tr, &stmt, 0, kTableNamesSql, kDialect, out.get());
-    if (!Failed(st)) {
-        out.allocateBuffers();
-        isc_dsql_execute(st, &tr, &stmt, 1, nullptr);
+    bool ok = true;
+    if (!d->inWork) {
+        isc_start_transaction(d->status, &own, 1, &d->db, static_cast<unsigned short>(sizeof kTransactionParameters),
+                              kTransactionParameters);
+        ok = d->check();
     }
-    while (!Failed(st) && !found) {
-        if (isc_dsql_fetch(st, &stmt, 1, out.get()) == 100) break;
-        if (Failed(st)) break;
+    if (ok) {
+        isc_dsql_allocate_statement(d->status, &d->db, &stmt);
+        ok = d->check();
+    }
+    if (ok) {
+        isc_dsql_prepare(d->status, tr, &stmt, 0, kTableNamesSql, kDialect, out.get());
+        ok = d->check();
+    }
+    if (ok) {
+        out.allocateBuffers();
+        isc_dsql_execute(d->status, tr, &stmt, 1, nullptr);
+        ok = d->check();
+    }
+    while (ok && !found) {
+        if (isc_dsql_fetch(d->status, &stmt, 1, out.get()) == 100) break;
+        ok = d->check();
+        if (!ok) break;
         std::string table = ColumnText(out.get()->sqlvar[0]);
         while (!table.empty() && table.back() == ' ') table.pop_back();
         found = UpperText(table) == wanted;
     }
     ISC_STATUS_ARRAY ignore{};
-    if (stmt) isc_dsql_free_statement(ignore, &stmt, DSQL_drop);
-    isc_commit_transaction(ignore, &tr);
-    if (Failed(ignore) && tr) isc_rollback_transaction(ignore, &tr);
-    return found;
+    if (stmt && d->db) isc_dsql_free_statement(ignore, &stmt, DSQL_drop);
+    if (own && d->db) {
+        isc_commit_transaction(ignore, &own);
+        if (own) isc_rollback_transaction(ignore, &own);
+    }
+    return ok && found;
 }
+
+bool DatabaseSession::ConnectionLost() const { return d->lost; }
+
+void DatabaseSession::SetConnectionLostHandler(std::function<void()> handler) { d->onLost = std::move(handler); }
+
+bool DatabaseSession::Reattach()
+{
+    const bool wasLost = d->lost;
+    CloseDatabase();
+    ConnectDatabase();
+    if (!Connected()) d->lost = wasLost;   // still lost: the next command tries again
+    return Connected();
+}
+
+bool DatabaseSession::BeginWork()
+{
+    if (!Connected() || d->inWork) return false;
+    d->lastFailure = DbFailure::None;
+    d->closeQuery();
+    d->endTransaction();
+    if (!d->startTransaction(TransactionState::Write)) return false;
+    d->inWork = true;
+    return true;
+}
+
+bool DatabaseSession::CommitWork()
+{
+    if (!d->inWork) return false;
+    d->lastFailure = DbFailure::None;
+    d->closeQuery();
+    isc_commit_transaction(d->status, &d->tr);
+    const bool ok = d->check();
+    d->endTransaction();   // after a failed commit: the rollback
+    return ok;
+}
+
+void DatabaseSession::RollbackWork()
+{
+    if (!d->inWork) return;
+    d->closeQuery();
+    d->endTransaction();
+}
+
+bool DatabaseSession::InWork() const { return d->inWork; }
 
 bool DatabaseSession::ExecuteStatement(const std::vector<std::string>& lines)
 {
@@ -519,48 +678,67 @@ bool DatabaseSession::DropTable(const std::string& name)
     return d->runWrite(JoinLines({"DROP TABLE " + name + ";"}));
 }
 
-void DatabaseSession::CopyTable(bool subGroupShape, const std::string& source, const std::string& target)
+bool DatabaseSession::CopyTable(bool subGroupShape, const std::string& source, const std::string& target)
 {
     std::string src = TrimText(source), dst = TrimText(target);
-    if (src.empty() || dst.empty() || UpperText(src) == UpperText(dst)) return;
-    if (!Connected() || !TableExists(src)) return;
+    if (src.empty() || dst.empty() || UpperText(src) == UpperText(dst)) return false;
+    if (!Connected()) return false;
+    if (!TableExists(src)) return d->lastFailure == DbFailure::None;   // never made: nothing to copy
+    const bool exists = TableExists(dst);
+    if (d->lastFailure != DbFailure::None) return false;
+    if (!exists && !(subGroupShape ? CreateSubGroupTable(dst) : CreateFileTable(dst))) return false;
 
-    if (TableExists(dst))
-        DeleteRecords(dst, "");
-    else if (subGroupShape)
-        CreateSubGroupTable(dst);
-    else
-        CreateFileTable(dst);
+    // Emptying and filling the target are one unit: a copy that fails leaves it as it was.
+    if (!BeginWork()) return false;
+    TextRow names;
+    std::vector<TextRow> rows;
+    if ((exists ? DeleteRecords(dst, "") : true) && ReadTable(src, names, rows) && InsertRows(dst, names, rows))
+        return CommitWork();
+    RollbackWork();
+    return false;
+}
 
-    int rows = CountRecords(src, "");
-    int cols = CountFields(src);
-    if (rows < 0 || cols < 1) return;
-
-    // Every row is read before the first insert, since an insert replaces the one statement.
-    SelectRecords("*", src, "", "");
-    TextRow names(static_cast<size_t>(cols));
+bool DatabaseSession::ReadTable(const std::string& table, TextRow& names, std::vector<TextRow>& rows)
+{
+    names.clear();
+    rows.clear();
+    const int count = CountRecords(table, "");
+    const int cols = CountFields(table);
+    if (count < 0 || cols < 1) return false;
+    // Every row the select returns, not the count taken before it: outside a unit of
+    // work another copy may have added one in between.
+    const int n = SelectRecords("*", table, "", "");
+    if (d->lastFailure != DbFailure::None) return false;
+    names.resize(static_cast<size_t>(cols));
     GetFieldNames(names);
-    std::vector<TextRow> table;
-    for (int r = 0; r < rows; ++r) {
+    rows.reserve(static_cast<size_t>(n));
+    for (int r = 0; r < n; ++r) {
         TextRow row(static_cast<size_t>(cols));
         if (r == 0)
             ReadFirstRecord(row);
         else
             ReadNextRecord(row);
-        table.push_back(std::move(row));
+        rows.push_back(std::move(row));
     }
     CloseSelect();
+    return true;
+}
 
-    for (const TextRow& row : table) {
-        TextRow values(static_cast<size_t>(cols));
-        for (int c = 0; c < cols; ++c) {
-            // A NULL number is written as NULL: left empty it would make the statement
-            // invalid and the row would be lost from the copy.
-            bool number = c == 0 || c == cols - 1;
+bool DatabaseSession::InsertRows(const std::string& table, const TextRow& names, const std::vector<TextRow>& rows)
+{
+    const size_t cols = names.size();
+    if (cols == 0) return rows.empty();
+    for (const TextRow& row : rows) {
+        if (row.size() < cols) return false;
+        TextRow values(cols);
+        for (size_t c = 0; c < cols; ++c) {
+            // A NULL number is written as NULL: left empty it would make the statement invalid.
+            const bool number = c == 0 || c == cols - 1;
             values[c] = number ? (row[c].empty() ? "NULL" : row[c]) : TextLiteral(row[c]);
         }
-        InsertRecord(dst, cols, names, values);
+        if (!InsertRecord(table, static_cast<int>(cols), names, values)) return false;
     }
+    return true;
 }
 
 bool DatabaseSession::InsertRecord(const std::string& table, int count, const std::vector<std::string>& columns,
@@ -589,7 +767,7 @@ bool DatabaseSession::UpdateRecord(const std::string& table, int count, const st
         lines.push_back("   " + columns[i] + "=" + values[i] + (i + 1 < count ? "," : ""));
     if (!condition.empty()) lines.push_back("   WHERE " + condition);
     lines.push_back("   ;");
-    return d->runWrite(JoinLines(lines));
+    return d->runWrite(JoinLines(lines), true);
 }
 
 bool DatabaseSession::UpdateRecordText(const std::string& table, const std::string& setText,
@@ -599,7 +777,7 @@ bool DatabaseSession::UpdateRecordText(const std::string& table, const std::stri
     std::vector<std::string> lines{"UPDATE " + table + " SET ", "   " + setText};
     if (!condition.empty()) lines.push_back("   WHERE " + condition);
     lines.push_back("   ;");
-    return d->runWrite(JoinLines(lines));
+    return d->runWrite(JoinLines(lines), true);
 }
 
 bool DatabaseSession::DeleteRecords(const std::string& table, const std::string& condition)
@@ -697,6 +875,11 @@ void DatabaseSession::ReadNextRecord(TextRow& row)
 
 void DatabaseSession::CloseSelect() { d->closeQuery(); }
 
+void DatabaseSession::EndRead()
+{
+    if (!d->inWork && d->trState == TransactionState::Read) d->endTransaction();
+}
+
 void DatabaseSession::EndQuery()
 {
     d->closeQuery();
@@ -712,3 +895,5 @@ void DatabaseSession::SetStatementLog(std::function<void(const std::string&)> lo
 std::string DatabaseSession::LastError() const { return d->lastError; }
 
 DbFailure DatabaseSession::LastFailure() const { return d->lastFailure; }
+
+long DatabaseSession::RowsAffected() const { return d->rowsAffected; }

@@ -5,6 +5,10 @@
 //
 // Every operation absorbs database errors and reports only through its result
 // (false, -1, 0 or an empty text). Text is CP932 bytes, sent and read unchanged.
+//
+// Other copies of the program share the database: no transaction waits longer than a
+// few seconds for them, and no statement stays prepared between operations (a
+// prepared statement keeps its tables in use, which stops another copy's DROP TABLE).
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,8 +25,12 @@ enum class DbFailure {
     UniqueKey,        // a unique key (a number) is taken already
     Conflict,         // another transaction holds the row or table: lock conflict, deadlock, timeout
     LostConnection,   // the server went away or shut the attachment down
+    NoRow,            // an update found no row to change: another copy deleted it
     Other,
 };
+
+// How long a transaction waits for a lock that another copy holds before it gives up.
+constexpr int kLockTimeoutSeconds = 3;
 
 class DatabaseSession {
 public:
@@ -37,7 +45,24 @@ public:
     void CreateDatabase();            // CREATE DATABASE; on success left attached
     void CloseDatabase();             // closes the result, rolls back, detaches
     bool Connected() const;
-    bool TableExists(const std::string& name);   // in its own short transaction
+    bool TableExists(const std::string& name);   // in its own short transaction (or the work's)
+
+    // A lost connection (the server went away, or restarted) leaves the session detached
+    // and remembers it, so that the program can say so and attach again. The handler runs
+    // once per loss, from inside the operation that met it: it must not use the session.
+    bool ConnectionLost() const;
+    void SetConnectionLostHandler(std::function<void()> handler);
+    // Attaches again after a loss; true when attached.
+    bool Reattach();
+
+    // --- units of work -------------------------------------------------------------
+    // The statements between BeginWork and CommitWork run in one transaction and commit
+    // together (DDL included) or not at all; the helpers then neither commit nor end the
+    // transaction. False when detached or when a unit is open already.
+    bool BeginWork();
+    bool CommitWork();      // false (and rolled back) when the commit failed
+    void RollbackWork();
+    bool InWork() const;
 
     // --- schema ------------------------------------------------------------------
     bool CreateCatalogueTable();
@@ -45,12 +70,21 @@ public:
     bool CreateSubGroupTable(const std::string& name);
     bool DropTable(const std::string& name);
     bool ExecuteStatement(const std::vector<std::string>& lines);
-    // subGroupShape false: file-table shape; true: sub-group-table shape.
-    void CopyTable(bool subGroupShape, const std::string& source, const std::string& target);
+    // subGroupShape false: file-table shape; true: sub-group-table shape. The target ends
+    // as a whole copy or keeps what it held: the rows go in as one unit. True when copied,
+    // and when the source does not exist (nothing to copy).
+    bool CopyTable(bool subGroupShape, const std::string& source, const std::string& target);
+    // The two halves of the copy, for callers that put the rows into a unit of their own.
+    // ReadTable: column names and every row; false when the table could not be read.
+    bool ReadTable(const std::string& table, TextRow& names, std::vector<TextRow>& rows);
+    // InsertRows: one insert per row, first and last column bare, the others literals;
+    // false at the first insert that fails.
+    bool InsertRows(const std::string& table, const TextRow& names, const std::vector<TextRow>& rows);
 
     // --- statement helpers -------------------------------------------------------
     bool InsertRecord(const std::string& table, int count, const std::vector<std::string>& columns,
                       const std::vector<std::string>& values);
+    // An update that changes no row fails (DbFailure::NoRow): the row it meant is gone.
     bool UpdateRecord(const std::string& table, int count, const std::vector<std::string>& columns,
                       const std::vector<std::string>& values, const std::string& condition);
     bool UpdateRecordText(const std::string& table, const std::string& setText, const std::string& condition);
@@ -66,6 +100,10 @@ public:
     void ReadNextRecord(TextRow& row);
     void CloseSelect();
     void EndQuery();
+    // Ends the read transaction that consecutive reads share (the buffered result stays).
+    // The program calls it whenever it waits for its user: an open transaction keeps
+    // every table it read in use, and no other copy could drop them meanwhile.
+    void EndRead();
 
     // --- observation (tests and diagnostics) ---------------------------------------
     enum class TransactionState { None, Read, Write };
@@ -78,6 +116,8 @@ public:
     std::string LastError() const;
     // Kind of the failure of the last operation that failed; None after one that worked.
     DbFailure LastFailure() const;
+    // Rows inserted, updated or deleted by the last writing statement.
+    long RowsAffected() const;
 
 private:
     struct Impl;
