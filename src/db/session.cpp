@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <ibase.h>
 
 #include "text/textutil.h"
@@ -267,7 +267,8 @@ struct DatabaseSession::Impl {
         if (lost && !db) return false;
         lastError = FirebirdMessage(status);
         lastFailure = FailureKind(status);
-        if (lastFailure == DbFailure::LostConnection) dropConnection();
+        // A failed attach is no loss: there was no connection to lose.
+        if (lastFailure == DbFailure::LostConnection && db) dropConnection();
         return false;
     }
 

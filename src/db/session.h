@@ -7,8 +7,10 @@
 // (false, -1, 0 or an empty text). Text is CP932 bytes, sent and read unchanged.
 //
 // Other copies of the program share the database: no transaction waits longer than a
-// few seconds for them, and no statement stays prepared between operations (a
-// prepared statement keeps its tables in use, which stops another copy's DROP TABLE).
+// few seconds for them. A prepared statement and an open transaction keep every table
+// they used in use, which stops another copy's DROP TABLE: statements are freed after
+// each operation (reads buffer every row), and the read transaction that consecutive
+// reads share ends at the next write or at EndRead.
 #include <functional>
 #include <memory>
 #include <string>
@@ -106,6 +108,8 @@ public:
     void EndRead();
 
     // --- observation (tests and diagnostics) ---------------------------------------
+    // Between operations: None, Read after reads (until a write or EndRead), or Write
+    // while a unit of work is open.
     enum class TransactionState { None, Read, Write };
     TransactionState Transaction() const;
     bool ResultOpen() const;

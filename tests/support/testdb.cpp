@@ -28,10 +28,11 @@ bool TestDatabase::Create(DatabaseSession& session)
 
 FreshSession::FreshSession() { ok = db.Create(session); }
 
-std::vector<TextRow> AllRows(DatabaseSession& session, const std::string& table, const std::string& condition)
+std::vector<TextRow> AllRows(DatabaseSession& session, const std::string& table, const std::string& condition,
+                             const std::string& columns, const std::string& order)
 {
     std::vector<TextRow> rows;
-    const int n = session.SelectRecords("*", table, condition, "N");
+    const int n = session.SelectRecords(columns, table, condition, order);
     for (int i = 0; i < n; ++i) {
         TextRow row;
         if (i == 0)

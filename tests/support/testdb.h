@@ -36,5 +36,6 @@ public:
     bool ok = false;
 };
 
-// Every row of the table ("*", ordered by N), read as the program reads rows.
-std::vector<TextRow> AllRows(DatabaseSession& session, const std::string& table, const std::string& condition = "");
+// Every row of the table (all columns, ordered by N), read as the program reads rows.
+std::vector<TextRow> AllRows(DatabaseSession& session, const std::string& table, const std::string& condition = "",
+                             const std::string& columns = "*", const std::string& order = "N");
