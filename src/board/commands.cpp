@@ -1,5 +1,6 @@
 #include "board/commands.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "text/textutil.h"
@@ -49,16 +50,123 @@ void TidyGroups(GroupBoard& board, int clientWidth)
     }
 }
 
-int32_t DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t source)
+ShownGroup ShownFromRow(const TextRow& row)
+{
+    return {row[kColGrpName], row[kColPName], row[kColN], row[kColMTitle], row[kColSTitle]};
+}
+
+bool StillShown(const TextRow& row, const ShownGroup& shown)
+{
+    return !row[kColN].empty() && row[kColN] == shown.number && row[kColGrpName] == shown.name &&
+           row[kColPName] == shown.author && row[kColMTitle] == shown.title && row[kColSTitle] == shown.subtitle;
+}
+
+namespace {
+
+const std::vector<std::string> kCatalogueColumns{"N", "GRPNAME", "MTITLE", "STITLE", "PNAME", "MEMO1",
+                                                 "MEMO2", "MEMO3", "ICONP", "X", "Y"};
+
+// A clash with another copy that makes a group at the same moment is tried again with a
+// higher number; a few tries are plenty.
+constexpr int kDuplicateAttempts = 4;
+
+enum class Step { Done, Changed, Failed, Again };
+
+// One of the two tables of a duplicate.
+struct TableCopy {
+    std::string source, target;
+    bool subGroupShape = false;
+    bool sourceExists = false;
+    bool targetExisted = false;   // left behind by an earlier group of that number
+    bool made = false;
+};
+
+// Tables made for a duplicate that did not come about are dropped, unless another copy
+// has given its own group that number meanwhile (they are its tables now).
+void DropMadeTables(DatabaseSession& session, const std::vector<TableCopy>& tables, int32_t target)
+{
+    if (std::none_of(tables.begin(), tables.end(), [](const TableCopy& t) { return t.made; })) return;
+    if (!session.Connected() || !session.BeginWork()) return;
+    bool ok = session.CountRecords(kCatalogueTable, GroupCondition(target)) == 0;
+    for (const TableCopy& t : tables)
+        if (ok && t.made) ok = session.DropTable(t.target);
+    if (ok)
+        session.CommitWork();
+    else
+        session.RollbackWork();
+}
+
+// Makes group `target` as a copy of group `source`: first the missing tables (DDL must
+// commit before rows can go in), then the rows and the catalogue row in one unit, so the
+// duplicate appears whole or not at all.
+Step CopyGroup(GroupBoard& board, DatabaseSession& session, int32_t source, int32_t target, const ShownGroup& shown,
+               const std::vector<std::string>& values)
+{
+    const std::string from = IntToStr(source), to = IntToStr(target);
+    std::vector<TableCopy> tables{{FileTable(from), FileTable(to), false}, {SubGroupTable(from), SubGroupTable(to), true}};
+    for (TableCopy& t : tables) {
+        t.sourceExists = session.TableExists(t.source);
+        if (session.LastFailure() != DbFailure::None) return Step::Failed;
+        t.targetExisted = session.TableExists(t.target);
+        if (session.LastFailure() != DbFailure::None) return Step::Failed;
+    }
+
+    auto failed = [&] {
+        const DbFailure why = session.LastFailure();
+        DropMadeTables(session, tables, target);
+        return why == DbFailure::LostConnection ? Step::Failed : Step::Again;
+    };
+
+    if (std::any_of(tables.begin(), tables.end(), [](const TableCopy& t) { return t.sourceExists && !t.targetExisted; })) {
+        if (!session.BeginWork()) return Step::Failed;
+        bool ok = true;
+        for (TableCopy& t : tables) {
+            if (!ok || !t.sourceExists || t.targetExisted) continue;
+            ok = t.subGroupShape ? session.CreateSubGroupTable(t.target) : session.CreateFileTable(t.target);
+        }
+        if (ok)
+            ok = session.CommitWork();
+        else
+            session.RollbackWork();
+        if (!ok) return failed();
+        for (TableCopy& t : tables) t.made = t.sourceExists && !t.targetExisted;
+    }
+
+    if (!session.BeginWork()) return failed();
+    // Read again inside the unit: what is copied is the group the user chose.
+    const TextRow row = board.ReadGroupRow(source);
+    if (session.LastFailure() == DbFailure::None && !StillShown(row, shown)) {
+        session.RollbackWork();
+        DropMadeTables(session, tables, target);
+        return Step::Changed;
+    }
+    bool ok = session.LastFailure() == DbFailure::None;
+    for (const TableCopy& t : tables) {
+        // Rows of an earlier group of the new number must not pass to the duplicate.
+        if (ok && t.targetExisted) ok = session.DeleteRecords(t.target, "");
+        if (ok && t.sourceExists) {
+            TextRow names;
+            std::vector<TextRow> rows;
+            ok = session.ReadTable(t.source, names, rows) && session.InsertRows(t.target, names, rows);
+        }
+    }
+    if (ok) ok = session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, kCatalogueColumns, values);
+    if (ok)
+        ok = session.CommitWork();
+    else
+        session.RollbackWork();
+    return ok ? Step::Done : failed();
+}
+
+} // namespace
+
+GroupOutcome DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t source, const ShownGroup& shown,
+                            int32_t* made)
 {
     TextRow row = board.ReadGroupRow(source);
-    // No row for that number (another copy of the program deleted it): a copy of nothing
-    // would be a group of empty fields.
-    if (row[kColN].empty()) return 0;
+    if (session.LastFailure() != DbFailure::None) return GroupOutcome::Failed;
+    if (!StillShown(row, shown)) return GroupOutcome::Changed;
 
-    const std::optional<int32_t> next = NextGroupNumber(session);
-    if (!next) return 0;
-    const int32_t target = *next;
     // Held at the largest number rather than wrapped round.
     auto offset = [](const std::string& stored) {
         return int32_t(std::min<int64_t>(int64_t(StrToIntOrZero(stored)) + kDuplicateOffset,
@@ -70,30 +178,72 @@ int32_t DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t sour
     const std::string iconFile = row[kColIconP];
 
     std::vector<std::string> values(kCatalogueColumnCount);
-    values[kColN] = IntToStr(target);
     for (int c = kColGrpName; c <= kColIconP; ++c) values[c] = TextLiteral(row[c]);
     values[kColX] = IntToStr(x);
     values[kColY] = IntToStr(y);
-    const std::vector<std::string> columns{"N", "GRPNAME", "MTITLE", "STITLE", "PNAME", "MEMO1",
-                                           "MEMO2", "MEMO3", "ICONP", "X", "Y"};
-    if (!session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, columns, values)) return 0;
 
-    const std::string from = IntToStr(source), to = IntToStr(target);
-    session.CopyTable(false, FileTable(from), FileTable(to));
-    session.CopyTable(true, SubGroupTable(from), SubGroupTable(to));
+    int32_t target = 0;
+    for (int attempt = 0; attempt < kDuplicateAttempts; ++attempt) {
+        const std::optional<int32_t> next = NextGroupNumber(session);
+        if (session.LastFailure() != DbFailure::None || !next) return GroupOutcome::Failed;
+        if (target == std::numeric_limits<int32_t>::max()) return GroupOutcome::Failed;
+        // After a clash the number tried is likely another copy's group in the making,
+        // whose row is not in yet: the next try goes above it.
+        target = std::max(*next, target + 1);
+        values[kColN] = IntToStr(target);
 
-    board.AddSlot(target);
-    board.AddGroupIcon(target - 1, x, y, name, iconFile);
-    return target;
+        switch (CopyGroup(board, session, source, target, shown, values)) {
+        case Step::Done:
+            board.AddSlot(target);
+            board.AddGroupIcon(target - 1, x, y, name, iconFile);
+            if (made) *made = target;
+            return GroupOutcome::Done;
+        case Step::Changed:
+            return GroupOutcome::Changed;
+        case Step::Failed:
+            return GroupOutcome::Failed;
+        case Step::Again:
+            break;
+        }
+    }
+    return GroupOutcome::Failed;
 }
 
-bool DeleteGroup(GroupBoard& board, DatabaseSession& session, const std::string& numberText)
+GroupOutcome DeleteGroup(GroupBoard& board, DatabaseSession& session, const std::string& numberText,
+                         const ShownGroup& shown)
 {
-    if (!session.DeleteRecords(kCatalogueTable, "N=" + numberText)) return false;
-    for (const std::string& table : {FileTable(numberText), SubGroupTable(numberText)})
-        if (session.TableExists(table)) session.DropTable(table);
+    // The row and both tables go together or not at all: a row deleted without its
+    // tables would hand the group's entries to the next group of that number.
+    if (!session.BeginWork()) return GroupOutcome::Failed;
+    const TextRow row = board.ReadGroupRow(StrToIntOrZero(numberText));
+    bool ok = session.LastFailure() == DbFailure::None;
+    if (ok && !StillShown(row, shown)) {
+        session.RollbackWork();
+        return GroupOutcome::Changed;
+    }
+    if (ok && !session.DeleteRecords(kCatalogueTable, "N=" + numberText)) {
+        ok = false;
+        // Another copy changed or deleted the row after it was read here.
+        if (session.LastFailure() == DbFailure::Conflict) {
+            session.RollbackWork();
+            return GroupOutcome::Changed;
+        }
+    }
+    for (const std::string& table : {FileTable(numberText), SubGroupTable(numberText)}) {
+        if (!ok) break;
+        const bool exists = session.TableExists(table);
+        ok = session.LastFailure() == DbFailure::None && (!exists || session.DropTable(table));
+    }
+    // DROP TABLE waits at the commit for another copy that still uses the table, at most
+    // the lock time-out; then nothing is deleted.
+    if (ok)
+        ok = session.CommitWork();
+    else
+        session.RollbackWork();
+    if (!ok) return GroupOutcome::Failed;
+
     board.RemoveGroupIcon(StrToIntOrZero(numberText));
     board.selectedGroup = 0;
     board.pressedGroup = 0;
-    return true;
+    return GroupOutcome::Done;
 }

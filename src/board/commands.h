@@ -26,12 +26,32 @@ void MoveGroupToTopLeft(GroupBoard& board, int32_t group);
 // columns, starting 16 pixels in; stores the positions that changed.
 void TidyGroups(GroupBoard& board, int clientWidth);
 
-// Copies the catalogue row of group `source` to a new group (highest number + 1) 12 pixels
-// right of and below it, copies its file and sub-group tables, and adds its icon.
-// Returns the new group number, or 0 when nothing was made (no number left included).
-int32_t DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t source);
+// How a duplicate or a delete ended.
+enum class GroupOutcome {
+    Done,
+    Changed,   // the group is no longer the one the user saw: another copy changed or deleted it
+    Failed,    // nothing was changed
+};
 
-// Deletes the catalogue row "N=" + numberText, then the group's tables and its icon, and
-// clears the selection. When the row could not be deleted nothing else is touched (the
-// tables hold the group's entries) and the result is false.
-bool DeleteGroup(GroupBoard& board, DatabaseSession& session, const std::string& numberText);
+// What the detail panel showed of a group when the user chose it, as stored: the
+// duplicate and delete commands act only on a group that still holds it, since another
+// copy may have deleted that group and given its number to a new one.
+struct ShownGroup {
+    std::string name, author, number, title, subtitle;
+};
+ShownGroup ShownFromRow(const TextRow& catalogueRow);
+bool StillShown(const TextRow& catalogueRow, const ShownGroup& shown);
+
+// Copies the catalogue row of group `source` to a new group (highest number + 1) 12 pixels
+// right of and below it, with its file and sub-group tables, and adds its icon. The copy
+// appears whole or not at all; a number or table that another copy takes meanwhile is
+// tried again with the next number. `made` receives the new number. Failed also when no
+// number is left.
+GroupOutcome DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t source, const ShownGroup& shown,
+                            int32_t* made = nullptr);
+
+// Deletes the catalogue row "N=" + numberText and the group's two tables as one unit,
+// then its icon, and clears the selection. Nothing is deleted unless the row still holds
+// what was shown.
+GroupOutcome DeleteGroup(GroupBoard& board, DatabaseSession& session, const std::string& numberText,
+                         const ShownGroup& shown);

@@ -1,6 +1,8 @@
 #include "groupdlg/groupeditdialog.h"
 
+#include <algorithm>
 #include <iterator>
+#include <optional>
 
 #include <QLineEdit>
 
@@ -29,6 +31,7 @@ void GroupEditDialog::FormShow()
     // No row found leaves every field empty, the number too.
     QLineEdit* fields[] = {numberEdit, nameEdit, titleEdit, subtitleEdit, authorEdit, memo1Edit, memo2Edit, memo3Edit, pictureEdit};
     for (size_t i = 0; i < std::size(fields); ++i) fields[i]->setText(ToQ(row[i]));
+    shownRow_ = row;
     keptX_ = row[9];
     keptY_ = row[10];
     FocusGroupName();
@@ -40,19 +43,31 @@ void GroupEditDialog::StoreGroup()
 
     if (RefuseQuotes()) return;
 
+    // A field the user did not change keeps its stored bytes, also those that have no
+    // Unicode form and show as a replacement character.
     std::vector<std::string> values{IntToStr(number)};
-    // No row was found when shown (the number field is empty): an update would change
-    // nothing and still succeed.
-    bool ok = number != 0 && AppendTextLiterals(values);
+    // No row was found when shown (the number field is empty): nothing to update.
+    bool ok = number != 0;
+    const std::vector<QLineEdit*> fields = TextFields();
+    for (size_t i = 0; i < fields.size() && ok; ++i) {
+        const std::string& stored = shownRow_[i + 1];
+        std::optional<std::string> text = fields[i]->text() == ToQ(stored) ? stored : FromQ(fields[i]->text());
+        ok = text.has_value();
+        if (ok) values.push_back(TextLiteral(*text));
+    }
+    StoreResult result = StoreResult::Failed;
     if (ok) {
         // A NULL position reads as empty text and goes back as NULL ("X=," is no statement).
         values.push_back(keptX_.empty() ? "NULL" : keptX_);
         values.push_back(keptY_.empty() ? "NULL" : keptY_);
-        const auto& columns = CatalogueColumns();
-        ok = db_.UpdateRecord(kCatalogue, static_cast<int>(columns.size()), columns, values,
-                              "N=" + IntToStr(number));
+        result = StoreIfUnchanged(number, values);
     }
-    if (!ok) {
+    if (result == StoreResult::Changed) {
+        platform_.messages->ShowMessage(
+            this, QStringLiteral("他の利用者がこのグループを変更または削除しました。閉じてから開き直して下さい。"));
+        return;
+    }
+    if (result == StoreResult::Failed) {
         platform_.messages->ShowMessage(this, QStringLiteral("編集登録失敗"));
         return;
     }
@@ -60,4 +75,27 @@ void GroupEditDialog::StoreGroup()
     EditedGroupNumber = number;
     Done = true;
     accept();
+}
+
+GroupEditDialog::StoreResult GroupEditDialog::StoreIfUnchanged(int number, const std::vector<std::string>& values)
+{
+    // Read again and write in one unit: the row written is the row the user edited, not
+    // one that another copy has put in its place since.
+    const std::string condition = "N=" + IntToStr(number);
+    if (!db_.BeginWork()) return StoreResult::Failed;
+    TextRow row(CatalogueColumns().size());
+    db_.SelectRecords("*", kCatalogue, condition, "");
+    db_.ReadFirstRecord(row);
+    db_.CloseSelect();
+    bool ok = db_.LastFailure() == DbFailure::None;
+    if (ok && !std::equal(row.begin(), row.begin() + kColumnsBeforeX, shownRow_.begin())) {
+        db_.RollbackWork();
+        return StoreResult::Changed;
+    }
+    const auto& columns = CatalogueColumns();
+    // An update that finds no row fails: the group was deleted meanwhile.
+    ok = ok && db_.UpdateRecord(kCatalogue, static_cast<int>(columns.size()), columns, values, condition);
+    if (ok) return db_.CommitWork() ? StoreResult::Stored : StoreResult::Failed;
+    db_.RollbackWork();
+    return StoreResult::Failed;
 }

@@ -3,7 +3,9 @@
 // position included as it was read. The caller sets EditedGroupNumber, shows it with
 // exec() and then reads Done and EditedGroupNumber.
 #include <string>
+#include <vector>
 
+#include "db/session.h"
 #include "groupdlg/groupdetails.h"
 
 class GroupEditDialog : public GroupDetailsDialog {
@@ -19,7 +21,13 @@ public:
     void StoreGroup() override;   // store the edit
 
 private:
-    // X and Y of the row as read when shown, written back unchanged.
+    enum class StoreResult { Stored, Changed, Failed };
+    // Updates the row when it still holds, up to ICONP, what was shown.
+    StoreResult StoreIfUnchanged(int number, const std::vector<std::string>& values);
+    static constexpr size_t kColumnsBeforeX = 9;
+
+    // The row as read when shown; X and Y are written back unchanged.
+    TextRow shownRow_ = TextRow(11);
     std::string keptX_;
     std::string keptY_;
 };

@@ -308,6 +308,7 @@ void GroupWindow::BuildSubGroupTree()
 
 void GroupWindow::FillFileList()
 {
+    if (!MayRun()) return;
     fileDetailView->header()->setSortIndicatorShown(false);
     fileModel->SetRows(ReadFileRows(db_, CurrentGroupNumber, SelectedSubGroupNumber(), NetworkPaths()));
 }
@@ -422,6 +423,7 @@ void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std:
 
 void GroupWindow::AddFiles()
 {
+    if (!MayRun()) return;
     OpenFileRequest request;
     request.folder = lastAddFolder_;
     request.filters = AddFileFilters();
@@ -453,6 +455,7 @@ void GroupWindow::CopyEntries()
 
 void GroupWindow::PasteEntries()
 {
+    if (!MayRun()) return;
     if (clipboard_.Count() <= 0) return;
     std::vector<std::string> paths, memos;
     for (const CopiedEntry& e : clipboard_.Entries()) {
@@ -464,6 +467,7 @@ void GroupWindow::PasteEntries()
 
 void GroupWindow::RemoveEntries()
 {
+    if (!MayRun()) return;
     if (!platform_.messages->Confirm(this, "選択したファイルを除去します。よろしいですか？")) return;
     const std::vector<int> rows = SelectedRows();
     // From the last row, so that the rows still to be visited keep their places.
@@ -484,6 +488,7 @@ void GroupWindow::OpenFirstSelected()
 
 void GroupWindow::EditMemo()
 {
+    if (!MayRun()) return;
     const std::vector<int> rows = SelectedRows();
     if (rows.empty() || !memoEditor_) return;
     const int row = rows.front();
@@ -499,6 +504,7 @@ void GroupWindow::EditMemo()
 
 void GroupWindow::CreateSubGroupCommand()
 {
+    if (!MayRun()) return;
     if (subGroupTree->topLevelItemCount() == 0) {
         SubGroupNode root;
         root.label = NodeLabel("root", "0");
@@ -525,6 +531,7 @@ void GroupWindow::CreateSubGroupCommand()
 
 void GroupWindow::EditSubGroupCommand()
 {
+    if (!MayRun()) return;
     QTreeWidgetItem* node = SelectedSubGroupNode();
     if (!node) return;
     const int32_t number = node->data(0, kNumberRole).toInt();
@@ -537,6 +544,7 @@ void GroupWindow::EditSubGroupCommand()
 
 void GroupWindow::DeleteSubGroupCommand()
 {
+    if (!MayRun()) return;
     QTreeWidgetItem* node = SelectedSubGroupNode();
     if (!node) return;
     const int32_t number = node->data(0, kNumberRole).toInt();

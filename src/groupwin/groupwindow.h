@@ -44,6 +44,10 @@ public:
     using MemoEditor = std::function<bool(const std::string& filePath, std::string& memo)>;
     void SetMemoEditor(MemoEditor editor) { memoEditor_ = std::move(editor); }
     void SetSubGroupNameDialog(SubGroupNameDialog* dialog) { nameDialog_ = dialog; }
+    // Asked first by every command that uses the database: after a lost connection the
+    // main window attaches again; false when it could not, and the command does nothing.
+    using CommandGate = std::function<bool()>;
+    void SetCommandGate(CommandGate gate) { commandGate_ = std::move(gate); }
 
     // What the settings file keeps.
     int ColumnWidth(int column) const;
@@ -120,8 +124,11 @@ private:
                       const QStringList& refused, const QString& heading);
     QString EntryText(int row, int cell) const;
 
+    bool MayRun() const { return !commandGate_ || commandGate_(); }
+
     EntryClipboard& clipboard_;
     MemoEditor memoEditor_;
+    CommandGate commandGate_;
     SubGroupNameDialog* nameDialog_ = nullptr;
     QString lastAddFolder_;
     int lastAddFilter_ = 0;

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -17,13 +18,13 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 
 #include <pwd.h>
 #include <unistd.h>
 
-#include "board/commands.h"
 #include "groupdlg/groupcreatedialog.h"
 #include "groupdlg/groupeditdialog.h"
 #include "groupwin/groupwindow.h"
@@ -216,6 +217,11 @@ MainWindow::MainWindow(const Platform& platform, const QString& programFilePath,
     BuildClientArea();
     resize(616, 347);
     move(192, 107);
+    session_.SetConnectionLostHandler([this] { ReportLostConnection(); });
+    // Waiting for its user, the program keeps no read transaction open: it would keep
+    // every table it read in use, and another copy could not delete those groups.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { session_.EndRead(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -229,6 +235,7 @@ void MainWindow::SetWindows(const ProgramWindows& windows)
         groupWindow->SetMemoEditor([memoDialog](const std::string& filePath, std::string& memo) {
             return memoDialog && memoDialog->Edit(filePath, memo);
         });
+        groupWindow->SetCommandGate([this] { return ReattachIfLost(); });
     }
 }
 
@@ -543,6 +550,7 @@ void MainWindow::AddGroupIcon(int index, int32_t x, int32_t y, const std::string
 void MainWindow::ClearDetails()
 {
     for (QLineEdit* e : {groupNameField, authorField, groupNumberField, titleField, subtitleField}) e->clear();
+    shownGroup_ = {};
 }
 
 QLabel* MainWindow::GroupIcon(int32_t group) const
@@ -645,6 +653,7 @@ void MainWindow::ShowDetails(const std::string& name, const std::string& author,
     groupNumberField->setText(ToQ(number));
     titleField->setText(ToQ(title));
     subtitleField->setText(ToQ(subtitle));
+    shownGroup_ = {name, author, number, title, subtitle};
 }
 
 // The limits of a drag: the visible board, or the whole canvas when icons lie beyond it.
@@ -682,6 +691,12 @@ void MainWindow::UpdateSelectionMark()
 
 void MainWindow::IconMouseDown(QObject* sender, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
 {
+    // After a lost connection the press only brings the board back: the icon it hit
+    // has just been replaced.
+    if (session_.ConnectionLost()) {
+        ReattachIfLost();
+        return;
+    }
     board_.IconMouseDown(sender->property("tag").toInt(), x, y);
 }
 
@@ -756,13 +771,46 @@ std::string MainWindow::ShownGroupText() const { return FromQLossy(groupNumberFi
 
 bool MainWindow::GroupCommandReady()
 {
-    return CatalogueReady(session_) && board_.selectedGroup != 0 && StrToIntOrZero(ShownGroupText()) != 0;
+    return CatalogueCommandReady() && board_.selectedGroup != 0 && StrToIntOrZero(ShownGroupText()) != 0;
+}
+
+bool MainWindow::CatalogueCommandReady() { return ReattachIfLost() && CatalogueReady(session_); }
+
+void MainWindow::ReportLostConnection()
+{
+    QTimer::singleShot(0, this, [this] {
+        platform_.messages->ShowMessage(
+            this, "データベースとの接続が切れました。次の操作のときに接続し直します。");
+    });
+}
+
+bool MainWindow::ReattachIfLost()
+{
+    if (!session_.ConnectionLost()) return true;
+    if (!session_.Reattach()) {
+        platform_.messages->ShowMessage(
+            this, "データベースに接続できません。サーバーが動いているか確認して下さい。");
+        return false;
+    }
+    // Same database: the selection stays; commands check that its group is still the same.
+    BuildBoard();
+    statusLine->showMessage("データベースに接続し直しました。", 15000);
+    return true;
+}
+
+void MainWindow::ReportChangedGroup(const QString& name)
+{
+    platform_.messages->ShowMessage(
+        this, "他の利用者がグループ「" + name + "」を変更または削除しました。グループの表示を更新します。");
+    board_.ResetSelection();
+    ClearDetails();
+    BuildBoard();
 }
 
 void MainWindow::mnuMakeGroupClick()
 {
     GroupCreateDialog* dialog = windows_.createDialog;
-    if (!dialog || RefuseWithoutNumber()) return;
+    if (!dialog || !ReattachIfLost() || RefuseWithoutNumber()) return;
     dialog->exec();
     if (!dialog->Done) return;
     const int32_t group = dialog->CreatedGroupNumber;
@@ -774,7 +822,7 @@ void MainWindow::mnuMakeGroupClick()
 void MainWindow::mnuEditGroupClick()
 {
     GroupEditDialog* dialog = windows_.editDialog;
-    if (!dialog || !CatalogueReady(session_) || board_.selectedGroup == 0) return;
+    if (!dialog || !CatalogueCommandReady() || board_.selectedGroup == 0) return;
     const int32_t group = board_.selectedGroup;
     dialog->EditedGroupNumber = group;
     dialog->exec();
@@ -799,7 +847,7 @@ void MainWindow::mnuMoveGroupClick()
 
 void MainWindow::mnuLocInitGroupClick()
 {
-    if (!CatalogueReady(session_)) return;
+    if (!CatalogueCommandReady()) return;
     TidyGroups(board_, clientArea->width());
     AfterBoardCommand();
 }
@@ -807,22 +855,31 @@ void MainWindow::mnuLocInitGroupClick()
 void MainWindow::mnuCopyGroupClick()
 {
     if (!GroupCommandReady() || RefuseWithoutNumber()) return;
-    if (!platform_.messages->Confirm(this, "グループ「" + groupNameField->text() + "」を複製します。よろしいですか？")) return;
-    DuplicateGroup(board_, session_, StrToIntOrZero(ShownGroupText()));
-    AfterBoardCommand();
+    const QString name = groupNameField->text();
+    if (!platform_.messages->Confirm(this, "グループ「" + name + "」を複製します。よろしいですか？")) return;
+    switch (DuplicateGroup(board_, session_, StrToIntOrZero(ShownGroupText()), shownGroup_)) {
+    case GroupOutcome::Done: AfterBoardCommand(); break;
+    case GroupOutcome::Changed: ReportChangedGroup(name); break;
+    case GroupOutcome::Failed: platform_.messages->ShowMessage(this, "グループ複製失敗"); break;
+    }
 }
 
 void MainWindow::mnuDeleteGroupClick()
 {
     if (!GroupCommandReady()) return;
-    if (!platform_.messages->Confirm(this, "グループ「" + groupNameField->text() + "」を削除します。よろしいですか？")) return;
-    if (!DeleteGroup(board_, session_, ShownGroupText())) {
-        // The row is still there: the group keeps its entries, its icon and the selection.
+    const QString name = groupNameField->text();
+    if (!platform_.messages->Confirm(this, "グループ「" + name + "」を削除します。よろしいですか？")) return;
+    switch (DeleteGroup(board_, session_, ShownGroupText(), shownGroup_)) {
+    case GroupOutcome::Done:
+        ClearDetails();
+        AfterBoardCommand();
+        break;
+    case GroupOutcome::Changed: ReportChangedGroup(name); break;
+    case GroupOutcome::Failed:
+        // Nothing was deleted: the group keeps its entries, its icon and the selection.
         platform_.messages->ShowMessage(this, "グループ削除失敗");
-        return;
+        break;
     }
-    ClearDetails();
-    AfterBoardCommand();
 }
 
 void MainWindow::mnuOpenGroupClick() { OpenSelectedGroup(); }

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "board/board.h"
+#include "board/commands.h"
 #include "board/picture.h"
 #include "db/session.h"
 #include "groupwin/grouptables.h"
@@ -131,6 +132,12 @@ public slots:
     // Double-click on an icon and the open command.
     void OpenSelectedGroup();
 
+public:
+    // The first step of every command, in every window: after a lost connection it
+    // attaches again and rebuilds the board, or says that the server cannot be reached.
+    // False when the command cannot go on.
+    bool ReattachIfLost();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -171,6 +178,14 @@ private:
     bool RefuseWithoutNumber();
     // The canvas and the selection mark after a command changed icons.
     void AfterBoardCommand();
+    // Attached (again, after a lost connection) and the catalogue present.
+    bool CatalogueCommandReady();
+
+    // Called by the session when the connection is lost; the message waits until the
+    // operation that met the loss has ended.
+    void ReportLostConnection();
+    // Another copy changed or deleted the group the user chose: say so, show the board anew.
+    void ReportChangedGroup(const QString& name);
 
     void BuildMenu();
     void BuildClientArea();
@@ -190,4 +205,6 @@ private:
     EntryClipboard clipboard_;
     ProgramWindows windows_;
     QPointer<QWidget> markedCaption_;
+    // The group in the detail panel, as stored when it was shown.
+    ShownGroup shownGroup_;
 };

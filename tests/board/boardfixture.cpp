@@ -1,9 +1,14 @@
 #include "boardfixture.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QtTest>
 
 #include "shell/program.h"
@@ -203,3 +208,22 @@ bool Program::Show()
 }
 
 void Program::Close() { mainWindow.close(); }
+
+void Trigger(Program& p, const char* action) { p.mainWindow.findChild<QAction*>(action)->trigger(); }
+
+void Select(Program& p, int group)
+{
+    QLabel* icon = p.mainWindow.GroupIcon(group);
+    QVERIFY(icon);
+    QTest::mouseClick(icon, Qt::LeftButton, {}, QPoint(4, 4));
+    QCOMPARE(p.mainWindow.Board().selectedGroup, group);
+}
+
+void TypeCommitted(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(edit, &commit);
+}

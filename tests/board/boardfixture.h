@@ -2,18 +2,23 @@
 // The program as a user starts it, in a temporary program folder: img/ with the default
 // picture, a settings file when the test writes one, all eight windows, message boxes
 // answered by the test double.
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
 
 #include "platform/platform.h"
 #include "settings/settings.h"
 #include "settings/settingsfile.h"
 #include "shell/mainwindow.h"
 #include "support/testdb.h"
+
+class QLineEdit;
 
 class ProgramFolder {
 public:
@@ -79,3 +84,29 @@ struct Setup {
     }
     void Done() { session.CloseDatabase(); }
 };
+
+// --- driving the program as a user does --------------------------------------------------
+
+// Chooses the menu item of that object name.
+void Trigger(Program& p, const char* action);
+// Clicks the icon of group n; the board then has it selected.
+void Select(Program& p, int group);
+// Puts text into an edit box as an input method commits it (Qt Test types only ASCII keys).
+void TypeCommitted(QLineEdit* edit, const QString& text);
+
+// Runs a menu command that shows a modal dialog; `inDialog` acts on it and must end it.
+template <typename Dialog>
+void WithDialog(Program& p, const char* action, Dialog* dialog, const std::function<void(Dialog*)>& inDialog)
+{
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ran = true;
+        auto end = qScopeGuard([&] {
+            if (dialog->isVisible()) dialog->reject();
+        });
+        QVERIFY(dialog->isVisible());
+        inDialog(dialog);
+    });
+    Trigger(p, action);
+    QVERIFY(ran);
+}

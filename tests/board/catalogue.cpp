@@ -31,3 +31,16 @@ std::string Stored(DatabaseSession& session, int n, const char* column)
 
 std::string StoredX(DatabaseSession& session, int n) { return Stored(session, n, "X"); }
 std::string StoredY(DatabaseSession& session, int n) { return Stored(session, n, "Y"); }
+
+bool GiveTables(DatabaseSession& session, int n, int entries)
+{
+    const std::string files = "GRP1_" + IntToStr(n), subGroups = "GRP2_" + IntToStr(n);
+    if (!session.CreateFileTable(files) || !session.CreateSubGroupTable(subGroups)) return false;
+    if (!session.InsertRecord(subGroups, 4, {"N", "SGRPNAME", "PNAME", "PARENT_N"}, {"1", "'sub'", "'u'", "0"}))
+        return false;
+    for (int e = 1; e <= entries; ++e)
+        if (!session.InsertRecord(files, 6, {"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"},
+                                  {IntToStr(e), "'e" + IntToStr(e) + ".jww'", "'/d/'", "NULL", "'u'", "1"}))
+            return false;
+    return true;
+}

@@ -13,3 +13,7 @@ bool InsertGroup(DatabaseSession& session, int n, const std::string& name, const
 // The stored X and Y of group n as text, "" when NULL or missing.
 std::string StoredX(DatabaseSession& session, int n);
 std::string StoredY(DatabaseSession& session, int n);
+
+// Makes the two tables of group n, as opening it does, with `entries` file entries
+// ("e1.jww", ...) filed under one sub-group.
+bool GiveTables(DatabaseSession& session, int n, int entries);

@@ -2,8 +2,6 @@
 // an icon with the mouse, choose the menu item, answer the question; then look at the
 // board and at what the database holds.
 #include <QAction>
-#include <QApplication>
-#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,50 +20,12 @@ namespace {
 const std::vector<std::string> kFileCols{"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"};
 const std::vector<std::string> kSubCols{"N", "SGRPNAME", "PNAME", "PARENT_N"};
 
-void Trigger(Program& p, const char* action) { p.mainWindow.findChild<QAction*>(action)->trigger(); }
-
-void Select(Program& p, int group)
-{
-    QLabel* icon = p.mainWindow.GroupIcon(group);
-    QVERIFY(icon);
-    QTest::mouseClick(icon, Qt::LeftButton, {}, QPoint(4, 4));
-    QCOMPARE(p.mainWindow.Board().selectedGroup, group);
-}
-
 int Writes(const std::vector<std::string>& statements)
 {
     return int(std::count_if(statements.begin(), statements.end(), [](const std::string& t) {
         return t.rfind("UPDATE", 0) == 0 || t.rfind("INSERT", 0) == 0 || t.rfind("DELETE", 0) == 0 ||
                t.rfind("DROP", 0) == 0 || t.rfind("CREATE", 0) == 0;
     }));
-}
-
-
-// Runs a menu command that shows a modal dialog; `inDialog` acts on it and must end it.
-template <typename Dialog>
-void WithDialog(Program& p, const char* action, Dialog* dialog, const std::function<void(Dialog*)>& inDialog)
-{
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-        ran = true;
-        auto end = qScopeGuard([&] {
-            if (dialog->isVisible()) dialog->reject();
-        });
-        QVERIFY(dialog->isVisible());
-        inDialog(dialog);
-    });
-    Trigger(p, action);
-    QVERIFY(ran);
-}
-
-void Type(QLineEdit* edit, const QString& text)
-{
-    // As an input method commits Japanese text: Qt Test types only ASCII keys.
-    edit->setFocus();
-    edit->selectAll();
-    QInputMethodEvent commit;
-    commit.setCommitString(text);
-    QApplication::sendEvent(edit, &commit);
 }
 
 } // namespace
@@ -85,7 +45,7 @@ private slots:
 
         WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) {
             QCOMPARE(d->numberEdit->text(), QString("1"));
-            Type(d->nameEdit, "図面");
+            TypeCommitted(d->nameEdit, "図面");
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCOMPARE(p.fake.messages.shown, QStringList{"登録OK"});
@@ -107,7 +67,7 @@ private slots:
         Select(p, 1);
         WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [](GroupEditDialog* d) {
             QCOMPARE(d->nameEdit->text(), QString("図面"));
-            Type(d->nameEdit, "改訂図面");
+            TypeCommitted(d->nameEdit, "改訂図面");
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCOMPARE(p.fake.messages.shown.last(), QString("編集登録OK"));
@@ -225,7 +185,7 @@ private slots:
         // shows the stored name at once.
         Select(p, 1);
         WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [](GroupEditDialog* d) {
-            Type(d->nameEdit, "renamed");
+            TypeCommitted(d->nameEdit, "renamed");
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCOMPARE(p.fake.messages.shown, QStringList{"編集登録OK"});
@@ -236,7 +196,7 @@ private slots:
         // old icon goes, and no ghost is left to drag the new group.
         QVERIFY(db.DeleteRecords("GRPJWW", "N=2"));
         WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) {
-            Type(d->nameEdit, "new two");
+            TypeCommitted(d->nameEdit, "new two");
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -295,7 +255,7 @@ private slots:
         // The deleted highest number is given out again.
         WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) {
             QCOMPARE(d->numberEdit->text(), QString("4"));
-            Type(d->nameEdit, "again");
+            TypeCommitted(d->nameEdit, "again");
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QVERIFY(p.mainWindow.GroupIcon(4));

@@ -1,0 +1,303 @@
+// Another copy of the program on the same database, and a server that goes away under
+// the program: the group commands act only on the group the user saw, change all or
+// nothing, never wait for ever, and say what happened.
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtTest>
+
+#include "boardfixture.h"
+#include "catalogue.h"
+#include "groupdlg/groupeditdialog.h"
+#include "groupwin/groupwindow.h"
+#include "support/tcpforwarder.h"
+#include "support/testdb.h"
+#include "text/textutil.h"
+
+namespace {
+
+QString Changed(const QString& name)
+{
+    return "他の利用者がグループ「" + name + "」を変更または削除しました。グループの表示を更新します。";
+}
+
+// Another person's copy of the program, attached to the same database.
+struct OtherCopy {
+    explicit OtherCopy(const DatabaseSettings& s) : settings(s) { session.ConnectDatabase(); }
+    DatabaseSettings settings;
+    DatabaseSession session{settings};
+};
+
+// Lets the event loop run until it has nothing to do and waits, as it does while the
+// user reads the screen.
+void WaitForUser()
+{
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void StoreEdit(Program& p, const QString& name)
+{
+    WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [&](GroupEditDialog* d) {
+        TypeCommitted(d->nameEdit, name);
+        QTest::mouseClick(d->storeButton, Qt::LeftButton);
+    });
+}
+
+} // namespace
+
+class TestTwoCopies : public QObject {
+    Q_OBJECT
+private slots:
+    void commandsActOnlyOnTheGroupShown()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 2, "old two", "", "10", "10", "me"));
+        QVERIFY(GiveTables(set.session, 2, 2));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        auto& db = p.mainWindow.Session();
+        OtherCopy other(set.db.settings);
+
+        // The other copy deletes group 2 and makes a new group, which receives number 2.
+        Select(p, 2);
+        QVERIFY(other.session.DeleteRecords("GRPJWW", "N=2"));
+        QVERIFY(other.session.DropTable("GRP1_2") && other.session.DropTable("GRP2_2"));
+        QVERIFY(InsertGroup(other.session, 2, "new two", "", "50", "50", "you"));
+        QVERIFY(GiveTables(other.session, 2, 1));
+
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        QCOMPARE(p.fake.messages.shown, QStringList{Changed("old two")});
+        QCOMPARE(db.CountRecords("GRPJWW", ""), 1);
+        QCOMPARE(p.mainWindow.GroupCaption(2)->text(), QString("new two"));   // the board as stored now
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
+        QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
+
+        // Delete refuses as well, already when another copy changed only the title.
+        Select(p, 2);
+        QVERIFY(other.session.UpdateRecordText("GRPJWW", "MTITLE='renamed'", "N=2"));
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuDeleteGroup");
+        QCOMPARE(p.fake.messages.shown.last(), Changed("new two"));
+        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 1);
+        QCOMPARE(db.CountRecords("GRP1_2", ""), 1);
+
+        // This copy's own edit changes no identity: the delete goes on without a new click.
+        Select(p, 2);
+        StoreEdit(p, "mine");
+        QCOMPARE(p.fake.messages.shown.last(), QString("編集登録OK"));
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuDeleteGroup");
+        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 0);
+        QVERIFY(!db.TableExists("GRP1_2") && !db.TableExists("GRP2_2"));
+        QVERIFY(!p.mainWindow.GroupIcon(2));
+        p.Close();
+    }
+
+    void deleteIsOneUnitThatNeverWaitsForEver()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 2, "two", "", "0", "0"));
+        QVERIFY(GiveTables(set.session, 2, 3));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        auto& db = p.mainWindow.Session();
+
+        Select(p, 2);
+        // Another copy has just read the sub-group table and is still reading: the drop
+        // cannot commit while its read transaction keeps the table in use.
+        OtherCopy other(set.db.settings);
+        QCOMPARE(other.session.CountRecords("GRP2_2", ""), 1);
+        p.fake.messages.nextAnswers = {true};
+        QElapsedTimer t;
+        t.start();
+        Trigger(p, "mnuDeleteGroup");
+        QVERIFY(t.elapsed() < (kLockTimeoutSeconds + 3) * 1000);
+        QCOMPARE(p.fake.messages.shown, QStringList{"グループ削除失敗"});
+        // Nothing is gone: not the row, not the file table dropped before the failure.
+        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 1);
+        QCOMPARE(db.CountRecords("GRP1_2", ""), 3);
+        QVERIFY(db.TableExists("GRP2_2"));
+        QVERIFY(p.mainWindow.GroupIcon(2));
+        QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
+
+        // This program read those tables too, and then waited for its user: its own read
+        // keeps nothing from the other copy.
+        OtherCopy third(set.db.settings);
+        other.session.EndRead();
+        Trigger(p, "mnuOpenGroup");
+        WaitForUser();
+        QVERIFY(third.session.BeginWork());
+        QVERIFY(third.session.DropTable("GRP2_2"));
+        QVERIFY2(third.session.CommitWork(), third.session.LastError().c_str());
+
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuDeleteGroup");
+        QCOMPARE(p.fake.messages.shown.size(), 1);
+        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 0);
+        QVERIFY(!db.TableExists("GRP1_2") && !db.TableExists("GRP2_2"));
+        p.Close();
+    }
+
+    void duplicateAppearsWholeOrNotAtAll()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 3, "three", "", "0", "0"));
+        QVERIFY(GiveTables(set.session, 3, 4));
+        // The server refuses new catalogue rows, after the tables of the copy are made.
+        QVERIFY(set.session.ExecuteStatement({"CREATE EXCEPTION NO_INSERT 'refused';"}));
+        QVERIFY(set.session.ExecuteStatement({"CREATE TRIGGER GRPJWW_NO FOR GRPJWW BEFORE INSERT AS",
+                                              "BEGIN EXCEPTION NO_INSERT; END"}));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        auto& db = p.mainWindow.Session();
+
+        Select(p, 3);
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        QCOMPARE(p.fake.messages.shown, QStringList{"グループ複製失敗"});
+        QCOMPARE(db.CountRecords("GRPJWW", ""), 1);
+        for (int n = 4; n <= 8; ++n)   // the tables made for each try are dropped again
+            QVERIFY(!db.TableExists("GRP1_" + IntToStr(n)) && !db.TableExists("GRP2_" + IntToStr(n)));
+        QVERIFY(!p.mainWindow.GroupIcon(4));
+        QVERIFY(db.ExecuteStatement({"DROP TRIGGER GRPJWW_NO;"}));
+
+        // A table left behind by an old group 4, which no sub-group row fits: the copy
+        // goes to the next number and leaves the old table alone.
+        QVERIFY(db.ExecuteStatement({"CREATE TABLE GRP2_4 (N INTEGER);"}));
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        QCOMPARE(p.fake.messages.shown.size(), 1);
+        QCOMPARE(AllRows(db, "GRP1_5"), AllRows(db, "GRP1_3"));
+        QCOMPARE(AllRows(db, "GRP2_5"), AllRows(db, "GRP2_3"));
+        QVERIFY(!db.TableExists("GRP1_4"));
+        QCOMPARE(db.CountFields("GRP2_4"), 1);
+
+        // Another copy takes number 6 just before the duplicate's row goes in: the
+        // duplicate becomes group 7, and the stranger's group receives none of the entries.
+        OtherCopy other(set.db.settings);
+        bool interfered = false;
+        db.SetStatementLog([&](const std::string& text) {
+            if (interfered || text.rfind("INSERT INTO GRPJWW", 0) != 0) return;
+            interfered = true;
+            QVERIFY(InsertGroup(other.session, 6, "stranger", "", "0", "0"));
+        });
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        QVERIFY(interfered);
+        QCOMPARE(p.fake.messages.shown.size(), 1);
+        QCOMPARE(db.CountRecords("GRPJWW", "N=7 AND GRPNAME='three'"), 1);
+        QCOMPARE(AllRows(db, "GRP1_7"), AllRows(db, "GRP1_3"));
+        QCOMPARE(db.CountRecords("GRP1_6", ""), 0);   // kept for the stranger, empty
+        QVERIFY(p.mainWindow.GroupIcon(7));
+        p.Close();
+    }
+
+    void editStoresOnlyWhatTheUserChanged()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        // A title with bytes that CP932 does not map, and no position at all.
+        QVERIFY(InsertGroup(set.session, 1, "one", "", "", "", "", "\x80\xA0" "ab"));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        auto& db = p.mainWindow.Session();
+
+        Select(p, 1);
+        StoreEdit(p, "ichi");
+        QCOMPARE(p.fake.messages.shown, QStringList{"編集登録OK"});
+        QCOMPARE(AllRows(db, "GRPJWW")[0], (TextRow{"1", "ichi", "\x80\xA0" "ab", "", "", "", "", "", "", "", ""}));
+
+        // Meanwhile another copy deletes the group and gives its number to a new one:
+        // the edit is not written over the stranger's row.
+        OtherCopy other(set.db.settings);
+        WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [&](GroupEditDialog* d) {
+            QVERIFY(other.session.DeleteRecords("GRPJWW", "N=1"));
+            QVERIFY(InsertGroup(other.session, 1, "stranger", "", "0", "0"));
+            TypeCommitted(d->nameEdit, "mine");
+            QTest::mouseClick(d->storeButton, Qt::LeftButton);
+            QVERIFY(d->isVisible());
+        });
+        QCOMPARE(p.fake.messages.shown.last(),
+                 QString("他の利用者がこのグループを変更または削除しました。閉じてから開き直して下さい。"));
+        QCOMPARE(db.CountRecords("GRPJWW", "N=1 AND GRPNAME='stranger'"), 1);
+        p.Close();
+    }
+
+    void lostServerIsToldAndRejoined()
+    {
+        TcpForwarder relay;
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 1, "one", "", "0", "0"));
+        QVERIFY(InsertGroup(set.session, 2, "two", "", "100", "0"));
+        QVERIFY(GiveTables(set.session, 2, 2));
+        DatabaseSettings viaRelay = set.db.settings;
+        viaRelay.ServerName = relay.ServerName();
+        set.folder.WriteSettings(viaRelay);
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        QVERIFY(p.mainWindow.Session().Connected());
+        const QString lost = "データベースとの接続が切れました。次の操作のときに接続し直します。";
+        const QString away = "データベースに接続できません。サーバーが動いているか確認して下さい。";
+
+        // The server goes away: the next click cannot read the group, and the user is told once.
+        relay.Cut();
+        Select(p, 1);
+        QTRY_COMPARE(p.fake.messages.shown, QStringList{lost});
+        QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
+
+        // Still away: a command says that it cannot reach the database, and asks nothing.
+        relay.Refuse(true);
+        // A click only tries to attach again: the icon it hit is replaced when that works.
+        QTest::mouseClick(p.mainWindow.GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
+        QCOMPARE(p.fake.messages.shown.last(), away);
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        QCOMPARE(p.fake.messages.shown.size(), 3);
+        QVERIFY(p.fake.messages.asked.isEmpty());
+
+        // Back: the next command attaches again, rebuilds the board and goes on.
+        relay.Refuse(false);
+        Trigger(p, "mnuLocInitGroup");
+        QCOMPARE(p.mainWindow.statusLine->currentMessage(), QString("データベースに接続し直しました。"));
+        QVERIFY(p.mainWindow.GroupIcon(2));
+        Select(p, 2);
+        p.fake.messages.nextAnswers = {true};
+        Trigger(p, "mnuCopyGroup");
+        auto& db = p.mainWindow.Session();
+        QCOMPARE(db.CountRecords("GRP1_3", ""), 2);
+        QCOMPARE(p.fake.messages.shown.size(), 3);
+
+        // The group window's commands attach again the same way.
+        Trigger(p, "mnuOpenGroup");
+        GroupWindow* window = p.windows.groupWindow;
+        QVERIFY(window->isVisible());
+        const QString drawing = KUMO_TESTDATA "/jww/Test1.jww";
+        relay.Cut();
+        p.fake.fileDialogs.nextFileNames = {{drawing}};
+        window->AddFiles();
+        QCOMPARE(db.CountRecords("GRP1_2", ""), -1);
+        QTRY_COMPARE(p.fake.messages.shown.last(), lost);
+        p.fake.fileDialogs.nextFileNames = {{drawing}};
+        window->AddFiles();
+        QCOMPARE(db.CountRecords("GRP1_2", ""), 3);
+        p.Close();
+    }
+};
+
+QTEST_MAIN(TestTwoCopies)
+#include "test_twocopies.moc"
