@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs everything, builds, and runs every test: once in a normal build, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Fails when any test fails.
+# Installs everything, builds, and runs every test: once in a normal build (with the
+# stress run of two copies on one database), once under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Fails when any test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -8,6 +9,9 @@ bash scripts/setup.sh
 bash scripts/build.sh build
 printf '==> Running the tests\n'
 ctest --test-dir build --output-on-failure -j2
+# Alone, after the parallel run: it kills and restarts a Firebird server of its own.
+printf '==> Two copies on one database, with the server killed in the middle\n'
+bash tests/stress/run.sh build/tests/stress/kumo_stress 30
 
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKUMO_SANITIZE=ON
 printf '==> Running the tests under AddressSanitizer and UndefinedBehaviorSanitizer\n'
