@@ -175,6 +175,7 @@ void SearchWindow::RunSearch()
         break;
     }
 
+    if (commandGate_ && !commandGate_()) return;
     ClearView();
     static const NeverPressed neverPressed;
     const EscapeKey& escape = platform_.escape ? static_cast<const EscapeKey&>(*platform_.escape) : neverPressed;

@@ -2,6 +2,7 @@
 // The search window: finds file entries of all groups by folder, file name or memo.
 // Created once at start and shown modelessly; the chosen column and the search text stay
 // as they were between showings. It reports only through its status bar.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ public:
     QString StatusText() const;
     bool Searching() const { return searching_; }
 
+    // Asked before a search: after a lost connection the main window attaches again;
+    // false when it could not, and nothing is searched.
+    using CommandGate = std::function<bool()>;
+    void SetCommandGate(CommandGate gate) { commandGate_ = std::move(gate); }
+
     QFrame* optionPanel = nullptr;
     QRadioButton* folderOption = nullptr;
     QRadioButton* fileNameOption = nullptr;
@@ -58,6 +64,7 @@ protected:
     const Platform& platform_;
 
 private:
+    CommandGate commandGate_;
     void SetStatus(const QString& text);
     void ClearView();
     // Appends result lines at the end of the view, up to its limit; the view's own

@@ -237,6 +237,7 @@ void MainWindow::SetWindows(const ProgramWindows& windows)
         });
         groupWindow->SetCommandGate([this] { return ReattachIfLost(); });
     }
+    if (windows_.searchWindow) windows_.searchWindow->SetCommandGate([this] { return ReattachIfLost(); });
 }
 
 void MainWindow::BuildMenu()
@@ -887,7 +888,7 @@ void MainWindow::mnuOpenGroupClick() { OpenSelectedGroup(); }
 void MainWindow::mnuFindClick()
 {
     SearchWindow* window = windows_.searchWindow;
-    if (!window || !CatalogueReady(session_)) return;
+    if (!window || !CatalogueCommandReady()) return;
     // Left open, it comes to the front as it is.
     window->show();
     window->raise();

@@ -5,7 +5,9 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -13,6 +15,7 @@
 #include "catalogue.h"
 #include "groupdlg/groupeditdialog.h"
 #include "groupwin/groupwindow.h"
+#include "search/searchwindow.h"
 #include "support/tcpforwarder.h"
 #include "support/testdb.h"
 #include "text/textutil.h"
@@ -295,6 +298,16 @@ private slots:
         p.fake.fileDialogs.nextFileNames = {{drawing}};
         window->AddFiles();
         QCOMPARE(db.CountRecords("GRP1_2", ""), 3);
+
+        // And the search.
+        SearchWindow* search = p.windows.searchWindow;
+        search->fileNameOption->setChecked(true);
+        search->searchEdit->setText("e1");
+        relay.Cut();
+        search->RunSearch();
+        QTRY_COMPARE(p.fake.messages.shown.last(), lost);
+        search->RunSearch();
+        QVERIFY(search->resultView->toPlainText().contains("e1.jww"));
         p.Close();
     }
 };
