@@ -1,0 +1,32 @@
+#pragma once
+// A database of the benchmark's own on the local server, in a temporary folder that the
+// server (user firebird) may write; gone with the object.
+#include <memory>
+#include <string>
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include "db/session.h"
+#include "settings/settings.h"
+
+class BenchDatabase {
+public:
+    BenchDatabase();
+    ~BenchDatabase();
+    BenchDatabase(const BenchDatabase&) = delete;
+    BenchDatabase& operator=(const BenchDatabase&) = delete;
+
+    DatabaseSettings settings;
+    DatabaseSession session{settings};
+    bool ok = false;            // created and attached
+    QString folder() const;     // temporary folder, without a trailing "/"
+    std::string Name() const { return settings.DatabaseName(); }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+// Runs one statement in a transaction of its own; false (and the reason on stderr)
+// when it fails. For the set-up only, never timed.
+bool Exec(DatabaseSession& session, const std::string& text);
