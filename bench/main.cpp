@@ -15,6 +15,7 @@
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -40,6 +41,12 @@ double Median(std::vector<double> v)
 int RunChild(int argc, char* argv[], const std::string& key, int size, int runs)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_RUNTIME_DIR", QByteArray("/tmp/kumobench-runtime-") + QByteArray::number(getuid()));
+    mkdir(qgetenv("XDG_RUNTIME_DIR").constData(), 0700);
+    // The offscreen platform says at every window that it cannot pass size hints on.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (!text.contains(QLatin1String("propagateSizeHints"))) qt_message_output(type, context, text);
+    });
     QApplication app(argc, argv);
     std::unique_ptr<Workload> w = MakeWorkload(key);
     if (!w) {

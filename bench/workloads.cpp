@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QDir>
@@ -10,10 +11,14 @@
 
 #include "benchdb.h"
 #include "floor.h"
+#include "groupwin/filelistmodel.h"
+#include "groupwin/grouptables.h"
+#include "groupwin/groupwindow.h"
 #include "platform/platform.h"
 #include "settings/settingsfile.h"
 #include "shell/mainwindow.h"
 #include "shell/program.h"
+#include "text/cp932.h"
 #include "text/textutil.h"
 
 namespace {
@@ -71,6 +76,162 @@ public:
 private:
     bool recording_ = false;
     std::vector<std::string> statements_;
+};
+
+// The real drawings of the shared test data, under distinct names in a folder of their
+// own: count files, paths in CP932 as the file dialog hands them to the program.
+std::vector<std::string> CopyDrawings(const QString& folder, int count)
+{
+    const QDir source(QStringLiteral(KUMO_TESTDATA) + "/jww");
+    const QStringList drawings = source.entryList({"*.jww"}, QDir::Files, QDir::Name);
+    std::vector<std::string> paths;
+    if (drawings.isEmpty()) return paths;
+    for (int i = 0; i < count; ++i) {
+        const QString& from = drawings[i % drawings.size()];
+        const QString to = folder + "/" + QString::asprintf("%05d-", i) + from;
+        if (!QFile::copy(source.filePath(from), to)) return {};
+        const QByteArray utf8 = to.toUtf8();
+        const std::optional<std::string> cp932 = FromFsName(std::string_view(utf8.constData(), size_t(utf8.size())));
+        if (!cp932) return {};
+        paths.push_back(*cp932);
+    }
+    return paths;
+}
+
+NetworkPathLookup NoNetworkDrives()
+{
+    return [](const std::string& drive) { return drive; };
+}
+
+// ---- W1: register drawings -------------------------------------------------------------
+
+class RegisterWorkload : public Workload {
+public:
+    bool Prepare(int size) override
+    {
+        if (!db_.ok || !EnsureGroupTables(db_.session, 1)) return false;
+        paths_ = CopyDrawings(files_.path(), size);
+        if (int(paths_.size()) != size) return false;
+        recorder_.Attach(db_.session);
+        overhead_ = IsqlOverhead(db_.Name());
+        return overhead_ >= 0;
+    }
+
+    double RunProgram() override
+    {
+        if (!Exec(db_.session, "DELETE FROM GRP1_1")) return -1;
+        stored_ = 0;
+        recorder_.Start();
+        const auto start = Clock::now();
+        for (const std::string& path : paths_)
+            if (RegisterFile(db_.session, 1, 0, path, db_.settings.UserName, NoNetworkDrives()).Stored()) ++stored_;
+        const double seconds = Since(start);
+        recorder_.Stop();
+        return seconds;
+    }
+
+    double RunFloor() override
+    {
+        if (!Exec(db_.session, "DELETE FROM GRP1_1")) return -1;
+        db_.session.EndQuery();
+        const double s = RunIsql(db_.Name(), IsqlScript(recorder_.Statements()), 600);
+        return s < 0 ? s : std::max(0.0, s - overhead_);
+    }
+
+    bool Check(std::string& why) override
+    {
+        const int rows = db_.session.CountRecords("GRP1_1", "FILE_MEMO IS NOT NULL");
+        db_.session.EndQuery();
+        if (stored_ == int(paths_.size()) && rows == stored_ - stored_ / 5) return true;
+        // One drawing in five holds an empty memo, stored as NULL.
+        why = "stored " + IntToStr(stored_) + " of " + IntToStr(long(paths_.size())) + " files, " + IntToStr(rows) +
+              " with a memo";
+        return false;
+    }
+
+private:
+    double overhead_ = 0;
+    int stored_ = 0;
+    BenchDatabase db_;
+    QTemporaryDir files_;
+    std::vector<std::string> paths_;
+    StatementRecorder recorder_;
+};
+
+// ---- W2: open a group ------------------------------------------------------------------
+
+class OpenGroupWorkload : public Workload {
+public:
+    bool Prepare(int size) override
+    {
+        size_ = size;
+        if (!db_.ok || !EnsureGroupTables(db_.session, 1)) return false;
+        // Small files of their own for every entry, so that each row probes a real file.
+        const QString folder = files_.path();
+        for (int i = 1; i <= size; ++i) {
+            QFile f(folder + QString::asprintf("/f%05d.jww", i));
+            if (!f.open(QIODevice::WriteOnly) || f.write("JwwData.") != 8) return false;
+            fsPaths_.push_back(f.fileName().toStdString());
+        }
+        const std::string cp932Folder = folder.toStdString() + "/";
+        if (!Exec(db_.session, "EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + IntToStr(size) +
+                                   ") DO BEGIN INSERT INTO GRP1_1 VALUES (:i, 'f' || LPAD(:i, 5, '0') || '.jww', '" +
+                                   cp932Folder + "', 'memo ' || :i, 'bench', 0); i = i + 1; END END"))
+            return false;
+        db_.session.CloseDatabase();
+        program_ = std::make_unique<ProgramUnderTest>(db_.settings);
+        if (!program_->Main().Session().Connected()) return false;
+        recorder_.Attach(program_->Main().Session());
+        window_ = program_->Windows().groupWindow;
+        overhead_ = IsqlOverhead(db_.Name());
+        return window_ && overhead_ >= 0;
+    }
+
+    double RunProgram() override
+    {
+        window_->CloseWindow();
+        QApplication::processEvents();
+        recorder_.Start();
+        const auto start = Clock::now();
+        window_->CurrentGroupNumber = 1;
+        window_->CurrentGroupName = "bench";
+        window_->show();
+        QApplication::processEvents();   // the first paint of the filled list
+        const double seconds = Since(start);
+        recorder_.Stop();
+        return seconds;
+    }
+
+    double RunFloor() override
+    {
+        const double s = RunIsql(db_.Name(), IsqlScript(recorder_.Statements()), 600);
+        if (s < 0) return s;
+        const auto start = Clock::now();
+        int found = 0;
+        for (const std::string& path : fsPaths_) {
+            struct stat st {};
+            if (stat(path.c_str(), &st) == 0) ++found;
+        }
+        const double probes = Since(start);
+        return found == size_ ? std::max(0.0, s - overhead_) + probes : -1;
+    }
+
+    bool Check(std::string& why) override
+    {
+        if (window_->fileModel->Count() == size_) return true;
+        why = "list shows " + IntToStr(window_->fileModel->Count()) + " of " + IntToStr(size_) + " entries";
+        return false;
+    }
+
+private:
+    int size_ = 0;
+    double overhead_ = 0;
+    BenchDatabase db_;
+    QTemporaryDir files_;
+    std::vector<std::string> fsPaths_;
+    std::unique_ptr<ProgramUnderTest> program_;
+    GroupWindow* window_ = nullptr;
+    StatementRecorder recorder_;
 };
 
 // ---- W4: the board ---------------------------------------------------------------------
@@ -134,6 +295,8 @@ private:
 const std::vector<WorkloadInfo>& Workloads()
 {
     static const std::vector<WorkloadInfo> all{
+        {"W1", "register drawings", {250, 1000, 4000}},
+        {"W2", "open a group", {1000, 10000, 40000}},
         {"W4", "board", {1000, 5000}},
     };
     return all;
@@ -141,6 +304,8 @@ const std::vector<WorkloadInfo>& Workloads()
 
 std::unique_ptr<Workload> MakeWorkload(const std::string& key)
 {
+    if (key == "W1") return std::make_unique<RegisterWorkload>();
+    if (key == "W2") return std::make_unique<OpenGroupWorkload>();
     if (key == "W4") return std::make_unique<BoardWorkload>();
     return nullptr;
 }
