@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPlainTextEdit>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -14,6 +17,7 @@
 #include "groupwin/filelistmodel.h"
 #include "groupwin/grouptables.h"
 #include "groupwin/groupwindow.h"
+#include "search/searchwindow.h"
 #include "platform/platform.h"
 #include "settings/settingsfile.h"
 #include "shell/mainwindow.h"
@@ -234,6 +238,80 @@ private:
     StatementRecorder recorder_;
 };
 
+// ---- W3: search every group --------------------------------------------------------------
+
+class SearchWorkload : public Workload {
+public:
+    bool Prepare(int size) override
+    {
+        groups_ = size;
+        if (!db_.ok || !db_.session.CreateCatalogueTable()) return false;
+        if (!Exec(db_.session, "EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + IntToStr(size) +
+                                   ") DO BEGIN INSERT INTO GRPJWW (N, GRPNAME, PNAME, X, Y) VALUES (:i, "
+                                   "'group ' || :i, 'bench', 0, 0); i = i + 1; END END"))
+            return false;
+        // Every group opened once: five sub-groups and a hundred entries, one in ten of
+        // them with the memo searched for.
+        for (int g = 1; g <= size; ++g) {
+            const std::string n = IntToStr(g);
+            if (!EnsureGroupTables(db_.session, g)) return false;
+            if (!Exec(db_.session, "EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN "
+                                   "WHILE (i <= 5) DO BEGIN INSERT INTO GRP2_" + n +
+                                       " VALUES (:i, 'sub ' || :i, 'bench', 0); i = i + 1; END "
+                                       "i = 1; WHILE (i <= 100) DO BEGIN INSERT INTO GRP1_" + n +
+                                       " VALUES (:i, 'f' || :i || '.jww', '/data/drawings/" + n +
+                                       "/', IIF(MOD(:i, 10) = 0, 'plan revised', 'plan'), 'bench', MOD(:i, 6)); "
+                                       "i = i + 1; END END"))
+                return false;
+        }
+        db_.session.CloseDatabase();
+        program_ = std::make_unique<ProgramUnderTest>(db_.settings);
+        if (!program_->Main().Session().Connected()) return false;
+        recorder_.Attach(program_->Main().Session());
+        window_ = program_->Windows().searchWindow;
+        if (!window_) return false;
+        window_->show();
+        window_->memoOption->setChecked(true);
+        window_->searchEdit->setText("revised");
+        overhead_ = IsqlOverhead(db_.Name());
+        return overhead_ >= 0;
+    }
+
+    double RunProgram() override
+    {
+        recorder_.Start();
+        const auto start = Clock::now();
+        window_->RunSearch();
+        QApplication::processEvents();   // the last lines painted
+        const double seconds = Since(start);
+        recorder_.Stop();
+        return seconds;
+    }
+
+    double RunFloor() override
+    {
+        const double s = RunIsql(db_.Name(), IsqlScript(recorder_.Statements()), 600);
+        return s < 0 ? s : std::max(0.0, s - overhead_);
+    }
+
+    bool Check(std::string& why) override
+    {
+        // A header and ten entries for every group.
+        const int lines = window_->resultView->blockCount() - (window_->resultView->toPlainText().endsWith('\n') ? 1 : 0);
+        if (lines == groups_ * 11) return true;
+        why = "the search listed " + IntToStr(lines) + " lines for " + IntToStr(groups_) + " groups";
+        return false;
+    }
+
+private:
+    int groups_ = 0;
+    double overhead_ = 0;
+    BenchDatabase db_;
+    std::unique_ptr<ProgramUnderTest> program_;
+    SearchWindow* window_ = nullptr;
+    StatementRecorder recorder_;
+};
+
 // ---- W4: the board ---------------------------------------------------------------------
 
 class BoardWorkload : public Workload {
@@ -297,6 +375,7 @@ const std::vector<WorkloadInfo>& Workloads()
     static const std::vector<WorkloadInfo> all{
         {"W1", "register drawings", {250, 1000, 4000}},
         {"W2", "open a group", {1000, 10000, 40000}},
+        {"W3", "search", {100, 500, 2000}},
         {"W4", "board", {1000, 5000}},
     };
     return all;
@@ -306,6 +385,7 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
 {
     if (key == "W1") return std::make_unique<RegisterWorkload>();
     if (key == "W2") return std::make_unique<OpenGroupWorkload>();
+    if (key == "W3") return std::make_unique<SearchWorkload>();
     if (key == "W4") return std::make_unique<BoardWorkload>();
     return nullptr;
 }
