@@ -1,6 +1,9 @@
 #include "benchdb.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+#include <sys/wait.h>
 
 #include <QDir>
 #include <QFile>
@@ -16,11 +19,22 @@ BenchDatabase::BenchDatabase()
     settings.DatabaseFileName = "BENCH.FDB";
     settings.UserName = "bench";
     session.CreateDatabase();
-    ok = session.Connected();
+    ok = session.Connected() && SetForcedWrites(false);
     if (!ok) std::fprintf(stderr, "kumobench: cannot create %s: %s\n", Name().c_str(), session.LastError().c_str());
 }
 
 BenchDatabase::~BenchDatabase() { session.CloseDatabase(); }
+
+bool BenchDatabase::SetForcedWrites(bool on)
+{
+    const std::string command = "fbsvcmgr localhost:service_mgr user SYSDBA password copperelk action_properties dbname '" +
+                                settings.DataFolder + settings.DatabaseFileName + "' prp_write_mode " +
+                                (on ? "prp_wm_sync" : "prp_wm_async") + " >/dev/null";
+    const int rc = std::system(command.c_str());
+    if (rc == 0) return true;
+    std::fprintf(stderr, "kumobench: cannot set the write mode of %s\n", Name().c_str());
+    return false;
+}
 
 QString BenchDatabase::folder() const { return dir_->path(); }
 

@@ -72,6 +72,7 @@ int RunChild(int argc, char* argv[], const std::string& key, int size, int runs)
         }
         program.push_back(p);
         floor.push_back(f);
+        std::fprintf(stderr, "  %s %d run %d: program %.3f s, floor %.3f s\n", key.c_str(), size, r + 1, p, f);
     }
     std::printf("RESULT %.6f %.6f\n", Median(program), Median(floor));
     return 0;
