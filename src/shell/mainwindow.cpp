@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QtMath>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -613,35 +614,44 @@ BoardCaption* MainWindow::CreateCaption(int group, const std::string& text)
     caption->hide();
     caption->setObjectName(QString("Labe%1").arg(group));
     caption->setProperty("tag", group);
-    caption->setText(ToQ(text));
     caption->setTextFormat(Qt::PlainText);
+    caption->setText(ToQ(text));
     caption->setAutoFillBackground(true);
-    caption->adjustSize();
+    // One line sized to its text, as adjustSize() would size it, without the label's
+    // line layout, which a large board pays once per group.
+    if (caption->text().isEmpty()) {
+        caption->adjustSize();
+    } else {
+        const QFontMetricsF metrics(caption->font());
+        caption->resize(qCeil(metrics.horizontalAdvance(caption->text())) + 2 * caption->margin(),
+                        qCeil(metrics.height()) + 2 * caption->margin());
+    }
     return caption;
 }
 
 void MainWindow::ShowControls(BoardIcon* icon, BoardCaption* caption)
 {
-    // A new icon stands above the older ones, which may share its place.
-    for (QWidget* w : {dynamic_cast<QWidget*>(icon), dynamic_cast<QWidget*>(caption)}) {
-        if (!w) continue;
-        w->show();
-        w->raise();
-    }
+    // Made last, a new icon and its caption already stand above the older ones, which
+    // may share their place; raising each again would cost a pass over all the others.
+    for (QWidget* w : {dynamic_cast<QWidget*>(icon), dynamic_cast<QWidget*>(caption)})
+        if (w) w->show();
 }
 
 void MainWindow::DestroyControls(BoardIcon* icon, BoardCaption* caption)
 {
-    // Later, not now: the control may be the one whose event is being handled.
+    // Later, not now: the control may be the one whose event is being handled. Until
+    // then it keeps its parent but loses its name, so that no lookup finds it; taking it
+    // off its parent would walk the window's whole focus chain for every control, which
+    // makes a rebuild of a large board quadratic.
     if (auto* label = dynamic_cast<QLabel*>(icon)) {
         label->clear();
         label->hide();
-        label->setParent(nullptr);
+        label->setObjectName(QString());
         label->deleteLater();
     }
     if (auto* label = dynamic_cast<QLabel*>(caption)) {
         label->hide();
-        label->setParent(nullptr);
+        label->setObjectName(QString());
         label->deleteLater();
     }
 }
