@@ -7,8 +7,9 @@
 
 namespace {
 
-// iconv descriptors are opened per call: conversions are short and rare enough, and
-// this keeps the functions free of shared state.
+// An iconv descriptor. Opening one costs more than converting a file name, and a
+// group of ten thousand entries converts every path, so each thread keeps one per
+// direction (Converter below) and resets it before each use.
 class Iconv {
 public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
@@ -44,11 +45,29 @@ private:
 
 bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
+// CP932 holds ASCII as ASCII (0x5C and 0x7E included), so such text needs no iconv.
+bool IsAscii(std::string_view text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+Iconv& Converter(bool toCp932)
+{
+    thread_local Iconv fromCp932("UTF-8", "CP932");
+    thread_local Iconv intoCp932("CP932", "UTF-8");
+    Iconv& cv = toCp932 ? intoCp932 : fromCp932;
+    if (cv.ok()) cv.reset();
+    return cv;
+}
+
 } // namespace
 
 std::string Cp932ToUtf8(std::string_view cp932)
 {
-    Iconv cv("UTF-8", "CP932");
+    if (IsAscii(cp932)) return std::string(cp932);
+    Iconv& cv = Converter(false);
     std::string out;
     if (!cv.ok()) return out;
     out.reserve(cp932.size() * 3 / 2);
@@ -67,13 +86,15 @@ std::string Cp932ToUtf8(std::string_view cp932)
 
 QString ToQ(std::string_view cp932)
 {
+    if (IsAscii(cp932)) return QString::fromLatin1(cp932.data(), static_cast<qsizetype>(cp932.size()));
     std::string u = Cp932ToUtf8(cp932);
     return QString::fromUtf8(u.data(), static_cast<qsizetype>(u.size()));
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8)
 {
-    Iconv cv("CP932", "UTF-8");
+    if (IsAscii(utf8)) return std::string(utf8);
+    Iconv& cv = Converter(true);
     if (!cv.ok()) return std::nullopt;
     std::string out;
     size_t used = cv.convert(utf8, out);
@@ -89,12 +110,16 @@ std::optional<std::string> FromQ(const QString& text)
 
 std::string FromQLossy(const QString& text)
 {
-    Iconv cv("CP932", "UTF-8");
+    Iconv& cv = Converter(true);
     std::string out;
     if (!cv.ok()) return out;
     // Character by character, so one that CP932 lacks costs only itself.
     const QList<uint> codes = text.toUcs4();
     for (uint code : codes) {
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+            continue;
+        }
         char32_t cp = code;
         QByteArray u = QString::fromUcs4(&cp, 1).toUtf8();
         std::string part;
