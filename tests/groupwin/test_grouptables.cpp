@@ -128,6 +128,8 @@ private slots:
             QCOMPARE(missing.FullPath(), path);
         }
         QCOMPARE(MakeFileRow(1, 0, folder + "gone.Txt", "", "", {}).cells[kCellType], std::string(".txt"));
+        for (const qint64 s : {qint64(0), qint64(981173106), qint64(4102444799)})   // single digits, 2099
+            QCOMPARE(FormatFileTime(s), QDateTime::fromSecsSinceEpoch(s).toString("yyyy/MM/dd hh:mm:ss").toStdString());
     }
 
     void sortingIsStableAscendingAndNumeric()
