@@ -6,8 +6,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release
-# A fresh run of the server's own caches for each workload is not wanted: the floor and
-# the program run side by side on the same warm server.
 export QT_QPA_PLATFORM=offscreen
 if [ $# -eq 0 ]; then
   exec build-release/bench/kumobench --markdown docs/BENCHMARKS.md

@@ -12,6 +12,11 @@ ctest --test-dir build --output-on-failure -j2
 # Alone, after the parallel run: it kills and restarts a Firebird server of its own.
 printf '==> Two copies on one database, with the server killed in the middle\n'
 bash tests/stress/run.sh build/tests/stress/kumo_stress 30
+# The benchmark's quick mode: every workload once at its smallest size, so that it
+# cannot rot unnoticed; it checks that each did all its work, not how fast.
+printf '==> The benchmark, quick mode
+'
+QT_QPA_PLATFORM=offscreen build/bench/kumobench --quick
 
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKUMO_SANITIZE=ON
 printf '==> Running the tests under AddressSanitizer and UndefinedBehaviorSanitizer\n'
