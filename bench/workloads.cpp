@@ -350,6 +350,10 @@ public:
 
     double RunProgram() override
     {
+        // The icons of the last build go when the event loop runs, as they do between
+        // a user's commands.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
         recorder_.Start();
         const auto start = Clock::now();
         program_->Main().BuildBoard();
