@@ -14,7 +14,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libgl-dev qt6-translations-l10n
+  qt6-base-dev qt6-svg-dev libgl-dev qt6-translations-l10n adwaita-icon-theme
   firebird3.0-server firebird3.0-utils firebird-dev
   libemf2svg-dev libwmf-dev
   xvfb xauth x11-apps imagemagick fonts-noto-cjk
