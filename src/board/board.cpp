@@ -78,20 +78,9 @@ void GroupBoard::BuildBoard()
     session_.SelectMax(kCatalogueTable, "N", "", max);
     slotCount = std::max<int32_t>(StrToIntOrZero(max), 0);
 
-    const int count = session_.CountRecords(kCatalogueTable, "");
-    session_.SelectRecords("*", kCatalogueTable, "", "N");
-    // Rows are copied first: building an icon runs no statement today, but the result
-    // must not depend on that.
-    std::vector<TextRow> rows;
-    TextRow row(kCatalogueColumnCount);
-    for (int i = 0; i < count; ++i) {
-        if (i == 0)
-            session_.ReadFirstRecord(row);
-        else
-            session_.ReadNextRecord(row);
-        rows.push_back(row);
-    }
-    session_.CloseSelect();
+    // Every row is read before the first icon is built: building one runs no statement
+    // today, but the board must not depend on that.
+    const std::vector<TextRow> rows = session_.SelectAllRows("*", kCatalogueTable, "", "N");
 
     std::vector<std::string> pictures;
     std::set<std::string> seen;

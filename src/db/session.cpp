@@ -712,17 +712,27 @@ bool DatabaseSession::ReadTable(const std::string& table, TextRow& names, std::v
     if (d->lastFailure != DbFailure::None) return false;
     names.resize(static_cast<size_t>(cols));
     GetFieldNames(names);
-    rows.reserve(static_cast<size_t>(n));
-    for (int r = 0; r < n; ++r) {
-        TextRow row(static_cast<size_t>(cols));
-        if (r == 0)
-            ReadFirstRecord(row);
+    rows = ReadSelectedRows(n);
+    return true;
+}
+
+std::vector<TextRow> DatabaseSession::SelectAllRows(const std::string& columns, const std::string& table,
+                                                    const std::string& condition, const std::string& order)
+{
+    return ReadSelectedRows(SelectRecords(columns, table, condition, order));
+}
+
+std::vector<TextRow> DatabaseSession::ReadSelectedRows(int count)
+{
+    std::vector<TextRow> rows(static_cast<size_t>(count > 0 ? count : 0));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (i == 0)
+            ReadFirstRecord(rows[i]);
         else
-            ReadNextRecord(row);
-        rows.push_back(std::move(row));
+            ReadNextRecord(rows[i]);
     }
     CloseSelect();
-    return true;
+    return rows;
 }
 
 bool DatabaseSession::InsertRows(const std::string& table, const TextRow& names, const std::vector<TextRow>& rows)

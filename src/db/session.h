@@ -101,6 +101,11 @@ public:
     void ReadFirstRecord(TextRow& row);
     void ReadNextRecord(TextRow& row);
     void CloseSelect();
+    // Every row the select returns (SelectRecords, then ReadFirstRecord and ReadNextRecord
+    // for each), closed afterwards. As many rows as the select holds, never a count taken
+    // by a statement before it, which another copy may have made stale.
+    std::vector<TextRow> SelectAllRows(const std::string& columns, const std::string& table,
+                                       const std::string& condition, const std::string& order);
     void EndQuery();
     // Ends the read transaction that consecutive reads share (the buffered result stays).
     // The program calls it whenever it waits for its user: an open transaction keeps
@@ -124,6 +129,8 @@ public:
     long RowsAffected() const;
 
 private:
+    // Reads count rows of the open result into a table and closes it.
+    std::vector<TextRow> ReadSelectedRows(int count);
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -59,18 +59,7 @@ bool EnsureGroupTables(DatabaseSession& session, int32_t group)
 
 std::vector<TextRow> ReadTableRows(DatabaseSession& session, const std::string& table, const std::string& condition)
 {
-    // As many rows as this select found: a count taken by a statement of its own could
-    // disagree when another copy of the program changed the table in between.
-    const int count = session.SelectRecords("*", table, condition, "N");
-    std::vector<TextRow> rows(static_cast<size_t>(count > 0 ? count : 0));
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (i == 0)
-            session.ReadFirstRecord(rows[i]);
-        else
-            session.ReadNextRecord(rows[i]);
-    }
-    session.CloseSelect();
-    return rows;
+    return session.SelectAllRows("*", table, condition, "N");
 }
 
 std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32_t subGroup,

@@ -31,16 +31,5 @@ FreshSession::FreshSession() { ok = db.Create(session); }
 std::vector<TextRow> AllRows(DatabaseSession& session, const std::string& table, const std::string& condition,
                              const std::string& columns, const std::string& order)
 {
-    std::vector<TextRow> rows;
-    const int n = session.SelectRecords(columns, table, condition, order);
-    for (int i = 0; i < n; ++i) {
-        TextRow row;
-        if (i == 0)
-            session.ReadFirstRecord(row);
-        else
-            session.ReadNextRecord(row);
-        rows.push_back(row);
-    }
-    session.CloseSelect();
-    return rows;
+    return session.SelectAllRows(columns, table, condition, order);
 }
