@@ -53,8 +53,6 @@ public:
     }
     MainWindow& Main() { return *main_; }
     const ProgramWindows& Windows() const { return windows_; }
-    FakePlatform& Fake() { return fake_; }
-    QString Folder() const { return dir_.path() + "/"; }
 
 private:
     QTemporaryDir dir_;
@@ -107,40 +105,90 @@ NetworkPathLookup NoNetworkDrives()
     return [](const std::string& drive) { return drive; };
 }
 
+// What the workloads share: the benchmark's database, the program started on it, the
+// statements recorded in the first timed run, and the floor that replays them.
+class ReplayedWorkload : public Workload {
+public:
+    double RunFloor() override { return Replay(); }
+
+protected:
+    // Starts the program on the database that the set-up made; false when it could not
+    // attach.
+    bool StartProgram()
+    {
+        db_.session.CloseDatabase();
+        program_ = std::make_unique<ProgramUnderTest>(db_.settings);
+        if (!program_->Main().Session().Connected()) return false;
+        recorder_.Attach(program_->Main().Session());
+        return true;
+    }
+
+    // Ends the set-up: forced writes on again for all that is timed, isql's own start
+    // and attach measured.
+    bool EndSetUp()
+    {
+        if (!db_.SetForcedWrites(true)) return false;
+        overhead_ = IsqlOverhead(db_.Name());
+        return overhead_ >= 0;
+    }
+
+    // Seconds the work takes; its statements are recorded in the first run.
+    template <class Work>
+    double Timed(Work work)
+    {
+        recorder_.Start();
+        const auto start = Clock::now();
+        work();
+        const double seconds = Since(start);
+        recorder_.Stop();
+        return seconds;
+    }
+
+    // isql-fb running the recorded statements, less its own start and attach.
+    double Replay()
+    {
+        const double s = RunIsql(db_.Name(), IsqlScript(recorder_.Statements()), 600);
+        return s < 0 ? s : std::max(0.0, s - overhead_);
+    }
+
+    BenchDatabase db_;
+    std::unique_ptr<ProgramUnderTest> program_;
+    StatementRecorder recorder_;
+
+private:
+    double overhead_ = 0;
+};
+
 // ---- W1: register drawings -------------------------------------------------------------
 
-class RegisterWorkload : public Workload {
+class RegisterWorkload : public ReplayedWorkload {
 public:
     bool Prepare(int size) override
     {
         if (!db_.ok || !EnsureGroupTables(db_.session, 1)) return false;
         paths_ = CopyDrawings(files_.path(), size);
         if (int(paths_.size()) != size) return false;
+        // The add command's work runs on a session of its own, as the program's would.
         recorder_.Attach(db_.session);
-        if (!db_.SetForcedWrites(true)) return false;
-        overhead_ = IsqlOverhead(db_.Name());
-        return overhead_ >= 0;
+        return EndSetUp();
     }
 
     double RunProgram() override
     {
         if (!Exec(db_.session, "DELETE FROM GRP1_1")) return -1;
         stored_ = 0;
-        recorder_.Start();
-        const auto start = Clock::now();
-        for (const std::string& path : paths_)
-            if (RegisterFile(db_.session, 1, 0, path, db_.settings.UserName, NoNetworkDrives()).Stored()) ++stored_;
-        const double seconds = Since(start);
-        recorder_.Stop();
-        return seconds;
+        return Timed([this] {
+            for (const std::string& path : paths_)
+                if (RegisterFile(db_.session, 1, 0, path, db_.settings.UserName, NoNetworkDrives()).Stored())
+                    ++stored_;
+        });
     }
 
     double RunFloor() override
     {
         if (!Exec(db_.session, "DELETE FROM GRP1_1")) return -1;
         db_.session.EndQuery();
-        const double s = RunIsql(db_.Name(), IsqlScript(recorder_.Statements()), 600);
-        return s < 0 ? s : std::max(0.0, s - overhead_);
+        return Replay();
     }
 
     bool Check(std::string& why) override
@@ -155,17 +203,14 @@ public:
     }
 
 private:
-    double overhead_ = 0;
     int stored_ = 0;
-    BenchDatabase db_;
     QTemporaryDir files_;
     std::vector<std::string> paths_;
-    StatementRecorder recorder_;
 };
 
 // ---- W2: open a group ------------------------------------------------------------------
 
-class OpenGroupWorkload : public Workload {
+class OpenGroupWorkload : public ReplayedWorkload {
 public:
     bool Prepare(int size) override
     {
@@ -183,34 +228,27 @@ public:
                                    ") DO BEGIN INSERT INTO GRP1_1 VALUES (:i, 'f' || LPAD(:i, 5, '0') || '.jww', '" +
                                    cp932Folder + "', 'memo ' || :i, 'bench', 0); i = i + 1; END END"))
             return false;
-        db_.session.CloseDatabase();
-        program_ = std::make_unique<ProgramUnderTest>(db_.settings);
-        if (!program_->Main().Session().Connected()) return false;
-        recorder_.Attach(program_->Main().Session());
+        if (!StartProgram()) return false;
         window_ = program_->Windows().groupWindow;
-        if (!db_.SetForcedWrites(true)) return false;
-        overhead_ = IsqlOverhead(db_.Name());
-        return window_ && overhead_ >= 0;
+        return window_ && EndSetUp();
     }
 
     double RunProgram() override
     {
         window_->CloseWindow();
         QApplication::processEvents();
-        recorder_.Start();
-        const auto start = Clock::now();
-        window_->CurrentGroupNumber = 1;
-        window_->CurrentGroupName = "bench";
-        window_->show();
-        QApplication::processEvents();   // the first paint of the filled list
-        const double seconds = Since(start);
-        recorder_.Stop();
-        return seconds;
+        return Timed([this] {
+            window_->CurrentGroupNumber = 1;
+            window_->CurrentGroupName = "bench";
+            window_->show();
+            QApplication::processEvents();   // the first paint of the filled list
+        });
     }
 
+    // The statements, and a look at every file as the list's probe takes it.
     double RunFloor() override
     {
-        const double s = RunIsql(db_.Name(), IsqlScript(recorder_.Statements()), 600);
+        const double s = Replay();
         if (s < 0) return s;
         const auto start = Clock::now();
         int found = 0;
@@ -219,7 +257,7 @@ public:
             if (stat(path.c_str(), &st) == 0) ++found;
         }
         const double probes = Since(start);
-        return found == size_ ? std::max(0.0, s - overhead_) + probes : -1;
+        return found == size_ ? s + probes : -1;
     }
 
     bool Check(std::string& why) override
@@ -231,18 +269,14 @@ public:
 
 private:
     int size_ = 0;
-    double overhead_ = 0;
-    BenchDatabase db_;
     QTemporaryDir files_;
     std::vector<std::string> fsPaths_;
-    std::unique_ptr<ProgramUnderTest> program_;
     GroupWindow* window_ = nullptr;
-    StatementRecorder recorder_;
 };
 
 // ---- W3: search every group --------------------------------------------------------------
 
-class SearchWorkload : public Workload {
+class SearchWorkload : public ReplayedWorkload {
 public:
     bool Prepare(int size) override
     {
@@ -276,35 +310,21 @@ public:
                                    "IIF(MOD(i, 10) = 0, ''plan revised'', ''plan''), ''bench'', MOD(i, 6) FROM r'; "
                                    "g = g + 1; END END"))
             return false;
-        db_.session.CloseDatabase();
-        program_ = std::make_unique<ProgramUnderTest>(db_.settings);
-        if (!program_->Main().Session().Connected()) return false;
-        recorder_.Attach(program_->Main().Session());
+        if (!StartProgram()) return false;
         window_ = program_->Windows().searchWindow;
         if (!window_) return false;
         window_->show();
         window_->memoOption->setChecked(true);
         window_->searchEdit->setText("revised");
-        if (!db_.SetForcedWrites(true)) return false;
-        overhead_ = IsqlOverhead(db_.Name());
-        return overhead_ >= 0;
+        return EndSetUp();
     }
 
     double RunProgram() override
     {
-        recorder_.Start();
-        const auto start = Clock::now();
-        window_->RunSearch();
-        QApplication::processEvents();   // the last lines painted
-        const double seconds = Since(start);
-        recorder_.Stop();
-        return seconds;
-    }
-
-    double RunFloor() override
-    {
-        const double s = RunIsql(db_.Name(), IsqlScript(recorder_.Statements()), 600);
-        return s < 0 ? s : std::max(0.0, s - overhead_);
+        return Timed([this] {
+            window_->RunSearch();
+            QApplication::processEvents();   // the last lines painted
+        });
     }
 
     bool Check(std::string& why) override
@@ -318,16 +338,12 @@ public:
 
 private:
     int groups_ = 0;
-    double overhead_ = 0;
-    BenchDatabase db_;
-    std::unique_ptr<ProgramUnderTest> program_;
     SearchWindow* window_ = nullptr;
-    StatementRecorder recorder_;
 };
 
 // ---- W4: the board ---------------------------------------------------------------------
 
-class BoardWorkload : public Workload {
+class BoardWorkload : public ReplayedWorkload {
 public:
     bool Prepare(int size) override
     {
@@ -339,13 +355,7 @@ public:
                                    "'group ' || :i, 'bench', MOD(:i - 1, 20) * 64 + 16, ((:i - 1) / 20) * 64); "
                                    "i = i + 1; END END"))
             return false;
-        db_.session.CloseDatabase();
-        program_ = std::make_unique<ProgramUnderTest>(db_.settings);
-        if (!program_->Main().Session().Connected()) return false;
-        recorder_.Attach(program_->Main().Session());
-        if (!db_.SetForcedWrites(true)) return false;
-        overhead_ = IsqlOverhead(db_.Name());
-        return overhead_ >= 0;
+        return StartProgram() && EndSetUp();
     }
 
     double RunProgram() override
@@ -354,18 +364,7 @@ public:
         // a user's commands.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents();
-        recorder_.Start();
-        const auto start = Clock::now();
-        program_->Main().BuildBoard();
-        const double seconds = Since(start);
-        recorder_.Stop();
-        return seconds;
-    }
-
-    double RunFloor() override
-    {
-        const double s = RunIsql(db_.Name(), IsqlScript(recorder_.Statements()), 600);
-        return s < 0 ? s : std::max(0.0, s - overhead_);
+        return Timed([this] { program_->Main().BuildBoard(); });
     }
 
     bool Check(std::string& why) override
@@ -380,10 +379,6 @@ public:
 
 private:
     int size_ = 0;
-    double overhead_ = 0;
-    BenchDatabase db_;
-    std::unique_ptr<ProgramUnderTest> program_;
-    StatementRecorder recorder_;
 };
 
 } // namespace
