@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "text/pathname.h"
 #include "text/regularfile.h"
 #include "text/textutil.h"
 
@@ -101,17 +102,5 @@ bool SaveSettings(const QString& path, const DatabaseSettings& settings, const S
 
 std::string WithDatabaseExtension(const std::string& name)
 {
-    bool period = false;
-    for (size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (IsLeadByte(c)) {
-            ++i;   // the second byte may look like a delimiter
-            continue;
-        }
-        if (c == '\\' || c == '/' || c == ':')
-            period = false;
-        else if (c == '.')
-            period = true;
-    }
-    return period ? name : name + ".FDB";
+    return FileTypeOf(name).empty() ? name + ".FDB" : name;
 }
