@@ -44,3 +44,11 @@ bool Exec(DatabaseSession& session, const std::string& text)
     std::fprintf(stderr, "kumobench: set-up statement failed: %s\n%s\n", session.LastError().c_str(), text.c_str());
     return false;
 }
+
+bool InOneUnit(DatabaseSession& session, const std::function<bool()>& steps)
+{
+    if (!session.BeginWork()) return false;
+    if (steps()) return session.CommitWork();
+    session.RollbackWork();
+    return false;
+}

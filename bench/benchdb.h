@@ -1,6 +1,7 @@
 #pragma once
 // A database of the benchmark's own on the local server, in a temporary folder that the
 // server (user firebird) may write; gone with the object.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,10 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
-// Runs one statement in a transaction of its own; false (and the reason on stderr)
-// when it fails. For the set-up only, never timed.
+// Runs one statement in a transaction of its own, or inside the open unit; false (and
+// the reason on stderr) when it fails. For the set-up only, never timed.
 bool Exec(DatabaseSession& session, const std::string& text);
+
+// Runs the steps as one unit of work, committed when they all succeed; false (and
+// nothing kept) when one fails.
+bool InOneUnit(DatabaseSession& session, const std::function<bool()>& steps);

@@ -14,6 +14,7 @@
 
 #include "benchdb.h"
 #include "floor.h"
+#include "db/schema.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/grouptables.h"
 #include "groupwin/groupwindow.h"
@@ -175,7 +176,7 @@ public:
 
     double RunProgram() override
     {
-        if (!Exec(db_.session, "DELETE FROM GRP1_1")) return -1;
+        if (!Exec(db_.session, "DELETE FROM " + FileTableName(1))) return -1;
         stored_ = 0;
         return Timed([this] {
             for (const std::string& path : paths_)
@@ -186,14 +187,14 @@ public:
 
     double RunFloor() override
     {
-        if (!Exec(db_.session, "DELETE FROM GRP1_1")) return -1;
+        if (!Exec(db_.session, "DELETE FROM " + FileTableName(1))) return -1;
         db_.session.EndQuery();
         return Replay();
     }
 
     bool Check(std::string& why) override
     {
-        const int rows = db_.session.CountRecords("GRP1_1", "FILE_MEMO IS NOT NULL");
+        const int rows = db_.session.CountRecords(FileTableName(1), "FILE_MEMO IS NOT NULL");
         db_.session.EndQuery();
         if (stored_ == int(paths_.size()) && rows == stored_ - stored_ / 5) return true;
         // One drawing in five holds an empty memo, stored as NULL.
@@ -225,8 +226,9 @@ public:
         }
         const std::string cp932Folder = folder.toStdString() + "/";
         if (!Exec(db_.session, "EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + IntToStr(size) +
-                                   ") DO BEGIN INSERT INTO GRP1_1 VALUES (:i, 'f' || LPAD(:i, 5, '0') || '.jww', '" +
-                                   cp932Folder + "', 'memo ' || :i, 'bench', 0); i = i + 1; END END"))
+                                   ") DO BEGIN INSERT INTO " + FileTableName(1) +
+                                   " VALUES (:i, 'f' || LPAD(:i, 5, '0') || '.jww', '" + cp932Folder +
+                                   "', 'memo ' || :i, 'bench', 0); i = i + 1; END END"))
             return false;
         if (!StartProgram()) return false;
         window_ = program_->Windows().groupWindow;
@@ -281,35 +283,38 @@ public:
     bool Prepare(int size) override
     {
         groups_ = size;
-        if (!db_.ok || !db_.session.CreateCatalogueTable()) return false;
+        if (!db_.ok || !CreateCatalogueTable(db_.session)) return false;
         if (!Exec(db_.session, "EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + IntToStr(size) +
-                                   ") DO BEGIN INSERT INTO GRPJWW (N, GRPNAME, PNAME, X, Y) VALUES (:i, "
+                                   ") DO BEGIN INSERT INTO " + kCatalogueTable +
+                                   " (N, GRPNAME, PNAME, X, Y) VALUES (:i, "
                                    "'group ' || :i, 'bench', 0, 0); i = i + 1; END END"))
             return false;
         // Every group opened once: five sub-groups and a hundred entries, one in ten of
-        // them with the memo searched for.
-        // The two tables of every group in one transaction: one at a time, the set-up of
-        // 2 000 groups would take minutes of commits.
-        if (!Exec(db_.session, "EXECUTE BLOCK AS DECLARE g INTEGER = 1; BEGIN WHILE (g <= " + IntToStr(size) +
-                                   ") DO BEGIN "
-                                   "EXECUTE STATEMENT 'CREATE TABLE GRP1_' || g || ' (N INTEGER NOT NULL UNIQUE, "
-                                   "FILE_NAME VARCHAR(255), PATH_NAME VARCHAR(255), FILE_MEMO VARCHAR(255), "
-                                   "PNAME VARCHAR(16), SN INTEGER)'; "
-                                   "EXECUTE STATEMENT 'CREATE TABLE GRP2_' || g || ' (N INTEGER NOT NULL UNIQUE, "
-                                   "SGRPNAME VARCHAR(32), PNAME VARCHAR(16), PARENT_N INTEGER)'; "
-                                   "g = g + 1; END END"))
-            return false;
-        if (!Exec(db_.session, "EXECUTE BLOCK AS DECLARE g INTEGER = 1; BEGIN WHILE (g <= " + IntToStr(size) +
-                                   ") DO BEGIN "
-                                   "EXECUTE STATEMENT 'INSERT INTO GRP2_' || g || ' WITH RECURSIVE r (i) AS "
-                                   "(SELECT 1 FROM RDB$DATABASE UNION ALL SELECT i + 1 FROM r WHERE i < 5) "
-                                   "SELECT i, ''sub '' || i, ''bench'', 0 FROM r'; "
-                                   "EXECUTE STATEMENT 'INSERT INTO GRP1_' || g || ' WITH RECURSIVE r (i) AS "
-                                   "(SELECT 1 FROM RDB$DATABASE UNION ALL SELECT i + 1 FROM r WHERE i < 100) "
-                                   "SELECT i, ''f'' || i || ''.jww'', ''/data/drawings/'' || ' || g || ' || ''/'', "
-                                   "IIF(MOD(i, 10) = 0, ''plan revised'', ''plan''), ''bench'', MOD(i, 6) FROM r'; "
-                                   "g = g + 1; END END"))
-            return false;
+        // them with the memo searched for. The tables of all groups in one unit and their
+        // rows in a second (a table takes rows once its creation is committed): one commit
+        // per table would make the set-up of 2 000 groups take minutes.
+        const bool tables = InOneUnit(db_.session, [&] {
+            for (int g = 1; g <= size; ++g)
+                if (!CreateFileTable(db_.session, FileTableName(g)) ||
+                    !CreateSubGroupTable(db_.session, SubGroupTableName(g)))
+                    return false;
+            return true;
+        });
+        const bool rows = tables && InOneUnit(db_.session, [&] {
+            for (int g = 1; g <= size; ++g)
+                if (!Exec(db_.session, "INSERT INTO " + SubGroupTableName(g) +
+                                           " WITH RECURSIVE r (i) AS (SELECT 1 FROM RDB$DATABASE UNION ALL "
+                                           "SELECT i + 1 FROM r WHERE i < 5) "
+                                           "SELECT i, 'sub ' || i, 'bench', 0 FROM r") ||
+                    !Exec(db_.session, "INSERT INTO " + FileTableName(g) +
+                                           " WITH RECURSIVE r (i) AS (SELECT 1 FROM RDB$DATABASE UNION ALL "
+                                           "SELECT i + 1 FROM r WHERE i < 100) SELECT i, 'f' || i || '.jww', "
+                                           "'/data/drawings/" + IntToStr(g) + "/', "
+                                           "IIF(MOD(i, 10) = 0, 'plan revised', 'plan'), 'bench', MOD(i, 6) FROM r"))
+                    return false;
+            return true;
+        });
+        if (!rows) return false;
         if (!StartProgram()) return false;
         window_ = program_->Windows().searchWindow;
         if (!window_) return false;
@@ -348,10 +353,11 @@ public:
     bool Prepare(int size) override
     {
         size_ = size;
-        if (!db_.ok || !db_.session.CreateCatalogueTable()) return false;
+        if (!db_.ok || !CreateCatalogueTable(db_.session)) return false;
         // Twenty icons a row, as tidy lays them out on a wide window.
         if (!Exec(db_.session, "EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + IntToStr(size) +
-                                   ") DO BEGIN INSERT INTO GRPJWW (N, GRPNAME, PNAME, X, Y) VALUES (:i, "
+                                   ") DO BEGIN INSERT INTO " + kCatalogueTable +
+                                   " (N, GRPNAME, PNAME, X, Y) VALUES (:i, "
                                    "'group ' || :i, 'bench', MOD(:i - 1, 20) * 64 + 16, ((:i - 1) / 20) * 64); "
                                    "i = i + 1; END END"))
             return false;

@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include "db/schema.h"
 #include "db/session.h"
 #include "text/cp932.h"
 #include "settings/settingsfile.h"
@@ -44,7 +45,7 @@ int main(int argc, char* argv[])
     DatabaseSession session(settings);
     session.CreateDatabase();
     session.ConnectDatabase();
-    if (!session.Connected() || !session.CreateCatalogueTable()) {
+    if (!session.Connected() || !CreateCatalogueTable(session)) {
         std::fprintf(stderr, "no database: %s\n", session.LastError().c_str());
         return 1;
     }
@@ -56,15 +57,15 @@ int main(int argc, char* argv[])
         {6, "現場写真", "着工から竣工まで", 352, 64},
         {7, "改修工事", "既存図の修正", 480, 12},
     };
-    const std::vector<std::string> columns{"N",     "GRPNAME", "MTITLE", "STITLE", "PNAME", "MEMO1",
-                                           "MEMO2", "MEMO3",   "ICONP",  "X",      "Y"};
     for (const Group& g : groups) {
-        const std::vector<std::string> values{IntToStr(g.n), TextLiteral(Cp932(g.name)), TextLiteral(Cp932(g.title)),
-                                              "NULL",        TextLiteral(settings.UserName), "NULL",
-                                              "NULL",        "NULL",
-                                              "NULL",        IntToStr(g.x),
-                                              IntToStr(g.y)};
-        if (!session.InsertRecord("GRPJWW", 11, columns, values)) {
+        std::vector<std::string> values(kCatalogueColumnCount, "NULL");
+        values[kColN] = IntToStr(g.n);
+        values[kColGrpName] = TextLiteral(Cp932(g.name));
+        values[kColMTitle] = TextLiteral(Cp932(g.title));
+        values[kColPName] = TextLiteral(settings.UserName);
+        values[kColX] = IntToStr(g.x);
+        values[kColY] = IntToStr(g.y);
+        if (!session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, CatalogueColumns(), values)) {
             std::fprintf(stderr, "group %d not stored: %s\n", g.n, session.LastError().c_str());
             return 1;
         }

@@ -5,7 +5,6 @@
 
 #include "text/textutil.h"
 
-const char* const kCatalogueTable = "GRPJWW";
 const char* const kDefaultIcon = "icon1.ico";
 
 int32_t ShownPosition(int32_t stored) { return std::clamp<int32_t>(stored, 0, kMaxBoardPosition); }

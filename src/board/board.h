@@ -1,5 +1,5 @@
 #pragma once
-// The group board: one icon with a caption per group of the catalogue GRPJWW, at the
+// The group board: one icon with a caption per group of the group catalogue, at the
 // position stored in the group's row, selected by a press and dragged with the left
 // button. The board keeps the icon slot table and the selection state and runs the
 // statements; the window supplies the controls through BoardHost.
@@ -8,13 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "db/schema.h"
 #include "db/session.h"
 
-// Catalogue columns in table order.
-enum CatalogueColumn : int { kColN, kColGrpName, kColMTitle, kColSTitle, kColPName, kColMemo1, kColMemo2,
-                             kColMemo3, kColIconP, kColX, kColY, kCatalogueColumnCount };
-
-extern const char* const kCatalogueTable;   // "GRPJWW"
 extern const char* const kDefaultIcon;      // "icon1.ico"
 
 // Icons are shown at most this far from the board's origin: a stored position beyond it
@@ -133,7 +129,7 @@ public:
     // Destroys every present slot's controls (one failing slot does not stop the others)
     // and empties the table.
     void ReleaseIcons();
-    // Full rebuild from the catalogue (empty when detached or without GRPJWW).
+    // Full rebuild from the catalogue (empty when detached or without the catalogue).
     void BuildBoard();
     // One more slot, and at least as many as group n needs; new slots are not present.
     void AddSlot(int32_t group);

@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <limits>
 
+#include "db/schema.h"
 #include "text/textutil.h"
 
 namespace {
 
 constexpr int kPitch = 64;
 constexpr int kDuplicateOffset = 12;
-
-std::string FileTable(const std::string& n) { return "GRP1_" + n; }
-std::string SubGroupTable(const std::string& n) { return "GRP2_" + n; }
 
 } // namespace
 
@@ -63,9 +61,6 @@ bool StillShown(const TextRow& row, const ShownGroup& shown)
 
 namespace {
 
-const std::vector<std::string> kCatalogueColumns{"N", "GRPNAME", "MTITLE", "STITLE", "PNAME", "MEMO1",
-                                                 "MEMO2", "MEMO3", "ICONP", "X", "Y"};
-
 // A clash with another copy that makes a group at the same moment is tried again with a
 // higher number; a few tries are plenty.
 constexpr int kDuplicateAttempts = 4;
@@ -102,8 +97,8 @@ void DropMadeTables(DatabaseSession& session, const std::vector<TableCopy>& tabl
 Step CopyGroup(GroupBoard& board, DatabaseSession& session, int32_t source, int32_t target, const ShownGroup& shown,
                const std::vector<std::string>& values)
 {
-    const std::string from = IntToStr(source), to = IntToStr(target);
-    std::vector<TableCopy> tables{{FileTable(from), FileTable(to), false}, {SubGroupTable(from), SubGroupTable(to), true}};
+    std::vector<TableCopy> tables{{FileTableName(source), FileTableName(target), false},
+                                  {SubGroupTableName(source), SubGroupTableName(target), true}};
     for (TableCopy& t : tables) {
         t.sourceExists = session.TableExists(t.source);
         if (session.LastFailure() != DbFailure::None) return Step::Failed;
@@ -122,7 +117,7 @@ Step CopyGroup(GroupBoard& board, DatabaseSession& session, int32_t source, int3
         bool ok = true;
         for (TableCopy& t : tables) {
             if (!ok || !t.sourceExists || t.targetExisted) continue;
-            ok = t.subGroupShape ? session.CreateSubGroupTable(t.target) : session.CreateFileTable(t.target);
+            ok = t.subGroupShape ? CreateSubGroupTable(session, t.target) : CreateFileTable(session, t.target);
         }
         if (ok)
             ok = session.CommitWork();
@@ -150,7 +145,7 @@ Step CopyGroup(GroupBoard& board, DatabaseSession& session, int32_t source, int3
             ok = session.ReadTable(t.source, names, rows) && session.InsertRows(t.target, names, rows);
         }
     }
-    if (ok) ok = session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, kCatalogueColumns, values);
+    if (ok) ok = session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, CatalogueColumns(), values);
     if (ok)
         ok = session.CommitWork();
     else
@@ -214,8 +209,9 @@ GroupOutcome DeleteGroup(GroupBoard& board, DatabaseSession& session, const std:
 {
     // The row and both tables go together or not at all: a row deleted without its
     // tables would hand the group's entries to the next group of that number.
+    const int32_t group = StrToIntOrZero(numberText);
     if (!session.BeginWork()) return GroupOutcome::Failed;
-    const TextRow row = board.ReadGroupRow(StrToIntOrZero(numberText));
+    const TextRow row = board.ReadGroupRow(group);
     bool ok = session.LastFailure() == DbFailure::None;
     if (ok && !StillShown(row, shown)) {
         session.RollbackWork();
@@ -229,7 +225,7 @@ GroupOutcome DeleteGroup(GroupBoard& board, DatabaseSession& session, const std:
             return GroupOutcome::Changed;
         }
     }
-    for (const std::string& table : {FileTable(numberText), SubGroupTable(numberText)}) {
+    for (const std::string& table : {FileTableName(group), SubGroupTableName(group)}) {
         if (!ok) break;
         const bool exists = session.TableExists(table);
         ok = session.LastFailure() == DbFailure::None && (!exists || session.DropTable(table));
@@ -242,7 +238,7 @@ GroupOutcome DeleteGroup(GroupBoard& board, DatabaseSession& session, const std:
         session.RollbackWork();
     if (!ok) return GroupOutcome::Failed;
 
-    board.RemoveGroupIcon(StrToIntOrZero(numberText));
+    board.RemoveGroupIcon(group);
     board.selectedGroup = 0;
     board.pressedGroup = 0;
     return GroupOutcome::Done;

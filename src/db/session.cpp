@@ -8,6 +8,7 @@
 #include <iterator>
 #include <ibase.h>
 
+#include "db/schema.h"
 #include "text/textutil.h"
 
 namespace {
@@ -652,27 +653,6 @@ bool DatabaseSession::ExecuteStatement(const std::vector<std::string>& lines)
     return d->runWrite(JoinLines(lines));
 }
 
-bool DatabaseSession::CreateCatalogueTable()
-{
-    return ExecuteStatement({"CREATE TABLE GRPJWW (", "  N INTEGER NOT NULL UNIQUE,", "  GRPNAME VARCHAR(32),",
-                             "  MTITLE  VARCHAR(80),", "  STITLE  VARCHAR(80),", "  PNAME   VARCHAR(16),",
-                             "  MEMO1   VARCHAR(80),", "  MEMO2   VARCHAR(80),", "  MEMO3   VARCHAR(80),",
-                             "  ICONP   VARCHAR(40),", "  X INTEGER,", "  Y INTEGER", "  );"});
-}
-
-bool DatabaseSession::CreateFileTable(const std::string& name)
-{
-    return ExecuteStatement({"CREATE TABLE " + name + " (", "  N INTEGER NOT NULL UNIQUE,", "  FILE_NAME VARCHAR(255),",
-                             "  PATH_NAME VARCHAR(255),", "  FILE_MEMO VARCHAR(255),", "  PNAME VARCHAR(16),",
-                             "  SN INTEGER", "  );"});
-}
-
-bool DatabaseSession::CreateSubGroupTable(const std::string& name)
-{
-    return ExecuteStatement({"CREATE TABLE " + name + " (", "  N INTEGER NOT NULL UNIQUE,", "  SGRPNAME VARCHAR(32),",
-                             "  PNAME    VARCHAR(16),", "  PARENT_N INTEGER", "  );"});
-}
-
 bool DatabaseSession::DropTable(const std::string& name)
 {
     if (!Connected()) return false;
@@ -687,7 +667,7 @@ bool DatabaseSession::CopyTable(bool subGroupShape, const std::string& source, c
     if (!TableExists(src)) return d->lastFailure == DbFailure::None;   // never made: nothing to copy
     const bool exists = TableExists(dst);
     if (d->lastFailure != DbFailure::None) return false;
-    if (!exists && !(subGroupShape ? CreateSubGroupTable(dst) : CreateFileTable(dst))) return false;
+    if (!exists && !(subGroupShape ? CreateSubGroupTable(*this, dst) : CreateFileTable(*this, dst))) return false;
 
     // Emptying and filling the target are one unit: a copy that fails leaves it as it was.
     if (!BeginWork()) return false;

@@ -66,10 +66,7 @@ public:
     void RollbackWork();
     bool InWork() const;
 
-    // --- schema ------------------------------------------------------------------
-    bool CreateCatalogueTable();
-    bool CreateFileTable(const std::string& name);
-    bool CreateSubGroupTable(const std::string& name);
+    // --- tables (their shapes: db/schema.h) --------------------------------------
     bool DropTable(const std::string& name);
     bool ExecuteStatement(const std::vector<std::string>& lines);
     // subGroupShape false: file-table shape; true: sub-group-table shape. The target ends

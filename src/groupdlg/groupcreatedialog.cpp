@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "board/commands.h"
+#include "db/schema.h"
 #include "db/session.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
@@ -26,7 +27,7 @@ void GroupCreateDialog::FormShow()
         return;
     }
     // The first group of a database brings the catalogue table with it.
-    if (!db_.TableExists(kCatalogue) && !db_.CreateCatalogueTable()) storeButton->setEnabled(false);
+    if (!db_.TableExists(kCatalogueTable) && !CreateCatalogueTable(db_)) storeButton->setEnabled(false);
     const int number = ProposedNumber();
     numberEdit->setText(number ? QString::number(number) : QString());
     authorEdit->setText(ToQ(settings_.UserName));
@@ -52,7 +53,7 @@ void GroupCreateDialog::StoreGroup()
         values.push_back("0");   // X: a new group starts at the top left of the board
         values.push_back("0");   // Y
         const auto& columns = CatalogueColumns();
-        ok = db_.InsertRecord(kCatalogue, static_cast<int>(columns.size()), columns, values);
+        ok = db_.InsertRecord(kCatalogueTable, static_cast<int>(columns.size()), columns, values);
     }
     if (!ok) {
         platform_.messages->ShowMessage(this, QStringLiteral("登録失敗"));

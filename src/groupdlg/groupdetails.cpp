@@ -13,27 +13,19 @@
 #include <QVBoxLayout>
 
 #include "board/picture.h"
+#include "db/schema.h"
 #include "db/session.h"
 #include "text/cp932.h"
 #include "platform/cp932edit.h"
 #include "text/textutil.h"
 
-const std::string GroupDetailsDialog::kCatalogue = "GRPJWW";
-
-const std::vector<std::string>& GroupDetailsDialog::CatalogueColumns()
-{
-    static const std::vector<std::string> columns{"N",     "GRPNAME", "MTITLE", "STITLE", "PNAME", "MEMO1",
-                                                  "MEMO2", "MEMO3",   "ICONP",  "X",      "Y"};
-    return columns;
-}
-
 namespace {
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, int bytes)
+QLineEdit* MakeEdit(QWidget* parent, const char* name, size_t bytes)
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
-    SetByteLimit(e, bytes);
+    SetByteLimit(e, static_cast<int>(bytes));
     return e;
 }
 
@@ -67,14 +59,14 @@ GroupDetailsDialog::GroupDetailsDialog(DatabaseSession& db, const DatabaseSettin
     fieldPanel->setPalette(pp);
 
     numberEdit = MakeEdit(fieldPanel, "numberEdit", 8);
-    nameEdit = MakeEdit(fieldPanel, "nameEdit", 32);
-    titleEdit = MakeEdit(fieldPanel, "titleEdit", 80);
-    subtitleEdit = MakeEdit(fieldPanel, "subtitleEdit", 80);
-    authorEdit = MakeEdit(fieldPanel, "authorEdit", 16);
-    memo1Edit = MakeEdit(fieldPanel, "memo1Edit", 80);
-    memo2Edit = MakeEdit(fieldPanel, "memo2Edit", 80);
-    memo3Edit = MakeEdit(fieldPanel, "memo3Edit", 80);
-    pictureEdit = MakeEdit(fieldPanel, "pictureEdit", 40);
+    nameEdit = MakeEdit(fieldPanel, "nameEdit", kGroupNameWidth);
+    titleEdit = MakeEdit(fieldPanel, "titleEdit", kTitleWidth);
+    subtitleEdit = MakeEdit(fieldPanel, "subtitleEdit", kTitleWidth);
+    authorEdit = MakeEdit(fieldPanel, "authorEdit", kUserNameWidth);
+    memo1Edit = MakeEdit(fieldPanel, "memo1Edit", kGroupMemoWidth);
+    memo2Edit = MakeEdit(fieldPanel, "memo2Edit", kGroupMemoWidth);
+    memo3Edit = MakeEdit(fieldPanel, "memo3Edit", kGroupMemoWidth);
+    pictureEdit = MakeEdit(fieldPanel, "pictureEdit", kPictureNameWidth);
 
     // The number is shown, never typed: out of the Tab order, no input method.
     numberEdit->setReadOnly(true);

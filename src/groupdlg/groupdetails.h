@@ -53,11 +53,8 @@ protected:
 
     void showEvent(QShowEvent* event) override;
 
-    // The catalogue table and its eleven columns, in the order every row is handled.
-    static const std::string kCatalogue;
-    static const std::vector<std::string>& CatalogueColumns();
-
-    // The fields whose texts go into the eight text columns, in column order.
+    // The fields whose texts go into the eight text columns, in column order: the first
+    // holds column kColGrpName, the last kColIconP.
     std::vector<QLineEdit*> TextFields() const;
 
     // The quote rule: true (and the user told, the focus on the group name) when a

@@ -1,11 +1,11 @@
 #include "groupdlg/groupeditdialog.h"
 
 #include <algorithm>
-#include <iterator>
 #include <optional>
 
 #include <QLineEdit>
 
+#include "db/schema.h"
 #include "db/session.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
@@ -23,17 +23,18 @@ void GroupEditDialog::FormShow()
     numberEdit->setText(QString::number(EditedGroupNumber));
     ClearFields();
 
-    TextRow row(CatalogueColumns().size());
-    db_.SelectRecords("*", kCatalogue, "N=" + IntToStr(EditedGroupNumber), "");
+    TextRow row(kCatalogueColumnCount);
+    db_.SelectRecords("*", kCatalogueTable, "N=" + IntToStr(EditedGroupNumber), "");
     db_.ReadFirstRecord(row);
     db_.CloseSelect();
 
     // No row found leaves every field empty, the number too.
-    QLineEdit* fields[] = {numberEdit, nameEdit, titleEdit, subtitleEdit, authorEdit, memo1Edit, memo2Edit, memo3Edit, pictureEdit};
-    for (size_t i = 0; i < std::size(fields); ++i) fields[i]->setText(ToQ(row[i]));
+    numberEdit->setText(ToQ(row[kColN]));
+    const std::vector<QLineEdit*> fields = TextFields();
+    for (size_t i = 0; i < fields.size(); ++i) fields[i]->setText(ToQ(row[kColGrpName + i]));
     shownRow_ = row;
-    keptX_ = row[9];
-    keptY_ = row[10];
+    keptX_ = row[kColX];
+    keptY_ = row[kColY];
     FocusGroupName();
 }
 
@@ -50,7 +51,7 @@ void GroupEditDialog::StoreGroup()
     bool ok = number != 0;
     const std::vector<QLineEdit*> fields = TextFields();
     for (size_t i = 0; i < fields.size() && ok; ++i) {
-        const std::string& stored = shownRow_[i + 1];
+        const std::string& stored = shownRow_[kColGrpName + i];
         std::optional<std::string> text = fields[i]->text() == ToQ(stored) ? stored : FromQ(fields[i]->text());
         ok = text.has_value();
         if (ok) values.push_back(TextLiteral(*text));
@@ -83,18 +84,18 @@ GroupEditDialog::StoreResult GroupEditDialog::StoreIfUnchanged(int number, const
     // one that another copy has put in its place since.
     const std::string condition = "N=" + IntToStr(number);
     if (!db_.BeginWork()) return StoreResult::Failed;
-    TextRow row(CatalogueColumns().size());
-    db_.SelectRecords("*", kCatalogue, condition, "");
+    TextRow row(kCatalogueColumnCount);
+    db_.SelectRecords("*", kCatalogueTable, condition, "");
     db_.ReadFirstRecord(row);
     db_.CloseSelect();
     bool ok = db_.LastFailure() == DbFailure::None;
-    if (ok && !std::equal(row.begin(), row.begin() + kColumnsBeforeX, shownRow_.begin())) {
+    if (ok && !std::equal(row.begin(), row.begin() + kColX, shownRow_.begin())) {
         db_.RollbackWork();
         return StoreResult::Changed;
     }
     const auto& columns = CatalogueColumns();
     // An update that finds no row fails: the group was deleted meanwhile.
-    ok = ok && db_.UpdateRecord(kCatalogue, static_cast<int>(columns.size()), columns, values, condition);
+    ok = ok && db_.UpdateRecord(kCatalogueTable, static_cast<int>(columns.size()), columns, values, condition);
     if (ok) return db_.CommitWork() ? StoreResult::Stored : StoreResult::Failed;
     db_.RollbackWork();
     return StoreResult::Failed;

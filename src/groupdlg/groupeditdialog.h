@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "db/schema.h"
 #include "db/session.h"
 #include "groupdlg/groupdetails.h"
 
@@ -24,10 +25,9 @@ private:
     enum class StoreResult { Stored, Changed, Failed };
     // Updates the row when it still holds, up to ICONP, what was shown.
     StoreResult StoreIfUnchanged(int number, const std::vector<std::string>& values);
-    static constexpr size_t kColumnsBeforeX = 9;
 
     // The row as read when shown; X and Y are written back unchanged.
-    TextRow shownRow_ = TextRow(11);
+    TextRow shownRow_ = TextRow(kCatalogueColumnCount);
     std::string keptX_;
     std::string keptY_;
 };

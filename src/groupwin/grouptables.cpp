@@ -8,18 +8,6 @@
 
 namespace {
 
-const std::vector<std::string>& FileColumns()
-{
-    static const std::vector<std::string> columns{"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"};
-    return columns;
-}
-
-const std::vector<std::string>& SubGroupColumns()
-{
-    static const std::vector<std::string> columns{"N", "SGRPNAME", "PNAME", "PARENT_N"};
-    return columns;
-}
-
 std::string NumberCondition(const char* column, int32_t number) { return std::string(column) + "=" + IntToStr(number); }
 
 // Inserts the values (the first one is the number, filled in here) under the largest
@@ -44,16 +32,12 @@ int32_t InsertNumbered(DatabaseSession& session, const std::string& table, const
 
 } // namespace
 
-std::string FileTableName(int32_t group) { return "GRP1_" + IntToStr(group); }
-
-std::string SubGroupTableName(int32_t group) { return "GRP2_" + IntToStr(group); }
-
 bool EnsureGroupTables(DatabaseSession& session, int32_t group)
 {
     const std::string files = FileTableName(group), subGroups = SubGroupTableName(group);
     bool ok = true;
-    if (!session.TableExists(files)) ok = session.CreateFileTable(files);
-    if (!session.TableExists(subGroups)) ok = session.CreateSubGroupTable(subGroups) && ok;
+    if (!session.TableExists(files)) ok = CreateFileTable(session, files);
+    if (!session.TableExists(subGroups)) ok = CreateSubGroupTable(session, subGroups) && ok;
     return ok;
 }
 

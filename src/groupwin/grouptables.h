@@ -1,27 +1,19 @@
 #pragma once
-// What the group window does with a group's two tables: its file table GRP1_n (one
-// row per file entry) and its sub-group table GRP2_n (the tree under the group). The
-// window asks the user and shows the results; these build and run the statements.
+// What the group window does with a group's two tables: its file table (one row per
+// file entry) and its sub-group table (the tree under the group), both in db/schema.h.
+// The window asks the user and shows the results; these build and run the statements.
 // Texts are CP932.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "db/schema.h"
 #include "db/session.h"
 #include "groupwin/filerow.h"
 
-// Columns of the two tables, in table order.
-enum FileTableColumn : int { kFileN, kFileName, kFilePath, kFileMemo, kFilePName, kFileSN, kFileColumnCount };
-enum SubGroupColumn : int { kSubN, kSubName, kSubPName, kSubParent, kSubGroupColumnCount };
-
-// Width of FILE_NAME, PATH_NAME and FILE_MEMO in bytes.
-inline constexpr size_t kFileTextWidth = 255;
 // How often a new row is tried with a fresh number when another copy of the program
 // took the number first.
 inline constexpr int kNumberAttempts = 5;
-
-std::string FileTableName(int32_t group);       // "GRP1_" + n
-std::string SubGroupTableName(int32_t group);   // "GRP2_" + n
 
 // Creates whichever of the group's two tables is missing. True when both exist after.
 bool EnsureGroupTables(DatabaseSession& session, int32_t group);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include "db/schema.h"
 #include "platform/cp932edit.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
@@ -28,7 +29,7 @@ SubGroupNameDialog::SubGroupNameDialog(const Platform& platform, QWidget* parent
     nameEdit = new QLineEdit(this);
     nameEdit->setObjectName("nameEdit");
     nameEdit->setGeometry(8, 24, 261, 21);
-    SetByteLimit(nameEdit, 32);
+    SetByteLimit(nameEdit, kSubGroupNameWidth);
     promptLabel->setBuddy(nameEdit);
 
     okButton = new QPushButton("ＯＫ(&Y)", this);

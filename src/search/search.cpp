@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "db/schema.h"
 #include "text/textutil.h"
 
 namespace {
@@ -15,13 +16,6 @@ constexpr const char* kOpenLenticular = "\x81\x79";                      // 【
 constexpr const char* kCloseLenticular = "\x81\x7a";                     // 】
 constexpr const char* kOpenWhiteCorner = "\x81\x77";                     // 『
 constexpr const char* kCloseWhiteCorner = "\x81\x78";                    // 』
-
-constexpr const char* kCatalogue = "GRPJWW";
-
-// Positions in the rows of "SELECT *", in the order the tables were created with.
-constexpr size_t kCatalogueN = 0, kCatalogueName = 1, kCatalogueUsed = 2;
-constexpr size_t kSubGroupN = 0, kSubGroupName = 1, kSubGroupUsed = 2;
-constexpr size_t kEntryN = 0, kEntryFile = 1, kEntryFolder = 2, kEntryMemo = 3, kEntrySubGroup = 5, kEntryUsed = 6;
 
 // A window repaints at about this pace anyway; handing lines over more often only costs.
 constexpr auto kBatchInterval = std::chrono::milliseconds(40);
@@ -44,7 +38,7 @@ public:
     bool Run(const std::string& column, const std::string& text)
     {
         std::vector<Numbered> groups;
-        if (!ReadNumbered(kCatalogue, kCatalogueUsed, kCatalogueN, kCatalogueName, groups)) return false;
+        if (!ReadNumbered(kCatalogueTable, kCatalogueColumnCount, kColN, kColGrpName, groups)) return false;
 
         const std::string condition = column + " LIKE '%" + text + "%'";
         std::vector<Numbered> subGroups;
@@ -54,18 +48,19 @@ public:
             const std::string number = IntToStr(group.n);
 
             subGroups.clear();
-            if (!ReadNumbered("GRP2_" + number, kSubGroupUsed, kSubGroupN, kSubGroupName, subGroups)) return false;
+            if (!ReadNumbered(SubGroupTableName(group.n), kSubGroupColumnCount, kSubN, kSubName, subGroups))
+                return false;
             if (EscPressed(escape_)) return false;
             // The first sub-group of a number names the entries filed under it.
             subGroupAt.clear();
             for (size_t i = 0; i < subGroups.size(); ++i) subGroupAt.emplace(subGroups[i].n, i);
 
-            const std::string table = "GRP1_" + number;
+            const std::string table = FileTableName(group.n);
             const int counted = session_.CountRecords(table, condition);
             const int rows = Readable(counted, session_.SelectRecords("*", table, condition, "N"));
             if (rows > 0)
                 Add(kGroupMark + std::string(kOpenLenticular) + group.name + kCloseLenticular + "(N:" + number + ")");
-            TextRow row(kEntryUsed);
+            TextRow row(kFileColumnCount);
             for (int i = 0; i < rows; ++i) {
                 if (EscPressed(escape_)) {
                     session_.CloseSelect();
@@ -73,11 +68,11 @@ public:
                 }
                 Read(i, row);
                 std::string subGroupPart;
-                const auto found = subGroupAt.find(StrToIntOrZero(row[kEntrySubGroup]));
+                const auto found = subGroupAt.find(StrToIntOrZero(row[kFileSN]));
                 if (found != subGroupAt.end())
                     subGroupPart = kOpenLenticular + subGroups[found->second].name + kCloseLenticular;
-                Add(row[kEntryFolder] + row[kEntryFile] + "(N:" + row[kEntryN] + ") " + subGroupPart +
-                    kOpenWhiteCorner + row[kEntryMemo] + kCloseWhiteCorner);
+                Add(row[kFilePath] + row[kFileName] + "(N:" + row[kFileN] + ") " + subGroupPart +
+                    kOpenWhiteCorner + row[kFileMemo] + kCloseWhiteCorner);
             }
             session_.CloseSelect();
             if (EscPressed(escape_)) return false;
@@ -110,12 +105,12 @@ private:
     }
 
     // Number and name of every row of the table, by number; false when stopped.
-    bool ReadNumbered(const std::string& table, size_t used, size_t numberAt, size_t nameAt,
+    bool ReadNumbered(const std::string& table, size_t columns, size_t numberAt, size_t nameAt,
                       std::vector<Numbered>& into)
     {
         const int counted = session_.CountRecords(table, "");
         const int rows = Readable(counted, session_.SelectRecords("*", table, "", "N"));
-        TextRow row(used);
+        TextRow row(columns);
         for (int i = 0; i < rows; ++i) {
             if (EscPressed(escape_)) {
                 session_.CloseSelect();

@@ -15,6 +15,7 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include "db/schema.h"
 #include "platform/cp932edit.h"
 #include "search/search.h"
 #include "text/cp932.h"
@@ -72,7 +73,8 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
 
     searchEdit = new QLineEdit(optionPanel);
     searchEdit->setObjectName("searchEdit");
-    SetByteLimit(searchEdit, 255);
+    // No longer than the columns it is looked for in.
+    SetByteLimit(searchEdit, kFileTextWidth);
     searchLabel = new QLabel("検索文字：", optionPanel);
     searchLabel->setObjectName("searchLabel");
     searchLabel->setBuddy(searchEdit);

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include "db/schema.h"
 #include "text/cp932.h"
 #include "platform/cp932edit.h"
 #include "settings/settingsfile.h"
@@ -70,7 +71,7 @@ DatabaseSettingsDialog::DatabaseSettingsDialog(DatabaseSession& db, DatabaseSett
 
     AddLabel(this, "利用者名", 16, 160);
     userNameEdit = AddEdit(this, "userNameEdit", 16, 176, 219);
-    SetByteLimit(userNameEdit, 16);
+    SetByteLimit(userNameEdit, kUserNameWidth);
 
     okButton = new QPushButton("OK(&Y)", this);
     okButton->setObjectName("okButton");

@@ -26,6 +26,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "db/schema.h"
 #include "groupdlg/groupcreatedialog.h"
 #include "groupdlg/groupeditdialog.h"
 #include "groupwin/groupwindow.h"
@@ -46,7 +47,6 @@ const QColor kStatusGreen(192, 220, 192);
 constexpr int kPanelHeight = 76;
 constexpr int kStatusBarHeight = 19;
 constexpr int32_t kMaxWindowValue = 1000000;
-constexpr size_t kUserNameBytes = 16;
 
 QFont BoardFont()
 {
@@ -402,7 +402,7 @@ void MainWindow::PrepareFirstStart()
     settings_.DataFolder = *folder;
     if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_name) {
         const std::optional<std::string> login = Utf8ToCp932(user->pw_name);
-        if (login && !login->empty() && login->size() <= kUserNameBytes && !HasQuote(*login))
+        if (login && !login->empty() && login->size() <= kUserNameWidth && !HasQuote(*login))
             settings_.UserName = *login;
     }
     // As the settings dialog does it: creating fails harmlessly where the database

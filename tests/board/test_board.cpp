@@ -8,6 +8,7 @@
 #include "board/board.h"
 #include "board/limitedprocess.h"
 #include "catalogue.h"
+#include "db/schema.h"
 #include "support/testdb.h"
 
 namespace {
@@ -114,7 +115,7 @@ private slots:
         GroupBoard board(fresh.session, host);
         board.BuildBoard();   // no catalogue table
         QCOMPARE(board.slotCount, 0);
-        QVERIFY(fresh.session.CreateCatalogueTable());
+        QVERIFY(CreateCatalogueTable(fresh.session));
         board.BuildBoard();   // empty catalogue: its maximum is NULL
         QCOMPARE(board.slotCount, 0);
         QVERIFY(board.iconSlots.empty());

@@ -10,15 +10,13 @@
 
 #include "boardfixture.h"
 #include "catalogue.h"
+#include "db/schema.h"
 #include "groupdlg/groupcreatedialog.h"
 #include "groupdlg/groupeditdialog.h"
 #include "text/textutil.h"
 #include "support/testdb.h"
 
 namespace {
-
-const std::vector<std::string> kFileCols{"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"};
-const std::vector<std::string> kSubCols{"N", "SGRPNAME", "PNAME", "PARENT_N"};
 
 int Writes(const std::vector<std::string>& statements)
 {
@@ -62,7 +60,7 @@ private slots:
 
         // Edit: the icon comes back at its place with the new name.
         auto& db = p.mainWindow.Session();
-        QVERIFY(db.UpdateRecordText("GRPJWW", "X=100,Y=40", "N=1"));
+        QVERIFY(db.UpdateRecordText(kCatalogueTable, "X=100,Y=40", "N=1"));
         p.mainWindow.BuildBoard();
         Select(p, 1);
         WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [](GroupEditDialog* d) {
@@ -85,11 +83,14 @@ private slots:
         QVERIFY(set.ok);
         QVERIFY(InsertGroup(set.session, 3, "\x90\x7D\x96\xCA", "", "40", "30", "\x8E\x52\x93\x63", "", "sub"));   // 図面, 山田
         QVERIFY(InsertGroup(set.session, 9, "nine", "", "200", "0"));
-        QVERIFY(set.session.CreateFileTable("GRP1_3"));
-        QVERIFY(set.session.InsertRecord("GRP1_3", 6, kFileCols, {"1", "'a.jww'", "'/d/'", "NULL", "'u'", "0"}));
-        QVERIFY(set.session.InsertRecord("GRP1_3", 6, kFileCols, {"4", "'b.jww'", "'/d/'", "'m'", "'u'", "2"}));
-        QVERIFY(set.session.CreateSubGroupTable("GRP2_3"));
-        QVERIFY(set.session.InsertRecord("GRP2_3", 4, kSubCols, {"2", "'s'", "'u'", "0"}));
+        QVERIFY(CreateFileTable(set.session, FileTableName(3)));
+        QVERIFY(set.session.InsertRecord(FileTableName(3), kFileColumnCount, FileColumns(),
+                                         {"1", "'a.jww'", "'/d/'", "NULL", "'u'", "0"}));
+        QVERIFY(set.session.InsertRecord(FileTableName(3), kFileColumnCount, FileColumns(),
+                                         {"4", "'b.jww'", "'/d/'", "'m'", "'u'", "2"}));
+        QVERIFY(CreateSubGroupTable(set.session, SubGroupTableName(3)));
+        QVERIFY(set.session.InsertRecord(SubGroupTableName(3), kSubGroupColumnCount, SubGroupColumns(),
+                                         {"2", "'s'", "'u'", "0"}));
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
@@ -99,16 +100,16 @@ private slots:
         // No: nothing changes.
         Trigger(p, "mnuCopyGroup");
         QCOMPARE(p.fake.messages.asked, QStringList{"グループ「図面」を複製します。よろしいですか？"});
-        QCOMPARE(db.CountRecords("GRPJWW", ""), 2);
+        QCOMPARE(db.CountRecords(kCatalogueTable, ""), 2);
 
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");
-        const auto copy = AllRows(db, "GRPJWW", "N=10");
+        const auto copy = AllRows(db, kCatalogueTable, "N=10");
         QCOMPARE(copy.size(), size_t(1));
         QCOMPARE(copy[0], (TextRow{"10", "\x90\x7D\x96\xCA", "", "sub", "\x8E\x52\x93\x63", "", "", "", "", "52", "42"}));
-        QCOMPARE(db.CountRecords("GRPJWW", "N=10 AND MTITLE IS NULL AND MEMO1 IS NULL AND ICONP IS NULL"), 1);
-        QCOMPARE(AllRows(db, "GRP1_10"), AllRows(db, "GRP1_3"));
-        QCOMPARE(AllRows(db, "GRP2_10"), AllRows(db, "GRP2_3"));
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=10 AND MTITLE IS NULL AND MEMO1 IS NULL AND ICONP IS NULL"), 1);
+        QCOMPARE(AllRows(db, FileTableName(10)), AllRows(db, FileTableName(3)));
+        QCOMPARE(AllRows(db, SubGroupTableName(10)), AllRows(db, SubGroupTableName(3)));
         QCOMPARE(p.mainWindow.Board().slotCount, 10);
         QVERIFY(p.mainWindow.GroupIcon(10));
         QCOMPARE(p.mainWindow.GroupIcon(10)->pos(), QPoint(52, 42));
@@ -118,8 +119,8 @@ private slots:
         Select(p, 9);
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");
-        QCOMPARE(db.CountRecords("GRPJWW", "N=11 AND X=212 AND Y=12"), 1);
-        QVERIFY(!db.TableExists("GRP1_11") && !db.TableExists("GRP2_11"));
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=11 AND X=212 AND Y=12"), 1);
+        QVERIFY(!db.TableExists(FileTableName(11)) && !db.TableExists(SubGroupTableName(11)));
         p.Close();
     }
 
@@ -138,10 +139,10 @@ private slots:
         Select(p, 1);
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");
-        QCOMPARE(db.CountRecords("GRPJWW", "N=2 AND X=2147483647 AND Y=2147483647"), 1);
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=2 AND X=2147483647 AND Y=2147483647"), 1);
 
         // With the largest number taken, create and duplicate refuse, and say why.
-        QVERIFY(db.InsertRecord("GRPJWW", 2, {"N", "GRPNAME"}, {"2147483647", "'max'"}));
+        QVERIFY(db.InsertRecord(kCatalogueTable, 2, {"N", "GRPNAME"}, {"2147483647", "'max'"}));
         bool shown = false;
         QTimer::singleShot(0, [&] {
             shown = p.windows.createDialog->isVisible();
@@ -155,19 +156,19 @@ private slots:
         Trigger(p, "mnuCopyGroup");
         QCOMPARE(p.fake.messages.shown.size(), 2);
         QVERIFY(p.fake.messages.asked.size() == 1);   // refused before asking
-        QCOMPARE(db.CountRecords("GRPJWW", ""), 3);
-        QVERIFY(db.CountRecords("GRPJWW", "N<0") == 0);
+        QCOMPARE(db.CountRecords(kCatalogueTable, ""), 3);
+        QVERIFY(db.CountRecords(kCatalogueTable, "N<0") == 0);
 
         // The dialog itself refuses too, for a number taken after it was shown.
-        QVERIFY(db.DeleteRecords("GRPJWW", "N=2147483647"));
+        QVERIFY(db.DeleteRecords(kCatalogueTable, "N=2147483647"));
         WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [&](GroupCreateDialog* d) {
             QCOMPARE(d->numberEdit->text(), QString("3"));
-            QVERIFY(db.InsertRecord("GRPJWW", 2, {"N", "GRPNAME"}, {"2147483647", "'max'"}));
+            QVERIFY(db.InsertRecord(kCatalogueTable, 2, {"N", "GRPNAME"}, {"2147483647", "'max'"}));
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
             QVERIFY(d->isVisible());
         });
         QCOMPARE(p.fake.messages.shown.last(), QString("グループ番号が上限に達しています"));
-        QCOMPARE(db.CountRecords("GRPJWW", ""), 3);
+        QCOMPARE(db.CountRecords(kCatalogueTable, ""), 3);
     }
 
     void anotherCopyChangedTheCatalogue()
@@ -189,12 +190,12 @@ private slots:
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCOMPARE(p.fake.messages.shown, QStringList{"編集登録OK"});
-        QCOMPARE(db.CountRecords("GRPJWW", "N=1 AND X IS NULL AND Y IS NULL AND GRPNAME='renamed'"), 1);
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=1 AND X IS NULL AND Y IS NULL AND GRPNAME='renamed'"), 1);
         QCOMPARE(p.mainWindow.groupNameField->text(), QString("renamed"));
 
         // Another copy deleted group 2; this copy's next group gets number 2 again. The
         // old icon goes, and no ghost is left to drag the new group.
-        QVERIFY(db.DeleteRecords("GRPJWW", "N=2"));
+        QVERIFY(db.DeleteRecords(kCatalogueTable, "N=2"));
         WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) {
             TypeCommitted(d->nameEdit, "new two");
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
@@ -219,8 +220,8 @@ private slots:
         QVERIFY(set.ok);
         QVERIFY(InsertGroup(set.session, 3, "three", "", "0", "0"));
         QVERIFY(InsertGroup(set.session, 4, "four", "", "100", "0"));
-        QVERIFY(set.session.CreateFileTable("GRP1_4"));
-        QVERIFY(set.session.CreateSubGroupTable("GRP2_4"));
+        QVERIFY(CreateFileTable(set.session, FileTableName(4)));
+        QVERIFY(CreateSubGroupTable(set.session, SubGroupTableName(4)));
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
@@ -233,8 +234,8 @@ private slots:
 
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuDeleteGroup");
-        QCOMPARE(db.CountRecords("GRPJWW", "N=4"), 0);
-        QVERIFY(!db.TableExists("GRP1_4") && !db.TableExists("GRP2_4"));
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=4"), 0);
+        QVERIFY(!db.TableExists(FileTableName(4)) && !db.TableExists(SubGroupTableName(4)));
         QVERIFY(!p.mainWindow.GroupIcon(4));
         QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
         for (QLineEdit* e : {p.mainWindow.groupNameField, p.mainWindow.authorField, p.mainWindow.groupNumberField, p.mainWindow.titleField, p.mainWindow.subtitleField})
@@ -268,11 +269,13 @@ private slots:
         Setup set;
         QVERIFY(set.ok);
         QVERIFY(InsertGroup(set.session, 2, "kept", "", "10", "10"));
-        QVERIFY(set.session.CreateFileTable("GRP1_2"));
-        QVERIFY(set.session.InsertRecord("GRP1_2", 6, kFileCols, {"1", "'a.jww'", "'/d/'", "NULL", "'u'", "0"}));
+        QVERIFY(CreateFileTable(set.session, FileTableName(2)));
+        QVERIFY(set.session.InsertRecord(FileTableName(2), kFileColumnCount, FileColumns(),
+                                         {"1", "'a.jww'", "'/d/'", "NULL", "'u'", "0"}));
         // The server refuses to delete catalogue rows.
         QVERIFY(set.session.ExecuteStatement({"CREATE EXCEPTION NO_DELETE 'refused';"}));
-        QVERIFY(set.session.ExecuteStatement({"CREATE TRIGGER GRPJWW_KEEP FOR GRPJWW BEFORE DELETE AS",
+        QVERIFY(set.session.ExecuteStatement({"CREATE TRIGGER KEEP_GROUPS FOR " + std::string(kCatalogueTable) +
+                                                  " BEFORE DELETE AS",
                                               "BEGIN EXCEPTION NO_DELETE; END"}));
         set.Done();
         Program p(set.folder.programFile());
@@ -283,8 +286,8 @@ private slots:
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuDeleteGroup");
         QCOMPARE(p.fake.messages.shown, QStringList{"グループ削除失敗"});
-        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 1);
-        QCOMPARE(db.CountRecords("GRP1_2", ""), 1);
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=2"), 1);
+        QCOMPARE(db.CountRecords(FileTableName(2), ""), 1);
         QVERIFY(p.mainWindow.GroupIcon(2));
         QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
         QCOMPARE(p.mainWindow.groupNumberField->text(), QString("2"));

@@ -2,6 +2,7 @@
 // the transaction discipline.
 #include <QtTest>
 
+#include "db/schema.h"
 #include "db/session.h"
 #include "text/textutil.h"
 #include "support/testdb.h"
@@ -45,7 +46,7 @@ private slots:
         QCOMPARE(sent.size(), size_t(1));
         QCOMPARE(sent[0], "CREATE DATABASE '" + t.settings.DatabaseName() +
                               "' USER \"SYSDBA\"\r\nPASSWORD \"copperelk\"\r\nPAGE_SIZE 4096\r\n");
-        QVERIFY(db.CreateCatalogueTable());
+        QVERIFY(CreateCatalogueTable(db));
         db.CloseDatabase();
         QVERIFY(!db.Connected());
 
@@ -54,7 +55,7 @@ private slots:
         QVERIFY(!db.Connected());
         db.ConnectDatabase();
         QVERIFY(db.Connected());
-        QVERIFY(db.TableExists("GRPJWW"));
+        QVERIFY(db.TableExists(kCatalogueTable));
         QVERIFY(db.TableExists("grpjww"));
         QVERIFY(!db.TableExists("GRPJW"));
 
@@ -62,7 +63,7 @@ private slots:
         t.settings.DatabaseFileName = "OTHER.FDB";
         db.ConnectDatabase();
         QVERIFY(db.Connected());
-        QVERIFY(db.TableExists("GRPJWW"));
+        QVERIFY(db.TableExists(kCatalogueTable));
         db.CloseDatabase();
         db.ConnectDatabase();
         QVERIFY(!db.Connected());
@@ -84,7 +85,7 @@ private slots:
         QVERIFY(!db.UpdateRecordText("T", "N=1", ""));
         QVERIFY(!db.DeleteRecords("T", ""));
         QVERIFY(!db.ExecuteStatement({"CREATE TABLE T (N INTEGER);"}));
-        QVERIFY(!db.CreateCatalogueTable());
+        QVERIFY(!CreateCatalogueTable(db));
         QVERIFY(!db.DropTable("T"));
         QVERIFY(!db.TableExists("T"));
         QCOMPARE(db.CountRecords("T", ""), -1);
@@ -279,12 +280,12 @@ private slots:
     {
         Logged l;
         QVERIFY(l.fresh.ok);
-        QVERIFY(l.db().CreateFileTable("GRP1_1"));
-        QCOMPARE(l.db().SelectRecords("*", "GRP1_1", "", ""), 0);
-        QVERIFY(l.db().DropTable("GRP1_1"));
+        QVERIFY(CreateFileTable(l.db(), FileTableName(1)));
+        QCOMPARE(l.db().SelectRecords("*", FileTableName(1), "", ""), 0);
+        QVERIFY(l.db().DropTable(FileTableName(1)));
         QCOMPARE(l.last(), std::string("DROP TABLE GRP1_1;\r\n"));
-        QVERIFY(!l.db().TableExists("GRP1_1"));
-        QVERIFY(!l.db().DropTable("GRP1_1"));
+        QVERIFY(!l.db().TableExists(FileTableName(1)));
+        QVERIFY(!l.db().DropTable(FileTableName(1)));
     }
 };
 

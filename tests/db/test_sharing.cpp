@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include "db/schema.h"
 #include "db/session.h"
 #include "support/tcpforwarder.h"
 #include "support/testdb.h"
@@ -38,8 +39,8 @@ private slots:
         FreshSession a;
         QVERIFY(a.ok);
         MakeTable(a.session, "T", 2);
-        QVERIFY(a.session.CreateFileTable("GRP1_1"));
-        QVERIFY(a.session.CreateFileTable("GRP1_2"));
+        QVERIFY(CreateFileTable(a.session, FileTableName(1)));
+        QVERIFY(CreateFileTable(a.session, FileTableName(2)));
         Other b(a.db.settings);
         QVERIFY(b.session.Connected());
 
@@ -55,29 +56,29 @@ private slots:
         b.session.RollbackWork();
         QVERIFY(a.session.UpdateRecordText("T", "A='a'", "N=1"));
 
-        // The other copy read GRP1_1 and GRP1_2 and goes on reading: its read transaction
+        // The other copy read both tables and goes on reading: its read transaction
         // keeps both tables in use. A unit that drops one gives up at the commit instead
         // of waiting for ever, and leaves everything as it was.
-        QCOMPARE(b.session.SelectRecords("*", "GRP1_1", "", ""), 0);
-        QCOMPARE(b.session.CountRecords("GRP1_2", ""), 0);
+        QCOMPARE(b.session.SelectRecords("*", FileTableName(1), "", ""), 0);
+        QCOMPARE(b.session.CountRecords(FileTableName(2), ""), 0);
         t.restart();
         QVERIFY(a.session.BeginWork());
         QVERIFY(a.session.DeleteRecords("T", "N=2"));
-        QVERIFY(a.session.DropTable("GRP1_1"));   // DDL waits for the commit
+        QVERIFY(a.session.DropTable(FileTableName(1)));   // DDL waits for the commit
         QVERIFY(!a.session.CommitWork());
         QVERIFY(t.elapsed() < kBoundMs);
         QCOMPARE(a.session.LastFailure(), DbFailure::Conflict);
         QVERIFY(!a.session.InWork());
         QCOMPARE(b.session.CountRecords("T", "N=2"), 1);
-        QVERIFY(b.session.TableExists("GRP1_1"));
+        QVERIFY(b.session.TableExists(FileTableName(1)));
 
         // Waiting for its user, the other copy ends its read and keeps no statement
         // prepared: the tables are free, while what it read stays at hand.
-        QCOMPARE(b.session.SelectRecords("*", "GRP1_2", "", ""), 0);
+        QCOMPARE(b.session.SelectRecords("*", FileTableName(2), "", ""), 0);
         b.session.EndRead();
         QVERIFY(b.session.ResultOpen());
-        QVERIFY2(a.session.DropTable("GRP1_1"), a.session.LastError().c_str());
-        QVERIFY(a.session.DropTable("GRP1_2"));
+        QVERIFY2(a.session.DropTable(FileTableName(1)), a.session.LastError().c_str());
+        QVERIFY(a.session.DropTable(FileTableName(2)));
     }
 
     void unitCommitsOrRollsBackWhole()
@@ -86,7 +87,7 @@ private slots:
         QVERIFY(a.ok);
         auto& db = a.session;
         MakeTable(db, "T", 2);
-        QVERIFY(db.CreateFileTable("GRP1_5"));
+        QVERIFY(CreateFileTable(db, FileTableName(5)));
         Other b(a.db.settings);
         std::vector<std::string> sent;
         db.SetStatementLog([&](const std::string& s) { sent.push_back(s); });
@@ -99,8 +100,8 @@ private slots:
             QCOMPARE(db.RowsAffected(), 1L);
             // Reads inside the unit see its own changes and leave it open.
             QCOMPARE(db.CountRecords("T", ""), 1);
-            QVERIFY(db.TableExists("GRP1_5"));
-            QVERIFY(db.DropTable("GRP1_5"));
+            QVERIFY(db.TableExists(FileTableName(5)));
+            QVERIFY(db.DropTable(FileTableName(5)));
             QVERIFY(db.InWork());
             // Nothing is visible to the other copy before the commit.
             QCOMPARE(b.session.CountRecords("T", ""), 2);
@@ -112,7 +113,7 @@ private slots:
             QVERIFY(!db.InWork());
             QCOMPARE(db.Transaction(), TS::None);
             QCOMPARE(b.session.CountRecords("T", ""), commit ? 1 : 2);
-            QCOMPARE(b.session.TableExists("GRP1_5"), !commit);
+            QCOMPARE(b.session.TableExists(FileTableName(5)), !commit);
         }
         // The statement texts are those of the single helpers.
         QCOMPARE(sent[0], std::string("DELETE FROM T WHERE N=1 ;\r\n"));

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "db/schema.h"
 #include "db/session.h"
 #include "groupdlg/groupcreatedialog.h"
 #include "groupdlg/groupeditdialog.h"
@@ -18,8 +19,6 @@
 namespace {
 
 const QString kQuoteMessage = QStringLiteral("引用符「'」「\"」を入力しないで下さい");
-const std::vector<std::string> kColumns{"N",     "GRPNAME", "MTITLE", "STITLE", "PNAME", "MEMO1",
-                                        "MEMO2", "MEMO3",   "ICONP",  "X",      "Y"};
 
 std::string S(const QString& text) { return FromQ(text).value(); }
 
@@ -64,15 +63,18 @@ struct Fixture {
     }
     void addGroup(int n, const std::string& name, int x = 0, int y = 0)
     {
-        if (!db.TableExists("GRPJWW")) QVERIFY(db.CreateCatalogueTable());
-        std::vector<std::string> v{std::to_string(n), TextLiteral(name), "NULL", "NULL", "NULL", "NULL",
-                                   "NULL", "NULL", "NULL", std::to_string(x), std::to_string(y)};
-        QVERIFY(db.InsertRecord("GRPJWW", 11, kColumns, v));
+        if (!db.TableExists(kCatalogueTable)) QVERIFY(CreateCatalogueTable(db));
+        std::vector<std::string> v(kCatalogueColumnCount, "NULL");
+        v[kColN] = std::to_string(n);
+        v[kColGrpName] = TextLiteral(name);
+        v[kColX] = std::to_string(x);
+        v[kColY] = std::to_string(y);
+        QVERIFY(db.InsertRecord(kCatalogueTable, kCatalogueColumnCount, CatalogueColumns(), v));
     }
     TextRow row(int n)
     {
-        TextRow r(11);
-        db.SelectRecords("*", "GRPJWW", "N=" + std::to_string(n), "");
+        TextRow r(kCatalogueColumnCount);
+        db.SelectRecords("*", kCatalogueTable, "N=" + std::to_string(n), "");
         db.ReadFirstRecord(r);
         db.CloseSelect();
         return r;
@@ -111,11 +113,11 @@ void TestGroupDialogs::createFirstGroupMakesCatalogue()
 {
     Fixture f;
     QVERIFY(f.fresh.ok);
-    QVERIFY(!f.db.TableExists("GRPJWW"));
+    QVERIFY(!f.db.TableExists(kCatalogueTable));
     GroupCreateDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.show();
-    QVERIFY(f.db.TableExists("GRPJWW"));
+    QVERIFY(f.db.TableExists(kCatalogueTable));
     QCOMPARE(dlg.numberEdit->text(), QStringLiteral("1"));
     QCOMPARE(dlg.authorEdit->text(), QStringLiteral("PCユーザー名"));
     QCOMPARE(dlg.focusWidget(), dlg.nameEdit);
@@ -171,8 +173,8 @@ void TestGroupDialogs::createKeepsTextsForNextShowing()
     Type(dlg.authorEdit, QStringLiteral("x"));
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QVERIFY(dlg.Done);
-    QCOMPARE(f.row(1)[2], std::string("  "));
-    QCOMPARE(f.row(1)[4], S(QStringLiteral("PCユーザー名x")));
+    QCOMPARE(f.row(1)[kColMTitle], std::string("  "));
+    QCOMPARE(f.row(1)[kColPName], S(QStringLiteral("PCユーザー名x")));
 
     dlg.show();
     QVERIFY(!dlg.Done);
@@ -208,7 +210,7 @@ void TestGroupDialogs::quoteRefusedFocusOnGroupName()
     QVERIFY(dlg.isVisible());
     QCOMPARE(dlg.memo2Edit->text(), QStringLiteral("say \"hi\""));
     QVERIFY(f.writes().empty());
-    QCOMPARE(f.db.CountRecords("GRPJWW", ""), 0);
+    QCOMPARE(f.db.CountRecords(kCatalogueTable, ""), 0);
 
     // The edit dialog refuses the same way, here an apostrophe in the picture name.
     f.addGroup(3, "g", 10, 20);
@@ -246,7 +248,7 @@ void TestGroupDialogs::editWritesBackKeptPosition()
     Fixture f;
     QVERIFY(f.fresh.ok);
     f.addGroup(4, S(QStringLiteral("旧名")), 130, 64);
-    QVERIFY(f.db.UpdateRecordText("GRPJWW", "MEMO2='m2', ICONP='a.bmp'", "N=4"));
+    QVERIFY(f.db.UpdateRecordText(kCatalogueTable, "MEMO2='m2', ICONP='a.bmp'", "N=4"));
     GroupEditDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.titleEdit->setText(QStringLiteral("left over"));
@@ -292,7 +294,7 @@ void TestGroupDialogs::editOfMissingRowFails()
     QVERIFY(!dlg.Done);
     QVERIFY(dlg.isVisible());
     QCOMPARE(dlg.nameEdit->text(), QStringLiteral("x"));
-    QCOMPARE(f.row(1)[1], std::string("g"));
+    QCOMPARE(f.row(1)[kColGrpName], std::string("g"));
 }
 
 void TestGroupDialogs::pictureBrowser()
@@ -353,7 +355,7 @@ void TestGroupDialogs::overLongPictureNameFailsStore()
     QVERIFY(!create.Done);
     QVERIFY(create.isVisible());
     QCOMPARE(create.pictureEdit->text(), longName);
-    QCOMPARE(f.db.CountRecords("GRPJWW", ""), 1);
+    QCOMPARE(f.db.CountRecords(kCatalogueTable, ""), 1);
 
     GroupEditDialog edit(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(edit, f);
@@ -442,7 +444,7 @@ void TestGroupDialogs::tabOrderEnterAndEscape()
     Type(dlg.nameEdit, QStringLiteral("enter"));
     QTest::keyClick(dlg.nameEdit, Qt::Key_Return);
     QVERIFY(dlg.Done);
-    QCOMPARE(f.row(1)[1], std::string("enter"));
+    QCOMPARE(f.row(1)[kColGrpName], std::string("enter"));
 
     // Esc closes without storing; the done flag is false from the new showing.
     dlg.show();
@@ -451,7 +453,7 @@ void TestGroupDialogs::tabOrderEnterAndEscape()
     QVERIFY(!dlg.isVisible());
     QVERIFY(!dlg.Done);
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
-    QCOMPARE(f.db.CountRecords("GRPJWW", ""), 1);
+    QCOMPARE(f.db.CountRecords(kCatalogueTable, ""), 1);
 }
 
 QTEST_MAIN(TestGroupDialogs)

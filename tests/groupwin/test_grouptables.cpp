@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "db/schema.h"
 #include "groupwin/grouptables.h"
 #include "support/testdb.h"
 #include "text/cp932.h"
@@ -64,7 +65,7 @@ struct Group {
     DatabaseSession& db() { return f.session; }
     bool Entry(int n, const std::string& name, const std::string& folder, int sn, const std::string& memo = "")
     {
-        return db().InsertRecord("GRP1_1", 6, {"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"},
+        return db().InsertRecord(FileTableName(1), kFileColumnCount, FileColumns(),
                                  {IntToStr(n), TextLiteral(name), TextLiteral(folder), TextLiteral(memo), "'u'",
                                   IntToStr(sn)});
     }
@@ -221,13 +222,13 @@ private slots:
         // Three at once under sub-group 2: consecutive numbers, memos of their own.
         for (const std::string& name : {sample, std::string("non_block.jww"), std::string("README.md")})
             QVERIFY(RegisterFile(g.db(), 1, 2, jww + name, kUser, {}).Stored());
-        const std::vector<TextRow> rows = AllRows(g.db(), "GRP1_1");
+        const std::vector<TextRow> rows = AllRows(g.db(), FileTableName(1));
         QCOMPARE(rows.size(), size_t(4));
         QCOMPARE(rows[1], (TextRow{"2", sample, jww, "\x8e\x96\x96\xb1\x8f\x8a\x8a\xee\x8f\x80\x8a\x4b\x95\xbd\x96\xca\x90\x7d",
                                    kUser, "2"}));
         QCOMPARE(rows[2][kFileMemo], std::string());   // an empty memo is stored as NULL
         QCOMPARE(rows[3], (TextRow{"4", "README.md", jww, "", kUser, "2"}));
-        QCOMPARE(g.db().CountRecords("GRP1_1", "FILE_MEMO IS NULL"), 2);
+        QCOMPARE(g.db().CountRecords(FileTableName(1), "FILE_MEMO IS NULL"), 2);
     }
 
     void takenNumbersAreTakenAfresh()
@@ -244,21 +245,21 @@ private slots:
             if (clashes <= 0 || s.rfind("INSERT", 0) != 0) return;
             --clashes;
             std::string max;
-            other.SelectMax("GRP1_1", "N", "", max);
-            QVERIFY(other.InsertRecord("GRP1_1", 2, {"N", "FILE_NAME"}, {IntToStr(StrToIntOrZero(max) + 1), "'other'"}));
+            other.SelectMax(FileTableName(1), "N", "", max);
+            QVERIFY(other.InsertRecord(FileTableName(1), 2, {"N", "FILE_NAME"}, {IntToStr(StrToIntOrZero(max) + 1), "'other'"}));
         });
         EntryOutcome out = StoreEntry(g.db(), 1, 0, "/x/mine.jww", "", "u", {});
         QVERIFY(out.Stored());
         QCOMPARE(out.row.cells[kCellNumber], std::string("3"));
-        std::vector<TextRow> rows = AllRows(g.db(), "GRP1_1");
+        std::vector<TextRow> rows = AllRows(g.db(), FileTableName(1));
         QCOMPARE(rows.size(), size_t(3));
         QCOMPARE(rows[1][kFileName], std::string("other"));
         QCOMPARE(rows[2][kFileName], std::string("mine.jww"));
 
         clashes = 1000;
         QCOMPARE(StoreEntry(g.db(), 1, 0, "/x/lost.jww", "", "u", {}).problem, EntryProblem::NotStored);
-        QCOMPARE(g.db().CountRecords("GRP1_1", "FILE_NAME='lost.jww'"), 0);
-        QCOMPARE(g.db().CountRecords("GRP1_1", ""), 3 + kNumberAttempts);
+        QCOMPARE(g.db().CountRecords(FileTableName(1), "FILE_NAME='lost.jww'"), 0);
+        QCOMPARE(g.db().CountRecords(FileTableName(1), ""), 3 + kNumberAttempts);
 
         // Other failures are not tried again: a group without tables.
         clashes = 0;
@@ -289,7 +290,7 @@ private slots:
         QCOMPARE(rows[1].cells[kCellMemo], "a" + longMemo.substr(0, 254));
 
         QVERIFY(UpdateEntryMemo(g.db(), 1, 2, StoredMemo(longMemo)));
-        QCOMPARE(AllRows(g.db(), "GRP1_1", "N=2")[0][kFileMemo], longMemo.substr(0, 254));
+        QCOMPARE(AllRows(g.db(), FileTableName(1), "N=2")[0][kFileMemo], longMemo.substr(0, 254));
         g.sent.clear();
         QVERIFY(UpdateEntryMemo(g.db(), 1, 2, ""));
         QVERIFY(RemoveEntry(g.db(), 1, 1));
@@ -314,7 +315,7 @@ private slots:
         QCOMPARE(CreateSubGroup(g.db(), 1, "", "", 1), 3);
         QCOMPARE(g.sent[1], std::string("INSERT INTO GRP2_1 (\r\n   N,\r\n   SGRPNAME,\r\n   PNAME,\r\n   PARENT_N\r\n"
                                         "   ) \r\n   VALUES (\r\n   1,\r\n   'a',\r\n   '" + kUser + "',\r\n   0\r\n   );\r\n"));
-        QCOMPARE(AllRows(g.db(), "GRP2_1"),
+        QCOMPARE(AllRows(g.db(), SubGroupTableName(1)),
                  (std::vector<TextRow>{{"1", "a", kUser, "0"}, {"2", "b", kUser, "1"}, {"3", "", "", "1"}}));
 
         QVERIFY(g.Entry(1, "e1", "/x/", 3) && g.Entry(2, "e2", "/x/", 3) && g.Entry(3, "e3", "/x/", 2));
@@ -326,7 +327,7 @@ private slots:
                                                    "SELECT * \r\n   FROM GRP1_1 \r\n   WHERE SN=3 \r\n   ;\r\n",
                                                    "DELETE FROM GRP2_1 WHERE N=3 ;\r\n",
                                                    "DELETE FROM GRP1_1 WHERE SN=3 ;\r\n"}));
-        QCOMPARE(AllRows(g.db(), "GRP1_1").size(), size_t(1));
+        QCOMPARE(AllRows(g.db(), FileTableName(1)).size(), size_t(1));
         // The number of the deleted highest sub-group is given out again.
         QCOMPARE(CreateSubGroup(g.db(), 1, "c", "", 0), 3);
     }

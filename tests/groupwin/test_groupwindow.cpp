@@ -21,6 +21,7 @@
 
 #include "boardfixture.h"
 #include "catalogue.h"
+#include "db/schema.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
 #include "groupwin/subgroupnamedialog.h"
@@ -39,13 +40,13 @@ std::string Cp(const QString& s) { return FromQ(s).value(); }
 bool PutEntry(DatabaseSession& db, int group, int n, const std::string& name, const std::string& folder, int sn,
               const std::string& memo = "")
 {
-    return db.InsertRecord("GRP1_" + IntToStr(group), 6, {"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"},
+    return db.InsertRecord(FileTableName(group), kFileColumnCount, FileColumns(),
                            {IntToStr(n), TextLiteral(name), TextLiteral(folder), TextLiteral(memo), "'u'", IntToStr(sn)});
 }
 
 bool PutSubGroup(DatabaseSession& db, int group, int n, const std::string& name, const std::string& parent)
 {
-    return db.InsertRecord("GRP2_" + IntToStr(group), 4, {"N", "SGRPNAME", "PNAME", "PARENT_N"},
+    return db.InsertRecord(SubGroupTableName(group), kSubGroupColumnCount, SubGroupColumns(),
                            {IntToStr(n), TextLiteral(name), "'u'", parent.empty() ? "NULL" : parent});
 }
 
@@ -164,12 +165,12 @@ private slots:
         // Nothing selected: nothing opens, no tables are made.
         run.p->mainWindow.findChild<QAction*>("mnuOpenGroup")->trigger();
         QVERIFY(!run.w->isVisible());
-        QVERIFY(!run.db().TableExists("GRP1_1"));
+        QVERIFY(!run.db().TableExists(FileTableName(1)));
 
         run.Open(1);
         QVERIFY(run.w->isVisible());
         QCOMPARE(run.w->windowTitle(), QString("グループ名 【住宅A】 (N:1)"));
-        QVERIFY(run.db().TableExists("GRP1_1") && run.db().TableExists("GRP2_1"));
+        QVERIFY(run.db().TableExists(FileTableName(1)) && run.db().TableExists(SubGroupTableName(1)));
         QCOMPARE(run.w->subGroupTree->topLevelItemCount(), 1);
         QCOMPARE(run.w->subGroupTree->topLevelItem(0)->text(0), QString("root :0"));
         QVERIFY(run.w->subGroupTree->selectedItems().isEmpty());
@@ -310,7 +311,7 @@ private slots:
         }));
         QVERIFY(WithModal(d, [&] { w->CreateSubGroupCommand(); }, [&] { QTest::mouseClick(d->cancelButton, Qt::LeftButton); }));
         QCOMPARE(Labels(Node(w, "a :1")), QStringList{"b :2"});
-        QCOMPARE(AllRows(run.db(), "GRP2_1"), (std::vector<TextRow>{{"1", "a", user, "0"}, {"2", "b", user, "1"}}));
+        QCOMPARE(AllRows(run.db(), SubGroupTableName(1)), (std::vector<TextRow>{{"1", "a", user, "0"}, {"2", "b", user, "1"}}));
 
         // The root is neither renamed nor deleted.
         ClickNode(w, "root :0");
@@ -326,7 +327,7 @@ private slots:
             QTest::mouseClick(d->okButton, Qt::LeftButton);
         }));
         QCOMPARE(Labels(Node(w, "a :1")), QStringList{"図面 :2"});
-        QCOMPARE(AllRows(run.db(), "GRP2_1")[1][kSubName], Cp("図面"));
+        QCOMPARE(AllRows(run.db(), SubGroupTableName(1))[1][kSubName], Cp("図面"));
 
         // A sub-group with one below it stays.
         ClickNode(w, "a :1");
@@ -343,14 +344,14 @@ private slots:
         QCOMPARE(m.asked, (QStringList{"サブグループ「図面」(SN:2)を削除します。よろしいですか？",
                                        "サブグループ「図面」(SN:2)に属するファイル（3項目）も同時に削除します。よろしいですか？"}));
         QVERIFY(Node(w, "図面 :2"));
-        QCOMPARE(run.db().CountRecords("GRP1_1", ""), 4);
+        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
         m.nextAnswers = {true, true};
         w->DeleteSubGroupCommand();
         QVERIFY(!Node(w, "図面 :2"));
         QCOMPARE(w->SelectedSubGroupNumber(), 0);
         QVERIFY(w->subGroupTree->topLevelItem(0)->isSelected());
         QCOMPARE(Column(w, kCellName), QStringList{"keep"});
-        QCOMPARE(AllRows(run.db(), "GRP2_1").size(), size_t(1));
+        QCOMPARE(AllRows(run.db(), SubGroupTableName(1)).size(), size_t(1));
         // No entries: one question.
         m.asked.clear();
         ClickNode(w, "a :1");
@@ -360,7 +361,7 @@ private slots:
         QCOMPARE(w->subGroupTree->topLevelItem(0)->childCount(), 0);
 
         // A sub-group that could not be stored does not appear.
-        QVERIFY(run.db().DropTable("GRP2_1"));
+        QVERIFY(run.db().DropTable(SubGroupTableName(1)));
         QVERIFY(WithModal(d, [&] { w->CreateSubGroupCommand(); }, [&] {
             Type(d->nameEdit, "lost");
             QTest::mouseClick(d->okButton, Qt::LeftButton);
@@ -400,7 +401,7 @@ private slots:
         QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "2", "3"}));
         QCOMPARE(Column(w, kCellSubGroup), (QStringList{"1", "1", "1"}));
         QCOMPARE(Column(w, kCellMemo)[2], QString("敷地図"));
-        QCOMPARE(AllRows(run.db(), "GRP1_1")[1],
+        QCOMPARE(AllRows(run.db(), FileTableName(1))[1],
                  (TextRow{"2", Cp("サンプル.jww"), Cp(kTestData), Cp("事務所基準階平面図"), user, "1"}));
 
         // The folder and filter of the last choice; a name CP932 cannot hold and a name
@@ -425,11 +426,11 @@ private slots:
         run.Open(2);
         QTest::mouseClick(w->pasteButton, Qt::LeftButton);
         QTest::mouseClick(w->pasteButton, Qt::LeftButton);
-        const std::vector<TextRow> pasted = AllRows(run.db(), "GRP1_2");
+        const std::vector<TextRow> pasted = AllRows(run.db(), FileTableName(2));
         QCOMPARE(pasted.size(), size_t(4));
         QCOMPARE(pasted[3], (TextRow{"4", Cp("敷地図.jww"), Cp(kTestData), Cp("敷地図"), user, "0"}));
         QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "2", "3", "4"}));
-        QCOMPARE(AllRows(run.db(), "GRP1_1").size(), size_t(4));
+        QCOMPARE(AllRows(run.db(), FileTableName(1)).size(), size_t(4));
 
         // A missing file can be pasted, and opening it does nothing; an existing one opens.
         run.p->mainWindow.Clipboard().Clear();
@@ -447,15 +448,15 @@ private slots:
         // Remove rows 2 and 4 of five: asked first, No keeps them.
         w->RemoveEntries();
         QCOMPARE(m.asked.last(), QString("選択したファイルを除去します。よろしいですか？"));
-        QCOMPARE(run.db().CountRecords("GRP1_2", ""), 5);
+        QCOMPARE(run.db().CountRecords(FileTableName(2), ""), 5);
         m.nextAnswers = {true};
         QTest::mouseClick(w->removeButton, Qt::LeftButton);
         QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "3", "5"}));
-        QCOMPARE(run.db().CountRecords("GRP1_2", "N=2 OR N=4"), 0);
-        QCOMPARE(run.db().CountRecords("GRP1_2", ""), 3);
+        QCOMPARE(run.db().CountRecords(FileTableName(2), "N=2 OR N=4"), 0);
+        QCOMPARE(run.db().CountRecords(FileTableName(2), ""), 3);
 
         // An entry that could not be stored is not shown, and the user is told.
-        QVERIFY(run.db().DropTable("GRP1_2"));
+        QVERIFY(run.db().DropTable(FileTableName(2)));
         QTest::mouseClick(w->pasteButton, Qt::LeftButton);
         QCOMPARE(m.shown.last(), QString("次のファイルは貼り付け出来ませんでした。\n/nowhere/gone.jww（データベースに書き込めませんでした）"));
         QCOMPARE(w->fileModel->rowCount(), 3);
@@ -500,7 +501,7 @@ private slots:
             QTest::mouseClick(d->okButton, Qt::LeftButton);
         }));
         QVERIFY(d->Done);
-        QCOMPARE(run.db().CountRecords("GRP1_1", "N=1 AND FILE_MEMO IS NULL"), 1);
+        QCOMPARE(run.db().CountRecords(FileTableName(1), "N=1 AND FILE_MEMO IS NULL"), 1);
         QCOMPARE(w->fileModel->index(0, kCellMemo).data().toString(), QString());
 
         // A symbol file gives no memo; cancelling changes nothing.
@@ -512,7 +513,7 @@ private slots:
             QCOMPARE(d->memoEdit->text(), QString(255, 'x'));
             QTest::mouseClick(d->cancelButton, Qt::LeftButton);
         }));
-        QCOMPARE(AllRows(run.db(), "GRP1_1", "N=2")[0][kFileMemo], std::string("keep"));
+        QCOMPARE(AllRows(run.db(), FileTableName(1), "N=2")[0][kFileMemo], std::string("keep"));
 
         // A drawing's memo longer than the column is put into the field whole and stored cut.
         SelectRows(w, {2});
@@ -522,7 +523,7 @@ private slots:
             QTest::keyClick(d->memoEdit, Qt::Key_Return);
         }));
         QCOMPARE(d->MemoText.size(), size_t(300));
-        QCOMPARE(AllRows(run.db(), "GRP1_1", "N=3")[0][kFileMemo], std::string(255, 'm'));
+        QCOMPARE(AllRows(run.db(), FileTableName(1), "N=3")[0][kFileMemo], std::string(255, 'm'));
         QCOMPARE(w->fileModel->index(2, kCellMemo).data().toString(), QString(255, 'm'));
     }
 
@@ -537,7 +538,8 @@ private slots:
             QVERIFY(db.ExecuteStatement(
                 {"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN",
                  "  WHILE (I <= 10000) DO BEGIN",
-                 "    INSERT INTO GRP1_1 VALUES (:I, 'f' || :I || '.' || DECODE(MOD(:I, 3), 0, 'jww', 1, 'txt', 'pdf'),",
+                 "    INSERT INTO " + FileTableName(1) +
+                     " VALUES (:I, 'f' || :I || '.' || DECODE(MOD(:I, 3), 0, 'jww', 1, 'txt', 'pdf'),",
                  "      '" + folder + "', 'memo ' || :I, 'user', MOD(:I, 5));",
                  "    I = I + 1;", "  END", "END"}));
         });

@@ -1,5 +1,6 @@
 #include "entries.h"
 
+#include "db/schema.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 
@@ -7,19 +8,19 @@ std::string Sj(const char* utf8) { return Utf8ToCp932(utf8).value(); }
 
 bool OpenGroupTables(DatabaseSession& session, int group)
 {
-    return session.CreateFileTable("GRP1_" + IntToStr(group)) && session.CreateSubGroupTable("GRP2_" + IntToStr(group));
+    return CreateFileTable(session, FileTableName(group)) && CreateSubGroupTable(session, SubGroupTableName(group));
 }
 
 bool AddSubGroup(DatabaseSession& session, int group, int n, const std::string& name, int parent)
 {
-    return session.InsertRecord("GRP2_" + IntToStr(group), 4, {"N", "SGRPNAME", "PNAME", "PARENT_N"},
+    return session.InsertRecord(SubGroupTableName(group), kSubGroupColumnCount, SubGroupColumns(),
                                 {IntToStr(n), TextLiteral(name), "NULL", IntToStr(parent)});
 }
 
 bool AddEntry(DatabaseSession& session, int group, int n, const std::string& folder, const std::string& file,
               const std::string& memo, int subGroup)
 {
-    return session.InsertRecord("GRP1_" + IntToStr(group), 6, {"N", "FILE_NAME", "PATH_NAME", "FILE_MEMO", "PNAME", "SN"},
+    return session.InsertRecord(FileTableName(group), kFileColumnCount, FileColumns(),
                                 {IntToStr(n), TextLiteral(file), TextLiteral(folder), TextLiteral(memo), "'tester'",
                                  IntToStr(subGroup)});
 }

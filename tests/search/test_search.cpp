@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "catalogue.h"
+#include "db/schema.h"
 #include "entries.h"
 #include "search/search.h"
 #include "support/testdb.h"
@@ -131,7 +132,7 @@ private slots:
                                                  "D:\\e\\b1.jww(N:1) 『系統図』", "D:\\e\\b2.jww(N:2) 『図』"}));
 
         const std::string like = "FILE_MEMO LIKE '%" + Sj("図") + "%'";
-        std::vector<std::string> want{Count("GRPJWW"), Select("GRPJWW"), kPoll, kPoll, kPoll};
+        std::vector<std::string> want{Count(kCatalogueTable), Select(kCatalogueTable), kPoll, kPoll, kPoll};
         auto group = [&](int g, int subGroups, int matches) {
             const std::string n = IntToStr(g);
             want.insert(want.end(), {kPoll, Count("GRP2_" + n), Select("GRP2_" + n)});
@@ -159,9 +160,9 @@ private slots:
         db.SetStatementLog([&sent](const std::string& s) { sent.push_back(s); });
         const Run noCatalogue = Search(db, SearchColumn::Folder, "x");
         QVERIFY(noCatalogue.lines.empty() && !noCatalogue.stopped);
-        QCOMPARE(sent, (std::vector<std::string>{Count("GRPJWW"), Select("GRPJWW")}));
+        QCOMPARE(sent, (std::vector<std::string>{Count(kCatalogueTable), Select(kCatalogueTable)}));
 
-        QVERIFY(db.CreateCatalogueTable());
+        QVERIFY(CreateCatalogueTable(db));
         QVERIFY(Search(db, SearchColumn::Folder, "x").lines.empty());
         QVERIFY(InsertGroup(db, 1, "G", "", "0", "0"));
         QVERIFY(OpenGroupTables(db, 1));
@@ -221,26 +222,26 @@ private slots:
         held.down = true;
         Run r = Search(db, SearchColumn::Memo, Sj("図"), held);
         QVERIFY(r.stopped && r.lines.empty());
-        QCOMPARE(sent, (std::vector<std::string>{Count("GRPJWW"), Select("GRPJWW")}));
+        QCOMPARE(sent, (std::vector<std::string>{Count(kCatalogueTable), Select(kCatalogueTable)}));
         QVERIFY(!db.ResultOpen());
 
         // Pressed as the third group's sub-groups are counted.
         Key pressed;
         db.SetStatementLog([&](const std::string& s) {
             sent.push_back(s);
-            if (s.find("GRP2_3") != std::string::npos) pressed.down = true;
+            if (s.find(SubGroupTableName(3)) != std::string::npos) pressed.down = true;
         });
         sent.clear();
         r = Search(db, SearchColumn::Memo, Sj("図"), pressed);
         QVERIFY(r.stopped);
         QCOMPARE(Readable(r.lines), ThreeGroupLines(2));
-        for (const std::string& s : sent) QVERIFY(s.find("GRP1_3") == std::string::npos);
+        for (const std::string& s : sent) QVERIFY(s.find(FileTableName(3)) == std::string::npos);
         QVERIFY(!db.ResultOpen());
 
         // Pressed after the first entry of group 2 was read.
         TracedEscape later;
         db.SetStatementLog([&](const std::string& s) {
-            if (s.find("ORDER BY") != std::string::npos && s.find("GRP1_2") != std::string::npos) later.upFor = 1;
+            if (s.find("ORDER BY") != std::string::npos && s.find(FileTableName(2)) != std::string::npos) later.upFor = 1;
         });
         r = Search(db, SearchColumn::Memo, Sj("図"), later);
         QVERIFY(r.stopped);
@@ -261,8 +262,8 @@ private slots:
         QVERIFY(other.Connected());
         bool deleted = false;
         db.SetStatementLog([&](const std::string& s) {
-            if (!deleted && s.find("GRP1_2") != std::string::npos && s.find("ORDER BY") != std::string::npos)
-                deleted = other.DeleteRecords("GRP1_2", "N=2");
+            if (!deleted && s.find(FileTableName(2)) != std::string::npos && s.find("ORDER BY") != std::string::npos)
+                deleted = other.DeleteRecords(FileTableName(2), "N=2");
         });
         const Run r = Search(db, SearchColumn::Memo, "%");
         QVERIFY(deleted);

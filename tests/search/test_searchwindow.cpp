@@ -12,6 +12,7 @@
 
 #include "boardfixture.h"
 #include "catalogue.h"
+#include "db/schema.h"
 #include "entries.h"
 #include "search/searchwindow.h"
 #include "text/textutil.h"
@@ -39,7 +40,7 @@ struct Started {
     std::unique_ptr<Program> program;
     explicit Started(bool withCatalogue)
     {
-        if (withCatalogue) QVERIFY(setup.session.CreateCatalogueTable());
+        if (withCatalogue) QVERIFY(CreateCatalogueTable(setup.session));
         setup.Done();
         program = std::make_unique<Program>(setup.folder.programFile());
         QVERIFY(program->Show());
@@ -153,8 +154,8 @@ private slots:
         const std::string memo(250, 'm');
         QVERIFY(db.ExecuteStatement({"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN",
                                      "WHILE (I <= " + IntToStr(entries) + ") DO BEGIN",
-                                     "INSERT INTO GRP1_1 VALUES (:I, 'f.jww', '" + Sj("C:\\図\\") + "', '" + memo +
-                                         "', NULL, 0);",
+                                     "INSERT INTO " + FileTableName(1) + " VALUES (:I, 'f.jww', '" +
+                                         Sj("C:\\図\\") + "', '" + memo + "', NULL, 0);",
                                      "I = I + 1; END END"}));
         QString all = "グループ【G】(N:1)";
         for (int n = 1; n <= entries; ++n)

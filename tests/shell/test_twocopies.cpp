@@ -13,6 +13,7 @@
 
 #include "boardfixture.h"
 #include "catalogue.h"
+#include "db/schema.h"
 #include "groupdlg/groupeditdialog.h"
 #include "groupwin/groupwindow.h"
 #include "search/searchwindow.h"
@@ -70,27 +71,27 @@ private slots:
 
         // The other copy deletes group 2 and makes a new group, which receives number 2.
         Select(p, 2);
-        QVERIFY(other.session.DeleteRecords("GRPJWW", "N=2"));
-        QVERIFY(other.session.DropTable("GRP1_2") && other.session.DropTable("GRP2_2"));
+        QVERIFY(other.session.DeleteRecords(kCatalogueTable, "N=2"));
+        QVERIFY(other.session.DropTable(FileTableName(2)) && other.session.DropTable(SubGroupTableName(2)));
         QVERIFY(InsertGroup(other.session, 2, "new two", "", "50", "50", "you"));
         QVERIFY(GiveTables(other.session, 2, 1));
 
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");
         QCOMPARE(p.fake.messages.shown, QStringList{Changed("old two")});
-        QCOMPARE(db.CountRecords("GRPJWW", ""), 1);
+        QCOMPARE(db.CountRecords(kCatalogueTable, ""), 1);
         QCOMPARE(p.mainWindow.GroupCaption(2)->text(), QString("new two"));   // the board as stored now
         QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
         QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
 
         // Delete refuses as well, already when another copy changed only the title.
         Select(p, 2);
-        QVERIFY(other.session.UpdateRecordText("GRPJWW", "MTITLE='renamed'", "N=2"));
+        QVERIFY(other.session.UpdateRecordText(kCatalogueTable, "MTITLE='renamed'", "N=2"));
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuDeleteGroup");
         QCOMPARE(p.fake.messages.shown.last(), Changed("new two"));
-        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 1);
-        QCOMPARE(db.CountRecords("GRP1_2", ""), 1);
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=2"), 1);
+        QCOMPARE(db.CountRecords(FileTableName(2), ""), 1);
 
         // This copy's own edit changes no identity: the delete goes on without a new click.
         Select(p, 2);
@@ -98,8 +99,8 @@ private slots:
         QCOMPARE(p.fake.messages.shown.last(), QString("編集登録OK"));
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuDeleteGroup");
-        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 0);
-        QVERIFY(!db.TableExists("GRP1_2") && !db.TableExists("GRP2_2"));
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=2"), 0);
+        QVERIFY(!db.TableExists(FileTableName(2)) && !db.TableExists(SubGroupTableName(2)));
         QVERIFY(!p.mainWindow.GroupIcon(2));
         p.Close();
     }
@@ -119,7 +120,7 @@ private slots:
         // Another copy has just read the sub-group table and is still reading: the drop
         // cannot commit while its read transaction keeps the table in use.
         OtherCopy other(set.db.settings);
-        QCOMPARE(other.session.CountRecords("GRP2_2", ""), 1);
+        QCOMPARE(other.session.CountRecords(SubGroupTableName(2), ""), 1);
         p.fake.messages.nextAnswers = {true};
         QElapsedTimer t;
         t.start();
@@ -127,9 +128,9 @@ private slots:
         QVERIFY(t.elapsed() < (kLockTimeoutSeconds + 3) * 1000);
         QCOMPARE(p.fake.messages.shown, QStringList{"グループ削除失敗"});
         // Nothing is gone: not the row, not the file table dropped before the failure.
-        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 1);
-        QCOMPARE(db.CountRecords("GRP1_2", ""), 3);
-        QVERIFY(db.TableExists("GRP2_2"));
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=2"), 1);
+        QCOMPARE(db.CountRecords(FileTableName(2), ""), 3);
+        QVERIFY(db.TableExists(SubGroupTableName(2)));
         QVERIFY(p.mainWindow.GroupIcon(2));
         QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
 
@@ -140,14 +141,14 @@ private slots:
         Trigger(p, "mnuOpenGroup");
         WaitForUser();
         QVERIFY(third.session.BeginWork());
-        QVERIFY(third.session.DropTable("GRP2_2"));
+        QVERIFY(third.session.DropTable(SubGroupTableName(2)));
         QVERIFY2(third.session.CommitWork(), third.session.LastError().c_str());
 
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuDeleteGroup");
         QCOMPARE(p.fake.messages.shown.size(), 1);
-        QCOMPARE(db.CountRecords("GRPJWW", "N=2"), 0);
-        QVERIFY(!db.TableExists("GRP1_2") && !db.TableExists("GRP2_2"));
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=2"), 0);
+        QVERIFY(!db.TableExists(FileTableName(2)) && !db.TableExists(SubGroupTableName(2)));
         p.Close();
     }
 
@@ -159,7 +160,8 @@ private slots:
         QVERIFY(GiveTables(set.session, 3, 4));
         // The server refuses new catalogue rows, after the tables of the copy are made.
         QVERIFY(set.session.ExecuteStatement({"CREATE EXCEPTION NO_INSERT 'refused';"}));
-        QVERIFY(set.session.ExecuteStatement({"CREATE TRIGGER GRPJWW_NO FOR GRPJWW BEFORE INSERT AS",
+        QVERIFY(set.session.ExecuteStatement({"CREATE TRIGGER NO_NEW_GROUPS FOR " + std::string(kCatalogueTable) +
+                                                  " BEFORE INSERT AS",
                                               "BEGIN EXCEPTION NO_INSERT; END"}));
         set.Done();
         Program p(set.folder.programFile());
@@ -170,29 +172,29 @@ private slots:
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");
         QCOMPARE(p.fake.messages.shown, QStringList{"グループ複製失敗"});
-        QCOMPARE(db.CountRecords("GRPJWW", ""), 1);
+        QCOMPARE(db.CountRecords(kCatalogueTable, ""), 1);
         for (int n = 4; n <= 8; ++n)   // the tables made for each try are dropped again
-            QVERIFY(!db.TableExists("GRP1_" + IntToStr(n)) && !db.TableExists("GRP2_" + IntToStr(n)));
+            QVERIFY(!db.TableExists(FileTableName(n)) && !db.TableExists(SubGroupTableName(n)));
         QVERIFY(!p.mainWindow.GroupIcon(4));
-        QVERIFY(db.ExecuteStatement({"DROP TRIGGER GRPJWW_NO;"}));
+        QVERIFY(db.ExecuteStatement({"DROP TRIGGER NO_NEW_GROUPS;"}));
 
         // A table left behind by an old group 4, which no sub-group row fits: the copy
         // goes to the next number and leaves the old table alone.
-        QVERIFY(db.ExecuteStatement({"CREATE TABLE GRP2_4 (N INTEGER);"}));
+        QVERIFY(db.ExecuteStatement({"CREATE TABLE " + SubGroupTableName(4) + " (N INTEGER);"}));
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");
         QCOMPARE(p.fake.messages.shown.size(), 1);
-        QCOMPARE(AllRows(db, "GRP1_5"), AllRows(db, "GRP1_3"));
-        QCOMPARE(AllRows(db, "GRP2_5"), AllRows(db, "GRP2_3"));
-        QVERIFY(!db.TableExists("GRP1_4"));
-        QCOMPARE(db.CountFields("GRP2_4"), 1);
+        QCOMPARE(AllRows(db, FileTableName(5)), AllRows(db, FileTableName(3)));
+        QCOMPARE(AllRows(db, SubGroupTableName(5)), AllRows(db, SubGroupTableName(3)));
+        QVERIFY(!db.TableExists(FileTableName(4)));
+        QCOMPARE(db.CountFields(SubGroupTableName(4)), 1);
 
         // Another copy takes number 6 just before the duplicate's row goes in: the
         // duplicate becomes group 7, and the stranger's group receives none of the entries.
         OtherCopy other(set.db.settings);
         bool interfered = false;
         db.SetStatementLog([&](const std::string& text) {
-            if (interfered || text.rfind("INSERT INTO GRPJWW", 0) != 0) return;
+            if (interfered || text.rfind("INSERT INTO " + std::string(kCatalogueTable), 0) != 0) return;
             interfered = true;
             QVERIFY(InsertGroup(other.session, 6, "stranger", "", "0", "0"));
         });
@@ -200,9 +202,9 @@ private slots:
         Trigger(p, "mnuCopyGroup");
         QVERIFY(interfered);
         QCOMPARE(p.fake.messages.shown.size(), 1);
-        QCOMPARE(db.CountRecords("GRPJWW", "N=7 AND GRPNAME='three'"), 1);
-        QCOMPARE(AllRows(db, "GRP1_7"), AllRows(db, "GRP1_3"));
-        QCOMPARE(db.CountRecords("GRP1_6", ""), 0);   // kept for the stranger, empty
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=7 AND GRPNAME='three'"), 1);
+        QCOMPARE(AllRows(db, FileTableName(7)), AllRows(db, FileTableName(3)));
+        QCOMPARE(db.CountRecords(FileTableName(6), ""), 0);   // kept for the stranger, empty
         QVERIFY(p.mainWindow.GroupIcon(7));
         p.Close();
     }
@@ -221,13 +223,13 @@ private slots:
         Select(p, 1);
         StoreEdit(p, "ichi");
         QCOMPARE(p.fake.messages.shown, QStringList{"編集登録OK"});
-        QCOMPARE(AllRows(db, "GRPJWW")[0], (TextRow{"1", "ichi", "\x80\xA0" "ab", "", "", "", "", "", "", "", ""}));
+        QCOMPARE(AllRows(db, kCatalogueTable)[0], (TextRow{"1", "ichi", "\x80\xA0" "ab", "", "", "", "", "", "", "", ""}));
 
         // Meanwhile another copy deletes the group and gives its number to a new one:
         // the edit is not written over the stranger's row.
         OtherCopy other(set.db.settings);
         WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [&](GroupEditDialog* d) {
-            QVERIFY(other.session.DeleteRecords("GRPJWW", "N=1"));
+            QVERIFY(other.session.DeleteRecords(kCatalogueTable, "N=1"));
             QVERIFY(InsertGroup(other.session, 1, "stranger", "", "0", "0"));
             TypeCommitted(d->nameEdit, "mine");
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
@@ -235,7 +237,7 @@ private slots:
         });
         QCOMPARE(p.fake.messages.shown.last(),
                  QString("他の利用者がこのグループを変更または削除しました。閉じてから開き直して下さい。"));
-        QCOMPARE(db.CountRecords("GRPJWW", "N=1 AND GRPNAME='stranger'"), 1);
+        QCOMPARE(db.CountRecords(kCatalogueTable, "N=1 AND GRPNAME='stranger'"), 1);
         p.Close();
     }
 
@@ -282,7 +284,7 @@ private slots:
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");
         auto& db = p.mainWindow.Session();
-        QCOMPARE(db.CountRecords("GRP1_3", ""), 2);
+        QCOMPARE(db.CountRecords(FileTableName(3), ""), 2);
         QCOMPARE(p.fake.messages.shown.size(), 3);
 
         // The group window's commands attach again the same way.
@@ -293,11 +295,11 @@ private slots:
         relay.Cut();
         p.fake.fileDialogs.nextFileNames = {{drawing}};
         window->AddFiles();
-        QCOMPARE(db.CountRecords("GRP1_2", ""), -1);
+        QCOMPARE(db.CountRecords(FileTableName(2), ""), -1);
         QTRY_COMPARE(p.fake.messages.shown.last(), lost);
         p.fake.fileDialogs.nextFileNames = {{drawing}};
         window->AddFiles();
-        QCOMPARE(db.CountRecords("GRP1_2", ""), 3);
+        QCOMPARE(db.CountRecords(FileTableName(2), ""), 3);
 
         // And the search.
         SearchWindow* search = p.windows.searchWindow;

@@ -25,6 +25,7 @@
 
 #include "board/board.h"
 #include "board/commands.h"
+#include "db/schema.h"
 #include "db/session.h"
 #include "groupwin/grouptables.h"
 #include "support/testdb.h"
@@ -94,16 +95,19 @@ int Init(const DatabaseSettings& settings)
     DatabaseSession session(settings);
     session.CreateDatabase();
     if (!session.Connected()) Die("cannot create the database: " + session.LastError());
-    if (!session.CreateCatalogueTable()) Die("cannot create the catalogue");
+    if (!CreateCatalogueTable(session)) Die("cannot create the catalogue");
     for (int w = 1; w <= kSharedGroup; ++w) {
         const std::string n = IntToStr(w);
-        const std::vector<std::string> values{n, "'copy " + n + "'", "'w" + n + "'", "NULL", "'stress'", "NULL",
-                                              "NULL", "NULL", "NULL", "0", "0"};
-        if (!session.InsertRecord(kCatalogueTable, 11,
-                                  {"N", "GRPNAME", "MTITLE", "STITLE", "PNAME", "MEMO1", "MEMO2", "MEMO3", "ICONP", "X", "Y"},
-                                  values) ||
-            !session.CreateFileTable("GRP1_" + n) || !session.CreateSubGroupTable("GRP2_" + n) ||
-            !session.InsertRecord("GRP2_" + n, 4, {"N", "SGRPNAME", "PNAME", "PARENT_N"}, {"1", "'sub'", "'stress'", "0"}))
+        std::vector<std::string> values(kCatalogueColumnCount, "NULL");
+        values[kColN] = n;
+        values[kColGrpName] = "'copy " + n + "'";
+        values[kColMTitle] = "'w" + n + "'";
+        values[kColPName] = "'stress'";
+        values[kColX] = values[kColY] = "0";
+        if (!session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, CatalogueColumns(), values) ||
+            !CreateFileTable(session, FileTableName(w)) || !CreateSubGroupTable(session, SubGroupTableName(w)) ||
+            !session.InsertRecord(SubGroupTableName(w), kSubGroupColumnCount, SubGroupColumns(),
+                                  {"1", "'sub'", "'stress'", "0"}))
             Die("cannot make group " + n + ": " + session.LastError());
     }
     return 0;
@@ -227,7 +231,7 @@ private:
     {
         const std::vector<TextRow> rows = AllRows(session_, kCatalogueTable, "", "N");
         if (rows.empty()) return;
-        AllRows(session_, "GRP1_" + rows[rng_() % rows.size()][0]);
+        AllRows(session_, FileTableName(StrToIntOrZero(rows[rng_() % rows.size()][0])));
         ++reads_;
     }
 
@@ -304,7 +308,7 @@ int Check(const DatabaseSettings& settings, const std::string& journal1, const s
     auto checkEntries = [&](const std::string& group, const std::set<std::string>& allowed, const Names& stored,
                             const Names& refused) {
         std::map<std::string, int> seen;
-        for (const TextRow& r : AllRows(session, "GRP1_" + group, "", "FILE_NAME")) ++seen[r[0]];
+        for (const TextRow& r : AllRows(session, FileTableName(StrToIntOrZero(group)), "", "FILE_NAME")) ++seen[r[0]];
         for (const auto& [name, times] : seen) {
             if (times > 1) fault("group " + group + ": entry " + name + " stored " + IntToStr(times) + " times");
             if (!allowed.count(name)) fault("group " + group + ": entry " + name + " does not belong here");
@@ -323,14 +327,16 @@ int Check(const DatabaseSettings& settings, const std::string& journal1, const s
     };
 
     const std::vector<TextRow> groups = AllRows(session, kCatalogueTable, "", "N, MTITLE");
-    std::set<std::string> numbers, titles;
+    std::set<std::string> groupTables, titles;
     size_t copies = 0, copiedEntries = 0;
     for (const TextRow& g : groups) {
         const std::string& n = g[0];
         const std::string& title = g[1];
-        numbers.insert(n);
-        for (const std::string& table : {"GRP1_" + n, "GRP2_" + n})
+        const int32_t number = StrToIntOrZero(n);
+        for (const std::string& table : {FileTableName(number), SubGroupTableName(number)}) {
+            groupTables.insert(table);
             if (!session.TableExists(table)) fault("group " + n + " (" + title + ") has no table " + table);
+        }
         if (StrToIntOrZero(n) <= kSharedGroup) continue;   // the copies' own groups carry the last title given
         if (!titles.insert(title).second) fault("two groups hold " + title);
         const Journal& j = journals[title.size() > 1 && title[1] == '2' ? 1 : 0];
@@ -339,7 +345,7 @@ int Check(const DatabaseSettings& settings, const std::string& journal1, const s
             continue;
         }
         copiedEntries += checkEntries(n, ownBefore(j, j.knownBefore.at(title)), j.entries[0], j.entries[1]);
-        if (AllRows(session, "GRP2_" + n, "", "N").size() != 1) fault("group " + n + " lacks its sub-group");
+        if (AllRows(session, SubGroupTableName(number), "", "N").size() != 1) fault("group " + n + " lacks its sub-group");
         ++copies;
     }
     for (int w = 1; w <= 2; ++w) {
@@ -372,8 +378,8 @@ int Check(const DatabaseSettings& settings, const std::string& journal1, const s
     for (TextRow& r : AllRows(session, "RDB$RELATIONS", "RDB$SYSTEM_FLAG = 0", "RDB$RELATION_NAME", "")) {
         std::string table = r[0];
         while (!table.empty() && table.back() == ' ') table.pop_back();
-        if (table.rfind("GRP1_", 0) != 0 && table.rfind("GRP2_", 0) != 0) continue;
-        if (numbers.count(table.substr(5))) continue;
+        // The program makes no tables but the catalogue and those of the groups.
+        if (table == kCatalogueTable || groupTables.count(table)) continue;
         ++orphans;
         if (session.CountRecords(table, "") != 0) fault(table + " holds rows but belongs to no group");
     }

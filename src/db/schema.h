@@ -1,0 +1,53 @@
+#pragma once
+// The tables of a database, written down once: the group catalogue with one row per
+// group, and the file table and sub-group table that each group owns. Their names, the
+// order of their columns, the widths of their text columns and the statements that
+// create them. Other copies of the program and databases made long ago hold these very
+// tables, so none of it may change.
+//
+// "SELECT *" returns the columns in the order they were created in, and callers read
+// result rows by position: the enumerations below are those positions.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class DatabaseSession;
+
+// --- widths of the text columns, in bytes (a double-byte character counts two) --------
+inline constexpr size_t kGroupNameWidth = 32;      // GRPNAME
+inline constexpr size_t kTitleWidth = 80;          // MTITLE, STITLE
+inline constexpr size_t kUserNameWidth = 16;       // PNAME of all three tables
+inline constexpr size_t kGroupMemoWidth = 80;      // MEMO1, MEMO2, MEMO3
+inline constexpr size_t kPictureNameWidth = 40;    // ICONP
+inline constexpr size_t kFileTextWidth = 255;      // FILE_NAME, PATH_NAME, FILE_MEMO
+inline constexpr size_t kSubGroupNameWidth = 32;   // SGRPNAME
+
+// --- the group catalogue ----------------------------------------------------------------
+inline constexpr const char* kCatalogueTable = "GRPJWW";
+
+enum CatalogueColumn : int { kColN, kColGrpName, kColMTitle, kColSTitle, kColPName, kColMemo1, kColMemo2,
+                             kColMemo3, kColIconP, kColX, kColY, kCatalogueColumnCount };
+// The column names in that order.
+const std::vector<std::string>& CatalogueColumns();
+
+// --- the file table of a group: one row per file entry ----------------------------------
+// "GRP1_" and the group number in decimal.
+std::string FileTableName(int32_t group);
+
+enum FileTableColumn : int { kFileN, kFileName, kFilePath, kFileMemo, kFilePName, kFileSN, kFileColumnCount };
+const std::vector<std::string>& FileColumns();
+
+// --- the sub-group table of a group: the tree under the group ---------------------------
+// "GRP2_" and the group number in decimal.
+std::string SubGroupTableName(int32_t group);
+
+enum SubGroupColumn : int { kSubN, kSubName, kSubPName, kSubParent, kSubGroupColumnCount };
+const std::vector<std::string>& SubGroupColumns();
+
+// --- creating them ------------------------------------------------------------------------
+// Each runs its statement through the session's ExecuteStatement: in a transaction of
+// its own, or inside the open unit of work. True when the table was created.
+bool CreateCatalogueTable(DatabaseSession& session);
+bool CreateFileTable(DatabaseSession& session, const std::string& name);
+bool CreateSubGroupTable(DatabaseSession& session, const std::string& name);
