@@ -84,14 +84,25 @@ private slots:
         QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
         QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
 
-        // Delete refuses as well, already when another copy changed only the title.
-        Select(p, 2);
-        QVERIFY(other.session.UpdateRecordText(kCatalogueTable, "MTITLE='renamed'", "N=2"));
-        p.fake.messages.nextAnswers = {true};
-        Trigger(p, "mnuDeleteGroup");
-        QCOMPARE(p.fake.messages.shown.last(), Changed("new two"));
-        QCOMPARE(db.CountRecords(kCatalogueTable, "N=2"), 1);
-        QCOMPARE(db.CountRecords(FileTableName(2), ""), 1);
+        // Both refuse as well when another copy changed any one thing the panel showed:
+        // the name, the author, the title or the subtitle.
+        QString shownName = "new two";
+        std::string value = "v";
+        for (const char* command : {"mnuCopyGroup", "mnuDeleteGroup"})
+            for (int column : {kColGrpName, kColPName, kColMTitle, kColSTitle}) {
+                Select(p, 2);
+                value += "v";   // unlike every value before
+                QVERIFY(other.session.UpdateRecordText(kCatalogueTable, CatalogueColumns()[column] + "='" + value + "'",
+                                                       "N=2"));
+                const auto told = p.fake.messages.shown.size();
+                p.fake.messages.nextAnswers = {true};
+                Trigger(p, command);
+                QCOMPARE(p.fake.messages.shown.size(), told + 1);
+                QCOMPARE(p.fake.messages.shown.last(), Changed(shownName));
+                QCOMPARE(db.CountRecords(kCatalogueTable, ""), 1);
+                QCOMPARE(db.CountRecords(FileTableName(2), ""), 1);
+                if (column == kColGrpName) shownName = QString::fromStdString(value);
+            }
 
         // This copy's own edit changes no identity: the delete goes on without a new click.
         Select(p, 2);
@@ -235,9 +246,24 @@ private slots:
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
             QVERIFY(d->isVisible());
         });
-        QCOMPARE(p.fake.messages.shown.last(),
-                 QString("他の利用者がこのグループを変更または削除しました。閉じてから開き直して下さい。"));
+        const QString changed = "他の利用者がこのグループを変更または削除しました。閉じてから開き直して下さい。";
+        QCOMPARE(p.fake.messages.shown.last(), changed);
         QCOMPARE(db.CountRecords(kCatalogueTable, "N=1 AND GRPNAME='stranger'"), 1);
+
+        // So does a change by another copy to any other field the dialog showed: a field
+        // the user left alone would write the old value back over it.
+        for (int column = kColGrpName; column <= kColIconP; ++column) {
+            const std::string set = CatalogueColumns()[column] + "='other'";
+            const auto told = p.fake.messages.shown.size();
+            WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [&](GroupEditDialog* d) {
+                QVERIFY(other.session.UpdateRecordText(kCatalogueTable, set, "N=1"));
+                TypeCommitted(d->memo1Edit, "mine");
+                QTest::mouseClick(d->storeButton, Qt::LeftButton);
+            });
+            QCOMPARE(p.fake.messages.shown.size(), told + 1);
+            QCOMPARE(p.fake.messages.shown.last(), changed);
+            QCOMPARE(db.CountRecords(kCatalogueTable, "N=1 AND " + set), 1);
+        }
         p.Close();
     }
 
