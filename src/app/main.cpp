@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "shell/program.h"
 #include "shell/mainwindow.h"
+#include "shell/quitsignals.h"
 
 int main(int argc, char* argv[])
 {
@@ -13,6 +14,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(kApplicationTitle);
     InstallJapaneseTranslations(app);
     RealPlatform real;
+    // Before the first attach, which the main window's showing makes.
+    QuitSignals quitSignals;
 
     // All windows exist, hidden, before the main window is shown: its show handler
     // positions them from the settings file. They belong to the main window, so closing
@@ -20,6 +23,7 @@ int main(int argc, char* argv[])
     MainWindow mainWindow(real.platform, QCoreApplication::applicationFilePath());
     mainWindow.SetFirstStartDataFolder(QString::fromUtf8(kSetupDataFolder));
     CreateProgramWindows(mainWindow, real.platform);
+    QObject::connect(&quitSignals, &QuitSignals::Received, &mainWindow, [&mainWindow] { CloseProgram(&mainWindow); });
     mainWindow.show();
     return app.exec();
 }
