@@ -9,6 +9,7 @@
 #include <ibase.h>
 
 #include "db/schema.h"
+#include "text/cp932.h"
 #include "text/textutil.h"
 
 namespace {
@@ -495,6 +496,8 @@ struct DatabaseSession::Impl {
     }
 };
 
+std::string ServerFileName(const std::string& cp932DatabaseName) { return ToFsName(cp932DatabaseName); }
+
 DatabaseSession::DatabaseSession(const DatabaseSettings& settings) : d(std::make_unique<Impl>(settings)) {}
 
 DatabaseSession::~DatabaseSession() { CloseDatabase(); }
@@ -503,9 +506,10 @@ void DatabaseSession::ConnectDatabase()
 {
     if (Connected()) return;
     CloseDatabase();
-    std::string name = d->settings.DatabaseName();
+    const std::string name = ServerFileName(d->settings.DatabaseName());
 
-    // Exactly two parameters: user name and password. No character set, no role.
+    // User name and password, and the file name declared UTF-8: the server turns it into
+    // the names of its own file system, whatever that is. No character set, no role.
     std::string dpb;
     dpb += static_cast<char>(isc_dpb_version1);
     auto add = [&dpb](char tag, const std::string& value) {
@@ -515,6 +519,7 @@ void DatabaseSession::ConnectDatabase()
     };
     add(isc_dpb_user_name, kUser);
     add(isc_dpb_password, kPassword);
+    add(isc_dpb_utf8_filename, "");
 
     isc_attach_database(d->status, static_cast<short>(name.size()), name.c_str(), &d->db,
                         static_cast<short>(dpb.size()), dpb.data());
@@ -530,7 +535,7 @@ void DatabaseSession::CreateDatabase()
 {
     // An attached session cannot create; the server would refuse it the same way.
     if (Connected()) return;
-    std::string text = "CREATE DATABASE '" + d->settings.DatabaseName() + "' " +
+    std::string text = "CREATE DATABASE '" + ServerFileName(d->settings.DatabaseName()) + "' " +
                        JoinLines({"USER \"SYSDBA\"", "PASSWORD \"copperelk\"", "PAGE_SIZE 4096"});
     if (d->log) d->log(text);
     isc_db_handle db = 0;

@@ -132,5 +132,10 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// The database name as the server takes it: the settings hold CP932, servers name files
+// in UTF-8 (a folder named in Japanese would not transliterate otherwise). ASCII names,
+// the server prefix among them, are unchanged.
+std::string ServerFileName(const std::string& cp932DatabaseName);
+
 // Joins statement lines, each ended by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);

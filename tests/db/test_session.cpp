@@ -4,6 +4,7 @@
 
 #include "db/schema.h"
 #include "db/session.h"
+#include "text/cp932.h"
 #include "text/textutil.h"
 #include "support/testdb.h"
 
@@ -69,6 +70,23 @@ private slots:
         QVERIFY(!db.Connected());
         QCOMPARE(db.Transaction(), TS::None);
         QVERIFY(!db.ResultOpen());
+
+        // A data folder named in Japanese: the settings hold CP932, the file system UTF-8.
+        const QString japanese = t.folder() + QStringLiteral("/図面データ");
+        QVERIFY(QDir().mkdir(japanese));
+        QFile::setPermissions(japanese, QFile::permissions(t.folder()));
+        DatabaseSettings js = t.settings;
+        js.DataFolder = Utf8ToCp932(japanese.toStdString() + "/").value();
+        js.DatabaseFileName = Utf8ToCp932("図面.FDB").value();
+        DatabaseSession jdb(js);
+        jdb.CreateDatabase();
+        QVERIFY2(jdb.Connected(), jdb.LastError().c_str());
+        QVERIFY(jdb.CreateCatalogueTable());
+        jdb.CloseDatabase();
+        QVERIFY(QFileInfo::exists(japanese + QStringLiteral("/図面.FDB")));
+        jdb.ConnectDatabase();
+        QVERIFY2(jdb.Connected(), jdb.LastError().c_str());
+        QVERIFY(jdb.TableExists("GRPJWW"));
     }
 
     void detachedFailureValues()
