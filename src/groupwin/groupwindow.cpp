@@ -438,7 +438,7 @@ void GroupWindow::AddFiles()
     QStringList refused;
     for (const QString& file : chosen) {
         // The file table holds CP932: a name it cannot hold would name another file.
-        const std::optional<std::string> path = FromQ(file);
+        const std::optional<std::string> path = FromQExact(file);
         if (path)
             paths.push_back(*path);
         else

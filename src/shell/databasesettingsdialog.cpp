@@ -120,11 +120,12 @@ void DatabaseSettingsDialog::ApplySettings()
         return;
     }
     // The settings are CP932 through and through: a character without a CP932 form
-    // could only be stored as something else.
+    // could only be stored as something else, and the server, folder and file name must
+    // come back as exactly the names typed.
     std::optional<std::string> texts[4];
     QLineEdit* edits[4] = {serverEdit, folderEdit, databaseNameEdit, userNameEdit};
     for (int i = 0; i < 4; ++i) {
-        texts[i] = FromQ(edits[i]->text());
+        texts[i] = i < 3 ? FromQExact(edits[i]->text()) : FromQ(edits[i]->text());
         if (!texts[i]) {
             Refuse("Shift-JISで表せない文字を入力しないで下さい", edits[i]);
             return;

@@ -108,6 +108,15 @@ std::optional<std::string> FromQ(const QString& text)
     return Utf8ToCp932(std::string_view(u.constData(), static_cast<size_t>(u.size())));
 }
 
+std::optional<std::string> FromQExact(const QString& text)
+{
+    std::optional<std::string> bytes = FromQ(text);
+    // iconv maps a few characters one way only (U+301C to 8160, which reads back as
+    // U+FF5E): such a name would name another file.
+    if (bytes && !IsAscii(*bytes) && ToQ(*bytes) != text) return std::nullopt;
+    return bytes;
+}
+
 std::string FromQLossy(const QString& text)
 {
     Iconv& cv = Converter(true);

@@ -18,6 +18,11 @@ std::string Cp932ToUtf8(std::string_view cp932);
 std::optional<std::string> FromQ(const QString& text);
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 
+// FromQ for names of files and folders, which must read back as exactly the name: also
+// nullopt when the CP932 form converts back to other characters (WAVE DASH, EM DASH,
+// MINUS SIGN, DOUBLE VERTICAL LINE, CENT, POUND and NOT SIGN have such forms).
+std::optional<std::string> FromQExact(const QString& text);
+
 // Unicode to CP932 where a replacement is the right answer (text read from other
 // programs' files): each character CP932 cannot hold becomes "?".
 std::string FromQLossy(const QString& text);

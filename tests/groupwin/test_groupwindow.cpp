@@ -406,11 +406,13 @@ private slots:
 
         // The folder and filter of the last choice; a name CP932 cannot hold and a name
         // with quotation marks, which is found again after the list is refilled.
-        files.nextFileNames.push_back({dir.filePath("한.jww"), odd});
+        // 〜 has a CP932 form that reads back as ～: stored, it would name another file.
+        files.nextFileNames.push_back({dir.filePath("한.jww"), odd, dir.filePath("1〜3階.jww")});
         QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
         QCOMPARE(files.requests.back().folder, QFileInfo(kTestData + "Test1.jww").absolutePath());
         QCOMPARE(files.requests.back().selectedFilter, 3);
         QCOMPARE(m.shown.last(), "次のファイルは登録出来ませんでした。\n" + dir.filePath("한.jww") +
+                                     "（名前にシフトJISで表せない文字があります）\n" + dir.filePath("1〜3階.jww") +
                                      "（名前にシフトJISで表せない文字があります）");
         ClickNode(w, "root :0");
         QCOMPARE(Column(w, kCellName).last(), QString("it's \"x\".jww"));

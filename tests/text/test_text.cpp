@@ -94,6 +94,14 @@ private slots:
         QCOMPARE(ToQ("a\x80" "b"), QString::fromUtf8("a\uFFFDb"));
         QCOMPARE(ToQ("a\x95"), QString::fromUtf8("a\uFFFD"));
 
+        // Names of files must read back as exactly themselves: iconv maps these one way.
+        for (const char* oneWay : {"1〜3階.jww", "em—dash.jww", "−", "‖", "¢", "£", "¬"}) {
+            QVERIFY2(FromQ(QString::fromUtf8(oneWay)).has_value(), oneWay);
+            QVERIFY2(!FromQExact(QString::fromUtf8(oneWay)).has_value(), oneWay);
+        }
+        QCOMPARE(FromQExact(q).value(), bytes);
+        QCOMPARE(FromQExact(QString::fromUtf8("～＿ー―.jww")).value(), FromQ(QString::fromUtf8("～＿ー―.jww")).value());
+
         QCOMPARE(ToFsName("\x95\x5C.jww"), std::string("表.jww"));
         QCOMPARE(FromFsName("表.jww").value(), std::string("\x95\x5C.jww"));
     }
