@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include "text/pathname.h"
 #include "text/regularfile.h"
 #include "text/textutil.h"
 
@@ -102,5 +101,17 @@ bool SaveSettings(const QString& path, const DatabaseSettings& settings, const S
 
 std::string WithDatabaseExtension(const std::string& name)
 {
-    return FileTypeOf(name).empty() ? name + ".FDB" : name;
+    // The server may run on Windows: "\\" and ":" end a folder here too, unlike in the
+    // names of registered files.
+    bool period = false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (IsLeadByte(c))
+            ++i;
+        else if (c == '/' || c == '\\' || c == ':')
+            period = false;
+        else if (c == '.')
+            period = true;
+    }
+    return period ? name : name + ".FDB";
 }

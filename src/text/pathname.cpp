@@ -4,23 +4,29 @@
 
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
-
 // Position just after the last separator (0 when there is none).
 size_t NameStart(std::string_view path)
 {
+    const bool windows = IsWindowsPath(path);
     size_t start = 0;
     for (size_t i = 0; i < path.size(); ++i) {
         if (IsLeadByte(static_cast<unsigned char>(path[i]))) {
             ++i;
             continue;
         }
-        if (IsSeparator(path[i])) start = i + 1;
+        if (path[i] == '/' || (windows && (path[i] == '\\' || path[i] == ':'))) start = i + 1;
     }
     return start;
 }
 
 } // namespace
+
+bool IsWindowsPath(std::string_view path)
+{
+    if (!path.empty() && path[0] == '\\') return true;
+    const auto c = path.size() >= 2 ? static_cast<unsigned char>(path[0]) : 0;
+    return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':';
+}
 
 std::string PathFolder(std::string_view path) { return std::string(path.substr(0, NameStart(path))); }
 

@@ -1,11 +1,15 @@
 #pragma once
-// Splitting a stored path (CP932) into folder and file name. Separators are '/', and
-// also '\' and ':' so that a path stored by a copy of the program on Windows (drive
-// letter, backslashes, network path) still splits into folder and name. A byte with a
+// Splitting a stored path (CP932) into folder and file name. On this system only the
+// slash separates folders, so a file may be named back\slash.jww or a:b.jww. A path that
+// a copy of the program on Windows stored (a drive letter, a network path, a leading
+// backslash) splits at the backslash, the slash and its drive's colon. A byte with a
 // separator's value that is the second byte of a double-byte character (ソ, 表) is no
 // separator.
 #include <string>
 #include <string_view>
+
+// A path written the Windows way: a drive letter and a colon first, or a backslash.
+bool IsWindowsPath(std::string_view path);
 
 // Up to and including the last separator; empty when there is none.
 std::string PathFolder(std::string_view path);

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "text/cp932.h"
+#include "text/pathname.h"
 #include "text/textutil.h"
 
 class TestText : public QObject {
@@ -104,6 +105,21 @@ private slots:
 
         QCOMPARE(ToFsName("\x95\x5C.jww"), std::string("表.jww"));
         QCOMPARE(FromFsName("表.jww").value(), std::string("\x95\x5C.jww"));
+    }
+
+    void pathsSplitOnlyWhereTheSystemSplits()
+    {
+        // Here a backslash or a colon is part of a name.
+        QCOMPARE(PathFolder("/d/back\\slash.jww"), std::string("/d/"));
+        QCOMPARE(PathFileName("/d/back\\slash.jww"), std::string("back\\slash.jww"));
+        QCOMPARE(PathFileName("/d/a:b.jww"), std::string("a:b.jww"));
+        QCOMPARE(PathFolder("/d:x/\\y/z.jww"), std::string("/d:x/\\y/"));
+        QCOMPARE(FileTypeOf("back\\slash.JWW"), std::string(".jww"));
+        // Paths a copy of the program on Windows stored split as Windows splits them.
+        QVERIFY(IsWindowsPath("Z:\\a.jww") && IsWindowsPath("z:a.jww") && IsWindowsPath("\\\\srv\\s\\a.jww"));
+        QVERIFY(!IsWindowsPath("/Z:/a.jww") && !IsWindowsPath("1:a") && !IsWindowsPath("Z") && !IsWindowsPath(""));
+        QCOMPARE(PathFileName("\\\\srv\\share\\a.jww"), std::string("a.jww"));
+        QCOMPARE(PathFolder("Z:\\w/x\\a.jww"), std::string("Z:\\w/x\\"));
     }
 };
 
