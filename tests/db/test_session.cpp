@@ -81,7 +81,7 @@ private slots:
         DatabaseSession jdb(js);
         jdb.CreateDatabase();
         QVERIFY2(jdb.Connected(), jdb.LastError().c_str());
-        QVERIFY(jdb.CreateCatalogueTable());
+        QVERIFY(CreateCatalogueTable(jdb));
         jdb.CloseDatabase();
         QVERIFY(QFileInfo::exists(japanese + QStringLiteral("/図面.FDB")));
         jdb.ConnectDatabase();
