@@ -23,6 +23,7 @@
 #include "settings/settingsfile.h"
 #include "shell/mainwindow.h"
 #include "shell/program.h"
+#include "support/fakeplatform.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "platform/platform.h"
+#include "support/fakeplatform.h"
 #include "settings/settings.h"
 #include "settings/settingsfile.h"
 #include "shell/mainwindow.h"

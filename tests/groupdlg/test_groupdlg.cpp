@@ -14,6 +14,7 @@
 #include "platform/cp932edit.h"
 #include "platform/platform.h"
 #include "text/textutil.h"
+#include "support/fakeplatform.h"
 #include "support/testdb.h"
 
 namespace {
