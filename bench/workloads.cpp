@@ -371,14 +371,14 @@ public:
         // a user's commands.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents();
-        return Timed([this] { program_->Main().BuildBoard(); });
+        return Timed([this] { program_->Main().boardView->BuildBoard(); });
     }
 
     bool Check(std::string& why) override
     {
         int present = 0;
         for (int n = 1; n <= size_; ++n)
-            if (program_->Main().Board().PresentSlot(n)) ++present;
+            if (program_->Main().boardView->Board().PresentSlot(n)) ++present;
         if (present == size_) return true;
         why = "board shows " + IntToStr(present) + " of " + IntToStr(size_) + " groups";
         return false;

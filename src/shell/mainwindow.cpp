@@ -1,27 +1,17 @@
 #include "shell/mainwindow.h"
 
-#include <functional>
-
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QHelpEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolTip>
 #include <QVBoxLayout>
-#include <QtMath>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -35,18 +25,14 @@
 #include "search/searchwindow.h"
 #include "text/cp932.h"
 #include "settings/settingsfile.h"
-#include "settings/windowplace.h"
 #include "text/textutil.h"
 #include "shell/databasesettingsdialog.h"
 
 namespace {
 
-const QColor kWindowColour(255, 255, 255);
 const QColor kSilver(192, 192, 192);
-const QColor kStatusGreen(192, 220, 192);
 constexpr int kPanelHeight = 76;
 constexpr int kStatusBarHeight = 19;
-constexpr int32_t kMaxWindowValue = 1000000;
 
 QFont BoardFont()
 {
@@ -55,133 +41,6 @@ QFont BoardFont()
     f.setPixelSize(13);
     return f;
 }
-
-// Icons and captions both stand for their group: a press on either selects it, the
-// left button drags its icon, a double-click opens it, and a tooltip shows the group in
-// full (captions of long names overlap at the tidy pitch).
-class GroupLabel : public QLabel {
-public:
-    GroupLabel(MainWindow* form, QWidget* parent) : QLabel(parent), form_(form) { setMouseTracking(true); }
-
-protected:
-    // A press position as the board takes it: inside the group's icon.
-    virtual QPoint IconLocal(QPoint local) const { return local; }
-
-    void mousePressEvent(QMouseEvent* e) override
-    {
-        const QPoint p = IconLocal(e->position().toPoint());
-        form_->IconMouseDown(this, e->button(), e->modifiers(), p.x(), p.y());
-    }
-    void mouseMoveEvent(QMouseEvent* e) override
-    {
-        form_->FormMouseMove(this, e->buttons(), e->globalPosition().toPoint());
-    }
-    // Qt sends no motion when a button is released, so the drop is taken here at once
-    // rather than at the next motion: a click selects its group without a further move.
-    void mouseReleaseEvent(QMouseEvent* e) override
-    {
-        form_->FormMouseMove(this, e->buttons(), e->globalPosition().toPoint());
-    }
-    void mouseDoubleClickEvent(QMouseEvent*) override { form_->OpenSelectedGroup(); }
-    bool event(QEvent* e) override
-    {
-        if (e->type() != QEvent::ToolTip) return QLabel::event(e);
-        // Read when asked, so that it shows what another copy may have stored meanwhile.
-        const QString tip = form_->GroupTip(property("tag").toInt());
-        if (tip.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(static_cast<QHelpEvent*>(e)->globalPos(), tip, this);
-        return true;
-    }
-
-    MainWindow* form_;
-};
-
-// The picture of one group.
-class IconLabel : public GroupLabel, public BoardIcon {
-public:
-    using GroupLabel::GroupLabel;
-    int Left() const override { return x(); }
-    int Top() const override { return y(); }
-    int Width() const override { return width(); }
-    int Height() const override { return height(); }
-    void MoveTo(int left, int top) override { move(left, top); }
-};
-
-class CaptionLabel : public GroupLabel, public BoardCaption {
-public:
-    using GroupLabel::GroupLabel;
-    int Width() const override { return width(); }
-    void MoveTo(int left, int top) override { move(left, top); }
-    void SetDragMark(bool dragging) override
-    {
-        dragging_ = dragging;
-        Colour();
-    }
-    // The selected group's caption in the style's selection colours.
-    void SetSelectedMark(bool selected)
-    {
-        selected_ = selected;
-        Colour();
-    }
-
-protected:
-    QPoint IconLocal(QPoint local) const override
-    {
-        const QLabel* icon = form_->GroupIcon(property("tag").toInt());
-        return icon ? pos() + local - icon->pos() : local;
-    }
-
-private:
-    void Colour()
-    {
-        QPalette p = parentWidget() ? parentWidget()->palette() : palette();
-        if (dragging_) {
-            p.setColor(QPalette::Window, kSilver);
-        } else if (selected_) {
-            p.setColor(QPalette::Window, p.color(QPalette::Active, QPalette::Highlight));
-            p.setColor(QPalette::WindowText, p.color(QPalette::Active, QPalette::HighlightedText));
-        } else {
-            p.setColor(QPalette::Window, kWindowColour);
-        }
-        setPalette(p);
-    }
-
-    bool dragging_ = false;
-    bool selected_ = false;
-};
-
-// The white board: receives pointer motion, also without a button held.
-class BoardCanvas : public QWidget {
-public:
-    BoardCanvas(MainWindow* form, QWidget* parent) : QWidget(parent), form_(form) { setMouseTracking(true); }
-
-protected:
-    void mouseMoveEvent(QMouseEvent* e) override
-    {
-        form_->FormMouseMove(this, e->buttons(), e->globalPosition().toPoint());
-    }
-
-private:
-    MainWindow* form_;
-};
-
-// The visible part of the board; scroll bars appear when icons lie beyond it.
-class BoardView : public QScrollArea {
-public:
-    BoardView(std::function<void()> resized, QWidget* parent) : QScrollArea(parent), resized_(std::move(resized)) {}
-
-protected:
-    void resizeEvent(QResizeEvent* e) override
-    {
-        QScrollArea::resizeEvent(e);
-        resized_();
-    }
-
-private:
-    std::function<void()> resized_;
-};
 
 QLineEdit* DetailField(QWidget* parent, const char* name, int x, int y, int width)
 {
@@ -280,18 +139,10 @@ void MainWindow::BuildClientArea()
     clientArea->setObjectName("clientArea");
     setCentralWidget(clientArea);
 
-    boardView = new BoardView([this] { UpdateBoardExtent(); }, clientArea);
-    boardView->setObjectName("boardView");
-    boardView->setFrameShape(QFrame::NoFrame);
-    boardView->setWidgetResizable(false);
-    boardCanvas = new BoardCanvas(this, boardView);
-    boardCanvas->setObjectName("boardCanvas");
-    boardCanvas->setAutoFillBackground(true);
-    QPalette pal = boardCanvas->palette();
-    pal.setColor(QPalette::Window, kWindowColour);
-    boardCanvas->setPalette(pal);
-    boardView->viewport()->setPalette(pal);
-    boardView->setWidget(boardCanvas);
+    boardView = new BoardView(session_, clientArea);
+    connect(boardView, &BoardView::GroupShown, this, &MainWindow::ShowGroup);
+    connect(boardView, &BoardView::OpenRequested, this, &MainWindow::OpenSelectedGroup);
+    connect(boardView, &BoardView::ReattachRequested, this, &MainWindow::ReattachIfLost);
 
     detailPanel = new QFrame(clientArea);
     detailPanel->setObjectName("detailPanel");
@@ -355,24 +206,24 @@ void MainWindow::FormShow()
     settingsPath_ = programFolder_ + program.completeBaseName() + ".dat";
     if (windows_.createDialog) windows_.createDialog->SetProgramFolder(programFolder_);
     if (windows_.editDialog) windows_.editDialog->SetProgramFolder(programFolder_);
-    pictures_.SetHelperPath(PictureHelperPath(programFolder_));
+    boardView->SetProgramFolder(programFolder_);
 
     const QFileInfo settingsFile(settingsPath_);
     const bool firstStart = !settingsFile.exists() && !settingsFile.isSymLink();
-    if (LoadSettings(settingsPath_)) PlaceWindowsOnScreens();
+    if (LoadSettings(settingsPath_)) PlaceWindowsOnScreens(*this, windows_);
     if (firstStart) PrepareFirstStart();
     ConnectAtStart();
 
-    board_.ResetSelection();
+    boardView->Board().ResetSelection();
     ClearDetails();
-    board_.ReleaseIcons();
-    BuildBoard();
+    boardView->Board().ReleaseIcons();
+    boardView->BuildBoard();
 }
 
 void MainWindow::FormClose()
 {
     EmptyEntryClipboard();
-    board_.ReleaseIcons();
+    boardView->Board().ReleaseIcons();
     session_.CloseDatabase();
     if (!settingsPath_.isEmpty()) SaveSettings(settingsPath_);
 }
@@ -419,135 +270,16 @@ void MainWindow::PrepareFirstStart()
 
 bool MainWindow::LoadSettings(const QString& path)
 {
-    return ::LoadSettings(path, settings_, [this](int line, int32_t value) { ApplySetting(line, value); });
-}
-
-void MainWindow::PlaceWindowsOnScreens()
-{
-    QList<QRect> screens;
-    for (const QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
-    QWidget* const all[] = {this,
-                            windows_.settingsDialog,
-                            windows_.groupWindow,
-                            windows_.createDialog,
-                            windows_.editDialog,
-                            windows_.memoDialog,
-                            windows_.subGroupNameDialog,
-                            windows_.searchWindow};
-    for (QWidget* w : all) {
-        if (!w) continue;
-        const QRect placed = PlaceOnScreens(w->x(), w->y(), w->width(), w->height(), screens);
-        if (placed.size() != w->size()) w->resize(placed.size());
-        if (placed.topLeft() != w->pos()) w->move(placed.topLeft());
-    }
-}
-
-void MainWindow::ApplySetting(int line, int32_t value)
-{
-    // Window arithmetic in Qt overflows near the ends of int; no screen is this large.
-    // The view style is an index and left to the group window.
-    if (line != kViewStyle) value = std::clamp(value, -kMaxWindowValue, kMaxWindowValue);
-    auto setLeft = [value](QWidget* w) { if (w) w->move(value, w->y()); };
-    auto setTop = [value](QWidget* w) { if (w) w->move(w->x(), value); };
-    auto setWidth = [value](QWidget* w) { if (w) w->resize(value, w->height()); };
-    auto setHeight = [value](QWidget* w) { if (w) w->resize(w->width(), value); };
-    QWidget* editDialog = windows_.editDialog;
-    QWidget* createDialog = windows_.createDialog;
-    GroupWindow* groupWindow = windows_.groupWindow;
-
-    switch (line) {
-    case kMainLeft: setLeft(this); break;
-    case kMainTop: setTop(this); break;
-    case kMainWidth: setWidth(this); break;
-    case kMainHeight: setHeight(this); break;
-    case kDbDialogLeft: setLeft(windows_.settingsDialog); break;
-    case kDbDialogTop: setTop(windows_.settingsDialog); break;
-    case kGroupLeft: setLeft(groupWindow); break;
-    case kGroupTop: setTop(groupWindow); break;
-    case kGroupWidth: setWidth(groupWindow); break;
-    case kGroupHeight: setHeight(groupWindow); break;
-    case kCreateDialogLeft: setLeft(createDialog); break;
-    case kCreateDialogTop: setTop(createDialog); break;
-    case kEditDialogLeft: setLeft(editDialog); break;
-    case kEditDialogTop: setTop(editDialog); break;
-    case kMemoDialogLeft: setLeft(windows_.memoDialog); break;
-    case kMemoDialogTop: setTop(windows_.memoDialog); break;
-    case kNameDialogLeft: setLeft(windows_.subGroupNameDialog); break;
-    case kNameDialogTop: setTop(windows_.subGroupNameDialog); break;
-    case kSearchLeft: setLeft(windows_.searchWindow); break;
-    case kSearchTop: setTop(windows_.searchWindow); break;
-    case kSearchWidth: setWidth(windows_.searchWindow); break;
-    case kSearchHeight: setHeight(windows_.searchWindow); break;
-    case kViewStyle: if (groupWindow) groupWindow->SetViewStyleIndex(value); break;
-    case kTreeWidth: if (groupWindow) groupWindow->SetTreeWidth(value); break;
-    default:
-        if (groupWindow && line >= kFirstColumnWidth && line < kFirstColumnWidth + kListColumnCount)
-            groupWindow->SetColumnWidth(line - kFirstColumnWidth, value);
-        break;
-    }
+    return ::LoadSettings(path, settings_,
+                          [this](int line, int32_t value) { ApplyWindowSetting(*this, windows_, line, value); });
 }
 
 bool MainWindow::SaveSettings(const QString& path)
 {
-    SettingsNumbers numbers{};
-    auto put = [&numbers](int line, int32_t value) { numbers[static_cast<size_t>(line - kFirstNumberLine)] = value; };
-    auto putWindow = [&put](int first, const QWidget* w, bool withSize) {
-        // A window that does not exist keeps the place of its lines with zeros.
-        put(first, w ? w->x() : 0);
-        put(first + 1, w ? w->y() : 0);
-        if (withSize) {
-            put(first + 2, w ? w->width() : 0);
-            put(first + 3, w ? w->height() : 0);
-        }
-    };
-    if (isMaximized() || isFullScreen()) {
-        // The place the window returns to, not the whole screen: restored as a normal
-        // window, that would put its title bar out of reach.
-        const QRect normal = normalGeometry();
-        const QPoint frameOffset = geometry().topLeft() - pos();
-        if (normal.isValid()) {
-            put(kMainLeft, normal.x() - frameOffset.x());
-            put(kMainTop, normal.y() - frameOffset.y());
-            put(kMainWidth, normal.width());
-            put(kMainHeight, normal.height());
-        } else {
-            putWindow(kMainLeft, this, true);
-        }
-    } else {
-        putWindow(kMainLeft, this, true);
-    }
-    putWindow(kDbDialogLeft, windows_.settingsDialog, false);
-    putWindow(kGroupLeft, windows_.groupWindow, true);
-    putWindow(kCreateDialogLeft, windows_.createDialog, false);
-    putWindow(kEditDialogLeft, windows_.editDialog, false);
-    putWindow(kMemoDialogLeft, windows_.memoDialog, false);
-    putWindow(kNameDialogLeft, windows_.subGroupNameDialog, false);
-    putWindow(kSearchLeft, windows_.searchWindow, true);
-    if (GroupWindow* groupWindow = windows_.groupWindow) {
-        for (int i = 0; i < kListColumnCount; ++i) put(kFirstColumnWidth + i, groupWindow->ColumnWidth(i));
-        put(kViewStyle, groupWindow->ViewStyleIndex());
-        put(kTreeWidth, groupWindow->TreeWidth());
-    }
-    return ::SaveSettings(path, settings_, numbers);
+    return ::SaveSettings(path, settings_, CollectWindowSettings(*this, windows_));
 }
 
-// --- group board -------------------------------------------------------------------------
-
-void MainWindow::BuildBoard()
-{
-    // Each picture file is decoded once per build, and a replaced file shows at the next.
-    pictures_.Clear();
-    board_.BuildBoard();
-    UpdateBoardExtent();
-    UpdateSelectionMark();
-}
-
-void MainWindow::AddGroupIcon(int index, int32_t x, int32_t y, const std::string& caption, const std::string& iconFile)
-{
-    board_.AddGroupIcon(index, x, y, caption, iconFile);
-    UpdateBoardExtent();
-    UpdateSelectionMark();
-}
+// --- the detail panel ----------------------------------------------------------------------
 
 void MainWindow::ClearDetails()
 {
@@ -555,171 +287,17 @@ void MainWindow::ClearDetails()
     shownGroup_ = {};
 }
 
-QLabel* MainWindow::GroupIcon(int32_t group) const
+void MainWindow::ShowGroup(const ShownGroup& group)
 {
-    return boardCanvas->findChild<QLabel*>(QString("Imag%1").arg(group), Qt::FindDirectChildrenOnly);
+    groupNameField->setText(ToQ(group.name));
+    authorField->setText(ToQ(group.author));
+    groupNumberField->setText(ToQ(group.number));
+    titleField->setText(ToQ(group.title));
+    subtitleField->setText(ToQ(group.subtitle));
+    shownGroup_ = group;
 }
 
-QLabel* MainWindow::GroupCaption(int32_t group) const
-{
-    return boardCanvas->findChild<QLabel*>(QString("Labe%1").arg(group), Qt::FindDirectChildrenOnly);
-}
-
-QString MainWindow::GroupTip(int32_t group)
-{
-    if (!session_.Connected()) return {};
-    const TextRow row = board_.ReadGroupRow(group);
-    if (row[kColN].empty()) return {};
-    auto line = [](const QString& caption, const std::string& value) {
-        return caption + "\u3000" + ToQ(value).toHtmlEscaped();
-    };
-    // Rich text, so that no name is taken for markup and long names stay on one line.
-    return "<p style='white-space:pre'>" + line("グループ名", row[kColGrpName]) + "<br>" +
-           line("表題", row[kColMTitle]) + "<br>" + line("作成者名", row[kColPName]) + "</p>";
-}
-
-QString MainWindow::IconPath(const std::string& iconFile) const
-{
-    return IconFolder() + QString::fromStdString(ToFsName(iconFile));
-}
-
-bool MainWindow::IconFileExists(const std::string& iconFile)
-{
-    return !iconFile.empty() && QFileInfo(IconPath(iconFile)).isFile();
-}
-
-void MainWindow::PreparePictures(const std::vector<std::string>& iconFiles)
-{
-    QStringList paths;
-    for (const std::string& file : iconFiles) paths << IconPath(file);
-    pictures_.Prepare(paths);
-}
-
-BoardIcon* MainWindow::CreateIcon(int group, int x, int y, const std::string& iconFile)
-{
-    const QPixmap picture = iconFile.empty() ? PlaceholderPicture() : pictures_.Load(IconPath(iconFile));
-    if (picture.isNull()) return nullptr;
-    auto* icon = new IconLabel(this, boardCanvas);
-    icon->hide();
-    icon->setObjectName(QString("Imag%1").arg(group));
-    icon->setProperty("tag", group);
-    icon->setPixmap(picture);
-    icon->setGeometry(x, y, picture.width(), picture.height());
-    return icon;
-}
-
-BoardCaption* MainWindow::CreateCaption(int group, const std::string& text)
-{
-    auto* caption = new CaptionLabel(this, boardCanvas);
-    caption->hide();
-    caption->setObjectName(QString("Labe%1").arg(group));
-    caption->setProperty("tag", group);
-    caption->setTextFormat(Qt::PlainText);
-    caption->setText(ToQ(text));
-    caption->setAutoFillBackground(true);
-    // One line sized to its text, as adjustSize() would size it, without the label's
-    // line layout, which a large board pays once per group.
-    if (caption->text().isEmpty()) {
-        caption->adjustSize();
-    } else {
-        const QFontMetricsF metrics(caption->font());
-        caption->resize(qCeil(metrics.horizontalAdvance(caption->text())) + 2 * caption->margin(),
-                        qCeil(metrics.height()) + 2 * caption->margin());
-    }
-    return caption;
-}
-
-void MainWindow::ShowControls(BoardIcon* icon, BoardCaption* caption)
-{
-    // Made last, a new icon and its caption already stand above the older ones, which
-    // may share their place; raising each again would cost a pass over all the others.
-    for (QWidget* w : {dynamic_cast<QWidget*>(icon), dynamic_cast<QWidget*>(caption)})
-        if (w) w->show();
-}
-
-void MainWindow::DestroyControls(BoardIcon* icon, BoardCaption* caption)
-{
-    // Later, not now: the control may be the one whose event is being handled. Until
-    // then it keeps its parent but loses its name, so that no lookup finds it; taking it
-    // off its parent would walk the window's whole focus chain for every control, which
-    // makes a rebuild of a large board quadratic.
-    if (auto* label = dynamic_cast<QLabel*>(icon)) {
-        label->clear();
-        label->hide();
-        label->setObjectName(QString());
-        label->deleteLater();
-    }
-    if (auto* label = dynamic_cast<QLabel*>(caption)) {
-        label->hide();
-        label->setObjectName(QString());
-        label->deleteLater();
-    }
-}
-
-void MainWindow::ShowDetails(const std::string& name, const std::string& author, const std::string& number,
-                         const std::string& title, const std::string& subtitle)
-{
-    groupNameField->setText(ToQ(name));
-    authorField->setText(ToQ(author));
-    groupNumberField->setText(ToQ(number));
-    titleField->setText(ToQ(title));
-    subtitleField->setText(ToQ(subtitle));
-    shownGroup_ = {name, author, number, title, subtitle};
-}
-
-// The limits of a drag: the visible board, or the whole canvas when icons lie beyond it.
-int MainWindow::ClientWidth() const { return std::max(clientArea->width(), boardCanvas->width()); }
-
-int MainWindow::BoardHeight() const
-{
-    return std::max(clientArea->height() - detailPanel->height() - statusLine->height(), boardCanvas->height());
-}
-
-void MainWindow::UpdateBoardExtent(bool mayShrink)
-{
-    QRect extent;
-    for (const auto& entry : board_.iconSlots) {
-        const IconSlot& slot = entry.second;
-        if (!slot.present) continue;
-        if (auto* w = dynamic_cast<QWidget*>(slot.icon)) extent |= w->geometry();
-        if (auto* w = dynamic_cast<QWidget*>(slot.caption)) extent |= w->geometry();
-    }
-    const QSize view = boardView->viewport()->size();
-    QSize size(std::max(view.width(), extent.right() + 1), std::max(view.height(), extent.bottom() + 1));
-    if (!mayShrink) size = size.expandedTo(boardCanvas->size());
-    if (size != boardCanvas->size()) boardCanvas->resize(size);
-}
-
-void MainWindow::UpdateSelectionMark()
-{
-    CaptionLabel* selected = nullptr;
-    if (IconSlot* slot = board_.PresentSlot(board_.selectedGroup)) selected = dynamic_cast<CaptionLabel*>(slot->caption);
-    if (auto* marked = dynamic_cast<CaptionLabel*>(markedCaption_.data()); marked && marked != selected)
-        marked->SetSelectedMark(false);
-    if (selected) selected->SetSelectedMark(true);
-    markedCaption_ = selected;
-}
-
-void MainWindow::IconMouseDown(QObject* sender, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
-{
-    // After a lost connection the press only brings the board back: the icon it hit
-    // has just been replaced.
-    if (session_.ConnectionLost()) {
-        ReattachIfLost();
-        return;
-    }
-    board_.IconMouseDown(sender->property("tag").toInt(), x, y);
-}
-
-void MainWindow::FormMouseMove(QObject*, Qt::MouseButtons buttons, QPoint globalPos)
-{
-    // Positions on the board, whichever part of it is scrolled into view.
-    const QPoint origin = boardCanvas->mapToGlobal(QPoint(0, 0));
-    const bool dragging = buttons.testFlag(Qt::LeftButton);
-    board_.MouseMove(dragging, {globalPos.x(), globalPos.y()}, {origin.x(), origin.y()});
-    UpdateBoardExtent(!dragging);
-    UpdateSelectionMark();
-}
+std::string MainWindow::ShownGroupText() const { return FromQLossy(groupNumberField->text()); }
 
 // --- commands --------------------------------------------------------------------------
 
@@ -733,16 +311,14 @@ void MainWindow::mnuDBsetClick()
     }
     // The dialog may have pointed the program at another database: a group selected
     // before would let the next command act on an unrelated group of that number.
-    board_.ResetSelection();
+    boardView->Board().ResetSelection();
     ClearDetails();
-    BuildBoard();
+    boardView->BuildBoard();
 }
 
 void MainWindow::OpenSelectedGroup()
 {
-    // A double-click never leaves a drag behind, whether or not it opens anything.
-    board_.pressed = false;
-    board_.pressedGroup = 0;
+    boardView->EndPress();
     if (!GroupCommandReady()) return;
     // A group's tables come with its first opening, not with its creation.
     const int32_t group = StrToIntOrZero(ShownGroupText());
@@ -758,19 +334,6 @@ void MainWindow::OpenSelectedGroup()
     window->activateWindow();
 }
 
-void MainWindow::AddGroupIconFromRow(const TextRow& row)
-{
-    const int32_t n = StrToIntOrZero(row[kColN]);
-    if (n < 1) return;   // no row (another copy deleted it), or no number a slot can have
-    AddGroupIcon(n - 1, StrToIntOrZero(row[kColX]), StrToIntOrZero(row[kColY]), row[kColGrpName], row[kColIconP]);
-}
-
-void MainWindow::AfterBoardCommand()
-{
-    UpdateBoardExtent();
-    UpdateSelectionMark();
-}
-
 bool MainWindow::RefuseWithoutNumber()
 {
     if (!CatalogueReady(session_) || NextGroupNumber(session_)) return false;
@@ -778,11 +341,9 @@ bool MainWindow::RefuseWithoutNumber()
     return true;
 }
 
-std::string MainWindow::ShownGroupText() const { return FromQLossy(groupNumberField->text()); }
-
 bool MainWindow::GroupCommandReady()
 {
-    return CatalogueCommandReady() && board_.selectedGroup != 0 && StrToIntOrZero(ShownGroupText()) != 0;
+    return CatalogueCommandReady() && boardView->Board().selectedGroup != 0 && StrToIntOrZero(ShownGroupText()) != 0;
 }
 
 bool MainWindow::CatalogueCommandReady() { return ReattachIfLost() && CatalogueReady(session_); }
@@ -804,7 +365,7 @@ bool MainWindow::ReattachIfLost()
         return false;
     }
     // Same database: the selection stays; commands check that its group is still the same.
-    BuildBoard();
+    boardView->BuildBoard();
     statusLine->showMessage("データベースに接続し直しました。", 15000);
     return true;
 }
@@ -813,9 +374,9 @@ void MainWindow::ReportChangedGroup(const QString& name)
 {
     platform_.messages->ShowMessage(
         this, "他の利用者がグループ「" + name + "」を変更または削除しました。グループの表示を更新します。");
-    board_.ResetSelection();
+    boardView->Board().ResetSelection();
     ClearDetails();
-    BuildBoard();
+    boardView->BuildBoard();
 }
 
 void MainWindow::mnuMakeGroupClick()
@@ -825,42 +386,43 @@ void MainWindow::mnuMakeGroupClick()
     dialog->exec();
     if (!dialog->Done) return;
     const int32_t group = dialog->CreatedGroupNumber;
-    const TextRow row = board_.ReadGroupRow(group);
-    board_.AddSlot(group);
-    AddGroupIconFromRow(row);
+    GroupBoard& board = boardView->Board();
+    const TextRow row = board.ReadGroupRow(group);
+    board.AddSlot(group);
+    boardView->AddGroupIconFromRow(row);
 }
 
 void MainWindow::mnuEditGroupClick()
 {
     GroupEditDialog* dialog = windows_.editDialog;
-    if (!dialog || !CatalogueCommandReady() || board_.selectedGroup == 0) return;
-    const int32_t group = board_.selectedGroup;
+    GroupBoard& board = boardView->Board();
+    if (!dialog || !CatalogueCommandReady() || board.selectedGroup == 0) return;
+    const int32_t group = board.selectedGroup;
     dialog->EditedGroupNumber = group;
     dialog->exec();
     if (!dialog->Done) return;
-    const TextRow row = board_.ReadGroupRow(group);
-    board_.RemoveGroupIcon(group);
-    AddGroupIconFromRow(row);
+    const TextRow row = board.ReadGroupRow(group);
+    board.RemoveGroupIcon(group);
+    boardView->AddGroupIconFromRow(row);
     // The panel shows what was stored, not the values from before the edit.
-    if (board_.selectedGroup == group) ShowGroupDetails(group);
+    if (board.selectedGroup == group) board.ShowGroupDetails(group);
 }
 
 void MainWindow::mnuMoveGroupClick()
 {
     if (!GroupCommandReady()) return;
-    MoveGroupToTopLeft(board_, board_.selectedGroup);
+    const int32_t group = boardView->Board().selectedGroup;
+    MoveGroupToTopLeft(boardView->Board(), group);
     // At the top left it may lie under an older icon there; it is the one wanted.
-    for (QWidget* w : {static_cast<QWidget*>(GroupIcon(board_.selectedGroup)),
-                       static_cast<QWidget*>(GroupCaption(board_.selectedGroup))})
-        if (w) w->raise();
-    AfterBoardCommand();
+    boardView->RaiseGroup(group);
+    boardView->AfterBoardCommand();
 }
 
 void MainWindow::mnuLocInitGroupClick()
 {
     if (!CatalogueCommandReady()) return;
-    TidyGroups(board_, clientArea->width());
-    AfterBoardCommand();
+    TidyGroups(boardView->Board(), clientArea->width());
+    boardView->AfterBoardCommand();
 }
 
 void MainWindow::mnuCopyGroupClick()
@@ -868,8 +430,8 @@ void MainWindow::mnuCopyGroupClick()
     if (!GroupCommandReady() || RefuseWithoutNumber()) return;
     const QString name = groupNameField->text();
     if (!platform_.messages->Confirm(this, "グループ「" + name + "」を複製します。よろしいですか？")) return;
-    switch (DuplicateGroup(board_, session_, StrToIntOrZero(ShownGroupText()), shownGroup_)) {
-    case GroupOutcome::Done: AfterBoardCommand(); break;
+    switch (DuplicateGroup(boardView->Board(), session_, StrToIntOrZero(ShownGroupText()), shownGroup_)) {
+    case GroupOutcome::Done: boardView->AfterBoardCommand(); break;
     case GroupOutcome::Changed: ReportChangedGroup(name); break;
     case GroupOutcome::Failed: platform_.messages->ShowMessage(this, "グループ複製失敗"); break;
     }
@@ -880,10 +442,10 @@ void MainWindow::mnuDeleteGroupClick()
     if (!GroupCommandReady()) return;
     const QString name = groupNameField->text();
     if (!platform_.messages->Confirm(this, "グループ「" + name + "」を削除します。よろしいですか？")) return;
-    switch (DeleteGroup(board_, session_, ShownGroupText(), shownGroup_)) {
+    switch (DeleteGroup(boardView->Board(), session_, ShownGroupText(), shownGroup_)) {
     case GroupOutcome::Done:
         ClearDetails();
-        AfterBoardCommand();
+        boardView->AfterBoardCommand();
         break;
     case GroupOutcome::Changed: ReportChangedGroup(name); break;
     case GroupOutcome::Failed:

@@ -213,10 +213,10 @@ void Trigger(Program& p, const char* action) { p.mainWindow.findChild<QAction*>(
 
 void Select(Program& p, int group)
 {
-    QLabel* icon = p.mainWindow.GroupIcon(group);
+    QLabel* icon = p.mainWindow.boardView->GroupIcon(group);
     QVERIFY(icon);
     QTest::mouseClick(icon, Qt::LeftButton, {}, QPoint(4, 4));
-    QCOMPARE(p.mainWindow.Board().selectedGroup, group);
+    QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, group);
 }
 
 void TypeCommitted(QLineEdit* edit, const QString& text)

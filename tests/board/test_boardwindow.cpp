@@ -46,27 +46,27 @@ private slots:
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
         QVERIFY(p.fake.messages.shown.isEmpty());
-        QCOMPARE(p.mainWindow.Board().slotCount, 5);
-        QVERIFY(!p.mainWindow.GroupIcon(1));
-        QVERIFY(!p.mainWindow.GroupIcon(3));
-        QLabel* two = p.mainWindow.GroupIcon(2);
-        QLabel* five = p.mainWindow.GroupIcon(5);
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 5);
+        QVERIFY(!p.mainWindow.boardView->GroupIcon(1));
+        QVERIFY(!p.mainWindow.boardView->GroupIcon(3));
+        QLabel* two = p.mainWindow.boardView->GroupIcon(2);
+        QLabel* five = p.mainWindow.boardView->GroupIcon(5);
         QVERIFY(two && five);
         QCOMPARE(two->geometry(), QRect(0, 20, 32, 32));      // a stored negative X shows at 0
         QCOMPARE(five->geometry(), QRect(100, 50, 40, 25));   // natural size of the picture
         QCOMPARE(two->property("tag").toInt(), 2);
-        QLabel* caption = p.mainWindow.GroupCaption(5);
+        QLabel* caption = p.mainWindow.boardView->GroupCaption(5);
         QVERIFY(caption);
         QCOMPARE(caption->text(), QString("five"));
         QCOMPARE(caption->pos(), QPoint(100 + 20 - caption->width() / 2, 50 + 25 + 3));
         QCOMPARE(Background(caption), QColor(255, 255, 255));
         QVERIFY(caption->autoFillBackground());
-        QCOMPARE(p.mainWindow.GroupCaption(2)->text(), QString("図面一式"));
-        QCOMPARE(Background(p.mainWindow.boardCanvas), QColor(255, 255, 255));
+        QCOMPARE(p.mainWindow.boardView->GroupCaption(2)->text(), QString("図面一式"));
+        QCOMPARE(Background(p.mainWindow.boardView->canvas), QColor(255, 255, 255));
         QCOMPARE(p.mainWindow.detailPanel->height(), 76);
         QCOMPARE(p.mainWindow.statusLine->height(), 19);
         // Nothing is selected and the panel is empty at start.
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 0);
         QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
     }
 
@@ -81,14 +81,14 @@ private slots:
         QVERIFY(p.Show());
         std::vector<std::string> statements;
         p.mainWindow.Session().SetStatementLog([&](const std::string& t) { statements.push_back(t); });
-        QLabel* icon = p.mainWindow.GroupIcon(1);
-        QLabel* caption = p.mainWindow.GroupCaption(1);
+        QLabel* icon = p.mainWindow.boardView->GroupIcon(1);
+        QLabel* caption = p.mainWindow.boardView->GroupCaption(1);
         QVERIFY(icon && caption);
         const int width = p.mainWindow.clientArea->width();
         const int bottom = p.mainWindow.clientArea->height() - 76 - 19 - 32;
 
         QTest::mousePress(icon, Qt::LeftButton, {}, QPoint(10, 12));
-        QCOMPARE(p.mainWindow.Board().pressedGroup, 1);
+        QCOMPARE(p.mainWindow.boardView->Board().pressedGroup, 1);
         DragTo(icon, QPoint(130, 60));
         QCOMPARE(icon->pos(), QPoint(120, 48));
         QCOMPARE(Background(caption), QColor(192, 192, 192));
@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(UpdateCount(statements), 0);   // nothing written while the button is held
 
         QTest::mouseRelease(icon, Qt::LeftButton, {}, QPoint(10, 12));
-        QVERIFY(!p.mainWindow.Board().pressed);
+        QVERIFY(!p.mainWindow.boardView->Board().pressed);
         // Dropped, the group stays selected and its caption says so.
         QCOMPARE(Background(caption), caption->palette().color(QPalette::Active, QPalette::Highlight));
         QCOMPARE(UpdateCount(statements), 1);
@@ -127,12 +127,12 @@ private slots:
 
         // A right-button press selects the other group and never moves it, even when the
         // pointer moves before the release.
-        QLabel* other = p.mainWindow.GroupIcon(2);
+        QLabel* other = p.mainWindow.boardView->GroupIcon(2);
         QTest::mousePress(other, Qt::RightButton, {}, QPoint(5, 5));
         QTest::mouseMove(other, QPoint(80, 90));
         QTest::mouseRelease(other, Qt::RightButton, {}, QPoint(80, 90));
         QCOMPARE(other->pos(), QPoint(300, 50));
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 2);
         QCOMPARE(p.mainWindow.groupNumberField->text(), QString("2"));
         QCOMPARE(UpdateCount(statements), 1);
 
@@ -140,8 +140,8 @@ private slots:
         p.Close();
         Program again(set.folder.programFile());
         QVERIFY(again.Show());
-        QCOMPARE(again.mainWindow.GroupIcon(1)->pos(), QPoint(50, 28));
-        QCOMPARE(again.mainWindow.GroupIcon(2)->pos(), QPoint(300, 50));
+        QCOMPARE(again.mainWindow.boardView->GroupIcon(1)->pos(), QPoint(50, 28));
+        QCOMPARE(again.mainWindow.boardView->GroupIcon(2)->pos(), QPoint(300, 50));
     }
 
     void dropOnMotionWithoutButton()
@@ -154,13 +154,13 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        GroupBoard& board = p.mainWindow.Board();
+        GroupBoard& board = p.mainWindow.boardView->Board();
         board.IconMouseDown(1, 3, 3);
-        QTest::mouseMove(p.mainWindow.boardCanvas, QPoint(300, 100));
+        QTest::mouseMove(p.mainWindow.boardView->canvas, QPoint(300, 100));
         QTRY_VERIFY(!board.pressed);
         QCOMPARE(board.selectedGroup, 1);
         QCOMPARE(p.mainWindow.groupNumberField->text(), QString("1"));
-        QCOMPARE(p.mainWindow.GroupIcon(1)->pos(), QPoint(10, 10));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(1)->pos(), QPoint(10, 10));
     }
 
     void doubleClickEndsThePress()
@@ -171,13 +171,13 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        QLabel* icon = p.mainWindow.GroupIcon(1);
+        QLabel* icon = p.mainWindow.boardView->GroupIcon(1);
         QTest::mousePress(icon, Qt::LeftButton, {}, QPoint(3, 3));
         QTest::mouseDClick(icon, Qt::LeftButton, {}, QPoint(3, 3));
-        QVERIFY(!p.mainWindow.Board().pressed);
-        QCOMPARE(p.mainWindow.Board().pressedGroup, 0);
+        QVERIFY(!p.mainWindow.boardView->Board().pressed);
+        QCOMPARE(p.mainWindow.boardView->Board().pressedGroup, 0);
         QTest::mouseRelease(icon, Qt::LeftButton, {}, QPoint(3, 3));
-        QVERIFY(!p.mainWindow.Board().pressed);
+        QVERIFY(!p.mainWindow.boardView->Board().pressed);
     }
 
     void picturesOfEveryKindDecodedOncePerBuild()
@@ -202,28 +202,28 @@ private slots:
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
 
-        QCOMPARE(p.mainWindow.GroupIcon(1)->size(), QSize(20, 10));
-        QCOMPARE(p.mainWindow.GroupIcon(2)->size(), QSize(32, 32));
-        QCOMPARE(p.mainWindow.GroupIcon(3)->size(), QSize(48, 24));
-        QCOMPARE(p.mainWindow.GroupIcon(4)->size(), QSize(96, 48));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(1)->size(), QSize(20, 10));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(2)->size(), QSize(32, 32));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(3)->size(), QSize(48, 24));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(4)->size(), QSize(96, 48));
         // A missing or empty picture name shows the default picture, and so does one of
         // another kind or one that cannot be decoded.
         for (int n : {5, 6, 7, 9}) {
-            QCOMPARE(p.mainWindow.GroupIcon(n)->size(), QSize(32, 32));
-            QVERIFY(p.mainWindow.GroupCaption(n));
+            QCOMPARE(p.mainWindow.boardView->GroupIcon(n)->size(), QSize(32, 32));
+            QVERIFY(p.mainWindow.boardView->GroupCaption(n));
         }
-        QCOMPARE(p.mainWindow.GroupIcon(5)->pixmap().toImage(), p.mainWindow.GroupIcon(7)->pixmap().toImage());
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(5)->pixmap().toImage(), p.mainWindow.boardView->GroupIcon(7)->pixmap().toImage());
         // a.bmp, icon1.ico, b.emf, c.wmf, d.png, e.ico: one decode each, the metafiles
         // by the helper.
-        QCOMPARE(p.mainWindow.Pictures().DecodeCount(), 6);
-        QCOMPARE(p.mainWindow.Pictures().HelperRunCount(), 2);
+        QCOMPARE(p.mainWindow.boardView->Pictures().DecodeCount(), 6);
+        QCOMPARE(p.mainWindow.boardView->Pictures().HelperRunCount(), 2);
 
         // The next build decodes afresh (a picture may have been replaced).
         set.folder.PutPicture("a.bmp", BmpBytes(30, 30));
-        p.mainWindow.BuildBoard();
-        QCOMPARE(p.mainWindow.Pictures().DecodeCount(), 12);
-        QCOMPARE(p.mainWindow.GroupIcon(1)->size(), QSize(30, 30));
-        QCOMPARE(p.mainWindow.GroupIcon(8)->size(), QSize(30, 30));
+        p.mainWindow.boardView->BuildBoard();
+        QCOMPARE(p.mainWindow.boardView->Pictures().DecodeCount(), 12);
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(1)->size(), QSize(30, 30));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(8)->size(), QSize(30, 30));
     }
 
     void thousandGroupsBuildQuickly()
@@ -248,7 +248,7 @@ private slots:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             QElapsedTimer clock;
             clock.start();
-            p.mainWindow.BuildBoard();
+            p.mainWindow.boardView->BuildBoard();
             times.push_back(clock.elapsed());
         }
         std::sort(times.begin(), times.end());
@@ -256,8 +256,8 @@ private slots:
         qInfo("board of 1000 groups built in %lld ms (median of 3)", ms);
         // Five distinct pictures (the default among them), two of them metafiles: five
         // decodes and two helper processes for the thousand icons.
-        QCOMPARE(p.mainWindow.Pictures().DecodeCount(), 5 * 4);
-        QCOMPARE(p.mainWindow.Pictures().HelperRunCount(), 2 * 4);
+        QCOMPARE(p.mainWindow.boardView->Pictures().DecodeCount(), 5 * 4);
+        QCOMPARE(p.mainWindow.boardView->Pictures().HelperRunCount(), 2 * 4);
 #if !defined(__SANITIZE_ADDRESS__)
         QVERIFY2(ms < 500, "a board of 1000 groups builds within half a second");
 #endif
@@ -275,9 +275,9 @@ private slots:
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
         for (int n : {1, 2}) {
-            QCOMPARE(p.mainWindow.GroupIcon(n)->size(), QSize(32, 32));
-            QTest::mouseClick(p.mainWindow.GroupIcon(n), Qt::LeftButton, {}, QPoint(3, 3));
-            QCOMPARE(p.mainWindow.Board().selectedGroup, n);
+            QCOMPARE(p.mainWindow.boardView->GroupIcon(n)->size(), QSize(32, 32));
+            QTest::mouseClick(p.mainWindow.boardView->GroupIcon(n), Qt::LeftButton, {}, QPoint(3, 3));
+            QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, n);
         }
         QVERIFY(p.fake.messages.shown.isEmpty());
     }
@@ -311,12 +311,12 @@ private slots:
         QVERIFY(p.Show());
         QVERIFY2(clock.elapsed() < 4000, "no picture waits for the helper's time limit");
         for (size_t i = 0; i < groups.size(); ++i) {
-            QLabel* icon = p.mainWindow.GroupIcon(int(i) + 1);
-            QVERIFY(icon && p.mainWindow.GroupCaption(int(i) + 1));
+            QLabel* icon = p.mainWindow.boardView->GroupIcon(int(i) + 1);
+            QVERIFY(icon && p.mainWindow.boardView->GroupCaption(int(i) + 1));
             QCOMPARE(icon->size(), groups[i].second);
         }
         // The default picture is the one shown for the escaping names, not the outside file.
-        QCOMPARE(p.mainWindow.GroupIcon(6)->pixmap().toImage(), p.mainWindow.GroupIcon(2)->pixmap().toImage());
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(6)->pixmap().toImage(), p.mainWindow.boardView->GroupIcon(2)->pixmap().toImage());
     }
 
     void scrolledBoardReachesEveryGroup()
@@ -331,9 +331,9 @@ private slots:
         QScrollArea* view = p.mainWindow.boardView;
         QVERIFY(view->horizontalScrollBar()->isVisible());
         QVERIFY(view->verticalScrollBar()->isVisible());
-        QLabel* far = p.mainWindow.GroupIcon(2);
+        QLabel* far = p.mainWindow.boardView->GroupIcon(2);
         QCOMPARE(far->pos(), QPoint(2000, 1500));
-        QVERIFY(p.mainWindow.boardCanvas->width() >= 2032 && p.mainWindow.boardCanvas->height() > 1532);
+        QVERIFY(p.mainWindow.boardView->canvas->width() >= 2032 && p.mainWindow.boardView->canvas->height() > 1532);
 
         // Scrolled into view, it is dragged like any other, in board positions.
         view->ensureWidgetVisible(far);
@@ -349,7 +349,7 @@ private slots:
         p.mainWindow.findChild<QAction*>("mnuMoveGroup")->trigger();
         QCOMPARE(far->pos(), QPoint(0, 0));
         QTRY_VERIFY(!view->horizontalScrollBar()->isVisible());
-        QCOMPARE(p.mainWindow.boardCanvas->size(), view->viewport()->size());
+        QCOMPARE(p.mainWindow.boardView->canvas->size(), view->viewport()->size());
     }
 
     void selectionIsMarkedAndCaptionsSelect()
@@ -361,19 +361,19 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        QLabel* caption1 = p.mainWindow.GroupCaption(1);
-        QLabel* caption2 = p.mainWindow.GroupCaption(2);
+        QLabel* caption1 = p.mainWindow.boardView->GroupCaption(1);
+        QLabel* caption2 = p.mainWindow.boardView->GroupCaption(2);
         const QColor highlight = caption1->palette().color(QPalette::Active, QPalette::Highlight);
 
         // A click on a caption selects its group like a click on its picture.
         QTest::mouseClick(caption2, Qt::LeftButton, {}, QPoint(2, 2));
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 2);
         QCOMPARE(p.mainWindow.groupNumberField->text(), QString("2"));
         QCOMPARE(Background(caption2), highlight);
         QCOMPARE(Background(caption1), QColor(255, 255, 255));
 
         // Dragged by its caption, the icon moves with the pointer.
-        QLabel* icon1 = p.mainWindow.GroupIcon(1);
+        QLabel* icon1 = p.mainWindow.boardView->GroupIcon(1);
         QTest::mousePress(caption1, Qt::LeftButton, {}, QPoint(4, 4));
         QTest::mouseMove(caption1, QPoint(4, 4) + QPoint(30, 20));
         QCOMPARE(icon1->pos(), QPoint(40, 30));
@@ -383,9 +383,9 @@ private slots:
         QCOMPARE(Background(caption2), QColor(255, 255, 255));
 
         // The tooltip holds the group in full, its texts as text.
-        const QString tip = p.mainWindow.GroupTip(1);
+        const QString tip = p.mainWindow.boardView->GroupTip(1);
         QVERIFY(tip.contains("one") && tip.contains("山田") && tip.contains("&lt;b&gt;title&lt;/b&gt;"));
-        QVERIFY(p.mainWindow.GroupTip(9).isEmpty());
+        QVERIFY(p.mainWindow.boardView->GroupTip(9).isEmpty());
     }
 
 };

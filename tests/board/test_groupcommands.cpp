@@ -39,7 +39,7 @@ private slots:
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
-        QCOMPARE(p.mainWindow.Board().slotCount, 0);
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 0);
 
         WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) {
             QCOMPARE(d->numberEdit->text(), QString("1"));
@@ -47,21 +47,21 @@ private slots:
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCOMPARE(p.fake.messages.shown, QStringList{"登録OK"});
-        QCOMPARE(p.mainWindow.Board().slotCount, 1);
-        QLabel* icon = p.mainWindow.GroupIcon(1);
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 1);
+        QLabel* icon = p.mainWindow.boardView->GroupIcon(1);
         QVERIFY(icon && icon->isVisible());
         QCOMPARE(icon->pos(), QPoint(0, 0));
-        QCOMPARE(p.mainWindow.GroupCaption(1)->text(), QString("図面"));
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);   // the selection does not change
+        QCOMPARE(p.mainWindow.boardView->GroupCaption(1)->text(), QString("図面"));
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 0);   // the selection does not change
 
         // Closing the dialog without storing adds nothing.
         WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) { d->CloseDialog(); });
-        QCOMPARE(p.mainWindow.Board().slotCount, 1);
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 1);
 
         // Edit: the icon comes back at its place with the new name.
         auto& db = p.mainWindow.Session();
         QVERIFY(db.UpdateRecordText(kCatalogueTable, "X=100,Y=40", "N=1"));
-        p.mainWindow.BuildBoard();
+        p.mainWindow.boardView->BuildBoard();
         Select(p, 1);
         WithDialog<GroupEditDialog>(p, "mnuEditGroup", p.windows.editDialog, [](GroupEditDialog* d) {
             QCOMPARE(d->nameEdit->text(), QString("図面"));
@@ -69,11 +69,11 @@ private slots:
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCOMPARE(p.fake.messages.shown.last(), QString("編集登録OK"));
-        QVERIFY(p.mainWindow.GroupIcon(1));
-        QCOMPARE(p.mainWindow.GroupIcon(1)->pos(), QPoint(100, 40));
-        QCOMPARE(p.mainWindow.GroupCaption(1)->text(), QString("改訂図面"));
+        QVERIFY(p.mainWindow.boardView->GroupIcon(1));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(1)->pos(), QPoint(100, 40));
+        QCOMPARE(p.mainWindow.boardView->GroupCaption(1)->text(), QString("改訂図面"));
         QCOMPARE(StoredX(db, 1), std::string("100"));
-        QCOMPARE(p.mainWindow.findChildren<QLabel*>("Imag1").size(), 1);   // the old icon is gone
+        QCOMPARE(p.mainWindow.findChildren<QLabel*>("groupIcon1").size(), 1);   // the old icon is gone
         p.Close();
     }
 
@@ -110,9 +110,9 @@ private slots:
         QCOMPARE(db.CountRecords(kCatalogueTable, "N=10 AND MTITLE IS NULL AND MEMO1 IS NULL AND ICONP IS NULL"), 1);
         QCOMPARE(AllRows(db, FileTableName(10)), AllRows(db, FileTableName(3)));
         QCOMPARE(AllRows(db, SubGroupTableName(10)), AllRows(db, SubGroupTableName(3)));
-        QCOMPARE(p.mainWindow.Board().slotCount, 10);
-        QVERIFY(p.mainWindow.GroupIcon(10));
-        QCOMPARE(p.mainWindow.GroupIcon(10)->pos(), QPoint(52, 42));
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 10);
+        QVERIFY(p.mainWindow.boardView->GroupIcon(10));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(10)->pos(), QPoint(52, 42));
         QCOMPARE(p.mainWindow.groupNumberField->text(), QString("3"));   // the selection stays on the source
 
         // A group never opened has no tables; its copy has none either.
@@ -133,7 +133,7 @@ private slots:
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
         auto& db = p.mainWindow.Session();
-        QCOMPARE(p.mainWindow.GroupIcon(1)->pos(), QPoint(kMaxBoardPosition, kMaxBoardPosition));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(1)->pos(), QPoint(kMaxBoardPosition, kMaxBoardPosition));
 
         // The offset of the copy stops at the largest number instead of wrapping round.
         Select(p, 1);
@@ -201,17 +201,17 @@ private slots:
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(p.mainWindow.boardCanvas->findChildren<QLabel*>("Imag2").size(), 1);
-        QCOMPARE(p.mainWindow.boardCanvas->findChildren<QLabel*>("Labe2").size(), 1);
-        QCOMPARE(p.mainWindow.GroupCaption(2)->text(), QString("new two"));
-        QCOMPARE(p.mainWindow.GroupIcon(2)->pos(), QPoint(0, 0));
+        QCOMPARE(p.mainWindow.boardView->canvas->findChildren<QLabel*>("groupIcon2").size(), 1);
+        QCOMPARE(p.mainWindow.boardView->canvas->findChildren<QLabel*>("groupCaption2").size(), 1);
+        QCOMPARE(p.mainWindow.boardView->GroupCaption(2)->text(), QString("new two"));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(2)->pos(), QPoint(0, 0));
 
         // Moved to the top left, where group 2 now stands, group 1 comes out on top.
         Select(p, 1);
         Trigger(p, "mnuMoveGroup");
-        const QObjectList stack = p.mainWindow.boardCanvas->children();
-        QVERIFY(stack.indexOf(p.mainWindow.GroupIcon(1)) > stack.indexOf(p.mainWindow.GroupIcon(2)));
-        QVERIFY(stack.indexOf(p.mainWindow.GroupCaption(1)) > stack.indexOf(p.mainWindow.GroupCaption(2)));
+        const QObjectList stack = p.mainWindow.boardView->canvas->children();
+        QVERIFY(stack.indexOf(p.mainWindow.boardView->GroupIcon(1)) > stack.indexOf(p.mainWindow.boardView->GroupIcon(2)));
+        QVERIFY(stack.indexOf(p.mainWindow.boardView->GroupCaption(1)) > stack.indexOf(p.mainWindow.boardView->GroupCaption(2)));
     }
 
     void deleteDropsTablesAndFreesTheHighestNumber()
@@ -230,17 +230,17 @@ private slots:
         Select(p, 4);
         Trigger(p, "mnuDeleteGroup");   // answered No
         QCOMPARE(p.fake.messages.asked, QStringList{"グループ「four」を削除します。よろしいですか？"});
-        QVERIFY(p.mainWindow.GroupIcon(4));
+        QVERIFY(p.mainWindow.boardView->GroupIcon(4));
 
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuDeleteGroup");
         QCOMPARE(db.CountRecords(kCatalogueTable, "N=4"), 0);
         QVERIFY(!db.TableExists(FileTableName(4)) && !db.TableExists(SubGroupTableName(4)));
-        QVERIFY(!p.mainWindow.GroupIcon(4));
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
+        QVERIFY(!p.mainWindow.boardView->GroupIcon(4));
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 0);
         for (QLineEdit* e : {p.mainWindow.groupNameField, p.mainWindow.authorField, p.mainWindow.groupNumberField, p.mainWindow.titleField, p.mainWindow.subtitleField})
             QVERIFY(e->text().isEmpty());
-        QCOMPARE(p.mainWindow.Board().slotCount, 4);
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 4);
 
         // Right after a delete the commands that need a selection do nothing.
         std::vector<std::string> sent;
@@ -259,8 +259,8 @@ private slots:
             TypeCommitted(d->nameEdit, "again");
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
-        QVERIFY(p.mainWindow.GroupIcon(4));
-        QCOMPARE(p.mainWindow.GroupIcon(4)->pos(), QPoint(0, 0));
+        QVERIFY(p.mainWindow.boardView->GroupIcon(4));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(4)->pos(), QPoint(0, 0));
         p.Close();
     }
 
@@ -288,8 +288,8 @@ private slots:
         QCOMPARE(p.fake.messages.shown, QStringList{"グループ削除失敗"});
         QCOMPARE(db.CountRecords(kCatalogueTable, "N=2"), 1);
         QCOMPARE(db.CountRecords(FileTableName(2), ""), 1);
-        QVERIFY(p.mainWindow.GroupIcon(2));
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
+        QVERIFY(p.mainWindow.boardView->GroupIcon(2));
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 2);
         QCOMPARE(p.mainWindow.groupNumberField->text(), QString("2"));
         p.Close();
     }
@@ -311,7 +311,7 @@ private slots:
 
         Select(p, 27);
         Trigger(p, "mnuMoveGroup");
-        QCOMPARE(p.mainWindow.GroupIcon(27)->pos(), QPoint(0, 0));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(27)->pos(), QPoint(0, 0));
         QCOMPARE(Writes(sent), 1);
         QCOMPARE(std::count(sent.begin(), sent.end(), std::string("UPDATE GRPJWW SET \r\n   X=0,Y=0\r\n   WHERE N=27\r\n   ;\r\n")), 1L);
         Trigger(p, "mnuMoveGroup");   // already there
@@ -326,13 +326,13 @@ private slots:
         for (int n = 1; n <= 27; ++n) {
             if (n == 5 || n == 12) continue;
             const QPoint want((k % columns) * 64 + 16, (k / columns) * 64);
-            QCOMPARE(p.mainWindow.GroupIcon(n)->pos(), want);
+            QCOMPARE(p.mainWindow.boardView->GroupIcon(n)->pos(), want);
             QCOMPARE(StoredX(db, n), IntToStr(want.x()));
             QCOMPARE(StoredY(db, n), IntToStr(want.y()));
             ++k;
         }
-        QCOMPARE(p.mainWindow.GroupIcon(27)->pos(), QPoint(16 + 4 * 64, 128));   // the 25th icon
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 27);
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(27)->pos(), QPoint(16 + 4 * 64, 128));   // the 25th icon
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 27);
 
         sent.clear();
         Trigger(p, "mnuLocInitGroup");
@@ -354,7 +354,7 @@ private slots:
 
         // The create dialog opens but cannot store.
         WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [](GroupCreateDialog* d) { QVERIFY(!d->storeButton->isEnabled()); });
-        QCOMPARE(p.mainWindow.Board().slotCount, 0);
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 0);
         p.Close();
     }
 };

@@ -145,7 +145,7 @@ struct Run {
     FakePlatform& fake() { return p->fake; }
     void Open(int group)
     {
-        QTest::mouseClick(p->mainWindow.GroupIcon(group), Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::mouseClick(p->mainWindow.boardView->GroupIcon(group), Qt::LeftButton, {}, QPoint(4, 4));
         p->mainWindow.findChild<QAction*>("mnuOpenGroup")->trigger();
     }
 };
@@ -181,8 +181,8 @@ private slots:
         // its tables are made then, those of group 1 not again.
         std::vector<std::string> sent;
         run.db().SetStatementLog([&](const std::string& s) { sent.push_back(s); });
-        QTest::mouseClick(run.p->mainWindow.GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
-        QTest::mouseDClick(run.p->mainWindow.GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::mouseClick(run.p->mainWindow.boardView->GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::mouseDClick(run.p->mainWindow.boardView->GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(run.w->windowTitle(), QString("グループ名 【two】 (N:2)"));
         QCOMPARE(int(std::count_if(sent.begin(), sent.end(), [](auto& s) { return s.rfind("CREATE", 0) == 0; })), 2);
         sent.clear();
@@ -546,7 +546,7 @@ private slots:
                  "    I = I + 1;", "  END", "END"}));
         });
         QVERIFY(run.w);
-        QTest::mouseClick(run.p->mainWindow.GroupIcon(1), Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::mouseClick(run.p->mainWindow.boardView->GroupIcon(1), Qt::LeftButton, {}, QPoint(4, 4));
         for (int style : {0, 1, 2}) {
             run.w->SetViewStyleIndex(style);
             QElapsedTimer t;

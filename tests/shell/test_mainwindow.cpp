@@ -136,7 +136,7 @@ private slots:
             QVERIFY(p.Show());
             QVERIFY(p.fake.messages.shown.isEmpty());
             QVERIFY(!p.mainWindow.Session().Connected());
-            QCOMPARE(p.mainWindow.Board().slotCount, 0);
+            QCOMPARE(p.mainWindow.boardView->Board().slotCount, 0);
             QCOMPARE(p.mainWindow.ProgramFolder(), folder.path());
             QCOMPARE(p.mainWindow.SettingsPath(), folder.settingsPath());
             QCOMPARE(p.windows.createDialog->ProgramFolder(), folder.path());
@@ -184,7 +184,7 @@ private slots:
         // The server's own reason, for the box's details.
         QVERIFY(p.fake.messages.details.value(0).contains("nonexistent-kumolist-folder"));
         QVERIFY(!p.mainWindow.Session().Connected());
-        QCOMPARE(p.mainWindow.Board().slotCount, 0);
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 0);
         p.Close();
         QCOMPARE(p.fake.messages.shown.size(), 1);
         QCOMPARE(Lines(folder.SettingsBytes()).size(), 37);
@@ -338,7 +338,7 @@ private slots:
         QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("JWWDB.FDB"));
         QVERIFY(QFile::exists(dataFolder + "JWWDB.FDB"));
         QVERIFY(p.mainWindow.Session().Connected());   // the command attached again
-        QCOMPARE(p.mainWindow.Board().slotCount, 0);   // no catalogue yet
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 0);   // no catalogue yet
         QCOMPARE(m.shown.size(), 1);
 
         // A trailing period stays, and gets no extension.
@@ -376,7 +376,7 @@ private slots:
             });
             p.mainWindow.findChild<QAction*>("mnuMakeGroup")->trigger();
             QVERIFY(stored);
-            QVERIFY(p.mainWindow.GroupIcon(1));
+            QVERIFY(p.mainWindow.boardView->GroupIcon(1));
             p.Close();
         }
         QCOMPARE(Lines(folder.SettingsBytes())[1], dataFolder.toUtf8());
@@ -386,7 +386,7 @@ private slots:
             Program again(folder.programFile());
             again.mainWindow.SetFirstStartDataFolder("/nonexistent-kumolist/");
             QVERIFY(again.Show());
-            QVERIFY(again.mainWindow.GroupIcon(1));
+            QVERIFY(again.mainWindow.boardView->GroupIcon(1));
             again.Close();
         }
         // A set-up folder that is not there leaves the first start as it always was.
@@ -481,38 +481,38 @@ private slots:
         ProgramFolder& folder = first.folder;
         Program p(folder.programFile());
         QVERIFY(p.Show());
-        QCOMPARE(p.mainWindow.Board().slotCount, 2);
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 2);
 
         // Select group 2 with a click.
-        QLabel* icon = p.mainWindow.GroupIcon(2);
+        QLabel* icon = p.mainWindow.boardView->GroupIcon(2);
         QTest::mouseClick(icon, Qt::LeftButton, {}, QPoint(2, 2));
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 2);
         QCOMPARE(p.mainWindow.groupNumberField->text(), QString("2"));
 
         // OK on the database in use: nothing changes in it, the board is rebuilt.
         WithSettingsDialog(p, [&](DatabaseSettingsDialog* d) { QTest::mouseClick(d->okButton, Qt::LeftButton); });
         QVERIFY(p.fake.messages.shown.isEmpty());
         QVERIFY(p.mainWindow.Session().Connected());
-        QCOMPARE(p.mainWindow.Board().slotCount, 2);
-        QCOMPARE(p.mainWindow.GroupIcon(2)->pos(), QPoint(100, 10));
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 2);
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(2)->pos(), QPoint(100, 10));
         // The selection and the panel were cleared with the rebuild.
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 0);
         QVERIFY(p.mainWindow.groupNameField->text().isEmpty());
         QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
 
         // Another database: its groups, and nothing of the old selection.
-        QTest::mouseClick(p.mainWindow.GroupIcon(2), Qt::LeftButton, {}, QPoint(2, 2));
+        QTest::mouseClick(p.mainWindow.boardView->GroupIcon(2), Qt::LeftButton, {}, QPoint(2, 2));
         QCOMPARE(p.mainWindow.groupNameField->text(), QString("first-two"));
         WithSettingsDialog(p, [&](DatabaseSettingsDialog* d) {
             Type(d->folderEdit, second.folder() + "/");
             Type(d->databaseNameEdit, "test.fdb");
             QTest::mouseClick(d->okButton, Qt::LeftButton);
         });
-        QCOMPARE(p.mainWindow.Board().slotCount, 1);
-        QCOMPARE(p.mainWindow.GroupIcon(1)->pos(), QPoint(50, 60));
-        QCOMPARE(p.mainWindow.GroupCaption(1)->text(), QString("second-one"));
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
-        QCOMPARE(p.mainWindow.Board().pressedGroup, 0);
+        QCOMPARE(p.mainWindow.boardView->Board().slotCount, 1);
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(1)->pos(), QPoint(50, 60));
+        QCOMPARE(p.mainWindow.boardView->GroupCaption(1)->text(), QString("second-one"));
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 0);
+        QCOMPARE(p.mainWindow.boardView->Board().pressedGroup, 0);
         QVERIFY(p.mainWindow.groupNameField->text().isEmpty());
         QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
         p.Close();

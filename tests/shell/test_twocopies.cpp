@@ -80,8 +80,8 @@ private slots:
         Trigger(p, "mnuCopyGroup");
         QCOMPARE(p.fake.messages.shown, QStringList{Changed("old two")});
         QCOMPARE(db.CountRecords(kCatalogueTable, ""), 1);
-        QCOMPARE(p.mainWindow.GroupCaption(2)->text(), QString("new two"));   // the board as stored now
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 0);
+        QCOMPARE(p.mainWindow.boardView->GroupCaption(2)->text(), QString("new two"));   // the board as stored now
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 0);
         QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
 
         // Both refuse as well when another copy changed any one thing the panel showed:
@@ -112,7 +112,7 @@ private slots:
         Trigger(p, "mnuDeleteGroup");
         QCOMPARE(db.CountRecords(kCatalogueTable, "N=2"), 0);
         QVERIFY(!db.TableExists(FileTableName(2)) && !db.TableExists(SubGroupTableName(2)));
-        QVERIFY(!p.mainWindow.GroupIcon(2));
+        QVERIFY(!p.mainWindow.boardView->GroupIcon(2));
         p.Close();
     }
 
@@ -142,8 +142,8 @@ private slots:
         QCOMPARE(db.CountRecords(kCatalogueTable, "N=2"), 1);
         QCOMPARE(db.CountRecords(FileTableName(2), ""), 3);
         QVERIFY(db.TableExists(SubGroupTableName(2)));
-        QVERIFY(p.mainWindow.GroupIcon(2));
-        QCOMPARE(p.mainWindow.Board().selectedGroup, 2);
+        QVERIFY(p.mainWindow.boardView->GroupIcon(2));
+        QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 2);
 
         // This program read those tables too, and then waited for its user: its own read
         // keeps nothing from the other copy.
@@ -186,7 +186,7 @@ private slots:
         QCOMPARE(db.CountRecords(kCatalogueTable, ""), 1);
         for (int n = 4; n <= 8; ++n)   // the tables made for each try are dropped again
             QVERIFY(!db.TableExists(FileTableName(n)) && !db.TableExists(SubGroupTableName(n)));
-        QVERIFY(!p.mainWindow.GroupIcon(4));
+        QVERIFY(!p.mainWindow.boardView->GroupIcon(4));
         QVERIFY(db.ExecuteStatement({"DROP TRIGGER NO_NEW_GROUPS;"}));
 
         // A table left behind by an old group 4, which no sub-group row fits: the copy
@@ -216,7 +216,7 @@ private slots:
         QCOMPARE(db.CountRecords(kCatalogueTable, "N=7 AND GRPNAME='three'"), 1);
         QCOMPARE(AllRows(db, FileTableName(7)), AllRows(db, FileTableName(3)));
         QCOMPARE(db.CountRecords(FileTableName(6), ""), 0);   // kept for the stranger, empty
-        QVERIFY(p.mainWindow.GroupIcon(7));
+        QVERIFY(p.mainWindow.boardView->GroupIcon(7));
         p.Close();
     }
 
@@ -294,7 +294,7 @@ private slots:
         // Still away: a command says that it cannot reach the database, and asks nothing.
         relay.Refuse(true);
         // A click only tries to attach again: the icon it hit is replaced when that works.
-        QTest::mouseClick(p.mainWindow.GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::mouseClick(p.mainWindow.boardView->GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(p.fake.messages.shown.last(), away);
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");
@@ -305,7 +305,7 @@ private slots:
         relay.Refuse(false);
         Trigger(p, "mnuLocInitGroup");
         QCOMPARE(p.mainWindow.statusLine->currentMessage(), QString("データベースに接続し直しました。"));
-        QVERIFY(p.mainWindow.GroupIcon(2));
+        QVERIFY(p.mainWindow.boardView->GroupIcon(2));
         Select(p, 2);
         p.fake.messages.nextAnswers = {true};
         Trigger(p, "mnuCopyGroup");

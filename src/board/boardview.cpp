@@ -1,0 +1,356 @@
+#include "board/boardview.h"
+
+#include <algorithm>
+
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QToolTip>
+#include <QtMath>
+
+#include "text/cp932.h"
+#include "text/textutil.h"
+
+namespace {
+
+const QColor kWindowColour(255, 255, 255);
+const QColor kSilver(192, 192, 192);
+
+QString IconName(int32_t group) { return QString("groupIcon%1").arg(group); }
+QString CaptionName(int32_t group) { return QString("groupCaption%1").arg(group); }
+
+// Icons and captions both stand for their group: a press on either selects it, the
+// left button drags its icon, a double-click opens it, and a tooltip shows the group in
+// full (captions of long names overlap at the tidy pitch).
+class GroupLabel : public QLabel {
+public:
+    GroupLabel(BoardView* view, QWidget* parent) : QLabel(parent), view_(view) { setMouseTracking(true); }
+
+protected:
+    int Group() const { return property("tag").toInt(); }
+    // A press position as the board takes it: inside the group's icon.
+    virtual QPoint IconLocal(QPoint local) const { return local; }
+
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        const QPoint p = IconLocal(e->position().toPoint());
+        view_->PressOnGroup(Group(), p.x(), p.y());
+    }
+    void mouseMoveEvent(QMouseEvent* e) override { view_->PointerMoved(e->buttons(), e->globalPosition().toPoint()); }
+    // Qt sends no motion when a button is released, so the drop is taken here at once
+    // rather than at the next motion: a click selects its group without a further move.
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        view_->PointerMoved(e->buttons(), e->globalPosition().toPoint());
+    }
+    void mouseDoubleClickEvent(QMouseEvent*) override { view_->DoubleClickOnGroup(); }
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::ToolTip) return QLabel::event(e);
+        // Read when asked, so that it shows what another copy may have stored meanwhile.
+        const QString tip = view_->GroupTip(Group());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent*>(e)->globalPos(), tip, this);
+        return true;
+    }
+
+    BoardView* view_;
+};
+
+// The picture of one group.
+class IconLabel : public GroupLabel, public BoardIcon {
+public:
+    using GroupLabel::GroupLabel;
+    int Left() const override { return x(); }
+    int Top() const override { return y(); }
+    int Width() const override { return width(); }
+    int Height() const override { return height(); }
+    void MoveTo(int left, int top) override { move(left, top); }
+};
+
+class CaptionLabel : public GroupLabel, public BoardCaption {
+public:
+    using GroupLabel::GroupLabel;
+    int Width() const override { return width(); }
+    void MoveTo(int left, int top) override { move(left, top); }
+    void SetDragMark(bool dragging) override
+    {
+        dragging_ = dragging;
+        Colour();
+    }
+    // The selected group's caption in the style's selection colours.
+    void SetSelectedMark(bool selected)
+    {
+        selected_ = selected;
+        Colour();
+    }
+
+protected:
+    QPoint IconLocal(QPoint local) const override
+    {
+        const QLabel* icon = view_->GroupIcon(Group());
+        return icon ? pos() + local - icon->pos() : local;
+    }
+
+private:
+    void Colour()
+    {
+        QPalette p = parentWidget() ? parentWidget()->palette() : palette();
+        if (dragging_) {
+            p.setColor(QPalette::Window, kSilver);
+        } else if (selected_) {
+            p.setColor(QPalette::Window, p.color(QPalette::Active, QPalette::Highlight));
+            p.setColor(QPalette::WindowText, p.color(QPalette::Active, QPalette::HighlightedText));
+        } else {
+            p.setColor(QPalette::Window, kWindowColour);
+        }
+        setPalette(p);
+    }
+
+    bool dragging_ = false;
+    bool selected_ = false;
+};
+
+// The white board: receives pointer motion, also without a button held.
+class BoardCanvas : public QWidget {
+public:
+    BoardCanvas(BoardView* view, QWidget* parent) : QWidget(parent), view_(view) { setMouseTracking(true); }
+
+protected:
+    void mouseMoveEvent(QMouseEvent* e) override { view_->PointerMoved(e->buttons(), e->globalPosition().toPoint()); }
+
+private:
+    BoardView* view_;
+};
+
+} // namespace
+
+BoardView::BoardView(DatabaseSession& session, QWidget* parent) : QScrollArea(parent), session_(session)
+{
+    setObjectName("boardView");
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(false);
+    canvas = new BoardCanvas(this, this);
+    canvas->setObjectName("boardCanvas");
+    canvas->setAutoFillBackground(true);
+    QPalette pal = canvas->palette();
+    pal.setColor(QPalette::Window, kWindowColour);
+    canvas->setPalette(pal);
+    viewport()->setPalette(pal);
+    setWidget(canvas);
+}
+
+BoardView::~BoardView() = default;
+
+void BoardView::SetProgramFolder(const QString& folder)
+{
+    iconFolder_ = folder + "img/";
+    pictures_.SetHelperPath(PictureHelperPath(folder));
+}
+
+void BoardView::resizeEvent(QResizeEvent* event)
+{
+    QScrollArea::resizeEvent(event);
+    UpdateBoardExtent();
+}
+
+void BoardView::BuildBoard()
+{
+    pictures_.Clear();
+    board_.BuildBoard();
+    UpdateBoardExtent();
+    UpdateSelectionMark();
+}
+
+void BoardView::AddGroupIconFromRow(const TextRow& row)
+{
+    const int32_t n = StrToIntOrZero(row[kColN]);
+    if (n < 1) return;
+    board_.AddGroupIcon(n - 1, StrToIntOrZero(row[kColX]), StrToIntOrZero(row[kColY]), row[kColGrpName],
+                        row[kColIconP]);
+    AfterBoardCommand();
+}
+
+void BoardView::AfterBoardCommand()
+{
+    UpdateBoardExtent();
+    UpdateSelectionMark();
+}
+
+void BoardView::RaiseGroup(int32_t group)
+{
+    for (QWidget* w : {static_cast<QWidget*>(GroupIcon(group)), static_cast<QWidget*>(GroupCaption(group))})
+        if (w) w->raise();
+}
+
+void BoardView::EndPress()
+{
+    board_.pressed = false;
+    board_.pressedGroup = 0;
+}
+
+QLabel* BoardView::GroupIcon(int32_t group) const
+{
+    return canvas->findChild<QLabel*>(IconName(group), Qt::FindDirectChildrenOnly);
+}
+
+QLabel* BoardView::GroupCaption(int32_t group) const
+{
+    return canvas->findChild<QLabel*>(CaptionName(group), Qt::FindDirectChildrenOnly);
+}
+
+QString BoardView::GroupTip(int32_t group)
+{
+    if (!session_.Connected()) return {};
+    const TextRow row = board_.ReadGroupRow(group);
+    if (row[kColN].empty()) return {};
+    auto line = [](const QString& caption, const std::string& value) {
+        return caption + "\u3000" + ToQ(value).toHtmlEscaped();
+    };
+    // Rich text, so that no name is taken for markup and long names stay on one line.
+    return "<p style='white-space:pre'>" + line("グループ名", row[kColGrpName]) + "<br>" +
+           line("表題", row[kColMTitle]) + "<br>" + line("作成者名", row[kColPName]) + "</p>";
+}
+
+// --- the controls ----------------------------------------------------------------------
+
+QString BoardView::IconPath(const std::string& iconFile) const
+{
+    return iconFolder_ + QString::fromStdString(ToFsName(iconFile));
+}
+
+bool BoardView::IconFileExists(const std::string& iconFile)
+{
+    return !iconFile.empty() && QFileInfo(IconPath(iconFile)).isFile();
+}
+
+void BoardView::PreparePictures(const std::vector<std::string>& iconFiles)
+{
+    QStringList paths;
+    for (const std::string& file : iconFiles) paths << IconPath(file);
+    pictures_.Prepare(paths);
+}
+
+BoardIcon* BoardView::CreateIcon(int group, int x, int y, const std::string& iconFile)
+{
+    const QPixmap picture = iconFile.empty() ? PlaceholderPicture() : pictures_.Load(IconPath(iconFile));
+    if (picture.isNull()) return nullptr;
+    auto* icon = new IconLabel(this, canvas);
+    icon->hide();
+    icon->setObjectName(IconName(group));
+    icon->setProperty("tag", group);
+    icon->setPixmap(picture);
+    icon->setGeometry(x, y, picture.width(), picture.height());
+    return icon;
+}
+
+BoardCaption* BoardView::CreateCaption(int group, const std::string& text)
+{
+    auto* caption = new CaptionLabel(this, canvas);
+    caption->hide();
+    caption->setObjectName(CaptionName(group));
+    caption->setProperty("tag", group);
+    caption->setTextFormat(Qt::PlainText);
+    caption->setText(ToQ(text));
+    caption->setAutoFillBackground(true);
+    // One line sized to its text, as adjustSize() would size it, without the label's
+    // line layout, which a large board pays once per group.
+    if (caption->text().isEmpty()) {
+        caption->adjustSize();
+    } else {
+        const QFontMetricsF metrics(caption->font());
+        caption->resize(qCeil(metrics.horizontalAdvance(caption->text())) + 2 * caption->margin(),
+                        qCeil(metrics.height()) + 2 * caption->margin());
+    }
+    return caption;
+}
+
+void BoardView::ShowControls(BoardIcon* icon, BoardCaption* caption)
+{
+    // Made last, a new icon and its caption already stand above the older ones, which
+    // may share their place; raising each again would cost a pass over all the others.
+    for (QWidget* w : {dynamic_cast<QWidget*>(icon), dynamic_cast<QWidget*>(caption)})
+        if (w) w->show();
+}
+
+void BoardView::DestroyControls(BoardIcon* icon, BoardCaption* caption)
+{
+    // Later, not now: the control may be the one whose event is being handled. Until
+    // then it keeps its parent but loses its name, so that no lookup finds it; taking it
+    // off its parent would walk the window's whole focus chain for every control, which
+    // makes a rebuild of a large board quadratic.
+    if (auto* label = dynamic_cast<QLabel*>(icon)) {
+        label->clear();
+        label->hide();
+        label->setObjectName(QString());
+        label->deleteLater();
+    }
+    if (auto* label = dynamic_cast<QLabel*>(caption)) {
+        label->hide();
+        label->setObjectName(QString());
+        label->deleteLater();
+    }
+}
+
+void BoardView::ShowDetails(const std::string& name, const std::string& author, const std::string& number,
+                            const std::string& title, const std::string& subtitle)
+{
+    emit GroupShown({name, author, number, title, subtitle});
+}
+
+// The limits of a drag: the visible board (the view lies above the detail panel and the
+// status bar), or the whole canvas when icons lie beyond it.
+int BoardView::ClientWidth() const { return std::max(width(), canvas->width()); }
+
+int BoardView::BoardHeight() const { return std::max(height(), canvas->height()); }
+
+void BoardView::UpdateBoardExtent(bool mayShrink)
+{
+    QRect extent;
+    for (const auto& entry : board_.iconSlots) {
+        const IconSlot& slot = entry.second;
+        if (!slot.present) continue;
+        if (auto* w = dynamic_cast<QWidget*>(slot.icon)) extent |= w->geometry();
+        if (auto* w = dynamic_cast<QWidget*>(slot.caption)) extent |= w->geometry();
+    }
+    const QSize view = viewport()->size();
+    QSize size(std::max(view.width(), extent.right() + 1), std::max(view.height(), extent.bottom() + 1));
+    if (!mayShrink) size = size.expandedTo(canvas->size());
+    if (size != canvas->size()) canvas->resize(size);
+}
+
+void BoardView::UpdateSelectionMark()
+{
+    CaptionLabel* selected = nullptr;
+    if (IconSlot* slot = board_.PresentSlot(board_.selectedGroup)) selected = dynamic_cast<CaptionLabel*>(slot->caption);
+    if (auto* marked = dynamic_cast<CaptionLabel*>(markedCaption_.data()); marked && marked != selected)
+        marked->SetSelectedMark(false);
+    if (selected) selected->SetSelectedMark(true);
+    markedCaption_ = selected;
+}
+
+// --- the pointer -------------------------------------------------------------------------
+
+void BoardView::PressOnGroup(int32_t group, int x, int y)
+{
+    if (session_.ConnectionLost()) {
+        emit ReattachRequested();
+        return;
+    }
+    board_.IconMouseDown(group, x, y);
+}
+
+void BoardView::PointerMoved(Qt::MouseButtons buttons, QPoint globalPos)
+{
+    // Positions on the board, whichever part of it is scrolled into view.
+    const QPoint origin = canvas->mapToGlobal(QPoint(0, 0));
+    const bool dragging = buttons.testFlag(Qt::LeftButton);
+    board_.MouseMove(dragging, {globalPos.x(), globalPos.y()}, {origin.x(), origin.y()});
+    UpdateBoardExtent(!dragging);
+    UpdateSelectionMark();
+}
+
+void BoardView::DoubleClickOnGroup() { emit OpenRequested(); }

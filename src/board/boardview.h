@@ -1,0 +1,98 @@
+#pragma once
+// The group board as the main window shows it: a scroll area over a white canvas that
+// holds a picture and a caption per group. It owns the board's logic and the pictures,
+// lends the board its controls (BoardHost), and tells the main window by signals what
+// the user did with a group; the main window keeps the detail panel and the commands.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QPoint>
+#include <QPointer>
+#include <QScrollArea>
+#include <QString>
+
+#include "board/board.h"
+#include "board/commands.h"
+#include "board/picture.h"
+#include "db/session.h"
+
+class QLabel;
+
+class BoardView : public QScrollArea, private BoardHost {
+    Q_OBJECT
+public:
+    explicit BoardView(DatabaseSession& session, QWidget* parent = nullptr);
+    ~BoardView() override;
+
+    GroupBoard& Board() { return board_; }
+    PictureCache& Pictures() { return pictures_; }
+    // The program's folder, with its trailing "/": img/ in it holds the pictures, and
+    // the picture helper lies beside the program.
+    void SetProgramFolder(const QString& folder);
+
+    // Every icon afresh from the catalogue; each picture file is decoded once per build,
+    // and a replaced file shows at the next.
+    void BuildBoard();
+    // The icon of one catalogue row, in place of the one its group had; a row without a
+    // number a slot can have (another copy deleted it) adds nothing.
+    void AddGroupIconFromRow(const TextRow& row);
+    // The canvas and the selection mark after a command moved, added or removed icons.
+    void AfterBoardCommand();
+    // Puts the icon and caption of the group above every other.
+    void RaiseGroup(int32_t group);
+    // Ends a pending press without a drop: a double-click never leaves a drag behind.
+    void EndPress();
+
+    // The icon and caption controls of group n (tests, commands); nullptr when none.
+    QLabel* GroupIcon(int32_t group) const;
+    QLabel* GroupCaption(int32_t group) const;
+    // The tooltip of group n: its name, title and author in full, read when asked.
+    QString GroupTip(int32_t group);
+
+    // What the controls report: a press on the icon or caption of the group (x, y inside
+    // its icon), motion or a release over the board, a double-click on a group.
+    void PressOnGroup(int32_t group, int x, int y);
+    void PointerMoved(Qt::MouseButtons buttons, QPoint globalPos);
+    void DoubleClickOnGroup();
+
+    QWidget* canvas = nullptr;   // white; holds icons and captions at board positions
+
+signals:
+    // The board showed a group (a press, a drag, a drop): the five fields as stored.
+    void GroupShown(const ShownGroup& group);
+    // A double-click on a group's icon or caption.
+    void OpenRequested();
+    // A press after the connection was lost: the main window attaches again, which
+    // rebuilds the board; the icon pressed has then been replaced.
+    void ReattachRequested();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // BoardHost
+    bool IconFileExists(const std::string& iconFile) override;
+    BoardIcon* CreateIcon(int group, int x, int y, const std::string& iconFile) override;
+    BoardCaption* CreateCaption(int group, const std::string& text) override;
+    void ShowControls(BoardIcon* icon, BoardCaption* caption) override;
+    void DestroyControls(BoardIcon* icon, BoardCaption* caption) override;
+    void ShowDetails(const std::string& name, const std::string& author, const std::string& number,
+                     const std::string& title, const std::string& subtitle) override;
+    void PreparePictures(const std::vector<std::string>& iconFiles) override;
+    int ClientWidth() const override;
+    int BoardHeight() const override;
+
+    // The canvas as large as the visible board, or larger to hold every icon and
+    // caption; while dragging it only grows, so the view does not jump.
+    void UpdateBoardExtent(bool mayShrink = true);
+    // Marks the caption of the selected group, and only that one.
+    void UpdateSelectionMark();
+    QString IconPath(const std::string& iconFile) const;
+
+    DatabaseSession& session_;
+    PictureCache pictures_;
+    GroupBoard board_{session_, *this};
+    QString iconFolder_;
+    QPointer<QWidget> markedCaption_;
+};
