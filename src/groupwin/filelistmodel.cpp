@@ -122,35 +122,21 @@ void FileListModel::SetMemo(int row, const std::string& memo)
     emit dataChanged(index(row, kCellMemo), index(row, kCellMemo));
 }
 
-void FileListModel::SortByColumn(int column)
+FileSortModel::FileSortModel(FileListModel& files, QObject* parent) : QSortFilterProxyModel(parent), files_(files)
 {
-    if (column < 0 || column >= kFileCellCount) return;
-    const std::vector<int> order = SortedOrder(rows_, column);
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Sorted only by a header click: Qt would otherwise move a row the moment it is
+    // added or its memo changes.
+    setDynamicSortFilter(false);
+    setSourceModel(&files_);
+}
 
-    std::vector<FileRow> rows;
-    std::vector<int> icons;
-    std::vector<Shown> shown;
-    rows.reserve(order.size());
-    icons.reserve(order.size());
-    shown.reserve(order.size());
-    std::vector<int> newPosition(order.size());
-    for (size_t k = 0; k < order.size(); ++k) {
-        const auto from = static_cast<size_t>(order[k]);
-        newPosition[from] = static_cast<int>(k);
-        rows.push_back(std::move(rows_[from]));
-        icons.push_back(icon_[from]);
-        shown.push_back(std::move(shown_[from]));
-    }
-    rows_ = std::move(rows);
-    icon_ = std::move(icons);
-    shown_ = std::move(shown);
+int FileSortModel::SourceRow(int row) const { return mapToSource(index(row, 0)).row(); }
 
-    const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex& i : before)
-        after.push_back(index(newPosition[static_cast<size_t>(i.row())], i.column()));
-    changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+const FileRow& FileSortModel::Row(int row) const { return files_.Row(SourceRow(row)); }
+
+bool FileSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
+{
+    // No tie-break: Qt sorts the rows as they stand with a stable sort, so equal rows
+    // keep the order of the sort before.
+    return CompareFileRows(files_.Row(left.row()), files_.Row(right.row()), left.column()) < 0;
 }

@@ -1,13 +1,15 @@
 #pragma once
 // The rows of the group window's file list, shared by its icon, list and details
-// views: nine texts and an icon per row. Rows are filled in one go, sorted in place
-// and changed one at a time by the commands.
+// views: nine texts and an icon per row, in the order they were read. Rows are filled
+// in one go and changed one at a time by the commands; the views show them through
+// FileSortModel, in the order the user chose.
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QSortFilterProxyModel>
 
 #include "groupwin/filerow.h"
 
@@ -33,9 +35,6 @@ public:
     int Count() const { return static_cast<int>(rows_.size()); }
     const FileRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
 
-    // Ascending by the column, equal rows kept in their order; selections follow their rows.
-    void SortByColumn(int column);
-
     // The icon of a file type, asked of the desktop once per type (-1: none).
     int IconIndex(const FileRow& row);
 
@@ -54,4 +53,25 @@ private:
     mutable std::vector<Shown> shown_;
     std::vector<QIcon> icons_;
     std::unordered_map<std::string, int> iconOfType_;
+};
+
+// The file list as the views show it: the rows as read until a header is clicked, then
+// ascending by that column. Rows that compare equal keep the order they had, so that
+// one sort builds on the one before. The order is taken only when asked: a row added
+// later stands at the end and a changed memo stays where it is, as the list showed them
+// before sorting was left to Qt. Selections and the current row follow their rows.
+class FileSortModel : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    explicit FileSortModel(FileListModel& files, QObject* parent = nullptr);
+
+    // The entry in a row as shown, and its row in the file list.
+    const FileRow& Row(int row) const;
+    int SourceRow(int row) const;
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+private:
+    FileListModel& files_;
 };

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <numeric>
 
 #include <sys/stat.h>
 
@@ -111,14 +110,4 @@ int CompareFileRows(const FileRow& a, const FileRow& b, int column)
         return q < p ? 1 : (p == q ? 0 : -1);
     }
     return CompareListText(x, y);
-}
-
-std::vector<int> SortedOrder(const std::vector<FileRow>& rows, int column)
-{
-    std::vector<int> order(rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int i, int j) {
-        return CompareFileRows(rows[static_cast<size_t>(i)], rows[static_cast<size_t>(j)], column) < 0;
-    });
-    return order;
 }

@@ -73,7 +73,3 @@ int CompareListText(std::string_view a, std::string_view b);
 // -1, 0 or 1: size, entry number and sub-group number as numbers, the other columns as
 // text. Sorting is always ascending.
 int CompareFileRows(const FileRow& a, const FileRow& b, int column);
-
-// Positions of the rows in ascending order of the column; rows that compare equal keep
-// their order.
-std::vector<int> SortedOrder(const std::vector<FileRow>& rows, int column);

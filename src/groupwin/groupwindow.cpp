@@ -116,18 +116,19 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     subGroupTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     fileModel = new FileListModel(*platform_.desktop, this);
+    fileSortModel = new FileSortModel(*fileModel, this);
     fileList = new QStackedWidget(splitter);
     fileList->setObjectName("fileList");
     fileIconView = new QListView(fileList);
     fileIconView->setObjectName("fileIconView");
-    fileIconView->setModel(fileModel);
+    fileIconView->setModel(fileSortModel);
     fileIconView->setItemDelegate(new FileItemDelegate(fileIconView));
     fileIconView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     fileIconView->setSelectionBehavior(QAbstractItemView::SelectRows);
     fileIconView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     fileDetailView = new QTreeView(fileList);
     fileDetailView->setObjectName("fileDetailView");
-    fileDetailView->setModel(fileModel);
+    fileDetailView->setModel(fileSortModel);
     // One selection for both views: what is selected in one style stays selected in the other.
     fileDetailView->setSelectionModel(fileIconView->selectionModel());
     fileDetailView->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -266,8 +267,7 @@ void GroupWindow::FormShow()
 {
     setWindowTitle("グループ名 【" + ToQ(CurrentGroupName) + "】 (N:" + QString::number(CurrentGroupNumber) + ")");
     ApplyViewStyle();
-    fileDetailView->header()->setSortIndicatorShown(false);
-    fileModel->SetRows(ReadFileRows(db_, CurrentGroupNumber, 0, NetworkPaths()));
+    ShowRows(ReadFileRows(db_, CurrentGroupNumber, 0, NetworkPaths()));
     BuildSubGroupTree();
 }
 
@@ -309,8 +309,15 @@ void GroupWindow::BuildSubGroupTree()
 void GroupWindow::FillFileList()
 {
     if (!MayRun()) return;
+    ShowRows(ReadFileRows(db_, CurrentGroupNumber, SelectedSubGroupNumber(), NetworkPaths()));
+}
+
+void GroupWindow::ShowRows(std::vector<FileRow> rows)
+{
     fileDetailView->header()->setSortIndicatorShown(false);
-    fileModel->SetRows(ReadFileRows(db_, CurrentGroupNumber, SelectedSubGroupNumber(), NetworkPaths()));
+    // In the order read: a sort of the rows shown before does not carry over.
+    fileSortModel->sort(-1);
+    fileModel->SetRows(std::move(rows));
 }
 
 void GroupWindow::ApplyViewStyle()
@@ -350,7 +357,7 @@ void GroupWindow::ApplyViewStyle()
 
 void GroupWindow::SortByColumn(int column)
 {
-    fileModel->SortByColumn(column);
+    if (column >= 0 && column < kFileCellCount) fileSortModel->sort(column, Qt::AscendingOrder);
     fileDetailView->header()->setSortIndicatorShown(true);
     fileDetailView->header()->setSortIndicator(column, Qt::AscendingOrder);
 }
@@ -450,7 +457,8 @@ void GroupWindow::AddFiles()
 void GroupWindow::CopyEntries()
 {
     clipboard_.Clear();
-    for (int row : SelectedRows()) clipboard_.Add(fileModel->Row(row).FullPath(), fileModel->Row(row).cells[kCellMemo]);
+    for (int row : SelectedRows())
+        clipboard_.Add(fileSortModel->Row(row).FullPath(), fileSortModel->Row(row).cells[kCellMemo]);
 }
 
 void GroupWindow::PasteEntries()
@@ -469,11 +477,13 @@ void GroupWindow::RemoveEntries()
 {
     if (!MayRun()) return;
     if (!platform_.messages->Confirm(this, "選択したファイルを除去します。よろしいですか？")) return;
-    const std::vector<int> rows = SelectedRows();
-    // From the last row, so that the rows still to be visited keep their places.
+    // From the last row shown; each row is found again as the rows before it go.
+    std::vector<QPersistentModelIndex> rows;
+    for (int row : SelectedRows()) rows.emplace_back(fileSortModel->index(row, 0));
     for (auto r = rows.rbegin(); r != rows.rend(); ++r) {
-        const int32_t number = StrToIntOrZero(fileModel->Row(*r).cells[kCellNumber]);
-        if (RemoveEntry(db_, CurrentGroupNumber, number)) fileModel->RemoveRowAt(*r);
+        const int row = fileSortModel->SourceRow(r->row());
+        const int32_t number = StrToIntOrZero(fileModel->Row(row).cells[kCellNumber]);
+        if (RemoveEntry(db_, CurrentGroupNumber, number)) fileModel->RemoveRowAt(row);
     }
 }
 
@@ -481,7 +491,7 @@ void GroupWindow::OpenFirstSelected()
 {
     const std::vector<int> rows = SelectedRows();
     if (rows.empty()) return;
-    const std::string path = fileModel->Row(rows.front()).FullPath();
+    const std::string path = fileSortModel->Row(rows.front()).FullPath();
     if (!FileExists(path)) return;
     platform_.desktop->OpenWithProgram(QString::fromStdString(ToFsName(path)));
 }
@@ -491,7 +501,7 @@ void GroupWindow::EditMemo()
     if (!MayRun()) return;
     const std::vector<int> rows = SelectedRows();
     if (rows.empty() || !memoEditor_) return;
-    const int row = rows.front();
+    const int row = fileSortModel->SourceRow(rows.front());
     std::string memo = fileModel->Row(row).cells[kCellMemo];
     if (!memoEditor_(fileModel->Row(row).FullPath(), memo)) return;
     // A memo taken from a drawing may be longer than the column.

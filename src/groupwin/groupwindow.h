@@ -25,6 +25,7 @@ class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 class FileListModel;
+class FileSortModel;
 class SubGroupNameDialog;
 
 class GroupWindow : public QWidget {
@@ -89,7 +90,8 @@ public:
     QStackedWidget* fileList = nullptr;   // shows one of the two views below
     QListView* fileIconView = nullptr;    // icon and list styles
     QTreeView* fileDetailView = nullptr;  // details style
-    FileListModel* fileModel = nullptr;
+    FileListModel* fileModel = nullptr;       // the rows as read
+    FileSortModel* fileSortModel = nullptr;   // the rows as the views show them
     QComboBox* viewStyleBox = nullptr;
     QPushButton* closeButton = nullptr;
     QPushButton* createSubGroupButton = nullptr;
@@ -117,12 +119,13 @@ private:
     // The selected node when it is a sub-group (not the root), else nullptr.
     QTreeWidgetItem* SelectedSubGroupNode() const;
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const SubGroupNode& node);
+    // The list afresh, in the order read, without a sort mark.
+    void ShowRows(std::vector<FileRow> rows);
     // Files one entry per path under the selected sub-group and tells in one message
     // which could not be stored. memos: the memo of each path, or empty to read it
     // from the file.
     void StoreEntries(const std::vector<std::string>& paths, const std::vector<std::string>* memos,
                       const QStringList& refused, const QString& heading);
-    QString EntryText(int row, int cell) const;
 
     bool MayRun() const { return !commandGate_ || commandGate_(); }
 

@@ -1,6 +1,8 @@
 // The group window's logic without the window: rows of the file list as the disk shows
 // them, their order, the sub-group tree, and the statements of the entry and sub-group
 // commands against the real server.
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <utime.h>
@@ -46,11 +48,20 @@ FileRow Row(const std::string& name, const std::string& size, const std::string&
     return r;
 }
 
-std::vector<std::string> Names(const std::vector<FileRow>& rows, const std::vector<int>& order)
+std::vector<std::string> Names(const std::vector<FileRow>& rows)
 {
     std::vector<std::string> names;
-    for (int i : order) names.push_back(rows[size_t(i)].cells[kCellName]);
+    for (const FileRow& r : rows) names.push_back(r.cells[kCellName]);
     return names;
+}
+
+// The names of the rows in the list's order of the column (a stable sort, as the
+// list's own).
+std::vector<std::string> SortedNames(std::vector<FileRow> rows, int column)
+{
+    std::stable_sort(rows.begin(), rows.end(),
+                     [column](const FileRow& a, const FileRow& b) { return CompareFileRows(a, b, column) < 0; });
+    return Names(rows);
 }
 
 // A group with its two tables and a log of the statements sent.
@@ -137,15 +148,15 @@ private slots:
     {
         // Sizes as numbers, missing files (size 0) first.
         std::vector<FileRow> rows{Row("ten", "10"), Row("nine", "9"), Row("gone", "0"), Row("nine2", "9")};
-        QCOMPARE(Names(rows, SortedOrder(rows, kCellSize)), (std::vector<std::string>{"gone", "nine", "nine2", "ten"}));
+        QCOMPARE(SortedNames(rows, kCellSize), (std::vector<std::string>{"gone", "nine", "nine2", "ten"}));
         rows = {Row("a", "0", "10"), Row("b", "0", "9"), Row("c", "0", "x")};
-        QCOMPARE(Names(rows, SortedOrder(rows, kCellNumber)), (std::vector<std::string>{"c", "b", "a"}));
+        QCOMPARE(SortedNames(rows, kCellNumber), (std::vector<std::string>{"c", "b", "a"}));
 
         // Names: ASCII letters without case, equal names keep their order, a prefix first,
         // bytes above 0x7F by value, the second byte of ア/ヂ (0x41/0x61) not a letter.
         rows = {Row("b.jww", "0"), Row("A.jww", "0"), Row("B.JWW", "0"), Row("a.jww", "0"), Row("a", "0"),
                 Row("\x83\x61", "0"), Row("\x83\x41", "0"), Row("_x", "0")};
-        QCOMPARE(Names(rows, SortedOrder(rows, kCellName)),
+        QCOMPARE(SortedNames(rows, kCellName),
                  (std::vector<std::string>{"a", "A.jww", "a.jww", "b.jww", "B.JWW", "_x", "\x83\x41", "\x83\x61"}));
         QCOMPARE(CompareFileRows(rows[0], rows[2], kCellName), 0);
         QCOMPARE(CompareFileRows(rows[0], rows[1], 99), 0);
@@ -191,9 +202,9 @@ private slots:
                 g.Entry(3, "d.jww", "/x/", 2));
         g.sent.clear();
         std::vector<FileRow> rows = ReadFileRows(g.db(), 1, 0, {});
-        QCOMPARE(Names(rows, {0, 1, 2, 3}), (std::vector<std::string>{"a.jww", "b.jww", "d.jww", "c.jww"}));
+        QCOMPARE(Names(rows), (std::vector<std::string>{"a.jww", "b.jww", "d.jww", "c.jww"}));
         rows = ReadFileRows(g.db(), 1, 2, {});
-        QCOMPARE(Names(rows, {0, 1}), (std::vector<std::string>{"b.jww", "d.jww"}));
+        QCOMPARE(Names(rows), (std::vector<std::string>{"b.jww", "d.jww"}));
         QCOMPARE(g.sent, (std::vector<std::string>{"SELECT * \r\n   FROM GRP1_1 \r\n   ORDER BY N \r\n   ;\r\n",
                                                    "SELECT * \r\n   FROM GRP1_1 \r\n   WHERE SN=2 \r\n   ORDER BY N \r\n   ;\r\n"}));
         QCOMPARE(rows[1].cells[kCellNumber], std::string("3"));

@@ -111,7 +111,7 @@ void ClickNode(GroupWindow* w, const QString& label)
 QStringList Column(GroupWindow* w, int cell)
 {
     QStringList l;
-    for (int r = 0; r < w->fileModel->rowCount(); ++r) l << w->fileModel->index(r, cell).data().toString();
+    for (int r = 0; r < w->fileModel->rowCount(); ++r) l << w->fileSortModel->index(r, cell).data().toString();
     return l;
 }
 
@@ -120,7 +120,7 @@ void SelectRows(GroupWindow* w, const std::vector<int>& rows)
     QItemSelectionModel* s = w->fileDetailView->selectionModel();
     s->clearSelection();
     for (int r : rows)
-        s->select(w->fileModel->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        s->select(w->fileSortModel->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 // The program on a database with groups 1 (住宅A... named as given) and 2; the test
@@ -231,12 +231,12 @@ private slots:
         QCOMPARE(Column(w, kCellName), (QStringList{"ten.jww", "nine.JWW", "gone.jww", "Nine.txt"}));
         // One icon per type, asked once; none for the missing file.
         QCOMPARE(run.fake().desktop.iconsAsked.size(), 2);
-        QVERIFY(!w->fileModel->index(0, 0).data(Qt::DecorationRole).isNull());
-        QVERIFY(w->fileModel->index(2, 0).data(Qt::DecorationRole).isNull());
-        QCOMPARE(w->fileModel->index(2, kCellTime).data().toString(), QString("<No File>"));
-        QCOMPARE(w->fileModel->index(2, kCellSize).data().toString(), QString("0"));
+        QVERIFY(!w->fileSortModel->index(0, 0).data(Qt::DecorationRole).isNull());
+        QVERIFY(w->fileSortModel->index(2, 0).data(Qt::DecorationRole).isNull());
+        QCOMPARE(w->fileSortModel->index(2, kCellTime).data().toString(), QString("<No File>"));
+        QCOMPARE(w->fileSortModel->index(2, kCellSize).data().toString(), QString("0"));
         QCOMPARE(w->fileModel->headerData(kCellSubGroup, Qt::Horizontal, Qt::DisplayRole).toString(), QString("サブグループNo."));
-        QCOMPARE(w->fileModel->index(0, kCellSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
+        QCOMPARE(w->fileSortModel->index(0, kCellSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
                  Qt::AlignRight);
 
         // A click on a sub-group lists its own entries only; keys move without refilling.
@@ -260,7 +260,7 @@ private slots:
         }
         w->SetViewStyleIndex(1);
         QTest::mouseClick(w->fileIconView->viewport(), Qt::LeftButton, {},
-                          w->fileIconView->visualRect(w->fileModel->index(0, 0)).center());
+                          w->fileIconView->visualRect(w->fileSortModel->index(0, 0)).center());
         QCOMPARE(w->SelectedRows(), std::vector<int>{0});
         w->SetViewStyleIndex(2);
         QVERIFY(w->fileDetailView->selectionModel()->isRowSelected(0, {}));
@@ -275,8 +275,33 @@ private slots:
         QCOMPARE(w->SelectedRows(), std::vector<int>{3});
         w->SortByColumn(kCellName);
         QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "Nine.txt", "ten.jww"}));
+        // Equal types keep the order of the sort before, and the current row moves along.
         w->SortByColumn(kCellType);
         QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "ten.jww", "Nine.txt"}));
+        QCOMPARE(w->fileDetailView->currentIndex().row(), 2);
+        QVERIFY(header->isSortIndicatorShown());
+
+        // A file added to the sorted list stands at its end and the sort mark goes; a
+        // refill shows the rows as read.
+        PutFile(dir.filePath("a.txt"), "x");
+        run.fake().fileDialogs.nextFileNames.push_back({dir.filePath("a.txt")});
+        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "ten.jww", "Nine.txt", "a.txt"}));
+        QVERIFY(!header->isSortIndicatorShown());
+
+        // Commands take the rows as shown: copied in the order shown, the chosen ones removed.
+        SelectRows(w, {3, 0});
+        w->CopyEntries();
+        const std::vector<CopiedEntry>& copied = run.p->mainWindow.Clipboard().Entries();
+        QCOMPARE(copied.size(), size_t(2));
+        QCOMPARE(copied[0].path, folder + "gone.jww");
+        QCOMPARE(copied[1].path, folder + "Nine.txt");
+        run.fake().messages.nextAnswers = {true};
+        w->RemoveEntries();
+        QCOMPARE(Column(w, kCellName), (QStringList{"nine.JWW", "ten.jww", "a.txt"}));
+        QCOMPARE(run.db().CountRecords(FileTableName(1), "N=3 OR N=4"), 0);
+        ClickNode(w, "root :0");
+        QCOMPARE(Column(w, kCellName), (QStringList{"ten.jww", "nine.JWW", "a.txt"}));
     }
 
     void subGroupCommands()
@@ -441,7 +466,7 @@ private slots:
         QCOMPARE(w->fileModel->rowCount(), 5);
         w->SetViewStyleIndex(2);
         QTest::mouseDClick(w->fileDetailView->viewport(), Qt::LeftButton, {},
-                           w->fileDetailView->visualRect(w->fileModel->index(4, 0)).center());
+                           w->fileDetailView->visualRect(w->fileSortModel->index(4, 0)).center());
         QVERIFY(run.fake().desktop.opened.isEmpty());
         SelectRows(w, {1, 3});
         w->OpenFirstSelected();
@@ -502,9 +527,9 @@ private slots:
             QCOMPARE(d->memoEdit->text(), QString());
             QTest::mouseClick(d->okButton, Qt::LeftButton);
         }));
-        QVERIFY(d->Done);
+        QCOMPARE(d->result(), int(QDialog::Accepted));
         QCOMPARE(run.db().CountRecords(FileTableName(1), "N=1 AND FILE_MEMO IS NULL"), 1);
-        QCOMPARE(w->fileModel->index(0, kCellMemo).data().toString(), QString());
+        QCOMPARE(w->fileSortModel->index(0, kCellMemo).data().toString(), QString());
 
         // A symbol file gives no memo; cancelling changes nothing.
         SelectRows(w, {1});
@@ -526,7 +551,7 @@ private slots:
         }));
         QCOMPARE(d->MemoText.size(), size_t(300));
         QCOMPARE(AllRows(run.db(), FileTableName(1), "N=3")[0][kFileMemo], std::string(255, 'm'));
-        QCOMPARE(w->fileModel->index(2, kCellMemo).data().toString(), QString(255, 'm'));
+        QCOMPARE(w->fileSortModel->index(2, kCellMemo).data().toString(), QString(255, 'm'));
     }
 
     void tenThousandEntriesOpenAtOnce()
@@ -559,12 +584,12 @@ private slots:
         }
         QCOMPARE(run.w->fileModel->rowCount(), 10000);
         QCOMPARE(run.fake().desktop.iconsAsked.size(), 3);
-        QCOMPARE(run.w->fileModel->index(9999, kCellName).data().toString(), QString("f10000.txt"));
+        QCOMPARE(run.w->fileSortModel->index(9999, kCellName).data().toString(), QString("f10000.txt"));
         QElapsedTimer t;
         t.start();
         run.w->SortByColumn(kCellName);
         qInfo("10000 entries sorted by name in %lld ms", t.elapsed());
-        QCOMPARE(run.w->fileModel->index(1, kCellName).data().toString(), QString("f10.txt"));
+        QCOMPARE(run.w->fileSortModel->index(1, kCellName).data().toString(), QString("f10.txt"));
     }
 };
 
