@@ -19,7 +19,6 @@ int GroupCreateDialog::ProposedNumber() { return NextGroupNumber(db_).value_or(0
 
 void GroupCreateDialog::FormShow()
 {
-    Done = false;
     storeButton->setEnabled(true);
     FocusGroupName();
     if (!db_.Connected()) {
@@ -61,6 +60,5 @@ void GroupCreateDialog::StoreGroup()
     }
     platform_.messages->ShowMessage(this, QStringLiteral("登録OK"));
     CreatedGroupNumber = number;
-    Done = true;
     accept();
 }

@@ -19,7 +19,6 @@ GroupEditDialog::GroupEditDialog(DatabaseSession& db, const DatabaseSettings& se
 
 void GroupEditDialog::FormShow()
 {
-    Done = false;
     numberEdit->setText(QString::number(EditedGroupNumber));
     ClearFields();
 
@@ -74,7 +73,6 @@ void GroupEditDialog::StoreGroup()
     }
     platform_.messages->ShowMessage(this, QStringLiteral("編集登録OK"));
     EditedGroupNumber = number;
-    Done = true;
     accept();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The group edit dialog: loads one row of the group catalogue and writes it back,
-// position included as it was read. The caller sets EditedGroupNumber, shows it with
-// exec() and then reads Done and EditedGroupNumber.
+// position included as it was read. The caller sets EditedGroupNumber and shows it with
+// exec(); accepted, the row of EditedGroupNumber was updated.
 #include <string>
 #include <vector>
 
@@ -16,7 +16,6 @@ public:
            QWidget* parent = nullptr);
 
     int EditedGroupNumber = 0;   // in: the group to edit; out: the number stored
-    bool Done = false;           // true only when the row was updated and the dialog closed itself
 
     void FormShow() override;
     void StoreGroup() override;   // store the edit

@@ -47,8 +47,7 @@ bool SubGroupNameDialog::Ask(const QString& title, std::string& name)
 {
     DialogTitle = title;
     SubGroupName = name;
-    exec();
-    if (!Done) return false;
+    if (exec() != QDialog::Accepted) return false;
     name = SubGroupName;
     return true;
 }
@@ -61,7 +60,6 @@ void SubGroupNameDialog::showEvent(QShowEvent* event)
 
 void SubGroupNameDialog::FormShow()
 {
-    Done = false;
     setWindowTitle(DialogTitle);
     nameEdit->setText(ToQ(SubGroupName));
     nameEdit->selectAll();
@@ -78,6 +76,5 @@ void SubGroupNameDialog::Accept()
         return;
     }
     SubGroupName = CleanText(FromQLossy(text));
-    Done = true;
     accept();
 }

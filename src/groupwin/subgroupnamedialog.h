@@ -1,6 +1,7 @@
 #pragma once
 // The sub-group name dialog: takes the name of a new or renamed sub-group. The caller
-// sets the title and the name, shows it modally and reads Done and SubGroupName.
+// sets the title and the name, shows it modally and, when it ended by OK, reads
+// SubGroupName.
 #include <string>
 
 #include <QDialog>
@@ -19,7 +20,6 @@ public:
 
     QString DialogTitle;        // in: the caption
     std::string SubGroupName;   // in: the name shown; out after OK: the name cleaned (CP932)
-    bool Done = false;          // out: true only when the dialog ended by OK
 
     // Sets title and name, shows the dialog; true and the new name after OK.
     bool Ask(const QString& title, std::string& name);

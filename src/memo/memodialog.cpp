@@ -66,8 +66,7 @@ bool MemoDialog::Edit(const std::string& fileName, std::string& memo)
 {
     MemoFileName = fileName;
     MemoText = memo;
-    exec();
-    if (!Done) return false;
+    if (exec() != QDialog::Accepted) return false;
     memo = MemoText;
     return true;
 }
@@ -80,7 +79,6 @@ void MemoDialog::showEvent(QShowEvent* event)
 
 void MemoDialog::FormShow()
 {
-    Done = false;
     fileNameLabel->setText("ファイル名：" + ToQ(PathFileName(MemoFileName)));
     memoEdit->setText(ToQ(MemoText));
     memoEdit->setFocus();
@@ -104,6 +102,5 @@ void MemoDialog::Accept()
         return;
     }
     MemoText = CleanText(FromQLossy(text));
-    Done = true;
     accept();
 }

@@ -383,8 +383,7 @@ void MainWindow::mnuMakeGroupClick()
 {
     GroupCreateDialog* dialog = windows_.createDialog;
     if (!dialog || !ReattachIfLost() || RefuseWithoutNumber()) return;
-    dialog->exec();
-    if (!dialog->Done) return;
+    if (dialog->exec() != QDialog::Accepted) return;
     const int32_t group = dialog->CreatedGroupNumber;
     GroupBoard& board = boardView->Board();
     const TextRow row = board.ReadGroupRow(group);
@@ -399,8 +398,7 @@ void MainWindow::mnuEditGroupClick()
     if (!dialog || !CatalogueCommandReady() || board.selectedGroup == 0) return;
     const int32_t group = board.selectedGroup;
     dialog->EditedGroupNumber = group;
-    dialog->exec();
-    if (!dialog->Done) return;
+    if (dialog->exec() != QDialog::Accepted) return;
     const TextRow row = board.ReadGroupRow(group);
     board.RemoveGroupIcon(group);
     boardView->AddGroupIconFromRow(row);

@@ -126,7 +126,7 @@ void TestGroupDialogs::createFirstGroupMakesCatalogue()
 
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録OK")});
-    QVERIFY(dlg.Done);
+    QVERIFY(dlg.result() == QDialog::Accepted);
     QCOMPARE(dlg.CreatedGroupNumber, 1);
     QVERIFY(!dlg.isVisible());
     QCOMPARE(f.row(1), (TextRow{"1", "", "", "", S(QStringLiteral("PCユーザー名")), "", "", "", "", "0", "0"}));
@@ -173,12 +173,11 @@ void TestGroupDialogs::createKeepsTextsForNextShowing()
     Type(dlg.titleEdit, QStringLiteral("  "));   // blanks are text, not empty
     Type(dlg.authorEdit, QStringLiteral("x"));
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
-    QVERIFY(dlg.Done);
+    QVERIFY(dlg.result() == QDialog::Accepted);
     QCOMPARE(f.row(1)[kColMTitle], std::string("  "));
     QCOMPARE(f.row(1)[kColPName], S(QStringLiteral("PCユーザー名x")));
 
     dlg.show();
-    QVERIFY(!dlg.Done);
     QCOMPARE(dlg.numberEdit->text(), QStringLiteral("2"));
     QCOMPARE(dlg.nameEdit->text(), QStringLiteral("A"));
     QCOMPARE(dlg.authorEdit->text(), QStringLiteral("PCユーザー名"));
@@ -189,7 +188,7 @@ void TestGroupDialogs::createKeepsTextsForNextShowing()
     for (QLineEdit* e : {dlg.nameEdit, dlg.titleEdit, dlg.subtitleEdit, dlg.authorEdit, dlg.memo1Edit, dlg.memo2Edit, dlg.memo3Edit, dlg.pictureEdit})
         QVERIFY(e->text().isEmpty());
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
-    QVERIFY(dlg.Done);
+    QVERIFY(dlg.result() == QDialog::Accepted);
     QCOMPARE(f.row(2), (TextRow{"2", "", "", "", "", "", "", "", "", "0", "0"}));
     QVERIFY(f.writes().back().find("VALUES (\r\n   2,\r\n   NULL,\r\n   NULL,") != std::string::npos);
 }
@@ -207,7 +206,7 @@ void TestGroupDialogs::quoteRefusedFocusOnGroupName()
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{kQuoteMessage});
     QCOMPARE(dlg.focusWidget(), dlg.nameEdit);
-    QVERIFY(!dlg.Done);
+    QVERIFY(dlg.result() != QDialog::Accepted);
     QVERIFY(dlg.isVisible());
     QCOMPARE(dlg.memo2Edit->text(), QStringLiteral("say \"hi\""));
     QVERIFY(f.writes().empty());
@@ -224,7 +223,7 @@ void TestGroupDialogs::quoteRefusedFocusOnGroupName()
     QTest::mouseClick(edit.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown.last(), kQuoteMessage);
     QCOMPARE(edit.focusWidget(), edit.nameEdit);
-    QVERIFY(!edit.Done);
+    QVERIFY(edit.result() != QDialog::Accepted);
     QVERIFY(f.writes().empty());
 }
 
@@ -267,7 +266,7 @@ void TestGroupDialogs::editWritesBackKeptPosition()
     f.log.clear();
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("編集登録OK")});
-    QVERIFY(dlg.Done);
+    QVERIFY(dlg.result() == QDialog::Accepted);
     QCOMPARE(dlg.EditedGroupNumber, 4);
     QVERIFY(!dlg.isVisible());
     const std::string expected =
@@ -292,7 +291,7 @@ void TestGroupDialogs::editOfMissingRowFails()
     Type(dlg.nameEdit, QStringLiteral("x"));
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("編集登録失敗")});
-    QVERIFY(!dlg.Done);
+    QVERIFY(dlg.result() != QDialog::Accepted);
     QVERIFY(dlg.isVisible());
     QCOMPARE(dlg.nameEdit->text(), QStringLiteral("x"));
     QCOMPARE(f.row(1)[kColGrpName], std::string("g"));
@@ -353,7 +352,7 @@ void TestGroupDialogs::overLongPictureNameFailsStore()
     QCOMPARE(create.pictureEdit->text(), longName);
     QTest::mouseClick(create.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録失敗")});
-    QVERIFY(!create.Done);
+    QVERIFY(create.result() != QDialog::Accepted);
     QVERIFY(create.isVisible());
     QCOMPARE(create.pictureEdit->text(), longName);
     QCOMPARE(f.db.CountRecords(kCatalogueTable, ""), 1);
@@ -366,7 +365,7 @@ void TestGroupDialogs::overLongPictureNameFailsStore()
     QTest::mouseClick(edit.browseButton, Qt::LeftButton);
     QTest::mouseClick(edit.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown.last(), QStringLiteral("編集登録失敗"));
-    QVERIFY(!edit.Done);
+    QVERIFY(edit.result() != QDialog::Accepted);
     QCOMPARE(f.row(2), (TextRow{"2", "g", "", "", "", "", "", "", "", "5", "6"}));
 }
 
@@ -444,15 +443,14 @@ void TestGroupDialogs::tabOrderEnterAndEscape()
     // Enter in a field stores (the store button is the default).
     Type(dlg.nameEdit, QStringLiteral("enter"));
     QTest::keyClick(dlg.nameEdit, Qt::Key_Return);
-    QVERIFY(dlg.Done);
+    QVERIFY(dlg.result() == QDialog::Accepted);
     QCOMPARE(f.row(1)[kColGrpName], std::string("enter"));
 
-    // Esc closes without storing; the done flag is false from the new showing.
+    // Esc closes without storing: the dialog ends rejected.
     dlg.show();
     QVERIFY(QTest::qWaitForWindowActive(&dlg));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(!dlg.isVisible());
-    QVERIFY(!dlg.Done);
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QCOMPARE(f.db.CountRecords(kCatalogueTable, ""), 1);
 }
