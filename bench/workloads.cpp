@@ -94,8 +94,7 @@ std::vector<std::string> CopyDrawings(const QString& folder, int count)
         const QString& from = drawings[i % drawings.size()];
         const QString to = folder + "/" + QString::asprintf("%05d-", i) + from;
         if (!QFile::copy(source.filePath(from), to)) return {};
-        const QByteArray utf8 = to.toUtf8();
-        const std::optional<std::string> cp932 = FromFsName(std::string_view(utf8.constData(), size_t(utf8.size())));
+        const std::optional<std::string> cp932 = FromQ(to);
         if (!cp932) return {};
         paths.push_back(*cp932);
     }
@@ -189,14 +188,14 @@ public:
     double RunFloor() override
     {
         if (!Exec(db_.session, "DELETE FROM " + FileTableName(1))) return -1;
-        db_.session.EndQuery();
+        db_.session.EndRead();
         return Replay();
     }
 
     bool Check(std::string& why) override
     {
         const int rows = db_.session.CountRecords(FileTableName(1), "FILE_MEMO IS NOT NULL");
-        db_.session.EndQuery();
+        db_.session.EndRead();
         if (stored_ == int(paths_.size()) && rows == stored_ - stored_ / 5) return true;
         // One drawing in five holds an empty memo, stored as NULL.
         why = "stored " + IntToStr(stored_) + " of " + IntToStr(long(paths_.size())) + " files, " + IntToStr(rows) +

@@ -664,26 +664,6 @@ bool DatabaseSession::DropTable(const std::string& name)
     return d->runWrite(JoinLines({"DROP TABLE " + name + ";"}));
 }
 
-bool DatabaseSession::CopyTable(bool subGroupShape, const std::string& source, const std::string& target)
-{
-    std::string src = TrimText(source), dst = TrimText(target);
-    if (src.empty() || dst.empty() || UpperText(src) == UpperText(dst)) return false;
-    if (!Connected()) return false;
-    if (!TableExists(src)) return d->lastFailure == DbFailure::None;   // never made: nothing to copy
-    const bool exists = TableExists(dst);
-    if (d->lastFailure != DbFailure::None) return false;
-    if (!exists && !(subGroupShape ? CreateSubGroupTable(*this, dst) : CreateFileTable(*this, dst))) return false;
-
-    // Emptying and filling the target are one unit: a copy that fails leaves it as it was.
-    if (!BeginWork()) return false;
-    TextRow names;
-    std::vector<TextRow> rows;
-    if ((exists ? DeleteRecords(dst, "") : true) && ReadTable(src, names, rows) && InsertRows(dst, names, rows))
-        return CommitWork();
-    RollbackWork();
-    return false;
-}
-
 bool DatabaseSession::ReadTable(const std::string& table, TextRow& names, std::vector<TextRow>& rows)
 {
     names.clear();
@@ -874,12 +854,6 @@ void DatabaseSession::CloseSelect() { d->closeQuery(); }
 void DatabaseSession::EndRead()
 {
     if (!d->inWork && d->trState == TransactionState::Read) d->endTransaction();
-}
-
-void DatabaseSession::EndQuery()
-{
-    d->closeQuery();
-    d->endTransaction();
 }
 
 DatabaseSession::TransactionState DatabaseSession::Transaction() const { return d->trState; }

@@ -69,11 +69,7 @@ public:
     // --- tables (their shapes: db/schema.h) --------------------------------------
     bool DropTable(const std::string& name);
     bool ExecuteStatement(const std::vector<std::string>& lines);
-    // subGroupShape false: file-table shape; true: sub-group-table shape. The target ends
-    // as a whole copy or keeps what it held: the rows go in as one unit. True when copied,
-    // and when the source does not exist (nothing to copy).
-    bool CopyTable(bool subGroupShape, const std::string& source, const std::string& target);
-    // The two halves of the copy, for callers that put the rows into a unit of their own.
+    // A table copied in two halves, inside a unit of work of the caller's.
     // ReadTable: column names and every row; false when the table could not be read.
     bool ReadTable(const std::string& table, TextRow& names, std::vector<TextRow>& rows);
     // InsertRows: one insert per row, first and last column bare, the others literals;
@@ -103,7 +99,6 @@ public:
     // by a statement before it, which another copy may have made stale.
     std::vector<TextRow> SelectAllRows(const std::string& columns, const std::string& table,
                                        const std::string& condition, const std::string& order);
-    void EndQuery();
     // Ends the read transaction that consecutive reads share (the buffered result stays).
     // The program calls it whenever it waits for its user: an open transaction keeps
     // every table it read in use, and no other copy could drop them meanwhile.

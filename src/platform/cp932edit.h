@@ -16,7 +16,6 @@ public:
     Cp932ByteValidator(int maxBytes, QLineEdit* edit);
 
     State validate(QString& input, int& pos) const override;
-    int MaxBytes() const { return maxBytes_; }
 
 private:
     void Measure(const QString& text);

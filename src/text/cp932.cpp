@@ -43,7 +43,12 @@ private:
     iconv_t cd_;
 };
 
-bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// Lead bytes of the published CP932 table, as iconv reads it: where it stops at a code
+// it cannot map, they tell whether one byte or a pair becomes one replacement character.
+// Narrower than IsLeadByte (textutil.h), which keeps stored bytes together: to iconv,
+// 0x80 and 0xFD are single bytes, and taking the next byte with them would hide a
+// character that can be shown.
+bool IsPublishedLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // CP932 holds ASCII as ASCII (0x5C and 0x7E included), so such text needs no iconv.
 bool IsAscii(std::string_view text)
@@ -76,7 +81,7 @@ std::string Cp932ToUtf8(std::string_view cp932)
         cp932.remove_prefix(used);
         if (cp932.empty()) break;
         // Unmapped: replace one character (two bytes when it looks like a pair).
-        size_t skip = (IsLead(static_cast<unsigned char>(cp932[0])) && cp932.size() >= 2) ? 2 : 1;
+        size_t skip = (IsPublishedLeadByte(static_cast<unsigned char>(cp932[0])) && cp932.size() >= 2) ? 2 : 1;
         out += "\xEF\xBF\xBD";
         cp932.remove_prefix(skip);
         cv.reset();
@@ -142,10 +147,6 @@ std::string FromQLossy(const QString& text)
     return out;
 }
 
-bool IsCp932Text(const QString& text) { return FromQ(text).has_value(); }
-
 int Cp932Length(const QString& text) { return static_cast<int>(FromQLossy(text).size()); }
 
 std::string ToFsName(std::string_view cp932Path) { return Cp932ToUtf8(cp932Path); }
-
-std::optional<std::string> FromFsName(std::string_view fsName) { return Utf8ToCp932(fsName); }

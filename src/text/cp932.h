@@ -27,12 +27,8 @@ std::optional<std::string> FromQExact(const QString& text);
 // programs' files): each character CP932 cannot hold becomes "?".
 std::string FromQLossy(const QString& text);
 
-// True when every character of the text has a CP932 form.
-bool IsCp932Text(const QString& text);
-
 // Number of CP932 bytes of the text (a character without a CP932 form counts one, as "?").
 int Cp932Length(const QString& text);
 
-// File-system name (UTF-8) of a CP932 path, and back.
+// File-system name (UTF-8) of a CP932 path.
 std::string ToFsName(std::string_view cp932Path);
-std::optional<std::string> FromFsName(std::string_view fsName);

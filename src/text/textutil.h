@@ -6,7 +6,8 @@
 
 // True for the bytes that start a double-byte character: 0x80-0x9F and 0xE0-0xFD.
 // Wider than the published table on purpose, so that user-defined and vendor
-// characters stay whole.
+// characters stay whole when stored text is cleaned, cut or split. Showing text
+// follows the published table instead (cp932.cpp): there a byte may stand alone.
 constexpr bool IsLeadByte(unsigned char c) { return (c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFD); }
 
 // True for the bytes that can follow a lead byte: 0x40-0x7E and 0x80-0xFC.

@@ -267,7 +267,8 @@ private slots:
         QCOMPARE(l.db().Transaction(), TS::None);
         QCOMPARE(l.db().CountRecords("T3", ""), 0);
 
-        l.db().EndQuery();
+        QCOMPARE(l.db().Transaction(), TS::Read);
+        l.db().EndRead();
         QCOMPARE(l.db().Transaction(), TS::None);
 
         QCOMPARE(l.db().SelectRecords("*", "T3", "", ""), 0);
