@@ -1,4 +1,4 @@
-// Text helpers and the CP932 conversion.
+// Text helpers, the CP932 conversion and the splitting of stored paths.
 #include <QtTest>
 
 #include "text/cp932.h"
@@ -121,6 +121,23 @@ private slots:
         QVERIFY(!IsWindowsPath("/Z:/a.jww") && !IsWindowsPath("1:a") && !IsWindowsPath("Z") && !IsWindowsPath(""));
         QCOMPARE(PathFileName("\\\\srv\\share\\a.jww"), std::string("a.jww"));
         QCOMPARE(PathFolder("Z:\\w/x\\a.jww"), std::string("Z:\\w/x\\"));
+    }
+
+    void pathsSplitHonouringDoubleByteCharacters()
+    {
+        // In a Windows path the second byte of ソ and 表, a backslash, separates nothing.
+        const std::string so = "\x83\x5C", hyo = "\x95\x5C";
+        const std::string folder = "C:\\d\\" + so + hyo + "\\";
+        QCOMPARE(PathFolder(folder + "x" + so + ".JWW"), folder);
+        QCOMPARE(PathFileName(folder + "x" + so + ".JWW"), "x" + so + ".JWW");
+        QCOMPARE(FileTypeOf("x" + so + ".JWW"), std::string(".jww"));
+        QCOMPARE(FileTypeOf("plan.tar.GZ"), std::string(".gz"));
+        QCOMPARE(FileTypeOf("noext"), std::string());
+        QCOMPARE(FileTypeOf("a.b/noext"), std::string());
+        // Paths stored by a copy of the program on Windows.
+        QCOMPARE(PathFolder("C:\\work\\a.jww"), std::string("C:\\work\\"));
+        QCOMPARE(PathFileName("C:a.jww"), std::string("a.jww"));
+        QCOMPARE(PathFolder("nofolder.jww"), std::string());
     }
 };
 
