@@ -14,10 +14,10 @@ BenchDatabase::BenchDatabase()
     QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
                                             QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
                                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
-    settings.ServerName = "localhost:";
-    settings.DataFolder = dir_->path().toStdString() + "/";
-    settings.DatabaseFileName = "BENCH.FDB";
-    settings.UserName = "bench";
+    settings.serverName = "localhost:";
+    settings.dataFolder = dir_->path().toStdString() + "/";
+    settings.databaseFileName = "BENCH.FDB";
+    settings.userName = "bench";
     session.CreateDatabase();
     ok = session.Connected() && SetForcedWrites(false);
     if (!ok) std::fprintf(stderr, "kumobench: cannot create %s: %s\n", Name().c_str(), session.LastError().c_str());
@@ -28,7 +28,7 @@ BenchDatabase::~BenchDatabase() { session.CloseDatabase(); }
 bool BenchDatabase::SetForcedWrites(bool on)
 {
     const std::string command = "fbsvcmgr localhost:service_mgr user SYSDBA password copperelk action_properties dbname '" +
-                                settings.DataFolder + settings.DatabaseFileName + "' prp_write_mode " +
+                                settings.dataFolder + settings.databaseFileName + "' prp_write_mode " +
                                 (on ? "prp_wm_sync" : "prp_wm_async") + " >/dev/null";
     const int rc = std::system(command.c_str());
     if (rc == 0) return true;

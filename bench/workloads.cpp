@@ -180,7 +180,7 @@ public:
         stored_ = 0;
         return Timed([this] {
             for (const std::string& path : paths_)
-                if (RegisterFile(db_.session, 1, 0, path, db_.settings.UserName, NoNetworkDrives()).Stored())
+                if (RegisterFile(db_.session, 1, 0, path, db_.settings.userName, NoNetworkDrives()).Stored())
                     ++stored_;
         });
     }
@@ -240,8 +240,8 @@ public:
         window_->CloseWindow();
         QApplication::processEvents();
         return Timed([this] {
-            window_->CurrentGroupNumber = 1;
-            window_->CurrentGroupName = "bench";
+            window_->currentGroupNumber = 1;
+            window_->currentGroupName = "bench";
             window_->show();
             QApplication::processEvents();   // the first paint of the filled list
         });

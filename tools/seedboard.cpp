@@ -37,10 +37,10 @@ int main(int argc, char* argv[])
         return 2;
     }
     DatabaseSettings settings;
-    settings.ServerName = "localhost:";
-    settings.DataFolder = argv[2];
-    settings.DatabaseFileName = "JWWDB.FDB";
-    settings.UserName = Cp932("設計 太郎");
+    settings.serverName = "localhost:";
+    settings.dataFolder = argv[2];
+    settings.databaseFileName = "JWWDB.FDB";
+    settings.userName = Cp932("設計 太郎");
 
     DatabaseSession session(settings);
     session.CreateDatabase();
@@ -62,7 +62,7 @@ int main(int argc, char* argv[])
         values[kColN] = IntToStr(g.n);
         values[kColGrpName] = TextLiteral(Cp932(g.name));
         values[kColMTitle] = TextLiteral(Cp932(g.title));
-        values[kColPName] = TextLiteral(settings.UserName);
+        values[kColPName] = TextLiteral(settings.userName);
         values[kColX] = IntToStr(g.x);
         values[kColY] = IntToStr(g.y);
         if (!session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, CatalogueColumns(), values)) {

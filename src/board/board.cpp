@@ -123,8 +123,8 @@ void GroupBoard::AddGroupIcon(int index, int32_t x, int32_t y, const std::string
     // Another copy may have deleted this number and handed it out again: the old
     // group's controls must not stay behind as a ghost that drags the new group.
     if (slot.present) ReleaseSlot(slot);
-    slot.X = x;
-    slot.Y = y;
+    slot.x = x;
+    slot.y = y;
 
     BoardIcon* icon = host_.CreateIcon(group, x, y, file);
     if (!icon && file != kDefaultIcon) icon = host_.CreateIcon(group, x, y, kDefaultIcon);
@@ -183,12 +183,12 @@ void GroupBoard::StoreIconPosition(int32_t group)
     if (!slot) return;
     const int left = slot->icon->Left();
     const int top = slot->icon->Top();
-    if (left == slot->X && top == slot->Y) return;
-    slot->X = left;
-    slot->Y = top;
+    if (left == slot->x && top == slot->y) return;
+    slot->x = left;
+    slot->y = top;
     // The result is not looked at: the icon stays where it was dropped; a failed update
     // was rolled back and the next full build shows the stored position.
-    session_.UpdateRecordText(kCatalogueTable, PositionSetText(slot->X, slot->Y), GroupCondition(group));
+    session_.UpdateRecordText(kCatalogueTable, PositionSetText(slot->x, slot->y), GroupCondition(group));
 }
 
 TextRow GroupBoard::ReadGroupRow(int32_t group)

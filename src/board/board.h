@@ -73,8 +73,8 @@ public:
 };
 
 struct IconSlot {
-    int32_t X = 0;
-    int32_t Y = 0;
+    int32_t x = 0;
+    int32_t y = 0;
     BoardIcon* icon = nullptr;
     BoardCaption* caption = nullptr;
     bool present = false;

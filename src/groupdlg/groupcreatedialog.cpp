@@ -29,7 +29,7 @@ void GroupCreateDialog::FormShow()
     if (!db_.TableExists(kCatalogueTable) && !CreateCatalogueTable(db_)) storeButton->setEnabled(false);
     const int number = ProposedNumber();
     numberEdit->setText(number ? QString::number(number) : QString());
-    authorEdit->setText(ToQ(settings_.UserName));
+    authorEdit->setText(ToQ(settings_.userName));
     // The other fields keep what the user last left in them.
 }
 
@@ -59,6 +59,6 @@ void GroupCreateDialog::StoreGroup()
         return;
     }
     platform_.messages->ShowMessage(this, QStringLiteral("登録OK"));
-    CreatedGroupNumber = number;
+    createdGroupNumber = number;
     accept();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The group create dialog: proposes the next group number and inserts a new row into
 // the group catalogue. The caller shows it with exec(); accepted, it has inserted the
-// row of CreatedGroupNumber.
+// row of createdGroupNumber.
 #include "groupdlg/groupdetails.h"
 
 class GroupCreateDialog : public GroupDetailsDialog {
@@ -10,7 +10,7 @@ public:
     GroupCreateDialog(DatabaseSession& db, const DatabaseSettings& settings, const Platform& platform,
            QWidget* parent = nullptr);
 
-    int CreatedGroupNumber = 0;    // number of the inserted row; valid when accepted
+    int createdGroupNumber = 0;    // number of the inserted row; valid when accepted
 
     void FormShow() override;
     void StoreGroup() override;   // store

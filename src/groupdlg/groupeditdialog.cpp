@@ -19,11 +19,11 @@ GroupEditDialog::GroupEditDialog(DatabaseSession& db, const DatabaseSettings& se
 
 void GroupEditDialog::FormShow()
 {
-    numberEdit->setText(QString::number(EditedGroupNumber));
+    numberEdit->setText(QString::number(editedGroupNumber));
     ClearFields();
 
     TextRow row(kCatalogueColumnCount);
-    db_.SelectRecords("*", kCatalogueTable, "N=" + IntToStr(EditedGroupNumber), "");
+    db_.SelectRecords("*", kCatalogueTable, "N=" + IntToStr(editedGroupNumber), "");
     db_.ReadFirstRecord(row);
     db_.CloseSelect();
 
@@ -72,7 +72,7 @@ void GroupEditDialog::StoreGroup()
         return;
     }
     platform_.messages->ShowMessage(this, QStringLiteral("編集登録OK"));
-    EditedGroupNumber = number;
+    editedGroupNumber = number;
     accept();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The group edit dialog: loads one row of the group catalogue and writes it back,
-// position included as it was read. The caller sets EditedGroupNumber and shows it with
-// exec(); accepted, the row of EditedGroupNumber was updated.
+// position included as it was read. The caller sets editedGroupNumber and shows it with
+// exec(); accepted, the row of editedGroupNumber was updated.
 #include <string>
 #include <vector>
 
@@ -15,7 +15,7 @@ public:
     GroupEditDialog(DatabaseSession& db, const DatabaseSettings& settings, const Platform& platform,
            QWidget* parent = nullptr);
 
-    int EditedGroupNumber = 0;   // in: the group to edit; out: the number stored
+    int editedGroupNumber = 0;   // in: the group to edit; out: the number stored
 
     void FormShow() override;
     void StoreGroup() override;   // store the edit

@@ -265,9 +265,9 @@ void GroupWindow::closeEvent(QCloseEvent* event)
 
 void GroupWindow::FormShow()
 {
-    setWindowTitle("グループ名 【" + ToQ(CurrentGroupName) + "】 (N:" + QString::number(CurrentGroupNumber) + ")");
+    setWindowTitle("グループ名 【" + ToQ(currentGroupName) + "】 (N:" + QString::number(currentGroupNumber) + ")");
     ApplyViewStyle();
-    ShowRows(ReadFileRows(db_, CurrentGroupNumber, 0, NetworkPaths()));
+    ShowRows(ReadFileRows(db_, currentGroupNumber, 0, NetworkPaths()));
     BuildSubGroupTree();
 }
 
@@ -298,7 +298,7 @@ QTreeWidgetItem* GroupWindow::AddNode(QTreeWidgetItem* parent, const SubGroupNod
 void GroupWindow::BuildSubGroupTree()
 {
     subGroupTree->clear();
-    const std::vector<SubGroupNode> nodes = ReadSubGroupTree(db_, CurrentGroupNumber);
+    const std::vector<SubGroupNode> nodes = ReadSubGroupTree(db_, currentGroupNumber);
     std::vector<QTreeWidgetItem*> items(nodes.size());
     // Parents come before their children.
     for (size_t i = 0; i < nodes.size(); ++i)
@@ -309,7 +309,7 @@ void GroupWindow::BuildSubGroupTree()
 void GroupWindow::FillFileList()
 {
     if (!MayRun()) return;
-    ShowRows(ReadFileRows(db_, CurrentGroupNumber, SelectedSubGroupNumber(), NetworkPaths()));
+    ShowRows(ReadFileRows(db_, currentGroupNumber, SelectedSubGroupNumber(), NetworkPaths()));
 }
 
 void GroupWindow::ShowRows(std::vector<FileRow> rows)
@@ -412,8 +412,8 @@ void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std:
     QStringList failures = refused;
     for (size_t i = 0; i < paths.size(); ++i) {
         EntryOutcome outcome =
-            memos ? StoreEntry(db_, CurrentGroupNumber, subGroup, paths[i], (*memos)[i], settings_.UserName, NetworkPaths())
-                  : RegisterFile(db_, CurrentGroupNumber, subGroup, paths[i], settings_.UserName, NetworkPaths());
+            memos ? StoreEntry(db_, currentGroupNumber, subGroup, paths[i], (*memos)[i], settings_.userName, NetworkPaths())
+                  : RegisterFile(db_, currentGroupNumber, subGroup, paths[i], settings_.userName, NetworkPaths());
         if (outcome.Stored()) {
             fileModel->AppendRow(std::move(outcome.row));
             fileDetailView->header()->setSortIndicatorShown(false);
@@ -483,7 +483,7 @@ void GroupWindow::RemoveEntries()
     for (auto r = rows.rbegin(); r != rows.rend(); ++r) {
         const int row = fileSortModel->SourceRow(r->row());
         const int32_t number = StrToIntOrZero(fileModel->Row(row).cells[kCellNumber]);
-        if (RemoveEntry(db_, CurrentGroupNumber, number)) fileModel->RemoveRowAt(row);
+        if (RemoveEntry(db_, currentGroupNumber, number)) fileModel->RemoveRowAt(row);
     }
 }
 
@@ -507,7 +507,7 @@ void GroupWindow::EditMemo()
     // A memo taken from a drawing may be longer than the column.
     const std::string stored = StoredMemo(memo);
     const int32_t number = StrToIntOrZero(fileModel->Row(row).cells[kCellNumber]);
-    if (UpdateEntryMemo(db_, CurrentGroupNumber, number, stored)) fileModel->SetMemo(row, stored);
+    if (UpdateEntryMemo(db_, currentGroupNumber, number, stored)) fileModel->SetMemo(row, stored);
 }
 
 // --- sub-groups ----------------------------------------------------------------------------
@@ -526,7 +526,7 @@ void GroupWindow::CreateSubGroupCommand()
 
     std::string name;
     if (!nameDialog_ || !nameDialog_->Ask("サブグループの作成", name)) return;
-    const int32_t number = CreateSubGroup(db_, CurrentGroupNumber, name, settings_.UserName, parentNumber);
+    const int32_t number = CreateSubGroup(db_, currentGroupNumber, name, settings_.userName, parentNumber);
     if (number == 0) {
         platform_.messages->ShowMessage(this, "サブグループ「" + ToQ(name) + "」を作成出来ませんでした。");
         return;
@@ -547,7 +547,7 @@ void GroupWindow::EditSubGroupCommand()
     const int32_t number = node->data(0, kNumberRole).toInt();
     std::string name = node->data(0, kNameRole).toByteArray().toStdString();
     if (!nameDialog_ || !nameDialog_->Ask("サブグループの編集", name)) return;
-    if (!RenameSubGroup(db_, CurrentGroupNumber, number, name)) return;
+    if (!RenameSubGroup(db_, currentGroupNumber, number, name)) return;
     node->setText(0, ToQ(NodeLabel(name, IntToStr(number))));
     node->setData(0, kNameRole, QByteArray::fromStdString(name));
 }
@@ -565,12 +565,12 @@ void GroupWindow::DeleteSubGroupCommand()
         return;
     }
     if (!platform_.messages->Confirm(this, named + "を削除します。よろしいですか？")) return;
-    const int entries = CountSubGroupEntries(db_, CurrentGroupNumber, number);
+    const int entries = CountSubGroupEntries(db_, currentGroupNumber, number);
     if (entries > 0 &&
         !platform_.messages->Confirm(this, named + "に属するファイル（" + QString::number(entries) +
                                                "項目）も同時に削除します。よろしいですか？"))
         return;
-    if (DeleteSubGroup(db_, CurrentGroupNumber, number)) delete node;
+    if (DeleteSubGroup(db_, currentGroupNumber, number)) delete node;
     subGroupTree->clearSelection();
     if (QTreeWidgetItem* root = subGroupTree->topLevelItem(0)) {
         root->setSelected(true);

@@ -37,8 +37,8 @@ public:
     static constexpr int kColumnCount = kFileCellCount;
 
     // Set by the open command before the window is shown.
-    int32_t CurrentGroupNumber = 0;
-    std::string CurrentGroupName;   // CP932, for the caption
+    int32_t currentGroupNumber = 0;
+    std::string currentGroupName;   // CP932, for the caption
 
     // Edits a memo: the full path of the entry's file and its memo in; true and the new
     // memo out when the user confirmed. The main window lends its memo dialog.

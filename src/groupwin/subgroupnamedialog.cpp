@@ -45,10 +45,10 @@ SubGroupNameDialog::SubGroupNameDialog(const Platform& platform, QWidget* parent
 
 bool SubGroupNameDialog::Ask(const QString& title, std::string& name)
 {
-    DialogTitle = title;
-    SubGroupName = name;
+    dialogTitle = title;
+    subGroupName = name;
     if (exec() != QDialog::Accepted) return false;
-    name = SubGroupName;
+    name = subGroupName;
     return true;
 }
 
@@ -60,8 +60,8 @@ void SubGroupNameDialog::showEvent(QShowEvent* event)
 
 void SubGroupNameDialog::FormShow()
 {
-    setWindowTitle(DialogTitle);
-    nameEdit->setText(ToQ(SubGroupName));
+    setWindowTitle(dialogTitle);
+    nameEdit->setText(ToQ(subGroupName));
     nameEdit->selectAll();
     nameEdit->setFocus();
 }
@@ -75,6 +75,6 @@ void SubGroupNameDialog::Accept()
         nameEdit->setFocus();
         return;
     }
-    SubGroupName = CleanText(FromQLossy(text));
+    subGroupName = CleanText(FromQLossy(text));
     accept();
 }

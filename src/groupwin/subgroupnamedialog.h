@@ -1,7 +1,7 @@
 #pragma once
 // The sub-group name dialog: takes the name of a new or renamed sub-group. The caller
 // sets the title and the name, shows it modally and, when it ended by OK, reads
-// SubGroupName.
+// subGroupName.
 #include <string>
 
 #include <QDialog>
@@ -18,8 +18,8 @@ class SubGroupNameDialog : public QDialog {
 public:
     SubGroupNameDialog(const Platform& platform, QWidget* parent = nullptr);
 
-    QString DialogTitle;        // in: the caption
-    std::string SubGroupName;   // in: the name shown; out after OK: the name cleaned (CP932)
+    QString dialogTitle;        // in: the caption
+    std::string subGroupName;   // in: the name shown; out after OK: the name cleaned (CP932)
 
     // Sets title and name, shows the dialog; true and the new name after OK.
     bool Ask(const QString& title, std::string& name);

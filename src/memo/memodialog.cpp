@@ -64,10 +64,10 @@ MemoDialog::MemoDialog(const Platform& platform, QWidget* parent)
 
 bool MemoDialog::Edit(const std::string& fileName, std::string& memo)
 {
-    MemoFileName = fileName;
-    MemoText = memo;
+    memoFileName = fileName;
+    memoText = memo;
     if (exec() != QDialog::Accepted) return false;
-    memo = MemoText;
+    memo = memoText;
     return true;
 }
 
@@ -79,14 +79,14 @@ void MemoDialog::showEvent(QShowEvent* event)
 
 void MemoDialog::FormShow()
 {
-    fileNameLabel->setText("ファイル名：" + ToQ(PathFileName(MemoFileName)));
-    memoEdit->setText(ToQ(MemoText));
+    fileNameLabel->setText("ファイル名：" + ToQ(PathFileName(memoFileName)));
+    memoEdit->setText(ToQ(memoText));
     memoEdit->setFocus();
 }
 
 void MemoDialog::GetDrawingMemo()
 {
-    const std::string memo = CleanText(ReadJwMemo(MemoFileName));
+    const std::string memo = CleanText(ReadJwMemo(memoFileName));
     // A file without a memo leaves the field as it is.
     if (!memo.empty()) memoEdit->setText(ToQ(memo));
 }
@@ -101,6 +101,6 @@ void MemoDialog::Accept()
         memoEdit->setFocus();
         return;
     }
-    MemoText = CleanText(FromQLossy(text));
+    memoText = CleanText(FromQLossy(text));
     accept();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The memo dialog: edits the memo of one file entry, or takes it from the memo stored
-// in the drawing. The caller sets MemoFileName and MemoText, shows it modally and, when
-// it ended by OK, reads MemoText. The dialog itself stores nothing.
+// in the drawing. The caller sets memoFileName and memoText, shows it modally and, when
+// it ended by OK, reads memoText. The dialog itself stores nothing.
 #include <string>
 
 #include <QDialog>
@@ -17,8 +17,8 @@ class MemoDialog : public QDialog {
 public:
     MemoDialog(const Platform& platform, QWidget* parent = nullptr);
 
-    std::string MemoFileName;   // in: full path of the entry's file (CP932)
-    std::string MemoText;       // in: the entry's memo; out after OK: the new memo, cleaned
+    std::string memoFileName;   // in: full path of the entry's file (CP932)
+    std::string memoText;       // in: the entry's memo; out after OK: the new memo, cleaned
 
     // Sets the two inputs, shows the dialog; true and the new memo after OK.
     bool Edit(const std::string& fileName, std::string& memo);

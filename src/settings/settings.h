@@ -3,11 +3,11 @@
 #include <string>
 
 struct DatabaseSettings {
-    std::string ServerName = "localhost:";
-    std::string DataFolder;
-    std::string DatabaseFileName = "JWWDB.FDB";
-    std::string UserName = "PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"; // PCユーザー名
+    std::string serverName = "localhost:";
+    std::string dataFolder;
+    std::string databaseFileName = "JWWDB.FDB";
+    std::string userName = "PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"; // PCユーザー名
 
     // Server prefix, folder and file name joined with nothing between them.
-    std::string DatabaseName() const { return ServerName + DataFolder + DatabaseFileName; }
+    std::string DatabaseName() const { return serverName + dataFolder + databaseFileName; }
 };

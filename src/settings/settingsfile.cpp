@@ -57,13 +57,13 @@ bool LoadSettings(const QString& path, DatabaseSettings& settings,
     if (!OpenRegularFile(file, path)) return false;
 
     std::string line;
-    std::string* texts[] = {&settings.ServerName, &settings.DataFolder, &settings.DatabaseFileName};
+    std::string* texts[] = {&settings.serverName, &settings.dataFolder, &settings.databaseFileName};
     for (std::string* target : texts) {
         if (!ReadLine(file, line)) return false;
         *target = line;
     }
     if (!ReadLine(file, line)) return false;
-    settings.UserName = CutBytes(line, kUserNameBytes);
+    settings.userName = CutBytes(line, kUserNameBytes);
 
     for (int n = kFirstNumberLine; n <= kSettingsLineCount; ++n) {
         if (!ReadLine(file, line)) return false;
@@ -75,8 +75,8 @@ bool LoadSettings(const QString& path, DatabaseSettings& settings,
 bool SaveSettings(const QString& path, const DatabaseSettings& settings, const SettingsNumbers& numbers)
 {
     std::string text;
-    for (const std::string* value : {&settings.ServerName, &settings.DataFolder, &settings.DatabaseFileName,
-                                     &settings.UserName}) {
+    for (const std::string* value : {&settings.serverName, &settings.dataFolder, &settings.databaseFileName,
+                                     &settings.userName}) {
         text += *value;
         text += "\r\n";
     }

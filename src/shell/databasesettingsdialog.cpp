@@ -92,10 +92,10 @@ void DatabaseSettingsDialog::showEvent(QShowEvent* event)
 
 void DatabaseSettingsDialog::FormShow()
 {
-    serverEdit->setText(ToQ(settings_.ServerName));
-    folderEdit->setText(ToQ(settings_.DataFolder));
-    databaseNameEdit->setText(ToQ(settings_.DatabaseFileName));
-    userNameEdit->setText(ToQ(settings_.UserName));   // the byte limit binds typing only
+    serverEdit->setText(ToQ(settings_.serverName));
+    folderEdit->setText(ToQ(settings_.dataFolder));
+    databaseNameEdit->setText(ToQ(settings_.databaseFileName));
+    userNameEdit->setText(ToQ(settings_.userName));   // the byte limit binds typing only
     serverEdit->setFocus();
 }
 
@@ -132,10 +132,10 @@ void DatabaseSettingsDialog::ApplySettings()
         }
     }
 
-    settings_.ServerName = *texts[0];
-    settings_.DataFolder = *texts[1];
-    settings_.DatabaseFileName = WithDatabaseExtension(UpperText(*texts[2]));
-    settings_.UserName = *texts[3];
+    settings_.serverName = *texts[0];
+    settings_.dataFolder = *texts[1];
+    settings_.databaseFileName = WithDatabaseExtension(UpperText(*texts[2]));
+    settings_.userName = *texts[3];
 
     // Creating fails harmlessly when the file exists; the attach decides.
     {

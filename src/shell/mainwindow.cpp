@@ -232,7 +232,7 @@ void MainWindow::mnuExitClick() { close(); }
 
 void MainWindow::ConnectAtStart()
 {
-    if (settings_.DataFolder.empty()) return;
+    if (settings_.dataFolder.empty()) return;
     {
         BusyCursor busy;
         session_.ConnectDatabase();
@@ -250,11 +250,11 @@ void MainWindow::PrepareFirstStart()
     const std::optional<std::string> folder = FromQ(firstStartFolder_);
     if (!folder) return;
     const DatabaseSettings before = settings_;
-    settings_.DataFolder = *folder;
+    settings_.dataFolder = *folder;
     if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_name) {
         const std::optional<std::string> login = Utf8ToCp932(user->pw_name);
         if (login && !login->empty() && login->size() <= kUserNameWidth && !HasQuote(*login))
-            settings_.UserName = *login;
+            settings_.userName = *login;
     }
     // As the settings dialog does it: creating fails harmlessly where the database
     // exists, and the attach decides. A folder of no use leaves an ordinary first start.
@@ -327,8 +327,8 @@ void MainWindow::OpenSelectedGroup()
     if (!window) return;
     // A later open replaces the group shown: closing empties the window, showing fills it.
     window->CloseWindow();
-    window->CurrentGroupNumber = group;
-    window->CurrentGroupName = FromQLossy(groupNameField->text());
+    window->currentGroupNumber = group;
+    window->currentGroupName = FromQLossy(groupNameField->text());
     window->show();
     window->raise();
     window->activateWindow();
@@ -384,7 +384,7 @@ void MainWindow::mnuMakeGroupClick()
     GroupCreateDialog* dialog = windows_.createDialog;
     if (!dialog || !ReattachIfLost() || RefuseWithoutNumber()) return;
     if (dialog->exec() != QDialog::Accepted) return;
-    const int32_t group = dialog->CreatedGroupNumber;
+    const int32_t group = dialog->createdGroupNumber;
     GroupBoard& board = boardView->Board();
     const TextRow row = board.ReadGroupRow(group);
     board.AddSlot(group);
@@ -397,7 +397,7 @@ void MainWindow::mnuEditGroupClick()
     GroupBoard& board = boardView->Board();
     if (!dialog || !CatalogueCommandReady() || board.selectedGroup == 0) return;
     const int32_t group = board.selectedGroup;
-    dialog->EditedGroupNumber = group;
+    dialog->editedGroupNumber = group;
     if (dialog->exec() != QDialog::Accepted) return;
     const TextRow row = board.ReadGroupRow(group);
     board.RemoveGroupIcon(group);

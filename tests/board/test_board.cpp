@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(host.prepared, (std::vector<std::vector<std::string>>{{"icon1.ico", "broken.bmp", "plan.bmp"}}));
         // A stored negative X shows at 0; the catalogue keeps it until the icon moves.
         QCOMPARE(IconOf(board, 2)->l, 0);
-        QCOMPARE(board.iconSlots.at(2).X, 0);
+        QCOMPARE(board.iconSlots.at(2).x, 0);
         QCOMPARE(StoredX(s, 2), std::string("-10"));
         QCOMPARE(IconOf(board, 5)->t, 0);   // NULL Y
         QCOMPARE(IconOf(board, 7)->l, 5);

@@ -61,7 +61,7 @@ private slots:
         QVERIFY(!db.TableExists("GRPJW"));
 
         // Attached: a change of settings takes effect only at the next attach.
-        t.settings.DatabaseFileName = "OTHER.FDB";
+        t.settings.databaseFileName = "OTHER.FDB";
         db.ConnectDatabase();
         QVERIFY(db.Connected());
         QVERIFY(db.TableExists(kCatalogueTable));
@@ -76,8 +76,8 @@ private slots:
         QVERIFY(QDir().mkdir(japanese));
         QFile::setPermissions(japanese, QFile::permissions(t.folder()));
         DatabaseSettings js = t.settings;
-        js.DataFolder = Utf8ToCp932(japanese.toStdString() + "/").value();
-        js.DatabaseFileName = Utf8ToCp932("図面.FDB").value();
+        js.dataFolder = Utf8ToCp932(japanese.toStdString() + "/").value();
+        js.databaseFileName = Utf8ToCp932("図面.FDB").value();
         DatabaseSession jdb(js);
         jdb.CreateDatabase();
         QVERIFY2(jdb.Connected(), jdb.LastError().c_str());
@@ -92,7 +92,7 @@ private slots:
     void detachedFailureValues()
     {
         DatabaseSettings s;
-        s.DataFolder = "/nonexistent/folder/";
+        s.dataFolder = "/nonexistent/folder/";
         DatabaseSession db(s);
         std::vector<std::string> sent;
         db.SetStatementLog([&](const std::string& x) { sent.push_back(x); });

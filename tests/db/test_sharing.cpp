@@ -144,7 +144,7 @@ private slots:
     {
         TcpForwarder relay;
         TestDatabase t;
-        t.settings.ServerName = relay.ServerName();
+        t.settings.serverName = relay.ServerName();
         DatabaseSession db(t.settings);
         int told = 0;
         db.SetConnectionLostHandler([&] { ++told; });

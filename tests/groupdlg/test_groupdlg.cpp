@@ -127,7 +127,7 @@ void TestGroupDialogs::createFirstGroupMakesCatalogue()
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録OK")});
     QVERIFY(dlg.result() == QDialog::Accepted);
-    QCOMPARE(dlg.CreatedGroupNumber, 1);
+    QCOMPARE(dlg.createdGroupNumber, 1);
     QVERIFY(!dlg.isVisible());
     QCOMPARE(f.row(1), (TextRow{"1", "", "", "", S(QStringLiteral("PCユーザー名")), "", "", "", "", "0", "0"}));
 }
@@ -149,7 +149,7 @@ void TestGroupDialogs::createProposesAboveHighestAndInsertsExactly()
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(dlg.numberEdit->text(), QStringLiteral("7"));
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("登録OK")});
-    QCOMPARE(dlg.CreatedGroupNumber, 7);
+    QCOMPARE(dlg.createdGroupNumber, 7);
 
     const std::string expected = JoinLines({"INSERT INTO GRPJWW (", "   N,", "   GRPNAME,", "   MTITLE,", "   STITLE,",
                                             "   PNAME,", "   MEMO1,", "   MEMO2,", "   MEMO3,", "   ICONP,",
@@ -216,7 +216,7 @@ void TestGroupDialogs::quoteRefusedFocusOnGroupName()
     f.addGroup(3, "g", 10, 20);
     GroupEditDialog edit(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(edit, f);
-    edit.EditedGroupNumber = 3;
+    edit.editedGroupNumber = 3;
     edit.show();
     Type(edit.pictureEdit, QStringLiteral("it's.bmp"));
     f.log.clear();
@@ -252,7 +252,7 @@ void TestGroupDialogs::editWritesBackKeptPosition()
     GroupEditDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.titleEdit->setText(QStringLiteral("left over"));
-    dlg.EditedGroupNumber = 4;
+    dlg.editedGroupNumber = 4;
     dlg.show();
     QCOMPARE(dlg.numberEdit->text(), QStringLiteral("4"));
     QCOMPARE(dlg.nameEdit->text(), QStringLiteral("旧名"));
@@ -267,7 +267,7 @@ void TestGroupDialogs::editWritesBackKeptPosition()
     QTest::mouseClick(dlg.storeButton, Qt::LeftButton);
     QCOMPARE(f.fake.messages.shown, QStringList{QStringLiteral("編集登録OK")});
     QVERIFY(dlg.result() == QDialog::Accepted);
-    QCOMPARE(dlg.EditedGroupNumber, 4);
+    QCOMPARE(dlg.editedGroupNumber, 4);
     QVERIFY(!dlg.isVisible());
     const std::string expected =
         JoinLines({"UPDATE GRPJWW SET ", "   N=4,", "   GRPNAME='" + S(QStringLiteral("新名")) + "',", "   MTITLE=NULL,",
@@ -285,7 +285,7 @@ void TestGroupDialogs::editOfMissingRowFails()
     GroupEditDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(dlg, f);
     dlg.memo1Edit->setText(QStringLiteral("stale"));
-    dlg.EditedGroupNumber = 9;
+    dlg.editedGroupNumber = 9;
     dlg.show();
     for (QLineEdit* e : dlg.findChildren<QLineEdit*>()) QVERIFY(e->text().isEmpty());
     Type(dlg.nameEdit, QStringLiteral("x"));
@@ -359,7 +359,7 @@ void TestGroupDialogs::overLongPictureNameFailsStore()
 
     GroupEditDialog edit(f.db, f.fresh.db.settings, f.fake.platform);
     Setup(edit, f);
-    edit.EditedGroupNumber = 2;
+    edit.editedGroupNumber = 2;
     edit.show();
     f.fake.fileDialogs.nextFileNames.push_back({f.folder() + "img/" + longName});
     QTest::mouseClick(edit.browseButton, Qt::LeftButton);

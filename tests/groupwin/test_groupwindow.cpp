@@ -312,7 +312,7 @@ private slots:
         GroupWindow* w = run.w;
         SubGroupNameDialog* d = run.p->windows.subGroupNameDialog;
         FakeMessages& m = run.fake().messages;
-        const std::string user = run.p->mainWindow.Settings().UserName;
+        const std::string user = run.p->mainWindow.Settings().userName;
 
         // Created under the root when nothing is selected; a colon or a quote is refused.
         QVERIFY(WithModal(d, [&] { QTest::mouseClick(w->createSubGroupButton, Qt::LeftButton); }, [&] {
@@ -408,7 +408,7 @@ private slots:
         GroupWindow* w = run.w;
         FakeMessages& m = run.fake().messages;
         FakeFileDialogs& files = run.fake().fileDialogs;
-        const std::string user = run.p->mainWindow.Settings().UserName;
+        const std::string user = run.p->mainWindow.Settings().userName;
         run.Open(1);
         ClickNode(w, "s :1");
 
@@ -549,7 +549,7 @@ private slots:
             QCOMPARE(d->memoEdit->text().size(), 300);
             QTest::keyClick(d->memoEdit, Qt::Key_Return);
         }));
-        QCOMPARE(d->MemoText.size(), size_t(300));
+        QCOMPARE(d->memoText.size(), size_t(300));
         QCOMPARE(AllRows(run.db(), FileTableName(1), "N=3")[0][kFileMemo], std::string(255, 'm'));
         QCOMPARE(w->fileSortModel->index(2, kCellMemo).data().toString(), QString(255, 'm'));
     }

@@ -46,23 +46,23 @@ private slots:
     void noFileKeepsDefaultsAndAppliesNothing()
     {
         DatabaseSettings s;
-        s.DataFolder = "left over";
+        s.dataFolder = "left over";
         Applied a;
         QVERIFY(!LoadSettings(Path("none.dat"), s, a.apply()));
-        QCOMPARE(s.ServerName, std::string("localhost:"));
-        QCOMPARE(s.DataFolder, std::string());
-        QCOMPARE(s.DatabaseFileName, std::string("JWWDB.FDB"));
-        QCOMPARE(s.UserName, kUserCp932);
+        QCOMPARE(s.serverName, std::string("localhost:"));
+        QCOMPARE(s.dataFolder, std::string());
+        QCOMPARE(s.databaseFileName, std::string("JWWDB.FDB"));
+        QCOMPARE(s.userName, kUserCp932);
         QVERIFY(a.values.empty());
     }
 
     void roundTripKeepsCp932BytesAndWritesCrLf()
     {
         DatabaseSettings s;
-        s.ServerName = "192.168.0.10:";
-        s.DataFolder = "C:\\\x83\x66\x81\x5B\x83\x5E\\";   // C:\データ\ (CP932)
-        s.DatabaseFileName = "\x95\x5C.FDB";              // 表.FDB: second byte is a backslash
-        s.UserName = "\x8E\x52\x93\x63";                   // 山田
+        s.serverName = "192.168.0.10:";
+        s.dataFolder = "C:\\\x83\x66\x81\x5B\x83\x5E\\";   // C:\データ\ (CP932)
+        s.databaseFileName = "\x95\x5C.FDB";              // 表.FDB: second byte is a backslash
+        s.userName = "\x8E\x52\x93\x63";                   // 山田
         SettingsNumbers n{};
         for (size_t i = 0; i < n.size(); ++i) n[i] = static_cast<int32_t>(i) * 7 - 40;
         n[kFirstColumnWidth - kFirstNumberLine] = 3;
@@ -79,10 +79,10 @@ private slots:
         DatabaseSettings back;
         Applied a;
         QVERIFY(LoadSettings(path, back, a.apply()));
-        QCOMPARE(back.ServerName, s.ServerName);
-        QCOMPARE(back.DataFolder, s.DataFolder);
-        QCOMPARE(back.DatabaseFileName, s.DatabaseFileName);
-        QCOMPARE(back.UserName, s.UserName);
+        QCOMPARE(back.serverName, s.serverName);
+        QCOMPARE(back.dataFolder, s.dataFolder);
+        QCOMPARE(back.databaseFileName, s.databaseFileName);
+        QCOMPARE(back.userName, s.userName);
         QCOMPARE(int(a.values.size()), 33);
         QCOMPARE(a.values[kMainLeft], -40);
         QCOMPARE(a.values[kTreeWidth], 32 * 7 - 40);
@@ -98,10 +98,10 @@ private slots:
         DatabaseSettings s;
         Applied a;
         QVERIFY(LoadSettings(path, s, a.apply()));
-        QCOMPARE(s.ServerName, std::string("srv:"));
-        QCOMPARE(s.DataFolder, std::string("/data/"));
-        QCOMPARE(s.DatabaseFileName, std::string("MY.FDB"));
-        QCOMPARE(s.UserName, std::string("\x8E\x52\x93\x63"));
+        QCOMPARE(s.serverName, std::string("srv:"));
+        QCOMPARE(s.dataFolder, std::string("/data/"));
+        QCOMPARE(s.databaseFileName, std::string("MY.FDB"));
+        QCOMPARE(s.userName, std::string("\x8E\x52\x93\x63"));
         QCOMPARE(int(a.values.size()), 33);
         for (int line = kMainLeft; line < kFirstColumnWidth; ++line) QCOMPARE(a.values[line], 0);
         for (int c = 0; c < kListColumnCount; ++c) QCOMPARE(a.values[kFirstColumnWidth + c], 16);
@@ -128,9 +128,9 @@ private slots:
         DatabaseSettings s;
         Applied a;
         QVERIFY(LoadSettings(path, s, a.apply()));
-        QCOMPARE(s.ServerName, std::string(" localhost: "));   // not trimmed
-        QCOMPARE(s.DataFolder, std::string());
-        QCOMPARE(s.UserName, std::string("ABCDEFGHIJKLMNO"));  // no half character
+        QCOMPARE(s.serverName, std::string(" localhost: "));   // not trimmed
+        QCOMPARE(s.dataFolder, std::string());
+        QCOMPARE(s.userName, std::string("ABCDEFGHIJKLMNO"));  // no half character
         QCOMPARE(a.values[kFirstColumnWidth], 16);
         QCOMPARE(a.values[kFirstColumnWidth + 1], 16);
         QCOMPARE(a.values[kFirstColumnWidth + 2], 100);
@@ -147,8 +147,8 @@ private slots:
         DatabaseSettings s;
         Applied a;
         QVERIFY(LoadSettings(path, s, a.apply()));
-        QCOMPARE(s.DatabaseFileName, std::string("C.FDB"));
-        QCOMPARE(s.UserName, std::string("user"));
+        QCOMPARE(s.databaseFileName, std::string("C.FDB"));
+        QCOMPARE(s.userName, std::string("user"));
         QCOMPARE(a.values[kMainLeft], 7);
     }
 
@@ -156,7 +156,7 @@ private slots:
     {
         const QString path = Path("keep.dat");
         DatabaseSettings old;
-        old.DataFolder = "/old/";
+        old.dataFolder = "/old/";
         SettingsNumbers n{};
         QVERIFY(SaveSettings(path, old, n));
         const QByteArray before = ReadAll(path);
@@ -169,7 +169,7 @@ private slots:
         small.rlim_cur = 10;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         DatabaseSettings next;
-        next.DataFolder = "/new/";
+        next.dataFolder = "/new/";
         const bool saved_ok = SaveSettings(path, next, n);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
@@ -196,10 +196,10 @@ private slots:
         QByteArray bytes = QByteArray(5000, 'a') + "\r\n/data/\r\n" + QByteArray(3 * 1024 * 1024, '7');
         WriteAll(Path("long.dat"), bytes);
         QVERIFY(LoadSettings(Path("long.dat"), s, a.apply()));
-        QCOMPARE(s.ServerName, std::string(4096, 'a'));
-        QCOMPARE(s.DataFolder, std::string("/data/"));
-        QCOMPARE(s.DatabaseFileName, std::string(4096, '7'));
-        QCOMPARE(s.UserName, std::string());
+        QCOMPARE(s.serverName, std::string(4096, 'a'));
+        QCOMPARE(s.dataFolder, std::string("/data/"));
+        QCOMPARE(s.databaseFileName, std::string(4096, '7'));
+        QCOMPARE(s.userName, std::string());
         QCOMPARE(a.values.at(kMainLeft), 0);
         QCOMPARE(a.values.at(kTreeWidth), kMinTreeWidth);
     }

@@ -176,7 +176,7 @@ private slots:
     {
         ProgramFolder folder;
         DatabaseSettings s;
-        s.DataFolder = "/nonexistent-kumolist-folder/";
+        s.dataFolder = "/nonexistent-kumolist-folder/";
         folder.WriteSettings(s);
         Program p(folder.programFile());
         QVERIFY(p.Show());
@@ -197,8 +197,8 @@ private slots:
         folder.WriteSettingsBytes("localhost:\r\n/nowhere/\r\nA.FDB\r\nuser\r\n");
         Program p(folder.programFile());
         QVERIFY(p.Show());
-        QCOMPARE(p.mainWindow.Settings().DataFolder, std::string("/nowhere/"));
-        QCOMPARE(p.mainWindow.Settings().UserName, std::string("user"));
+        QCOMPARE(p.mainWindow.Settings().dataFolder, std::string("/nowhere/"));
+        QCOMPARE(p.mainWindow.Settings().userName, std::string("user"));
         QCOMPARE(p.windows.settingsDialog->pos(), QPoint(0, 0));
         QCOMPARE(p.windows.searchWindow->pos(), QPoint(0, 0));
         QCOMPARE(p.windows.subGroupNameDialog->pos(), QPoint(0, 0));
@@ -212,8 +212,8 @@ private slots:
         ProgramFolder folder;
         SettingsNumbers n = DefaultSettingsNumbers();
         DatabaseSettings s;
-        s.DataFolder = "";
-        s.UserName = "\x8E\x52\x93\x63\x91\xBE\x98\x59";   // 山田太郎
+        s.dataFolder = "";
+        s.userName = "\x8E\x52\x93\x63\x91\xBE\x98\x59";   // 山田太郎
         QVERIFY(SaveSettings(folder.settingsPath(), s, n));
         QByteArray bytes = folder.SettingsBytes();
         QList<QByteArray> lines = Lines(bytes);
@@ -234,7 +234,7 @@ private slots:
             QCOMPARE(p.windows.groupWindow->ViewStyleIndex(), 2);
             QCOMPARE(p.windows.searchWindow->pos(), QPoint(333, 40));
             QCOMPARE(p.windows.searchWindow->width(), 500);
-            QCOMPARE(p.mainWindow.Settings().UserName, s.UserName);
+            QCOMPARE(p.mainWindow.Settings().userName, s.userName);
             p.windows.groupWindow->SetColumnWidth(4, 222);
             p.windows.subGroupNameDialog->move(40, 50);
             p.Close();
@@ -291,9 +291,9 @@ private slots:
             QVERIFY(!d->isVisible());
         });
         // Nothing was taken over.
-        QCOMPARE(p.mainWindow.Settings().DataFolder, std::string());
-        QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("JWWDB.FDB"));
-        QCOMPARE(p.mainWindow.Settings().UserName, std::string("PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"));
+        QCOMPARE(p.mainWindow.Settings().dataFolder, std::string());
+        QCOMPARE(p.mainWindow.Settings().databaseFileName, std::string("JWWDB.FDB"));
+        QCOMPARE(p.mainWindow.Settings().userName, std::string("PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"));
     }
 
     void settingsDialogNamesAndFailure()
@@ -316,13 +316,13 @@ private slots:
             QVERIFY(m.details.last().contains("nonexistent-kumolist"));   // the server's reason
             QCOMPARE(d->focusWidget(), d->serverEdit);
             QVERIFY(d->isVisible());
-            QCOMPARE(p.mainWindow.Settings().DataFolder, std::string(" /nonexistent-kumolist/ "));
-            QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("MY.GDB"));
-            QCOMPARE(p.mainWindow.Settings().UserName, std::string());
+            QCOMPARE(p.mainWindow.Settings().dataFolder, std::string(" /nonexistent-kumolist/ "));
+            QCOMPARE(p.mainWindow.Settings().databaseFileName, std::string("MY.GDB"));
+            QCOMPARE(p.mainWindow.Settings().userName, std::string());
             QVERIFY(!p.mainWindow.Session().Connected());
             QTest::mouseClick(d->cancelButton, Qt::LeftButton);
         });
-        QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("MY.GDB"));
+        QCOMPARE(p.mainWindow.Settings().databaseFileName, std::string("MY.GDB"));
         QVERIFY(!p.mainWindow.Session().Connected());
         QCOMPARE(m.shown.size(), 1);
 
@@ -335,7 +335,7 @@ private slots:
             QTest::keyClick(d->databaseNameEdit, Qt::Key_Return);   // OK is the default button
             QVERIFY(!d->isVisible());
         });
-        QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("JWWDB.FDB"));
+        QCOMPARE(p.mainWindow.Settings().databaseFileName, std::string("JWWDB.FDB"));
         QVERIFY(QFile::exists(dataFolder + "JWWDB.FDB"));
         QVERIFY(p.mainWindow.Session().Connected());   // the command attached again
         QCOMPARE(p.mainWindow.boardView->Board().slotCount, 0);   // no catalogue yet
@@ -347,7 +347,7 @@ private slots:
             QTest::mouseClick(d->okButton, Qt::LeftButton);
             QVERIFY(!d->isVisible());
         });
-        QCOMPARE(p.mainWindow.Settings().DatabaseFileName, std::string("PLAIN."));
+        QCOMPARE(p.mainWindow.Settings().databaseFileName, std::string("PLAIN."));
         QVERIFY(QFile::exists(dataFolder + "PLAIN."));
         p.mainWindow.Session().CloseDatabase();
     }
@@ -365,7 +365,7 @@ private slots:
             QVERIFY(p.mainWindow.Session().Connected());
             QVERIFY(QFile::exists(dataFolder + "JWWDB.FDB"));
             const std::string login = ::getpwuid(::getuid())->pw_name;
-            QCOMPARE(p.mainWindow.Settings().UserName,
+            QCOMPARE(p.mainWindow.Settings().userName,
                      login.size() <= 16 ? login : std::string("PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"));
             // The first group at once, without a visit to the settings.
             bool stored = false;
@@ -396,7 +396,7 @@ private slots:
         QVERIFY(plain.Show());
         QVERIFY(!plain.mainWindow.Session().Connected());
         QVERIFY(plain.fake.messages.shown.isEmpty());
-        QVERIFY(plain.mainWindow.Settings().DataFolder.empty());
+        QVERIFY(plain.mainWindow.Settings().dataFolder.empty());
     }
 
     void hostileSettingsFiles()

@@ -24,7 +24,7 @@ void TestProgram::endsOnTerminationSignals()
         QVERIFY(db.Create(session));
     }
     DatabaseSettings unreachable = db.settings;
-    unreachable.DataFolder = "/nowhere/at/all/";
+    unreachable.dataFolder = "/nowhere/at/all/";
 
     struct Case {
         const char* what;
@@ -58,7 +58,7 @@ void TestProgram::endsOnTerminationSignals()
         QVERIFY2(program.exitStatus() == QProcess::NormalExit, c.what);
         QVERIFY2(QFileInfo::exists(folder.settingsPath()), c.what);
         QCOMPARE(folder.SettingsBytes().count('\n'), kSettingsLineCount);
-        QVERIFY2(folder.SettingsBytes().startsWith("localhost:\r\n" + QByteArray::fromStdString(c.settings.DataFolder)), c.what);
+        QVERIFY2(folder.SettingsBytes().startsWith("localhost:\r\n" + QByteArray::fromStdString(c.settings.dataFolder)), c.what);
     }
 }
 

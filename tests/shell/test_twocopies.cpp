@@ -276,7 +276,7 @@ private slots:
         QVERIFY(InsertGroup(set.session, 2, "two", "", "100", "0"));
         QVERIFY(GiveTables(set.session, 2, 2));
         DatabaseSettings viaRelay = set.db.settings;
-        viaRelay.ServerName = relay.ServerName();
+        viaRelay.serverName = relay.ServerName();
         set.folder.WriteSettings(viaRelay);
         set.Done();
         Program p(set.folder.programFile());

@@ -55,10 +55,10 @@ public:
 DatabaseSettings Settings(const std::string& server, const std::string& folder)
 {
     DatabaseSettings s;
-    s.ServerName = server;
-    s.DataFolder = folder;
-    s.DatabaseFileName = "STRESS.FDB";
-    s.UserName = "stress";
+    s.serverName = server;
+    s.dataFolder = folder;
+    s.databaseFileName = "STRESS.FDB";
+    s.userName = "stress";
     return s;
 }
 

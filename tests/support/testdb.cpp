@@ -11,9 +11,9 @@ TestDatabase::TestDatabase()
     QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
                                             QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
                                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
-    settings.ServerName = "localhost:";
-    settings.DataFolder = dir_->path().toStdString() + "/";
-    settings.DatabaseFileName = "TEST.FDB";
+    settings.serverName = "localhost:";
+    settings.dataFolder = dir_->path().toStdString() + "/";
+    settings.databaseFileName = "TEST.FDB";
 }
 
 TestDatabase::~TestDatabase() = default;
