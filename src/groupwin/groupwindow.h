@@ -114,6 +114,10 @@ protected:
     const Platform& platform_;
 
 private:
+    // What a node of the sub-group tree keeps besides its label.
+    static constexpr int kNumberRole = Qt::UserRole;       // its sub-group number
+    static constexpr int kNameRole = Qt::UserRole + 1;     // its name, CP932
+
     NetworkPathLookup NetworkPaths() const;
     QTreeWidgetItem* SelectedNode() const;
     // The selected node when it is a sub-group (not the root), else nullptr.

@@ -1,0 +1,78 @@
+// The group window's commands on sub-groups: create, rename, delete.
+#include "groupwin/groupwindow.h"
+
+#include <QTreeWidget>
+
+#include "groupwin/subgroupnamedialog.h"
+#include "text/cp932.h"
+#include "text/textutil.h"
+
+// --- sub-groups ----------------------------------------------------------------------------
+
+void GroupWindow::CreateSubGroupCommand()
+{
+    if (!MayRun()) return;
+    if (subGroupTree->topLevelItemCount() == 0) {
+        SubGroupNode root;
+        root.label = NodeLabel("root", "0");
+        AddNode(nullptr, root)->setSelected(true);
+    }
+    if (!SelectedNode()) subGroupTree->topLevelItem(0)->setSelected(true);
+    QTreeWidgetItem* parent = SelectedNode();
+    const int32_t parentNumber = SelectedSubGroupNumber();
+
+    std::string name;
+    if (!nameDialog_ || !nameDialog_->Ask("サブグループの作成", name)) return;
+    const int32_t number = CreateSubGroup(db_, currentGroupNumber, name, settings_.userName, parentNumber);
+    if (number == 0) {
+        platform_.messages->ShowMessage(this, "サブグループ「" + ToQ(name) + "」を作成出来ませんでした。");
+        return;
+    }
+    SubGroupNode node;
+    node.number = number;
+    node.name = name;
+    node.label = NodeLabel(name, IntToStr(number));
+    AddNode(parent, node);
+    parent->setExpanded(true);
+}
+
+void GroupWindow::EditSubGroupCommand()
+{
+    if (!MayRun()) return;
+    QTreeWidgetItem* node = SelectedSubGroupNode();
+    if (!node) return;
+    const int32_t number = node->data(0, kNumberRole).toInt();
+    std::string name = node->data(0, kNameRole).toByteArray().toStdString();
+    if (!nameDialog_ || !nameDialog_->Ask("サブグループの編集", name)) return;
+    if (!RenameSubGroup(db_, currentGroupNumber, number, name)) return;
+    node->setText(0, ToQ(NodeLabel(name, IntToStr(number))));
+    node->setData(0, kNameRole, QByteArray::fromStdString(name));
+}
+
+void GroupWindow::DeleteSubGroupCommand()
+{
+    if (!MayRun()) return;
+    QTreeWidgetItem* node = SelectedSubGroupNode();
+    if (!node) return;
+    const int32_t number = node->data(0, kNumberRole).toInt();
+    const QString named = "サブグループ「" + ToQ(node->data(0, kNameRole).toByteArray().toStdString()) + "」(SN:" +
+                          QString::number(number) + ")";
+    if (node->childCount() > 0) {
+        platform_.messages->ShowMessage(this, named + "の下にサブグループがありますので削除できません。");
+        return;
+    }
+    if (!platform_.messages->Confirm(this, named + "を削除します。よろしいですか？")) return;
+    const int entries = CountSubGroupEntries(db_, currentGroupNumber, number);
+    if (entries > 0 &&
+        !platform_.messages->Confirm(this, named + "に属するファイル（" + QString::number(entries) +
+                                               "項目）も同時に削除します。よろしいですか？"))
+        return;
+    if (DeleteSubGroup(db_, currentGroupNumber, number)) delete node;
+    subGroupTree->clearSelection();
+    if (QTreeWidgetItem* root = subGroupTree->topLevelItem(0)) {
+        root->setSelected(true);
+        subGroupTree->setCurrentItem(root);
+    }
+    subGroupTree->setFocus();
+    FillFileList();
+}
