@@ -4,7 +4,12 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFileIconProvider>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -114,6 +119,9 @@ private:
     }
 };
 
+// A file manager that answers at all answers at once; a hung bus must not hang us.
+constexpr int kFileManagerWaitMs = 2000;
+
 class RealDesktop : public DesktopService {
 public:
     RealDesktop()
@@ -138,6 +146,21 @@ public:
     }
     // Drive letters do not exist here.
     QString DriveToNetworkPath(const QString&) override { return {}; }
+    bool ShowInFolder(const QString& path) override
+    {
+        // File managers that speak the freedesktop interface open the folder with the
+        // file selected; without one (or without a session bus) the folder is opened.
+        const QUrl file = QUrl::fromLocalFile(path);
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (bus.isConnected()) {
+            QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                                               "org.freedesktop.FileManager1", "ShowItems");
+            call << QStringList{file.toString(QUrl::FullyEncoded)} << QString();
+            if (bus.call(call, QDBus::Block, kFileManagerWaitMs).type() == QDBusMessage::ReplyMessage) return true;
+        }
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    }
+    void CopyText(const QString& text) override { QGuiApplication::clipboard()->setText(text); }
 
 private:
     QFileIconProvider provider_;

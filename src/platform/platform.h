@@ -62,6 +62,11 @@ public:
     virtual QIcon FileIcon(const QString& path) = 0;
     // Network path of a mapped drive ("X:" -> "\\server\share"); empty when none.
     virtual QString DriveToNetworkPath(const QString& drive) = 0;
+    // Shows the file in the desktop's file manager, selected where the file manager can
+    // do that, else its folder; false when nothing could be opened.
+    virtual bool ShowInFolder(const QString& path) = 0;
+    // Puts plain text on the desktop's clipboard.
+    virtual void CopyText(const QString& text) = 0;
 };
 
 // All services together, handed to every window.

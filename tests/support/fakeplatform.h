@@ -66,6 +66,14 @@ public:
         return icon;
     }
     QString DriveToNetworkPath(const QString& drive) override { return drives.value(drive); }
+    bool ShowInFolder(const QString& path) override
+    {
+        shownInFolder.push_back(path);
+        return true;
+    }
+    void CopyText(const QString& text) override { copiedTexts.push_back(text); }
+    QStringList shownInFolder;
+    QStringList copiedTexts;
     QStringList opened;
     QStringList iconsAsked;
     QIcon icon;   // the icon of every file
