@@ -258,8 +258,11 @@ private slots:
         // decodes and two helper processes for the thousand icons.
         QCOMPARE(p.mainWindow.boardView->Pictures().DecodeCount(), 5 * 4);
         QCOMPARE(p.mainWindow.boardView->Pictures().HelperRunCount(), 2 * 4);
+        // How fast is the benchmark's question (it measures on a quiet machine); this
+        // bound only catches a return of the quadratic steps, which took seconds, on a
+        // machine busy with other builds and tests.
 #if !defined(__SANITIZE_ADDRESS__)
-        QVERIFY2(ms < 500, "a board of 1000 groups builds within half a second");
+        QVERIFY2(ms < 3000, "a board of 1000 groups builds within three seconds");
 #endif
     }
 
