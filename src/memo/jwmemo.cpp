@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include "memo/countedstring.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 
@@ -43,14 +44,17 @@ std::uint32_t DWord(const std::string& b)
            static_cast<std::uint32_t>(Byte(b, 3)) << 24;
 }
 
-// The Unicode form (after 0xFF 0xFFFE): the length again, in code units, then UTF-16LE.
-std::string ReadUnicodeString(MemoFile& file)
+// The file as the source of a length prefix.
+struct FileSource {
+    MemoFile& file;
+    unsigned Byte() { return ReadByte(file); }
+    unsigned Word() { return ReadWord(file); }
+    std::uint32_t DWord() { return ::DWord(file.Read(4)); }
+};
+
+// The Unicode form: `units` UTF-16LE code units.
+std::string ReadUnicodeUnits(MemoFile& file, std::uint32_t units)
 {
-    std::uint64_t units = ReadByte(file);
-    if (units == 0xFF) {
-        units = ReadWord(file);
-        if (units == 0xFFFF) units = DWord(file.Read(4));
-    }
     if (units > kMaxMemoRead / 2) throw MemoReadError("Unicode memo longer than a memo can be");
     const std::string raw = file.Read(static_cast<std::size_t>(units) * 2);
     std::u16string text(static_cast<std::size_t>(units), u'\0');
@@ -149,20 +153,18 @@ std::string MemoFile::Read(std::size_t count)
 
 std::string ReadCountedString(MemoFile& file)
 {
-    const unsigned length = ReadByte(file);
-    if (length != 0xFF) return file.Read(length);
-    const unsigned word = ReadWord(file);
-    // Jw_cad's Unicode versions write 0xFFFE as a marker, then the Unicode form.
-    if (word == 0xFFFE) return ReadUnicodeString(file);
-    if (word != 0xFFFF) return file.Read(word);
+    FileSource source{file};
+    const CountedLength length = ReadCountedLength(source);
+    if (length.unicode) return ReadUnicodeUnits(file, length.count);
+    if (!length.longForm) return file.Read(length.count);
     // 0xFF 0xFFFF is both the start of the 32-bit length form and, as files have always
     // been read here, a plain 65 535-byte text. The 32-bit form is taken when its
     // length is one a memo can have and the file holds it; otherwise the old reading.
     // A plain text rarely starts with the two zero bytes that a length within the bound
     // needs.
-    const std::string head = file.Read(4);
-    const std::uint32_t dword = DWord(head);
-    if (dword <= kMaxMemoRead && dword <= file.Remaining()) return file.Read(dword);
+    if (length.count <= kMaxMemoRead && length.count <= file.Remaining()) return file.Read(length.count);
+    std::string head(4, '\0');
+    for (int i = 0; i < 4; ++i) head[i] = static_cast<char>(length.count >> (8 * i) & 0xFF);
     return head + file.Read(kLongestPlainLegacy - head.size());
 }
 
