@@ -1,0 +1,358 @@
+#include "drawing/drawingrender.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <vector>
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainterPath>
+#include <QPolygonF>
+
+#include "text/cp932.h"
+
+namespace {
+
+// The CAD program's own pens on a white background; pen 0 is the paper.
+constexpr QRgb kDefaultPens[10] = {0xFFFFFF, 0x00C0C0, 0x000000, 0x00C000, 0xC0C000,
+                                   0xC000C0, 0x0000FF, 0x008080, 0xFF0080, 0xC0C0C0};
+constexpr QRgb kBlack = 0x000000;
+
+// The Japanese font for texts whose own font this machine lacks.
+const QString kFallbackFont = QStringLiteral("Noto Sans CJK JP");
+
+// Below this height in pixels a text is drawn as a band where its letters stand: glyphs
+// that small are unreadable and cost the most.
+constexpr double kMinGlyphPixels = 4;
+// Largest error between an arc and the straight pieces it is drawn with, in pixels.
+constexpr double kArcTolerancePixels = 0.25;
+constexpr int kMaxArcPieces = 720;
+// Margin around the frame, as a share of its longer side.
+constexpr double kMargin = 0.03;
+
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+QRgb FromColorRef(std::uint32_t c) { return qRgb(int(c & 0xFF), int(c >> 8 & 0xFF), int(c >> 16 & 0xFF)); }
+
+QRgb Halfway(QRgb c, QRgb to)
+{
+    return qRgb((qRed(c) + qRed(to)) / 2, (qGreen(c) + qGreen(to)) / 2, (qBlue(c) + qBlue(to)) / 2);
+}
+
+// The family to draw a font name with: the name itself where this machine has it.
+QString FontFamily(const QString& name)
+{
+    thread_local QHash<QString, QString> known;
+    const auto it = known.constFind(name);
+    if (it != known.constEnd()) return *it;
+    const QString family = !name.isEmpty() && QFontDatabase::hasFamily(name) ? name : kFallbackFont;
+    known.insert(name, family);
+    return family;
+}
+
+struct TextItem {
+    QString text, family;
+    QPointF start, end, up;   // pixels: lower-left, lower-right, lower-left raised by the height
+    QRgb colour;
+};
+
+// Collects what the walk visits, in pixels and by pen, then draws it: solids, lines by
+// pen (one call each), points, texts on top.
+class Renderer : public DrawingVisitor {
+public:
+    Renderer(const JwwDrawing& d, double scale, double ox, double oy, QRectF view)
+        : d_(d), s_(scale), ox_(ox), oy_(oy), view_(view.adjusted(-2, -2, 2, 2))
+    {
+        const bool lightPaper = d.screenColours.size() == 10 && qGray(FromColorRef(d.screenColours[0])) >= 0xC0;
+        for (int i = 0; i < 10; ++i) pens_[i] = lightPaper ? FromColorRef(d.screenColours[i]) : kDefaultPens[i];
+        // Printer widths are counted in dots unless the drawing counts them in
+        // hundredths of a millimetre; larger numbers tell the latter.
+        const bool hundredths = std::any_of(d.printerWidths.begin(), d.printerWidths.end(), [](auto w) { return w > 16; });
+        widthUnitMm_ = hundredths ? 0.01 : 0.05;
+    }
+
+    void Line(const DrawingLine& l, const Affine& t, bool shown) override
+    {
+        if (!shown) return;
+        const QPointF a = Px(t, l.x1, l.y1), b = Px(t, l.x2, l.y2);
+        if (Outside(std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::max(a.x(), b.x()), std::max(a.y(), b.y()))) return;
+        Bucket(l.pen).emplace_back(a, b);
+    }
+
+    void Arc(const DrawingArc& a, const Affine& t, bool shown) override
+    {
+        if (!shown) return;
+        const PlacedCurve c = PlaceEllipse(t, a.cx, a.cy, a.radius, a.flatness, a.tilt);
+        const bool whole = a.closed || std::fabs(a.sweep) >= kTwoPi;
+        QPolygonF piece;
+        if (!CurvePoints(c, a.start, whole ? kTwoPi : a.sweep, piece)) return;
+        std::vector<QLineF>& lines = Bucket(a.pen);
+        for (qsizetype i = 1; i < piece.size(); ++i) lines.emplace_back(piece[i - 1], piece[i]);
+    }
+
+    void Point(const DrawingPoint& p, const Affine& t, bool shown) override
+    {
+        if (!shown || p.temporary) return;
+        const QPointF at = Px(t, p.x, p.y);
+        if (Outside(at.x(), at.y(), at.x(), at.y())) return;
+        points_.push_back({at, Colour(p.pen)});
+    }
+
+    void Text(const DrawingText& x, const Affine& t, bool shown) override
+    {
+        if (!shown || IsSettingRecord(x)) return;
+        double xs[4], ys[4];
+        TextCorners(x, t, xs, ys);
+        QPointF c[4];
+        for (int i = 0; i < 4; ++i) c[i] = QPointF(ox_ + s_ * xs[i], oy_ - s_ * ys[i]);
+        if (Outside(std::min({c[0].x(), c[1].x(), c[2].x(), c[3].x()}), std::min({c[0].y(), c[1].y(), c[2].y(), c[3].y()}),
+                    std::max({c[0].x(), c[1].x(), c[2].x(), c[3].x()}), std::max({c[0].y(), c[1].y(), c[2].y(), c[3].y()})))
+            return;
+        const QRgb colour = Colour(x.pen);
+        const QPointF up = c[3] - c[0];
+        const double height = std::hypot(up.x(), up.y());
+        if (height < kMinGlyphPixels) {
+            // A band along the middle of the text's box, lighter than its letters would be.
+            const QPointF half = up / 2;
+            bands_[{Halfway(colour, qRgb(255, 255, 255)), std::max(1.0, height * 0.6)}].emplace_back(c[0] + half, c[1] + half);
+            return;
+        }
+        QString content = DrawingStringText(x.content);
+        // Contents that start with ^@ are the CAD program's commands (pictures and the like).
+        if (content.isEmpty() || content.startsWith(QLatin1String("^@"))) return;
+        texts_.push_back({std::move(content), FontFamily(DrawingStringText(x.font)), c[0], c[1], up, colour});
+    }
+
+    void Solid(const DrawingSolid& s, const Affine& t, bool shown) override
+    {
+        if (!shown) return;
+        const QRgb colour = s.hasRgb ? FromColorRef(s.rgb) : Colour(s.pen);
+        QPainterPath path;
+        const auto& v = s.v;
+        if (s.pen.style <= 100) {
+            // Corners in the order the file holds them.
+            QPolygonF quad;
+            for (int i = 0; i < 4; ++i) quad << Px(t, v[2 * i], v[2 * i + 1]);
+            path.addPolygon(quad);
+        } else {
+            const FilledArc kind = FilledArcKind(s);
+            const bool whole = kind == FilledArc::Whole || kind == FilledArc::Ring;
+            QPolygonF outline;
+            if (!CurvePoints(PlaceEllipse(t, v[0], v[1], v[2], v[3], v[4]), v[5], whole ? kTwoPi : v[6], outline)) return;
+            if (kind == FilledArc::Sector) outline << Px(t, v[0], v[1]);
+            path.addPolygon(outline);
+            QPolygonF inner;
+            if (kind == FilledArc::Ring && v[7] > 0 && v[7] < v[2] &&
+                CurvePoints(PlaceEllipse(t, v[0], v[1], v[7], v[3], v[4]), 0, kTwoPi, inner))
+                path.addPolygon(inner);
+            path.setFillRule(Qt::OddEvenFill);
+        }
+        const QRectF box = path.boundingRect();
+        if (Outside(box.left(), box.top(), box.right(), box.bottom())) return;
+        solids_.push_back({std::move(path), colour});
+    }
+
+    void Finish(QPainter& p)
+    {
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setRenderHint(QPainter::TextAntialiasing, true);
+        p.setPen(Qt::NoPen);
+        for (const auto& [path, colour] : solids_) {
+            p.setBrush(QColor(colour));
+            p.drawPath(path);
+        }
+        p.setBrush(Qt::NoBrush);
+        for (const auto* buckets : {&bands_, &lines_}) {
+            for (const auto& [key, lines] : *buckets) {
+                QPen pen(QColor(key.first), key.second < 1 ? 0 : key.second);
+                pen.setCapStyle(Qt::FlatCap);
+                p.setPen(pen);
+                p.drawLines(lines.data(), int(lines.size()));
+            }
+        }
+        p.setPen(Qt::NoPen);
+        const double dot = std::max(1.0, 0.3 * s_);
+        for (const auto& [at, colour] : points_) {
+            p.setBrush(QColor(colour));
+            p.drawEllipse(at, dot, dot);
+        }
+        for (const TextItem& item : texts_) DrawText(p, item);
+        p.restore();
+    }
+
+private:
+    QPointF Px(const Affine& t, double x, double y) const
+    {
+        double px, py;
+        t.Map(x, y, px, py);
+        return {ox_ + s_ * px, oy_ - s_ * py};
+    }
+
+    bool Outside(double left, double top, double right, double bottom) const
+    {
+        return right < view_.left() || left > view_.right() || bottom < view_.top() || top > view_.bottom();
+    }
+
+    QRgb Colour(const DrawingPen& pen) const
+    {
+        if (pen.colour >= 1 && pen.colour <= 9) return pens_[pen.colour];
+        const std::size_t sxf = std::size_t(pen.colour) - 100;
+        if (pen.colour >= 100 && sxf < d_.sxfColours.size()) {
+            const QRgb c = FromColorRef(d_.sxfColours[sxf]);
+            return qGray(c) > 0xF0 ? kBlack : c;   // white on the white paper would vanish
+        }
+        return kBlack;
+    }
+
+    // Line width in pixels; below one, the thinnest line the device draws.
+    double Width(const DrawingPen& pen) const
+    {
+        unsigned units = pen.width;
+        if (units == 0 || units > 500)
+            units = pen.colour >= 1 && pen.colour <= 9 && d_.printerWidths.size() == 10 ? d_.printerWidths[pen.colour] : 1;
+        const double px = std::min(units, 500u) * widthUnitMm_ * s_;
+        return px < 1 ? 0 : std::round(px * 4) / 4;
+    }
+
+    std::vector<QLineF>& Bucket(const DrawingPen& pen) { return lines_[{Colour(pen), Width(pen)}]; }
+
+    // Points of the curve o + m (cos u, sin u) in pixels for u over the sweep, pieces
+    // short enough to look round; false when it lies outside the view.
+    bool CurvePoints(const PlacedCurve& c, double start, double sweep, QPolygonF& out) const
+    {
+        const double m00 = s_ * c.m00, m01 = s_ * c.m01, m10 = -s_ * c.m10, m11 = -s_ * c.m11;
+        const double cx = ox_ + s_ * c.ox, cy = oy_ - s_ * c.oy;
+        const double rx = std::hypot(m00, m01), ry = std::hypot(m10, m11), r = std::max(rx, ry);
+        if (Outside(cx - rx, cy - ry, cx + rx, cy + ry)) return false;
+        const double step = r > kArcTolerancePixels ? 2 * std::acos(1 - kArcTolerancePixels / r) : std::numbers::pi / 2;
+        const int pieces = std::clamp(int(std::ceil(std::fabs(sweep) / step)), 2, kMaxArcPieces);
+        out.reserve(pieces + 1);
+        for (int i = 0; i <= pieces; ++i) {
+            const double u = start + sweep * i / pieces;
+            const double cu = std::cos(u), su = std::sin(u);
+            out << QPointF(cx + m00 * cu + m01 * su, cy + m10 * cu + m11 * su);
+        }
+        return true;
+    }
+
+    // The text laid into its box: the font's em from the baseline's descent below to
+    // its ascent above fills the height, the advance is stretched to the box's length.
+    static void DrawText(QPainter& p, const TextItem& item)
+    {
+        const QPointF along = item.end - item.start;
+        const double height = std::hypot(item.up.x(), item.up.y());
+        QFont font(item.family);
+        font.setPixelSize(std::max(1, int(std::lround(height))));
+        const QFontMetricsF metrics(font);
+        const double advance = metrics.horizontalAdvance(item.text);
+        const double em = metrics.ascent() + metrics.descent();
+        if (advance <= 0 || em <= 0 || std::hypot(along.x(), along.y()) < 0.5) return;
+        const double descent = metrics.descent() / em;
+        const QTransform place(along.x() / advance, along.y() / advance, -item.up.x() / em, -item.up.y() / em,
+                               item.start.x() + item.up.x() * descent, item.start.y() + item.up.y() * descent);
+        p.save();
+        p.setTransform(place, true);
+        p.setFont(font);
+        p.setPen(QColor(item.colour));
+        p.drawText(QPointF(0, 0), item.text);
+        p.restore();
+    }
+
+    const JwwDrawing& d_;
+    double s_, ox_, oy_;
+    QRectF view_;
+    QRgb pens_[10];
+    double widthUnitMm_;
+    std::map<std::pair<QRgb, double>, std::vector<QLineF>> lines_, bands_;
+    std::vector<std::pair<QPainterPath, QRgb>> solids_;
+    std::vector<std::pair<QPointF, QRgb>> points_;
+    std::vector<TextItem> texts_;
+};
+
+// The frame with the margin around it.
+DrawingBox WithMargin(DrawingBox frame)
+{
+    const double m = kMargin * std::max(frame.Width(), frame.Height());
+    frame.minX -= m;
+    frame.minY -= m;
+    frame.maxX += m;
+    frame.maxY += m;
+    return frame;
+}
+
+} // namespace
+
+QString DrawingStringText(const DrawingString& s)
+{
+    if (!s.utf16) return ToQ(s.bytes);
+    std::u16string units(s.bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = char16_t(static_cast<unsigned char>(s.bytes[2 * i]) | static_cast<unsigned char>(s.bytes[2 * i + 1]) << 8);
+    return QString::fromUtf16(units.data(), qsizetype(units.size()));
+}
+
+DrawingBox DrawingFrame(const JwwDrawing& drawing)
+{
+    DrawingBox frame = DrawingExtents(drawing, BoxOf::Shown);
+    if (frame.empty) {
+        double width, height;
+        PaperSize(drawing.paper, width, height);
+        frame.Add(-width / 2, -height / 2);
+        frame.Add(width / 2, height / 2);
+    }
+    // A single point or a straight line still gets a little paper around it.
+    const double cx = (frame.minX + frame.maxX) / 2, cy = (frame.minY + frame.maxY) / 2;
+    const double w = std::max(frame.Width(), 1.0), h = std::max(frame.Height(), 1.0);
+    frame.minX = cx - w / 2;
+    frame.maxX = cx + w / 2;
+    frame.minY = cy - h / 2;
+    frame.maxY = cy + h / 2;
+    return frame;
+}
+
+void DrawDrawing(QPainter& painter, const JwwDrawing& drawing, double scale, double originX, double originY)
+{
+    // What lies outside the painter's view is not drawn (a zoomed view shows little of it).
+    QRectF view;
+    if (painter.hasClipping())
+        view = painter.clipBoundingRect();
+    else if (painter.device())
+        view = painter.transform().inverted().mapRect(QRectF(0, 0, painter.device()->width(), painter.device()->height()));
+    Renderer renderer(drawing, scale, originX, originY, view);
+    WalkDrawing(drawing, renderer);
+    renderer.Finish(painter);
+}
+
+void DrawDrawingFitted(QPainter& painter, const JwwDrawing& drawing, const DrawingBox& frame, const QRectF& target)
+{
+    const double w = std::max(frame.Width(), 1e-6), h = std::max(frame.Height(), 1e-6);
+    const double scale = std::min(target.width() / w, target.height() / h);
+    const double cx = (frame.minX + frame.maxX) / 2, cy = (frame.minY + frame.maxY) / 2;
+    DrawDrawing(painter, drawing, scale, target.center().x() - scale * cx, target.center().y() + scale * cy);
+}
+
+QImage RenderDrawing(const JwwDrawing& drawing, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) return image;
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    DrawDrawingFitted(painter, drawing, WithMargin(DrawingFrame(drawing)), QRectF(QPointF(0, 0), QSizeF(size)));
+    return image;
+}
+
+QImage RenderThumbnail(const JwwDrawing& drawing, int size)
+{
+    if (size <= 0) return {};
+    const DrawingBox frame = WithMargin(DrawingFrame(drawing));
+    const double aspect = frame.Width() / frame.Height();
+    const int shorter = [&] {
+        const double s = aspect >= 1 ? size / aspect : size * aspect;
+        return std::clamp(int(std::lround(s)), std::max(1, size / 4), size);
+    }();
+    return RenderDrawing(drawing, aspect >= 1 ? QSize(size, shorter) : QSize(shorter, size));
+}

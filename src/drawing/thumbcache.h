@@ -1,0 +1,52 @@
+#pragma once
+// The desktop's shared thumbnail cache, as the freedesktop thumbnail convention lays it
+// out: PNG files named by the MD5 of the file's URI under $XDG_CACHE_HOME/thumbnails/
+// (normal 128, large 256, x-large 512, xx-large 1024 pixels), each holding the keys
+// Thumb::URI and Thumb::MTime; failures under fail/kumolist/. File managers read the
+// same entries, and a file whose time changed is drawn again.
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// $XDG_CACHE_HOME/thumbnails, or ~/.cache/thumbnails when that is unset or relative.
+QString ThumbnailCacheRoot();
+
+// The file:// URI of a path (made absolute and clean), escaped as the desktop escapes it.
+QByteArray FileUri(const QString& path);
+
+// The cache's size folder for a thumbnail of at most `size` pixels, and its pixels.
+struct ThumbnailFlavour {
+    QString folder;
+    int pixels = 0;
+};
+ThumbnailFlavour FlavourFor(int size);
+
+// Writes image as PNG with the keys, through a temporary file beside path renamed into
+// place, readable by its owner only. False, with nothing left behind, on failure.
+bool WriteThumbnailPng(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime);
+
+class ThumbnailCache {
+public:
+    explicit ThumbnailCache(QString root = ThumbnailCacheRoot());
+    const QString& Root() const { return root_; }
+
+    // Where the thumbnail of the file for the size, and its failure record, lie.
+    QString ThumbnailPath(const QString& file, int size) const;
+    QString FailurePath(const QString& file) const;
+
+    enum class State { Missing, Valid, Failed };
+    // Valid (with the image) when a thumbnail of the file as of mtime is kept; Failed
+    // when drawing the file as of mtime failed before; Missing otherwise.
+    State Find(const QString& file, qint64 mtime, int size, QImage* image = nullptr) const;
+
+    // Makes the folders (owner only) for a thumbnail of the size and for failures.
+    bool MakeFolders(int size) const;
+    bool Store(const QString& file, qint64 mtime, int size, const QImage& image) const;
+    bool StoreFailure(const QString& file, qint64 mtime) const;
+
+private:
+    QString root_;
+};
+
+// Modification time (seconds) of a file as the cache keys it; -1 when it cannot be read.
+qint64 FileMTime(const QString& path);

@@ -1,0 +1,195 @@
+// kumolist-thumbnailer: thumbnails of Jw_cad drawings, for the program and for the
+// desktop's file managers.
+//
+//   kumolist-thumbnailer -s SIZE INPUT OUTPUT.png   one thumbnail (the desktop's convention)
+//   kumolist-thumbnailer --info INPUT               one line of JSON: version, counts, extents
+//   kumolist-thumbnailer --batch [--file-seconds N] lines "SIZE<TAB>INPUT<TAB>OUTPUT" on
+//       standard input, one answer "ok<TAB>INPUT" or "fail<TAB>INPUT" per line
+//
+// Drawings come from anywhere, so the process limits itself (no core files, bounded
+// memory and time) besides the limits its starter sets; in batch mode every file has
+// its own time, and a file that runs over it ends the process, which the program then
+// starts again for the files after it. Thumbnails carry the keys of the desktop's
+// thumbnail cache and are written through a temporary file, readable by the owner only.
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QGuiApplication>
+
+#include "drawing/drawingrender.h"
+#include "drawing/thumbcache.h"
+
+namespace {
+
+// Thumbnails the desktop asks for are 128 to 1024 pixels.
+constexpr int kMinSize = 16;
+constexpr int kMaxSize = 2048;
+constexpr int kDefaultFileSeconds = 5;
+constexpr int kMaxFileSeconds = 600;
+// One request line: a size and two paths.
+constexpr std::size_t kMaxRequestBytes = 3 * 16384;
+constexpr rlim_t kAddressSpace = rlim_t(1024) * 1024 * 1024;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+void LimitSelf()
+{
+    const rlimit none{0, 0};
+    ::setrlimit(RLIMIT_CORE, &none);
+    rlimit space{};
+    // The sanitizers reserve terabytes of address space for themselves.
+    if (!kSanitized && ::getrlimit(RLIMIT_AS, &space) == 0 && (space.rlim_max == RLIM_INFINITY || space.rlim_max > kAddressSpace)) {
+        space.rlim_cur = space.rlim_max = kAddressSpace;
+        ::setrlimit(RLIMIT_AS, &space);
+    }
+}
+
+// From now on this process may spend `seconds` more of CPU time and of wall time; past
+// either the kernel ends it.
+void AllowSeconds(int seconds)
+{
+    rusage used{};
+    rlimit cpu{};
+    if (::getrusage(RUSAGE_SELF, &used) == 0 && ::getrlimit(RLIMIT_CPU, &cpu) == 0) {
+        const rlim_t spent = rlim_t(used.ru_utime.tv_sec + used.ru_stime.tv_sec) + 1;
+        rlim_t want = spent + rlim_t(seconds);
+        if (cpu.rlim_max != RLIM_INFINITY && want > cpu.rlim_max) want = cpu.rlim_max;
+        cpu.rlim_cur = want;
+        ::setrlimit(RLIMIT_CPU, &cpu);
+    }
+    ::alarm(unsigned(seconds) * 2);
+}
+
+bool ParseInt(const std::string& text, int& value)
+{
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end;
+}
+
+std::string Number(double v)
+{
+    char buf[64];
+    const auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return ec == std::errc() ? std::string(buf, ptr) : std::string("0");
+}
+
+int Info(const char* input)
+{
+    JwwDrawing d;
+    if (!ReadJwwDrawingFile(input, d)) {
+        std::fprintf(stderr, "kumolist-thumbnailer: %s: not a drawing this program can read\n", input);
+        return 1;
+    }
+    const DrawingEntities& e = d.entities;
+    const DrawingBox box = DrawingExtents(d, BoxOf::Everything);
+    std::string json = "{\"version\": " + std::to_string(d.version) + ", \"entities\": {\"line\": " +
+                       std::to_string(e.lines.size()) + ", \"arc\": " + std::to_string(e.arcs.size()) +
+                       ", \"point\": " + std::to_string(e.points.size()) + ", \"text\": " + std::to_string(e.texts.size()) +
+                       ", \"solid\": " + std::to_string(e.solids.size()) + ", \"block_insert\": " +
+                       std::to_string(e.inserts.size()) + ", \"dimension\": " + std::to_string(e.dimensions.size()) +
+                       "}, \"block_definitions\": " + std::to_string(d.blocks.size()) + ", \"extents_mm\": ";
+    json += box.empty ? std::string("null")
+                      : "[" + Number(box.minX) + ", " + Number(box.minY) + ", " + Number(box.maxX) + ", " + Number(box.maxY) + "]";
+    std::printf("%s}\n", json.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// One thumbnail of input into output; false when the file is no drawing or the
+// thumbnail could not be written.
+bool Thumbnail(int size, const std::string& input, const std::string& output)
+{
+    JwwDrawing d;
+    std::int64_t mtime = 0;
+    if (!ReadJwwDrawingFile(input, d, &mtime)) return false;
+    const QImage image = RenderThumbnail(d, size);
+    const QString in = QFile::decodeName(input.c_str());
+    return WriteThumbnailPng(QFile::decodeName(output.c_str()), image, FileUri(in), mtime);
+}
+
+bool ReadRequest(std::string& line)
+{
+    line.clear();
+    int c;
+    while ((c = std::getchar()) != EOF && c != '\n') {
+        if (line.size() <= kMaxRequestBytes) line += char(c);
+    }
+    return c != EOF || !line.empty();
+}
+
+int Batch(int fileSeconds)
+{
+    std::string line;
+    while (ReadRequest(line)) {
+        const std::size_t tab1 = line.find('\t');
+        const std::size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
+        const std::string input = tab2 == std::string::npos ? std::string() : line.substr(tab1 + 1, tab2 - tab1 - 1);
+        int size = 0;
+        bool ok = tab2 != std::string::npos && line.size() <= kMaxRequestBytes && ParseInt(line.substr(0, tab1), size) &&
+                  size >= kMinSize && size <= kMaxSize;
+        if (ok) {
+            AllowSeconds(fileSeconds);
+            ok = Thumbnail(size, input, line.substr(tab2 + 1));
+            ::alarm(0);
+        }
+        std::printf("%s\t%s\n", ok ? "ok" : "fail", input.c_str());
+        if (std::fflush(stdout) != 0) return 1;
+    }
+    return 0;
+}
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: kumolist-thumbnailer -s SIZE INPUT OUTPUT.png\n"
+                 "       kumolist-thumbnailer --info INPUT\n"
+                 "       kumolist-thumbnailer --batch [--file-seconds N]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    LimitSelf();
+    // Nothing on standard output but answers; a broken pipe ends the process quietly.
+    ::signal(SIGPIPE, SIG_DFL);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--info" && argc == 3) {
+        AllowSeconds(kDefaultFileSeconds * 2);
+        return Info(argv[2]);
+    }
+    int size = 0, fileSeconds = kDefaultFileSeconds;
+    const bool single = mode == "-s" && argc == 5 && ParseInt(argv[2], size) && size >= kMinSize && size <= kMaxSize;
+    const bool batch = mode == "--batch" &&
+                       (argc == 2 || (argc == 4 && std::strcmp(argv[2], "--file-seconds") == 0 &&
+                                      ParseInt(argv[3], fileSeconds) && fileSeconds >= 1 && fileSeconds <= kMaxFileSeconds));
+    if (!single && !batch) return Usage();
+    if (single) AllowSeconds(kDefaultFileSeconds * 2);
+
+    // Texts need the font database of a GUI application, never a display. The paths
+    // stay out of Qt's option parsing.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QGuiApplication app(qtArgc, qtArgv);
+    if (batch) return Batch(fileSeconds);
+    return Thumbnail(size, argv[3], argv[4]) ? 0 : 1;
+}

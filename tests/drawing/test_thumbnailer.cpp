@@ -1,0 +1,244 @@
+// The desktop's thumbnail cache as its convention names and keys the entries, and the
+// thumbnailer program in its three modes.
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "drawing/thumbcache.h"
+
+namespace {
+
+const QString kThumbnailer = QStringLiteral(KUMO_THUMBNAILER);
+
+QString Real(const char* name) { return QStringLiteral(KUMO_TESTDATA "/jww/") + QString::fromUtf8(name); }
+
+int Mode(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+// A text chunk's value as a reader of the PNG format finds it (uncompressed tEXt, which
+// every reader of the cache takes).
+QString Key(const QString& png, const char* key)
+{
+    QFile f(png);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = f.readAll();
+    const QByteArray marker = "tEXt" + QByteArray(key) + '\0';
+    const qsizetype at = bytes.indexOf(marker);
+    if (at < 4 || at > bytes.indexOf("IDAT")) return {};
+    const qsizetype length = qsizetype(quint8(bytes[at - 1])) | qsizetype(quint8(bytes[at - 2])) << 8;
+    return QString::fromLatin1(bytes.mid(at + marker.size(), length - marker.size() + 4));
+}
+
+// Runs the thumbnailer to its end; its exit code, standard output in out.
+int Run(const QStringList& arguments, QByteArray* out = nullptr, const QByteArray& input = {})
+{
+    QProcess p;
+    p.start(kThumbnailer, arguments);
+    if (!p.waitForStarted(10000)) return -1;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000)) return -1;
+    if (out) *out = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+class TestThumbnailer : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+private slots:
+    // File URIs escaped as the desktop escapes them, names the MD5 of the URI (the
+    // convention's own example), the size folders and the failure folder.
+    void namesAndUris()
+    {
+        QCOMPARE(FileUri("/home/jens/photos/me.png"), QByteArray("file:///home/jens/photos/me.png"));
+        const ThumbnailCache cache("/c");
+        QCOMPARE(cache.ThumbnailPath("/home/jens/photos/me.png", 128), QString("/c/normal/c6ee772d9e49320e97ec29a7eb5b1697.png"));
+        QCOMPARE(cache.ThumbnailPath("/home/jens/photos/me.png", 256), QString("/c/large/c6ee772d9e49320e97ec29a7eb5b1697.png"));
+        QCOMPARE(cache.ThumbnailPath("/x", 512).section('/', 2, 2), QString("x-large"));
+        QCOMPARE(cache.ThumbnailPath("/x", 1024).section('/', 2, 2), QString("xx-large"));
+        QCOMPARE(cache.FailurePath("/home/jens/photos/me.png"), QString("/c/fail/kumolist/c6ee772d9e49320e97ec29a7eb5b1697.png"));
+        QCOMPARE(FileUri(QString::fromUtf8("/tmp/a b/図面#1;x%[y]~$&'=@,+.jww")),
+                 QByteArray("file:///tmp/a%20b/%E5%9B%B3%E9%9D%A2%231%3Bx%25%5By%5D~$&'=@,+.jww"));
+        QCOMPARE(FileUri("/a/./b/../c.jww"), QByteArray("file:///a/c.jww"));
+        QCOMPARE(FileUri("rel.jww"), "file://" + QFile::encodeName(QDir::currentPath()) + "/rel.jww");
+
+        const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", "/var/cache-of-user");
+        QCOMPARE(ThumbnailCacheRoot(), QString("/var/cache-of-user/thumbnails"));
+        qputenv("XDG_CACHE_HOME", "relative");
+        QCOMPARE(ThumbnailCacheRoot(), QDir::homePath() + "/.cache/thumbnails");
+        qunsetenv("XDG_CACHE_HOME");
+        QCOMPARE(ThumbnailCacheRoot(), QDir::homePath() + "/.cache/thumbnails");
+        qputenv("XDG_CACHE_HOME", saved);
+    }
+
+    // An entry holds the file's URI and time, is its owner's alone, and is valid only
+    // for that time and size; failures are kept apart; entries from elsewhere that name
+    // another file, or are no regular file, count for nothing.
+    void cacheEntries()
+    {
+        const ThumbnailCache cache(dir_.path() + "/cache/thumbnails");
+        const QString file = dir_.path() + "/図面.jww";
+        QVERIFY(QFile::copy(Real("Test2.jww"), file));
+        const qint64 mtime = FileMTime(file);
+        QVERIFY(mtime > 0);
+        QCOMPARE(FileMTime(dir_.path() + "/missing.jww"), qint64(-1));
+        QCOMPARE(cache.Find(file, mtime, 128), ThumbnailCache::State::Missing);
+
+        QImage image(128, 64, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(cache.Store(file, mtime, 128, image));
+        const QString path = cache.ThumbnailPath(file, 128);
+        QCOMPARE(Key(path, "Thumb::URI"), QString::fromLatin1(FileUri(file)));
+        QCOMPARE(Key(path, "Thumb::MTime"), QString::number(mtime));
+        QCOMPARE(Mode(path), 0600);
+        QCOMPARE(Mode(cache.Root()), 0700);
+        QCOMPARE(Mode(cache.Root() + "/normal"), 0700);
+        QCOMPARE(QDir(cache.Root() + "/normal").entryList(QDir::Files | QDir::Hidden).size(), 1);   // no temporary left
+
+        QImage found;
+        QCOMPARE(cache.Find(file, mtime, 128, &found), ThumbnailCache::State::Valid);
+        QCOMPARE(found.size(), QSize(128, 64));
+        QCOMPARE(cache.Find(file, mtime + 1, 128), ThumbnailCache::State::Missing);   // the file changed
+        QCOMPARE(cache.Find(file, mtime, 256), ThumbnailCache::State::Missing);
+
+        QVERIFY(cache.StoreFailure(file, mtime + 1));
+        QCOMPARE(cache.Find(file, mtime + 1, 128), ThumbnailCache::State::Failed);
+        QCOMPARE(Key(cache.FailurePath(file), "Thumb::URI"), QString::fromLatin1(FileUri(file)));
+        QCOMPARE(Mode(cache.FailurePath(file)), 0600);
+        QCOMPARE(cache.Find(file, mtime + 2, 128), ThumbnailCache::State::Missing);
+
+        // Another file's entry under this name, and a FIFO: neither is read as ours.
+        const QString other = dir_.path() + "/other.jww";
+        QVERIFY(QFile::copy(file, other));
+        QVERIFY(WriteThumbnailPng(cache.ThumbnailPath(other, 128), image, FileUri(file), FileMTime(other)));
+        QCOMPARE(cache.Find(other, FileMTime(other), 128), ThumbnailCache::State::Missing);
+        QFile::remove(cache.ThumbnailPath(other, 128));
+        QCOMPARE(::mkfifo(QFile::encodeName(cache.ThumbnailPath(other, 128)).constData(), 0600), 0);
+        QCOMPARE(cache.Find(other, FileMTime(other), 128), ThumbnailCache::State::Missing);
+    }
+
+    // --info: one line of JSON per drawing, counts of the main list by kind and the box
+    // of everything; not a drawing: no line, and a failure.
+    void info_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("counts");
+        QTest::addColumn<QList<double>>("extents");
+        QTest::newRow("Test1") << Real("Test1.jww") << 600 << "1642 4 4 36 0 0 0"
+                               << QList<double>{-269.478760, -187.065637, 283.428568, 155.482625};
+        QTest::newRow("Test2") << Real("Test2.jww") << 600 << "38 4 6 23 0 0 0"
+                               << QList<double>{-274.065637, -192.799228, 267.061786, 155.895753};
+        QTest::newRow("non_block") << Real("non_block.jww") << 700 << "4 2 0 6 0 0 0"
+                                   << QList<double>{-118.550279, -87.652915, 122.261853, 42.467695};
+        QTest::newRow("sample") << Real("サンプル.jww") << 600 << "592 64 19 20 0 0 0"
+                                << QList<double>{-142.400674, -82.053010, 70.974251, 51.880302};
+        QTest::newRow("site") << Real("敷地図.jww") << 600 << "9 0 0 0 0 0 0"
+                              << QList<double>{-118.644107, -84.949153, 125.764281, 63.045234};
+    }
+    void info()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, version);
+        QFETCH(QString, counts);
+        QFETCH(QList<double>, extents);
+        QByteArray out;
+        QCOMPARE(Run({"--info", file}, &out), 0);
+        QCOMPARE(out.count('\n'), 1);
+        QVERIFY(out.endsWith('\n'));
+        const QJsonObject o = QJsonDocument::fromJson(out).object();
+        QCOMPARE(o.keys(), (QStringList{"block_definitions", "entities", "extents_mm", "version"}));
+        QCOMPARE(o["version"].toInt(), version);
+        QCOMPARE(o["block_definitions"].toInt(), 0);
+        const QJsonObject e = o["entities"].toObject();
+        QStringList got;
+        for (const char* kind : {"line", "arc", "point", "text", "solid", "block_insert", "dimension"})
+            got << QString::number(e[kind].toInt(-1));
+        QCOMPARE(got.join(' '), counts);
+        const QJsonArray box = o["extents_mm"].toArray();
+        QCOMPARE(box.size(), 4);
+        for (int i = 0; i < 4; ++i) QVERIFY(std::fabs(box[i].toDouble() - extents[i]) < 1e-6);
+    }
+
+    // -s: a PNG of the size asked, keyed for the cache, readable by its owner only;
+    // usage and unreadable files fail with nothing written.
+    void single()
+    {
+        const QString out = dir_.path() + "/single.png";
+        QCOMPARE(Run({"-s", "256", Real("サンプル.jww"), out}), 0);
+        const QImage image(out);
+        QCOMPARE(std::max(image.width(), image.height()), 256);
+        QCOMPARE(Key(out, "Thumb::URI"), QString::fromLatin1(FileUri(Real("サンプル.jww"))));
+        QCOMPARE(Key(out, "Thumb::MTime"), QString::number(FileMTime(Real("サンプル.jww"))));
+        QCOMPARE(Mode(out), 0600);
+        // An independent reader of PNG (ImageMagick's, through libpng) takes the keys too.
+        const QString identify = QStandardPaths::findExecutable("identify");
+        if (!identify.isEmpty()) {
+            QProcess p;
+            p.start(identify, {"-format", "%[Thumb::URI] %[Thumb::MTime]", out});
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
+                     QString::fromLatin1(FileUri(Real("サンプル.jww"))) + ' ' + QString::number(FileMTime(Real("サンプル.jww"))));
+            QCOMPARE(p.readAllStandardError(), QByteArray());
+        }
+
+        QByteArray none;
+        QCOMPARE(Run({"--info", QStringLiteral(KUMO_TESTDATA "/jww/README.md")}, &none), 1);
+        QVERIFY(none.isEmpty());
+        QCOMPARE(Run({"-s", "128", QStringLiteral(KUMO_TESTDATA "/jww/README.md"), dir_.path() + "/no.png"}), 1);
+        QCOMPARE(Run({"-s", "huge", Real("Test1.jww"), dir_.path() + "/no.png"}), 2);
+        QCOMPARE(Run({"-s", "100000", Real("Test1.jww"), dir_.path() + "/no.png"}), 2);
+        QCOMPARE(Run({"--bogus"}), 2);
+        QVERIFY(!QFile::exists(dir_.path() + "/no.png"));
+    }
+
+    // --batch: one answer per request line in order; a file that is no drawing, a size
+    // out of bounds and a line without fields fail alone, the rest are drawn.
+    void batch()
+    {
+        const QString a = dir_.path() + "/a.png", b = dir_.path() + "/b.png", c = dir_.path() + "/c.png";
+        const QByteArray readme = QFile::encodeName(QStringLiteral(KUMO_TESTDATA "/jww/README.md"));
+        const QByteArray input = "128\t" + QFile::encodeName(Real("Test1.jww")) + "\t" + QFile::encodeName(a) + "\n" +
+                                 "128\t" + readme + "\t" + QFile::encodeName(b) + "\n" + "99999\t" +
+                                 QFile::encodeName(Real("Test2.jww")) + "\t" + QFile::encodeName(b) + "\n" +
+                                 "garbage\n" + "256\t" + QFile::encodeName(Real("敷地図.jww")) + "\t" + QFile::encodeName(c);
+        QByteArray out;
+        QCOMPARE(Run({"--batch", "--file-seconds", "3"}, &out, input), 0);
+        const QList<QByteArray> lines = out.split('\n');
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[0], "ok\t" + QFile::encodeName(Real("Test1.jww")));
+        QCOMPARE(lines[1], "fail\t" + readme);
+        QCOMPARE(lines[2], "fail\t" + QFile::encodeName(Real("Test2.jww")));
+        QCOMPARE(lines[3], QByteArray("fail\t"));
+        QCOMPARE(lines[4], "ok\t" + QFile::encodeName(Real("敷地図.jww")));
+        QCOMPARE(QImage(a).width(), 128);
+        QCOMPARE(QImage(c).width(), 256);
+        QVERIFY(!QFile::exists(b));
+        QCOMPARE(Run({"--batch", "--file-seconds", "0"}), 2);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    TestThumbnailer test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_thumbnailer.moc"
