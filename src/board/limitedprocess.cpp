@@ -40,15 +40,25 @@ void Start(Active& a, const ProcessLimits& limits)
     p->setProgram(a.run->program);
     p->setArguments(a.run->arguments);
     p->setStandardInputFile(QProcess::nullDevice());
+    LimitProcess(*p, limits);
+    a.clock.start();
+    p->start(QIODevice::ReadOnly);
+    p->waitForStarted(limits.timeoutMs);
+}
+
+} // namespace
+
+void LimitProcess(QProcess& process, const ProcessLimits& limits)
+{
     // The sanitizers report on standard error; elsewhere a decoder's complaints about a
     // broken file are of no use to anyone.
     if (kSanitized)
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     else
-        p->setStandardErrorFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
     const qint64 memory = limits.memoryBytes;
     const rlim_t cpuSeconds = rlim_t(limits.timeoutMs / 1000 + 2);
-    p->setChildProcessModifier([memory, cpuSeconds] {
+    process.setChildProcessModifier([memory, cpuSeconds] {
         // Between fork and exec: only calls that are safe there.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);   // never outlive the program
         const rlimit none{0, 0};
@@ -63,12 +73,7 @@ void Start(Active& a, const ProcessLimits& limits)
             ::setrlimit(RLIMIT_AS, &space);
         }
     });
-    a.clock.start();
-    p->start(QIODevice::ReadOnly);
-    p->waitForStarted(limits.timeoutMs);
 }
-
-} // namespace
 
 void RunLimited(std::vector<LimitedRun>& runs, const ProcessLimits& limits)
 {

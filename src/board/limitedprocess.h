@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -25,3 +26,8 @@ struct LimitedRun {
 // its time limit: one that overruns its time or output is killed. Standard error is
 // dropped. Returns when all have ended.
 void RunLimited(std::vector<LimitedRun>& runs, const ProcessLimits& limits);
+
+// Sets up a process not yet started to run under the limits: never outliving the thread
+// that starts it, no core files, CPU time (from timeoutMs) and address space bounded;
+// its standard error dropped (kept under the sanitizers, which report there).
+void LimitProcess(QProcess& process, const ProcessLimits& limits);
