@@ -2,7 +2,11 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +14,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include "benchdb.h"
@@ -387,6 +392,90 @@ private:
     int size_ = 0;
 };
 
+// ---- W5: thumbnails of drawings -------------------------------------------------------
+
+// The real drawings drawn as 256-pixel thumbnails by one thumbnailer process in batch
+// mode, as the group window has them drawn: the CPU time of that process, its start
+// included, for all of them (per drawing: divide by the size). The floor reads the same
+// files and writes a blank PNG of the size for each, in this process.
+class ThumbnailWorkload : public Workload {
+public:
+    bool Prepare(int size) override
+    {
+        size_ = size;
+        paths_ = CopyDrawings(files_.path(), size);
+        if (int(paths_.size()) != size) return false;
+        QFile requests(files_.path() + "/requests");
+        if (!requests.open(QIODevice::WriteOnly)) return false;
+        for (int i = 0; i < size; ++i)
+            requests.write("256\t" + QByteArray::fromStdString(ToFsName(paths_[i])) + "\t" + Output(i) + "\n");
+        return true;
+    }
+
+    double RunProgram() override
+    {
+        for (int i = 0; i < size_; ++i) QFile::remove(QFile::decodeName(Output(i)));
+        const QByteArray in = QFile::encodeName(files_.path() + "/requests");
+        const QByteArray out = QFile::encodeName(files_.path() + "/answers");
+        const pid_t pid = fork();
+        if (pid < 0) return -1;
+        if (pid == 0) {
+            const int input = ::open(in.constData(), O_RDONLY);
+            const int output = ::open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (input < 0 || output < 0 || dup2(input, 0) < 0 || dup2(output, 1) < 0) _exit(127);
+            execl(KUMO_THUMBNAILER, KUMO_THUMBNAILER, "--batch", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+        const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        std::fprintf(stderr, "  W5: %.1f ms of CPU per drawing\n", 1000 * cpu / size_);
+        return cpu;
+    }
+
+    double RunFloor() override
+    {
+        const double start = CpuSeconds();
+        for (int i = 0; i < size_; ++i) {
+            QFile file(QString::fromStdString(ToFsName(paths_[i])));
+            if (!file.open(QIODevice::ReadOnly) || file.readAll().isEmpty()) return -1;
+            QImage blank(256, 160, QImage::Format_RGB32);
+            blank.fill(Qt::white);
+            if (!blank.save(QFile::decodeName(Output(i)), "PNG")) return -1;
+        }
+        return CpuSeconds() - start;
+    }
+
+    bool Check(std::string& why) override
+    {
+        QFile answers(files_.path() + "/answers");
+        const int ok = answers.open(QIODevice::ReadOnly) ? int(answers.readAll().count("ok\t")) : 0;
+        int drawn = 0;
+        for (int i = 0; i < size_; ++i)
+            if (QImage(QFile::decodeName(Output(i))).width() == 256) ++drawn;
+        if (ok == size_ && drawn == size_) return true;
+        why = "thumbnailer drew " + IntToStr(drawn) + " of " + IntToStr(size_) + " drawings";
+        return false;
+    }
+
+private:
+    QByteArray Output(int i) const { return QFile::encodeName(files_.path() + QString::asprintf("/%05d.png", i)); }
+
+    static double CpuSeconds()
+    {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+
+    QTemporaryDir files_;
+    std::vector<std::string> paths_;
+    int size_ = 0;
+};
+
 } // namespace
 
 const std::vector<WorkloadInfo>& Workloads()
@@ -396,6 +485,7 @@ const std::vector<WorkloadInfo>& Workloads()
         {"W2", "open a group", {1000, 10000, 40000}},
         {"W3", "search", {100, 500, 2000}},
         {"W4", "board", {1000, 5000}},
+        {"W5", "thumbnails at 256 px (CPU)", {100, 500}},
     };
     return all;
 }
@@ -406,5 +496,6 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
     if (key == "W2") return std::make_unique<OpenGroupWorkload>();
     if (key == "W3") return std::make_unique<SearchWorkload>();
     if (key == "W4") return std::make_unique<BoardWorkload>();
+    if (key == "W5") return std::make_unique<ThumbnailWorkload>();
     return nullptr;
 }
