@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 #include <QFontDatabase>
@@ -27,6 +28,8 @@ const QString kFallbackFont = QStringLiteral("Noto Sans CJK JP");
 // Below this height in pixels a text is drawn as a band where its letters stand: glyphs
 // that small are unreadable and cost the most.
 constexpr double kMinGlyphPixels = 4;
+// Share of a Japanese font's em square below its baseline.
+constexpr double kEmBelowBaseline = 0.12;
 // Largest error between an arc and the straight pieces it is drawn with, in pixels.
 constexpr double kArcTolerancePixels = 0.25;
 constexpr int kMaxArcPieces = 720;
@@ -34,6 +37,14 @@ constexpr int kMaxArcPieces = 720;
 constexpr double kMargin = 0.03;
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
+
+// The line types' dashes on paper, millimetres on and off, for types 2 to 9 (9: the
+// auxiliary line, shown on screen only, drawn faint here). Drawn solid where a whole
+// pattern would take fewer pixels than this.
+const std::vector<double> kDashesMm[10] = {{}, {}, {1, 1}, {2, 1}, {4, 1}, {6, 1, 0.5, 1}, {10, 1, 0.5, 1},
+                                           {6, 1, 0.5, 1, 0.5, 1}, {10, 1, 0.5, 1, 0.5, 1}, {0.5, 1}};
+constexpr double kMinDashPatternPixels = 8;
+constexpr int kAuxiliaryLine = 9;
 
 QRgb FromColorRef(std::uint32_t c) { return qRgb(int(c & 0xFF), int(c >> 8 & 0xFF), int(c >> 16 & 0xFF)); }
 
@@ -52,6 +63,17 @@ QString FontFamily(const QString& name)
     known.insert(name, family);
     return family;
 }
+
+// What lines are drawn with: colour, width in pixels (0: the thinnest) and line type
+// (0: solid).
+using Stroke = std::tuple<QRgb, double, int>;
+
+// The lines of one stroke: straight pieces drawn in one call, curves each as one line so
+// that their dashes run on.
+struct Strokes {
+    std::vector<QLineF> lines;
+    std::vector<QPolygonF> curves;
+};
 
 struct TextItem {
     QString text, family;
@@ -79,7 +101,7 @@ public:
         if (!shown) return;
         const QPointF a = Px(t, l.x1, l.y1), b = Px(t, l.x2, l.y2);
         if (Outside(std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::max(a.x(), b.x()), std::max(a.y(), b.y()))) return;
-        Bucket(l.pen).emplace_back(a, b);
+        Bucket(l.pen).lines.emplace_back(a, b);
     }
 
     void Arc(const DrawingArc& a, const Affine& t, bool shown) override
@@ -89,8 +111,7 @@ public:
         const bool whole = a.closed || std::fabs(a.sweep) >= kTwoPi;
         QPolygonF piece;
         if (!CurvePoints(c, a.start, whole ? kTwoPi : a.sweep, piece)) return;
-        std::vector<QLineF>& lines = Bucket(a.pen);
-        for (qsizetype i = 1; i < piece.size(); ++i) lines.emplace_back(piece[i - 1], piece[i]);
+        Bucket(a.pen).curves.push_back(std::move(piece));
     }
 
     void Point(const DrawingPoint& p, const Affine& t, bool shown) override
@@ -117,7 +138,7 @@ public:
         if (height < kMinGlyphPixels) {
             // A band along the middle of the text's box, lighter than its letters would be.
             const QPointF half = up / 2;
-            bands_[{Halfway(colour, qRgb(255, 255, 255)), std::max(1.0, height * 0.6)}].emplace_back(c[0] + half, c[1] + half);
+            bands_[{Halfway(colour, qRgb(255, 255, 255)), std::max(1.0, height * 0.6), 0}].lines.emplace_back(c[0] + half, c[1] + half);
             return;
         }
         QString content = DrawingStringText(x.content);
@@ -167,11 +188,19 @@ public:
         }
         p.setBrush(Qt::NoBrush);
         for (const auto* buckets : {&bands_, &lines_}) {
-            for (const auto& [key, lines] : *buckets) {
-                QPen pen(QColor(key.first), key.second < 1 ? 0 : key.second);
+            for (const auto& [stroke, strokes] : *buckets) {
+                const auto& [colour, width, type] = stroke;
+                QPen pen(QColor(colour), width);
                 pen.setCapStyle(Qt::FlatCap);
+                if (type != 0) {
+                    // Dashes count in pen widths.
+                    QList<qreal> dashes;
+                    for (double mm : kDashesMm[type]) dashes << std::max(0.5, mm * s_ / std::max(1.0, width));
+                    pen.setDashPattern(dashes);
+                }
                 p.setPen(pen);
-                p.drawLines(lines.data(), int(lines.size()));
+                p.drawLines(strokes.lines.data(), int(strokes.lines.size()));
+                for (const QPolygonF& curve : strokes.curves) p.drawPolyline(curve);
             }
         }
         p.setPen(Qt::NoPen);
@@ -208,7 +237,7 @@ private:
         return kBlack;
     }
 
-    // Line width in pixels; below one, the thinnest line the device draws.
+    // Line width in pixels; below one, 0: the thinnest line the device draws.
     double Width(const DrawingPen& pen) const
     {
         unsigned units = pen.width;
@@ -218,7 +247,15 @@ private:
         return px < 1 ? 0 : std::round(px * 4) / 4;
     }
 
-    std::vector<QLineF>& Bucket(const DrawingPen& pen) { return lines_[{Colour(pen), Width(pen)}]; }
+    Strokes& Bucket(const DrawingPen& pen)
+    {
+        const int type = pen.style < 10 ? pen.style : 1;
+        QRgb colour = Colour(pen);
+        if (type == kAuxiliaryLine) colour = Halfway(Halfway(colour, qRgb(255, 255, 255)), qRgb(255, 255, 255));
+        double pattern = 0;
+        for (double mm : kDashesMm[type]) pattern += mm;
+        return lines_[{colour, Width(pen), pattern * s_ >= kMinDashPatternPixels ? type : 0}];
+    }
 
     // Points of the curve o + m (cos u, sin u) in pixels for u over the sweep, pieces
     // short enough to look round; false when it lies outside the view.
@@ -239,21 +276,21 @@ private:
         return true;
     }
 
-    // The text laid into its box: the font's em from the baseline's descent below to
-    // its ascent above fills the height, the advance is stretched to the box's length.
+    // The text laid into its box: the font's em square (as Japanese fonts lay it, a
+    // tenth and a bit below the baseline) fills the height, the advance is stretched to
+    // the box's length.
     static void DrawText(QPainter& p, const TextItem& item)
     {
         const QPointF along = item.end - item.start;
         const double height = std::hypot(item.up.x(), item.up.y());
         QFont font(item.family);
-        font.setPixelSize(std::max(1, int(std::lround(height))));
-        const QFontMetricsF metrics(font);
-        const double advance = metrics.horizontalAdvance(item.text);
-        const double em = metrics.ascent() + metrics.descent();
-        if (advance <= 0 || em <= 0 || std::hypot(along.x(), along.y()) < 0.5) return;
-        const double descent = metrics.descent() / em;
-        const QTransform place(along.x() / advance, along.y() / advance, -item.up.x() / em, -item.up.y() / em,
-                               item.start.x() + item.up.x() * descent, item.start.y() + item.up.y() * descent);
+        const int em = std::max(1, int(std::lround(height)));
+        font.setPixelSize(em);
+        const double advance = QFontMetricsF(font).horizontalAdvance(item.text);
+        if (advance <= 0 || std::hypot(along.x(), along.y()) < 0.5) return;
+        const QPointF unitUp = item.up / em;
+        const QTransform place(along.x() / advance, along.y() / advance, -unitUp.x(), -unitUp.y(),
+                               item.start.x() + item.up.x() * kEmBelowBaseline, item.start.y() + item.up.y() * kEmBelowBaseline);
         p.save();
         p.setTransform(place, true);
         p.setFont(font);
@@ -267,7 +304,7 @@ private:
     QRectF view_;
     QRgb pens_[10];
     double widthUnitMm_;
-    std::map<std::pair<QRgb, double>, std::vector<QLineF>> lines_, bands_;
+    std::map<Stroke, Strokes> lines_, bands_;
     std::vector<std::pair<QPainterPath, QRgb>> solids_;
     std::vector<std::pair<QPointF, QRgb>> points_;
     std::vector<TextItem> texts_;

@@ -75,6 +75,11 @@ private slots:
         JwwWriter w;
         w.Line(-80, 80, -20, 80, Pen(2));
         w.Line(-80, 60, -20, 60, Pen(2, 100));                       // 5 mm wide: 10 px
+        WriterPen dashed = Pen(2), auxiliary = Pen(2);
+        dashed.style = 4;                                            // 4 mm on, 1 off
+        auxiliary.style = 9;
+        w.Line(-80, 70, -20, 70, dashed);
+        w.Line(-80, 40, -20, 40, auxiliary);
         w.Arc(50, 50, 20, 0, 2 * M_PI, 0, 1, true, Pen(3));
         w.Arc(50, 0, 20, 0, M_PI / 2, 0, 1, false, Pen(3));         // the quarter right to top
         w.Point(-50, 0, false, Pen(6));
@@ -102,7 +107,8 @@ private slots:
         made_.save(QDir::tempPath() + "/kumo-test-render.png");
     }
 
-    // Lines where they lie, as wide as their pens on paper, in their pen colours.
+    // Lines where they lie, as wide as their pens on paper, in their pen colours and
+    // line types.
     void linesAndWidths()
     {
         QVERIFY(Tinted(made_, Px(-50), Py(80), kBlack));
@@ -110,6 +116,11 @@ private slots:
         // The 5 mm pen covers 10 rows, no more than 12.
         const int wide = TintedIn(made_, QRect(Px(-50), Py(60) - 10, 1, 21), kBlack);
         QVERIFY2(wide >= 9 && wide <= 12, qPrintable(QString::number(wide)));
+        // Dashes of the line type where they span pixels enough; the auxiliary line faint.
+        const int dashed = TintedIn(made_, QRect(Px(-70), Py(70) - 1, Px(-30) - Px(-70), 3), kBlack) / 2;
+        const int length = Px(-30) - Px(-70);
+        QVERIFY2(dashed > length * 6 / 10 && dashed < length * 9 / 10, qPrintable(QString::number(dashed)));
+        QVERIFY(qGray(made_.pixel(Px(-50), Py(40))) > 120 && qGray(made_.pixel(Px(-50), Py(40))) < 250);
         // The hidden layer's line is not drawn.
         QCOMPARE(TintedIn(made_, QRect(Px(5), Py(30) - 2, Px(35) - Px(5), 5), kBlack), 0);
     }
