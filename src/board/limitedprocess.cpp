@@ -9,19 +9,9 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
-namespace {
+#include "text/sanitized.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+namespace {
 
 // Slice of one wait: short, so that several processes' pipes are drained in turn and
 // an output that runs past its bound is seen early.

@@ -328,13 +328,16 @@ private:
         return pen;
     }
 
+    template <class... T>
+    void Doubles(T&... fields)
+    {
+        ((fields = c_.Double()), ...);
+    }
+
     DrawingLine Line(const DrawingPen& pen)
     {
         DrawingLine l{pen};
-        l.x1 = c_.Double();
-        l.y1 = c_.Double();
-        l.x2 = c_.Double();
-        l.y2 = c_.Double();
+        Doubles(l.x1, l.y1, l.x2, l.y2);
         return l;
     }
     static bool Valid(const DrawingLine& l) { return Sane(l.x1, l.y1, l.x2, l.y2); }
@@ -342,8 +345,7 @@ private:
     DrawingPoint Point(const DrawingPen& pen)
     {
         DrawingPoint p{pen};
-        p.x = c_.Double();
-        p.y = c_.Double();
+        Doubles(p.x, p.y);
         p.temporary = c_.DWord() != 0;
         if (pen.style == 100) c_.Skip(4 + 8 + 8);     // marker code, angle, scale
         return p;
@@ -353,15 +355,9 @@ private:
     DrawingText Text(const DrawingPen& pen)
     {
         DrawingText t{pen};
-        t.x1 = c_.Double();
-        t.y1 = c_.Double();
-        t.x2 = c_.Double();
-        t.y2 = c_.Double();
+        Doubles(t.x1, t.y1, t.x2, t.y2);
         t.style = c_.DWord();
-        t.sizeX = c_.Double();
-        t.sizeY = c_.Double();
-        t.spacing = c_.Double();
-        t.angle = c_.Double();
+        Doubles(t.sizeX, t.sizeY, t.spacing, t.angle);
         t.font = ReadString(c_);
         t.content = ReadString(c_);
         return t;
@@ -384,13 +380,7 @@ private:
         }
         case Kind::Arc: {
             DrawingArc a{pen};
-            a.cx = c_.Double();
-            a.cy = c_.Double();
-            a.radius = c_.Double();
-            a.start = c_.Double();
-            a.sweep = c_.Double();
-            a.tilt = c_.Double();
-            a.flatness = c_.Double();
+            Doubles(a.cx, a.cy, a.radius, a.start, a.sweep, a.tilt, a.flatness);
             a.closed = c_.DWord() != 0;
             keep = Sane(a.cx, a.cy, a.radius, a.flatness) && a.radius >= 0 && a.flatness >= 0 &&
                    std::fabs(a.start) <= 1e6 && std::fabs(a.sweep) <= 1e6 && std::fabs(a.tilt) <= 1e6;
@@ -420,11 +410,7 @@ private:
         }
         case Kind::Insert: {
             DrawingInsert b{pen};
-            b.x = c_.Double();
-            b.y = c_.Double();
-            b.scaleX = c_.Double();
-            b.scaleY = c_.Double();
-            b.rotation = c_.Double();
+            Doubles(b.x, b.y, b.scaleX, b.scaleY, b.rotation);
             b.definition = c_.DWord();
             keep = Sane(b.x, b.y, b.scaleX, b.scaleY) && std::fabs(b.rotation) <= 1e6;
             if (keep) out.inserts.push_back(b);

@@ -25,6 +25,7 @@
 
 #include "drawing/drawingrender.h"
 #include "drawing/thumbcache.h"
+#include "text/sanitized.h"
 
 namespace {
 
@@ -36,18 +37,6 @@ constexpr int kMaxFileSeconds = 600;
 // One request line: a size and two paths.
 constexpr std::size_t kMaxRequestBytes = 3 * 16384;
 constexpr rlim_t kAddressSpace = rlim_t(1024) * 1024 * 1024;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 void LimitSelf()
 {

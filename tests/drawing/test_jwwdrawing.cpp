@@ -330,16 +330,16 @@ private slots:
         const JwwDrawing whole = Read(bytes);
         const std::vector<std::size_t> full = Counts(whole.entities);
         QElapsedTimer clock;
-        clock.start();
         for (std::size_t n = 0; n < bytes.size(); ++n) {
             JwwDrawing d;
+            clock.start();
             ReadJwwDrawing(std::string_view(bytes).substr(0, n), d);
+            QVERIFY(clock.elapsed() < 2000);
             const std::vector<std::size_t> got = Counts(d.entities);
             for (std::size_t k = 0; k < got.size(); ++k) QVERIFY(got[k] <= full[k]);
             // Version 700 files end with four bytes the reader does not need.
             QVERIFY(!d.complete || n + 4 >= bytes.size());
         }
-        QVERIFY(clock.elapsed() < 60000);
     }
 
     // Random bytes in the entity list of the largest real drawing: never a crash, an
@@ -350,19 +350,19 @@ private slots:
         const std::size_t listAt = bytes.find("CDataSen") - 8;
         std::mt19937 random(23);
         QElapsedTimer clock;
-        clock.start();
         for (int round = 0; round < 1500; ++round) {
             std::string damaged = bytes;
             const int hits = 1 + int(random() % 8);
             for (int i = 0; i < hits; ++i)
                 damaged[listAt + random() % (damaged.size() - listAt)] = char(random());
+            clock.start();
             const JwwDrawing d = Read(damaged);
+            DrawingExtents(d, BoxOf::Everything);
+            QVERIFY(clock.elapsed() < 2000);
             QVERIFY(d.entities.Count() <= bytes.size() / 2);
             for (const DrawingLine& l : d.entities.lines)
                 QVERIFY(std::isfinite(l.x1) && std::fabs(l.y2) <= 1e7);
-            DrawingExtents(d, BoxOf::Everything);
         }
-        QVERIFY(clock.elapsed() < 60000);
     }
 
     // Files that are no drawing or break in their lists.
