@@ -223,24 +223,31 @@ public:
     // entities (what was read before stays).
     bool ReadList(DrawingEntities& out)
     {
-        try {
-            const std::uint32_t count = Count();
-            for (std::uint32_t i = 0; i < count; ++i) {
-                Kind kind{};
-                switch (ReadTag(kind)) {
-                case Tag::Null: continue;
-                case Tag::Stop: return false;
-                case Tag::Object: break;
-                }
-                if (kind == Kind::Block || !Entity(kind, out)) return false;
-            }
-            return true;
-        } catch (const Ended&) {
-            return false;
-        }
+        return Items([&](Kind kind) { return kind != Kind::Block && Entity(kind, out); });
     }
 
     bool ReadBlocks(std::vector<DrawingBlock>& out)
+    {
+        return Items([&](Kind kind) {
+            if (kind != Kind::Block) return false;
+            DrawingBlock block;
+            Pen();
+            block.number = c_.DWord();
+            c_.Skip(8);                               // referenced flag, time made
+            block.name = ReadString(c_);
+            const bool whole = ReadList(block.entities);
+            out.push_back(std::move(block));
+            return whole;
+        });
+    }
+
+private:
+    enum class Tag { Null, Object, Stop };
+
+    // A list: its count, then its items; item(kind) reads each object and says whether
+    // to go on. False when the list ends early, at damage or where item stopped.
+    template <class Item>
+    bool Items(Item item)
     {
         try {
             const std::uint32_t count = Count();
@@ -251,24 +258,13 @@ public:
                 case Tag::Stop: return false;
                 case Tag::Object: break;
                 }
-                if (kind != Kind::Block) return false;
-                DrawingBlock block;
-                Pen();
-                block.number = c_.DWord();
-                c_.Skip(8);                           // referenced flag, time made
-                block.name = ReadString(c_);
-                const bool whole = ReadList(block.entities);
-                out.push_back(std::move(block));
-                if (!whole) return false;
+                if (!item(kind)) return false;
             }
             return true;
         } catch (const Ended&) {
             return false;
         }
     }
-
-private:
-    enum class Tag { Null, Object, Stop };
 
     std::uint32_t Count()
     {
