@@ -3,7 +3,8 @@
 // file is answered from the desktop's thumbnail cache when it holds the file as it is
 // now, else drawn by one kumolist-thumbnailer process in batch mode under limits (started
 // again when it dies). A file that kills the thumbnailer or runs over its time is
-// recorded as failed, so it is not tried again until it changes.
+// recorded as failed (once the thumbnailer has shown that it works at all), so it is not
+// tried again until it changes.
 #include <QImage>
 #include <QObject>
 #include <QString>
