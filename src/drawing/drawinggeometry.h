@@ -48,7 +48,7 @@ public:
 // Most levels of inserts within inserts, and most entities visited in one walk (inserts
 // of inserts multiply: a small file may name millions).
 inline constexpr int kMaxBlockDepth = 32;
-inline constexpr std::size_t kMaxWalkVisits = 4 * 1000 * 1000;
+inline constexpr std::size_t kMaxWalkVisits = 1000 * 1000;
 
 // Visits the main list with solids first (they are filled and must not hide lines),
 // then each insert's definition in place. False when the bound of visits cut it short.

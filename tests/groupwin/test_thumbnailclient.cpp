@@ -51,7 +51,8 @@ class TestThumbnailClient : public QObject {
     }
 
     // A stand-in thumbnailer: files named *hang* hang it, *die* kill it, others go to
-    // the real one.
+    // the real one. (What hangs is the process itself: a child left behind would hold
+    // the test's output open.)
     QString Fake(const QString& name, const QString& body)
     {
         const QString path = dir_.path() + "/" + name;
@@ -140,8 +141,10 @@ private slots:
             if (!f.contains("none")) order << f;
         });
         QTRY_COMPARE_WITH_TIMEOUT(order.size(), 12, 60000);
-        QCOMPARE(order.mid(0, 2), (QStringList{many[11], many[10]}));
-        QCOMPARE(order[2], many[0]);
+        // The first file may have gone to the thumbnailer before the new order came.
+        const qsizetype first = order.indexOf(many[11]);
+        QVERIFY(first <= 1 && order.indexOf(many[10]) == first + 1);
+        QCOMPARE(order.mid(first + 2, 2), first == 0 ? (QStringList{many[0], many[1]}) : (QStringList{many[1], many[2]}));
     }
 
     // A file that hangs the thumbnailer is stopped at its time, one that kills it ends
@@ -152,7 +155,7 @@ private slots:
         const QString fake = Fake("fake-thumbnailer", R"(
 while IFS=$'\t' read -r size input output; do
   case "$input" in
-    *hang*) sleep 600 ;;
+    *hang*) exec sleep 600 ;;
     *die*) kill -9 $$ ;;
   esac
   if "$REAL" -s "$size" "$input" "$output"; then printf 'ok\t%s\n' "$input"; else printf 'fail\t%s\n' "$input"; fi
