@@ -60,6 +60,8 @@ QString FontFamily(const QString& name)
     const auto it = known.constFind(name);
     if (it != known.constEnd()) return *it;
     const QString family = !name.isEmpty() && QFontDatabase::hasFamily(name) ? name : kFallbackFont;
+    // Font names come from the drawings: a long batch of strange ones must not pile up.
+    if (known.size() >= 256) known.clear();
     known.insert(name, family);
     return family;
 }
