@@ -66,7 +66,8 @@ private:
 // The bytes of a counted string; the caller keeps or skips them.
 std::string_view StringBytes(Cursor& c, bool& utf16)
 {
-    const CountedLength length = ReadCountedLength(c);
+    const CountedLength length =
+        ReadCountedLength([&] { return c.Byte(); }, [&] { return c.Word(); }, [&] { return c.DWord(); });
     utf16 = length.unicode;
     // Take() checks the length against what remains before anything is kept.
     return c.Take(length.unicode ? std::size_t(length.count) * 2 : std::size_t(length.count));

@@ -10,32 +10,32 @@ struct CountedLength {
     bool longForm = false;     // the count came in the 32-bit form
 };
 
-// Source reads little-endian from its position: Byte(), Word(), DWord(); it throws (or
-// otherwise stops) when the data ends.
-template <class Source>
-CountedLength ReadCountedLength(Source& in)
+// The three readers give the next 8, 16 and 32 bits, little-endian; they throw (or
+// otherwise stop) when the data ends.
+template <class Read8, class Read16, class Read32>
+CountedLength ReadCountedLength(Read8 read8, Read16 read16, Read32 read32)
 {
     CountedLength out;
-    unsigned n = in.Byte();
+    unsigned n = read8();
     if (n != 0xFF) {
         out.count = n;
         return out;
     }
-    unsigned word = in.Word();
+    unsigned word = read16();
     if (word == 0xFFFE) {
         out.unicode = true;
-        n = in.Byte();
+        n = read8();
         if (n != 0xFF) {
             out.count = n;
             return out;
         }
-        word = in.Word();
+        word = read16();
     }
     if (word != 0xFFFF) {
         out.count = word;
         return out;
     }
-    out.count = in.DWord();
+    out.count = read32();
     out.longForm = true;
     return out;
 }

@@ -44,14 +44,6 @@ std::uint32_t DWord(const std::string& b)
            static_cast<std::uint32_t>(Byte(b, 3)) << 24;
 }
 
-// The file as the source of a length prefix.
-struct FileSource {
-    MemoFile& file;
-    unsigned Byte() { return ReadByte(file); }
-    unsigned Word() { return ReadWord(file); }
-    std::uint32_t DWord() { return ::DWord(file.Read(4)); }
-};
-
 // The Unicode form: `units` UTF-16LE code units.
 std::string ReadUnicodeUnits(MemoFile& file, std::uint32_t units)
 {
@@ -153,8 +145,8 @@ std::string MemoFile::Read(std::size_t count)
 
 std::string ReadCountedString(MemoFile& file)
 {
-    FileSource source{file};
-    const CountedLength length = ReadCountedLength(source);
+    const CountedLength length = ReadCountedLength([&] { return ReadByte(file); }, [&] { return ReadWord(file); },
+                                                   [&] { return DWord(file.Read(4)); });
     if (length.unicode) return ReadUnicodeUnits(file, length.count);
     if (!length.longForm) return file.Read(length.count);
     // 0xFF 0xFFFF is both the start of the 32-bit length form and, as files have always
