@@ -4,7 +4,7 @@
 # to docs/BENCHMARKS.md. Extra arguments go to the benchmark program (--quick, --only W2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh program
 bash scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release
 export QT_QPA_PLATFORM=offscreen
 if [ $# -eq 0 ]; then

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs what Kumolist needs on Debian 12, starts the Firebird 3 server (also where
 # systemd is absent) and prepares the data folder. Safe to run again.
+#
+#   bash scripts/setup.sh server    the server alone, beside an installed package
+#   bash scripts/setup.sh program   what building and running the program needs
+#   bash scripts/setup.sh [tests]   that, and what the tests, screenshots and fuzzing need
 set -euo pipefail
 
 PASSWORD=copperelk                       # fixed in the program (src/db)
@@ -12,14 +16,29 @@ say() { printf '==> %s\n' "$*"; }
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
 
+# Building and running: compilers, Qt, the Firebird client and (for a one-machine office)
+# server with its tools, which this script uses too; the picture libraries, the fonts,
+# the icon theme and Qt's translations the windows use; xdg-utils to open an entry with
+# its program.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev qt6-translations-l10n adwaita-icon-theme
   firebird3.0-server firebird3.0-utils firebird-dev
   libemf2svg-dev libwmf-dev
-  xvfb xauth x11-apps imagemagick fonts-noto-cjk
-  clang libclang-rt-14-dev
+  fonts-noto-cjk xdg-utils
 )
+case "${1:-tests}" in
+  server) PACKAGES=(firebird3.0-server firebird3.0-utils) ;;
+  program) ;;
+  tests)
+    # A virtual X server with a window manager for the window tests and screenshots, the
+    # desktop entry's checker, and clang with its sanitizer runtimes for fuzzing.
+    PACKAGES+=(
+      xvfb xauth x11-apps x11-utils imagemagick openbox xdotool desktop-file-utils
+      clang libclang-rt-14-dev
+    ) ;;
+  *) echo "usage: $0 [server|program|tests]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do
