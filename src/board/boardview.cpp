@@ -145,10 +145,10 @@ BoardView::BoardView(DatabaseSession& session, QWidget* parent) : QScrollArea(pa
 
 BoardView::~BoardView() = default;
 
-void BoardView::SetProgramFolder(const QString& folder)
+void BoardView::SetPictureFiles(const QString& iconFolder, const QString& helperPath)
 {
-    iconFolder_ = folder + "img/";
-    pictures_.SetHelperPath(PictureHelperPath(folder));
+    iconFolder_ = iconFolder;
+    pictures_.SetHelperPath(helperPath);
 }
 
 void BoardView::resizeEvent(QResizeEvent* event)

@@ -27,9 +27,9 @@ public:
 
     GroupBoard& Board() { return board_; }
     PictureCache& Pictures() { return pictures_; }
-    // The program's folder, with its trailing "/": img/ in it holds the pictures, and
-    // the picture helper lies beside the program.
-    void SetProgramFolder(const QString& folder);
+    // The folder of the group pictures (with its trailing "/") and the picture helper,
+    // beside the program or in the installed layout (settings/programfiles.h).
+    void SetPictureFiles(const QString& iconFolder, const QString& helperPath);
 
     // Every icon afresh from the catalogue; each picture file is decoded once per build,
     // and a replaced file shows at the next.

@@ -49,8 +49,6 @@ QPixmap FromPng(const QByteArray& png)
 
 } // namespace
 
-QString PictureHelperPath(const QString& programFolder) { return programFolder + QStringLiteral("kumolist-picture"); }
-
 QPixmap LoadGroupPicture(const QString& fsPath, const QString& helperPath)
 {
     PictureCache once(helperPath);

@@ -12,9 +12,6 @@
 
 #include "board/limitedprocess.h"
 
-// The picture helper of the program in that folder (with its trailing "/").
-QString PictureHelperPath(const QString& programFolder);
-
 // Decodes one group picture. A null QPixmap when the file is missing, not a regular
 // file, of another kind, or cannot be decoded, and when the helper fails, overruns its
 // limits or is missing.

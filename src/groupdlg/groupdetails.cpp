@@ -155,11 +155,6 @@ GroupDetailsDialog::GroupDetailsDialog(DatabaseSession& db, const DatabaseSettin
     connect(browseButton, &QPushButton::clicked, this, &GroupDetailsDialog::BrowsePicture);
 }
 
-void GroupDetailsDialog::SetProgramFolder(const QString& folderWithTrailingSlash)
-{
-    programFolder_ = folderWithTrailingSlash;
-}
-
 void GroupDetailsDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -210,7 +205,7 @@ void GroupDetailsDialog::BrowsePicture()
     request.folder = IconFolder();
     request.proposedName = pictureEdit->text();
     // Through the picture helper, like the board: a hostile file must not stop us here.
-    request.preview = [helper = PictureHelperPath(programFolder_)](const QString& path) {
+    request.preview = [helper = files_.pictureHelper](const QString& path) {
         return LoadGroupPicture(path, helper);
     };
     request.filters = QStringList{

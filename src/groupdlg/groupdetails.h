@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "platform/platform.h"
+#include "settings/programfiles.h"
 #include "settings/settings.h"
 
 class QFrame;
@@ -20,10 +21,9 @@ class DatabaseSession;
 class GroupDetailsDialog : public QDialog {
     Q_OBJECT
 public:
-    // Folder of the program, ending in "/"; the icon folder "img/" lies in it.
-    void SetProgramFolder(const QString& folderWithTrailingSlash);
-    QString ProgramFolder() const { return programFolder_; }
-    QString IconFolder() const { return programFolder_ + QStringLiteral("img/"); }
+    // The icon folder and the picture helper the browser uses.
+    void SetProgramFiles(const ProgramFiles& files) { files_ = files; }
+    QString IconFolder() const { return files_.iconFolder; }
 
     // Filled when shown; the store button runs StoreGroup.
     virtual void FormShow() = 0;
@@ -72,5 +72,5 @@ protected:
     const Platform& platform_;
 
 private:
-    QString programFolder_;
+    ProgramFiles files_;
 };

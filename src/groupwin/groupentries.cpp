@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "groupwin/filelistmodel.h"
+#include "settings/preferences.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 
@@ -74,6 +75,14 @@ void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std:
     platform_.messages->ShowMessage(this, text);
 }
 
+void GroupWindow::SetPreferencesFile(const QString& path)
+{
+    preferencesFile_ = path;
+    const AddDialogPlace place = LoadAddDialogPlace(path);
+    lastAddFolder_ = place.folder;
+    lastAddFilter_ = place.filter < AddFileFilters().size() ? place.filter : 0;
+}
+
 void GroupWindow::AddFiles()
 {
     if (!MayRun()) return;
@@ -86,6 +95,7 @@ void GroupWindow::AddFiles()
     const QStringList chosen = platform_.fileDialogs->OpenFiles(this, request);
     if (chosen.isEmpty()) return;
     lastAddFolder_ = QFileInfo(chosen.first()).absolutePath();
+    SaveAddDialogPlace(preferencesFile_, {lastAddFolder_, lastAddFilter_});
 
     std::vector<std::string> paths;
     QStringList refused;

@@ -50,6 +50,10 @@ public:
     using CommandGate = std::function<bool()>;
     void SetCommandGate(CommandGate gate) { commandGate_ = std::move(gate); }
 
+    // The add dialog starts where the last files were added, also after a restart: the
+    // preferences file keeps its folder and filter.
+    void SetPreferencesFile(const QString& path);
+
     // What the settings file keeps.
     int ColumnWidth(int column) const;
     void SetColumnWidth(int column, int width);
@@ -137,6 +141,7 @@ private:
     MemoEditor memoEditor_;
     CommandGate commandGate_;
     SubGroupNameDialog* nameDialog_ = nullptr;
+    QString preferencesFile_;
     QString lastAddFolder_;
     int lastAddFilter_ = 0;
     int treeWidth_ = 161;

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "settings/programfiles.h"
 #include "text/regularfile.h"
 #include "text/textutil.h"
 
@@ -85,6 +86,8 @@ bool SaveSettings(const QString& path, const DatabaseSettings& settings, const S
         text += "\r\n";
     }
 
+    // The user's configuration folder may not be there yet on a first run.
+    if (!MakeFolderFor(path)) return false;
     // QSaveFile writes a temporary file in the same folder and renames it over the old
     // file on commit. Unbuffered, so that a failed write is seen here: an error that only
     // shows when the buffer is flushed at commit does not stop that rename.

@@ -1,7 +1,7 @@
 #pragma once
-// The settings file: 37 lines of CP932 text, CR LF, beside the program file. Lines 1-4
-// hold the database settings, lines 5-37 integers for window geometry and the group
-// window's view settings. The windows layer applies and collects the integers.
+// The settings file: 37 lines of CP932 text, CR LF (where it lies: programfiles.h).
+// Lines 1-4 hold the database settings, lines 5-37 integers for window geometry and the
+// group window's view settings. The windows layer applies and collects the integers.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -50,7 +50,8 @@ bool LoadSettings(const QString& path, DatabaseSettings& settings,
 
 // Writes the 37 lines. The new text goes to a file beside the old one, which is replaced
 // only when the new one is complete, so a failed write keeps the settings of the last
-// run. Returns false when nothing was replaced.
+// run. The file's folder is made when it is missing. Returns false when nothing was
+// replaced.
 bool SaveSettings(const QString& path, const DatabaseSettings& settings, const SettingsNumbers& numbers);
 
 // The database file name with ".FDB" appended when it has no extension: no period after

@@ -201,12 +201,13 @@ void MainWindow::EmptyEntryClipboard() { clipboard_.Clear(); }
 void MainWindow::FormShow()
 {
     EmptyEntryClipboard();
-    const QFileInfo program(programFilePath_);
-    programFolder_ = program.absolutePath() + "/";
-    settingsPath_ = programFolder_ + program.completeBaseName() + ".dat";
-    if (windows_.createDialog) windows_.createDialog->SetProgramFolder(programFolder_);
-    if (windows_.editDialog) windows_.editDialog->SetProgramFolder(programFolder_);
-    boardView->SetProgramFolder(programFolder_);
+    programFolder_ = QFileInfo(programFilePath_).absolutePath() + "/";
+    files_ = LocateProgramFiles(programFilePath_);
+    settingsPath_ = files_.settingsFile;
+    if (windows_.createDialog) windows_.createDialog->SetProgramFiles(files_);
+    if (windows_.editDialog) windows_.editDialog->SetProgramFiles(files_);
+    if (windows_.groupWindow) windows_.groupWindow->SetPreferencesFile(files_.preferencesFile);
+    boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper);
 
     const QFileInfo settingsFile(settingsPath_);
     const bool firstStart = !settingsFile.exists() && !settingsFile.isSymLink();

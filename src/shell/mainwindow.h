@@ -12,6 +12,7 @@
 #include "db/session.h"
 #include "groupwin/grouptables.h"
 #include "platform/platform.h"
+#include "settings/programfiles.h"
 #include "settings/settings.h"
 #include "shell/windowsettings.h"
 
@@ -24,7 +25,8 @@ class QStatusBar;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // programFilePath: the program file; its folder holds the settings file and img/.
+    // programFilePath: the program file; its own files lie beside it or in the installed
+    // layout (settings/programfiles.h).
     MainWindow(const Platform& platform, const QString& programFilePath, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -132,6 +134,7 @@ private:
     QString programFilePath_;
     QString programFolder_;
     QString settingsPath_;
+    ProgramFiles files_;
     QString firstStartFolder_;
     DatabaseSettings settings_;
     DatabaseSession session_{settings_};

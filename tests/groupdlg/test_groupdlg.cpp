@@ -90,7 +90,7 @@ struct Fixture {
     }
 };
 
-template <class Dialog> void Setup(Dialog& dlg, const Fixture& f) { dlg.SetProgramFolder(f.folder()); }
+template <class Dialog> void Setup(Dialog& dlg, const Fixture& f) { dlg.SetProgramFiles(LocateProgramFiles(f.folder() + "kumolist")); }
 
 } // namespace
 

@@ -26,6 +26,7 @@
 #include "groupwin/groupwindow.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "memo/memodialog.h"
+#include "settings/preferences.h"
 #include "support/testdb.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
@@ -487,6 +488,19 @@ private slots:
         QTest::mouseClick(w->pasteButton, Qt::LeftButton);
         QCOMPARE(m.shown.last(), QString("次のファイルは貼り付け出来ませんでした。\n/nowhere/gone.jww（データベースに書き込めませんでした）"));
         QCOMPARE(w->fileModel->rowCount(), 3);
+
+        // The add dialog starts where the last files were added, after a restart too;
+        // a damaged filter number starts at the first filter.
+        run.p.reset();
+        Program again(run.set.folder.programFile());
+        QVERIFY(again.Show());
+        again.windows.groupWindow->AddFiles();
+        QCOMPARE(again.fake.fileDialogs.requests.back().folder, dir.path());
+        QCOMPARE(again.fake.fileDialogs.requests.back().selectedFilter, 3);
+        QVERIFY(SaveAddDialogPlace(run.set.folder.path() + "kumolist.ini", {dir.path(), 99}));
+        again.windows.groupWindow->SetPreferencesFile(run.set.folder.path() + "kumolist.ini");
+        again.windows.groupWindow->AddFiles();
+        QCOMPARE(again.fake.fileDialogs.requests.back().selectedFilter, 0);
     }
 
     void memoDialogAndEditMemo()

@@ -139,7 +139,7 @@ private slots:
             QCOMPARE(p.mainWindow.boardView->Board().slotCount, 0);
             QCOMPARE(p.mainWindow.ProgramFolder(), folder.path());
             QCOMPARE(p.mainWindow.SettingsPath(), folder.settingsPath());
-            QCOMPARE(p.windows.createDialog->ProgramFolder(), folder.path());
+            QCOMPARE(p.windows.createDialog->IconFolder(), folder.path() + "img/");
             // The windows keep their designed places.
             QCOMPARE(p.mainWindow.pos(), QPoint(192, 107));
             QCOMPARE(p.windows.groupWindow->TreeWidth(), 161);

@@ -1,0 +1,43 @@
+#include "settings/preferences.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString kAddFolderKey = QStringLiteral("AddDialog/LastFolder");
+const QString kAddFilterKey = QStringLiteral("AddDialog/Filter");
+
+} // namespace
+
+std::unique_ptr<QSettings> OpenPreferences(const QString& path)
+{
+    if (path.isEmpty()) return nullptr;
+    // A FIFO under the name would hang the reading, a huge file fill the memory.
+    const QFileInfo info(path);
+    if (info.exists() && (!info.isFile() || info.size() > kMaxPreferencesBytes)) return nullptr;
+    if (info.isSymLink() && !info.exists()) return nullptr;
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
+}
+
+AddDialogPlace LoadAddDialogPlace(const QString& path)
+{
+    AddDialogPlace place;
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return place;
+    const QString folder = file->value(kAddFolderKey).toString();
+    if (folder.size() <= kMaxPreferenceText) place.folder = folder;
+    bool ok = false;
+    const int filter = file->value(kAddFilterKey).toInt(&ok);
+    if (ok && filter > 0) place.filter = filter;
+    return place;
+}
+
+bool SaveAddDialogPlace(const QString& path, const AddDialogPlace& place)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return false;
+    file->setValue(kAddFolderKey, place.folder);
+    file->setValue(kAddFilterKey, place.filter);
+    file->sync();
+    return file->status() == QSettings::NoError;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Preferences that the 37-line settings file does not hold, in one INI file beside it
+// (QSettings, UTF-8, "[group]" and "key=value" lines that a person can read and mend),
+// so the settings file keeps exactly the lines other copies of the program expect.
+#include <memory>
+
+#include <QSettings>
+#include <QString>
+
+// A larger file is no file of ours: it is neither read nor overwritten.
+constexpr qint64 kMaxPreferencesBytes = 1 << 20;
+// Longer texts (a folder, say) are taken as damage and read as empty.
+constexpr int kMaxPreferenceText = 4096;
+
+// The preferences file for reading and writing; nullptr when the path is empty or names
+// something other than a regular file of at most kMaxPreferencesBytes. A missing file
+// is made, with its folder, when a value is written.
+std::unique_ptr<QSettings> OpenPreferences(const QString& path);
+
+// The add dialog of the group window starts where the last files were added, across
+// restarts.
+struct AddDialogPlace {
+    QString folder;   // empty: none yet
+    int filter = 0;   // the filter then in use; never negative
+};
+AddDialogPlace LoadAddDialogPlace(const QString& path);
+// False when the value was not stored.
+bool SaveAddDialogPlace(const QString& path, const AddDialogPlace& place);

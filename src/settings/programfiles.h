@@ -1,0 +1,41 @@
+#pragma once
+// Where the program's own files lie. In a build folder or a copy on a USB stick the
+// group pictures (img/) and the picture helper lie beside the program file; installed,
+// they follow the file-system layout: bin/kumolist, share/kumolist/img/,
+// libexec/kumolist/kumolist-picture. The settings file stays beside the program file
+// where it is there already or may be made there; otherwise it is the user's own, in
+// $XDG_CONFIG_HOME/kumolist/. The preferences that the 37 lines do not hold lie beside
+// it.
+#include <functional>
+
+#include <QString>
+
+struct ProgramFiles {
+    bool installed = false;    // the file-system layout, not a folder of its own
+    QString iconFolder;        // the group pictures, ending in "/"
+    QString pictureHelper;     // the picture helper program
+    QString settingsFile;      // the 37-line settings file
+    QString preferencesFile;   // other preferences (an INI file), beside the settings file
+};
+
+// What the rule asks of the system, so that tests can answer for it: as root every
+// folder is writable, and the real configuration folder is no place for a test.
+struct SystemView {
+    // True when a file may be created in the folder. The real one asks access(2), which
+    // says yes to root everywhere but on a read-only file system.
+    std::function<bool(const QString& folder)> writable;
+    // $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config.
+    QString configHome;
+};
+SystemView RealSystemView();
+
+// programFilePath: the program file, as the system names it (symbolic links resolved).
+// The installed layout is taken when neither img/ nor the helper lies beside the
+// program. The settings file lies beside the program when it exists there, or when the
+// folder is writable and not the installed layout's bin/ (where root would otherwise
+// leave one file for every user). Nothing is created here.
+ProgramFiles LocateProgramFiles(const QString& programFilePath, const SystemView& system = RealSystemView());
+
+// Creates the folder of a file that is about to be written, with its parents. False
+// when it is not there afterwards.
+bool MakeFolderFor(const QString& filePath);
