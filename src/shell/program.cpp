@@ -1,5 +1,7 @@
 #include "shell/program.h"
 
+#include <QApplication>
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -36,4 +38,14 @@ bool InstallJapaneseTranslations(QCoreApplication& app)
         return false;
     }
     return QCoreApplication::installTranslator(translator);
+}
+
+bool UseJapaneseUiFont()
+{
+    const QString family = QStringLiteral("Noto Sans CJK JP");
+    if (!QFontDatabase::hasFamily(family)) return false;
+    QFont font = QApplication::font();
+    font.setFamilies({family});
+    QApplication::setFont(font);
+    return true;
 }

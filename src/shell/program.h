@@ -15,5 +15,10 @@ ProgramWindows CreateProgramWindows(MainWindow& mainWindow, const Platform& plat
 // translations are not installed.
 bool InstallJapaneseTranslations(QCoreApplication& app);
 
+// Noto Sans CJK JP (the set-up installs it) as the font of every window, when the system
+// has it: it holds Latin and Japanese alike, where the system's default would draw Latin
+// text in one font and Japanese in another. False (the system's font stays) otherwise.
+bool UseJapaneseUiFont();
+
 // The data folder the set-up prepares, which a first start uses (see MainWindow).
 inline constexpr const char* kSetupDataFolder = "/var/lib/kumolist/data/";

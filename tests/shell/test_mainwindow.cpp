@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -462,6 +464,22 @@ private slots:
         QVERIFY(InstallJapaneseTranslations(*QCoreApplication::instance()));
         QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
         QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString("キャンセル"));
+    }
+
+    void oneFontForLatinAndJapanese()
+    {
+        const QFont before = QApplication::font();
+        const bool noto = QFontDatabase::hasFamily("Noto Sans CJK JP");
+        QCOMPARE(UseJapaneseUiFont(), noto);
+        if (noto) {
+            // Windows made afterwards draw both scripts in it, at their own sizes.
+            MemoDialog memo(FakePlatform().platform);
+            QCOMPARE(QFontInfo(memo.font()).family(), QString("Noto Sans CJK JP"));
+            QCOMPARE(memo.font().pixelSize(), 12);
+        } else {
+            QCOMPARE(QApplication::font(), before);
+        }
+        QApplication::setFont(before);
     }
 
     void okOnAnExistingDatabaseAndTheSelectionAfterwards()
