@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Draws the default group picture img/icon1.ico: a manila folder holding a drawing sheet
 # with a few blue CAD lines, as one icon file with 16, 32 and 48 pixel images. Each size
-# is drawn on its own pixel grid so that the small ones stay sharp.
+# is drawn on its own pixel grid so that the small ones stay sharp. The same drawing is the
+# program's icon in desktop/icons/ (16 to 256 pixels).
 # Needs ImageMagick 6 (`convert`). Run from anywhere: tools/make-icon1.sh
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$here/img/icon1.ico}
+icons=${2:-$here/desktop/icons}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -59,7 +61,8 @@ draw 32 "
   rectangle 2,18 29,18
 "
 
-draw 48 "
+# The largest hand-drawn size; the program's icons above it are this drawing scaled.
+DESIGN48="
   stroke $BACK_EDGE fill $BACK stroke-width 1
   path 'M 2.5,8.5 L 15.5,8.5 L 18.5,11.5 L 45.5,11.5 L 45.5,44.5 L 2.5,44.5 Z'
   stroke $SHEET_EDGE fill white
@@ -82,6 +85,19 @@ draw 48 "
   stroke none fill #FFFFFF50
   rectangle 2,26 45,27
 "
+draw 48 "$DESIGN48"
 
 convert "$work/16.png" "$work/32.png" "$work/48.png" "$out"
 identify "$out"
+
+# The program's icon for the desktop (hicolor theme): the pixel-grid drawings at 16, 32
+# and 48, the 48 drawing scaled and smoothed above. PNG rather than one SVG: the small
+# sizes are drawn pixel by pixel, which a scaled vector drawing does not match.
+for size in 64 128 256; do
+  scale=$(awk "BEGIN { print $size / 48 }")
+  draw "$size" "scale $scale,$scale ${DESIGN48//stroke-antialias 0/stroke-antialias 1}"
+done
+for size in 16 32 48 64 128 256; do
+  convert "$work/$size.png" -strip -depth 8 "PNG32:$icons/kumolist-$size.png"
+done
+ls "$icons"

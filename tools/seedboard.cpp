@@ -1,10 +1,12 @@
-// Prepares a program folder for tools/screenshot.sh: creates a database with a few
-// groups at their places and writes the settings file that points the program at it.
+// Prepares a board for tools/screenshot.sh and the test of the installed program:
+// creates a database with a few groups at their places and writes the settings file
+// kumolist.dat that points the program at it.
 //
-//   kumo_seedboard <program folder/> <data folder/>
+//   kumo_seedboard <settings folder/> <data folder/> [picture of the first group]
 //
-// The program folder must hold a copy of the program named kumolist; the data folder
-// must be writable by the Firebird server.
+// The settings folder is the program's folder or the user's configuration folder; the
+// data folder must be writable by the Firebird server. Without a picture every group
+// shows the default one.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,8 +34,8 @@ std::string Cp932(const char* utf8) { return Utf8ToCp932(utf8).value_or(std::str
 
 int main(int argc, char* argv[])
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <program folder/> <data folder/>\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s <settings folder/> <data folder/> [picture of the first group]\n", argv[0]);
         return 2;
     }
     DatabaseSettings settings;
@@ -65,6 +67,7 @@ int main(int argc, char* argv[])
         values[kColPName] = TextLiteral(settings.userName);
         values[kColX] = IntToStr(g.x);
         values[kColY] = IntToStr(g.y);
+        if (argc == 4 && g.n == groups.front().n) values[kColIconP] = TextLiteral(argv[3]);
         if (!session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, CatalogueColumns(), values)) {
             std::fprintf(stderr, "group %d not stored: %s\n", g.n, session.LastError().c_str());
             return 1;

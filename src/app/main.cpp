@@ -1,7 +1,9 @@
 // Kumolist: groups of file references kept in a Firebird database.
 #include <QApplication>
+#include <QIcon>
 
 #include "platform/platform.h"
+#include "settings/programfiles.h"
 #include "shell/program.h"
 #include "shell/mainwindow.h"
 #include "shell/quitsignals.h"
@@ -13,6 +15,12 @@ int main(int argc, char* argv[])
     // it is not the display name, which Qt would append to every window's caption.
     QApplication::setApplicationName(kApplicationTitle);
     InstallJapaneseTranslations(app);
+    UseJapaneseUiFont();
+    // The desktop entry names the program's icon; a build folder has the same picture.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kumolist"));
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral("kumolist"),
+        QIcon(LocateProgramFiles(QCoreApplication::applicationFilePath()).iconFolder + QStringLiteral("icon1.ico"))));
     RealPlatform real;
     // Before the first attach, which the main window's showing makes.
     QuitSignals quitSignals;

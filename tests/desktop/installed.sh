@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The program installed into a fresh prefix and started as a user starts it, under a
+# virtual X server with a window manager: it shows its group pictures (the default one
+# from share/kumolist/img/, a metafile through the helper in libexec/kumolist/), and,
+# its own folder read-only, keeps its settings in the user's configuration folder.
+#
+#   installed.sh <build folder> <kumo_seedboard>
+#
+# Exits 77 (skipped) only where Xvfb, openbox, xdotool or ImageMagick are missing.
+set -euo pipefail
+build=$1
+seed=$2
+for tool in Xvfb openbox xdotool xprop import convert; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (bash scripts/setup.sh tests installs it)"; exit 77; }
+done
+
+work=$(mktemp -d /tmp/kumoinstalled-XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  chmod -R u+w "$work" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "$work/program.log" ] && sed 's/^/program: /' "$work/program.log" >&2
+  exit 1
+}
+
+# An enhanced metafile of one rectangle in a colour nothing else on the screen has.
+u32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
+green=0x0034AB12   # COLORREF of #12AB34
+emf() {
+  printf "$(u32 1)$(u32 88)$(u32 0)$(u32 0)$(u32 47)$(u32 23)$(u32 0)$(u32 0)$(u32 1270)$(u32 635)"
+  printf "$(u32 0x464D4520)$(u32 0x10000)$(u32 168)$(u32 5)$(u32 2)$(u32 0)$(u32 0)$(u32 0)"
+  printf "$(u32 1920)$(u32 1080)$(u32 508)$(u32 286)"
+  printf "$(u32 39)$(u32 24)$(u32 1)$(u32 0)$(u32 $green)$(u32 0)"          # solid brush
+  printf "$(u32 37)$(u32 12)$(u32 1)"                                      # selected
+  printf "$(u32 43)$(u32 24)$(u32 0)$(u32 0)$(u32 48)$(u32 24)"            # rectangle
+  printf "$(u32 14)$(u32 20)$(u32 0)$(u32 16)$(u32 20)"                    # end
+}
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+emf >"$prefix/share/kumolist/img/plan.emf"
+chmod -R a-w "$prefix"
+
+# A user of his own with no settings yet, XDG_CONFIG_HOME unset: ~/.config/kumolist/.
+export HOME=$work/home
+unset XDG_CONFIG_HOME
+config=$HOME/.config/kumolist
+mkdir -p "$HOME" "$work/data"
+chmod 777 "$work" "$work/data"   # the server (user firebird) makes the database there
+"$seed" "$config/" "$work/data/" plan.emf >/dev/null || fail "no database for the test"
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+export ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb
+
+# A free display of its own, so that test runs side by side do not meet.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=:$(head -n 1 "$work/display")
+openbox >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+
+touch "$work/started"
+"$prefix/bin/kumolist" >"$work/program.log" 2>&1 &
+program=$!
+pids+=($program)
+window=$(timeout 30 xdotool search --sync --name '^Kumolist$' | head -n 1) || fail "no main window"
+sleep 2   # the board is built in the show handler; let it paint
+import -window root "$work/screen.png"
+colours=$(convert "$work/screen.png" -format %c histogram:info:-)
+grep -qi '#F3C969' <<<"$colours" || fail "the default picture from share/kumolist/img/ is not shown"
+grep -qi '#12AB34' <<<"$colours" || fail "the metafile picture, decoded by libexec/kumolist/kumolist-picture, is not shown"
+
+# Closed as a user closes it: its close handler writes the settings.
+xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4
+for _ in $(seq 150); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$program" 2>/dev/null && fail "the program did not end when its window was closed"
+[ "$config/kumolist.dat" -nt "$work/started" ] || fail "the settings were not written to $config/"
+[ ! -e "$prefix/bin/kumolist.dat" ] || fail "settings were written beside the installed program"
+echo "installed program: pictures, helper and settings found"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The Debian package holds what a desktop needs of the program: the program, its picture
+# helper and pictures, a menu entry that keeps the desktop's rules, the icon and the
+# drawing types; and its dependencies are Debian's packages by name.
+#   package.sh kumolist_<version>_amd64.deb
+set -euo pipefail
+deb=$1
+case "$(basename "$deb")" in kumolist_*_amd64.deb) ;; *) echo "not the package's name: $deb" >&2; exit 1 ;; esac
+files=$(dpkg-deb -c "$deb" | awk '{ print $NF }')
+missing=0
+for want in ./usr/bin/kumolist ./usr/libexec/kumolist/kumolist-picture ./usr/share/kumolist/img/icon1.ico \
+            ./usr/share/applications/kumolist.desktop ./usr/share/icons/hicolor/48x48/apps/kumolist.png \
+            ./usr/share/icons/hicolor/256x256/apps/kumolist.png ./usr/share/mime/packages/kumolist.xml; do
+  grep -qxF "$want" <<<"$files" || { echo "missing from the package: $want" >&2; missing=1; }
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for want in libqt6widgets6 libfbclient2 libemf2svg1 libwmf fonts-noto-cjk xdg-utils; do
+  grep -q "$want" <<<"$depends" || { echo "not a dependency: $want ($depends)" >&2; missing=1; }
+done
+[ $missing -eq 0 ] || exit 1
+# The menu entry as the package installs it, checked by the desktop's own rules.
+entry=$(mktemp -d)
+trap 'rm -rf "$entry"' EXIT
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/kumolist.desktop >"$entry/kumolist.desktop"
+desktop-file-validate "$entry/kumolist.desktop"
+echo "the package holds the program, its helper, a valid menu entry, the icon and the drawing types"
