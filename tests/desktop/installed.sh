@@ -10,7 +10,7 @@
 set -euo pipefail
 build=$1
 seed=$2
-for tool in Xvfb openbox xdotool xprop import convert; do
+for tool in Xvfb openbox xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (bash scripts/setup.sh tests installs it)"; exit 77; }
 done
 
@@ -42,6 +42,8 @@ emf() {
   printf "$(u32 14)$(u32 20)$(u32 0)$(u32 16)$(u32 20)"                    # end
 }
 
+# A build with sanitizers: the client libraries keep memory for the process's life.
+export ASAN_OPTIONS=detect_leaks=0
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 emf >"$prefix/share/kumolist/img/plan.emf"
@@ -56,7 +58,7 @@ chmod 777 "$work" "$work/data"   # the server (user firebird) makes the database
 "$seed" "$config/" "$work/data/" plan.emf >/dev/null || fail "no database for the test"
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-export ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb
+export QT_QPA_PLATFORM=xcb
 
 # A free display of its own, so that test runs side by side do not meet.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -64,18 +66,24 @@ pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 export DISPLAY=:$(head -n 1 "$work/display")
-openbox >/dev/null 2>&1 &
+# Openbox runs its start-up command once it manages windows.
+openbox --startup "touch $work/wm-ready" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+for _ in $(seq 300); do [ -e "$work/wm-ready" ] && break; sleep 0.1; done
+[ -e "$work/wm-ready" ] || fail "openbox did not start"
 
 touch "$work/started"
 "$prefix/bin/kumolist" >"$work/program.log" 2>&1 &
 program=$!
 pids+=($program)
-window=$(timeout 30 xdotool search --sync --name '^Kumolist$' | head -n 1) || fail "no main window"
-sleep 2   # the board is built in the show handler; let it paint
-import -window root "$work/screen.png"
-colours=$(convert "$work/screen.png" -format %c histogram:info:-)
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Kumolist$' | head -n 1) || fail "no main window"
+# The default picture's folder colour and the metafile's green, once the board is painted.
+for _ in $(seq 40); do
+  sleep 0.5
+  import -window root "$work/screen.png"
+  colours=$(convert "$work/screen.png" -format %c histogram:info:-)
+  grep -qi '#F3C969' <<<"$colours" && grep -qi '#12AB34' <<<"$colours" && break
+done
 grep -qi '#F3C969' <<<"$colours" || fail "the default picture from share/kumolist/img/ is not shown"
 grep -qi '#12AB34' <<<"$colours" || fail "the metafile picture, decoded by libexec/kumolist/kumolist-picture, is not shown"
 
