@@ -9,6 +9,7 @@ case "$(basename "$deb")" in kumolist_*_amd64.deb) ;; *) echo "not the package's
 files=$(dpkg-deb -c "$deb" | awk '{ print $NF }')
 missing=0
 for want in ./usr/bin/kumolist ./usr/libexec/kumolist/kumolist-picture ./usr/share/kumolist/img/icon1.ico \
+            ./usr/libexec/kumolist/kumolist-thumbnailer ./usr/share/thumbnailers/kumolist.thumbnailer \
             ./usr/share/applications/kumolist.desktop ./usr/share/icons/hicolor/48x48/apps/kumolist.png \
             ./usr/share/icons/hicolor/256x256/apps/kumolist.png ./usr/share/mime/packages/kumolist.xml; do
   grep -qxF "$want" <<<"$files" || { echo "missing from the package: $want" >&2; missing=1; }
@@ -23,4 +24,8 @@ entry=$(mktemp -d)
 trap 'rm -rf "$entry"' EXIT
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/kumolist.desktop >"$entry/kumolist.desktop"
 desktop-file-validate "$entry/kumolist.desktop"
-echo "the package holds the program, its helper, a valid menu entry, the icon and the drawing types"
+# File managers run the thumbnailer by the path its file names: where the package puts it.
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/thumbnailers/kumolist.thumbnailer >"$entry/kumolist.thumbnailer"
+grep -qxF "TryExec=/usr/libexec/kumolist/kumolist-thumbnailer" "$entry/kumolist.thumbnailer" ||
+  { echo "the thumbnailer file names another program: $(cat "$entry/kumolist.thumbnailer")" >&2; exit 1; }
+echo "the package holds the program, its helpers, a valid menu entry, the icon, the drawing types and their thumbnailer"
