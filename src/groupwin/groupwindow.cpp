@@ -40,18 +40,25 @@ QPushButton* BarButton(QWidget* bar, const char* name, const QString& text)
     return b;
 }
 
-// Large icons in cells of one size, whether a row has an icon or not, so that the
-// view can lay out thousands of rows without measuring each one.
+// Cells of one size, whether a row has an icon or not: the grid's, less a margin for
+// large icons. The view then lays out thousands of rows without measuring each one.
 class FileItemDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         const auto* view = qobject_cast<const QListView*>(option.widget);
-        if (view && view->viewMode() == QListView::IconMode) return view->gridSize() - QSize(6, 6);
-        return QStyledItemDelegate::sizeHint(option, index);
+        if (!view || !view->gridSize().isValid()) return QStyledItemDelegate::sizeHint(option, index);
+        return view->viewMode() == QListView::IconMode ? view->gridSize() - QSize(6, 6) : view->gridSize();
     }
 };
+
+// Names measured for the width of the list style's columns: the longest in bytes, which
+// are nearly always the widest. Measuring every name of a large group would cost more
+// than the layout it saves.
+constexpr size_t kMeasuredNames = 32;
+// Beyond this a name is shortened in its middle, keeping its type visible.
+constexpr int kMaxListCellWidth = 360;
 
 } // namespace
 
@@ -171,6 +178,11 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(fileIconView),
                                     static_cast<QAbstractItemView*>(fileDetailView)})
         connect(view, &QAbstractItemView::doubleClicked, this, &GroupWindow::OpenFirstSelected);
+
+    // The list style's columns follow the longest name; measured only when rows change.
+    connect(fileModel, &QAbstractItemModel::modelReset, this, [this] { MeasureListCells(0, fileModel->Count() - 1); });
+    connect(fileModel, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { MeasureListCells(first, last); });
 
     ApplyViewStyle();
     SetTreeWidth(treeWidth_);
@@ -293,17 +305,20 @@ void GroupWindow::ApplyViewStyle()
         return;
     }
     QListView* v = fileIconView;
+    // Both styles lay out in one pass over cells of one size: batches, or cells sized
+    // one by one, kept the view laying out for ever once a scroll bar came and went.
+    v->setUniformItemSizes(true);
+    v->setLayoutMode(QListView::SinglePass);
+    v->setTextElideMode(Qt::ElideMiddle);
     if (style == 1) {
         // Small icons in columns, names only.
         v->setViewMode(QListView::ListMode);
         v->setFlow(QListView::TopToBottom);
         v->setWrapping(true);
         v->setIconSize(QSize(16, 16));
-        v->setGridSize(QSize());
-        v->setSpacing(1);
+        v->setGridSize(ListCellSize());
+        v->setSpacing(0);
         v->setWordWrap(false);
-        v->setUniformItemSizes(false);
-        v->setLayoutMode(QListView::Batched);
     } else {
         // Large icons with their names beneath, laid out in rows.
         v->setViewMode(QListView::IconMode);
@@ -311,13 +326,34 @@ void GroupWindow::ApplyViewStyle()
         v->setGridSize(QSize(104, 76));
         v->setSpacing(0);
         v->setWordWrap(true);
-        v->setTextElideMode(Qt::ElideMiddle);
-        v->setUniformItemSizes(true);
-        v->setLayoutMode(QListView::SinglePass);
     }
     v->setMovement(QListView::Static);
     v->setResizeMode(QListView::Adjust);
     fileList->setCurrentWidget(v);
+}
+
+QSize GroupWindow::ListCellSize() const
+{
+    const QFontMetrics metrics = fileIconView->fontMetrics();
+    // Icon, gaps either side of it and after the name.
+    return {std::clamp(listNameWidth_, 40, kMaxListCellWidth) + 16 + 14, std::max(16, metrics.height()) + 4};
+}
+
+void GroupWindow::MeasureListCells(int first, int last)
+{
+    if (first == 0) listNameWidth_ = 0;
+    std::vector<std::pair<size_t, int>> longest;   // bytes, row
+    for (int r = first; r <= last; ++r) longest.emplace_back(fileModel->Row(r).cells[kCellName].size(), r);
+    const size_t measured = std::min(longest.size(), kMeasuredNames);
+    std::partial_sort(longest.begin(), longest.begin() + static_cast<std::ptrdiff_t>(measured), longest.end(),
+                      [](const auto& a, const auto& b) { return a.first > b.first; });
+    const QFontMetrics metrics = fileIconView->fontMetrics();
+    int widest = listNameWidth_;
+    for (size_t i = 0; i < measured; ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(ToQ(fileModel->Row(longest[i].second).cells[kCellName])));
+    if (widest == listNameWidth_ && first != 0) return;
+    listNameWidth_ = widest;
+    if (fileIconView->viewMode() == QListView::ListMode) fileIconView->setGridSize(ListCellSize());
 }
 
 void GroupWindow::SortByColumn(int column)

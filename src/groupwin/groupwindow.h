@@ -123,6 +123,9 @@ private:
     static constexpr int kNameRole = Qt::UserRole + 1;     // its name, CP932
 
     NetworkPathLookup NetworkPaths() const;
+    // The list style's cell: the widest name (within a bound) beside a small icon.
+    QSize ListCellSize() const;
+    void MeasureListCells(int first, int last);
     QTreeWidgetItem* SelectedNode() const;
     // The selected node when it is a sub-group (not the root), else nullptr.
     QTreeWidgetItem* SelectedSubGroupNode() const;
@@ -145,5 +148,6 @@ private:
     QString lastAddFolder_;
     int lastAddFilter_ = 0;
     int treeWidth_ = 161;
+    int listNameWidth_ = 0;
     bool laidOut_ = false;
 };

@@ -51,6 +51,36 @@ bool PutSubGroup(DatabaseSession& db, int group, int n, const std::string& name,
                            {IntToStr(n), TextLiteral(name), "'u'", parent.empty() ? "NULL" : parent});
 }
 
+// count entries f1.jww ... in one statement, under sub-groups 0 to 4 in turn.
+bool PutEntries(DatabaseSession& db, int group, int count, const std::string& folder)
+{
+    return db.ExecuteStatement(
+        {"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN",
+         "  WHILE (I <= " + IntToStr(count) + ") DO BEGIN",
+         "    INSERT INTO " + FileTableName(group) +
+             " VALUES (:I, 'f' || :I || '.' || DECODE(MOD(:I, 3), 0, 'jww', 1, 'txt', 'pdf'),",
+         "      '" + folder + "', 'memo ' || :I, 'user', MOD(:I, 5));",
+         "    I = I + 1;", "  END", "END"});
+}
+
+// Counts, by type, the events a widget receives while it lives.
+class EventCounter : public QObject {
+public:
+    explicit EventCounter(QObject* watched) { watched->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        ++counts[e->type()];
+        return false;
+    }
+    int Total() const
+    {
+        int n = 0;
+        for (int c : counts) n += c;
+        return n;
+    }
+    QMap<int, int> counts;
+};
+
 void PutFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
@@ -566,6 +596,35 @@ private slots:
         QCOMPARE(d->memoText.size(), size_t(300));
         QCOMPARE(AllRows(run.db(), FileTableName(1), "N=3")[0][kFileMemo], std::string(255, 'm'));
         QCOMPARE(w->fileSortModel->index(2, kCellMemo).data().toString(), QString(255, 'm'));
+    }
+
+    // Both styles of the list view come to rest at thousands of entries: a second after
+    // showing them, no layout timer runs and no scroll bar comes and goes.
+    void iconAndListViewsSettle()
+    {
+        const std::string longName = "a longer drawing name.jww";
+        Run run([&](DatabaseSession& db) {
+            QVERIFY(EnsureGroupTables(db, 1));
+            QVERIFY(PutEntries(db, 1, 5000, "/nowhere/") && PutEntry(db, 1, 5001, longName, "/nowhere/", 0));
+        });
+        QVERIFY(run.w);
+        for (int style : {1, 0}) {
+            run.w->SetViewStyleIndex(style);
+            run.Open(1);
+            QCOMPARE(run.w->fileModel->rowCount(), 5001);
+            QTest::qWait(500);
+            EventCounter view(run.w->fileIconView), port(run.w->fileIconView->viewport());
+            QTest::qWait(1000);
+            QCOMPARE(view.counts.value(QEvent::Timer) + view.counts.value(QEvent::LayoutRequest), 0);
+            QCOMPARE(port.counts.value(QEvent::Resize), 0);
+        }
+        // The list style's columns are as wide as the longest name; one added later widens them.
+        run.w->SetViewStyleIndex(1);
+        const int wide = run.w->fileIconView->visualRect(run.w->fileSortModel->index(5000, 0)).width();
+        QVERIFY(wide > run.w->fileIconView->fontMetrics().horizontalAdvance(ToQ(longName)) + 16);
+        run.p->mainWindow.Clipboard().Add("/nowhere/" + longName + longName, "");
+        run.w->PasteEntries();
+        QVERIFY(run.w->fileIconView->visualRect(run.w->fileSortModel->index(0, 0)).width() > wide + 50);
     }
 
     void tenThousandEntriesOpenAtOnce()
