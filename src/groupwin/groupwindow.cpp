@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
@@ -172,8 +174,17 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     connect(copyButton, &QPushButton::clicked, this, &GroupWindow::CopyEntries);
     connect(pasteButton, &QPushButton::clicked, this, &GroupWindow::PasteEntries);
     connect(removeButton, &QPushButton::clicked, this, &GroupWindow::RemoveEntries);
-    // A mouse click refills the list; moving through the tree with the keys does not.
-    connect(subGroupTree, &QTreeWidget::itemClicked, this, [this] { FillFileList(); });
+    // The list shows the entries of the tree's current node, however it became current
+    // (a click, the keys, a command), and a click on the node shown reads it again.
+    connect(subGroupTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        // A press made the node current: its click is no second reading.
+        refilledByPress_ = QApplication::mouseButtons() != Qt::NoButton;
+        // Focus gives an empty tree's root a current node; the list shows it already.
+        if (current && current->data(0, kNumberRole).toInt() != shownSubGroup_) FillFileList();
+    });
+    connect(subGroupTree, &QTreeWidget::itemClicked, this, [this] {
+        if (!std::exchange(refilledByPress_, false)) FillFileList();
+    });
     connect(header, &QHeaderView::sectionClicked, this, &GroupWindow::SortByColumn);
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(fileIconView),
                                     static_cast<QAbstractItemView*>(fileDetailView)})
@@ -245,6 +256,7 @@ void GroupWindow::FormShow()
     setWindowTitle("グループ名 【" + ToQ(currentGroupName) + "】 (N:" + QString::number(currentGroupNumber) + ")");
     ApplyViewStyle();
     ShowRows(ReadFileRows(db_, currentGroupNumber, 0, NetworkPaths()));
+    shownSubGroup_ = 0;
     BuildSubGroupTree();
 }
 
@@ -286,12 +298,14 @@ void GroupWindow::BuildSubGroupTree()
 void GroupWindow::FillFileList()
 {
     if (!MayRun()) return;
-    ShowRows(ReadFileRows(db_, currentGroupNumber, SelectedSubGroupNumber(), NetworkPaths()));
+    shownSubGroup_ = SelectedSubGroupNumber();
+    ShowRows(ReadFileRows(db_, currentGroupNumber, shownSubGroup_, NetworkPaths()));
 }
 
 void GroupWindow::ShowRows(std::vector<FileRow> rows)
 {
     fileDetailView->header()->setSortIndicatorShown(false);
+    sortColumn_ = -1;
     // In the order read: a sort of the rows shown before does not carry over.
     fileSortModel->sort(-1);
     fileModel->SetRows(std::move(rows));
@@ -358,13 +372,23 @@ void GroupWindow::MeasureListCells(int first, int last)
 
 void GroupWindow::SortByColumn(int column)
 {
-    if (column >= 0 && column < kFileCellCount) fileSortModel->sort(column, Qt::AscendingOrder);
-    fileDetailView->header()->setSortIndicatorShown(true);
-    fileDetailView->header()->setSortIndicator(column, Qt::AscendingOrder);
+    if (column < 0 || column >= kFileCellCount) return;
+    QHeaderView* header = fileDetailView->header();
+    // The same column again turns the order round, as long as its arrow still stands
+    // (a refill or an added row takes it away).
+    const bool again = header->isSortIndicatorShown() && column == sortColumn_;
+    sortOrder_ = again && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    sortColumn_ = column;
+    fileSortModel->sort(column, sortOrder_);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(column, sortOrder_);
 }
 
 QTreeWidgetItem* GroupWindow::SelectedNode() const
 {
+    // The current node is the one the list shows; a node selected without becoming
+    // current (by a command) counts when there is none.
+    if (QTreeWidgetItem* current = subGroupTree->currentItem()) return current;
     const QList<QTreeWidgetItem*> selected = subGroupTree->selectedItems();
     return selected.isEmpty() ? nullptr : selected.first();
 }

@@ -69,8 +69,10 @@ public:
     void BuildSubGroupTree();
     void FillFileList();             // for the selected node: the tree's click
     void ApplyViewStyle();           // as the combo box shows
-    void SortByColumn(int column);   // a header click: always ascending
-    // Number of the selected node; 0 for the root, for none and for an empty tree.
+    // A header click: ascending, the same column again descending, then ascending again.
+    void SortByColumn(int column);
+    // Number of the current node, whose entries the list shows; 0 for the root, for none
+    // and for an empty tree.
     int32_t SelectedSubGroupNumber() const;
     // Network path of a mapped drive ("E:"), or the drive itself.
     std::string GetNetworkPath(const std::string& drive) const;
@@ -149,5 +151,9 @@ private:
     int lastAddFilter_ = 0;
     int treeWidth_ = 161;
     int listNameWidth_ = 0;
+    int32_t shownSubGroup_ = 0;     // the node whose entries the list shows
+    bool refilledByPress_ = false;
+    int sortColumn_ = -1;           // the last column sorted by, -1 for the order read
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool laidOut_ = false;
 };

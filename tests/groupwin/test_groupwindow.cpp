@@ -270,12 +270,25 @@ private slots:
         QCOMPARE(w->fileSortModel->index(0, kCellSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
                  Qt::AlignRight);
 
-        // A click on a sub-group lists its own entries only; keys move without refilling.
+        // A click on a sub-group lists its own entries only, read once; the keys move the
+        // list along, and what is added files under the node now shown.
+        std::vector<std::string> sent;
+        run.db().SetStatementLog([&](const std::string& s) { sent.push_back(s); });
         ClickNode(w, "b :2");
+        QCOMPARE(int(std::count_if(sent.begin(), sent.end(), [](auto& s) { return s.rfind("SELECT *", 0) == 0; })), 1);
+        run.db().SetStatementLog({});
         QCOMPARE(w->SelectedSubGroupNumber(), 2);
         QCOMPARE(Column(w, kCellName), (QStringList{"nine.JWW", "gone.jww"}));
         QTest::keyClick(w->subGroupTree, Qt::Key_Down);
         QCOMPARE(w->SelectedSubGroupNumber(), 3);
+        QCOMPARE(Column(w, kCellName), QStringList{"Nine.txt"});
+        run.fake().fileDialogs.nextFileNames.push_back({kTestData + "Test1.jww"});
+        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QCOMPARE(Column(w, kCellSubGroup), (QStringList{"3", "3"}));
+        QCOMPARE(run.db().CountRecords(FileTableName(1), "SN=3"), 2);
+        QVERIFY(run.db().DeleteRecords(FileTableName(1), "N=5"));
+        // Set by the program, the current node shows its entries too.
+        w->subGroupTree->setCurrentItem(Node(w, "b :2"));
         QCOMPARE(w->fileModel->rowCount(), 2);
         ClickNode(w, "root :0");
         QCOMPARE(w->fileModel->rowCount(), 4);
@@ -296,16 +309,25 @@ private slots:
         w->SetViewStyleIndex(2);
         QVERIFY(w->fileDetailView->selectionModel()->isRowSelected(0, {}));
 
-        // A header click sorts ascending, sizes as numbers, and the selection follows its row.
+        // A header click sorts ascending, sizes as numbers, and the selection follows its
+        // row; the same header again sorts descending, equal rows keeping their order,
+        // and a third time ascending again. The arrow says which.
         QHeaderView* header = w->fileDetailView->header();
-        for (int pass = 0; pass < 2; ++pass) {
+        const QStringList up{"gone.jww", "nine.JWW", "Nine.txt", "ten.jww"};
+        const QStringList down{"ten.jww", "nine.JWW", "Nine.txt", "gone.jww"};
+        const struct { QStringList names; Qt::SortOrder order; } clicks[] = {
+            {up, Qt::AscendingOrder}, {down, Qt::DescendingOrder}, {up, Qt::AscendingOrder}};
+        for (const auto& click : clicks) {
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                               QPoint(header->sectionViewportPosition(kCellSize) + 5, header->height() / 2));
-            QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "Nine.txt", "ten.jww"}));
+            QCOMPARE(Column(w, kCellName), click.names);
+            QCOMPARE(header->sortIndicatorSection(), int(kCellSize));
+            QCOMPARE(header->sortIndicatorOrder(), click.order);
         }
         QCOMPARE(w->SelectedRows(), std::vector<int>{3});
         w->SortByColumn(kCellName);
-        QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "Nine.txt", "ten.jww"}));
+        QCOMPARE(Column(w, kCellName), up);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
         // Equal types keep the order of the sort before, and the current row moves along.
         w->SortByColumn(kCellType);
         QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "ten.jww", "Nine.txt"}));
