@@ -195,6 +195,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     connect(fileModel, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { MeasureListCells(first, last); });
 
+    BuildActions();
     ApplyViewStyle();
     SetTreeWidth(treeWidth_);
 }

@@ -15,7 +15,11 @@
 #include "platform/platform.h"
 #include "settings/settings.h"
 
+class QAction;
 class QComboBox;
+class QDialog;
+class QLabel;
+class QMenu;
 class QListView;
 class QPushButton;
 class QSplitter;
@@ -80,7 +84,43 @@ public:
     // Selected rows of the list, in its current order.
     std::vector<int> SelectedRows() const;
 
+    // Shows the dialog, whenever it is shown, over this window as a dialog of it (no
+    // minimise or maximise button) and brings this window to the front when it closes.
+    void KeepInFront(QDialog* dialog);
+
+    // --- keys and context menus --------------------------------------------------------
+    // The menu that a right-click or the menu key over the view opens (the file list's
+    // views or the tree), its items enabled as they can act now; not shown.
+    QMenu* PrepareContextMenu(QWidget* view);
+    QMenu* fileMenu = nullptr;
+    QMenu* treeMenu = nullptr;
+    // On the file list's entries (the menu and the keys there).
+    QAction* openAction = nullptr;          // Enter
+    QAction* openFolderAction = nullptr;
+    QAction* editMemoAction = nullptr;      // F2
+    QAction* readMemosAction = nullptr;
+    QAction* copyAction = nullptr;          // Ctrl+C
+    QAction* pasteAction = nullptr;         // Ctrl+V
+    QAction* removeAction = nullptr;        // Delete
+    QAction* copyPathsAction = nullptr;
+    QAction* selectAllAction = nullptr;     // Ctrl+A
+    // On the tree's sub-groups (its menu; F2, Delete and Ctrl+V there).
+    QAction* createSubGroupAction = nullptr;
+    QAction* editSubGroupAction = nullptr;    // F2
+    QAction* deleteSubGroupAction = nullptr;  // Delete
+    QAction* pasteIntoNodeAction = nullptr;   // Ctrl+V: into the node
+    QAction* readAgainAction = nullptr;       // F5, anywhere in the window
+    // The number of entries shown and selected, while no command's message stands.
+    QLabel* countLabel = nullptr;
+
     // --- commands ------------------------------------------------------------------
+    // Reads the group again: the tree, and the list of the current node, which stays
+    // current while it exists.
+    void ReadAgain();
+    // The drawing's own memo stored as the memo of each selected entry that has one.
+    void ReadDrawingMemos();
+    void OpenFolderOfFirstSelected();
+    void CopyPaths();
     void AddFiles();
     void EditMemo();
     void CopyEntries();
@@ -114,6 +154,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     DatabaseSession& db_;
     const DatabaseSettings& settings_;
@@ -128,6 +169,10 @@ private:
     // The list style's cell: the widest name (within a bound) beside a small icon.
     QSize ListCellSize() const;
     void MeasureListCells(int first, int last);
+    void BuildActions();
+    void UpdateActions();
+    void UpdateCount();
+    QTreeWidgetItem* FindNode(int32_t number) const;
     QTreeWidgetItem* SelectedNode() const;
     // The selected node when it is a sub-group (not the root), else nullptr.
     QTreeWidgetItem* SelectedSubGroupNode() const;

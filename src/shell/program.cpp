@@ -24,6 +24,9 @@ ProgramWindows CreateProgramWindows(MainWindow& mainWindow, const Platform& plat
     w.memoDialog = new MemoDialog(platform, &mainWindow);
     w.subGroupNameDialog = new SubGroupNameDialog(platform, &mainWindow);
     w.searchWindow = new SearchWindow(mainWindow.Session(), platform, &mainWindow);
+    // Shown only from the group window: over it, and leaving it in front.
+    w.groupWindow->KeepInFront(w.memoDialog);
+    w.groupWindow->KeepInFront(w.subGroupNameDialog);
     mainWindow.SetWindows(w);
     return w;
 }

@@ -5,11 +5,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QStatusBar>
 #include <QListView>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -618,6 +621,166 @@ private slots:
         QCOMPARE(d->memoText.size(), size_t(300));
         QCOMPARE(AllRows(run.db(), FileTableName(1), "N=3")[0][kFileMemo], std::string(255, 'm'));
         QCOMPARE(w->fileSortModel->index(2, kCellMemo).data().toString(), QString(255, 'm'));
+    }
+
+    // Every key of the window reaches its command where the focus is: the list's keys
+    // act on entries, the tree's on sub-groups; F5 reads the group again. The status bar
+    // counts the entries shown and selected; the dialogs open over the window.
+    void keysCountsAndDialogs()
+    {
+        Run run([&](DatabaseSession& db) {
+            QVERIFY(EnsureGroupTables(db, 1));
+            QVERIFY(PutSubGroup(db, 1, 1, "s", "0"));
+            QVERIFY(PutEntry(db, 1, 1, Cp("敷地図.jww"), Cp(kTestData), 0) && PutEntry(db, 1, 2, "gone.txt", "/nowhere/", 1));
+        });
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        FakeMessages& m = run.fake().messages;
+        w->SetViewStyleIndex(2);
+        run.Open(1);
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QAbstractItemView* list = w->fileDetailView;
+        list->setFocus();
+        auto count = [&] {
+            QCoreApplication::processEvents();
+            return w->countLabel->text();
+        };
+        QCOMPARE(count(), QString("2 件"));
+        QVERIFY(w->countLabel->isVisible());
+
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(count(), QString("2 件（2 件選択）"));
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(run.p->mainWindow.Clipboard().Count(), 2);
+        QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
+        QCOMPARE(count(), QString("4 件（2 件選択）"));
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(m.asked.last(), QString("選択したファイルを除去します。よろしいですか？"));
+        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);   // answered No
+
+        SelectRows(w, {0});
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(run.fake().desktop.opened, QStringList{kTestData + "敷地図.jww"});
+        MemoDialog* memo = run.p->windows.memoDialog;
+        QVERIFY(WithModal(memo, [&] { QTest::keyClick(list, Qt::Key_F2); }, [&] {
+            // A dialog of the group window, without minimise and maximise buttons.
+            QCOMPARE(memo->parentWidget(), static_cast<QWidget*>(w));
+            QVERIFY(!(memo->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        }));
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(w));
+        QCOMPARE(run.p->windows.subGroupNameDialog->parentWidget(), static_cast<QWidget*>(w));
+        // The buttons name their keys.
+        QCOMPARE(w->copyButton->toolTip(), QString("コピー (Ctrl+C)"));
+        QCOMPARE(w->removeButton->toolTip(), QString("削除 (Del)"));
+        QCOMPARE(w->editMemoButton->toolTip(), QString("メモ入力編集 (F2)"));
+
+        // In the tree, F2 renames and Delete deletes the sub-group; on the root neither acts.
+        QTreeWidget* tree = w->subGroupTree;
+        tree->setFocus();
+        tree->setCurrentItem(Node(w, "s :1"));
+        SubGroupNameDialog* names = run.p->windows.subGroupNameDialog;
+        QVERIFY(WithModal(names, [&] { QTest::keyClick(tree, Qt::Key_F2); },
+                          [&] { QCOMPARE(names->windowTitle(), QString("サブグループの編集")); }));
+        m.asked.clear();
+        QTest::keyClick(tree, Qt::Key_Delete);
+        QCOMPARE(m.asked, QStringList{"サブグループ「s」(SN:1)を削除します。よろしいですか？"});
+        tree->setCurrentItem(Node(w, "root :0"));
+        QTest::keyClick(tree, Qt::Key_Delete);
+        QCOMPARE(m.asked.size(), 1);
+
+        // F5: what another copy stored appears, and the node shown stays current.
+        tree->setCurrentItem(Node(w, "s :1"));
+        QVERIFY(PutSubGroup(run.db(), 1, 2, "new", "1") && PutEntry(run.db(), 1, 9, "other.jww", "/x/", 1));
+        QTest::keyClick(tree, Qt::Key_F5);
+        QVERIFY(Node(w, "new :2"));
+        QCOMPARE(tree->currentItem(), Node(w, "s :1"));
+        QCOMPARE(Column(w, kCellName), (QStringList{"gone.txt", "other.jww"}));
+        // A command's message hides the count while it stands.
+        w->statusLine->showMessage("x");
+        QVERIFY(!w->countLabel->isVisible());
+    }
+
+    // The context menus hold the commands of the entries and of the sub-groups, enabled
+    // only where they can act, and each item reaches its command.
+    void contextMenus()
+    {
+        Run run([&](DatabaseSession& db) {
+            QVERIFY(EnsureGroupTables(db, 1));
+            QVERIFY(PutSubGroup(db, 1, 1, "s", "0"));
+            QVERIFY(PutEntry(db, 1, 1, Cp("敷地図.jww"), Cp(kTestData), 0) &&
+                    PutEntry(db, 1, 2, Cp("サンプル.jww"), Cp(kTestData), 0, Cp("事務所基準階平面図")) &&
+                    PutEntry(db, 1, 3, "gone.txt", "/nowhere/", 0, "keep"));
+        });
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        FakeMessages& m = run.fake().messages;
+        FakeDesktop& desktop = run.fake().desktop;
+        w->SetViewStyleIndex(1);
+        run.Open(1);
+        auto item = [](QMenu* menu, const QString& text) -> QAction* {
+            for (QAction* a : menu->actions())
+                if (a->text() == text) return a;
+            return nullptr;
+        };
+        const QStringList fileItems{"開く", "保存場所のフォルダを開く", "メモ入力編集", "JWメモ取得", "コピー", "パスをコピー", "削除"};
+
+        // Nothing selected, nothing copied: every item there, none enabled.
+        QMenu* menu = w->PrepareContextMenu(w->fileIconView);
+        for (const QString& text : fileItems + QStringList{"貼付"}) {
+            QVERIFY2(item(menu, text), qPrintable(text));
+            QVERIFY2(!item(menu, text)->isEnabled(), qPrintable(text));
+        }
+        // A right-click on an entry selects it and opens the menu there.
+        const QRect first = w->fileIconView->visualRect(w->fileSortModel->index(0, 0));
+        QTest::mouseClick(w->fileIconView->viewport(), Qt::LeftButton, {}, first.center());
+        QContextMenuEvent click(QContextMenuEvent::Mouse, first.center(), w->fileIconView->viewport()->mapToGlobal(first.center()));
+        QApplication::sendEvent(w->fileIconView->viewport(), &click);
+        QTRY_VERIFY(w->fileMenu->isVisible());
+        w->fileMenu->hide();
+        for (const QString& text : fileItems) QVERIFY2(item(w->fileMenu, text)->isEnabled(), qPrintable(text));
+
+        SelectRows(w, {0, 2});
+        item(menu, "開く")->trigger();
+        item(menu, "保存場所のフォルダを開く")->trigger();
+        QCOMPARE(desktop.opened, QStringList{kTestData + "敷地図.jww"});
+        QCOMPARE(desktop.shownInFolder, QStringList{kTestData + "敷地図.jww"});
+        item(menu, "パスをコピー")->trigger();
+        QCOMPARE(desktop.copiedTexts, QStringList{kTestData + "敷地図.jww\n/nowhere/gone.txt"});
+        QVERIFY(WithModal(run.p->windows.memoDialog, [&] { item(menu, "メモ入力編集")->trigger(); }));
+
+        // The drawings' memos: stored where the drawing has one that differs.
+        SelectRows(w, {0, 1, 2});
+        item(menu, "JWメモ取得")->trigger();
+        QCOMPARE(w->statusLine->currentMessage(), QString("1 件のメモを図面から取得しました"));
+        QCOMPARE(Column(w, kCellMemo), (QStringList{"敷地図", "事務所基準階平面図", "keep"}));
+        QCOMPARE(AllRows(run.db(), FileTableName(1), "N=1")[0][kFileMemo], Cp("敷地図"));
+
+        SelectRows(w, {2});
+        item(menu, "コピー")->trigger();
+        menu = w->PrepareContextMenu(w->fileDetailView);
+        QVERIFY(item(menu, "貼付")->isEnabled());
+        item(menu, "貼付")->trigger();
+        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
+        item(menu, "削除")->trigger();
+        QCOMPARE(m.asked.last(), QString("選択したファイルを除去します。よろしいですか？"));
+
+        // The tree's menu: create anywhere, edit and delete on a sub-group.
+        QTreeWidget* tree = w->subGroupTree;
+        tree->setCurrentItem(Node(w, "root :0"));
+        menu = w->PrepareContextMenu(tree);
+        QCOMPARE(menu->actions().size(), 3);
+        QVERIFY(item(menu, "作成")->isEnabled() && !item(menu, "編集")->isEnabled() && !item(menu, "削除")->isEnabled());
+        SubGroupNameDialog* names = run.p->windows.subGroupNameDialog;
+        QVERIFY(WithModal(names, [&] { item(menu, "作成")->trigger(); },
+                          [&] { QCOMPARE(names->windowTitle(), QString("サブグループの作成")); }));
+        tree->setCurrentItem(Node(w, "s :1"));
+        menu = w->PrepareContextMenu(tree->viewport());
+        QVERIFY(item(menu, "編集")->isEnabled() && item(menu, "削除")->isEnabled());
+        QVERIFY(WithModal(names, [&] { item(menu, "編集")->trigger(); }));
+        item(menu, "削除")->trigger();
+        QCOMPARE(m.asked.last(), QString("サブグループ「s」(SN:1)を削除します。よろしいですか？"));
     }
 
     // Both styles of the list view come to rest at thousands of entries: a second after

@@ -1,0 +1,234 @@
+// The group window at the keyboard and the mouse: its keys, its context menus, the
+// count of entries in the status bar, the dialogs it lends, and the commands that only
+// these reach (read again, memos from drawings, the folder, the paths).
+#include "groupwin/groupwindow.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include "groupwin/filelistmodel.h"
+#include "memo/jwmemo.h"
+#include "text/cp932.h"
+#include "text/textutil.h"
+
+namespace {
+
+// How long what a command did stays in the status bar before the count comes back.
+constexpr int kSaidMs = 10000;
+
+QAction* KeyAction(QWidget* owner, const QString& text, const QList<QKeySequence>& keys)
+{
+    auto* a = new QAction(text, owner);
+    a->setShortcuts(keys);
+    // Only while the focus is in the view it belongs to: Delete removes entries in the
+    // list and the sub-group in the tree, as in a file manager.
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    owner->addAction(a);
+    return a;
+}
+
+// The button's tooltip names the key of the action it shares its command with.
+void Tip(QPushButton* button, const QString& opening, const QAction* action)
+{
+    button->setToolTip(opening + action->shortcut().toString(QKeySequence::NativeText) + ")");
+}
+
+} // namespace
+
+void GroupWindow::BuildActions()
+{
+    auto on = [this](QAction* a, void (GroupWindow::*command)()) {
+        connect(a, &QAction::triggered, this, command);
+        return a;
+    };
+    openAction = on(KeyAction(fileList, "開く", {Qt::Key_Return, Qt::Key_Enter}), &GroupWindow::OpenFirstSelected);
+    openFolderAction = on(KeyAction(fileList, "保存場所のフォルダを開く", {}), &GroupWindow::OpenFolderOfFirstSelected);
+    editMemoAction = on(KeyAction(fileList, "メモ入力編集", {Qt::Key_F2}), &GroupWindow::EditMemo);
+    readMemosAction = on(KeyAction(fileList, "JWメモ取得", {}), &GroupWindow::ReadDrawingMemos);
+    copyAction = on(KeyAction(fileList, "コピー", {QKeySequence::Copy}), &GroupWindow::CopyEntries);
+    pasteAction = on(KeyAction(fileList, "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
+    removeAction = on(KeyAction(fileList, "削除", {Qt::Key_Delete}), &GroupWindow::RemoveEntries);
+    copyPathsAction = on(KeyAction(fileList, "パスをコピー", {}), &GroupWindow::CopyPaths);
+    selectAllAction = KeyAction(fileList, "全て選択", {QKeySequence::SelectAll});
+    connect(selectAllAction, &QAction::triggered, fileDetailView, &QAbstractItemView::selectAll);
+    // Something copied may now be pasted.
+    connect(copyAction, &QAction::triggered, this, &GroupWindow::UpdateActions);
+
+    createSubGroupAction = on(KeyAction(subGroupTree, "作成", {}), &GroupWindow::CreateSubGroupCommand);
+    editSubGroupAction = on(KeyAction(subGroupTree, "編集", {Qt::Key_F2}), &GroupWindow::EditSubGroupCommand);
+    deleteSubGroupAction = on(KeyAction(subGroupTree, "削除", {Qt::Key_Delete}), &GroupWindow::DeleteSubGroupCommand);
+    pasteIntoNodeAction = on(KeyAction(subGroupTree, "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
+    readAgainAction = on(KeyAction(this, "最新の情報に更新", {Qt::Key_F5}), &GroupWindow::ReadAgain);
+
+    fileMenu = new QMenu(this);
+    fileMenu->setObjectName("fileMenu");
+    fileMenu->addActions({openAction, openFolderAction});
+    fileMenu->addSeparator();
+    fileMenu->addActions({editMemoAction, readMemosAction});
+    fileMenu->addSeparator();
+    fileMenu->addActions({copyAction, pasteAction, removeAction});
+    fileMenu->addSeparator();
+    fileMenu->addAction(copyPathsAction);
+    treeMenu = new QMenu(this);
+    treeMenu->setObjectName("treeMenu");
+    treeMenu->addActions({createSubGroupAction, editSubGroupAction, deleteSubGroupAction});
+
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(fileIconView),
+                                    static_cast<QAbstractItemView*>(fileDetailView),
+                                    static_cast<QAbstractItemView*>(subGroupTree)}) {
+        // Right-click and the menu key alike.
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            PrepareContextMenu(view)->popup(view->viewport()->mapToGlobal(pos));
+        });
+    }
+
+    closeButton->setToolTip("閉じる (Esc)");
+    addFilesButton->setToolTip("ファイル追加登録 (Alt+A)");
+    createSubGroupButton->setToolTip("サブグループの作成");
+    Tip(editMemoButton, "メモ入力編集 (", editMemoAction);
+    Tip(copyButton, "コピー (", copyAction);
+    Tip(pasteButton, "貼付 (", pasteAction);
+    Tip(removeButton, "削除 (", removeAction);
+    Tip(editSubGroupButton, "サブグループの編集 (ツリーで ", editSubGroupAction);
+    Tip(deleteSubGroupButton, "サブグループの削除 (ツリーで ", deleteSubGroupAction);
+
+    countLabel = new QLabel(statusLine);
+    countLabel->setObjectName("countLabel");
+    statusLine->addWidget(countLabel);
+    // Counted once the rows and the selection have settled: a command that removes a
+    // thousand rows would otherwise count a thousand times.
+    auto* countLater = new QTimer(this);
+    countLater->setSingleShot(true);
+    countLater->setInterval(0);
+    connect(countLater, &QTimer::timeout, this, &GroupWindow::UpdateCount);
+    auto recount = [countLater] { countLater->start(); };
+    connect(fileSortModel, &QAbstractItemModel::modelReset, this, recount);
+    connect(fileSortModel, &QAbstractItemModel::rowsInserted, this, recount);
+    connect(fileSortModel, &QAbstractItemModel::rowsRemoved, this, recount);
+    connect(fileIconView->selectionModel(), &QItemSelectionModel::selectionChanged, this, recount);
+    connect(fileIconView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &GroupWindow::UpdateActions);
+    connect(subGroupTree, &QTreeWidget::currentItemChanged, this, &GroupWindow::UpdateActions);
+    UpdateActions();
+    UpdateCount();
+}
+
+QMenu* GroupWindow::PrepareContextMenu(QWidget* view)
+{
+    UpdateActions();
+    return view == subGroupTree || view == subGroupTree->viewport() ? treeMenu : fileMenu;
+}
+
+void GroupWindow::UpdateActions()
+{
+    // Disabled, not hidden: the user sees what the menu holds and why it cannot act.
+    const bool selected = fileIconView->selectionModel()->hasSelection();
+    for (QAction* a : {openAction, openFolderAction, editMemoAction, readMemosAction, copyAction, removeAction,
+                       copyPathsAction})
+        a->setEnabled(selected);
+    pasteAction->setEnabled(clipboard_.Count() > 0);
+    pasteIntoNodeAction->setEnabled(clipboard_.Count() > 0);
+    const QTreeWidgetItem* node = SelectedNode();
+    const bool subGroup = node && node != subGroupTree->topLevelItem(0);
+    editSubGroupAction->setEnabled(subGroup);
+    deleteSubGroupAction->setEnabled(subGroup);
+}
+
+void GroupWindow::UpdateCount()
+{
+    const qsizetype selected = fileIconView->selectionModel()->selectedRows(kCellName).size();
+    QString text = QString::number(fileSortModel->rowCount()) + " 件";
+    if (selected > 0) text += "（" + QString::number(selected) + " 件選択）";
+    countLabel->setText(text);
+}
+
+void GroupWindow::KeepInFront(QDialog* dialog)
+{
+    // A dialog of this window: its window manager puts it over this window and gives
+    // the focus back to it, and the dialog has no minimise or maximise button.
+    dialog->setParent(this, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialog->installEventFilter(this);
+}
+
+bool GroupWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Hide && watched->parent() == this && isVisible()) {
+        // Closed: this window stays in front, not the board.
+        raise();
+        activateWindow();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QTreeWidgetItem* GroupWindow::FindNode(int32_t number) const
+{
+    for (QTreeWidgetItemIterator it(subGroupTree); *it; ++it)
+        if ((*it)->data(0, kNumberRole).toInt() == number) return *it;
+    return nullptr;
+}
+
+void GroupWindow::ReadAgain()
+{
+    if (!MayRun()) return;
+    const bool hadNode = SelectedNode() != nullptr;
+    const int32_t number = SelectedSubGroupNumber();
+    {
+        // One reading of the list below, not one for each node the rebuilt tree passes.
+        const QSignalBlocker quiet(subGroupTree);
+        BuildSubGroupTree();
+        if (QTreeWidgetItem* node = hadNode ? FindNode(number) : nullptr) subGroupTree->setCurrentItem(node);
+    }
+    FillFileList();
+    UpdateActions();
+}
+
+void GroupWindow::ReadDrawingMemos()
+{
+    if (!MayRun()) return;
+    int updated = 0, failed = 0;
+    for (int shown : SelectedRows()) {
+        const int row = fileSortModel->SourceRow(shown);
+        const FileRow& entry = fileModel->Row(row);
+        // As the memo dialog's button: a file without a memo keeps the one it has.
+        const std::string memo = StoredMemo(ReadJwMemo(entry.FullPath()));
+        if (memo.empty() || memo == entry.cells[kCellMemo]) continue;
+        if (UpdateEntryMemo(db_, currentGroupNumber, StrToIntOrZero(entry.cells[kCellNumber]), memo)) {
+            fileModel->SetMemo(row, memo);
+            ++updated;
+        } else {
+            ++failed;
+        }
+    }
+    QString said = QString::number(updated) + " 件のメモを図面から取得しました";
+    if (failed > 0) said += "（" + QString::number(failed) + " 件は書き込めませんでした）";
+    statusLine->showMessage(said, kSaidMs);
+}
+
+void GroupWindow::OpenFolderOfFirstSelected()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return;
+    const FileRow& entry = fileSortModel->Row(rows.front());
+    if (!platform_.desktop->ShowInFolder(QString::fromStdString(ToFsName(entry.FullPath()))))
+        platform_.messages->ShowMessage(this, "フォルダ「" + ToQ(entry.cells[kCellFolder]) + "」を開けませんでした。");
+}
+
+void GroupWindow::CopyPaths()
+{
+    QStringList paths;
+    for (int row : SelectedRows()) paths << QString::fromStdString(ToFsName(fileSortModel->Row(row).FullPath()));
+    if (!paths.isEmpty()) platform_.desktop->CopyText(paths.join('\n'));
+}
