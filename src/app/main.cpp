@@ -1,15 +1,24 @@
 // Kumolist: groups of file references kept in a Firebird database.
+#include <iostream>
+
 #include <QApplication>
 #include <QIcon>
 
 #include "platform/platform.h"
 #include "settings/programfiles.h"
+#include "shell/admincommands.h"
 #include "shell/program.h"
 #include "shell/mainwindow.h"
 #include "shell/quitsignals.h"
 
 int main(int argc, char* argv[])
 {
+    // The administrators' commands run in a terminal without a display: no window system.
+    if (argc > 1 && IsAdminCommand({QString(), QString::fromLocal8Bit(argv[1])})) {
+        QCoreApplication app(argc, argv);
+        return RunAdminCommand(QCoreApplication::arguments(), QCoreApplication::applicationFilePath(), std::cout,
+                               std::cerr);
+    }
     QApplication app(argc, argv);
     // The application's title names the program as a whole (message boxes carry it);
     // it is not the display name, which Qt would append to every window's caption.

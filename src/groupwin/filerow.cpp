@@ -59,9 +59,10 @@ std::string FormatFileTime(std::int64_t secondsSinceEpoch)
     return text;
 }
 
-FileRow MakeFileRow(int32_t number, int32_t subGroup, const std::string& fullPath, const std::string& memo,
-                    const std::string& addedBy, const NetworkPathLookup& getNetworkPath)
+FileRow MakeFileRow(int32_t number, int32_t subGroup, const std::string& storedPath, const std::string& memo,
+                    const std::string& addedBy, const NetworkPathLookup& getNetworkPath, const RootMappings* mappings)
 {
+    const std::string fullPath = mappings ? LocalPath(storedPath, *mappings) : storedPath;
     FileRow row;
     const FileProbe atPath = ProbeFile(fullPath);
     row.exists = atPath.found;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "text/pathname.h"
+#include "text/rootmap.h"
 
 // The nine cells of a row, in column order.
 enum FileCell : int {
@@ -60,9 +61,11 @@ bool FileExists(const std::string& cp932Path);
 std::string FormatFileTime(std::int64_t secondsSinceEpoch);
 
 // The row of one entry: probes the file at fullPath, resolves a mapped drive, splits
-// the resolved path into folder and name.
+// the resolved path into folder and name. A path below a root shared with Windows PCs
+// is probed and shown where this system finds it (text/rootmap.h).
 FileRow MakeFileRow(int32_t number, int32_t subGroup, const std::string& fullPath, const std::string& memo,
-                    const std::string& addedBy, const NetworkPathLookup& getNetworkPath);
+                    const std::string& addedBy, const NetworkPathLookup& getNetworkPath,
+                    const RootMappings* mappings = nullptr);
 
 // --- order ---------------------------------------------------------------------------
 

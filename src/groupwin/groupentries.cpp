@@ -59,8 +59,10 @@ void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std:
     QStringList failures = refused;
     for (size_t i = 0; i < paths.size(); ++i) {
         EntryOutcome outcome =
-            memos ? StoreEntry(db_, currentGroupNumber, subGroup, paths[i], (*memos)[i], settings_.userName, NetworkPaths())
-                  : RegisterFile(db_, currentGroupNumber, subGroup, paths[i], settings_.userName, NetworkPaths());
+            memos ? StoreEntry(db_, currentGroupNumber, subGroup, paths[i], (*memos)[i], settings_.userName, NetworkPaths(),
+                               rootMappings_)
+                  : RegisterFile(db_, currentGroupNumber, subGroup, paths[i], settings_.userName, NetworkPaths(),
+                                 rootMappings_);
         if (outcome.Stored()) {
             fileModel->AppendRow(std::move(outcome.row));
             fileDetailView->header()->setSortIndicatorShown(false);

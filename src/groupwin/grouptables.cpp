@@ -47,7 +47,7 @@ std::vector<TextRow> ReadTableRows(DatabaseSession& session, const std::string& 
 }
 
 std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32_t subGroup,
-                                  const NetworkPathLookup& getNetworkPath)
+                                  const NetworkPathLookup& getNetworkPath, const RootMappings* mappings)
 {
     const std::string condition = subGroup > 0 ? NumberCondition("SN", subGroup) : "";
     std::vector<TextRow> rows = ReadTableRows(session, FileTableName(group), condition);
@@ -56,7 +56,7 @@ std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32
     for (TextRow& r : rows) {
         r.resize(std::max<size_t>(r.size(), kFileColumnCount));
         list.push_back(MakeFileRow(StrToIntOrZero(r[kFileN]), StrToIntOrZero(r[kFileSN]), r[kFilePath] + r[kFileName],
-                                   r[kFileMemo], r[kFilePName], getNetworkPath));
+                                   r[kFileMemo], r[kFilePName], getNetworkPath, mappings));
     }
     return list;
 }
@@ -134,17 +134,25 @@ EntryProblem CheckEntryNames(const std::string& fileName, const std::string& fol
 std::string StoredMemo(const std::string& memo) { return CutBytes(CleanText(memo), kFileTextWidth); }
 
 EntryOutcome StoreEntry(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
-                        const std::string& memo, const std::string& userName, const NetworkPathLookup& getNetworkPath)
+                        const std::string& memo, const std::string& userName, const NetworkPathLookup& getNetworkPath,
+                        const RootMappings* mappings)
 {
     const std::string user = CleanText(userName);
     EntryOutcome out;
     out.row = MakeFileRow(0, subGroup, fullPath, StoredMemo(memo), user, getNetworkPath);
     auto& cells = out.row.cells;
-    out.problem = CheckEntryNames(cells[kCellName], cells[kCellFolder]);
+    // Where the stored folder is decided: the Windows form below a shared folder, so
+    // that colleagues on Windows PCs find the file too. The file name stays as it is.
+    std::string storedFolder = cells[kCellFolder];
+    if (mappings) {
+        const std::string stored = StoredPath(out.row.FullPath(), *mappings);
+        if (stored != out.row.FullPath()) storedFolder = PathFolder(stored);
+    }
+    out.problem = CheckEntryNames(cells[kCellName], storedFolder);
     if (out.problem != EntryProblem::None) return out;
 
     const int32_t number = InsertNumbered(session, FileTableName(group), FileColumns(),
-                                          {"", TextLiteral(cells[kCellName]), TextLiteral(cells[kCellFolder]),
+                                          {"", TextLiteral(cells[kCellName]), TextLiteral(storedFolder),
                                            TextLiteral(cells[kCellMemo]), TextLiteral(user), IntToStr(subGroup)});
     if (number == 0) {
         out.problem = EntryProblem::NotStored;
@@ -156,9 +164,10 @@ EntryOutcome StoreEntry(DatabaseSession& session, int32_t group, int32_t subGrou
 }
 
 EntryOutcome RegisterFile(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
-                          const std::string& userName, const NetworkPathLookup& getNetworkPath)
+                          const std::string& userName, const NetworkPathLookup& getNetworkPath,
+                          const RootMappings* mappings)
 {
-    return StoreEntry(session, group, subGroup, fullPath, ReadJwMemo(fullPath), userName, getNetworkPath);
+    return StoreEntry(session, group, subGroup, fullPath, ReadJwMemo(fullPath), userName, getNetworkPath, mappings);
 }
 
 bool RemoveEntry(DatabaseSession& session, int32_t group, int32_t number)

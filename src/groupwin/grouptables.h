@@ -23,8 +23,9 @@ std::vector<TextRow> ReadTableRows(DatabaseSession& session, const std::string& 
 
 // The list of a group: every entry when subGroup is 0, else the entries filed directly
 // under that sub-group; by entry number, each file probed on disk.
+// Paths below a root shared with Windows PCs are shown where this system finds them.
 std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32_t subGroup,
-                                  const NetworkPathLookup& getNetworkPath);
+                                  const NetworkPathLookup& getNetworkPath, const RootMappings* mappings = nullptr);
 
 // --- the sub-group tree --------------------------------------------------------------
 
@@ -78,12 +79,16 @@ struct EntryOutcome {
 
 // Files one entry under the sub-group: the largest entry number plus one (taken
 // afresh when another copy of the program took it meanwhile), the path split as the
-// list shows it, the memo cleaned and cut to its column at a character boundary.
+// list shows it, the memo cleaned and cut to its column at a character boundary. A path
+// below a folder shared with Windows PCs is stored in its Windows form (the row keeps
+// this system's).
 EntryOutcome StoreEntry(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
-                        const std::string& memo, const std::string& userName, const NetworkPathLookup& getNetworkPath);
+                        const std::string& memo, const std::string& userName, const NetworkPathLookup& getNetworkPath,
+                        const RootMappings* mappings = nullptr);
 // StoreEntry with the memo that the drawing holds.
 EntryOutcome RegisterFile(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
-                          const std::string& userName, const NetworkPathLookup& getNetworkPath);
+                          const std::string& userName, const NetworkPathLookup& getNetworkPath,
+                          const RootMappings* mappings = nullptr);
 
 bool RemoveEntry(DatabaseSession& session, int32_t group, int32_t number);
 

@@ -147,6 +147,8 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     copyButton = BarButton(bar, "copyButton", "コピー(&C)");
     pasteButton = BarButton(bar, "pasteButton", "貼付(&P)");
     removeButton = BarButton(bar, "removeButton", "削除(&D)");
+    linkCheckButton = BarButton(bar, "linkCheckButton", "リンク切れ確認");
+    replaceFolderButton = BarButton(bar, "replaceFolderButton", "フォルダの置換");
     barLayout->addWidget(closeButton);
     barLayout->addSpacing(8);
     for (QWidget* w : {static_cast<QWidget*>(createSubGroupButton), static_cast<QWidget*>(editSubGroupButton),
@@ -156,6 +158,9 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     barLayout->addWidget(viewStyleBox);
     barLayout->addSpacing(8);
     for (QPushButton* b : {addFilesButton, editMemoButton, copyButton, pasteButton, removeButton}) barLayout->addWidget(b);
+    barLayout->addSpacing(8);
+    barLayout->addWidget(linkCheckButton);
+    barLayout->addWidget(replaceFolderButton);
     barLayout->addStretch(1);
     layout->addWidget(bar);
 
@@ -174,6 +179,8 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     connect(copyButton, &QPushButton::clicked, this, &GroupWindow::CopyEntries);
     connect(pasteButton, &QPushButton::clicked, this, &GroupWindow::PasteEntries);
     connect(removeButton, &QPushButton::clicked, this, &GroupWindow::RemoveEntries);
+    connect(linkCheckButton, &QPushButton::clicked, this, &GroupWindow::RequestLinkCheck);
+    connect(replaceFolderButton, &QPushButton::clicked, this, &GroupWindow::RequestFolderReplace);
     // The list shows the entries of the tree's current node, however it became current
     // (a click, the keys, a command), and a click on the node shown reads it again.
     connect(subGroupTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
@@ -256,7 +263,7 @@ void GroupWindow::FormShow()
 {
     setWindowTitle("グループ名 【" + ToQ(currentGroupName) + "】 (N:" + QString::number(currentGroupNumber) + ")");
     ApplyViewStyle();
-    ShowRows(ReadFileRows(db_, currentGroupNumber, 0, NetworkPaths()));
+    ShowRows(ReadFileRows(db_, currentGroupNumber, 0, NetworkPaths(), rootMappings_));
     shownSubGroup_ = 0;
     BuildSubGroupTree();
 }
@@ -300,7 +307,7 @@ void GroupWindow::FillFileList()
 {
     if (!MayRun()) return;
     shownSubGroup_ = SelectedSubGroupNumber();
-    ShowRows(ReadFileRows(db_, currentGroupNumber, shownSubGroup_, NetworkPaths()));
+    ShowRows(ReadFileRows(db_, currentGroupNumber, shownSubGroup_, NetworkPaths(), rootMappings_));
 }
 
 void GroupWindow::ShowRows(std::vector<FileRow> rows)
@@ -427,4 +434,33 @@ std::vector<int> GroupWindow::SelectedRows() const
         if (i.column() == kCellName) rows.push_back(i.row());
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+// --- moved files ---------------------------------------------------------------------------
+
+void GroupWindow::RequestLinkCheck()
+{
+    if (MayRun()) emit LinkCheckRequested(currentGroupNumber);
+}
+
+void GroupWindow::RequestFolderReplace()
+{
+    if (!MayRun()) return;
+    std::vector<int32_t> selected;
+    for (int row : SelectedRows()) selected.push_back(StrToIntOrZero(fileSortModel->Row(row).cells[kCellNumber]));
+    emit FolderReplaceRequested(currentGroupNumber, selected);
+}
+
+bool GroupWindow::SelectEntry(int32_t number)
+{
+    for (int row = 0; row < fileSortModel->rowCount(); ++row) {
+        if (StrToIntOrZero(fileSortModel->Row(row).cells[kCellNumber]) != number) continue;
+        const QModelIndex index = fileSortModel->index(row, 0);
+        fileIconView->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        fileIconView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        fileIconView->scrollTo(index);
+        fileDetailView->scrollTo(index);
+        return true;
+    }
+    return false;
 }

@@ -57,6 +57,12 @@ public:
     // The add dialog starts where the last files were added, also after a restart: the
     // preferences file keeps its folder and filter.
     void SetPreferencesFile(const QString& path);
+    // Folders shared with Windows PCs: entries below them are probed, listed and opened
+    // where this system finds them and registered in their Windows form. The main window
+    // keeps the table; nullptr: none.
+    void SetRootMappings(const RootMappings* mappings) { rootMappings_ = mappings; }
+    // Selects the row of the entry and shows it; false when the list does not hold it.
+    bool SelectEntry(int32_t number);
 
     // What the settings file keeps.
     int ColumnWidth(int column) const;
@@ -130,6 +136,10 @@ public:
     void CreateSubGroupCommand();
     void EditSubGroupCommand();
     void DeleteSubGroupCommand();
+    // The check of missing files and the folder replacement, for this group (the main
+    // window shows their windows).
+    void RequestLinkCheck();
+    void RequestFolderReplace();
 
     QSplitter* splitter = nullptr;
     QTreeWidget* subGroupTree = nullptr;
@@ -148,7 +158,14 @@ public:
     QPushButton* copyButton = nullptr;
     QPushButton* pasteButton = nullptr;
     QPushButton* removeButton = nullptr;
+    QPushButton* linkCheckButton = nullptr;
+    QPushButton* replaceFolderButton = nullptr;
     QStatusBar* statusLine = nullptr;
+
+signals:
+    void LinkCheckRequested(int32_t group);
+    // selected: the numbers of the selected entries.
+    void FolderReplaceRequested(int32_t group, const std::vector<int32_t>& selected);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -192,6 +209,7 @@ private:
     CommandGate commandGate_;
     SubGroupNameDialog* nameDialog_ = nullptr;
     QString preferencesFile_;
+    const RootMappings* rootMappings_ = nullptr;
     QString lastAddFolder_;
     int lastAddFilter_ = 0;
     int treeWidth_ = 161;

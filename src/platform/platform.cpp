@@ -82,6 +82,17 @@ public:
         return dialog.selectedFiles();
     }
 
+    QString ChooseFolder(QWidget* parent, const QString& title, const QString& folder) override
+    {
+        QFileDialog dialog(parent, title, folder);
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setOption(QFileDialog::ReadOnly, true);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly, true);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return dialog.selectedFiles().first();
+    }
+
     // "Description (*.a;*.b)" as Qt's "Description (*.a;*.b) (*.a *.b)".
     static QString QtNameFilter(const QString& filter)
     {

@@ -46,11 +46,13 @@ struct OpenFileRequest {
     std::function<QPixmap(const QString& path)> preview;
 };
 
-// File-open dialogs; an empty list means cancelled.
+// File-open and folder dialogs; an empty answer means cancelled.
 class FileDialogService {
 public:
     virtual ~FileDialogService() = default;
     virtual QStringList OpenFiles(QWidget* parent, const OpenFileRequest& request) = 0;
+    // An existing folder chosen by the user; empty when cancelled.
+    virtual QString ChooseFolder(QWidget* parent, const QString& title, const QString& folder) = 0;
 };
 
 // The desktop: open a file with its program, and the icon of a file.

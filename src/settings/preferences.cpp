@@ -1,11 +1,21 @@
 #include "settings/preferences.h"
 
+#include <algorithm>
+#include <optional>
+
 #include <QFileInfo>
+
+#include "text/cp932.h"
 
 namespace {
 
 const QString kAddFolderKey = QStringLiteral("AddDialog/LastFolder");
 const QString kAddFilterKey = QStringLiteral("AddDialog/Filter");
+const QString kRootMappingsKey = QStringLiteral("RootMappings");
+const QString kWindowsKey = QStringLiteral("windows");
+const QString kLinuxKey = QStringLiteral("linux");
+// As wide as the folder column of an entry: a longer root could never be stored.
+constexpr size_t kMaxRootBytes = 255;
 
 } // namespace
 
@@ -38,6 +48,40 @@ bool SaveAddDialogPlace(const QString& path, const AddDialogPlace& place)
     if (!file) return false;
     file->setValue(kAddFolderKey, place.folder);
     file->setValue(kAddFilterKey, place.filter);
+    file->sync();
+    return file->status() == QSettings::NoError;
+}
+
+RootMappings LoadRootMappings(const QString& path)
+{
+    RootMappings mappings;
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return mappings;
+    const int count = std::min(file->beginReadArray(kRootMappingsKey), kMaxRootMappings);
+    for (int i = 0; i < count; ++i) {
+        file->setArrayIndex(i);
+        const std::optional<std::string> windows = FromQExact(file->value(kWindowsKey).toString());
+        const std::optional<std::string> onLinux = FromQExact(file->value(kLinuxKey).toString());
+        if (!windows || !onLinux || windows->size() > kMaxRootBytes || onLinux->size() > kMaxRootBytes) continue;
+        RootMapping m{*windows, *onLinux};
+        if (IsUsableMapping(m)) mappings.push_back(std::move(m));
+    }
+    file->endArray();
+    return mappings;
+}
+
+bool SaveRootMappings(const QString& path, const RootMappings& mappings)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return false;
+    file->remove(kRootMappingsKey);
+    file->beginWriteArray(kRootMappingsKey, static_cast<int>(mappings.size()));
+    for (int i = 0; i < static_cast<int>(mappings.size()); ++i) {
+        file->setArrayIndex(i);
+        file->setValue(kWindowsKey, ToQ(mappings[static_cast<size_t>(i)].windowsRoot));
+        file->setValue(kLinuxKey, ToQ(mappings[static_cast<size_t>(i)].linuxFolder));
+    }
+    file->endArray();
     file->sync();
     return file->status() == QSettings::NoError;
 }

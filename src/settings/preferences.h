@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <QString>
 
+#include "text/rootmap.h"
+
 // A larger file is no file of ours: it is neither read nor overwritten.
 constexpr qint64 kMaxPreferencesBytes = 1 << 20;
 // Longer texts (a folder, say) are taken as damage and read as empty.
@@ -26,3 +28,10 @@ struct AddDialogPlace {
 AddDialogPlace LoadAddDialogPlace(const QString& path);
 // False when the value was not stored.
 bool SaveAddDialogPlace(const QString& path, const AddDialogPlace& place);
+
+// Folders shared with Windows PCs (text/rootmap.h). Pairs that are damaged, not CP932 or
+// longer than a stored folder may be are left out; at most kMaxRootMappings are read.
+constexpr int kMaxRootMappings = 64;
+RootMappings LoadRootMappings(const QString& path);
+// False when the table was not stored.
+bool SaveRootMappings(const QString& path, const RootMappings& mappings);

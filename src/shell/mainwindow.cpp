@@ -24,6 +24,7 @@
 #include "memo/memodialog.h"
 #include "search/searchwindow.h"
 #include "text/cp932.h"
+#include "settings/preferences.h"
 #include "settings/settingsfile.h"
 #include "text/textutil.h"
 #include "shell/databasesettingsdialog.h"
@@ -96,6 +97,9 @@ void MainWindow::SetWindows(const ProgramWindows& windows)
             return memoDialog && memoDialog->Edit(filePath, memo);
         });
         groupWindow->SetCommandGate([this] { return ReattachIfLost(); });
+        groupWindow->SetRootMappings(&rootMappings_);
+        connect(groupWindow, &GroupWindow::LinkCheckRequested, this, &MainWindow::CheckLinks);
+        connect(groupWindow, &GroupWindow::FolderReplaceRequested, this, &MainWindow::ReplaceFolder);
     }
     if (windows_.searchWindow) windows_.searchWindow->SetCommandGate([this] { return ReattachIfLost(); });
 }
@@ -131,6 +135,7 @@ void MainWindow::BuildMenu()
     mnuDeleteGroup = item(mnuEdit, "mnuDeleteGroup", "グループ削除(&D)", &MainWindow::mnuDeleteGroupClick);
     mnuEdit->addSeparator();
     mnuFind = item(mnuEdit, "mnuFind", "検索(&F)...", &MainWindow::mnuFindClick);
+    BuildLinkMenu();
 }
 
 void MainWindow::BuildClientArea()
@@ -207,6 +212,7 @@ void MainWindow::FormShow()
     if (windows_.createDialog) windows_.createDialog->SetProgramFiles(files_);
     if (windows_.editDialog) windows_.editDialog->SetProgramFiles(files_);
     if (windows_.groupWindow) windows_.groupWindow->SetPreferencesFile(files_.preferencesFile);
+    rootMappings_ = LoadRootMappings(files_.preferencesFile);
     boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper);
 
     const QFileInfo settingsFile(settingsPath_);

@@ -15,7 +15,11 @@
 #include "settings/programfiles.h"
 #include "settings/settings.h"
 #include "shell/windowsettings.h"
+#include "text/rootmap.h"
 
+class FolderReplaceDialog;
+class LinkCheckWindow;
+class RootMapDialog;
 class QAction;
 class QFrame;
 class QLineEdit;
@@ -75,6 +79,13 @@ public:
     QAction* mnuCopyGroup = nullptr;
     QAction* mnuDeleteGroup = nullptr;
     QAction* mnuFind = nullptr;
+    QAction* mnuLinkCheck = nullptr;
+    QAction* mnuReplaceFolder = nullptr;
+    QAction* mnuRootMap = nullptr;
+    // The windows of moved files, made at their first use.
+    LinkCheckWindow* linkCheckWindow = nullptr;
+    FolderReplaceDialog* folderReplaceDialog = nullptr;
+    RootMapDialog* rootMapDialog = nullptr;
 
 public slots:
     void FormShow();
@@ -89,6 +100,14 @@ public slots:
     void mnuCopyGroupClick();
     void mnuDeleteGroupClick();
     void mnuFindClick();
+    void mnuLinkCheckClick();         // all groups
+    void mnuReplaceFolderClick();     // all groups
+    void mnuRootMapClick();
+    // The missing files of a group (0: of all groups).
+    void CheckLinks(int32_t group);
+    void ReplaceFolder(int32_t group, const std::vector<int32_t>& selected);
+    // Shows the group window at the entry (the link check's open).
+    void OpenGroupAt(int32_t group, const QByteArray& groupName, int32_t entry);
     // Double-click on an icon and the open command.
     void OpenSelectedGroup();
 
@@ -125,6 +144,8 @@ private:
     void ReportChangedGroup(const QString& name);
 
     void BuildMenu();
+    void BuildLinkMenu();
+    void MakeLinkWindows();
     void BuildClientArea();
     void EmptyEntryClipboard();
     // The detail panel shows the group the board showed.
@@ -139,6 +160,8 @@ private:
     DatabaseSettings settings_;
     DatabaseSession session_{settings_};
     EntryClipboard clipboard_;
+    // Folders shared with Windows PCs, from the preferences file.
+    RootMappings rootMappings_;
     ProgramWindows windows_;
     // The group in the detail panel, as stored when it was shown.
     ShownGroup shownGroup_;

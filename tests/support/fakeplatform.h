@@ -48,6 +48,16 @@ public:
         nextFileNames.pop_front();
         return r;
     }
+    QString ChooseFolder(QWidget*, const QString& title, const QString&) override
+    {
+        folderTitles.push_back(title);
+        if (nextFolders.empty()) return {};
+        QString r = nextFolders.front();
+        nextFolders.pop_front();
+        return r;
+    }
+    QStringList folderTitles;
+    std::deque<QString> nextFolders;   // an empty queue means cancelled
     std::vector<OpenFileRequest> requests;
     std::deque<QStringList> nextFileNames;   // an empty queue means cancelled
     int nextFilter = -1;                     // the filter the user ends with; -1: the one selected at start

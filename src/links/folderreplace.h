@@ -1,0 +1,52 @@
+#pragma once
+// Entries pointed at new folders: a leading folder replaced (a server or a project
+// folder moved), or single entries relinked to a file found elsewhere. The change is
+// planned first (how many entries change, how many then name an existing file), then
+// written one group at a time, each group in one transaction. Texts are CP932.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/session.h"
+#include "groupwin/grouptables.h"
+#include "links/linkscan.h"
+
+// The folder with its leading folder oldFolder replaced by newFolder; nullopt when it
+// does not begin with oldFolder as whole folders ("/mnt/a" is "/mnt/a/" and does not
+// begin "/mnt/ab/"). Both are taken as ending with a separator ("\" for a Windows path,
+// "/" otherwise); a separator's byte that is a second byte (ソ, 表) is none. Bytes are
+// compared as stored.
+std::optional<std::string> ReplaceLeadingFolder(std::string_view folder, std::string_view oldFolder,
+                                                std::string_view newFolder);
+
+struct FolderChange {
+    LinkEntry entry;
+    std::string newFolder;
+    EntryProblem problem = EntryProblem::None;   // why the new folder cannot be stored
+    bool fileExists = false;                     // a file is found at the new path
+};
+
+struct ReplacementPlan {
+    std::vector<FolderChange> changes;   // in group order
+    int Changing() const;                // changes that can be stored
+    int Refused() const;                 // changes refused (control character, too long)
+    int Existing() const;                // storable changes whose new path names a file
+};
+
+// The change of every entry whose folder begins with oldFolder.
+ReplacementPlan PlanReplacement(const std::vector<LinkEntry>& entries, std::string_view oldFolder,
+                                std::string_view newFolder);
+
+// Probes the new path of each storable change; false when goOn stopped it.
+bool ProbeNewPaths(ReplacementPlan& plan, const RootMappings& mappings, const GoOn& goOn);
+
+struct ApplyResult {
+    int changed = 0;                          // entries written
+    std::vector<GroupName> failedGroups;      // left as they were
+};
+
+// Writes the storable changes, one transaction per group: a group whose update fails
+// (another copy holds a row, or deleted or changed the entry meanwhile) is rolled back
+// whole and named; the other groups stay written.
+ApplyResult ApplyFolderChanges(DatabaseSession& session, const std::vector<FolderChange>& changes);

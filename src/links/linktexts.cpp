@@ -1,0 +1,33 @@
+#include "links/linktexts.h"
+
+#include "text/cp932.h"
+
+QString RefusedLine(const FolderChange& change)
+{
+    const QString reason = change.problem == EntryProblem::ControlCharacter ? "名前に制御文字があります"
+                                                                            : "フォルダ名かファイル名が255バイトを超えています";
+    return ToQ(change.newFolder + change.entry.fileName) + "（" + reason + "）";
+}
+
+QString PlanSummary(const ReplacementPlan& plan)
+{
+    QString text = QString("置換するエントリ: %1 件（置換後にファイルがあるもの %2 件）").arg(plan.Changing()).arg(plan.Existing());
+    if (plan.Refused() > 0) text += QString("\n置換出来ないエントリ: %1 件").arg(plan.Refused());
+    return text;
+}
+
+QString ApplySummary(const ApplyResult& result)
+{
+    QString text = QString("置換したエントリ: %1 件").arg(result.changed);
+    if (!result.failedGroups.empty()) {
+        text += "\n次のグループは置換出来ませんでした（元のままです）。";
+        for (const GroupName& g : result.failedGroups)
+            text += "\n" + ToQ(g.name) + "(N:" + QString::number(g.number) + ")";
+    }
+    return text;
+}
+
+QString MissingLine(const LinkEntry& entry)
+{
+    return QString::number(entry.group) + " " + QString::number(entry.number) + " " + ToQ(entry.StoredPath());
+}

@@ -1,0 +1,130 @@
+#include "shell/admincommands.h"
+
+#include <optional>
+
+#include "db/session.h"
+#include "links/folderreplace.h"
+#include "links/linkscan.h"
+#include "links/linktexts.h"
+#include "settings/preferences.h"
+#include "settings/programfiles.h"
+#include "settings/settingsfile.h"
+#include "text/cp932.h"
+
+namespace {
+
+constexpr int kFound = 1;
+constexpr int kUsage = 2;
+
+const char* const kUsageText =
+    "使い方:\n"
+    "  kumolist --check-links [--group N]\n"
+    "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n";
+
+struct Command {
+    bool check = false;
+    QString from, to;
+    int32_t group = 0;
+    bool dryRun = false;
+};
+
+std::optional<Command> Parse(const QStringList& args)
+{
+    Command c;
+    int i = 1;
+    if (args.value(i) == "--check-links") {
+        c.check = true;
+        ++i;
+    } else if (args.value(i) == "--replace-folder" && args.size() > i + 2) {
+        c.from = args[i + 1];
+        c.to = args[i + 2];
+        i += 3;
+    } else {
+        return std::nullopt;
+    }
+    for (; i < args.size(); ++i) {
+        if (args[i] == "--group" && i + 1 < args.size()) {
+            bool ok = false;
+            c.group = args[++i].toInt(&ok);
+            if (!ok || c.group <= 0) return std::nullopt;
+        } else if (args[i] == "--dry-run" && !c.check) {
+            c.dryRun = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return c;
+}
+
+std::ostream& operator<<(std::ostream& s, const QString& text) { return s << text.toStdString(); }
+
+} // namespace
+
+bool IsAdminCommand(const QStringList& arguments)
+{
+    const QString first = arguments.value(1);
+    return first == "--check-links" || first == "--replace-folder";
+}
+
+int RunAdminCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
+                    std::ostream& err)
+{
+    const std::optional<Command> command = Parse(arguments);
+    if (!command) {
+        err << kUsageText;
+        return kUsage;
+    }
+    std::optional<std::string> from, to;
+    if (!command->check) {
+        from = FromQExact(command->from);
+        to = FromQExact(command->to);
+        if (!from || !to || from->empty() || to->empty()) {
+            err << "フォルダ名にシフトJISで表せない文字があるか、空です\n";
+            return kUsage;
+        }
+    }
+
+    const ProgramFiles files = LocateProgramFiles(programFilePath);
+    DatabaseSettings settings;
+    if (!LoadSettings(files.settingsFile, settings, [](int, int32_t) {}) || settings.dataFolder.empty()) {
+        err << QString("設定ファイルが読めません: ") << files.settingsFile << "\n";
+        return kUsage;
+    }
+    DatabaseSession session(settings);
+    session.ConnectDatabase();
+    if (!session.Connected()) {
+        err << QString("データベース接続が出来ません。設定を確認して下さい。\n") << ToQ(session.LastError()) << "\n";
+        return kUsage;
+    }
+    std::vector<GroupName> groups;
+    std::vector<LinkEntry> entries;
+    if (!ReadGroups(session, command->group, groups) || !ReadLinkEntries(session, groups, entries)) {
+        err << QString("データベースから読めませんでした\n");
+        return kUsage;
+    }
+    if (command->group > 0 && groups.empty()) {
+        err << QString("グループ %1 がありません\n").arg(command->group);
+        return kUsage;
+    }
+    session.EndRead();
+    const RootMappings mappings = LoadRootMappings(files.preferencesFile);
+
+    if (command->check) {
+        const std::vector<LinkEntry> missing = MissingEntries(entries, mappings, {}).value_or(std::vector<LinkEntry>{});
+        for (const LinkEntry& e : missing) out << MissingLine(e) << "\n";
+        return missing.empty() ? 0 : kFound;
+    }
+
+    ReplacementPlan plan = PlanReplacement(entries, *from, *to);
+    ProbeNewPaths(plan, mappings, {});
+    out << PlanSummary(plan) << "\n";
+    for (const FolderChange& c : plan.changes)
+        if (c.problem != EntryProblem::None) out << RefusedLine(c) << "\n";
+    if (command->dryRun) {
+        out << QString("（確認のみ: 書き込んでいません）\n");
+        return plan.Refused() > 0 ? kFound : 0;
+    }
+    const ApplyResult result = ApplyFolderChanges(session, plan.changes);
+    out << ApplySummary(result) << "\n";
+    return plan.Refused() > 0 || !result.failedGroups.empty() ? kFound : 0;
+}

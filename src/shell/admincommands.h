@@ -1,0 +1,22 @@
+#pragma once
+// Commands for administrators, from a terminal and without a window, after a file
+// server moved:
+//   kumolist --check-links [--group N]
+//     one line per entry whose file is missing: group number, entry number, full path;
+//     exit 1 when there is one, 0 when there is none.
+//   kumolist --replace-folder OLD NEW [--group N] [--dry-run]
+//     the leading folder OLD of the entries replaced by NEW, as the window does it; the
+//     counts printed; exit 1 when a change was refused or a group left as it was.
+// Both read the settings of the user who runs them, where the program reads them; exit 2
+// when the command is wrong or the database cannot be reached.
+#include <ostream>
+
+#include <QString>
+#include <QStringList>
+
+// Whether the arguments (the program's name first) ask for one of these commands.
+bool IsAdminCommand(const QStringList& arguments);
+
+// Runs the command; the exit code.
+int RunAdminCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
+                    std::ostream& err);

@@ -1,0 +1,305 @@
+// Moved drawings found again: folders shared with Windows PCs, the missing-file check,
+// the folder replacement and the search by name, against the real server and disk.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "catalogue.h"
+#include "db/schema.h"
+#include "entries.h"
+#include "groupwin/grouptables.h"
+#include "links/folderreplace.h"
+#include "links/linkscan.h"
+#include "links/namesearch.h"
+#include "settings/preferences.h"
+#include "support/testdb.h"
+#include "text/cp932.h"
+
+namespace {
+
+const std::string kSo = "\x83\x5C";   // ソ: second byte is "\"
+const std::string kPo = "\x83\x7C";   // ポ: second byte is "|"
+
+std::string Cp(const QString& s) { return FromQ(s).value(); }
+
+void Touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+}
+
+// The folder of entry n of the group, as stored.
+std::string StoredFolder(DatabaseSession& s, int group, int n)
+{
+    const auto rows = AllRows(s, FileTableName(group), "N=" + std::to_string(n), "PATH_NAME");
+    return rows.empty() ? "<none>" : rows[0][0];
+}
+
+} // namespace
+
+class TestLinks : public QObject {
+    Q_OBJECT
+private slots:
+    void rootMappingsTranslateBothWays();
+    void rootMappingsInListsAndRegistration();
+    void leadingFolderIsReplacedWholeOnly();
+    void replacementWritesEachGroupWhole();
+    void missingEntriesAcrossGroups();
+    void relinkByName();
+};
+
+void TestLinks::rootMappingsTranslateBothWays()
+{
+    const RootMappings m{{"Z:\\", "/mnt/zumen"},
+                         {"\\\\server\\share", "/mnt/share/"},
+                         {"\\\\server\\share\\deep\\", "/srv/deep/"},
+                         {"not a root", "/x/"}};
+    struct Case {
+        std::string stored, local;
+    };
+    const Case both[] = {
+        {"Z:\\" + Sj("図面") + "\\a.jww", "/mnt/zumen/" + Sj("図面") + "/a.jww"},
+        // ソ's second byte is no separator either way.
+        {"Z:\\" + kSo + "\\" + kSo + ".jww", "/mnt/zumen/" + kSo + "/" + kSo + ".jww"},
+        {"\\\\server\\share\\p\\b.jww", "/mnt/share/p/b.jww"},
+        {"\\\\server\\share\\deep\\c.jww", "/srv/deep/c.jww"},   // the longest root wins
+    };
+    for (const Case& c : both) {
+        QCOMPARE(QString::fromStdString(Cp932ToUtf8(LocalPath(c.stored, m))), QString::fromStdString(Cp932ToUtf8(c.local)));
+        QCOMPARE(QString::fromStdString(Cp932ToUtf8(StoredPath(c.local, m))), QString::fromStdString(Cp932ToUtf8(c.stored)));
+    }
+    // Windows ignores case and takes "/" for "\": so does the reading.
+    QCOMPARE(LocalPath("z:/p/a.jww", m), std::string("/mnt/zumen/p/a.jww"));
+    // Unchanged: other roots, a root that is only the start of a name, a Linux rest
+    // that Windows cannot name, and everything without mappings.
+    for (const std::string& p : {std::string("Y:\\a.jww"), std::string("\\\\server\\shared\\a.jww"),
+                                 std::string("/mnt/a.jww")}) {
+        QCOMPARE(LocalPath(p, m), p);
+        QCOMPARE(LocalPath(p, {}), p);
+    }
+    for (const std::string& p : {std::string("/mnt/zumenX/a.jww"), std::string("/mnt/zumen/a\\b.jww"),
+                                 std::string("/mnt/zumen/a:b.jww"), std::string("Z:\\a.jww")}) {
+        QCOMPARE(StoredPath(p, m), p);
+        QCOMPARE(StoredPath(p, {}), p);
+    }
+
+    // Kept in the preferences file; damaged pairs are left out when read.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("kumo3.ini");
+    QVERIFY(SaveRootMappings(file, {{"Z:\\", "/mnt/" + Sj("図面") + "/"}, {"\\\\s\\x", "/mnt/x"}}));
+    {
+        QSettings raw(file, QSettings::IniFormat);
+        raw.setValue("RootMappings/3/windows", "relative");
+        raw.setValue("RootMappings/3/linux", "/y");
+        raw.setValue("RootMappings/size", 3);
+    }
+    const RootMappings read = LoadRootMappings(file);
+    QCOMPARE(read.size(), size_t(2));
+    QCOMPARE(read[0].linuxFolder, "/mnt/" + Sj("図面") + "/");
+    QCOMPARE(read[1].windowsRoot, std::string("\\\\s\\x"));
+    QVERIFY(LoadRootMappings(dir.filePath("none.ini")).empty());
+}
+
+void TestLinks::rootMappingsInListsAndRegistration()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    QVERIFY(OpenGroupTables(s.session, 1));
+    QTemporaryDir disk;
+    const QString local = disk.path() + "/share/";
+    Touch(local + "p/a.jww");
+    const RootMappings m{{"Z:\\", Cp(local)}};
+
+    // Registered below the shared folder: stored the Windows way, listed and probed here.
+    const EntryOutcome stored = StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u", {}, &m);
+    QVERIFY(stored.Stored());
+    QCOMPARE(StoredFolder(s.session, 1, 1), std::string("Z:\\p\\"));
+    std::vector<FileRow> rows = ReadFileRows(s.session, 1, 0, {}, &m);
+    QCOMPARE(rows.size(), size_t(1));
+    QVERIFY(rows[0].exists);
+    QCOMPARE(rows[0].FullPath(), Cp(local + "p/a.jww"));
+    // Without mappings the bytes are kept and the Windows path is no file here.
+    QVERIFY(StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u", {}).Stored());
+    QCOMPARE(StoredFolder(s.session, 1, 2), Cp(local + "p/"));
+    rows = ReadFileRows(s.session, 1, 0, {});
+    QVERIFY(!rows[0].exists);
+    QCOMPARE(rows[0].FullPath(), std::string("Z:\\p\\a.jww"));
+    // The width is that of the stored form.
+    const RootMappings longRoot{{"\\\\" + std::string(260, 'w'), Cp(local)}};
+    QCOMPARE(StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u", {}, &longRoot).problem, EntryProblem::TooLong);
+}
+
+void TestLinks::leadingFolderIsReplacedWholeOnly()
+{
+    struct Case {
+        const char* what;
+        std::string folder, from, to;
+        std::optional<std::string> result;
+    };
+    const Case cases[] = {
+        {"whole folder", "/mnt/a/x/", "/mnt/a/", "/srv/b/", "/srv/b/x/"},
+        {"without its last slash", "/mnt/a/x/", "/mnt/a", "/srv/b", "/srv/b/x/"},
+        {"the folder itself", "/mnt/a/", "/mnt/a", "/srv/b/", "/srv/b/"},
+        {"only the start of a name", "/mnt/ab/", "/mnt/a/", "/srv/", std::nullopt},
+        {"only the start of a name, no slash", "/mnt/ab/", "/mnt/a", "/srv/", std::nullopt},
+        {"not leading", "/x/mnt/a/", "/mnt/a/", "/srv/", std::nullopt},
+        {"ソ ends the old folder", "Z:\\" + kSo + "X\\", "Z:\\" + kSo, "Y:\\", std::nullopt},
+        {"ソ folder whole", "Z:\\" + kSo + "\\d\\", "Z:\\" + kSo, "Y:\\n", "Y:\\n\\d\\"},
+        {"ポ", "/mnt/" + kPo + "/d/", "/mnt/" + kPo, "/srv/" + kPo + kPo, "/srv/" + kPo + kPo + "/d/"},
+        {"empty old folder", "/mnt/", "", "/srv/", std::nullopt},
+    };
+    for (const Case& c : cases) QVERIFY2(ReplaceLeadingFolder(c.folder, c.from, c.to) == c.result, c.what);
+}
+
+void TestLinks::replacementWritesEachGroupWhole()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    for (int g : {1, 2, 3}) {
+        QVERIFY(InsertGroup(s.session, g, "G" + std::to_string(g), "", "", ""));
+        QVERIFY(OpenGroupTables(s.session, g));
+    }
+    QTemporaryDir disk;
+    Touch(disk.path() + "/new/p/a.jww");
+    const std::string oldRoot = "/mnt/old/", newRoot = Cp(disk.path() + "/new/");
+    QVERIFY(AddEntry(s.session, 1, 1, oldRoot + "p/", "a.jww", Sj("メモ"), 0));
+    QVERIFY(AddEntry(s.session, 1, 2, oldRoot + "p/", "gone.jww", "", 0));
+    QVERIFY(AddEntry(s.session, 1, 3, "/mnt/older/p/", "a.jww", "", 0));
+    QVERIFY(AddEntry(s.session, 2, 1, oldRoot, "b.jww", "", 0));
+    QVERIFY(AddEntry(s.session, 3, 1, oldRoot + std::string(200, 'd') + "/", "c.jww", "", 0));
+    QVERIFY(AddEntry(s.session, 3, 2, oldRoot, "d.jww", "", 0));
+
+    std::vector<GroupName> groups;
+    QVERIFY(ReadGroups(s.session, 0, groups));
+    QCOMPARE(groups.size(), size_t(3));
+    std::vector<LinkEntry> entries;
+    QVERIFY(ReadLinkEntries(s.session, groups, entries));
+    ReplacementPlan plan = PlanReplacement(entries, oldRoot, newRoot + std::string(60, 'n'));
+    // Before writing: what changes and what is refused, then what exists afterwards.
+    QCOMPARE(plan.Changing(), 4);
+    QCOMPARE(plan.Refused(), 1);   // over 255 bytes
+    plan = PlanReplacement(entries, oldRoot, newRoot);
+    QCOMPARE(plan.Changing(), 5);
+    QVERIFY(ProbeNewPaths(plan, {}, {}));
+    QCOMPARE(plan.Existing(), 1);
+    QVERIFY(!ProbeNewPaths(plan, {}, [](size_t) { return false; }));
+
+    // Another copy holds a row of group 2: that group stays as it was and is named.
+    DatabaseSession other(s.db.settings);
+    other.ConnectDatabase();
+    QVERIFY(other.BeginWork());
+    QVERIFY(other.UpdateRecordText(FileTableName(2), "FILE_MEMO='x'", "N=1"));
+    const ApplyResult result = ApplyFolderChanges(s.session, plan.changes);
+    other.RollbackWork();
+    QCOMPARE(result.changed, 4);
+    QCOMPARE(result.failedGroups.size(), size_t(1));
+    QCOMPARE(result.failedGroups[0].number, 2);
+    QCOMPARE(result.failedGroups[0].name, std::string("G2"));
+    QCOMPARE(StoredFolder(s.session, 1, 1), newRoot + "p/");
+    QCOMPARE(StoredFolder(s.session, 1, 3), std::string("/mnt/older/p/"));
+    QCOMPARE(StoredFolder(s.session, 2, 1), oldRoot);
+    QCOMPARE(StoredFolder(s.session, 3, 2), newRoot);
+    // The memo and who added the entry are kept.
+    const auto row = AllRows(s.session, FileTableName(1), "N=1");
+    QCOMPARE(row[0][kFileMemo], Sj("メモ"));
+    QCOMPARE(row[0][kFilePName], std::string("tester"));
+
+    // An entry another copy changed since it was read is not overwritten: its group fails.
+    QVERIFY(s.session.UpdateRecordText(FileTableName(2), "PATH_NAME='/else/'", "N=1"));
+    const ApplyResult stale = ApplyFolderChanges(s.session, plan.changes);
+    QCOMPARE(stale.failedGroups.size(), size_t(3));
+    QCOMPARE(StoredFolder(s.session, 2, 1), std::string("/else/"));
+}
+
+void TestLinks::missingEntriesAcrossGroups()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    QTemporaryDir disk;
+    Touch(disk.path() + "/here.jww");
+    QDir().mkpath(disk.path() + "/folder.jww");
+    const std::string d = Cp(disk.path() + "/");
+    QVERIFY(InsertGroup(s.session, 1, "A", "", "", ""));
+    QVERIFY(InsertGroup(s.session, 2, "B", "", "", ""));
+    QVERIFY(InsertGroup(s.session, 5, "never opened", "", "", ""));
+    QVERIFY(OpenGroupTables(s.session, 1));
+    QVERIFY(OpenGroupTables(s.session, 2));
+    QVERIFY(AddSubGroup(s.session, 1, 4, Sj("現場")));
+    QVERIFY(AddEntry(s.session, 1, 1, d, "here.jww", "", 0));
+    QVERIFY(AddEntry(s.session, 1, 2, d, "gone.jww", Sj("メモ"), 4));
+    QVERIFY(AddEntry(s.session, 2, 7, d, "folder.jww", "", 0));   // a folder is no file
+    QVERIFY(AddEntry(s.session, 2, 8, "Z:\\", "here.jww", "", 0));
+
+    std::vector<GroupName> groups;
+    std::vector<LinkEntry> entries;
+    QVERIFY(ReadGroups(s.session, 0, groups));
+    QVERIFY(ReadLinkEntries(s.session, groups, entries));
+    QCOMPARE(entries.size(), size_t(4));
+    auto missing = MissingEntries(entries, {}, {});
+    QVERIFY(missing);
+    QCOMPARE(missing->size(), size_t(3));
+    QCOMPARE((*missing)[0].subGroupName, Sj("現場"));
+    QCOMPARE((*missing)[0].memo, Sj("メモ"));
+    QCOMPARE((*missing)[1].groupName, std::string("B"));
+    // A mapped Windows root is looked up where this system sees it.
+    missing = MissingEntries(entries, {{"Z:\\", d}}, {});
+    QCOMPARE(missing->size(), size_t(2));
+    QVERIFY(!MissingEntries(entries, {}, [](size_t done) { return done < 2; }));
+
+    QVERIFY(ReadGroups(s.session, 2, groups));
+    QCOMPARE(groups.size(), size_t(1));
+    QVERIFY(ReadLinkEntries(s.session, groups, entries));
+    QCOMPARE(entries.size(), size_t(2));
+}
+
+void TestLinks::relinkByName()
+{
+    QTemporaryDir disk;
+    const QString root = disk.path() + "/srv/";
+    Touch(root + QString::fromUtf8("現場A/once.jww"));
+    Touch(root + "x/twice.jww");
+    Touch(root + "y/deep/twice.jww");
+    QDir().mkpath(root + "loop");
+    QVERIFY(QFile::link(root, root + "loop/back"));               // a loop
+    QVERIFY(QFile::link(disk.path() + "/elsewhere", root + "z")); // a link to a folder outside
+    Touch(disk.path() + "/elsewhere/never.jww");
+
+    auto entry = [](int n, const char* name) {
+        LinkEntry e;
+        e.group = 1;
+        e.number = n;
+        e.folder = "/old/";
+        e.fileName = name;
+        return e;
+    };
+    const std::vector<LinkEntry> missing{entry(1, "once.jww"), entry(2, "twice.jww"), entry(3, "never.jww")};
+    const NameSearchResult search = FindFilesByName(Cp(root), NamesOf(missing), {}, {});
+    QCOMPARE(search.end, NameSearchEnd::Complete);
+    const RelinkPlan plan = PlanRelink(missing, search, {});
+    QCOMPARE(plan.relinks.changes.size(), size_t(1));
+    QCOMPARE(plan.relinks.changes[0].newFolder, Cp(root + QString::fromUtf8("現場A/")));
+    QCOMPARE(plan.ambiguous.size(), size_t(1));
+    QCOMPARE(plan.notFound.size(), size_t(1));
+    // Stored the Windows way below a shared folder.
+    const RelinkPlan shared = PlanRelink(missing, search, {{"Z:\\", Cp(root)}});
+    QCOMPARE(shared.relinks.changes[0].newFolder, "Z:\\" + Sj("現場A") + "\\");
+
+    // Stopped, out of time, out of entries, no folder.
+    NameSearchLimits small;
+    small.entries = 3;
+    QCOMPARE(FindFilesByName(Cp(root), {"once.jww"}, small, {}).end, NameSearchEnd::TooMany);
+    small = {};
+    small.time = std::chrono::milliseconds(-1);
+    QCOMPARE(FindFilesByName(Cp(root), {"once.jww"}, small, {}).end, NameSearchEnd::TimeUp);
+    QDir().mkpath(root + "many");
+    for (int i = 0; i < 300; ++i) Touch(root + "many/" + QString::number(i));
+    QCOMPARE(FindFilesByName(Cp(root), {"once.jww"}, {}, [](size_t) { return false; }).end, NameSearchEnd::Stopped);
+    QCOMPARE(FindFilesByName(Cp(root + "missing"), {"once.jww"}, {}, {}).end, NameSearchEnd::NoFolder);
+    QCOMPARE(FindFilesByName(Cp(root + "z"), {"never.jww"}, {}, {}).end, NameSearchEnd::NoFolder);
+}
+
+QTEST_GUILESS_MAIN(TestLinks)
+#include "test_links.moc"

@@ -1,0 +1,134 @@
+// Moved drawings found again as a user does it: the missing-file check and the folder
+// replacement from the group window, the search by name from the check's list, the
+// check of all groups from the menu and its open command.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "boardfixture.h"
+#include "catalogue.h"
+#include "db/schema.h"
+#include "entries.h"
+#include "groupwin/filelistmodel.h"
+#include "groupwin/groupwindow.h"
+#include "links/folderreplacedialog.h"
+#include "links/linkcheckwindow.h"
+#include "text/cp932.h"
+
+namespace {
+
+std::string Cp(const QString& s) { return FromQ(s).value(); }
+
+void Touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+}
+
+std::string StoredFolder(DatabaseSession& s, int group, int n)
+{
+    const auto rows = AllRows(s, FileTableName(group), "N=" + std::to_string(n), "PATH_NAME");
+    return rows.empty() ? "<none>" : rows[0][0];
+}
+
+} // namespace
+
+class TestLinkWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void movedEntriesFoundAgain();
+};
+
+void TestLinkWindows::movedEntriesFoundAgain()
+{
+    QTemporaryDir disk;
+    const QString d = disk.path() + "/";
+    Touch(d + "here.jww");
+    Touch(d + "new/p/a.jww");
+    Touch(d + QString::fromUtf8("moved/現場/b.jww"));
+    Setup set;
+    QVERIFY(set.ok);
+    QVERIFY(InsertGroup(set.session, 1, "A", "", "10", "10"));
+    QVERIFY(InsertGroup(set.session, 2, "B", "", "100", "10"));
+    QVERIFY(OpenGroupTables(set.session, 1));
+    QVERIFY(OpenGroupTables(set.session, 2));
+    QVERIFY(AddEntry(set.session, 1, 1, Cp(d), "here.jww", "", 0));
+    QVERIFY(AddEntry(set.session, 1, 2, "/mnt/old/p/", "a.jww", Sj("メモ"), 0));
+    QVERIFY(AddEntry(set.session, 1, 3, "/gone/", "b.jww", "", 0));
+    QVERIFY(AddEntry(set.session, 2, 1, "/mnt/old/p/", "c.jww", "", 0));
+    set.Done();
+    Program p(set.folder.programFile());
+    QVERIFY(p.Show());
+    GroupWindow* w = p.windows.groupWindow;
+    Select(p, 1);
+    Trigger(p, "mnuOpenGroup");
+    QVERIFY(w->isVisible());
+
+    // The group's check lists its two missing entries.
+    w->linkCheckButton->click();
+    LinkCheckWindow* check = p.mainWindow.linkCheckWindow;
+    QVERIFY(check && check->isVisible());
+    QTRY_VERIFY(!check->Busy());
+    QCOMPARE(check->list->topLevelItemCount(), 2);
+    QCOMPARE(check->statusLabel->text(), QString("リンク切れ: 2 件（確認したエントリ 3 件）"));
+    QCOMPARE(check->list->topLevelItem(0)->text(4), QString("メモ"));
+
+    // The folder replaced in this group only, after the counts were shown and confirmed.
+    FolderReplaceDialog* replace = p.mainWindow.folderReplaceDialog;
+    p.fake.messages.nextAnswers = {true};
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ran = replace->isVisible();
+        QVERIFY(!replace->selectedScope->isEnabled());
+        QVERIFY(replace->groupScope->isChecked());
+        replace->oldFolderEdit->setText("/mnt/old");
+        replace->newFolderEdit->setText(d + "new");
+        replace->replaceButton->click();
+        QTRY_VERIFY(!replace->isVisible());
+    });
+    w->replaceFolderButton->click();
+    QVERIFY(ran);
+    QVERIFY(p.fake.messages.asked.last().startsWith("置換するエントリ: 1 件（置換後にファイルがあるもの 1 件）"));
+    QCOMPARE(p.fake.messages.shown.last(), QString("置換したエントリ: 1 件"));
+    DatabaseSession& db = p.mainWindow.Session();
+    QCOMPARE(StoredFolder(db, 1, 2), Cp(d + "new/p/"));
+    QCOMPARE(StoredFolder(db, 2, 1), std::string("/mnt/old/p/"));
+    QCOMPARE(w->fileSortModel->Row(1).cells[kCellTime] == "<No File>", false);
+
+    // The last one is found by name below a folder and relinked.
+    check->recheckButton->click();
+    QTRY_VERIFY(!check->Busy());
+    QCOMPARE(check->list->topLevelItemCount(), 1);
+    p.fake.fileDialogs.nextFolders = {d};
+    p.fake.messages.nextAnswers = {true};
+    check->findButton->click();
+    QTRY_VERIFY(!check->Busy() && check->list->topLevelItemCount() == 0);
+    QVERIFY(p.fake.messages.asked.last().contains("1 件のエントリを見つかったファイルに付け替えます。"));
+    QCOMPARE(StoredFolder(db, 1, 3), Cp(d + QString::fromUtf8("moved/現場/")));
+    QCOMPARE(check->statusLabel->text(), QString("リンク切れ: 0 件（確認したエントリ 3 件）"));
+
+    // All groups from the menu; the open command shows the group at the entry.
+    Trigger(p, "mnuLinkCheck");
+    QTRY_VERIFY(!check->Busy());
+    QCOMPARE(check->list->topLevelItemCount(), 1);
+    QCOMPARE(check->list->topLevelItem(0)->text(0), QString("B(N:2)"));
+    check->list->setCurrentItem(check->list->topLevelItem(0));
+    check->openButton->click();
+    QCOMPARE(w->currentGroupNumber, 2);
+    QCOMPARE(w->SelectedRows().size(), size_t(1));
+    QCOMPARE(w->fileSortModel->Row(w->SelectedRows().front()).cells[kCellName], std::string("c.jww"));
+    check->close();
+}
+
+QTEST_MAIN(TestLinkWindows)
+#include "test_linkwindows.moc"

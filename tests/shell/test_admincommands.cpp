@@ -1,0 +1,111 @@
+// The administrators' terminal commands, run as the built program in a program folder
+// whose settings name a fresh database, with no display at all.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "boardfixture.h"
+#include "catalogue.h"
+#include "db/schema.h"
+#include "entries.h"
+#include "settings/preferences.h"
+#include "text/cp932.h"
+
+namespace {
+
+struct Output {
+    int code = -1;
+    QString out, err;
+};
+
+Output RunProgram(const QString& program, const QStringList& args)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    Output o;
+    if (!process.waitForFinished(60000)) return o;
+    o.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    o.out = QString::fromUtf8(process.readAllStandardOutput());
+    o.err = QString::fromUtf8(process.readAllStandardError());
+    return o;
+}
+
+std::string StoredFolder(DatabaseSession& s, int group, int n)
+{
+    const auto rows = AllRows(s, FileTableName(group), "N=" + std::to_string(n), "PATH_NAME");
+    return rows.empty() ? "<none>" : rows[0][0];
+}
+
+} // namespace
+
+class TestAdminCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void checkAndReplaceFromATerminal();
+};
+
+void TestAdminCommands::checkAndReplaceFromATerminal()
+{
+    QTemporaryDir disk;
+    const QString d = disk.path() + "/";
+    QDir().mkpath(d + "new/p");
+    QFile(d + "new/p/a.jww").open(QIODevice::WriteOnly);
+    QFile(d + "shared.jww").open(QIODevice::WriteOnly);
+    Setup set;
+    QVERIFY(set.ok);
+    QVERIFY(InsertGroup(set.session, 1, "A", "", "", ""));
+    QVERIFY(InsertGroup(set.session, 2, "B", "", "", ""));
+    QVERIFY(OpenGroupTables(set.session, 1));
+    QVERIFY(OpenGroupTables(set.session, 2));
+    QVERIFY(AddEntry(set.session, 1, 1, "/mnt/old/p/", "a.jww", "", 0));
+    QVERIFY(AddEntry(set.session, 1, 2, "Z:\\", "shared.jww", "", 0));
+    QVERIFY(AddEntry(set.session, 2, 5, "/mnt/old/" + Sj("現場") + "/", "b.jww", "", 0));
+    QVERIFY(AddEntry(set.session, 2, 6, "/mnt/old/" + std::string(240, 'x') + "/", "c.jww", "", 0));
+    QVERIFY(QFile::copy(QStringLiteral(KUMO_PROGRAM), set.folder.programFile()));
+    QVERIFY(SaveRootMappings(set.folder.path() + "kumolist.ini", {{"Z:\\", FromQ(d).value()}}));
+    const QString program = set.folder.programFile();
+
+    // Missing entries, one line each; the mapped Windows entry is found.
+    Output o = RunProgram(program, {"--check-links"});
+    QCOMPARE(o.code, 1);
+    QCOMPARE(o.out, "1 1 /mnt/old/p/a.jww\n2 5 /mnt/old/現場/b.jww\n2 6 /mnt/old/" + QString(240, 'x') + "/c.jww\n");
+    o = RunProgram(program, {"--check-links", "--group", "1"});
+    QCOMPARE(o.code, 1);
+    QCOMPARE(o.out, QString("1 1 /mnt/old/p/a.jww\n"));
+
+    // A dry run counts and writes nothing; the over-long result is refused and named.
+    o = RunProgram(program, {"--replace-folder", "/mnt/old", d + "new", "--dry-run"});
+    QCOMPARE(o.code, 1);
+    QVERIFY2(o.out.startsWith("置換するエントリ: 2 件（置換後にファイルがあるもの 1 件）\n置換出来ないエントリ: 1 件\n"), qPrintable(o.out));
+    QVERIFY(o.out.contains("c.jww（フォルダ名かファイル名が255バイトを超えています）"));
+    QCOMPARE(StoredFolder(set.session, 1, 1), std::string("/mnt/old/p/"));
+
+    o = RunProgram(program, {"--replace-folder", "/mnt/old/p", d + "new/p", "--group", "1"});
+    QCOMPARE(o.code, 0);
+    QVERIFY2(o.out.endsWith("置換したエントリ: 1 件\n"), qPrintable(o.out));
+    QCOMPARE(StoredFolder(set.session, 1, 1), FromQ(d + "new/p/").value());
+    QCOMPARE(StoredFolder(set.session, 2, 5), "/mnt/old/" + Sj("現場") + "/");
+    o = RunProgram(program, {"--check-links", "--group", "1"});
+    QCOMPARE(o.code, 0);
+    QCOMPARE(o.out, QString());
+
+    // Wrong commands and an unknown group are told apart from missing files.
+    for (const QStringList& args : {QStringList{"--check-links", "--group", "x"}, QStringList{"--replace-folder", "/a"},
+                                    QStringList{"--check-links", "--dry-run"}, QStringList{"--check-links", "--group", "9"}}) {
+        o = RunProgram(program, args);
+        QCOMPARE(o.code, 2);
+        QVERIFY(!o.err.isEmpty());
+    }
+    QFile::remove(set.folder.settingsPath());
+    QCOMPARE(RunProgram(program, {"--check-links"}).code, 2);
+}
+
+QTEST_GUILESS_MAIN(TestAdminCommands)
+#include "test_admincommands.moc"
