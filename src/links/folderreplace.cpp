@@ -53,13 +53,15 @@ int ReplacementPlan::Existing() const
 }
 
 ReplacementPlan PlanReplacement(const std::vector<LinkEntry>& entries, std::string_view oldFolder,
-                                std::string_view newFolder)
+                                std::string_view newFolder, const RootMappings& mappings)
 {
     ReplacementPlan plan;
     for (const LinkEntry& e : entries) {
-        std::optional<std::string> replaced = ReplaceLeadingFolder(e.folder, oldFolder, newFolder);
-        if (!replaced || *replaced == e.folder) continue;
-        FolderChange change{e, std::move(*replaced)};
+        const std::optional<std::string> replaced = ReplaceLeadingFolder(e.folder, oldFolder, newFolder);
+        if (!replaced) continue;
+        std::string stored = PathFolder(StoredPath(*replaced + e.fileName, mappings));
+        if (stored == e.folder) continue;
+        FolderChange change{e, std::move(stored)};
         change.problem = CheckEntryNames(e.fileName, change.newFolder);
         plan.changes.push_back(std::move(change));
     }

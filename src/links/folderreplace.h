@@ -34,9 +34,10 @@ struct ReplacementPlan {
     int Existing() const;                // storable changes whose new path names a file
 };
 
-// The change of every entry whose folder begins with oldFolder.
+// The change of every entry whose folder begins with oldFolder. The new folder is
+// stored as registration stores it: in the Windows form below a shared folder.
 ReplacementPlan PlanReplacement(const std::vector<LinkEntry>& entries, std::string_view oldFolder,
-                                std::string_view newFolder);
+                                std::string_view newFolder, const RootMappings& mappings);
 
 // Probes the new path of each storable change; false when goOn stopped it.
 bool ProbeNewPaths(ReplacementPlan& plan, const RootMappings& mappings, const GoOn& goOn);

@@ -141,7 +141,7 @@ void FolderReplaceDialog::Replace()
         std::erase_if(entries, [this](const LinkEntry& e) {
             return std::find(selected_.begin(), selected_.end(), e.number) == selected_.end();
         });
-    plan_ = std::make_shared<ReplacementPlan>(PlanReplacement(entries, *from, *to));
+    plan_ = std::make_shared<ReplacementPlan>(PlanReplacement(entries, *from, *to, mappings_));
     if (plan_->changes.empty()) {
         platform_.messages->ShowMessage(this, "置換するエントリがありません");
         return;

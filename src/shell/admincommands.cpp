@@ -115,7 +115,7 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         return missing.empty() ? 0 : kFound;
     }
 
-    ReplacementPlan plan = PlanReplacement(entries, *from, *to);
+    ReplacementPlan plan = PlanReplacement(entries, *from, *to, mappings);
     ProbeNewPaths(plan, mappings, {});
     out << PlanSummary(plan) << "\n";
     for (const FolderChange& c : plan.changes)

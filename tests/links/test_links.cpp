@@ -177,11 +177,14 @@ void TestLinks::replacementWritesEachGroupWhole()
     QCOMPARE(groups.size(), size_t(3));
     std::vector<LinkEntry> entries;
     QVERIFY(ReadLinkEntries(s.session, groups, entries));
-    ReplacementPlan plan = PlanReplacement(entries, oldRoot, newRoot + std::string(60, 'n'));
+    ReplacementPlan plan = PlanReplacement(entries, oldRoot, newRoot + std::string(60, 'n'), {});
     // Before writing: what changes and what is refused, then what exists afterwards.
     QCOMPARE(plan.Changing(), 4);
     QCOMPARE(plan.Refused(), 1);   // over 255 bytes
-    plan = PlanReplacement(entries, oldRoot, newRoot);
+    // Below a folder shared with Windows PCs the new folders take the Windows form.
+    plan = PlanReplacement(entries, oldRoot, newRoot, {{"Z:\\", newRoot}});
+    QCOMPARE(plan.changes.front().newFolder, std::string("Z:\\p\\"));
+    plan = PlanReplacement(entries, oldRoot, newRoot, {});
     QCOMPARE(plan.Changing(), 5);
     QVERIFY(ProbeNewPaths(plan, {}, {}));
     QCOMPARE(plan.Existing(), 1);

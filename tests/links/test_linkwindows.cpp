@@ -22,6 +22,7 @@
 #include "groupwin/groupwindow.h"
 #include "links/folderreplacedialog.h"
 #include "links/linkcheckwindow.h"
+#include "settings/preferences.h"
 #include "text/cp932.h"
 
 namespace {
@@ -66,6 +67,8 @@ void TestLinkWindows::movedEntriesFoundAgain()
     QVERIFY(AddEntry(set.session, 1, 2, "/mnt/old/p/", "a.jww", Sj("メモ"), 0));
     QVERIFY(AddEntry(set.session, 1, 3, "/gone/", "b.jww", "", 0));
     QVERIFY(AddEntry(set.session, 2, 1, "/mnt/old/p/", "c.jww", "", 0));
+    QVERIFY(AddEntry(set.session, 1, 4, "z:\\", "here.jww", "", 0));   // from a Windows PC
+    QVERIFY(SaveRootMappings(set.folder.path() + "kumolist.ini", {{"Z:\\", Cp(d)}}));
     set.Done();
     Program p(set.folder.programFile());
     QVERIFY(p.Show());
@@ -80,7 +83,7 @@ void TestLinkWindows::movedEntriesFoundAgain()
     QVERIFY(check && check->isVisible());
     QTRY_VERIFY(!check->Busy());
     QCOMPARE(check->list->topLevelItemCount(), 2);
-    QCOMPARE(check->statusLabel->text(), QString("リンク切れ: 2 件（確認したエントリ 3 件）"));
+    QCOMPARE(check->statusLabel->text(), QString("リンク切れ: 2 件（確認したエントリ 4 件）"));
     QCOMPARE(check->list->topLevelItem(0)->text(4), QString("メモ"));
 
     // The folder replaced in this group only, after the counts were shown and confirmed.
@@ -101,7 +104,7 @@ void TestLinkWindows::movedEntriesFoundAgain()
     QVERIFY(p.fake.messages.asked.last().startsWith("置換するエントリ: 1 件（置換後にファイルがあるもの 1 件）"));
     QCOMPARE(p.fake.messages.shown.last(), QString("置換したエントリ: 1 件"));
     DatabaseSession& db = p.mainWindow.Session();
-    QCOMPARE(StoredFolder(db, 1, 2), Cp(d + "new/p/"));
+    QCOMPARE(StoredFolder(db, 1, 2), std::string("Z:\\new\\p\\"));   // below the shared folder
     QCOMPARE(StoredFolder(db, 2, 1), std::string("/mnt/old/p/"));
     QCOMPARE(w->fileSortModel->Row(1).cells[kCellTime] == "<No File>", false);
 
@@ -114,8 +117,19 @@ void TestLinkWindows::movedEntriesFoundAgain()
     check->findButton->click();
     QTRY_VERIFY(!check->Busy() && check->list->topLevelItemCount() == 0);
     QVERIFY(p.fake.messages.asked.last().contains("1 件のエントリを見つかったファイルに付け替えます。"));
-    QCOMPARE(StoredFolder(db, 1, 3), Cp(d + QString::fromUtf8("moved/現場/")));
-    QCOMPARE(check->statusLabel->text(), QString("リンク切れ: 0 件（確認したエントリ 3 件）"));
+    QCOMPARE(StoredFolder(db, 1, 3), "Z:\\moved\\" + Sj("現場") + "\\");
+    QCOMPARE(check->statusLabel->text(), QString("リンク切れ: 0 件（確認したエントリ 4 件）"));
+
+    // The Windows PC's entry opens where this system finds it; a file added below the
+    // shared folder is stored the Windows way.
+    w->fileSortModel->sort(-1);
+    QCOMPARE(w->fileSortModel->Row(3).FullPath(), Cp(d + "here.jww"));
+    QVERIFY(w->SelectEntry(4));
+    w->OpenFirstSelected();
+    QCOMPARE(p.fake.desktop.opened.last(), d + "here.jww");
+    p.fake.fileDialogs.nextFileNames = {{d + "new/p/a.jww"}};
+    w->addFilesButton->click();
+    QCOMPARE(StoredFolder(db, 1, 5), std::string("Z:\\new\\p\\"));
 
     // All groups from the menu; the open command shows the group at the entry.
     Trigger(p, "mnuLinkCheck");

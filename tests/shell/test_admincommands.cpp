@@ -57,7 +57,8 @@ void TestAdminCommands::checkAndReplaceFromATerminal()
     const QString d = disk.path() + "/";
     QDir().mkpath(d + "new/p");
     QFile(d + "new/p/a.jww").open(QIODevice::WriteOnly);
-    QFile(d + "shared.jww").open(QIODevice::WriteOnly);
+    QDir().mkpath(d + "shared");
+    QFile(d + "shared/shared.jww").open(QIODevice::WriteOnly);
     Setup set;
     QVERIFY(set.ok);
     QVERIFY(InsertGroup(set.session, 1, "A", "", "", ""));
@@ -69,7 +70,7 @@ void TestAdminCommands::checkAndReplaceFromATerminal()
     QVERIFY(AddEntry(set.session, 2, 5, "/mnt/old/" + Sj("現場") + "/", "b.jww", "", 0));
     QVERIFY(AddEntry(set.session, 2, 6, "/mnt/old/" + std::string(240, 'x') + "/", "c.jww", "", 0));
     QVERIFY(QFile::copy(QStringLiteral(KUMO_PROGRAM), set.folder.programFile()));
-    QVERIFY(SaveRootMappings(set.folder.path() + "kumolist.ini", {{"Z:\\", FromQ(d).value()}}));
+    QVERIFY(SaveRootMappings(set.folder.path() + "kumolist.ini", {{"Z:\\", FromQ(d + "shared").value()}}));
     const QString program = set.folder.programFile();
 
     // Missing entries, one line each; the mapped Windows entry is found.
