@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -251,6 +252,16 @@ void LinkCheckWindow::ReplaceFolder()
         emit EntriesChanged(group_);
         Check(group_);
     }
+}
+
+void LinkCheckWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Esc closes, as in the group window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void LinkCheckWindow::closeEvent(QCloseEvent* event)

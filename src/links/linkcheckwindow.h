@@ -64,6 +64,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // The missing entries the selection names; all of them when nothing is selected.

@@ -1,6 +1,8 @@
 // Moved drawings found again: folders shared with Windows PCs, the missing-file check,
 // the folder replacement and the search by name, against the real server and disk.
 #include <QDir>
+#include <QSignalSpy>
+#include <QThread>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,6 +11,7 @@
 #include "db/schema.h"
 #include "entries.h"
 #include "groupwin/grouptables.h"
+#include "links/backgroundtask.h"
 #include "links/folderreplace.h"
 #include "links/linkscan.h"
 #include "links/namesearch.h"
@@ -49,6 +52,7 @@ private slots:
     void replacementWritesEachGroupWhole();
     void missingEntriesAcrossGroups();
     void relinkByName();
+    void backgroundWorkIsCancelled();
 };
 
 void TestLinks::rootMappingsTranslateBothWays()
@@ -302,6 +306,27 @@ void TestLinks::relinkByName()
     QCOMPARE(FindFilesByName(Cp(root), {"once.jww"}, {}, [](size_t) { return false; }).end, NameSearchEnd::Stopped);
     QCOMPARE(FindFilesByName(Cp(root + "missing"), {"once.jww"}, {}, {}).end, NameSearchEnd::NoFolder);
     QCOMPARE(FindFilesByName(Cp(root + "z"), {"never.jww"}, {}, {}).end, NameSearchEnd::NoFolder);
+}
+
+void TestLinks::backgroundWorkIsCancelled()
+{
+    BackgroundTask task;
+    QSignalSpy finished(&task, &BackgroundTask::Finished);
+    auto result = std::make_shared<std::optional<std::vector<LinkEntry>>>();
+    QVERIFY(task.Start([](const GoOn& goOn) {
+        for (size_t i = 1; goOn(i); ++i) QThread::msleep(1);
+    }));
+    QVERIFY(!task.Start([](const GoOn&) {}));   // one work at a time
+    QTRY_VERIFY(task.Done() > 2);
+    task.Cancel();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.front().front().toBool(), true);
+    QVERIFY(!task.Running());
+    // Once more to the end.
+    QVERIFY(task.Start([result](const GoOn& goOn) { *result = MissingEntries({LinkEntry{}}, {}, goOn); }));
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.back().front().toBool(), false);
+    QCOMPARE((*result)->size(), size_t(1));
 }
 
 QTEST_GUILESS_MAIN(TestLinks)

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -22,6 +23,7 @@
 #include "groupwin/groupwindow.h"
 #include "links/folderreplacedialog.h"
 #include "links/linkcheckwindow.h"
+#include "links/rootmapdialog.h"
 #include "settings/preferences.h"
 #include "text/cp932.h"
 
@@ -48,6 +50,7 @@ class TestLinkWindows : public QObject {
     Q_OBJECT
 private slots:
     void movedEntriesFoundAgain();
+    void sharedFolderTableIsCheckedAndKept();
 };
 
 void TestLinkWindows::movedEntriesFoundAgain()
@@ -142,6 +145,57 @@ void TestLinkWindows::movedEntriesFoundAgain()
     QCOMPARE(w->SelectedRows().size(), size_t(1));
     QCOMPARE(w->fileSortModel->Row(w->SelectedRows().front()).cells[kCellName], std::string("c.jww"));
     check->close();
+}
+
+void TestLinkWindows::sharedFolderTableIsCheckedAndKept()
+{
+    Setup set;
+    QVERIFY(set.ok);
+    QVERIFY(InsertGroup(set.session, 1, "A", "", "10", "10"));
+    set.Done();
+    Program p(set.folder.programFile());
+    QVERIFY(p.Show());
+    const QString preferences = set.folder.path() + "kumolist.ini";
+    auto fill = [](RootMapDialog* dialog, const QStringList& cells) {
+        dialog->table->setRowCount(0);
+        for (int i = 0; i + 1 < cells.size(); i += 2) {
+            dialog->addButton->click();
+            dialog->table->setItem(i / 2, 0, new QTableWidgetItem(cells[i]));
+            dialog->table->setItem(i / 2, 1, new QTableWidgetItem(cells[i + 1]));
+        }
+        dialog->okButton->click();
+    };
+    // A relative Linux folder or a root that is no Windows path is refused with its row;
+    // empty rows are dropped; what is confirmed is kept and used at once.
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        RootMapDialog* dialog = p.mainWindow.rootMapDialog;
+        ran = dialog && dialog->isVisible();
+        fill(dialog, {"Z:\\", "mnt/z", "", ""});
+        QCOMPARE(p.fake.messages.shown.last().left(6), QString("1 行目: "));
+        fill(dialog, {"", "", "zumen", "/mnt/z"});
+        QCOMPARE(p.fake.messages.shown.last().left(6), QString("2 行目: "));
+        QVERIFY(dialog->isVisible());
+        fill(dialog, {"", "", "\\\\server\\share", "/mnt/share", "Z:", "/mnt/" + QString::fromUtf8("図面")});
+        QVERIFY(!dialog->isVisible());
+    });
+    Trigger(p, "mnuRootMap");
+    QVERIFY(ran);
+    const RootMappings kept = LoadRootMappings(preferences);
+    QCOMPARE(kept.size(), size_t(2));
+    QCOMPARE(kept[0].windowsRoot, std::string("\\\\server\\share"));
+    QCOMPARE(kept[1].linuxFolder, "/mnt/" + Sj("図面"));
+    // Shown again as kept; cancelling changes nothing.
+    ran = false;
+    QTimer::singleShot(0, [&] {
+        RootMapDialog* dialog = p.mainWindow.rootMapDialog;
+        ran = dialog->table->rowCount() == 2 && dialog->table->item(1, 0)->text() == "Z:";
+        dialog->table->removeRow(0);
+        dialog->cancelButton->click();
+    });
+    Trigger(p, "mnuRootMap");
+    QVERIFY(ran);
+    QCOMPARE(LoadRootMappings(preferences).size(), size_t(2));
 }
 
 QTEST_MAIN(TestLinkWindows)
