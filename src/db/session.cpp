@@ -827,6 +827,23 @@ int DatabaseSession::SelectRecords(const std::string& columns, const std::string
     return static_cast<int>(d->rows.size());
 }
 
+std::vector<TextRow> DatabaseSession::LockRecords(const std::string& table, const std::string& condition)
+{
+    // Outside a unit the lock would end with the statement: it would guard nothing.
+    if (!Connected() || !d->inWork) {
+        d->lastFailure = DbFailure::Other;
+        return {};
+    }
+    std::vector<std::string> lines{"SELECT * "};
+    AddFromWhere(lines, table, condition);
+    lines.push_back("   WITH LOCK ");
+    lines.push_back("   ;");
+    std::vector<TextRow> rows;
+    if (d->openRead(JoinLines(lines))) rows = std::move(d->rows);
+    d->closeQuery();
+    return rows;
+}
+
 void DatabaseSession::GetFieldNames(TextRow& row)
 {
     if (!d->resultOpen) return;

@@ -94,6 +94,11 @@ public:
     void ReadFirstRecord(TextRow& row);
     void ReadNextRecord(TextRow& row);
     void CloseSelect();
+    // Inside a unit of work: the rows that meet the condition ("SELECT * ... WITH LOCK"),
+    // each locked against other copies' updates and deletes until the unit ends. Empty
+    // on failure: DbFailure::Conflict when another copy changed or deleted one of them
+    // since the unit began, or holds it still after the lock time-out.
+    std::vector<TextRow> LockRecords(const std::string& table, const std::string& condition);
     // Every row the select returns (SelectRecords, then ReadFirstRecord and ReadNextRecord
     // for each), closed afterwards. As many rows as the select holds, never a count taken
     // by a statement before it, which another copy may have made stale.
