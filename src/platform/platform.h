@@ -69,12 +69,31 @@ public:
     virtual void CopyText(const QString& text) = 0;
 };
 
+// The progress of a long command, with a cancel button. While it is shown the window
+// system's events are pumped, so the windows repaint: the caller holds no transaction
+// open while it asks.
+class ProgressDisplay {
+public:
+    virtual ~ProgressDisplay() = default;
+    // done of the total given at start, or a count when the total is unknown; false
+    // once the user has cancelled.
+    virtual bool Update(int done) = 0;
+};
+
+class ProgressService {
+public:
+    virtual ~ProgressService() = default;
+    // total 0: unknown (a running bar). Shown when the work lasts; gone with the display.
+    virtual std::unique_ptr<ProgressDisplay> Start(QWidget* parent, const QString& label, int total) = 0;
+};
+
 // All services together, handed to every window.
 struct Platform {
     MessageService* messages = nullptr;
     FileDialogService* fileDialogs = nullptr;
     DesktopService* desktop = nullptr;
     EscapeKey* escape = nullptr;
+    ProgressService* progress = nullptr;   // none: long commands show no progress
 };
 
 // The wait cursor while the user waits for the server (an attach, a create), restored

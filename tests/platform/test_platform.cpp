@@ -101,14 +101,18 @@ private slots:
             shownFilter = combo->itemText(0);
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             if (!name) return;
-            name->setText("c.emf");
+            combo->setCurrentIndex(1);   // told back by its place, not by its shortened text
+            name->setText("a.bmp");
             buttons->button(QDialogButtonBox::Open)->click();
         });
+        int chosenFilter = -1;
+        request.chosenFilter = &chosenFilter;
         QStringList chosen = real.platform.fileDialogs->OpenFiles(nullptr, request);
         listed.sort();
         QCOMPARE(listed, (QStringList{"a.bmp", "b.ico", "c.emf", "d.wmf"}));
         QCOMPARE(shownFilter, QString("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"));
-        QCOMPARE(chosen, QStringList{dir.filePath("c.emf")});
+        QCOMPARE(chosen, QStringList{dir.filePath("a.bmp")});
+        QCOMPARE(chosenFilter, 1);
     }
 
     // The key as recorded; while a poller pumps events, queued input is dropped and
