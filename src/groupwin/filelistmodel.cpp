@@ -1,5 +1,9 @@
 #include "groupwin/filelistmodel.h"
 
+#include <algorithm>
+
+#include <QMimeData>
+
 #include "platform/platform.h"
 #include "text/cp932.h"
 
@@ -62,6 +66,25 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     if (role == Qt::DisplayRole) return QString::fromUtf8(kHeaders[section]);
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
     return {};
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
+{
+    const Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    return dragData_ && index.isValid() ? f | Qt::ItemIsDragEnabled : f;
+}
+
+QStringList FileListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+QMimeData* FileListModel::mimeData(const QModelIndexList& indexes) const
+{
+    if (!dragData_) return nullptr;
+    std::vector<int> rows;
+    for (const QModelIndex& i : indexes)
+        if (i.isValid() && i.row() < Count()) rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows.empty() ? nullptr : dragData_(rows);
 }
 
 int FileListModel::IconIndex(const FileRow& row)

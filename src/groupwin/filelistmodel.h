@@ -3,6 +3,7 @@
 // views: nine texts and an icon per row, in the order they were read. Rows are filled
 // in one go and changed one at a time by the commands; the views show them through
 // FileSortModel, in the order the user chose.
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,6 +25,12 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Rows can be dragged when the window says what a drag of them carries.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    using DragData = std::function<QMimeData*(const std::vector<int>& rows)>;   // rows in order, each once
+    void SetDragData(DragData make) { dragData_ = std::move(make); }
 
     // Replaces every row with one reset, so the views lay out once.
     void SetRows(std::vector<FileRow> rows);
@@ -48,6 +55,7 @@ private:
     const QString& Text(int row, int column) const;
 
     DesktopService& desktop_;
+    DragData dragData_;
     std::vector<FileRow> rows_;
     std::vector<int> icon_;   // per row, index into icons_
     mutable std::vector<Shown> shown_;

@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "groupwin/filedrag.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "text/cp932.h"
@@ -198,6 +199,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     BuildActions();
     ApplyViewStyle();
     SetTreeWidth(treeWidth_);
+    new FileDrag(*this);
 }
 
 // --- settings ----------------------------------------------------------------------------
@@ -255,6 +257,7 @@ void GroupWindow::closeEvent(QCloseEvent* event)
 void GroupWindow::FormShow()
 {
     setWindowTitle("グループ名 【" + ToQ(currentGroupName) + "】 (N:" + QString::number(currentGroupNumber) + ")");
+    if (currentGroup.number != IntToStr(currentGroupNumber)) currentGroup = ReadShownGroup(db_, currentGroupNumber);
     ApplyViewStyle();
     ShowRows(ReadFileRows(db_, currentGroupNumber, 0, NetworkPaths()));
     shownSubGroup_ = 0;
@@ -343,6 +346,9 @@ void GroupWindow::ApplyViewStyle()
         v->setWordWrap(true);
     }
     v->setMovement(QListView::Static);
+    // Static turns dragging and drops off; entries still go out and onto the tree.
+    v->setDragEnabled(true);
+    v->viewport()->setAcceptDrops(true);
     v->setResizeMode(QListView::Adjust);
     fileList->setCurrentWidget(v);
 }

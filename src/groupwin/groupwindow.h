@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "db/session.h"
+#include "groupwin/entrybatch.h"
 #include "groupwin/grouptables.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
@@ -32,6 +33,13 @@ class FileListModel;
 class FileSortModel;
 class SubGroupNameDialog;
 
+// What a registration or paste says: while it works, as the heading of the files not
+// stored, and when n were stored.
+struct BatchTexts {
+    QString working, heading;
+    QString (*done)(int n);
+};
+
 class GroupWindow : public QWidget {
     Q_OBJECT
 public:
@@ -43,6 +51,12 @@ public:
     // Set by the open command before the window is shown.
     int32_t currentGroupNumber = 0;
     std::string currentGroupName;   // CP932, for the caption
+    // The catalogue row the window was opened for: every write first checks that the
+    // group still holds it, since another copy may have deleted the group and given its
+    // number to a new one. Read when the window is shown if the opener left it empty.
+    ShownGroup currentGroup;
+    // Entries stored in one unit of work at most by a registration or paste.
+    size_t entrySlice = kEntrySlice;
 
     // Edits a memo: the full path of the entry's file and its memo in; true and the new
     // memo out when the user confirmed. The main window lends its memo dialog.
@@ -130,6 +144,13 @@ public:
     void CreateSubGroupCommand();
     void EditSubGroupCommand();
     void DeleteSubGroupCommand();
+    // Files and folders dropped from a file manager, registered under the sub-group;
+    // a folder's files are counted and asked about first.
+    void RegisterDroppedFiles(const QStringList& files, int32_t subGroup);
+    // Entries of this group filed under another sub-group, as one unit.
+    void MoveEntriesTo(const std::vector<int32_t>& numbers, int32_t subGroup);
+    // The sub-group number of a node of the tree; 0 for the root and for none.
+    int32_t NodeNumber(const QTreeWidgetItem* node) const;
 
     QSplitter* splitter = nullptr;
     QTreeWidget* subGroupTree = nullptr;
@@ -179,11 +200,18 @@ private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const SubGroupNode& node);
     // The list afresh, in the order read, without a sort mark.
     void ShowRows(std::vector<FileRow> rows);
-    // Files one entry per path under the selected sub-group and tells in one message
-    // which could not be stored. memos: the memo of each path, or empty to read it
+    // Files one entry per path under the sub-group as one batch, with a progress dialog
+    // for more than a handful, and tells in one message which could not be stored and in
+    // the status bar how many were. memos: the memo of each path, or none to read it
     // from the file.
     void StoreEntries(const std::vector<std::string>& paths, const std::vector<std::string>* memos,
-                      const QStringList& refused, const QString& heading);
+                      QStringList refused, int32_t subGroup, const BatchTexts& texts);
+    // After a write that did not happen because another copy deleted the group or the
+    // sub-group: says so, then closes the window or reads the tree again. False when
+    // the write was done.
+    bool ToldGone(WriteOutcome outcome, int32_t subGroup);
+    // What the last command did, in the status bar.
+    void Say(const QString& text);
 
     bool MayRun() const { return !commandGate_ || commandGate_(); }
 

@@ -330,6 +330,7 @@ void MainWindow::OpenSelectedGroup()
     window->CloseWindow();
     window->currentGroupNumber = group;
     window->currentGroupName = FromQLossy(groupNameField->text());
+    window->currentGroup = shownGroup_;
     window->show();
     window->raise();
     window->activateWindow();
@@ -401,6 +402,11 @@ void MainWindow::mnuEditGroupClick()
     dialog->editedGroupNumber = group;
     if (dialog->exec() != QDialog::Accepted) return;
     const TextRow row = board.ReadGroupRow(group);
+    // The open group window checks its group before each write: this user's own edit is
+    // no other user's change.
+    GroupWindow* window = windows_.groupWindow;
+    if (window && window->currentGroupNumber == group && row.size() >= kCatalogueColumnCount)
+        window->currentGroup = ShownFromRow(row);
     board.RemoveGroupIcon(group);
     boardView->AddGroupIconFromRow(row);
     // The panel shows what was stored, not the values from before the edit.
