@@ -168,6 +168,13 @@ void SelectRows(GroupWindow* w, const std::vector<int>& rows)
         s->select(w->fileSortModel->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
+// Group 1's tables with sub-group "s" (1) under the root.
+void TablesAndSubGroupS(DatabaseSession& db)
+{
+    QVERIFY(EnsureGroupTables(db, 1));
+    QVERIFY(PutSubGroup(db, 1, 1, "s", "0"));
+}
+
 // Drags data over the view's viewport to the point and drops it there, as a file manager
 // does; then lets the window act on it.
 void Drop(QAbstractItemView* view, QPoint at, const QMimeData* data)
@@ -506,10 +513,7 @@ private slots:
         QTemporaryDir dir;
         const QString odd = dir.filePath("it's \"x\".jww");
         PutFile(odd, "JwwData.");
-        Run run([](DatabaseSession& db) {
-            QVERIFY(EnsureGroupTables(db, 1));
-            QVERIFY(PutSubGroup(db, 1, 1, "s", "0"));
-        });
+        Run run(TablesAndSubGroupS);
         QVERIFY(run.w);
         GroupWindow* w = run.w;
         FakeMessages& m = run.fake().messages;
@@ -729,10 +733,7 @@ private slots:
         PutFile(dir.filePath("z.txt"), "z");
         PutFile(dir.filePath("in/x.jww"), "x");
         PutFile(dir.filePath("in/sub/y.jww"), "y");
-        Run run([](DatabaseSession& db) {
-            QVERIFY(EnsureGroupTables(db, 1));
-            QVERIFY(PutSubGroup(db, 1, 1, "s", "0"));
-        });
+        Run run(TablesAndSubGroupS);
         QVERIFY(run.w);
         GroupWindow* w = run.w;
         FakeMessages& m = run.fake().messages;
