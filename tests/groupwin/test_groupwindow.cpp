@@ -716,6 +716,22 @@ private slots:
         QCOMPARE(m.shown.last(), QString("他の利用者がサブグループ「t」(SN:2)を削除しました。"));
         QCOMPARE(AllRows(run.db(), FileTableName(1))[0][kFileSN], std::string("0"));
 
+        // Another copy files an entry under a sub-group while the user is asked whether to
+        // delete it with its entries: nothing is deleted, and the user is told.
+        QVERIFY(PutSubGroup(run.db(), 1, 3, "u", "0") && PutEntry(run.db(), 1, 2, "f.jww", "/x/", 3));
+        w->BuildSubGroupTree();
+        ClickNode(w, "u :3");
+        m.nextAnswers = {true, true};
+        m.onAsk = [&](const QString& q) {
+            if (q.contains("1項目")) QVERIFY(PutEntry(other, 1, 3, "g.jww", "/x/", 3));
+        };
+        w->DeleteSubGroupCommand();
+        m.onAsk = {};
+        QCOMPARE(m.shown.last(),
+                 QString("サブグループ「u」(SN:3)に属するファイルの数が他の利用者によって変わりましたので、削除しませんでした。"));
+        QVERIFY(Node(w, "u :3"));
+        QCOMPARE(run.db().CountRecords(FileTableName(1), "SN=3"), 2);
+
         // The group deleted and its number given to a new one: nothing is pasted into
         // the stranger's group, and the window closes.
         run.p->mainWindow.Clipboard().Add("/x/a.jww", "");
@@ -723,7 +739,7 @@ private slots:
         QTest::mouseClick(w->pasteButton, Qt::LeftButton);
         QCOMPARE(m.shown.last(), QString("他の利用者がグループ「住宅A」を変更または削除しました。"));
         QVERIFY(!w->isVisible());
-        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 1);
+        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 3);
     }
 
     void dragAndDropInOutAndBetweenSubGroups()

@@ -28,6 +28,7 @@ public:
     bool Confirm(QWidget*, const QString& text) override
     {
         asked.push_back(text);
+        if (onAsk) onAsk(text);
         if (nextAnswers.empty()) return false;
         bool a = nextAnswers.front();
         nextAnswers.pop_front();
@@ -37,6 +38,7 @@ public:
     QStringList details;   // one per shown message, empty when it had none
     QStringList asked;
     std::deque<bool> nextAnswers;   // Yes = true; an empty queue answers No
+    std::function<void(const QString&)> onAsk;   // lets a test act while the user is asked
 };
 
 class FakeFileDialogs : public FileDialogService {
