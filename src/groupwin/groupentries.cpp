@@ -86,10 +86,8 @@ bool GroupWindow::ToldGone(WriteOutcome outcome, int32_t subGroup)
         return true;
     }
     if (outcome != WriteOutcome::SubGroupGone) return false;
-    const QList<QTreeWidgetItem*> nodes = subGroupTree->findItems("*", Qt::MatchWildcard | Qt::MatchRecursive);
-    QString name;
-    for (const QTreeWidgetItem* node : nodes)
-        if (NodeNumber(node) == subGroup) name = ToQ(node->data(0, kNameRole).toByteArray().toStdString());
+    const QTreeWidgetItem* gone = FindNode(subGroup);
+    const QString name = gone ? ToQ(gone->data(0, kNameRole).toByteArray().toStdString()) : QString();
     platform_.messages->ShowMessage(
         this, "他の利用者がサブグループ「" + name + "」(SN:" + QString::number(subGroup) + ")を削除しました。");
     // The tree as stored now, the root shown: the node the user meant is gone.
