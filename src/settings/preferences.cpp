@@ -6,6 +6,7 @@ namespace {
 
 const QString kAddFolderKey = QStringLiteral("AddDialog/LastFolder");
 const QString kAddFilterKey = QStringLiteral("AddDialog/Filter");
+const QString kPreviewKey = QStringLiteral("GroupWindow/Preview");
 
 } // namespace
 
@@ -38,6 +39,22 @@ bool SaveAddDialogPlace(const QString& path, const AddDialogPlace& place)
     if (!file) return false;
     file->setValue(kAddFolderKey, place.folder);
     file->setValue(kAddFilterKey, place.filter);
+    file->sync();
+    return file->status() == QSettings::NoError;
+}
+
+bool LoadPreviewShown(const QString& path)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    // Only the words QSettings writes count; anything else is damage and leaves it off.
+    return file && file->value(kPreviewKey).toString() == QLatin1String("true");
+}
+
+bool SavePreviewShown(const QString& path, bool shown)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return false;
+    file->setValue(kPreviewKey, shown);
     file->sync();
     return file->status() == QSettings::NoError;
 }

@@ -26,3 +26,7 @@ struct AddDialogPlace {
 AddDialogPlace LoadAddDialogPlace(const QString& path);
 // False when the value was not stored.
 bool SaveAddDialogPlace(const QString& path, const AddDialogPlace& place);
+
+// Whether the group window shows its preview pane, across restarts.
+bool LoadPreviewShown(const QString& path);
+bool SavePreviewShown(const QString& path, bool shown);
