@@ -48,6 +48,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
         return index.column() == kCellName ? Text(index.row(), kCellFolder) + Text(index.row(), kCellName) : QVariant();
     case Qt::DecorationRole: {
         if (index.column() != kCellName) return {};
+        if (rowPicture_) {
+            QIcon picture = rowPicture_(rows_[static_cast<size_t>(index.row())]);
+            if (!picture.isNull()) return picture;
+        }
         const int icon = icon_[static_cast<size_t>(index.row())];
         return icon >= 0 ? QVariant(icons_[static_cast<size_t>(icon)]) : QVariant();
     }
@@ -143,6 +147,12 @@ void FileListModel::SetMemo(int row, const std::string& memo)
     rows_[static_cast<size_t>(row)].cells[kCellMemo] = memo;
     shown_[static_cast<size_t>(row)].ready &= ~(1u << kCellMemo);
     emit dataChanged(index(row, kCellMemo), index(row, kCellMemo));
+}
+
+void FileListModel::PictureChanged(int row)
+{
+    if (row < 0 || row >= Count()) return;
+    emit dataChanged(index(row, kCellName), index(row, kCellName), {Qt::DecorationRole});
 }
 
 FileSortModel::FileSortModel(FileListModel& files, QObject* parent) : QSortFilterProxyModel(parent), files_(files)

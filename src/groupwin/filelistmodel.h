@@ -45,6 +45,13 @@ public:
     // The icon of a file type, asked of the desktop once per type (-1: none).
     int IconIndex(const FileRow& row);
 
+    // A picture that stands for a row's type icon (a drawing's thumbnail), or a null
+    // icon where the type icon stays. Asked whenever a row is painted: it must be cheap.
+    using RowPicture = std::function<QIcon(const FileRow& row)>;
+    void SetRowPicture(RowPicture picture) { rowPicture_ = std::move(picture); }
+    // The row's picture changed: the views paint it anew.
+    void PictureChanged(int row);
+
 private:
     // The display texts of a row, each converted when first shown: most cells of a
     // large group never are.
@@ -61,6 +68,7 @@ private:
     mutable std::vector<Shown> shown_;
     std::vector<QIcon> icons_;
     std::unordered_map<std::string, int> iconOfType_;
+    RowPicture rowPicture_;
 };
 
 // The file list as the views show it: the rows as read until a header is clicked, then

@@ -151,6 +151,7 @@ void GroupWindow::SetPreferencesFile(const QString& path)
     const AddDialogPlace place = LoadAddDialogPlace(path);
     lastAddFolder_ = place.folder;
     lastAddFilter_ = place.filter < AddFileFilters().size() ? place.filter : 0;
+    ShowPreview(LoadPreviewShown(path), false);
 }
 
 void GroupWindow::AddFiles()

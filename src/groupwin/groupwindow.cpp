@@ -143,6 +143,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     viewStyleBox = new QComboBox(bar);
     viewStyleBox->setObjectName("viewStyleBox");
     viewStyleBox->addItems({"アイコン表示", "リスト表示", "詳細表示"});
+    previewButton = BarButton(bar, "previewButton", "プレビュー(&V)");
     addFilesButton = BarButton(bar, "addFilesButton", "ファイル追加登録(&A)");
     editMemoButton = BarButton(bar, "editMemoButton", "メモ入力編集(&M)");
     copyButton = BarButton(bar, "copyButton", "コピー(&C)");
@@ -155,6 +156,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
         barLayout->addWidget(w);
     barLayout->addSpacing(8);
     barLayout->addWidget(viewStyleBox);
+    barLayout->addWidget(previewButton);
     barLayout->addSpacing(8);
     for (QPushButton* b : {addFilesButton, editMemoButton, copyButton, pasteButton, removeButton}) barLayout->addWidget(b);
     barLayout->addStretch(1);
@@ -197,6 +199,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
             [this](const QModelIndex&, int first, int last) { MeasureListCells(first, last); });
 
     BuildActions();
+    SetUpDrawingViews();
     ApplyViewStyle();
     SetTreeWidth(treeWidth_);
     new FileDrag(*this);
@@ -338,10 +341,11 @@ void GroupWindow::ApplyViewStyle()
         v->setSpacing(0);
         v->setWordWrap(false);
     } else {
-        // Large icons with their names beneath, laid out in rows.
+        // Large icons with their names beneath, laid out in rows; cells large enough
+        // for a drawing's thumbnail to be recognised.
         v->setViewMode(QListView::IconMode);
-        v->setIconSize(QSize(32, 32));
-        v->setGridSize(QSize(104, 76));
+        v->setIconSize(QSize(96, 96));
+        v->setGridSize(QSize(128, 136));
         v->setSpacing(0);
         v->setWordWrap(true);
     }

@@ -29,8 +29,10 @@ class QStatusBar;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
+class DrawingThumbnails;
 class FileListModel;
 class FileSortModel;
+class PreviewPane;
 class SubGroupNameDialog;
 
 // What a registration or paste says: while it works, as the heading of the files not
@@ -69,8 +71,10 @@ public:
     void SetCommandGate(CommandGate gate) { commandGate_ = std::move(gate); }
 
     // The add dialog starts where the last files were added, also after a restart: the
-    // preferences file keeps its folder and filter.
+    // preferences file keeps its folder and filter, and whether the preview is shown.
     void SetPreferencesFile(const QString& path);
+    // The program that draws the drawings' thumbnails and previews; empty: none.
+    void SetThumbnailer(const QString& path);
 
     // What the settings file keeps.
     int ColumnWidth(int column) const;
@@ -160,6 +164,10 @@ public:
     FileListModel* fileModel = nullptr;       // the rows as read
     FileSortModel* fileSortModel = nullptr;   // the rows as the views show them
     QComboBox* viewStyleBox = nullptr;
+    QPushButton* previewButton = nullptr;   // shows and hides the preview pane
+    QSplitter* listSplitter = nullptr;      // the list beside the preview pane
+    PreviewPane* previewPane = nullptr;
+    DrawingThumbnails* drawingThumbnails = nullptr;   // in the icon view
     QPushButton* closeButton = nullptr;
     QPushButton* createSubGroupButton = nullptr;
     QPushButton* editSubGroupButton = nullptr;
@@ -214,6 +222,11 @@ private:
     void Say(const QString& text);
 
     bool MayRun() const { return !commandGate_ || commandGate_(); }
+
+    // Thumbnails and the preview pane (groupdrawings.cpp).
+    void SetUpDrawingViews();
+    void ShowPreview(bool shown, bool remember);
+    void PreviewCurrent();
 
     EntryClipboard& clipboard_;
     MemoEditor memoEditor_;

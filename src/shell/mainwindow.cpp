@@ -206,7 +206,10 @@ void MainWindow::FormShow()
     settingsPath_ = files_.settingsFile;
     if (windows_.createDialog) windows_.createDialog->SetProgramFiles(files_);
     if (windows_.editDialog) windows_.editDialog->SetProgramFiles(files_);
-    if (windows_.groupWindow) windows_.groupWindow->SetPreferencesFile(files_.preferencesFile);
+    if (windows_.groupWindow) {
+        windows_.groupWindow->SetPreferencesFile(files_.preferencesFile);
+        windows_.groupWindow->SetThumbnailer(files_.thumbnailer);
+    }
     boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper);
 
     const QFileInfo settingsFile(settingsPath_);
