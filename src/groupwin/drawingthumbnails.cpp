@@ -158,12 +158,18 @@ void DrawingThumbnails::Answered(const QString& file, const QImage& image)
         failed_.insert(key);
         return;
     }
-    // Scaled once, here; the paper's edge framed, since the view is white too.
-    QPixmap pixmap = QPixmap::fromImage(image.scaled(view_.iconSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // Scaled once, here, and centred in a square cell so that every name stands at the
+    // same height; the paper's edge framed, since the view is white too.
+    const QSize cell = view_.iconSize();
+    const QImage scaled = image.scaled(cell, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPixmap pixmap(cell);
+    pixmap.fill(Qt::transparent);
     {
         QPainter painter(&pixmap);
+        const QRect paper(QPoint((cell.width() - scaled.width()) / 2, (cell.height() - scaled.height()) / 2), scaled.size());
+        painter.drawImage(paper.topLeft(), scaled);
         painter.setPen(QColor(160, 160, 160));
-        painter.drawRect(pixmap.rect().adjusted(0, 0, -1, -1));
+        painter.drawRect(paper.adjusted(0, 0, -1, -1));
     }
     const qsizetype kib = qsizetype(pixmap.width()) * pixmap.height() * 4 / 1024 + 1;
     pictures_.insert(key, new QIcon(pixmap), kib);

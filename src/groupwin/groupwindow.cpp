@@ -342,10 +342,10 @@ void GroupWindow::ApplyViewStyle()
         v->setWordWrap(false);
     } else {
         // Large icons with their names beneath, laid out in rows; cells large enough
-        // for a drawing's thumbnail to be recognised.
+        // for a drawing's thumbnail to be recognised, with two lines of its name.
         v->setViewMode(QListView::IconMode);
         v->setIconSize(QSize(96, 96));
-        v->setGridSize(QSize(128, 136));
+        v->setGridSize(QSize(128, 152));
         v->setSpacing(0);
         v->setWordWrap(true);
     }
