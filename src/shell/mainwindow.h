@@ -76,6 +76,10 @@ public:
     QAction* mnuDeleteGroup = nullptr;
     QAction* mnuFind = nullptr;
 
+    // The board's context menus: on a group, and on the empty board.
+    QMenu* groupMenu = nullptr;
+    QMenu* boardMenu = nullptr;
+
 public slots:
     void FormShow();
     void FormClose();
@@ -125,6 +129,7 @@ private:
     void ReportChangedGroup(const QString& name);
 
     void BuildMenu();
+    void BuildContextMenus();
     void BuildClientArea();
     void EmptyEntryClipboard();
     // The detail panel shows the group the board showed.

@@ -50,7 +50,9 @@ private slots:
         QCOMPARE(p.mainWindow.boardView->Board().slotCount, 1);
         QLabel* icon = p.mainWindow.boardView->GroupIcon(1);
         QVERIFY(icon && icon->isVisible());
-        QCOMPARE(icon->pos(), QPoint(0, 0));
+        // The first place of the tidy grid, stored as shown.
+        QCOMPARE(icon->pos(), QPoint(16, 0));
+        QCOMPARE(StoredX(p.mainWindow.Session(), 1) + "," + StoredY(p.mainWindow.Session(), 1), std::string("16,0"));
         QCOMPARE(p.mainWindow.boardView->GroupCaption(1)->text(), QString("図面"));
         QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 0);   // the selection does not change
 
@@ -204,9 +206,9 @@ private slots:
         QCOMPARE(p.mainWindow.boardView->canvas->findChildren<QLabel*>("groupIcon2").size(), 1);
         QCOMPARE(p.mainWindow.boardView->canvas->findChildren<QLabel*>("groupCaption2").size(), 1);
         QCOMPARE(p.mainWindow.boardView->GroupCaption(2)->text(), QString("new two"));
-        QCOMPARE(p.mainWindow.boardView->GroupIcon(2)->pos(), QPoint(0, 0));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(2)->pos(), QPoint(80, 0));   // beside group 1
 
-        // Moved to the top left, where group 2 now stands, group 1 comes out on top.
+        // Moved to the top left, group 1 comes out on top of any group there.
         Select(p, 1);
         Trigger(p, "mnuMoveGroup");
         const QObjectList stack = p.mainWindow.boardView->canvas->children();
@@ -260,7 +262,7 @@ private slots:
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QVERIFY(p.mainWindow.boardView->GroupIcon(4));
-        QCOMPARE(p.mainWindow.boardView->GroupIcon(4)->pos(), QPoint(0, 0));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(4)->pos(), QPoint(80, 0));   // clear of the others
         p.Close();
     }
 
