@@ -143,23 +143,28 @@ BoardPoint PlaceForNewGroup(const CoveredBoard& covered, const BoardRect& visibl
     const int64_t firstRow = std::clamp<int64_t>(visible.top, 0, kMaxBoardPosition) / kPitch;
     // Below everything covered every place is free: the search ends there at the latest.
     const int64_t lastRow = std::max(covered.Bottom(), firstRow * kPitch) / kPitch + 1;
-    std::optional<BoardPoint> firstFree;
+    // With the visible part full, the first free place below it that is not cut off at
+    // the sides (the board scrolls down to it), else the first free place at all.
+    std::optional<BoardPoint> firstAcross, firstFree;
     for (int64_t row = firstRow; row <= lastRow; ++row) {
-        if (firstFree && row * kPitch >= visible.top + visible.height) break;
+        if (firstAcross && row * kPitch >= visible.top + visible.height) break;
         for (int c = 0; c < columns; ++c) {
             const BoardPoint place = GridPlace(c, row);
             const BoardRect r = GroupRect(place.x, place.y, size);
             if (!covered.Free(r)) continue;
             if (visible.Contains(r)) return place;
+            if (!firstAcross && r.left >= visible.left && r.left + r.width <= visible.left + visible.width)
+                firstAcross = place;
             if (!firstFree) firstFree = place;
         }
     }
-    return firstFree.value_or(GridPlace(0, lastRow));
+    return firstAcross ? *firstAcross : firstFree.value_or(GridPlace(0, lastRow));
 }
 
-BoardPoint PlaceForDuplicate(const CoveredBoard& covered, BoardPoint wanted, int clientWidth, const GroupSize& size)
+BoardPoint PlaceForDuplicate(const CoveredBoard& others, const CoveredBoard& covered, BoardPoint wanted, int clientWidth,
+                             const GroupSize& size)
 {
-    if (covered.Free(GroupRect(wanted.x, wanted.y, size))) return wanted;
+    if (others.Free(GroupRect(wanted.x, wanted.y, size))) return wanted;
     const int columns = Columns(clientWidth);
     const int64_t wantedRow = std::max(wanted.y, 0) / kPitch;
     const int64_t lastRow = covered.Bottom() / kPitch + 1;
@@ -315,7 +320,8 @@ GroupOutcome DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t
     const IconSlot* original = board.PresentSlot(source);
     const GroupSize size = original ? SizeOf(*original) : GroupSize{};
     const BoardPoint wanted{ShownPosition(x), ShownPosition(y)};
-    const BoardPoint place = PlaceForDuplicate(CoveredBoard(board, source), wanted, clientWidth, size);
+    const BoardPoint place =
+        PlaceForDuplicate(CoveredBoard(board, source), CoveredBoard(board), wanted, clientWidth, size);
     if (place != wanted) {
         x = place.x;
         y = place.y;

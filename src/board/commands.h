@@ -70,14 +70,15 @@ private:
 // Where a new group goes: the first place of the tidy grid (clientWidth div 64 + 1 columns,
 // 64-pixel cells, 16 pixels in) that lies wholly in the visible part of the board and
 // where it covers no other group; when the visible part has none, the first free place
-// of the grid from the top of the visible part downward.
+// below it that lies within the visible width (the first free one at all when none can).
 BoardPoint PlaceForNewGroup(const CoveredBoard& covered, const BoardRect& visible, int clientWidth,
                             const GroupSize& size);
 
 // Where a duplicate goes: `wanted` (12 pixels right of and below its original) when it
-// covers no other group there, the original aside; otherwise the free place of the tidy
-// grid nearest to it.
-BoardPoint PlaceForDuplicate(const CoveredBoard& covered, BoardPoint wanted, int clientWidth, const GroupSize& size);
+// covers none of the `others` (every group but the original); otherwise the place of the
+// tidy grid nearest to it that covers no group at all.
+BoardPoint PlaceForDuplicate(const CoveredBoard& others, const CoveredBoard& all, BoardPoint wanted, int clientWidth,
+                             const GroupSize& size);
 
 // How a duplicate or a delete ended.
 enum class GroupOutcome {
