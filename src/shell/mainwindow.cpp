@@ -1,5 +1,7 @@
 #include "shell/mainwindow.h"
 
+#include <algorithm>
+
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCloseEvent>
@@ -34,6 +36,9 @@ namespace {
 const QColor kSilver(192, 192, 192);
 constexpr int kPanelHeight = 76;
 constexpr int kStatusBarHeight = 19;
+// The right edge of the panel's fields at the designed width, and their margin there.
+constexpr int kPanelFieldsRight = 605;
+constexpr int kPanelRightMargin = 11;
 
 QFont BoardFont()
 {
@@ -211,6 +216,9 @@ void MainWindow::BuildClientArea()
     DetailCaption(detailPanel, "副題", 8, 51);
     subtitleField = DetailField(detailPanel, "subtitleField", 80, 51, 525);
 
+    // The two long fields reach to the panel's right edge, however wide the window is.
+    detailPanel->installEventFilter(this);
+
     statusLine = new QStatusBar(clientArea);
     statusLine->setObjectName("statusLine");
     statusLine->setSizeGripEnabled(false);
@@ -224,6 +232,15 @@ void MainWindow::BuildClientArea()
     layout->addWidget(boardView, 1);
     layout->addWidget(detailPanel);
     layout->addWidget(statusLine);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == detailPanel && event->type() == QEvent::Resize) {
+        const int right = std::max(detailPanel->width() - kPanelRightMargin, kPanelFieldsRight);
+        for (QLineEdit* e : {titleField, subtitleField}) e->resize(right - e->x(), e->height());
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // --- life cycle ------------------------------------------------------------------------

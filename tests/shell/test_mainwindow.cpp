@@ -458,6 +458,10 @@ private slots:
             p.mainWindow.resize(500, 300);
             p.mainWindow.showMaximized();
             QTRY_VERIFY(p.mainWindow.isMaximized());
+            // The detail panel's long fields stretch with the window.
+            QTRY_VERIFY(p.mainWindow.detailPanel->width() > 616);
+            for (QLineEdit* e : {p.mainWindow.titleField, p.mainWindow.subtitleField})
+                QCOMPARE(e->geometry().right() + 1, p.mainWindow.detailPanel->width() - 11);
             p.Close();
         }
         QCOMPARE(Lines(folder.SettingsBytes())[6], QByteArray("500"));
