@@ -53,8 +53,10 @@ int32_t NearestGroup(GroupBoard& board, int32_t from, int dx, int dy)
                                            int64_t(s.icon->Top()) * 2 + s.icon->Height()};
     };
     const IconSlot* start = board.PresentSlot(from);
-    int32_t best = 0;
-    int64_t bestScore = 0;
+    // Groups within 45 degrees of the direction come first (the same row or column, as
+    // the eye reads the board); the others only when there is none.
+    int32_t best = 0, bestAside = 0;
+    int64_t bestScore = 0, bestAsideScore = 0;
     std::pair<int64_t, int64_t> bestCentre;
     for (const auto& [group, slot] : board.iconSlots) {
         if (group == from || !board.PresentSlot(group)) continue;
@@ -72,12 +74,13 @@ int32_t NearestGroup(GroupBoard& board, int32_t from, int dx, int dy)
         if (ahead <= 0) continue;
         const int64_t aside = dx ? std::abs(c.second - s.second) : std::abs(c.first - s.first);
         const int64_t score = ahead + 2 * aside;
-        if (!best || score < bestScore) {
-            best = group;
-            bestScore = score;
+        if (aside < ahead) {
+            if (!best || score < bestScore) best = group, bestScore = score;
+        } else if (!bestAside || score < bestAsideScore) {
+            bestAside = group, bestAsideScore = score;
         }
     }
-    return best;
+    return best ? best : bestAside;
 }
 
 std::string PositionSetText(int32_t x, int32_t y) { return "X=" + IntToStr(x) + "," + "Y=" + IntToStr(y); }

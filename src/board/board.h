@@ -171,6 +171,7 @@ private:
 
 // The group the arrow keys move the selection to from group `from`, as in a file
 // manager's icon view: the nearest icon whose centre lies ahead in direction (dx, dy)
-// (one of them -1 or 1, the other 0), a step sideways counting double. Without a
+// (one of them -1 or 1, the other 0), a step sideways counting double, those within 45
+// degrees of the direction before all others. Without a
 // present `from`, the first group in reading order. 0 when there is none.
 int32_t NearestGroup(GroupBoard& board, int32_t from, int dx, int dy);

@@ -125,7 +125,13 @@ public:
 
 protected:
     void mouseMoveEvent(QMouseEvent* e) override { view_->PointerMoved(e->buttons(), e->globalPosition().toPoint()); }
-    void contextMenuEvent(QContextMenuEvent* e) override { emit view_->BoardMenuRequested(e->globalPos()); }
+    // A press on the empty board gives it the keys, as in a file manager's icon view.
+    void mousePressEvent(QMouseEvent*) override { view_->setFocus(Qt::MouseFocusReason); }
+    void contextMenuEvent(QContextMenuEvent* e) override
+    {
+        view_->setFocus(Qt::MouseFocusReason);
+        emit view_->BoardMenuRequested(e->globalPos());
+    }
 
 private:
     BoardView* view_;
@@ -368,6 +374,7 @@ void BoardView::MenuOnGroup(int32_t group, QPoint globalPos)
     // The press that opened the menu is completed as a click (Qt opens the menu before
     // the release, which the menu then takes), so the group is selected and shown.
     if (session_.ConnectionLost()) return;   // the press asked to attach again
+    setFocus(Qt::MouseFocusReason);
     if (board_.pressed)
         PointerMoved(Qt::NoButton, globalPos);
     else if (board_.selectedGroup != group)

@@ -10,8 +10,10 @@ namespace {
 
 constexpr int kPitch = 64;
 constexpr int kDuplicateOffset = 12;
-// Between two captions side by side, and below the lowest caption of a row.
-constexpr int kCaptionGap = 4;
+// Between two captions side by side: more than a full-width space, so that two names
+// never read as one name that holds spaces; and below the lowest caption of a row.
+constexpr int kCaptionGap = 16;
+constexpr int kRowGap = 4;
 // The caption stands 3 pixels below its icon.
 constexpr int kCaptionDrop = 3;
 
@@ -52,7 +54,7 @@ void MoveGroupToTopLeft(GroupBoard& board, int32_t group)
 void TidyGroups(GroupBoard& board, int clientWidth)
 {
     const int columns = Columns(clientWidth);
-    const int64_t lastCell = int64_t(columns - 1) * kPitch;
+    const int64_t rowEnd = int64_t(columns) * kPitch;
     int64_t cellLeft = 0, rowTop = 0, rowHeight = kPitch;
     int inRow = 0;
     for (const auto& entry : board.iconSlots) {
@@ -60,23 +62,24 @@ void TidyGroups(GroupBoard& board, int clientWidth)
         IconSlot* slot = board.PresentSlot(group);
         if (!slot) continue;
         const GroupSize size = SizeOf(*slot);
-        if (inRow > 0 && (inRow >= columns || cellLeft > lastCell)) {
+        // The plain cell where the group fits in it, with room to spare for its neighbours.
+        int64_t cellWidth = kPitch;
+        int64_t left = kPitch / 4;
+        const int64_t captionLeft = left + size.iconWidth / 2 - size.captionWidth / 2;
+        const bool fits = left + size.iconWidth <= kPitch && captionLeft >= kCaptionGap / 2 &&
+                          captionLeft + size.captionWidth <= kPitch - kCaptionGap / 2;
+        if (!fits) {
+            cellWidth = int64_t(std::max(size.iconWidth, size.captionWidth)) + kCaptionGap;
+            left = (cellWidth - size.iconWidth) / 2;
+        }
+        if (inRow > 0 && (inRow >= columns || cellLeft + cellWidth > rowEnd)) {
             rowTop += rowHeight;
             cellLeft = 0;
             rowHeight = kPitch;
             inRow = 0;
         }
-        // The plain cell where the group fits in it, with room to spare for its neighbours.
-        int64_t cellWidth = kPitch;
-        int64_t left = cellLeft + kPitch / 4;
-        const int64_t captionLeft = left + size.iconWidth / 2 - size.captionWidth / 2;
-        const bool fits = left + size.iconWidth <= cellLeft + kPitch && captionLeft >= cellLeft + kCaptionGap / 2 &&
-                          captionLeft + size.captionWidth <= cellLeft + kPitch - kCaptionGap / 2;
-        if (!fits) {
-            cellWidth = int64_t(std::max(size.iconWidth, size.captionWidth)) + kCaptionGap;
-            left = cellLeft + (cellWidth - size.iconWidth) / 2;
-        }
-        rowHeight = std::max<int64_t>(rowHeight, int64_t(size.iconHeight) + kCaptionDrop + size.captionHeight + kCaptionGap);
+        left += cellLeft;
+        rowHeight = std::max<int64_t>(rowHeight, int64_t(size.iconHeight) + kCaptionDrop + size.captionHeight + kRowGap);
         // Held on the board: a thousand groups of huge pictures must not overflow it.
         slot->icon->MoveTo(int(std::min<int64_t>(left, kMaxBoardPosition)), int(std::min<int64_t>(rowTop, kMaxBoardPosition)));
         board.PlaceCaption(*slot);
@@ -129,6 +132,14 @@ bool CoveredBoard::Free(const BoardRect& r) const
 
 namespace {
 
+// A grid place is free when a new caption there keeps the gap to its neighbours' too.
+bool FreeWithGap(const CoveredBoard& covered, BoardRect r)
+{
+    r.left -= kCaptionGap / 2;
+    r.width += kCaptionGap;
+    return covered.Free(r);
+}
+
 BoardPoint GridPlace(int column, int64_t row)
 {
     return {kPitch / 4 + column * kPitch, int(std::min<int64_t>(row * kPitch, kMaxBoardPosition))};
@@ -151,7 +162,7 @@ BoardPoint PlaceForNewGroup(const CoveredBoard& covered, const BoardRect& visibl
         for (int c = 0; c < columns; ++c) {
             const BoardPoint place = GridPlace(c, row);
             const BoardRect r = GroupRect(place.x, place.y, size);
-            if (!covered.Free(r)) continue;
+            if (!FreeWithGap(covered, r)) continue;
             if (visible.Contains(r)) return place;
             if (!firstAcross && r.left >= visible.left && r.left + r.width <= visible.left + visible.width)
                 firstAcross = place;
@@ -182,7 +193,7 @@ BoardPoint PlaceForDuplicate(const CoveredBoard& others, const CoveredBoard& cov
             if (row < 0 || row > lastRow) continue;
             for (int c = 0; c < columns; ++c) {
                 const BoardPoint place = GridPlace(c, row);
-                if (!covered.Free(GroupRect(place.x, place.y, size))) continue;
+                if (!FreeWithGap(covered, GroupRect(place.x, place.y, size))) continue;
                 const int64_t dx = int64_t(place.x) - wanted.x, dy = int64_t(place.y) - wanted.y;
                 if (!best || dx * dx + dy * dy < bestDistance) {
                     best = place;

@@ -28,8 +28,8 @@ void MoveGroupToTopLeft(GroupBoard& board, int32_t group);
 // columns, starting 16 pixels in; stores the positions that changed. A cell whose caption
 // (or picture) does not fit is widened to hold it and the cells after it move right, a
 // row as tall as its tallest group needs, so that no two names run into each other; a
-// row ends after as many cells as the plain grid has, or earlier where widened cells
-// would start past the plain grid's last one.
+// row ends after as many cells as the plain grid has, or earlier where a widened cell
+// would end past the plain grid's last one.
 void TidyGroups(GroupBoard& board, int clientWidth);
 
 // --- places for new groups ---------------------------------------------------------------

@@ -68,6 +68,7 @@ struct ThreeGroups {
         QVERIFY(InsertGroup(set.session, 1, "one", "", "16", "0", "a"));
         QVERIFY(InsertGroup(set.session, 2, "two", "", "80", "0", "b"));
         QVERIFY(InsertGroup(set.session, 3, "three", "", "16", "64", "c"));
+        QVERIFY(InsertGroup(set.session, 4, "four", "", "216", "64", "d"));
         set.Done();
     }
 };
@@ -106,7 +107,7 @@ private slots:
         p.fake.messages.nextAnswers = {true};
         ChooseFromMenu([&] { RightClick(board->GroupCaption(3), {2, 2}); }, "groupMenuCopy");
         QCOMPARE(p.fake.messages.asked.last(), QString("グループ「three」を複製します。よろしいですか？"));
-        QVERIFY(board->GroupIcon(4));
+        QVERIFY(board->GroupIcon(5));
 
         ChooseFromMenu([&] { RightClick(board->GroupIcon(1), {5, 5}); }, "groupMenuOpen");
         QVERIFY(p.windows.groupWindow->isVisible());
@@ -175,11 +176,16 @@ private slots:
         QCOMPARE(p.mainWindow.groupNumberField->text(), QString("1"));
         QTest::keyClick(board, Qt::Key_Right);
         QCOMPARE(b.selectedGroup, 2);
-        QTest::keyClick(board, Qt::Key_Right);   // nothing further right
-        QCOMPARE(b.selectedGroup, 2);
         QTest::keyClick(board, Qt::Key_Down);
         QCOMPARE(b.selectedGroup, 3);
+        // Along the row, not back to the nearer group diagonally above.
+        QTest::keyClick(board, Qt::Key_Right);
+        QCOMPARE(b.selectedGroup, 4);
+        QTest::keyClick(board, Qt::Key_Right);   // nothing further right
+        QCOMPARE(b.selectedGroup, 4);
         QTest::keyClick(board, Qt::Key_Up);
+        QCOMPARE(b.selectedGroup, 2);
+        QTest::keyClick(board, Qt::Key_Left);
         QCOMPARE(b.selectedGroup, 1);
         QCOMPARE(p.mainWindow.groupNameField->text(), QString("one"));
         QCOMPARE(board->GroupCaption(1)->palette().color(QPalette::Window),
