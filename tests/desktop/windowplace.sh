@@ -50,15 +50,8 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 export ASAN_OPTIONS=detect_leaks=0
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
-openbox --startup "touch $work/wm-ready" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do [ -e "$work/wm-ready" ] && break; sleep 0.1; done
-[ -e "$work/wm-ready" ] || fail "openbox did not start"
+. "$(dirname "$0")/xsession.sh"
+start_x_session
 
 # Starts the program, opens and closes the settings dialog (so that a window shown
 # after the main window is placed too), ends the program with its exit command's
