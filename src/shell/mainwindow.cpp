@@ -1,5 +1,7 @@
 #include "shell/mainwindow.h"
 
+#include <algorithm>
+
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCloseEvent>
@@ -7,6 +9,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -33,6 +36,9 @@ namespace {
 const QColor kSilver(192, 192, 192);
 constexpr int kPanelHeight = 76;
 constexpr int kStatusBarHeight = 19;
+// The right edge of the panel's fields at the designed width, and their margin there.
+constexpr int kPanelFieldsRight = 605;
+constexpr int kPanelRightMargin = 11;
 
 QFont BoardFont()
 {
@@ -75,6 +81,7 @@ MainWindow::MainWindow(const Platform& platform, const QString& programFilePath,
     setFont(BoardFont());
     BuildMenu();
     BuildClientArea();
+    BuildContextMenus();
     resize(616, 347);
     move(192, 107);
     session_.SetConnectionLostHandler([this] { ReportLostConnection(); });
@@ -89,6 +96,10 @@ MainWindow::~MainWindow() = default;
 void MainWindow::SetWindows(const ProgramWindows& windows)
 {
     windows_ = windows;
+    if (GroupCreateDialog* dialog = windows_.createDialog)
+        dialog->SetPlacement([this](const std::string& name, const std::string& iconFile) {
+            return boardView->PlaceForNewGroup(name, iconFile);
+        });
     if (GroupWindow* groupWindow = windows_.groupWindow) {
         groupWindow->SetSubGroupNameDialog(windows_.subGroupNameDialog);
         MemoDialog* memoDialog = windows_.memoDialog;
@@ -131,6 +142,45 @@ void MainWindow::BuildMenu()
     mnuDeleteGroup = item(mnuEdit, "mnuDeleteGroup", "グループ削除(&D)", &MainWindow::mnuDeleteGroupClick);
     mnuEdit->addSeparator();
     mnuFind = item(mnuEdit, "mnuFind", "検索(&F)...", &MainWindow::mnuFindClick);
+
+    // The keys a file manager's icon view answers; the board holds the focus, and the
+    // read-only panel has nothing that Enter or Delete could mean there.
+    mnuOpenGroup->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    mnuEditGroup->setShortcut(QKeySequence(Qt::Key_F2));
+    mnuDeleteGroup->setShortcut(QKeySequence(QKeySequence::Delete));
+    mnuFind->setShortcut(QKeySequence(QKeySequence::Find));
+}
+
+void MainWindow::BuildContextMenus()
+{
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (MainWindow::*handler)(),
+                       const QAction* shortcutOf) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        if (shortcutOf) {
+            // Shown beside the item; the window's own action answers the key.
+            a->setShortcut(shortcutOf->shortcut());
+            a->setShortcutContext(Qt::WidgetShortcut);
+            a->setShortcutVisibleInContextMenu(true);
+        }
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    groupMenu = new QMenu(this);
+    groupMenu->setObjectName("groupMenu");
+    item(groupMenu, "groupMenuOpen", "開く(&O)", &MainWindow::mnuOpenGroupClick, mnuOpenGroup);
+    item(groupMenu, "groupMenuEdit", "編集(&E)...", &MainWindow::mnuEditGroupClick, mnuEditGroup);
+    item(groupMenu, "groupMenuCopy", "複製(&C)", &MainWindow::mnuCopyGroupClick, nullptr);
+    groupMenu->addSeparator();
+    item(groupMenu, "groupMenuDelete", "削除(&D)", &MainWindow::mnuDeleteGroupClick, mnuDeleteGroup);
+
+    boardMenu = new QMenu(this);
+    boardMenu->setObjectName("boardMenu");
+    item(boardMenu, "boardMenuMake", "グループ作成(&N)...", &MainWindow::mnuMakeGroupClick, nullptr);
+    item(boardMenu, "boardMenuTidy", "グループ位置整理(&S)", &MainWindow::mnuLocInitGroupClick, nullptr);
+
+    connect(boardView, &BoardView::GroupMenuRequested, this, [this](QPoint at) { groupMenu->exec(at); });
+    connect(boardView, &BoardView::BoardMenuRequested, this, [this](QPoint at) { boardMenu->exec(at); });
 }
 
 void MainWindow::BuildClientArea()
@@ -166,6 +216,9 @@ void MainWindow::BuildClientArea()
     DetailCaption(detailPanel, "副題", 8, 51);
     subtitleField = DetailField(detailPanel, "subtitleField", 80, 51, 525);
 
+    // The two long fields reach to the panel's right edge, however wide the window is.
+    detailPanel->installEventFilter(this);
+
     statusLine = new QStatusBar(clientArea);
     statusLine->setObjectName("statusLine");
     statusLine->setSizeGripEnabled(false);
@@ -179,6 +232,15 @@ void MainWindow::BuildClientArea()
     layout->addWidget(boardView, 1);
     layout->addWidget(detailPanel);
     layout->addWidget(statusLine);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == detailPanel && event->type() == QEvent::Resize) {
+        const int right = std::max(detailPanel->width() - kPanelRightMargin, kPanelFieldsRight);
+        for (QLineEdit* e : {titleField, subtitleField}) e->resize(right - e->x(), e->height());
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // --- life cycle ------------------------------------------------------------------------
@@ -394,6 +456,7 @@ void MainWindow::mnuMakeGroupClick()
     const TextRow row = board.ReadGroupRow(group);
     board.AddSlot(group);
     boardView->AddGroupIconFromRow(row);
+    boardView->EnsureGroupVisible(group);
 }
 
 void MainWindow::mnuEditGroupClick()
@@ -438,8 +501,13 @@ void MainWindow::mnuCopyGroupClick()
     if (!GroupCommandReady() || RefuseWithoutNumber()) return;
     const QString name = groupNameField->text();
     if (!platform_.messages->Confirm(this, "グループ「" + name + "」を複製します。よろしいですか？")) return;
-    switch (DuplicateGroup(boardView->Board(), session_, StrToIntOrZero(ShownGroupText()), shownGroup_)) {
-    case GroupOutcome::Done: boardView->AfterBoardCommand(); break;
+    int32_t made = 0;
+    switch (DuplicateGroup(boardView->Board(), session_, StrToIntOrZero(ShownGroupText()), shownGroup_,
+                           clientArea->width(), &made)) {
+    case GroupOutcome::Done:
+        boardView->AfterBoardCommand();
+        boardView->EnsureGroupVisible(made);
+        break;
     case GroupOutcome::Changed: ReportChangedGroup(name); break;
     case GroupOutcome::Failed: platform_.messages->ShowMessage(this, "グループ複製失敗"); break;
     }

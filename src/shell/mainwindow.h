@@ -76,6 +76,10 @@ public:
     QAction* mnuDeleteGroup = nullptr;
     QAction* mnuFind = nullptr;
 
+    // The board's context menus: on a group, and on the empty board.
+    QMenu* groupMenu = nullptr;
+    QMenu* boardMenu = nullptr;
+
 public slots:
     void FormShow();
     void FormClose();
@@ -101,6 +105,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // No settings file yet: the set-up's data folder and the login name, the database
@@ -125,6 +130,7 @@ private:
     void ReportChangedGroup(const QString& name);
 
     void BuildMenu();
+    void BuildContextMenus();
     void BuildClientArea();
     void EmptyEntryClipboard();
     // The detail panel shows the group the board showed.
