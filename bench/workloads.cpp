@@ -23,6 +23,7 @@
 #include "groupwin/filelistmodel.h"
 #include "groupwin/grouptables.h"
 #include "groupwin/groupwindow.h"
+#include "search/searchresults.h"
 #include "search/searchwindow.h"
 #include "platform/platform.h"
 #include "settings/settingsfile.h"
@@ -347,7 +348,7 @@ public:
     bool Check(std::string& why) override
     {
         // A header and ten entries for every group.
-        const int lines = window_->resultView->blockCount() - (window_->resultView->toPlainText().endsWith('\n') ? 1 : 0);
+        const int lines = window_->resultModel->rowCount();
         if (lines == groups_ * 11) return true;
         why = "the search listed " + IntToStr(lines) + " lines for " + IntToStr(groups_) + " groups";
         return false;

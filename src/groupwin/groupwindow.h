@@ -81,6 +81,10 @@ public:
     // Network path of a mapped drive ("E:"), or the drive itself.
     std::string GetNetworkPath(const std::string& drive) const;
 
+    // Shows the entry of that number on its sub-group's node (the root's when the
+    // sub-group is gone), selected; false when the group holds no such entry.
+    bool SelectEntry(int32_t entryNumber);
+
     // Selected rows of the list, in its current order.
     std::vector<int> SelectedRows() const;
 
@@ -130,6 +134,8 @@ public:
     void CreateSubGroupCommand();
     void EditSubGroupCommand();
     void DeleteSubGroupCommand();
+    // The entries the list shows, in its order, as CSV to a file the user chooses.
+    void ExportCsv();
 
     QSplitter* splitter = nullptr;
     QTreeWidget* subGroupTree = nullptr;
@@ -148,6 +154,7 @@ public:
     QPushButton* copyButton = nullptr;
     QPushButton* pasteButton = nullptr;
     QPushButton* removeButton = nullptr;
+    QPushButton* csvButton = nullptr;
     QStatusBar* statusLine = nullptr;
 
 protected:
