@@ -140,10 +140,10 @@ public:
             const size_t to = std::min(groups.size(), from + kGroupsPerStatement);
             std::vector<TextRow> rows;
             const bool read = session_.SelectStatement(Statement(groups, from, to), rows);
+            if (!read && session_.ConnectionLost()) return SearchEnd::ConnectionLost;
             // Pressed while the server worked: what it found is not listed.
             if (EscPressed(escape_)) return SearchEnd::Stopped;
             if (!read) {
-                if (session_.ConnectionLost()) return SearchEnd::ConnectionLost;
                 // Another copy may have dropped a table since: the groups one by one, so
                 // that only the unreadable ones add nothing.
                 for (size_t g = from; g < to; ++g) {
