@@ -184,7 +184,7 @@ private:
         if (catalogue.empty()) return false;
         std::vector<TextRow> tables;
         const bool known = session_.SelectStatement(
-            {"SELECT RDB$RELATION_NAME FROM RDB$RELATIONS", "   WHERE RDB$RELATION_NAME STARTING WITH 'GRP'"}, tables);
+            {"SELECT RDB$RELATION_NAME FROM RDB$RELATIONS", "   WHERE RDB$RELATION_NAME STARTING WITH 'GRP'", "   ;"}, tables);
         if (!known && session_.ConnectionLost()) return false;
         std::set<std::string> names;
         for (const TextRow& t : tables)
@@ -222,6 +222,7 @@ private:
             lines.push_back(std::move(select));
         }
         lines.push_back("   ORDER BY 1, 2");
+        lines.push_back("   ;");
         return lines;
     }
 

@@ -77,6 +77,19 @@ void TwoGroups(DatabaseSession& db)
     QVERIFY(AddEntry(db, 1, 2, Sj("C:\\図面\\"), "b.jww", "", 0));
 }
 
+// Groups 1 to 60, each with its tables and one entry /d/a.jww: two statements of the search.
+void SixtyGroups(DatabaseSession& db)
+{
+    QVERIFY(CreateCatalogueTable(db));
+    QVERIFY(db.BeginWork());
+    for (int g = 1; g <= 60; ++g) {
+        QVERIFY(InsertGroup(db, g, "G" + IntToStr(g), "", "0", "0"));
+        QVERIFY(OpenGroupTables(db, g));
+    }
+    QVERIFY(db.CommitWork());
+    for (int g = 1; g <= 60; ++g) QVERIFY(AddEntry(db, g, 1, "/d/", "a.jww", "x", 0));
+}
+
 // Cells of an RFC 4180 text, line by line.
 QList<QStringList> ParseCsv(const QString& text)
 {
@@ -371,14 +384,7 @@ private slots:
         TcpForwarder relay;
         Setup set;
         QVERIFY(set.ok);
-        QVERIFY(CreateCatalogueTable(set.session));
-        QVERIFY(set.session.BeginWork());
-        for (int g = 1; g <= 60; ++g) {
-            QVERIFY(InsertGroup(set.session, g, "G" + IntToStr(g), "", "0", "0"));
-            QVERIFY(OpenGroupTables(set.session, g));
-        }
-        QVERIFY(set.session.CommitWork());
-        for (int g = 1; g <= 60; ++g) QVERIFY(AddEntry(set.session, g, 1, "/d/", "a.jww", "x", 0));
+        SixtyGroups(set.session);
         DatabaseSettings viaRelay = set.db.settings;
         viaRelay.serverName = relay.ServerName();
         set.folder.WriteSettings(viaRelay);
@@ -441,13 +447,7 @@ private slots:
     {
         Setup set;
         QVERIFY(set.ok);
-        QVERIFY(CreateCatalogueTable(set.session));
-        QVERIFY(set.session.BeginWork());
-        for (int g = 1; g <= 60; ++g) {
-            QVERIFY(InsertGroup(set.session, g, "G" + IntToStr(g), "", "0", "0"));
-            QVERIFY(OpenGroupTables(set.session, g));
-        }
-        QVERIFY(set.session.CommitWork());
+        SixtyGroups(set.session);
         set.Done();
         RealPlatform real;
         QuitSignals quitSignals;
