@@ -146,9 +146,9 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
 
     statusBar = new QStatusBar(this);
     statusBar->setObjectName("statusBar");
-    countLabel = new QLabel(statusBar);
-    countLabel->setObjectName("countLabel");
-    statusBar->addPermanentWidget(countLabel);
+    // The texts do not fit side by side in the window's width: the count follows the
+    // search, and the case-and-width warning, shown with the window, stays at hand here.
+    statusBar->setToolTip(kCaseWarning);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -182,7 +182,12 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
 }
 
 QString SearchWindow::StatusText() const { return statusBar->currentMessage(); }
-QString SearchWindow::CountText() const { return countLabel->text(); }
+QString SearchWindow::CountText() const
+{
+    const int hits = resultModel->Hits();
+    if (hits == 0) return kNoneFound;
+    return QString("%1 件のファイルが見つかりました（%2 グループ）").arg(hits).arg(resultModel->Groups());
+}
 QString SearchWindow::ResultText() const { return resultModel->AllText(); }
 
 void SearchWindow::RequestStop()
@@ -229,7 +234,6 @@ void SearchWindow::ClearView()
 {
     resultModel->Clear();
     shownWidth_ = 0;
-    countLabel->clear();
 }
 
 void SearchWindow::RunSearch()
@@ -273,12 +277,8 @@ void SearchWindow::RunSearch()
     switch (end) {
     case SearchEnd::Stopped: SetStatus(kEscapeText); break;
     case SearchEnd::ConnectionLost: SetStatus(kLostText); break;
-    case SearchEnd::Finished:
-        // The warning is true only while case and width count.
-        SetStatus(options.ignoreCaseAndWidth ? QString() : kCaseWarning);
-        break;
+    case SearchEnd::Finished: SetStatus(CountText()); break;
     }
-    ShowCount();
     emit SearchEnded();
 }
 
@@ -291,16 +291,6 @@ void SearchWindow::AddLines(std::vector<SearchLine>& lines)
         shownWidth_ = width;
         resultView->setColumnWidth(0, width);
     }
-    ShowCount();
-}
-
-void SearchWindow::ShowCount()
-{
-    const int hits = resultModel->Hits();
-    if (hits == 0)
-        countLabel->setText(searching_ ? QString() : kNoneFound);
-    else
-        countLabel->setText(QString("%1 件のファイルが見つかりました（%2 グループ）").arg(hits).arg(resultModel->Groups()));
 }
 
 std::vector<int> SearchWindow::SelectedRows() const

@@ -35,7 +35,8 @@ public:
     static const QString kLostText;
     static const QString kNoneFound;
 
-    // The message part of the status bar (the texts above), and the count beside it.
+    // The status bar's text: one of the texts above, or after a search that ran to its
+    // end what it found (CountText).
     QString StatusText() const;
     QString CountText() const;
     bool Searching() const { return searching_; }
@@ -68,7 +69,6 @@ public:
     QTreeView* resultView = nullptr;
     SearchResultModel* resultModel = nullptr;
     QStatusBar* statusBar = nullptr;
-    QLabel* countLabel = nullptr;
 
 signals:
     void SearchEnded();
@@ -98,7 +98,6 @@ private:
     void SetStatus(const QString& text);
     void ClearView();
     void AddLines(std::vector<SearchLine>& lines);
-    void ShowCount();
     void ShowContextMenu(const QPoint& at);
     std::vector<int> SelectedRows() const;
     QString FilePath(int row) const;

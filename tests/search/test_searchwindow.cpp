@@ -175,8 +175,7 @@ private slots:
         QTest::mouseClick(w->searchButton, Qt::LeftButton);
         const QString found = "グループ【意匠図】(N:1)\nC:\\図面\\a.jww(N:1) 【平面図】『１階 平面図, \"案\"』";
         QCOMPARE(w->ResultText(), found);
-        QCOMPARE(w->StatusText(), SearchWindow::kCaseWarning);
-        QCOMPARE(w->CountText(), QString("1 件のファイルが見つかりました（1 グループ）"));
+        QCOMPARE(w->StatusText(), QString("1 件のファイルが見つかりました（1 グループ）"));
 
         // Refusals leave the lines as they are.
         Type(w->searchEdit, "  ");
@@ -188,12 +187,11 @@ private slots:
         QCOMPARE(w->ResultText(), found);
         QCOMPARE(QApplication::focusWidget(), w->searchEdit);
 
-        // Nothing found: said beside the Part's text.
+        // Nothing found: said so.
         Type(w->searchEdit, "無い");
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
         QVERIFY(w->ResultText().isEmpty());
-        QCOMPARE(w->CountText(), SearchWindow::kNoneFound);
-        QCOMPARE(w->StatusText(), SearchWindow::kCaseWarning);
+        QCOMPARE(w->StatusText(), SearchWindow::kNoneFound);
 
         // The folder column, by Enter; the command on the open window changes nothing.
         w->folderOption->click();
@@ -201,15 +199,18 @@ private slots:
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
         const QString both = found + "\nC:\\図面\\b.jww(N:2) 『』";
         QCOMPARE(w->ResultText(), both);
-        QCOMPARE(w->CountText(), QString("2 件のファイルが見つかりました（1 グループ）"));
+        QCOMPARE(w->StatusText(), QString("2 件のファイルが見つかりました（1 グループ）"));
         s.Find();
         QCOMPARE(w->ResultText(), both);
-        // Folded: the warning would not be true.
+        // The option reaches the search: "c:" finds "C:" only folded.
+        Type(w->searchEdit, "c:");
+        QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QVERIFY(w->ResultText().isEmpty());
         w->ignoreCaseOption->setChecked(true);
-        w->searchButton->click();
+        QTest::keyClick(w->searchEdit, Qt::Key_Return);
         QCOMPARE(w->ResultText(), both);
-        QVERIFY(w->StatusText().isEmpty());
         w->ignoreCaseOption->setChecked(false);
+        Type(w->searchEdit, "図面");
 
         // Selected lines copy as text.
         w->resultView->selectAll();
@@ -261,7 +262,7 @@ private slots:
         QCOMPARE(w->resultModel->rowCount(), entries + 1);
         QCOMPARE(w->resultModel->data(w->resultModel->index(entries, 0), Qt::DisplayRole).toString(),
                  QString("C:\\図\\f.jww(N:%1) 『%2』").arg(entries).arg(QString::fromStdString(memo)));
-        QCOMPARE(w->CountText(), QString("%1 件のファイルが見つかりました（1 グループ）").arg(entries));
+        QCOMPARE(w->StatusText(), QString("%1 件のファイルが見つかりました（1 グループ）").arg(entries));
         // The longest line fits the column: nothing is cut at the right either.
         QVERIFY(w->resultView->columnWidth(0) >=
                 w->resultView->fontMetrics().horizontalAdvance(w->resultModel->data(w->resultModel->index(1, 0),
@@ -436,7 +437,7 @@ private slots:
         p.mainWindow.Session().SetStatementLog({});
         w->searchButton->click();
         QCOMPARE(w->resultModel->rowCount(), 120);
-        QCOMPARE(w->StatusText(), SearchWindow::kCaseWarning);
+        QCOMPARE(w->StatusText(), QString("60 件のファイルが見つかりました（60 グループ）"));
         answer.stop();
         rescue.stop();
     }
