@@ -315,6 +315,16 @@ private slots:
         doubleClick(0);
         QVERIFY(g->isVisible());
         QVERIFY(g->SelectedRows().empty());
+        // The group window's CSV: the entries its list shows, each with its sub-group.
+        s.program->fake.fileDialogs.nextSaveNames = {files.path() + "/group.csv"};
+        g->csvButton->click();
+        QFile groupCsv(files.path() + "/group.csv");
+        QVERIFY(groupCsv.open(QIODevice::ReadOnly));
+        QList<QStringList> groupRows = ParseCsv(QString::fromUtf8(groupCsv.readAll().mid(3)));
+        QCOMPARE(groupRows.size(), 4);
+        std::sort(groupRows.begin() + 1, groupRows.end(), [](const QStringList& a, const QStringList& b) { return a[6] < b[6]; });
+        QCOMPARE(groupRows[1], (QStringList{"意匠図", "平面図", "C:\\図面\\", "a.jww", "１階 平面図, \"案\"", "tester", "1"}));
+        QCOMPARE(groupRows[2][1], QString());
         // A group deleted by another user since is said so.
         QVERIFY(s.db().DeleteRecords(kCatalogueTable, "N=1"));
         g->CloseWindow();
@@ -355,7 +365,7 @@ private slots:
         // CSV: cancelled writes nothing; written, it reads back as the lines show.
         const QString csv = files.path() + "/out.csv";
         w->csvButton->click();
-        QCOMPARE(s.program->fake.fileDialogs.saveRequests.size(), size_t(1));
+        QCOMPARE(s.program->fake.fileDialogs.saveRequests.size(), size_t(2));
         QVERIFY(!QFile::exists(csv));
         s.program->fake.fileDialogs.nextSaveNames = {csv};
         w->csvButton->click();
