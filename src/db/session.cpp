@@ -687,6 +687,16 @@ std::vector<TextRow> DatabaseSession::SelectAllRows(const std::string& columns, 
     return ReadSelectedRows(SelectRecords(columns, table, condition, order));
 }
 
+bool DatabaseSession::SelectStatement(const std::vector<std::string>& lines, std::vector<TextRow>& rows)
+{
+    rows.clear();
+    if (!Connected()) return false;
+    const bool ok = d->openRead(JoinLines(lines));
+    if (ok) rows = std::move(d->rows);
+    d->closeQuery();
+    return ok;
+}
+
 std::vector<TextRow> DatabaseSession::ReadSelectedRows(int count)
 {
     std::vector<TextRow> rows(static_cast<size_t>(count > 0 ? count : 0));

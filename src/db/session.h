@@ -104,6 +104,9 @@ public:
     // by a statement before it, which another copy may have made stale.
     std::vector<TextRow> SelectAllRows(const std::string& columns, const std::string& table,
                                        const std::string& condition, const std::string& order);
+    // Any select, given whole (a UNION of several tables, a join): every row, the result
+    // closed afterwards; false when the statement failed (rows then empty).
+    bool SelectStatement(const std::vector<std::string>& lines, std::vector<TextRow>& rows);
     // Ends the read transaction that consecutive reads share (the buffered result stays).
     // The program calls it whenever it waits for its user: an open transaction keeps
     // every table it read in use, and no other copy could drop them meanwhile.

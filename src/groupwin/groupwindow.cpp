@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include <QApplication>
@@ -20,12 +21,14 @@
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include "groupwin/filedrag.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "text/cp932.h"
+#include "text/entrycsv.h"
 #include "text/textutil.h"
 
 namespace {
@@ -149,6 +152,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     copyButton = BarButton(bar, "copyButton", "コピー(&C)");
     pasteButton = BarButton(bar, "pasteButton", "貼付(&P)");
     removeButton = BarButton(bar, "removeButton", "削除(&D)");
+    csvButton = BarButton(bar, "csvButton", "CSV出力...");
     barLayout->addWidget(closeButton);
     barLayout->addSpacing(8);
     for (QWidget* w : {static_cast<QWidget*>(createSubGroupButton), static_cast<QWidget*>(editSubGroupButton),
@@ -158,7 +162,8 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     barLayout->addWidget(viewStyleBox);
     barLayout->addWidget(previewButton);
     barLayout->addSpacing(8);
-    for (QPushButton* b : {addFilesButton, editMemoButton, copyButton, pasteButton, removeButton}) barLayout->addWidget(b);
+    for (QPushButton* b : {addFilesButton, editMemoButton, copyButton, pasteButton, removeButton, csvButton})
+        barLayout->addWidget(b);
     barLayout->addStretch(1);
     layout->addWidget(bar);
 
@@ -177,6 +182,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     connect(copyButton, &QPushButton::clicked, this, &GroupWindow::CopyEntries);
     connect(pasteButton, &QPushButton::clicked, this, &GroupWindow::PasteEntries);
     connect(removeButton, &QPushButton::clicked, this, &GroupWindow::RemoveEntries);
+    connect(csvButton, &QPushButton::clicked, this, &GroupWindow::ExportCsv);
     // The list shows the entries of the tree's current node, however it became current
     // (a click, the keys, a command), and a click on the node shown reads it again.
     connect(subGroupTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
@@ -437,4 +443,60 @@ std::vector<int> GroupWindow::SelectedRows() const
         if (i.column() == kCellName) rows.push_back(i.row());
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+bool GroupWindow::SelectEntry(int32_t entryNumber)
+{
+    const std::string number = std::to_string(entryNumber);
+    auto rowOf = [this, &number] {
+        for (int r = 0; r < fileModel->Count(); ++r)
+            if (fileModel->Row(r).cells[kCellNumber] == number) return r;
+        return -1;
+    };
+    // The root lists every entry: its row tells the sub-group.
+    // Making a node current refills the list.
+    if (QTreeWidgetItem* root = subGroupTree->topLevelItem(0); root && SelectedNode() != root)
+        subGroupTree->setCurrentItem(root);
+    int row = rowOf();
+    if (row < 0) return false;
+    const int subGroup = StrToIntOrZero(fileModel->Row(row).cells[kCellSubGroup]);
+    for (QTreeWidgetItemIterator it(subGroupTree); subGroup != 0 && *it; ++it) {
+        if ((*it)->data(0, kNumberRole).toInt() != subGroup) continue;
+        subGroupTree->setCurrentItem(*it);
+        row = rowOf();
+        break;
+    }
+    if (row < 0) return false;
+    const QModelIndex shown = fileSortModel->mapFromSource(fileModel->index(row, kCellName));
+    fileIconView->selectionModel()->setCurrentIndex(
+        shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    fileIconView->scrollTo(shown);
+    fileDetailView->scrollTo(shown);
+    return true;
+}
+
+void GroupWindow::ExportCsv()
+{
+    std::unordered_map<int, std::string> subGroupNames;
+    for (QTreeWidgetItemIterator it(subGroupTree); *it; ++it)
+        if (*it != subGroupTree->topLevelItem(0))
+            subGroupNames.emplace((*it)->data(0, kNumberRole).toInt(),
+                                  (*it)->data(0, kNameRole).toByteArray().toStdString());
+    std::vector<CsvEntry> entries;
+    for (int r = 0; r < fileSortModel->rowCount(); ++r) {
+        const FileRow& row = fileSortModel->Row(r);
+        const auto sub = subGroupNames.find(StrToIntOrZero(row.cells[kCellSubGroup]));
+        entries.push_back({currentGroupName, sub == subGroupNames.end() ? std::string() : sub->second,
+                           row.cells[kCellFolder], row.cells[kCellName], row.cells[kCellMemo],
+                           row.cells[kCellAddedBy], row.cells[kCellNumber]});
+    }
+    if (entries.empty()) return;
+    SaveFileRequest request;
+    request.title = "CSV出力";
+    request.proposedName = ToQ(currentGroupName) + ".csv";
+    request.filter = "CSVファイル (*.csv)";
+    const QString path = platform_.fileDialogs->SaveFile(this, request);
+    if (path.isEmpty()) return;
+    if (!WriteEntriesCsv(path, entries))
+        platform_.messages->ShowMessage(this, "CSVファイルを書き込めませんでした: " + path);
 }

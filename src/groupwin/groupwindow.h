@@ -99,6 +99,10 @@ public:
     // Network path of a mapped drive ("E:"), or the drive itself.
     std::string GetNetworkPath(const std::string& drive) const;
 
+    // Shows the entry of that number on its sub-group's node (the root's when the
+    // sub-group is gone), selected; false when the group holds no such entry.
+    bool SelectEntry(int32_t entryNumber);
+
     // Selected rows of the list, in its current order.
     std::vector<int> SelectedRows() const;
 
@@ -155,6 +159,8 @@ public:
     void MoveEntriesTo(const std::vector<int32_t>& numbers, int32_t subGroup);
     // The sub-group number of a node of the tree; 0 for the root and for none.
     int32_t NodeNumber(const QTreeWidgetItem* node) const;
+    // The entries the list shows, in its order, as CSV to a file the user chooses.
+    void ExportCsv();
 
     QSplitter* splitter = nullptr;
     QTreeWidget* subGroupTree = nullptr;
@@ -177,6 +183,7 @@ public:
     QPushButton* copyButton = nullptr;
     QPushButton* pasteButton = nullptr;
     QPushButton* removeButton = nullptr;
+    QPushButton* csvButton = nullptr;
     QStatusBar* statusLine = nullptr;
 
 protected:

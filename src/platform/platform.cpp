@@ -88,6 +88,23 @@ public:
         return dialog.selectedFiles();
     }
 
+    QString SaveFile(QWidget* parent, const SaveFileRequest& request) override
+    {
+        QFileDialog dialog(parent, request.title, request.folder);
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!request.filter.isEmpty()) {
+            dialog.setNameFilter(request.filter);
+            const qsizetype dot = request.filter.lastIndexOf("*.");
+            const qsizetype close = request.filter.lastIndexOf(')');
+            if (dot >= 0 && close > dot) dialog.setDefaultSuffix(request.filter.mid(dot + 2, close - dot - 2));
+        }
+        if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return dialog.selectedFiles().first();
+    }
+
     // "Description (*.a;*.b)" as Qt's "Description (*.a;*.b) (*.a *.b)".
     static QString QtNameFilter(const QString& filter)
     {

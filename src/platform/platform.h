@@ -46,11 +46,20 @@ struct OpenFileRequest {
     std::function<QPixmap(const QString& path)> preview;
 };
 
-// File-open dialogs; an empty list means cancelled.
+struct SaveFileRequest {
+    QString title;
+    QString folder;          // starting folder
+    QString proposedName;    // file name proposed in the name field
+    QString filter;          // "description (pattern)"; its extension is added to a bare name
+};
+
+// File dialogs; an empty list or name means cancelled.
 class FileDialogService {
 public:
     virtual ~FileDialogService() = default;
     virtual QStringList OpenFiles(QWidget* parent, const OpenFileRequest& request) = 0;
+    // The path to write to; an existing file was confirmed to be replaced.
+    virtual QString SaveFile(QWidget* parent, const SaveFileRequest& request) = 0;
 };
 
 // The desktop: open a file with its program, and the icon of a file.

@@ -108,7 +108,20 @@ void MainWindow::SetWindows(const ProgramWindows& windows)
         });
         groupWindow->SetCommandGate([this] { return ReattachIfLost(); });
     }
-    if (windows_.searchWindow) windows_.searchWindow->SetCommandGate([this] { return ReattachIfLost(); });
+    if (SearchWindow* search = windows_.searchWindow) {
+        search->SetCommandGate([this] { return ReattachIfLost(); });
+        search->SetGroupOpener([this](int32_t group, const std::string&, int32_t entry) {
+            if (!CatalogueCommandReady()) return;
+            // The group as it is now: another copy may have renamed or deleted it.
+            const std::vector<TextRow> rows =
+                session_.SelectAllRows("GRPNAME", kCatalogueTable, "N=" + IntToStr(group), "");
+            if (rows.empty() || rows[0].empty()) {
+                platform_.messages->ShowMessage(this, "他の利用者がグループを削除しました。");
+                return;
+            }
+            OpenGroupWindow(group, rows[0][0], entry);
+        });
+    }
 }
 
 void MainWindow::BuildMenu()
@@ -386,19 +399,27 @@ void MainWindow::OpenSelectedGroup()
 {
     boardView->EndPress();
     if (!GroupCommandReady()) return;
+    OpenGroupWindow(StrToIntOrZero(ShownGroupText()), FromQLossy(groupNameField->text()), 0);
+}
+
+void MainWindow::OpenGroupWindow(int32_t group, const std::string& groupName, int32_t entry)
+{
+    if (!ReattachIfLost()) return;
     // A group's tables come with its first opening, not with its creation.
-    const int32_t group = StrToIntOrZero(ShownGroupText());
     EnsureGroupTables(session_, group);
     GroupWindow* window = windows_.groupWindow;
     if (!window) return;
     // A later open replaces the group shown: closing empties the window, showing fills it.
     window->CloseWindow();
     window->currentGroupNumber = group;
-    window->currentGroupName = FromQLossy(groupNameField->text());
+    window->currentGroupName = groupName;
+    // The row the board shows; a group opened from elsewhere (a search hit) differs in
+    // number, and the window then reads its row itself.
     window->currentGroup = shownGroup_;
     window->show();
     window->raise();
     window->activateWindow();
+    if (entry != 0) window->SelectEntry(entry);
 }
 
 bool MainWindow::RefuseWithoutNumber()
@@ -418,9 +439,23 @@ bool MainWindow::CatalogueCommandReady() { return ReattachIfLost() && CatalogueR
 void MainWindow::ReportLostConnection()
 {
     QTimer::singleShot(0, this, [this] {
-        platform_.messages->ShowMessage(
-            this, "データベースとの接続が切れました。次の操作のときに接続し直します。");
+        WhenSearchIdle([this] {
+            platform_.messages->ShowMessage(
+                this, "データベースとの接続が切れました。次の操作のときに接続し直します。");
+        });
     });
+}
+
+void MainWindow::WhenSearchIdle(std::function<void()> then)
+{
+    SearchWindow* search = windows_.searchWindow;
+    if (!search || !search->Searching()) {
+        then();
+        return;
+    }
+    search->RequestStop();
+    connect(search, &SearchWindow::SearchEnded, this, std::move(then),
+            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
 }
 
 bool MainWindow::ReattachIfLost()

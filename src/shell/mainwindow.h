@@ -101,6 +101,10 @@ public:
     // attaches again and rebuilds the board, or says that the server cannot be reached.
     // False when the command cannot go on.
     bool ReattachIfLost();
+    // Runs `then` now, or, while a search polls the Escape key (a modal box opened there
+    // would get no input), stops the search and runs it from the event loop once the
+    // search has ended.
+    void WhenSearchIdle(std::function<void()> then);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -128,6 +132,9 @@ private:
     void ReportLostConnection();
     // Another copy changed or deleted the group the user chose: say so, show the board anew.
     void ReportChangedGroup(const QString& name);
+
+    // The group's window, as the open command opens it, with an entry selected (0: none).
+    void OpenGroupWindow(int32_t group, const std::string& groupName, int32_t entry);
 
     void BuildMenu();
     void BuildContextMenus();

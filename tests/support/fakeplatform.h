@@ -52,8 +52,18 @@ public:
         nextFileNames.pop_front();
         return r;
     }
+    QString SaveFile(QWidget*, const SaveFileRequest& request) override
+    {
+        saveRequests.push_back(request);
+        if (nextSaveNames.empty()) return {};
+        QString r = nextSaveNames.front();
+        nextSaveNames.pop_front();
+        return r;
+    }
     std::vector<OpenFileRequest> requests;
     std::deque<QStringList> nextFileNames;   // an empty queue means cancelled
+    std::vector<SaveFileRequest> saveRequests;
+    std::deque<QString> nextSaveNames;       // an empty queue means cancelled
     int nextFilter = -1;                     // the filter the user ends with; -1: the one selected at start
 };
 
