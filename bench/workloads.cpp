@@ -10,19 +10,24 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QFile>
+#include <QIcon>
 #include <QImage>
+#include <QMap>
+#include <QListView>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "benchdb.h"
 #include "floor.h"
 #include "db/schema.h"
+#include "drawing/thumbcache.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/grouptables.h"
 #include "groupwin/groupwindow.h"
+#include "search/searchresults.h"
 #include "search/searchwindow.h"
 #include "platform/platform.h"
 #include "settings/settingsfile.h"
@@ -45,6 +50,7 @@ public:
     {
         QDir(dir_.path()).mkdir("img");
         QFile::copy(QStringLiteral(KUMO_SOURCE_DIR) + "/img/icon1.ico", dir_.path() + "/img/icon1.ico");
+        QFile::link(QStringLiteral(KUMO_THUMBNAILER), dir_.path() + "/kumolist-thumbnailer");
         SettingsNumbers numbers{0,   0,   800, 600, 192, 107, 0,   0,   1000, 700, 192,
                                 107, 192, 107, 192, 107, 202, 186, 197, 107,  460, 348,
                                 120, 160, 80,  50,  100, 50,  50,  50,  50,   2,   161};
@@ -157,6 +163,13 @@ protected:
         return s < 0 ? s : std::max(0.0, s - overhead_);
     }
 
+    // isql-fb running a script of the workload's own, less its own start and attach.
+    double RunScript(const std::string& script)
+    {
+        const double s = RunIsql(db_.Name(), script, 600);
+        return s < 0 ? s : std::max(0.0, s - overhead_);
+    }
+
     BenchDatabase db_;
     std::unique_ptr<ProgramUnderTest> program_;
     StatementRecorder recorder_;
@@ -195,6 +208,18 @@ public:
         if (!Exec(db_.session, "DELETE FROM " + FileTableName(1))) return -1;
         db_.session.EndRead();
         return Replay();
+    }
+
+    // One transaction: one SELECT MAX, the program's inserts, one commit.
+    double RunPhysicalFloor() override
+    {
+        if (!Exec(db_.session, "DELETE FROM " + FileTableName(1))) return -1;
+        db_.session.EndRead();
+        std::string script = "SELECT MAX(N) FROM " + FileTableName(1) + ";\r\n";
+        for (const std::string& s : recorder_.Statements())
+            if (s.rfind("INSERT", 0) == 0) script += s;
+        script += "COMMIT;\r\n";
+        return RunScript(script);
     }
 
     bool Check(std::string& why) override
@@ -292,6 +317,9 @@ private:
 
 class SearchWorkload : public ReplayedWorkload {
 public:
+    // Every group with `entries` entries, one in `hitEvery` of them with the memo searched for.
+    SearchWorkload(int entries, int hitEvery) : entries_(entries), hitEvery_(hitEvery) {}
+
     bool Prepare(int size) override
     {
         groups_ = size;
@@ -301,10 +329,10 @@ public:
                                    " (N, GRPNAME, PNAME, X, Y) VALUES (:i, "
                                    "'group ' || :i, 'bench', 0, 0); i = i + 1; END END"))
             return false;
-        // Every group opened once: five sub-groups and a hundred entries, one in ten of
-        // them with the memo searched for. The tables of all groups in one unit and their
-        // rows in a second (a table takes rows once its creation is committed): one commit
-        // per table would make the set-up of 2 000 groups take minutes.
+        // Every group opened once: five sub-groups and its entries. The tables of all
+        // groups in one unit and their rows in a second (a table takes rows once its
+        // creation is committed): one commit per table would make the set-up of 2 000
+        // groups take minutes.
         const bool tables = InOneUnit(db_.session, [&] {
             for (int g = 1; g <= size; ++g)
                 if (!CreateFileTable(db_.session, FileTableName(g)) ||
@@ -318,11 +346,11 @@ public:
                                            " WITH RECURSIVE r (i) AS (SELECT 1 FROM RDB$DATABASE UNION ALL "
                                            "SELECT i + 1 FROM r WHERE i < 5) "
                                            "SELECT i, 'sub ' || i, 'bench', 0 FROM r") ||
-                    !Exec(db_.session, "INSERT INTO " + FileTableName(g) +
-                                           " WITH RECURSIVE r (i) AS (SELECT 1 FROM RDB$DATABASE UNION ALL "
-                                           "SELECT i + 1 FROM r WHERE i < 100) SELECT i, 'f' || i || '.jww', "
-                                           "'/data/drawings/" + IntToStr(g) + "/', "
-                                           "IIF(MOD(i, 10) = 0, 'plan revised', 'plan'), 'bench', MOD(i, 6) FROM r"))
+                    !Exec(db_.session, "EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " +
+                                           IntToStr(entries_) + ") DO BEGIN INSERT INTO " + FileTableName(g) +
+                                           " VALUES (:i, 'f' || :i || '.jww', '/data/drawings/" + IntToStr(g) +
+                                           "/', IIF(MOD(:i, " + IntToStr(hitEvery_) +
+                                           ") = 0, 'plan revised', 'plan'), 'bench', MOD(:i, 6)); i = i + 1; END END"))
                     return false;
             return true;
         });
@@ -344,16 +372,33 @@ public:
         });
     }
 
+    // The catalogue, then one UNION ALL of the groups' matching entries joined with
+    // their sub-group names for every 50 groups.
+    double RunPhysicalFloor() override
+    {
+        std::string script = std::string("SELECT * FROM ") + kCatalogueTable + " ORDER BY N;\r\n";
+        for (int from = 1; from <= groups_; from += 50) {
+            for (int g = from; g < from + 50 && g <= groups_; ++g)
+                script += std::string(g == from ? "" : "UNION ALL ") + "SELECT " + IntToStr(g) +
+                          ", F.N, F.FILE_NAME, F.PATH_NAME, F.FILE_MEMO, F.PNAME, F.SN, S.N, S.SGRPNAME FROM " +
+                          FileTableName(g) + " F LEFT JOIN " + SubGroupTableName(g) +
+                          " S ON S.N = F.SN WHERE F.FILE_MEMO LIKE '%revised%'\r\n";
+            script += "ORDER BY 1, 2;\r\n";
+        }
+        return RunScript(script);
+    }
+
     bool Check(std::string& why) override
     {
-        // A header and ten entries for every group.
-        const int lines = window_->resultView->blockCount() - (window_->resultView->toPlainText().endsWith('\n') ? 1 : 0);
-        if (lines == groups_ * 11) return true;
+        // A header and every hit of every group.
+        const int lines = window_->resultModel->rowCount();
+        if (lines == groups_ * (1 + entries_ / hitEvery_)) return true;
         why = "the search listed " + IntToStr(lines) + " lines for " + IntToStr(groups_) + " groups";
         return false;
     }
 
 private:
+    int entries_, hitEvery_;
     int groups_ = 0;
     SearchWindow* window_ = nullptr;
 };
@@ -483,6 +528,127 @@ private:
     int size_ = 0;
 };
 
+
+// ---- W6: the icon view of a group whose thumbnails are cached ------------------------------
+
+// The group window opened in its icon view on a group of real drawings whose thumbnails
+// the desktop's cache holds already: the time until every drawing in view shows its
+// thumbnail (the first paint, which comes with the list, is printed apart). The floor:
+// the statements, and reading those thumbnails from the cache in this thread.
+class CachedThumbnailsWorkload : public ReplayedWorkload {
+public:
+    bool Prepare(int size) override
+    {
+        size_ = size;
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache_.path()));
+        if (!db_.ok || !EnsureGroupTables(db_.session, 1)) return false;
+        const std::vector<std::string> paths = CopyDrawings(files_.path(), size);
+        if (int(paths.size()) != size) return false;
+        for (int i = 0; i < size; ++i) {
+            const std::string& p = paths[size_t(i)];
+            const size_t slash = p.rfind('/');
+            if (!db_.session.InsertRecord(FileTableName(1), kFileColumnCount, FileColumns(),
+                                          {IntToStr(i + 1), TextLiteral(p.substr(slash + 1)),
+                                           TextLiteral(p.substr(0, slash + 1)), "NULL", "'bench'", "0"}))
+                return false;
+        }
+        if (!FillCache(paths)) return false;
+        if (!StartProgram()) return false;
+        window_ = program_->Windows().groupWindow;
+        if (!window_) return false;
+        window_->SetViewStyleIndex(0);
+        return EndSetUp();
+    }
+
+    double RunProgram() override
+    {
+        window_->CloseWindow();
+        // Nothing kept in the window from the run before: only the disk cache is warm.
+        window_->SetThumbnailer({});
+        window_->SetThumbnailer(thumbnailer_);
+        QApplication::processEvents();
+        double firstPaint = 0;
+        const double seconds = Timed([&] {
+            const auto start = Clock::now();
+            window_->currentGroupNumber = 1;
+            window_->currentGroupName = "bench";
+            window_->show();
+            QApplication::processEvents();   // the first paint of the filled list
+            firstPaint = Since(start);
+            while (!AllInViewShown() && Since(start) < 10) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        });
+        std::fprintf(stderr, "  W6: first paint %.1f ms, %d thumbnails in view shown after %.1f ms\n", 1000 * firstPaint,
+                     int(inView_.size()), 1000 * seconds);
+        return seconds;
+    }
+
+    double RunFloor() override
+    {
+        const double s = Replay();
+        if (s < 0) return s;
+        const ThumbnailCache cache;
+        const auto start = Clock::now();
+        for (const QString& file : inView_) {
+            QImage image;
+            if (cache.Find(file, FileMTime(file), 128, &image) != ThumbnailCache::State::Valid) return -1;
+        }
+        return s + Since(start);
+    }
+
+    bool Check(std::string& why) override
+    {
+        if (window_->fileModel->Count() == size_ && !inView_.isEmpty() && AllInViewShown()) return true;
+        why = "of " + IntToStr(long(inView_.size())) + " drawings in view, not every one shows its thumbnail";
+        return false;
+    }
+
+private:
+    // Each of the five drawings drawn once by the thumbnailer, and its picture stored in
+    // the cache for every copy, keyed as the thumbnailer keys it.
+    bool FillCache(const std::vector<std::string>& paths)
+    {
+        const ThumbnailCache cache;
+        if (!cache.MakeFolders(128)) return false;
+        QMap<QString, QImage> drawn;
+        for (const std::string& p : paths) {
+            const QString file = QFile::decodeName(QByteArray::fromStdString(ToFsName(p)));
+            const QString drawing = file.mid(file.lastIndexOf('-') + 1);
+            if (!drawn.contains(drawing)) {
+                const QString png = files_.path() + "/" + QString::number(drawn.size()) + ".png";
+                if (QProcess::execute(QStringLiteral(KUMO_THUMBNAILER), {"-s", "128", file, png}) != 0) return false;
+                drawn.insert(drawing, QImage(png));
+            }
+            if (!WriteThumbnailPng(cache.ThumbnailPath(file, 128), drawn[drawing], FileUri(file), FileMTime(file)))
+                return false;
+        }
+        thumbnailer_ = QStringLiteral(KUMO_THUMBNAILER);
+        return true;
+    }
+
+    // Every drawing in the icon view's viewport shows a thumbnail; notes which they are.
+    bool AllInViewShown()
+    {
+        QListView* view = window_->fileIconView;
+        inView_.clear();
+        bool all = true;
+        for (int r = 0; r < window_->fileSortModel->rowCount(); ++r) {
+            const QModelIndex index = window_->fileSortModel->index(r, 0);
+            if (!view->visualRect(index).intersects(view->viewport()->rect())) continue;
+            inView_ << QFile::decodeName(QByteArray::fromStdString(ToFsName(window_->fileSortModel->Row(r).FullPath())));
+            const QList<QSize> sizes = index.data(Qt::DecorationRole).value<QIcon>().availableSizes();
+            // The type icon is smaller than the 96-pixel thumbnails on both sides.
+            all = all && !sizes.isEmpty() && std::max(sizes.first().width(), sizes.first().height()) > 48;
+        }
+        return all;
+    }
+
+    int size_ = 0;
+    QTemporaryDir files_, cache_;
+    QString thumbnailer_;
+    QStringList inView_;
+    GroupWindow* window_ = nullptr;
+};
+
 } // namespace
 
 const std::vector<WorkloadInfo>& Workloads()
@@ -491,8 +657,10 @@ const std::vector<WorkloadInfo>& Workloads()
         {"W1", "register drawings", {250, 1000, 4000}},
         {"W2", "open a group, switch its view", {1000, 10000, 100000}},
         {"W3", "search", {100, 500, 2000}},
+        {"W3L", "search by memo, 2 000 entries a group, every second a hit", {300}, false},
         {"W4", "board", {1000, 5000}},
         {"W5", "thumbnails at 256 px (CPU)", {100, 500}},
+        {"W6", "icon view, thumbnails cached", {1000}},
     };
     return all;
 }
@@ -501,8 +669,10 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
 {
     if (key == "W1") return std::make_unique<RegisterWorkload>();
     if (key == "W2") return std::make_unique<OpenGroupWorkload>();
-    if (key == "W3") return std::make_unique<SearchWorkload>();
+    if (key == "W3") return std::make_unique<SearchWorkload>(100, 10);
+    if (key == "W3L") return std::make_unique<SearchWorkload>(2000, 2);
     if (key == "W4") return std::make_unique<BoardWorkload>();
     if (key == "W5") return std::make_unique<ThumbnailWorkload>();
+    if (key == "W6") return std::make_unique<CachedThumbnailsWorkload>();
     return nullptr;
 }

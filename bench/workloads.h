@@ -15,6 +15,11 @@ public:
     virtual double RunProgram() = 0;
     // One timed run of the floor; seconds, negative on failure.
     virtual double RunFloor() = 0;
+    // One timed run of the physical floor: the fewest statements that give the same
+    // result, run by isql-fb; seconds, negative on failure, kSameAsFloor where the
+    // program's own statements are already the fewest.
+    static constexpr double kSameAsFloor = -2;
+    virtual double RunPhysicalFloor() { return kSameAsFloor; }
     // After a program run: whether it did all its work (counts of rows, lines, icons).
     virtual bool Check(std::string& why) = 0;
 };
@@ -23,6 +28,7 @@ struct WorkloadInfo {
     std::string key;     // "W1" ...
     std::string title;
     std::vector<int> sizes;
+    bool quick = true;   // run by --quick (at its smallest size)
 };
 
 const std::vector<WorkloadInfo>& Workloads();

@@ -1,12 +1,14 @@
-// Prepares a board for tools/screenshot.sh and the test of the installed program:
-// creates a database with a few groups at their places and writes the settings file
-// kumolist.dat that points the program at it.
+// Prepares a board for tools/screenshot.sh, tools/screenshot-group.sh and the test of
+// the installed program: creates a database with a few groups at their places and
+// writes the settings file kumolist.dat that points the program at it.
 //
-//   kumo_seedboard <settings folder/> <data folder/> [picture of the first group]
+//   kumo_seedboard <settings folder/> <data folder/> [picture of the first group] [--entries FILE...]
 //
 // The settings folder is the program's folder or the user's configuration folder; the
 // data folder must be writable by the Firebird server. Without a picture every group
-// shows the default one.
+// shows the default one. With --entries the first group holds the files (absolute
+// paths), registered as the add command registers them, and its window opens at the
+// top left of the screen, large, in the icon view.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 
 #include "db/schema.h"
 #include "db/session.h"
+#include "groupwin/grouptables.h"
 #include "text/cp932.h"
 #include "settings/settingsfile.h"
 #include "text/textutil.h"
@@ -34,10 +37,15 @@ std::string Cp932(const char* utf8) { return Utf8ToCp932(utf8).value_or(std::str
 
 int main(int argc, char* argv[])
 {
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: %s <settings folder/> <data folder/> [picture of the first group]\n", argv[0]);
+    int entriesAt = argc;
+    for (int i = 3; i < argc; ++i)
+        if (std::string(argv[i]) == "--entries") entriesAt = i;
+    if (argc < 3 || entriesAt > 4) {
+        std::fprintf(stderr, "usage: %s <settings folder/> <data folder/> [picture of the first group] [--entries FILE...]\n",
+                     argv[0]);
         return 2;
     }
+    const bool withPicture = entriesAt == 4;
     DatabaseSettings settings;
     settings.serverName = "localhost:";
     settings.dataFolder = argv[2];
@@ -67,18 +75,34 @@ int main(int argc, char* argv[])
         values[kColPName] = TextLiteral(settings.userName);
         values[kColX] = IntToStr(g.x);
         values[kColY] = IntToStr(g.y);
-        if (argc == 4 && g.n == groups.front().n) values[kColIconP] = TextLiteral(argv[3]);
+        if (withPicture && g.n == groups.front().n) values[kColIconP] = TextLiteral(argv[3]);
         if (!session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, CatalogueColumns(), values)) {
             std::fprintf(stderr, "group %d not stored: %s\n", g.n, session.LastError().c_str());
             return 1;
         }
     }
+    const int firstGroup = groups.front().n;
+    for (int i = entriesAt + 1; i < argc; ++i) {
+        const std::string path = Cp932(argv[i]);
+        const auto same = [](const std::string& drive) { return drive; };
+        if (!EnsureGroupTables(session, firstGroup) ||
+            !RegisterFile(session, firstGroup, 0, path, settings.userName, same).Stored()) {
+            std::fprintf(stderr, "entry %s not stored: %s\n", argv[i], session.LastError().c_str());
+            return 1;
+        }
+    }
     session.CloseDatabase();
 
-    // Main window at the top left of the screen, the others where they start by default.
-    const SettingsNumbers numbers{0,   0,   616, 347, 192, 107, 193, 109, 831, 331, 192,
-                                  107, 192, 107, 192, 107, 202, 186, 197, 107, 460, 348,
-                                  120, 160, 80,  50,  100, 50,  50,  50,  50,  0,   161};
+    // Main window at the top left of the screen, the others where they start by default;
+    // a group window to be shown with its entries over it.
+    SettingsNumbers numbers{0,   0,   616, 347, 192, 107, 193, 109, 831, 331, 192,
+                            107, 192, 107, 192, 107, 202, 186, 197, 107, 460, 348,
+                            120, 160, 80,  50,  100, 50,  50,  50,  50,  0,   161};
+    if (entriesAt < argc) {
+        numbers[6] = numbers[7] = 0;
+        numbers[8] = 1000;
+        numbers[9] = 600;
+    }
     const QString path = QString::fromLocal8Bit(argv[1]) + "kumolist.dat";
     if (!SaveSettings(path, settings, numbers)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));

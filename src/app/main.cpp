@@ -40,7 +40,7 @@ int main(int argc, char* argv[])
     MainWindow mainWindow(real.platform, QCoreApplication::applicationFilePath());
     mainWindow.SetFirstStartDataFolder(QString::fromUtf8(kSetupDataFolder));
     CreateProgramWindows(mainWindow, real.platform);
-    QObject::connect(&quitSignals, &QuitSignals::Received, &mainWindow, [&mainWindow] { CloseProgram(&mainWindow); });
+    CloseProgramOnQuitSignals(quitSignals, mainWindow);
     mainWindow.show();
     return app.exec();
 }

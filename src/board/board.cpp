@@ -1,7 +1,9 @@
 #include "board/board.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
+#include <utility>
 
 #include "text/textutil.h"
 
@@ -41,6 +43,44 @@ BoardPoint CaptionPosition(int iconLeft, int iconTop, int iconWidth, int iconHei
 {
     // C++ integer division truncates toward zero, as the layout asks.
     return {iconLeft + iconWidth / 2 - captionWidth / 2, iconTop + iconHeight + 3};
+}
+
+int32_t NearestGroup(GroupBoard& board, int32_t from, int dx, int dy)
+{
+    // 64-bit sums: positions are shown within a million, but sizes come from pictures.
+    auto centre = [](const IconSlot& s) {
+        return std::pair<int64_t, int64_t>{int64_t(s.icon->Left()) * 2 + s.icon->Width(),
+                                           int64_t(s.icon->Top()) * 2 + s.icon->Height()};
+    };
+    const IconSlot* start = board.PresentSlot(from);
+    // Groups within 45 degrees of the direction come first (the same row or column, as
+    // the eye reads the board); the others only when there is none.
+    int32_t best = 0, bestAside = 0;
+    int64_t bestScore = 0, bestAsideScore = 0;
+    std::pair<int64_t, int64_t> bestCentre;
+    for (const auto& [group, slot] : board.iconSlots) {
+        if (group == from || !board.PresentSlot(group)) continue;
+        const auto c = centre(slot);
+        if (!start) {
+            // Reading order: top first, then left.
+            if (!best || std::pair(c.second, c.first) < std::pair(bestCentre.second, bestCentre.first)) {
+                best = group;
+                bestCentre = c;
+            }
+            continue;
+        }
+        const auto s = centre(*start);
+        const int64_t ahead = (c.first - s.first) * dx + (c.second - s.second) * dy;
+        if (ahead <= 0) continue;
+        const int64_t aside = dx ? std::abs(c.second - s.second) : std::abs(c.first - s.first);
+        const int64_t score = ahead + 2 * aside;
+        if (aside < ahead) {
+            if (!best || score < bestScore) best = group, bestScore = score;
+        } else if (!bestAside || score < bestAsideScore) {
+            bestAside = group, bestAsideScore = score;
+        }
+    }
+    return best ? best : bestAside;
 }
 
 std::string PositionSetText(int32_t x, int32_t y) { return "X=" + IntToStr(x) + "," + "Y=" + IntToStr(y); }

@@ -40,6 +40,7 @@ class BoardCaption {
 public:
     virtual ~BoardCaption() = default;
     virtual int Width() const = 0;
+    virtual int Height() const = 0;
     virtual void MoveTo(int left, int top) = 0;
     // Silver while its icon is dragged, the window colour otherwise.
     virtual void SetDragMark(bool dragging) = 0;
@@ -167,3 +168,10 @@ private:
     DatabaseSession& session_;
     BoardHost& host_;
 };
+
+// The group the arrow keys move the selection to from group `from`, as in a file
+// manager's icon view: the nearest icon whose centre lies ahead in direction (dx, dy)
+// (one of them -1 or 1, the other 0), a step sideways counting double, those within 45
+// degrees of the direction before all others. Without a
+// present `from`, the first group in reading order. 0 when there is none.
+int32_t NearestGroup(GroupBoard& board, int32_t from, int dx, int dy);

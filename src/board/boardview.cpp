@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -45,6 +47,7 @@ protected:
         view_->PointerMoved(e->buttons(), e->globalPosition().toPoint());
     }
     void mouseDoubleClickEvent(QMouseEvent*) override { view_->DoubleClickOnGroup(); }
+    void contextMenuEvent(QContextMenuEvent* e) override { view_->MenuOnGroup(Group(), e->globalPos()); }
     bool event(QEvent* e) override
     {
         if (e->type() != QEvent::ToolTip) return QLabel::event(e);
@@ -75,6 +78,7 @@ class CaptionLabel : public GroupLabel, public BoardCaption {
 public:
     using GroupLabel::GroupLabel;
     int Width() const override { return width(); }
+    int Height() const override { return height(); }
     void MoveTo(int left, int top) override { move(left, top); }
     void SetDragMark(bool dragging) override
     {
@@ -121,6 +125,13 @@ public:
 
 protected:
     void mouseMoveEvent(QMouseEvent* e) override { view_->PointerMoved(e->buttons(), e->globalPosition().toPoint()); }
+    // A press on the empty board gives it the keys, as in a file manager's icon view.
+    void mousePressEvent(QMouseEvent*) override { view_->setFocus(Qt::MouseFocusReason); }
+    void contextMenuEvent(QContextMenuEvent* e) override
+    {
+        view_->setFocus(Qt::MouseFocusReason);
+        emit view_->BoardMenuRequested(e->globalPos());
+    }
 
 private:
     BoardView* view_;
@@ -141,6 +152,8 @@ BoardView::BoardView(DatabaseSession& session, QWidget* parent) : QScrollArea(pa
     canvas->setPalette(pal);
     viewport()->setPalette(pal);
     setWidget(canvas);
+    // The board takes the keys of the main window: it holds nothing else to type into.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 BoardView::~BoardView() = default;
@@ -340,6 +353,7 @@ void BoardView::PressOnGroup(int32_t group, int x, int y)
         emit ReattachRequested();
         return;
     }
+    setFocus(Qt::MouseFocusReason);
     board_.IconMouseDown(group, x, y);
 }
 
@@ -354,3 +368,81 @@ void BoardView::PointerMoved(Qt::MouseButtons buttons, QPoint globalPos)
 }
 
 void BoardView::DoubleClickOnGroup() { emit OpenRequested(); }
+
+void BoardView::MenuOnGroup(int32_t group, QPoint globalPos)
+{
+    // The press that opened the menu is completed as a click (Qt opens the menu before
+    // the release, which the menu then takes), so the group is selected and shown.
+    if (session_.ConnectionLost()) return;   // the press asked to attach again
+    setFocus(Qt::MouseFocusReason);
+    if (board_.pressed)
+        PointerMoved(Qt::NoButton, globalPos);
+    else if (board_.selectedGroup != group)
+        SelectGroup(group);
+    if (board_.selectedGroup == group) emit GroupMenuRequested(globalPos);
+}
+
+void BoardView::SelectGroup(int32_t group)
+{
+    IconSlot* slot = board_.PresentSlot(group);
+    if (!slot || board_.pressed) return;
+    board_.selectedGroup = group;
+    board_.ShowGroupDetails(group);
+    UpdateSelectionMark();
+    EnsureGroupVisible(group);
+}
+
+void BoardView::EnsureGroupVisible(int32_t group)
+{
+    IconSlot* slot = board_.PresentSlot(group);
+    if (!slot) return;
+    if (auto* caption = dynamic_cast<QWidget*>(slot->caption)) ensureWidgetVisible(caption, 0, 0);
+    if (auto* icon = dynamic_cast<QWidget*>(slot->icon)) ensureWidgetVisible(icon, 0, 0);
+}
+
+BoardPoint BoardView::PlaceForNewGroup(const std::string& name, const std::string& iconFile)
+{
+    const std::string file = PictureNameInFolder(iconFile) && IconFileExists(iconFile) ? iconFile : kDefaultIcon;
+    QPixmap picture = pictures_.Load(IconPath(file));
+    if (picture.isNull()) picture = PlaceholderPicture();
+    GroupSize size{picture.width(), picture.height(), 0, 0};
+    // As CreateCaption sizes the caption.
+    const QFontMetricsF metrics(canvas->font());
+    size.captionWidth = qCeil(metrics.horizontalAdvance(ToQ(name)));
+    size.captionHeight = qCeil(metrics.height());
+    const BoardRect visible{-canvas->x(), -canvas->y(), viewport()->width(), viewport()->height()};
+    return ::PlaceForNewGroup(CoveredBoard(board_), visible, width(), size);
+}
+
+QPoint BoardView::SelectedGroupMenuPlace() const
+{
+    const QLabel* icon = GroupIcon(board_.selectedGroup);
+    return icon ? icon->mapToGlobal(icon->rect().center()) : viewport()->mapToGlobal(QPoint(0, 0));
+}
+
+void BoardView::keyPressEvent(QKeyEvent* event)
+{
+    int dx = 0, dy = 0;
+    switch (event->key()) {
+    case Qt::Key_Left: dx = -1; break;
+    case Qt::Key_Right: dx = 1; break;
+    case Qt::Key_Up: dy = -1; break;
+    case Qt::Key_Down: dy = 1; break;
+    default: QScrollArea::keyPressEvent(event); return;
+    }
+    if (session_.ConnectionLost()) {
+        emit ReattachRequested();
+        return;
+    }
+    if (const int32_t next = NearestGroup(board_, board_.selectedGroup, dx, dy)) SelectGroup(next);
+}
+
+void BoardView::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Only the menu key comes here: the pointer's menus come from the icons and the canvas.
+    if (board_.PresentSlot(board_.selectedGroup))
+        emit GroupMenuRequested(SelectedGroupMenuPlace());
+    else
+        emit BoardMenuRequested(event->reason() == QContextMenuEvent::Keyboard ? viewport()->mapToGlobal(QPoint(8, 8))
+                                                                               : event->globalPos());
+}

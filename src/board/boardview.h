@@ -39,6 +39,11 @@ public:
     void AddGroupIconFromRow(const TextRow& row);
     // The canvas and the selection mark after a command moved, added or removed icons.
     void AfterBoardCommand();
+    // Where a new group of that name and picture (CP932) goes: the first free place of the
+    // tidy grid in the visible part of the board (board/commands.h).
+    BoardPoint PlaceForNewGroup(const std::string& name, const std::string& iconFile);
+    // Scrolls the board so that the group's icon and caption are in view.
+    void EnsureGroupVisible(int32_t group);
     // Puts the icon and caption of the group above every other.
     void RaiseGroup(int32_t group);
     // Ends a pending press without a drop: a double-click never leaves a drag behind.
@@ -55,6 +60,14 @@ public:
     void PressOnGroup(int32_t group, int x, int y);
     void PointerMoved(Qt::MouseButtons buttons, QPoint globalPos);
     void DoubleClickOnGroup();
+    // A context menu asked for on a group (right-click or the menu key): the group becomes
+    // the selected one first, then the main window is asked for its menu there.
+    void MenuOnGroup(int32_t group, QPoint globalPos);
+
+    // Selects group n as a press would, shows it and scrolls it into view.
+    void SelectGroup(int32_t group);
+    // Where a menu for the selected group stands: the middle of its icon (screen).
+    QPoint SelectedGroupMenuPlace() const;
 
     QWidget* canvas = nullptr;   // white; holds icons and captions at board positions
 
@@ -66,9 +79,16 @@ signals:
     // A press after the connection was lost: the main window attaches again, which
     // rebuilds the board; the icon pressed has then been replaced.
     void ReattachRequested();
+    // Context menus: on a group (already selected) and on the empty board.
+    void GroupMenuRequested(QPoint globalPos);
+    void BoardMenuRequested(QPoint globalPos);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The arrow keys move the selection between groups (not the scroll bars); the menu key
+    // opens the menu of the selected group, or of the board when none is.
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     // BoardHost

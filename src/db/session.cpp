@@ -687,6 +687,16 @@ std::vector<TextRow> DatabaseSession::SelectAllRows(const std::string& columns, 
     return ReadSelectedRows(SelectRecords(columns, table, condition, order));
 }
 
+bool DatabaseSession::SelectStatement(const std::vector<std::string>& lines, std::vector<TextRow>& rows)
+{
+    rows.clear();
+    if (!Connected()) return false;
+    const bool ok = d->openRead(JoinLines(lines));
+    if (ok) rows = std::move(d->rows);
+    d->closeQuery();
+    return ok;
+}
+
 std::vector<TextRow> DatabaseSession::ReadSelectedRows(int count)
 {
     std::vector<TextRow> rows(static_cast<size_t>(count > 0 ? count : 0));
@@ -825,6 +835,23 @@ int DatabaseSession::SelectRecords(const std::string& columns, const std::string
     }
     d->cursor = 0;
     return static_cast<int>(d->rows.size());
+}
+
+std::vector<TextRow> DatabaseSession::LockRecords(const std::string& table, const std::string& condition)
+{
+    // Outside a unit the lock would end with the statement: it would guard nothing.
+    if (!Connected() || !d->inWork) {
+        d->lastFailure = DbFailure::Other;
+        return {};
+    }
+    std::vector<std::string> lines{"SELECT * "};
+    AddFromWhere(lines, table, condition);
+    lines.push_back("   WITH LOCK ");
+    lines.push_back("   ;");
+    std::vector<TextRow> rows;
+    if (d->openRead(JoinLines(lines))) rows = std::move(d->rows);
+    d->closeQuery();
+    return rows;
 }
 
 void DatabaseSession::GetFieldNames(TextRow& row)

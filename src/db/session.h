@@ -94,11 +94,19 @@ public:
     void ReadFirstRecord(TextRow& row);
     void ReadNextRecord(TextRow& row);
     void CloseSelect();
+    // Inside a unit of work: the rows that meet the condition ("SELECT * ... WITH LOCK"),
+    // each locked against other copies' updates and deletes until the unit ends. Empty
+    // on failure: DbFailure::Conflict when another copy changed or deleted one of them
+    // since the unit began, or holds it still after the lock time-out.
+    std::vector<TextRow> LockRecords(const std::string& table, const std::string& condition);
     // Every row the select returns (SelectRecords, then ReadFirstRecord and ReadNextRecord
     // for each), closed afterwards. As many rows as the select holds, never a count taken
     // by a statement before it, which another copy may have made stale.
     std::vector<TextRow> SelectAllRows(const std::string& columns, const std::string& table,
                                        const std::string& condition, const std::string& order);
+    // Any select, given whole (a UNION of several tables, a join): every row, the result
+    // closed afterwards; false when the statement failed (rows then empty).
+    bool SelectStatement(const std::vector<std::string>& lines, std::vector<TextRow>& rows);
     // Ends the read transaction that consecutive reads share (the buffered result stays).
     // The program calls it whenever it waits for its user: an open transaction keeps
     // every table it read in use, and no other copy could drop them meanwhile.

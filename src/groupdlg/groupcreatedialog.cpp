@@ -49,10 +49,23 @@ void GroupCreateDialog::StoreGroup()
     std::vector<std::string> values{IntToStr(number)};
     bool ok = AppendTextLiterals(values);
     if (ok) {
-        values.push_back("0");   // X: a new group starts at the top left of the board
+        values.push_back("0");   // X: inserted at the top left of the board,
         values.push_back("0");   // Y
+        // then moved, in the same unit, to a free place of the board, so that it is
+        // stored where it is shown and never hides under another group.
+        BoardPoint place;
+        if (placement_)
+            place = placement_(FromQ(nameEdit->text()).value_or(std::string()),
+                               FromQ(pictureEdit->text()).value_or(std::string()));
         const auto& columns = CatalogueColumns();
-        ok = db_.InsertRecord(kCatalogueTable, static_cast<int>(columns.size()), columns, values);
+        ok = db_.BeginWork();
+        if (ok) ok = db_.InsertRecord(kCatalogueTable, static_cast<int>(columns.size()), columns, values);
+        if (ok && place != BoardPoint{})
+            ok = db_.UpdateRecordText(kCatalogueTable, PositionSetText(place.x, place.y), GroupCondition(number));
+        if (ok)
+            ok = db_.CommitWork();
+        else if (db_.InWork())
+            db_.RollbackWork();
     }
     if (!ok) {
         platform_.messages->ShowMessage(this, QStringLiteral("登録失敗"));

@@ -1,7 +1,10 @@
 #include "groupdlg/groupdetails.h"
 
+#include <cstdio>
 #include <optional>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -10,13 +13,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTemporaryFile>
 #include <QVBoxLayout>
 
+#include "board/board.h"
 #include "board/picture.h"
+#include "board/picturefile.h"
 #include "db/schema.h"
 #include "db/session.h"
 #include "text/cp932.h"
 #include "platform/cp932edit.h"
+#include "text/regularfile.h"
 #include "text/textutil.h"
 
 namespace {
@@ -36,7 +43,65 @@ QLabel* MakeCaption(QWidget* parent, const QString& text, QLineEdit* buddy)
     return l;
 }
 
+// A picture file larger than this is no group icon: it is not copied.
+constexpr qint64 kMaxPictureFileBytes = 32 * 1024 * 1024;
+
+// Whether two regular files hold the same bytes (both within the size above).
+bool SameContent(const QString& a, const QString& b)
+{
+    QFile fa, fb;
+    if (!OpenRegularFile(fa, a) || !OpenRegularFile(fb, b) || fa.size() != fb.size() || fa.size() > kMaxPictureFileBytes)
+        return false;
+    while (!fa.atEnd()) {
+        const QByteArray ba = fa.read(1 << 16), bb = fb.read(1 << 16);
+        if (ba.isEmpty() || ba != bb) return false;
+    }
+    return true;
+}
+
 } // namespace
+
+QString PictureNameRefusal(const QString& name)
+{
+    const std::optional<std::string> bytes = FromQ(name);
+    if (!bytes) return QStringLiteral("シフトJISで表せない文字を含んでいます。");
+    if (bytes->size() > kPictureNameWidth)
+        return QStringLiteral("名前が長すぎます（シフトJISで%1バイトまで）。").arg(kPictureNameWidth);
+    if (!PictureNameInFolder(*bytes)) return QStringLiteral("名前に「\\」を含んでいます。");
+    if (name.contains(QLatin1Char('\'')) || name.contains(QLatin1Char('"')))
+        return QStringLiteral("名前に引用符「'」「\"」を含んでいます。");
+    if (PictureKindOf(name) == PictureKind::Other)
+        return QStringLiteral("ビットマップ、アイコン、メタファイル（.bmp .ico .emf .wmf）ではありません。");
+    return {};
+}
+
+QString CopyIntoFolder(const QString& source, const QString& folder, const QString& name)
+{
+    const QString cannotWrite = "グループアイコンのフォルダに書き込めません（" + QDir::toNativeSeparators(folder) +
+                                "）。画像はこのフォルダに置いてから選んで下さい。";
+    QFile in;
+    if (!OpenRegularFile(in, source)) return "画像「" + name + "」を読めません。";
+    if (in.size() > kMaxPictureFileBytes) return "画像「" + name + "」は大きすぎます。";
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) return cannotWrite;
+    // Written beside and renamed over: a group never shows half a picture, and a
+    // failed copy leaves the folder as it was.
+    QTemporaryFile out(folder + QStringLiteral(".copy-XXXXXX"));
+    if (!out.open()) return cannotWrite;
+    // Other users of the machine see the same pictures.
+    out.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    qint64 total = 0;
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 16);
+        total += chunk.size();
+        if (chunk.isEmpty() || total > kMaxPictureFileBytes || out.write(chunk) != chunk.size())
+            return "画像「" + name + "」をコピーできませんでした。";
+    }
+    if (!out.flush() ||
+        ::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(folder + name).constData()) != 0)
+        return "画像「" + name + "」をコピーできませんでした。";
+    out.setAutoRemove(false);
+    return {};
+}
 
 GroupDetailsDialog::GroupDetailsDialog(DatabaseSession& db, const DatabaseSettings& settings,
                                        const Platform& platform, const QString& caption,
@@ -219,10 +284,29 @@ void GroupDetailsDialog::BrowsePicture()
     if (chosen.isEmpty()) return;
 
     // Only a picture that lies in the icon folder can be named: the board looks the
-    // name up there. A same-named file elsewhere stands for the one in the folder.
-    const QString name = QFileInfo(chosen.first()).fileName();
-    if (!name.isEmpty() && QFileInfo(IconFolder() + name).isFile())
+    // name up there. One from elsewhere is copied in when the user agrees.
+    const QFileInfo file(chosen.first());
+    const QString name = file.fileName();
+    if (name.isEmpty()) return;
+    const QFileInfo inFolder(IconFolder() + name);
+    // The file itself, or the same bytes under the same name: nothing to copy.
+    if (inFolder.isFile() && (QDir(file.absolutePath()).canonicalPath() == QDir(IconFolder()).canonicalPath() ||
+                              SameContent(file.filePath(), inFolder.filePath()))) {
         pictureEdit->setText(name);
-    else
-        pictureEdit->clear();
+        return;
+    }
+    if (const QString why = PictureNameRefusal(name); !why.isEmpty()) {
+        platform_.messages->ShowMessage(this, "「" + name + "」はグループアイコン画像に使えません。" + why);
+        return;
+    }
+    if (!platform_.messages->Confirm(this, "画像「" + name + "」をグループアイコンのフォルダにコピーしますか？")) return;
+    if (inFolder.exists() &&
+        !platform_.messages->Confirm(this, "グループアイコンのフォルダには同じ名前の別の画像「" + name +
+                                               "」があります。置き換えると、この画像を使う他のグループの絵も変わります。置き換えますか？"))
+        return;
+    if (const QString why = CopyIntoFolder(file.filePath(), IconFolder(), name); !why.isEmpty()) {
+        platform_.messages->ShowMessage(this, why);
+        return;
+    }
+    pictureEdit->setText(name);
 }

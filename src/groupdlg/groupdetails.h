@@ -18,6 +18,14 @@ class QPushButton;
 class QShowEvent;
 class DatabaseSession;
 
+// Why a picture of that file name cannot be a group's picture (the name must fit ICONP
+// in CP932, stay inside the icon folder and pass the quote rule; the kind must be one of
+// the four), in a sentence for the user; empty when it can.
+QString PictureNameRefusal(const QString& name);
+// Copies a picture file into the icon folder under that name, replacing a file of that
+// name; empty on success, else what the user is told.
+QString CopyIntoFolder(const QString& source, const QString& folder, const QString& name);
+
 class GroupDetailsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -30,7 +38,8 @@ public:
     virtual void StoreGroup() = 0;
     void ClearFields();     // every field but the number
     void CloseDialog();     // without storing
-    void BrowsePicture();   // a picture of the icon folder
+    // A picture of the icon folder; one from elsewhere is copied in when the user agrees.
+    void BrowsePicture();
 
     QFrame* fieldPanel;
     QLineEdit* numberEdit;   // read-only

@@ -1,5 +1,9 @@
 #include "groupwin/filelistmodel.h"
 
+#include <algorithm>
+
+#include <QMimeData>
+
 #include "platform/platform.h"
 #include "text/cp932.h"
 
@@ -44,6 +48,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
         return index.column() == kCellName ? Text(index.row(), kCellFolder) + Text(index.row(), kCellName) : QVariant();
     case Qt::DecorationRole: {
         if (index.column() != kCellName) return {};
+        if (rowPicture_) {
+            QIcon picture = rowPicture_(rows_[static_cast<size_t>(index.row())]);
+            if (!picture.isNull()) return picture;
+        }
         const int icon = icon_[static_cast<size_t>(index.row())];
         return icon >= 0 ? QVariant(icons_[static_cast<size_t>(icon)]) : QVariant();
     }
@@ -62,6 +70,25 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     if (role == Qt::DisplayRole) return QString::fromUtf8(kHeaders[section]);
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
     return {};
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
+{
+    const Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    return dragData_ && index.isValid() ? f | Qt::ItemIsDragEnabled : f;
+}
+
+QStringList FileListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+QMimeData* FileListModel::mimeData(const QModelIndexList& indexes) const
+{
+    if (!dragData_) return nullptr;
+    std::vector<int> rows;
+    for (const QModelIndex& i : indexes)
+        if (i.isValid() && i.row() < Count()) rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows.empty() ? nullptr : dragData_(rows);
 }
 
 int FileListModel::IconIndex(const FileRow& row)
@@ -120,6 +147,12 @@ void FileListModel::SetMemo(int row, const std::string& memo)
     rows_[static_cast<size_t>(row)].cells[kCellMemo] = memo;
     shown_[static_cast<size_t>(row)].ready &= ~(1u << kCellMemo);
     emit dataChanged(index(row, kCellMemo), index(row, kCellMemo));
+}
+
+void FileListModel::PictureChanged(int row)
+{
+    if (row < 0 || row >= Count()) return;
+    emit dataChanged(index(row, kCellName), index(row, kCellName), {Qt::DecorationRole});
 }
 
 FileSortModel::FileSortModel(FileListModel& files, QObject* parent) : QSortFilterProxyModel(parent), files_(files)

@@ -3,6 +3,7 @@
 // views: nine texts and an icon per row, in the order they were read. Rows are filled
 // in one go and changed one at a time by the commands; the views show them through
 // FileSortModel, in the order the user chose.
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,6 +25,12 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Rows can be dragged when the window says what a drag of them carries.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    using DragData = std::function<QMimeData*(const std::vector<int>& rows)>;   // rows in order, each once
+    void SetDragData(DragData make) { dragData_ = std::move(make); }
 
     // Replaces every row with one reset, so the views lay out once.
     void SetRows(std::vector<FileRow> rows);
@@ -38,6 +45,13 @@ public:
     // The icon of a file type, asked of the desktop once per type (-1: none).
     int IconIndex(const FileRow& row);
 
+    // A picture that stands for a row's type icon (a drawing's thumbnail), or a null
+    // icon where the type icon stays. Asked whenever a row is painted: it must be cheap.
+    using RowPicture = std::function<QIcon(const FileRow& row)>;
+    void SetRowPicture(RowPicture picture) { rowPicture_ = std::move(picture); }
+    // The row's picture changed: the views paint it anew.
+    void PictureChanged(int row);
+
 private:
     // The display texts of a row, each converted when first shown: most cells of a
     // large group never are.
@@ -48,11 +62,13 @@ private:
     const QString& Text(int row, int column) const;
 
     DesktopService& desktop_;
+    DragData dragData_;
     std::vector<FileRow> rows_;
     std::vector<int> icon_;   // per row, index into icons_
     mutable std::vector<Shown> shown_;
     std::vector<QIcon> icons_;
     std::unordered_map<std::string, int> iconOfType_;
+    RowPicture rowPicture_;
 };
 
 // The file list as the views show it: the rows as read until a header is clicked, then

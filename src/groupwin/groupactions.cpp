@@ -26,8 +26,6 @@
 
 namespace {
 
-// How long what a command did stays in the status bar before the count comes back.
-constexpr int kSaidMs = 10000;
 
 QAction* KeyAction(QWidget* owner, const QString& text, const QList<QKeySequence>& keys)
 {
@@ -72,6 +70,9 @@ void GroupWindow::BuildActions()
     deleteSubGroupAction = on(KeyAction(subGroupTree, "削除", {Qt::Key_Delete}), &GroupWindow::DeleteSubGroupCommand);
     pasteIntoNodeAction = on(KeyAction(subGroupTree, "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
     readAgainAction = on(KeyAction(this, "最新の情報に更新", {Qt::Key_F5}), &GroupWindow::ReadAgain);
+    // In the list's menu rather than the bar, which they would make too wide.
+    linkCheckAction = on(KeyAction(fileList, "リンク切れ確認...", {}), &GroupWindow::RequestLinkCheck);
+    replaceFolderAction = on(KeyAction(fileList, "フォルダの置換...", {}), &GroupWindow::RequestFolderReplace);
 
     fileMenu = new QMenu(this);
     fileMenu->setObjectName("fileMenu");
@@ -82,6 +83,8 @@ void GroupWindow::BuildActions()
     fileMenu->addActions({copyAction, pasteAction, removeAction});
     fileMenu->addSeparator();
     fileMenu->addAction(copyPathsAction);
+    fileMenu->addSeparator();
+    fileMenu->addActions({linkCheckAction, replaceFolderAction});
     treeMenu = new QMenu(this);
     treeMenu->setObjectName("treeMenu");
     treeMenu->addActions({createSubGroupAction, editSubGroupAction, deleteSubGroupAction});
@@ -198,15 +201,31 @@ void GroupWindow::ReadAgain()
 void GroupWindow::ReadDrawingMemos()
 {
     if (!MayRun()) return;
-    int updated = 0, failed = 0;
+    // The drawings read first, then their memos stored as one unit in a group that is
+    // still the one shown.
+    std::vector<std::pair<int, std::string>> changed;   // source row, memo
     for (int shown : SelectedRows()) {
         const int row = fileSortModel->SourceRow(shown);
         const FileRow& entry = fileModel->Row(row);
         // As the memo dialog's button: a file without a memo keeps the one it has.
-        const std::string memo = StoredMemo(ReadJwMemo(entry.FullPath()));
-        if (memo.empty() || memo == entry.cells[kCellMemo]) continue;
-        if (UpdateEntryMemo(db_, currentGroupNumber, StrToIntOrZero(entry.cells[kCellNumber]), memo)) {
-            fileModel->SetMemo(row, memo);
+        std::string memo = StoredMemo(ReadJwMemo(entry.FullPath()));
+        if (!memo.empty() && memo != entry.cells[kCellMemo]) changed.emplace_back(row, std::move(memo));
+    }
+    int updated = 0, failed = 0;
+    std::vector<bool> stored(changed.size());
+    const WriteOutcome out = RunGroupWrite(db_, currentGroup, 0, false, [&] {
+        for (size_t i = 0; i < changed.size(); ++i) {
+            const int32_t number = StrToIntOrZero(fileModel->Row(changed[i].first).cells[kCellNumber]);
+            stored[i] = UpdateEntryMemo(db_, currentGroupNumber, number, changed[i].second);
+            // An entry another copy removed meanwhile is passed over; any other failure ends the unit.
+            if (!stored[i] && db_.LastFailure() != DbFailure::NoRow) return false;
+        }
+        return true;
+    });
+    if (ToldGone(out, 0)) return;
+    for (size_t i = 0; i < changed.size(); ++i) {
+        if (out == WriteOutcome::Done && stored[i]) {
+            fileModel->SetMemo(changed[i].first, changed[i].second);
             ++updated;
         } else {
             ++failed;
@@ -214,7 +233,7 @@ void GroupWindow::ReadDrawingMemos()
     }
     QString said = QString::number(updated) + " 件のメモを図面から取得しました";
     if (failed > 0) said += "（" + QString::number(failed) + " 件は書き込めませんでした）";
-    statusLine->showMessage(said, kSaidMs);
+    Say(said);
 }
 
 void GroupWindow::OpenFolderOfFirstSelected()

@@ -6,9 +6,12 @@
 
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QStatusBar>
 #include <QTreeView>
+#include <QTreeWidget>
 
 #include "groupwin/filelistmodel.h"
+#include "groupwin/folderfiles.h"
 #include "settings/preferences.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
@@ -17,6 +20,10 @@ namespace {
 
 // Files named in one message at most; the rest are counted.
 constexpr int kNamedFailures = 20;
+// Batches up to this size are stored without a progress dialog.
+constexpr size_t kQuietBatch = 20;
+// How long a status text stands before the counts of the list show again.
+constexpr int kStatusMs = 10000;
 
 // The filters of the add dialog: description, then the patterns it names.
 const QStringList& AddFileFilters()
@@ -48,32 +55,93 @@ QString ProblemText(EntryProblem problem)
 
 QString FailureLine(const QString& path, const QString& reason) { return path + "（" + reason + "）"; }
 
+const BatchTexts kRegistering{
+    "ファイルを登録しています...", "次のファイルは登録出来ませんでした。",
+    [](int n) { return QString::number(n) + " 件のファイルを登録しました"; }};
+const BatchTexts kPasting{
+    "ファイルを貼り付けています...", "次のファイルは貼り付け出来ませんでした。",
+    [](int n) { return QString::number(n) + " 件を貼り付けました"; }};
+
+// The file table holds CP932: a name it cannot hold, or holds as another name, is refused.
+void TakeFileName(const QString& file, std::vector<std::string>& paths, QStringList& refused)
+{
+    const std::optional<std::string> path = FromQExact(file);
+    if (path)
+        paths.push_back(*path);
+    else
+        refused << FailureLine(file, "名前にシフトJISで表せない文字があります");
+}
+
 } // namespace
 
 // --- file entries --------------------------------------------------------------------------
 
-void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std::vector<std::string>* memos,
-                               const QStringList& refused, const QString& heading)
+void GroupWindow::Say(const QString& text) { statusLine->showMessage(text, kStatusMs); }
+
+bool GroupWindow::ToldGone(WriteOutcome outcome, int32_t subGroup)
 {
-    const int32_t subGroup = SelectedSubGroupNumber();
-    QStringList failures = refused;
-    for (size_t i = 0; i < paths.size(); ++i) {
-        EntryOutcome outcome =
-            memos ? StoreEntry(db_, currentGroupNumber, subGroup, paths[i], (*memos)[i], settings_.userName, NetworkPaths(),
-                               rootMappings_)
-                  : RegisterFile(db_, currentGroupNumber, subGroup, paths[i], settings_.userName, NetworkPaths(),
-                                 rootMappings_);
-        if (outcome.Stored()) {
-            fileModel->AppendRow(std::move(outcome.row));
-            fileDetailView->header()->setSortIndicatorShown(false);
-        } else {
-            failures << FailureLine(ToQ(paths[i]), ProblemText(outcome.problem));
-        }
+    if (outcome == WriteOutcome::GroupChanged) {
+        platform_.messages->ShowMessage(this, "他の利用者がグループ「" + ToQ(currentGroupName) + "」を変更または削除しました。");
+        close();
+        return true;
     }
-    if (failures.isEmpty()) return;
-    QString text = heading;
-    for (int i = 0; i < failures.size() && i < kNamedFailures; ++i) text += "\n" + failures[i];
-    if (failures.size() > kNamedFailures) text += "\nほか " + QString::number(failures.size() - kNamedFailures) + " 件";
+    if (outcome != WriteOutcome::SubGroupGone) return false;
+    const QTreeWidgetItem* gone = FindNode(subGroup);
+    const QString name = gone ? ToQ(gone->data(0, kNameRole).toByteArray().toStdString()) : QString();
+    platform_.messages->ShowMessage(
+        this, "他の利用者がサブグループ「" + name + "」(SN:" + QString::number(subGroup) + ")を削除しました。");
+    // The tree as stored now, the root shown: the node the user meant is gone.
+    BuildSubGroupTree();
+    if (QTreeWidgetItem* root = subGroupTree->topLevelItem(0)) {
+        subGroupTree->clearSelection();
+        root->setSelected(true);
+        subGroupTree->setCurrentItem(root);
+    }
+    FillFileList();
+    return true;
+}
+
+void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std::vector<std::string>* memos,
+                               QStringList refused, int32_t subGroup, const BatchTexts& texts)
+{
+    // The progress dialog pumps events: no transaction may stay open while it is shown.
+    db_.EndRead();
+    const int total = static_cast<int>(paths.size()) + static_cast<int>(refused.size());
+    std::unique_ptr<ProgressDisplay> progress;
+    if (paths.size() > kQuietBatch && platform_.progress)
+        progress = platform_.progress->Start(this, texts.working, static_cast<int>(paths.size()));
+    EntryBatch batch(db_, currentGroup, subGroup, settings_.userName, NetworkPaths(), entrySlice, rootMappings_);
+    size_t taken = 0;
+    bool cancelled = false;
+    for (; taken < paths.size(); ++taken) {
+        if (progress && !progress->Update(static_cast<int>(taken))) {
+            cancelled = true;
+            break;
+        }
+        if (!batch.Add(paths[taken], memos ? &(*memos)[taken] : nullptr)) break;
+    }
+    batch.Finish();
+    progress.reset();
+
+    // The root lists every entry of the group; another node only its own.
+    const int32_t shown = SelectedSubGroupNumber();
+    std::vector<FileRow> rows = batch.TakeStored();
+    if (shown == 0 || shown == subGroup) {
+        for (FileRow& row : rows) fileModel->AppendRow(std::move(row));
+        if (!rows.empty()) fileDetailView->header()->setSortIndicatorShown(false);
+    }
+    if (ToldGone(batch.Outcome(), subGroup)) return;
+
+    for (const auto& [path, problem] : batch.Failures()) refused << FailureLine(ToQ(path), ProblemText(problem));
+    if (!cancelled)   // files the batch did not take after it stopped
+        for (size_t i = taken; i < paths.size(); ++i)
+            refused << FailureLine(ToQ(paths[i]), ProblemText(EntryProblem::NotStored));
+    const QString said = texts.done(batch.StoredCount());
+    Say(cancelled ? QString::number(total) + " 件中 " + said + "（中断）" : said);
+    if (refused.isEmpty()) return;
+    QString text = texts.heading;
+    for (int i = 0; i < refused.size() && i < kNamedFailures; ++i) text += "\n" + refused[i];
+    if (refused.size() > kNamedFailures) text += "\nほか " + QString::number(refused.size() - kNamedFailures) + " 件";
     platform_.messages->ShowMessage(this, text);
 }
 
@@ -83,6 +151,7 @@ void GroupWindow::SetPreferencesFile(const QString& path)
     const AddDialogPlace place = LoadAddDialogPlace(path);
     lastAddFolder_ = place.folder;
     lastAddFilter_ = place.filter < AddFileFilters().size() ? place.filter : 0;
+    ShowPreview(LoadPreviewShown(path), false);
 }
 
 void GroupWindow::AddFiles()
@@ -101,22 +170,64 @@ void GroupWindow::AddFiles()
 
     std::vector<std::string> paths;
     QStringList refused;
-    for (const QString& file : chosen) {
-        // The file table holds CP932: a name it cannot hold would name another file.
-        const std::optional<std::string> path = FromQExact(file);
-        if (path)
-            paths.push_back(*path);
-        else
-            refused << FailureLine(file, "名前にシフトJISで表せない文字があります");
+    for (const QString& file : chosen) TakeFileName(file, paths, refused);
+    StoreEntries(paths, nullptr, refused, SelectedSubGroupNumber(), kRegistering);
+}
+
+void GroupWindow::RegisterDroppedFiles(const QStringList& files, int32_t subGroup)
+{
+    if (!MayRun()) return;
+    db_.EndRead();
+    std::vector<std::string> paths;
+    QStringList refused;
+    for (const QString& file : files) {
+        if (!QFileInfo(file).isDir()) {
+            TakeFileName(file, paths, refused);
+            continue;
+        }
+        // A tree of any size, perhaps on a slow share: counted with a way out.
+        std::unique_ptr<ProgressDisplay> counting;
+        if (platform_.progress) counting = platform_.progress->Start(this, "フォルダ内のファイルを数えています...", 0);
+        const FolderFiles found = ListFolderFiles(file, [&](int n) { return !counting || counting->Update(n); });
+        counting.reset();
+        if (found.stopped) return;
+        if (found.files.isEmpty()) {
+            Say("フォルダ内にファイルがありません");
+            continue;
+        }
+        QString question = "フォルダ内のファイル " + QString::number(found.files.size()) + " 件を登録しますか？";
+        if (found.more)
+            question += "\n（ファイルが多いため、数えたのは最初の " + QString::number(found.files.size()) + " 件までです）";
+        if (!platform_.messages->Confirm(this, question)) continue;
+        for (const QString& f : found.files) TakeFileName(f, paths, refused);
     }
-    StoreEntries(paths, nullptr, refused, "次のファイルは登録出来ませんでした。");
+    if (paths.empty() && refused.isEmpty()) return;
+    StoreEntries(paths, nullptr, refused, subGroup, kRegistering);
+}
+
+void GroupWindow::MoveEntriesTo(const std::vector<int32_t>& numbers, int32_t subGroup)
+{
+    if (!MayRun() || numbers.empty()) return;
+    db_.EndRead();
+    int moved = 0;
+    const WriteOutcome out = RunGroupWrite(db_, currentGroup, subGroup, false, [&] {
+        return MoveEntries(db_, currentGroupNumber, numbers, subGroup, &moved);
+    });
+    if (ToldGone(out, subGroup)) return;
+    if (out != WriteOutcome::Done) {
+        platform_.messages->ShowMessage(this, "ファイルを移動出来ませんでした。");
+        return;
+    }
+    FillFileList();
+    Say(QString::number(moved) + " 件を移動しました");
 }
 
 void GroupWindow::CopyEntries()
 {
+    const std::vector<int> rows = SelectedRows();
     clipboard_.Clear();
-    for (int row : SelectedRows())
-        clipboard_.Add(fileSortModel->Row(row).FullPath(), fileSortModel->Row(row).cells[kCellMemo]);
+    for (int row : rows) clipboard_.Add(fileSortModel->Row(row).FullPath(), fileSortModel->Row(row).cells[kCellMemo]);
+    if (!rows.empty()) Say(QString::number(rows.size()) + " 件をコピーしました");
 }
 
 void GroupWindow::PasteEntries()
@@ -128,21 +239,35 @@ void GroupWindow::PasteEntries()
         paths.push_back(e.path);
         memos.push_back(e.memo);
     }
-    StoreEntries(paths, &memos, {}, "次のファイルは貼り付け出来ませんでした。");
+    StoreEntries(paths, &memos, {}, SelectedSubGroupNumber(), kPasting);
 }
 
 void GroupWindow::RemoveEntries()
 {
-    if (!MayRun()) return;
+    // Nothing selected: nothing to ask about.
+    const std::vector<int> selected = SelectedRows();
+    if (selected.empty() || !MayRun()) return;
     if (!platform_.messages->Confirm(this, "選択したファイルを除去します。よろしいですか？")) return;
-    // From the last row shown; each row is found again as the rows before it go.
     std::vector<QPersistentModelIndex> rows;
-    for (int row : SelectedRows()) rows.emplace_back(fileSortModel->index(row, 0));
-    for (auto r = rows.rbegin(); r != rows.rend(); ++r) {
-        const int row = fileSortModel->SourceRow(r->row());
-        const int32_t number = StrToIntOrZero(fileModel->Row(row).cells[kCellNumber]);
-        if (RemoveEntry(db_, currentGroupNumber, number)) fileModel->RemoveRowAt(row);
+    std::vector<int32_t> numbers;
+    for (int row : selected) {
+        rows.emplace_back(fileSortModel->index(row, 0));
+        numbers.push_back(StrToIntOrZero(fileSortModel->Row(row).cells[kCellNumber]));
     }
+    const WriteOutcome out = RunGroupWrite(db_, currentGroup, 0, false, [&] {
+        for (int32_t number : numbers)
+            if (!RemoveEntry(db_, currentGroupNumber, number)) return false;
+        return true;
+    });
+    if (ToldGone(out, 0)) return;
+    if (out != WriteOutcome::Done) {
+        platform_.messages->ShowMessage(this, "選択したファイルを除去出来ませんでした。");
+        return;
+    }
+    // From the last row shown; each row is found again as the rows before it go.
+    for (auto r = rows.rbegin(); r != rows.rend(); ++r)
+        if (r->isValid()) fileModel->RemoveRowAt(fileSortModel->SourceRow(r->row()));
+    Say(QString::number(numbers.size()) + " 件を除去しました");
 }
 
 void GroupWindow::OpenFirstSelected()
@@ -150,7 +275,10 @@ void GroupWindow::OpenFirstSelected()
     const std::vector<int> rows = SelectedRows();
     if (rows.empty()) return;
     const std::string path = fileSortModel->Row(rows.front()).FullPath();
-    if (!FileExists(path)) return;
+    if (!FileExists(path)) {
+        platform_.messages->ShowMessage(this, "ファイルが見つかりません: " + ToQ(path));
+        return;
+    }
     platform_.desktop->OpenWithProgram(QString::fromStdString(ToFsName(path)));
 }
 
@@ -164,6 +292,10 @@ void GroupWindow::EditMemo()
     if (!memoEditor_(fileModel->Row(row).FullPath(), memo)) return;
     // A memo taken from a drawing may be longer than the column.
     const std::string stored = StoredMemo(memo);
+    if (stored == fileModel->Row(row).cells[kCellMemo]) return;
     const int32_t number = StrToIntOrZero(fileModel->Row(row).cells[kCellNumber]);
-    if (UpdateEntryMemo(db_, currentGroupNumber, number, stored)) fileModel->SetMemo(row, stored);
+    const WriteOutcome out = RunGroupWrite(db_, currentGroup, 0, false,
+                                           [&] { return UpdateEntryMemo(db_, currentGroupNumber, number, stored); });
+    if (ToldGone(out, 0)) return;
+    if (out == WriteOutcome::Done) fileModel->SetMemo(row, stored);
 }

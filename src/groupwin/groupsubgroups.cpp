@@ -9,6 +9,11 @@
 
 // --- sub-groups ----------------------------------------------------------------------------
 
+int32_t GroupWindow::NodeNumber(const QTreeWidgetItem* node) const
+{
+    return node ? node->data(0, kNumberRole).toInt() : 0;
+}
+
 void GroupWindow::CreateSubGroupCommand()
 {
     if (!MayRun()) return;
@@ -23,8 +28,14 @@ void GroupWindow::CreateSubGroupCommand()
 
     std::string name;
     if (!nameDialog_ || !nameDialog_->Ask("サブグループの作成", name)) return;
-    const int32_t number = CreateSubGroup(db_, currentGroupNumber, name, settings_.userName, parentNumber);
-    if (number == 0) {
+    // Under a parent that still exists, in a group that still is the one shown.
+    int32_t number = 0;
+    const WriteOutcome out = RunGroupWrite(db_, currentGroup, parentNumber, true, [&] {
+        number = CreateSubGroup(db_, currentGroupNumber, name, settings_.userName, parentNumber);
+        return number != 0;
+    });
+    if (ToldGone(out, parentNumber)) return;
+    if (out != WriteOutcome::Done) {
         platform_.messages->ShowMessage(this, "サブグループ「" + ToQ(name) + "」を作成出来ませんでした。");
         return;
     }
@@ -44,7 +55,9 @@ void GroupWindow::EditSubGroupCommand()
     const int32_t number = node->data(0, kNumberRole).toInt();
     std::string name = node->data(0, kNameRole).toByteArray().toStdString();
     if (!nameDialog_ || !nameDialog_->Ask("サブグループの編集", name)) return;
-    if (!RenameSubGroup(db_, currentGroupNumber, number, name)) return;
+    const WriteOutcome out = RunGroupWrite(db_, currentGroup, number, false,
+                                           [&] { return RenameSubGroup(db_, currentGroupNumber, number, name); });
+    if (ToldGone(out, number) || out != WriteOutcome::Done) return;
     node->setText(0, ToQ(NodeLabel(name, IntToStr(number))));
     node->setData(0, kNameRole, QByteArray::fromStdString(name));
 }
@@ -63,11 +76,23 @@ void GroupWindow::DeleteSubGroupCommand()
     }
     if (!platform_.messages->Confirm(this, named + "を削除します。よろしいですか？")) return;
     const int entries = CountSubGroupEntries(db_, currentGroupNumber, number);
+    if (entries < 0) {
+        platform_.messages->ShowMessage(this, named + "を削除出来ませんでした。");
+        return;
+    }
     if (entries > 0 &&
         !platform_.messages->Confirm(this, named + "に属するファイル（" + QString::number(entries) +
                                                "項目）も同時に削除します。よろしいですか？"))
         return;
-    if (DeleteSubGroup(db_, currentGroupNumber, number)) delete node;
+    // Exactly the entries the user was told of, with the row, or nothing.
+    const WriteOutcome out = DeleteSubGroupAsCounted(db_, currentGroup, number, entries);
+    if (ToldGone(out, number)) return;
+    if (out == WriteOutcome::CountChanged)
+        platform_.messages->ShowMessage(this, named + "に属するファイルの数が他の利用者によって変わりましたので、削除しませんでした。");
+    else if (out != WriteOutcome::Done)
+        platform_.messages->ShowMessage(this, named + "を削除出来ませんでした。");
+    else
+        delete node;
     subGroupTree->clearSelection();
     if (QTreeWidgetItem* root = subGroupTree->topLevelItem(0)) {
         root->setSelected(true);

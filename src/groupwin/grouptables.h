@@ -4,16 +4,22 @@
 // The window asks the user and shows the results; these build and run the statements.
 // Texts are CP932.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "board/commands.h"
 #include "db/schema.h"
 #include "db/session.h"
 #include "groupwin/filerow.h"
 
 // How often a new row is tried with a fresh number when another copy of the program
-// took the number first.
+// took the number first (a single insert outside a unit of work).
 inline constexpr int kNumberAttempts = 5;
+
+// How long a write of the group window that clashes with another copy (a number taken
+// meanwhile, a row it holds) is tried again before it gives up.
+inline constexpr int kClashRetryMs = 20000;
 
 // Creates whichever of the group's two tables is missing. True when both exist after.
 bool EnsureGroupTables(DatabaseSession& session, int32_t group);
@@ -47,15 +53,18 @@ std::vector<SubGroupNode> BuildSubGroupTree(const std::vector<TextRow>& subGroup
 std::vector<SubGroupNode> ReadSubGroupTree(DatabaseSession& session, int32_t group);
 
 // Inserts a row of the sub-group table; the number of the new sub-group, 0 when
-// nothing was stored.
+// nothing was stored. Inside a unit of work a number taken meanwhile is not tried
+// again: the unit's snapshot would not see it (RunGroupWrite tries the unit again).
 int32_t CreateSubGroup(DatabaseSession& session, int32_t group, const std::string& name,
                        const std::string& userName, int32_t parent);
 bool RenameSubGroup(DatabaseSession& session, int32_t group, int32_t number, const std::string& name);
 // Entries filed directly under the sub-group; -1 when the count failed.
 int CountSubGroupEntries(DatabaseSession& session, int32_t group, int32_t number);
-// Deletes the sub-group's row and then its entries. False (and nothing deleted) when
-// the row could not be deleted.
-bool DeleteSubGroup(DatabaseSession& session, int32_t group, int32_t number);
+// Deletes the sub-group's row and the entries filed directly under it, both or neither:
+// in the caller's unit of work, or in one of its own. found: whether the row was there;
+// entries: how many entries went. False when a statement failed.
+bool DeleteSubGroup(DatabaseSession& session, int32_t group, int32_t number, bool* found = nullptr,
+                    long* entries = nullptr);
 
 // --- file entries --------------------------------------------------------------------
 
@@ -77,6 +86,17 @@ struct EntryOutcome {
     bool Stored() const { return problem == EntryProblem::None; }
 };
 
+// The entry as it would be stored under the sub-group, its number not yet given: the
+// path split as the list shows it, the memo cleaned and cut to its column at a
+// character boundary. Below a folder shared with Windows PCs the folder is the Windows
+// form that is stored (ShowLocally gives the list's back). problem says whether its
+// names can be stored.
+EntryOutcome PrepareEntry(int32_t subGroup, const std::string& fullPath, const std::string& memo,
+                          const std::string& userName, const NetworkPathLookup& getNetworkPath,
+                          const RootMappings* mappings = nullptr);
+// The folder of a prepared row as this system finds it, for the list.
+void ShowLocally(FileRow& row, const RootMappings* mappings);
+
 // Files one entry under the sub-group: the largest entry number plus one (taken
 // afresh when another copy of the program took it meanwhile), the path split as the
 // list shows it, the memo cleaned and cut to its column at a character boundary. A path
@@ -91,10 +111,54 @@ EntryOutcome RegisterFile(DatabaseSession& session, int32_t group, int32_t subGr
                           const RootMappings* mappings = nullptr);
 
 bool RemoveEntry(DatabaseSession& session, int32_t group, int32_t number);
+// Files the entries under another sub-group (SN), one update each; entries another copy
+// removed meanwhile are passed over. moved: how many were moved. False when an update
+// failed otherwise.
+bool MoveEntries(DatabaseSession& session, int32_t group, const std::vector<int32_t>& numbers, int32_t subGroup,
+                 int* moved);
 
 // The memo as it is stored: cleaned, cut to the column at a character boundary.
 std::string StoredMemo(const std::string& memo);
 bool UpdateEntryMemo(DatabaseSession& session, int32_t group, int32_t number, const std::string& storedMemo);
+
+// --- the writes of the group window ------------------------------------------------
+
+// How a write of the group window ended; nothing is written unless Done.
+enum class WriteOutcome {
+    Done,
+    GroupChanged,   // the group is no longer the one the window shows: another copy
+                    // deleted it, perhaps giving its number to a new group
+    SubGroupGone,   // another copy deleted the sub-group it files under
+    CountChanged,   // a sub-group delete found another number of entries than was asked about
+    Failed,
+};
+
+// The group as the window shows it, read from the catalogue (empty when there is none).
+ShownGroup ReadShownGroup(DatabaseSession& session, int32_t group);
+
+// Inside the caller's unit of work: the group's catalogue row still holds what was
+// shown, and sub-group subGroup (above 0) still exists, its row locked until the unit
+// ends so that no other copy deletes it under the entries filed there.
+WriteOutcome CheckWriteTarget(DatabaseSession& session, const ShownGroup& group, int32_t subGroup);
+
+// Runs write as one unit of work after CheckWriteTarget, committed when write returns
+// true, else rolled back. retryClashes: when a number that another copy took meanwhile
+// or a row it holds stops the unit, the unit is tried again, after a short random pause,
+// for at most kClashRetryMs. A failure whose cause was the group or sub-group going
+// away is told as such.
+WriteOutcome RunGroupWrite(DatabaseSession& session, const ShownGroup& group, int32_t subGroup, bool retryClashes,
+                           const std::function<bool()>& write);
+
+// Deletes sub-group `number` and its entries as one unit, only while it holds exactly
+// `counted` entries (the number the user was asked about); CountChanged otherwise.
+WriteOutcome DeleteSubGroupAsCounted(DatabaseSession& session, const ShownGroup& group, int32_t number, int counted);
+
+// Stores entries prepared by PrepareEntry (names checked) under the sub-group as one unit:
+// one SELECT MAX(N), one insert each with the following numbers, one commit; a clash
+// with another copy is tried again with a fresh maximum. The numbers are written into
+// the rows when they are stored.
+WriteOutcome StoreEntryRows(DatabaseSession& session, const ShownGroup& group, int32_t subGroup,
+                            std::vector<FileRow>& rows);
 
 // Entries copied for pasting, in this group or another: full path and memo of each.
 // Program-wide; the main window owns it.

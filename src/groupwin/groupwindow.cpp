@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include <QApplication>
@@ -20,11 +21,14 @@
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include "groupwin/filedrag.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "text/cp932.h"
+#include "text/entrycsv.h"
 #include "text/textutil.h"
 
 namespace {
@@ -142,13 +146,13 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     viewStyleBox = new QComboBox(bar);
     viewStyleBox->setObjectName("viewStyleBox");
     viewStyleBox->addItems({"アイコン表示", "リスト表示", "詳細表示"});
+    previewButton = BarButton(bar, "previewButton", "プレビュー(&V)");
     addFilesButton = BarButton(bar, "addFilesButton", "ファイル追加登録(&A)");
     editMemoButton = BarButton(bar, "editMemoButton", "メモ入力編集(&M)");
     copyButton = BarButton(bar, "copyButton", "コピー(&C)");
     pasteButton = BarButton(bar, "pasteButton", "貼付(&P)");
     removeButton = BarButton(bar, "removeButton", "削除(&D)");
-    linkCheckButton = BarButton(bar, "linkCheckButton", "リンク切れ確認");
-    replaceFolderButton = BarButton(bar, "replaceFolderButton", "フォルダの置換");
+    csvButton = BarButton(bar, "csvButton", "CSV出力...");
     barLayout->addWidget(closeButton);
     barLayout->addSpacing(8);
     for (QWidget* w : {static_cast<QWidget*>(createSubGroupButton), static_cast<QWidget*>(editSubGroupButton),
@@ -156,11 +160,10 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
         barLayout->addWidget(w);
     barLayout->addSpacing(8);
     barLayout->addWidget(viewStyleBox);
+    barLayout->addWidget(previewButton);
     barLayout->addSpacing(8);
-    for (QPushButton* b : {addFilesButton, editMemoButton, copyButton, pasteButton, removeButton}) barLayout->addWidget(b);
-    barLayout->addSpacing(8);
-    barLayout->addWidget(linkCheckButton);
-    barLayout->addWidget(replaceFolderButton);
+    for (QPushButton* b : {addFilesButton, editMemoButton, copyButton, pasteButton, removeButton, csvButton})
+        barLayout->addWidget(b);
     barLayout->addStretch(1);
     layout->addWidget(bar);
 
@@ -179,8 +182,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     connect(copyButton, &QPushButton::clicked, this, &GroupWindow::CopyEntries);
     connect(pasteButton, &QPushButton::clicked, this, &GroupWindow::PasteEntries);
     connect(removeButton, &QPushButton::clicked, this, &GroupWindow::RemoveEntries);
-    connect(linkCheckButton, &QPushButton::clicked, this, &GroupWindow::RequestLinkCheck);
-    connect(replaceFolderButton, &QPushButton::clicked, this, &GroupWindow::RequestFolderReplace);
+    connect(csvButton, &QPushButton::clicked, this, &GroupWindow::ExportCsv);
     // The list shows the entries of the tree's current node, however it became current
     // (a click, the keys, a command), and a click on the node shown reads it again.
     connect(subGroupTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
@@ -203,8 +205,10 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
             [this](const QModelIndex&, int first, int last) { MeasureListCells(first, last); });
 
     BuildActions();
+    SetUpDrawingViews();
     ApplyViewStyle();
     SetTreeWidth(treeWidth_);
+    new FileDrag(*this);
 }
 
 // --- settings ----------------------------------------------------------------------------
@@ -262,6 +266,7 @@ void GroupWindow::closeEvent(QCloseEvent* event)
 void GroupWindow::FormShow()
 {
     setWindowTitle("グループ名 【" + ToQ(currentGroupName) + "】 (N:" + QString::number(currentGroupNumber) + ")");
+    if (currentGroup.number != IntToStr(currentGroupNumber)) currentGroup = ReadShownGroup(db_, currentGroupNumber);
     ApplyViewStyle();
     ShowRows(ReadFileRows(db_, currentGroupNumber, 0, NetworkPaths(), rootMappings_));
     shownSubGroup_ = 0;
@@ -342,14 +347,18 @@ void GroupWindow::ApplyViewStyle()
         v->setSpacing(0);
         v->setWordWrap(false);
     } else {
-        // Large icons with their names beneath, laid out in rows.
+        // Large icons with their names beneath, laid out in rows; cells large enough
+        // for a drawing's thumbnail to be recognised, with two lines of its name.
         v->setViewMode(QListView::IconMode);
-        v->setIconSize(QSize(32, 32));
-        v->setGridSize(QSize(104, 76));
+        v->setIconSize(QSize(96, 96));
+        v->setGridSize(QSize(128, 152));
         v->setSpacing(0);
         v->setWordWrap(true);
     }
     v->setMovement(QListView::Static);
+    // Static turns dragging and drops off; entries still go out and onto the tree.
+    v->setDragEnabled(true);
+    v->viewport()->setAcceptDrops(true);
     v->setResizeMode(QListView::Adjust);
     fileList->setCurrentWidget(v);
 }
@@ -451,16 +460,58 @@ void GroupWindow::RequestFolderReplace()
     emit FolderReplaceRequested(currentGroupNumber, selected);
 }
 
-bool GroupWindow::SelectEntry(int32_t number)
+bool GroupWindow::SelectEntry(int32_t entryNumber)
 {
-    for (int row = 0; row < fileSortModel->rowCount(); ++row) {
-        if (StrToIntOrZero(fileSortModel->Row(row).cells[kCellNumber]) != number) continue;
-        const QModelIndex index = fileSortModel->index(row, 0);
-        fileIconView->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        fileIconView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-        fileIconView->scrollTo(index);
-        fileDetailView->scrollTo(index);
-        return true;
+    const std::string number = std::to_string(entryNumber);
+    auto rowOf = [this, &number] {
+        for (int r = 0; r < fileModel->Count(); ++r)
+            if (fileModel->Row(r).cells[kCellNumber] == number) return r;
+        return -1;
+    };
+    // The root lists every entry: its row tells the sub-group.
+    // Making a node current refills the list.
+    if (QTreeWidgetItem* root = subGroupTree->topLevelItem(0); root && SelectedNode() != root)
+        subGroupTree->setCurrentItem(root);
+    int row = rowOf();
+    if (row < 0) return false;
+    const int subGroup = StrToIntOrZero(fileModel->Row(row).cells[kCellSubGroup]);
+    for (QTreeWidgetItemIterator it(subGroupTree); subGroup != 0 && *it; ++it) {
+        if ((*it)->data(0, kNumberRole).toInt() != subGroup) continue;
+        subGroupTree->setCurrentItem(*it);
+        row = rowOf();
+        break;
     }
-    return false;
+    if (row < 0) return false;
+    const QModelIndex shown = fileSortModel->mapFromSource(fileModel->index(row, kCellName));
+    fileIconView->selectionModel()->setCurrentIndex(
+        shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    fileIconView->scrollTo(shown);
+    fileDetailView->scrollTo(shown);
+    return true;
+}
+
+void GroupWindow::ExportCsv()
+{
+    std::unordered_map<int, std::string> subGroupNames;
+    for (QTreeWidgetItemIterator it(subGroupTree); *it; ++it)
+        if (*it != subGroupTree->topLevelItem(0))
+            subGroupNames.emplace((*it)->data(0, kNumberRole).toInt(),
+                                  (*it)->data(0, kNameRole).toByteArray().toStdString());
+    std::vector<CsvEntry> entries;
+    for (int r = 0; r < fileSortModel->rowCount(); ++r) {
+        const FileRow& row = fileSortModel->Row(r);
+        const auto sub = subGroupNames.find(StrToIntOrZero(row.cells[kCellSubGroup]));
+        entries.push_back({currentGroupName, sub == subGroupNames.end() ? std::string() : sub->second,
+                           row.cells[kCellFolder], row.cells[kCellName], row.cells[kCellMemo],
+                           row.cells[kCellAddedBy], row.cells[kCellNumber]});
+    }
+    if (entries.empty()) return;
+    SaveFileRequest request;
+    request.title = "CSV出力";
+    request.proposedName = ToQ(currentGroupName) + ".csv";
+    request.filter = "CSVファイル (*.csv)";
+    const QString path = platform_.fileDialogs->SaveFile(this, request);
+    if (path.isEmpty()) return;
+    if (!WriteEntriesCsv(path, entries))
+        platform_.messages->ShowMessage(this, "CSVファイルを書き込めませんでした: " + path);
 }

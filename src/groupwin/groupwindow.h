@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "db/session.h"
+#include "groupwin/entrybatch.h"
 #include "groupwin/grouptables.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
@@ -28,9 +29,18 @@ class QStatusBar;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
+class DrawingThumbnails;
 class FileListModel;
 class FileSortModel;
+class PreviewPane;
 class SubGroupNameDialog;
+
+// What a registration or paste says: while it works, as the heading of the files not
+// stored, and when n were stored.
+struct BatchTexts {
+    QString working, heading;
+    QString (*done)(int n);
+};
 
 class GroupWindow : public QWidget {
     Q_OBJECT
@@ -43,6 +53,12 @@ public:
     // Set by the open command before the window is shown.
     int32_t currentGroupNumber = 0;
     std::string currentGroupName;   // CP932, for the caption
+    // The catalogue row the window was opened for: every write first checks that the
+    // group still holds it, since another copy may have deleted the group and given its
+    // number to a new one. Read when the window is shown if the opener left it empty.
+    ShownGroup currentGroup;
+    // Entries stored in one unit of work at most by a registration or paste.
+    size_t entrySlice = kEntrySlice;
 
     // Edits a memo: the full path of the entry's file and its memo in; true and the new
     // memo out when the user confirmed. The main window lends its memo dialog.
@@ -55,14 +71,14 @@ public:
     void SetCommandGate(CommandGate gate) { commandGate_ = std::move(gate); }
 
     // The add dialog starts where the last files were added, also after a restart: the
-    // preferences file keeps its folder and filter.
+    // preferences file keeps its folder and filter, and whether the preview is shown.
     void SetPreferencesFile(const QString& path);
     // Folders shared with Windows PCs: entries below them are probed, listed and opened
     // where this system finds them and registered in their Windows form. The main window
     // keeps the table; nullptr: none.
     void SetRootMappings(const RootMappings* mappings) { rootMappings_ = mappings; }
-    // Selects the row of the entry and shows it; false when the list does not hold it.
-    bool SelectEntry(int32_t number);
+    // The program that draws the drawings' thumbnails and previews; empty: none.
+    void SetThumbnailer(const QString& path);
 
     // What the settings file keeps.
     int ColumnWidth(int column) const;
@@ -86,6 +102,10 @@ public:
     int32_t SelectedSubGroupNumber() const;
     // Network path of a mapped drive ("E:"), or the drive itself.
     std::string GetNetworkPath(const std::string& drive) const;
+
+    // Shows the entry of that number on its sub-group's node (the root's when the
+    // sub-group is gone), selected; false when the group holds no such entry.
+    bool SelectEntry(int32_t entryNumber);
 
     // Selected rows of the list, in its current order.
     std::vector<int> SelectedRows() const;
@@ -116,6 +136,8 @@ public:
     QAction* deleteSubGroupAction = nullptr;  // Delete
     QAction* pasteIntoNodeAction = nullptr;   // Ctrl+V: into the node
     QAction* readAgainAction = nullptr;       // F5, anywhere in the window
+    QAction* linkCheckAction = nullptr;       // the list's menu: this group's missing files
+    QAction* replaceFolderAction = nullptr;   // the list's menu: a moved folder
     // The number of entries shown and selected, while no command's message stands.
     QLabel* countLabel = nullptr;
 
@@ -140,6 +162,15 @@ public:
     // window shows their windows).
     void RequestLinkCheck();
     void RequestFolderReplace();
+    // Files and folders dropped from a file manager, registered under the sub-group;
+    // a folder's files are counted and asked about first.
+    void RegisterDroppedFiles(const QStringList& files, int32_t subGroup);
+    // Entries of this group filed under another sub-group, as one unit.
+    void MoveEntriesTo(const std::vector<int32_t>& numbers, int32_t subGroup);
+    // The sub-group number of a node of the tree; 0 for the root and for none.
+    int32_t NodeNumber(const QTreeWidgetItem* node) const;
+    // The entries the list shows, in its order, as CSV to a file the user chooses.
+    void ExportCsv();
 
     QSplitter* splitter = nullptr;
     QTreeWidget* subGroupTree = nullptr;
@@ -149,6 +180,10 @@ public:
     FileListModel* fileModel = nullptr;       // the rows as read
     FileSortModel* fileSortModel = nullptr;   // the rows as the views show them
     QComboBox* viewStyleBox = nullptr;
+    QPushButton* previewButton = nullptr;   // shows and hides the preview pane
+    QSplitter* listSplitter = nullptr;      // the list beside the preview pane
+    PreviewPane* previewPane = nullptr;
+    DrawingThumbnails* drawingThumbnails = nullptr;   // in the icon view
     QPushButton* closeButton = nullptr;
     QPushButton* createSubGroupButton = nullptr;
     QPushButton* editSubGroupButton = nullptr;
@@ -158,8 +193,7 @@ public:
     QPushButton* copyButton = nullptr;
     QPushButton* pasteButton = nullptr;
     QPushButton* removeButton = nullptr;
-    QPushButton* linkCheckButton = nullptr;
-    QPushButton* replaceFolderButton = nullptr;
+    QPushButton* csvButton = nullptr;
     QStatusBar* statusLine = nullptr;
 
 signals:
@@ -196,13 +230,25 @@ private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const SubGroupNode& node);
     // The list afresh, in the order read, without a sort mark.
     void ShowRows(std::vector<FileRow> rows);
-    // Files one entry per path under the selected sub-group and tells in one message
-    // which could not be stored. memos: the memo of each path, or empty to read it
+    // Files one entry per path under the sub-group as one batch, with a progress dialog
+    // for more than a handful, and tells in one message which could not be stored and in
+    // the status bar how many were. memos: the memo of each path, or none to read it
     // from the file.
     void StoreEntries(const std::vector<std::string>& paths, const std::vector<std::string>* memos,
-                      const QStringList& refused, const QString& heading);
+                      QStringList refused, int32_t subGroup, const BatchTexts& texts);
+    // After a write that did not happen because another copy deleted the group or the
+    // sub-group: says so, then closes the window or reads the tree again. False when
+    // the write was done.
+    bool ToldGone(WriteOutcome outcome, int32_t subGroup);
+    // What the last command did, in the status bar.
+    void Say(const QString& text);
 
     bool MayRun() const { return !commandGate_ || commandGate_(); }
+
+    // Thumbnails and the preview pane (groupdrawings.cpp).
+    void SetUpDrawingViews();
+    void ShowPreview(bool shown, bool remember);
+    void PreviewCurrent();
 
     EntryClipboard& clipboard_;
     MemoEditor memoEditor_;

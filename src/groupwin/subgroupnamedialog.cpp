@@ -75,6 +75,13 @@ void SubGroupNameDialog::Accept()
         nameEdit->setFocus();
         return;
     }
-    subGroupName = CleanText(FromQLossy(text));
+    // A nameless node could not be told apart in the tree or in the search's lines.
+    const std::string name = CleanText(FromQLossy(text));
+    if (text.trimmed().isEmpty() || ToQ(name).trimmed().isEmpty()) {
+        platform_.messages->ShowMessage(this, "サブグループ名を入力して下さい");
+        nameEdit->setFocus();
+        return;
+    }
+    subGroupName = name;
     accept();
 }

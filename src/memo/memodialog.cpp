@@ -81,6 +81,7 @@ void MemoDialog::FormShow()
 {
     fileNameLabel->setText("ファイル名：" + ToQ(PathFileName(memoFileName)));
     memoEdit->setText(ToQ(memoText));
+    shownMemo_ = memoEdit->text();
     memoEdit->setFocus();
 }
 
@@ -101,6 +102,7 @@ void MemoDialog::Accept()
         memoEdit->setFocus();
         return;
     }
-    memoText = CleanText(FromQLossy(text));
+    // Untouched, the memo keeps its bytes: some read from drawings have no characters here.
+    if (text != shownMemo_) memoText = CleanText(FromQLossy(text));
     accept();
 }

@@ -41,4 +41,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
     const Platform& platform_;
+
+private:
+    QString shownMemo_;   // the memo as the field showed it first
 };

@@ -1,6 +1,9 @@
 #include "platform/platform.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -16,6 +19,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QUrl>
 
@@ -76,8 +80,10 @@ public:
         if (request.preview) AddPreview(dialog, request.preview);
         if (dialog.exec() != QDialog::Accepted) return {};
         if (request.chosenFilter) {
-            const int chosen = static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
-            *request.chosenFilter = chosen >= 0 ? chosen : request.selectedFilter;
+            // By its place in the list: the text Qt gives back is the shortened one shown.
+            const auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+            const int chosen = types ? types->currentIndex() : -1;
+            *request.chosenFilter = chosen >= 0 && chosen < request.filters.size() ? chosen : request.selectedFilter;
         }
         return dialog.selectedFiles();
     }
@@ -89,6 +95,23 @@ public:
         dialog.setOption(QFileDialog::ReadOnly, true);
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly, true);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return dialog.selectedFiles().first();
+    }
+
+    QString SaveFile(QWidget* parent, const SaveFileRequest& request) override
+    {
+        QFileDialog dialog(parent, request.title, request.folder);
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!request.filter.isEmpty()) {
+            dialog.setNameFilter(request.filter);
+            const qsizetype dot = request.filter.lastIndexOf("*.");
+            const qsizetype close = request.filter.lastIndexOf(')');
+            if (dot >= 0 && close > dot) dialog.setDefaultSuffix(request.filter.mid(dot + 2, close - dot - 2));
+        }
+        if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
         return dialog.selectedFiles().first();
     }
@@ -244,16 +267,65 @@ private:
 
 } // namespace
 
+// A progress dialog over the whole program (nothing else takes input meanwhile), shown
+// only when the work lasts beyond a moment.
+class RealProgressDisplay : public ProgressDisplay {
+public:
+    RealProgressDisplay(QWidget* parent, const QString& label, int total)
+        : dialog_(label, "キャンセル", 0, std::max(total, 0), parent), label_(label)
+    {
+        dialog_.setWindowTitle(ApplicationTitle());
+        dialog_.setWindowModality(Qt::ApplicationModal);
+        dialog_.setMinimumDuration(kShowAfterMs);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+        sincePump_.start();
+    }
+
+    bool Update(int done) override
+    {
+        if (dialog_.maximum() > 0)
+            dialog_.setValue(std::min(done, dialog_.maximum()));
+        else
+            dialog_.setLabelText(label_ + "（" + QString::number(done) + " 件）");
+        // Once shown, the modal dialog pumps events itself. Until then the windows are
+        // repainted here, at a repaint's pace, without the user's input: a click would
+        // start another command in the middle of this one.
+        if (!dialog_.isVisible() && sincePump_.hasExpired(kPumpIntervalMs)) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sincePump_.start();
+        }
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    static constexpr int kShowAfterMs = 500;
+    static constexpr qint64 kPumpIntervalMs = 30;
+    QProgressDialog dialog_;
+    QString label_;
+    QElapsedTimer sincePump_;
+};
+
+class RealProgress : public ProgressService {
+public:
+    std::unique_ptr<ProgressDisplay> Start(QWidget* parent, const QString& label, int total) override
+    {
+        return std::make_unique<RealProgressDisplay>(parent, label, total);
+    }
+};
+
 struct RealPlatform::Impl {
     RealMessages messages;
     RealFileDialogs fileDialogs;
     RealDesktop desktop;
     RecordedEscape escape;
+    RealProgress progress;
 };
 
 RealPlatform::RealPlatform() : d(std::make_unique<Impl>())
 {
-    platform = Platform{&d->messages, &d->fileDialogs, &d->desktop, &d->escape};
+    platform = Platform{&d->messages, &d->fileDialogs, &d->desktop, &d->escape, &d->progress};
 }
 
 RealPlatform::~RealPlatform() = default;

@@ -46,13 +46,22 @@ struct OpenFileRequest {
     std::function<QPixmap(const QString& path)> preview;
 };
 
-// File-open and folder dialogs; an empty answer means cancelled.
+struct SaveFileRequest {
+    QString title;
+    QString folder;          // starting folder
+    QString proposedName;    // file name proposed in the name field
+    QString filter;          // "description (pattern)"; its extension is added to a bare name
+};
+
+// File and folder dialogs; an empty list or name means cancelled.
 class FileDialogService {
 public:
     virtual ~FileDialogService() = default;
     virtual QStringList OpenFiles(QWidget* parent, const OpenFileRequest& request) = 0;
     // An existing folder chosen by the user; empty when cancelled.
     virtual QString ChooseFolder(QWidget* parent, const QString& title, const QString& folder) = 0;
+    // The path to write to; an existing file was confirmed to be replaced.
+    virtual QString SaveFile(QWidget* parent, const SaveFileRequest& request) = 0;
 };
 
 // The desktop: open a file with its program, and the icon of a file.
@@ -71,12 +80,31 @@ public:
     virtual void CopyText(const QString& text) = 0;
 };
 
+// The progress of a long command, with a cancel button. While it is shown the window
+// system's events are pumped, so the windows repaint: the caller holds no transaction
+// open while it asks.
+class ProgressDisplay {
+public:
+    virtual ~ProgressDisplay() = default;
+    // done of the total given at start, or a count when the total is unknown; false
+    // once the user has cancelled.
+    virtual bool Update(int done) = 0;
+};
+
+class ProgressService {
+public:
+    virtual ~ProgressService() = default;
+    // total 0: unknown (a running bar). Shown when the work lasts; gone with the display.
+    virtual std::unique_ptr<ProgressDisplay> Start(QWidget* parent, const QString& label, int total) = 0;
+};
+
 // All services together, handed to every window.
 struct Platform {
     MessageService* messages = nullptr;
     FileDialogService* fileDialogs = nullptr;
     DesktopService* desktop = nullptr;
     EscapeKey* escape = nullptr;
+    ProgressService* progress = nullptr;   // none: long commands show no progress
 };
 
 // The wait cursor while the user waits for the server (an attach, a create), restored

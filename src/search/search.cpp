@@ -1,11 +1,14 @@
 #include "search/search.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <set>
 #include <unordered_map>
 
+#include <QString>
+
 #include "db/schema.h"
+#include "text/cp932.h"
 #include "text/textutil.h"
 
 namespace {
@@ -17,68 +20,148 @@ constexpr const char* kCloseLenticular = "\x81\x7a";                     // 】
 constexpr const char* kOpenWhiteCorner = "\x81\x77";                     // 『
 constexpr const char* kCloseWhiteCorner = "\x81\x78";                    // 』
 
+// Never a trail byte of CP932, so it cannot escape half of a character in the byte-wise LIKE.
+constexpr char kLikeEscape = '!';
+
 // A window repaints at about this pace anyway; handing lines over more often only costs.
 constexpr auto kBatchInterval = std::chrono::milliseconds(40);
+// Rows listed between two looks at the Escape key while a statement's rows are listed.
+constexpr size_t kRowsPerPoll = 512;
 
 using Clock = std::chrono::steady_clock;
 
-struct Numbered {
+// Columns of the rows the statements return.
+enum HitColumn : size_t { kHitGroup, kHitN, kHitName, kHitPath, kHitMemo, kHitPName, kHitSN, kHitSubN, kHitSubName, kHitColumns };
+
+// The search text as a pattern of whole characters; -1 stands for any one character,
+// -2 for any run. "Contains" is a match with a run on either side.
+class Pattern {
+public:
+    static constexpr int kAnyOne = -1;
+    static constexpr int kAnyRun = -2;
+
+    Pattern(const std::string& text, const SearchOptions& options) : fold_(options.ignoreCaseAndWidth)
+    {
+        const QString chars = Prepare(ToQ(text));
+        tokens_.push_back(kAnyRun);
+        for (QChar c : chars) {
+            if (!options.literalWildcards && c == u'%')
+                tokens_.push_back(kAnyRun);
+            else if (!options.literalWildcards && c == u'_')
+                tokens_.push_back(kAnyOne);
+            else
+                tokens_.push_back(c.unicode());
+        }
+        tokens_.push_back(kAnyRun);
+    }
+
+    bool FoundIn(std::string_view cp932) const
+    {
+        const QString value = Prepare(ToQ(cp932));
+        // Wildcard matching with one point to come back to: linear for the usual pattern.
+        const size_t n = static_cast<size_t>(value.size()), m = tokens_.size();
+        size_t v = 0, p = 0, runAt = SIZE_MAX, runFrom = 0;
+        while (v < n) {
+            if (p < m && (tokens_[p] == kAnyOne || tokens_[p] == value[static_cast<qsizetype>(v)].unicode())) {
+                ++v;
+                ++p;
+            } else if (p < m && tokens_[p] == kAnyRun) {
+                runAt = p++;
+                runFrom = v;
+            } else if (runAt != SIZE_MAX) {
+                p = runAt + 1;
+                v = ++runFrom;
+            } else {
+                return false;
+            }
+        }
+        while (p < m && tokens_[p] == kAnyRun) ++p;
+        return p == m;
+    }
+
+private:
+    QString Prepare(const QString& s) const
+    {
+        return fold_ ? s.normalized(QString::NormalizationForm_KC).toCaseFolded() : s;
+    }
+
+    bool fold_;
+    std::vector<int> tokens_;
+};
+
+// The condition the server narrows the rows with: byte-wise, so it finds every match of
+// whole characters and some more, which the pattern then drops. Empty when the server
+// cannot narrow them (folded case and width).
+std::string ServerCondition(const std::string& column, const std::string& text, const SearchOptions& options)
+{
+    if (options.ignoreCaseAndWidth) return {};
+    std::string like;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
+            like += c;
+            like += text[++i];
+        } else if (options.literalWildcards && (c == '%' || c == '_' || c == kLikeEscape)) {
+            like += kLikeEscape;
+            like += c;
+        } else if (c == '_') {
+            // One character may be two bytes; the pattern checks that it is one.
+            like += '%';
+        } else {
+            like += c;
+        }
+    }
+    std::string condition = "F." + column + " LIKE '%" + like + "%'";
+    if (options.literalWildcards) condition += std::string(" ESCAPE '") + kLikeEscape + "'";
+    return condition;
+}
+
+struct Group {
     int32_t n;
     std::string name;
+    bool subGroups;   // its sub-group table exists
 };
 
 class Search {
 public:
-    Search(DatabaseSession& session, const EscapeKey& escape, const SearchSink& sink)
-        : session_(session), escape_(escape), sink_(sink), lastBatch_(Clock::now())
+    Search(DatabaseSession& session, const EscapeKey& escape, const SearchSink& sink, Pattern pattern,
+           std::string column, std::string condition)
+        : session_(session), escape_(escape), sink_(sink), pattern_(std::move(pattern)),
+          column_(std::move(column)), condition_(std::move(condition)), lastBatch_(Clock::now())
     {
     }
 
-    // false when stopped by the Escape key.
-    bool Run(const std::string& column, const std::string& text)
+    SearchEnd Run()
     {
-        std::vector<Numbered> groups;
-        if (!ReadNumbered(kCatalogueTable, kCatalogueColumnCount, kColN, kColGrpName, groups)) return false;
-
-        const std::string condition = column + " LIKE '%" + text + "%'";
-        std::vector<Numbered> subGroups;
-        std::unordered_map<int32_t, size_t> subGroupAt;
-        for (const Numbered& group : groups) {
-            if (EscPressed(escape_)) return false;
-            const std::string number = IntToStr(group.n);
-
-            subGroups.clear();
-            if (!ReadNumbered(SubGroupTableName(group.n), kSubGroupColumnCount, kSubN, kSubName, subGroups))
-                return false;
-            if (EscPressed(escape_)) return false;
-            // The first sub-group of a number names the entries filed under it.
-            subGroupAt.clear();
-            for (size_t i = 0; i < subGroups.size(); ++i) subGroupAt.emplace(subGroups[i].n, i);
-
-            const std::string table = FileTableName(group.n);
-            const int counted = session_.CountRecords(table, condition);
-            const int rows = Readable(counted, session_.SelectRecords("*", table, condition, "N"));
-            if (rows > 0)
-                Add(kGroupMark + std::string(kOpenLenticular) + group.name + kCloseLenticular + "(N:" + number + ")");
-            TextRow row(kFileColumnCount);
-            for (int i = 0; i < rows; ++i) {
-                if (EscPressed(escape_)) {
-                    session_.CloseSelect();
-                    return false;
+        std::vector<Group> groups;
+        if (!ReadGroups(groups)) return Ended();
+        if (EscPressed(escape_)) return SearchEnd::Stopped;
+        for (size_t from = 0; from < groups.size(); from += kGroupsPerStatement) {
+            const size_t to = std::min(groups.size(), from + kGroupsPerStatement);
+            std::vector<TextRow> rows;
+            const bool read = session_.SelectStatement(Statement(groups, from, to), rows);
+            if (!read && session_.ConnectionLost()) return SearchEnd::ConnectionLost;
+            // Pressed while the server worked: what it found is not listed.
+            if (EscPressed(escape_)) return SearchEnd::Stopped;
+            if (!read) {
+                // Another copy may have dropped a table since: the groups one by one, so
+                // that only the unreadable ones add nothing.
+                for (size_t g = from; g < to; ++g) {
+                    if (EscPressed(escape_)) return SearchEnd::Stopped;
+                    std::vector<TextRow> own;
+                    if (session_.SelectStatement(Statement(groups, g, g + 1), own)) {
+                        if (!List(own)) return SearchEnd::Stopped;
+                    } else if (session_.ConnectionLost()) {
+                        return SearchEnd::ConnectionLost;
+                    }
                 }
-                Read(i, row);
-                std::string subGroupPart;
-                const auto found = subGroupAt.find(StrToIntOrZero(row[kFileSN]));
-                if (found != subGroupAt.end())
-                    subGroupPart = kOpenLenticular + subGroups[found->second].name + kCloseLenticular;
-                Add(row[kFilePath] + row[kFileName] + "(N:" + row[kFileN] + ") " + subGroupPart +
-                    kOpenWhiteCorner + row[kFileMemo] + kCloseWhiteCorner);
+            } else if (!List(rows)) {
+                return SearchEnd::Stopped;
             }
-            session_.CloseSelect();
-            if (EscPressed(escape_)) return false;
+            if (EscPressed(escape_)) return SearchEnd::Stopped;
             HandOverIfDue();
         }
-        return true;
+        return SearchEnd::Finished;
     }
 
     // Whatever is still held goes to the sink.
@@ -91,42 +174,107 @@ public:
     }
 
 private:
-    // Rows to read: the count taken before the select, but never more than the select
-    // holds. Each sees what others committed up to it, so an entry deleted by another
-    // user in between would otherwise be made up out of an empty row.
-    static int Readable(int counted, int selected) { return std::max(0, std::min(counted, selected)); }
+    SearchEnd Ended() const { return session_.ConnectionLost() ? SearchEnd::ConnectionLost : SearchEnd::Finished; }
 
-    void Read(int i, TextRow& row)
+    // The catalogue by number, each group with both its tables (a group never opened has
+    // none); false when nothing can be searched.
+    bool ReadGroups(std::vector<Group>& groups)
     {
-        if (i == 0)
-            session_.ReadFirstRecord(row);
-        else
-            session_.ReadNextRecord(row);
-    }
-
-    // Number and name of every row of the table, by number; false when stopped.
-    bool ReadNumbered(const std::string& table, size_t columns, size_t numberAt, size_t nameAt,
-                      std::vector<Numbered>& into)
-    {
-        const int counted = session_.CountRecords(table, "");
-        const int rows = Readable(counted, session_.SelectRecords("*", table, "", "N"));
-        TextRow row(columns);
-        for (int i = 0; i < rows; ++i) {
-            if (EscPressed(escape_)) {
-                session_.CloseSelect();
-                return false;
-            }
-            Read(i, row);
-            into.push_back({StrToIntOrZero(row[numberAt]), row[nameAt]});
+        const std::vector<TextRow> catalogue = session_.SelectAllRows("*", kCatalogueTable, "", "N");
+        if (catalogue.empty()) return false;
+        std::vector<TextRow> tables;
+        const bool known = session_.SelectStatement(
+            {"SELECT RDB$RELATION_NAME FROM RDB$RELATIONS", "   WHERE RDB$RELATION_NAME STARTING WITH 'GRP'", "   ;"}, tables);
+        if (!known && session_.ConnectionLost()) return false;
+        std::set<std::string> names;
+        for (const TextRow& t : tables)
+            if (!t.empty()) names.insert(TrimText(t[0]));
+        for (const TextRow& row : catalogue) {
+            if (row.size() <= kColGrpName) continue;
+            const int32_t n = StrToIntOrZero(row[kColN]);
+            // Unknown tables are tried; the statement of one group alone then tells.
+            const bool files = !known || names.count(FileTableName(n));
+            if (!files) continue;
+            const bool subGroups = !known || names.count(SubGroupTableName(n));
+            groups.push_back({n, row[kColGrpName], subGroups});
+            groupAt_.emplace(n, groups.size() - 1);
         }
-        session_.CloseSelect();
+        groups_ = &groups;
         return true;
     }
 
-    void Add(std::string line)
+    // The matching entries of groups [from, to), with their sub-group names, by group and
+    // number: one select per group, joined by UNION ALL.
+    std::vector<std::string> Statement(const std::vector<Group>& groups, size_t from, size_t to) const
     {
-        pending_.push_back(std::move(line));
-        HandOverIfDue();
+        std::vector<std::string> lines;
+        for (size_t i = from; i < to; ++i) {
+            const Group& g = groups[i];
+            std::string select = std::string(i == from ? "" : "UNION ALL ") + "SELECT " + IntToStr(g.n) +
+                                 " AS G, F.N, F.FILE_NAME, F.PATH_NAME, F.FILE_MEMO, F.PNAME, F.SN, ";
+            if (g.subGroups)
+                select += "S.N, S.SGRPNAME FROM " + FileTableName(g.n) + " F LEFT JOIN " + SubGroupTableName(g.n) +
+                          " S ON S.N = COALESCE(F.SN, 0)";
+            else
+                select += "CAST(NULL AS INTEGER), CAST(NULL AS VARCHAR(" + IntToStr(kSubGroupNameWidth) + ")) FROM " + FileTableName(g.n) +
+                          " F";
+            if (!condition_.empty()) select += " WHERE " + condition_;
+            lines.push_back(std::move(select));
+        }
+        lines.push_back("   ORDER BY 1, 2");
+        lines.push_back("   ;");
+        return lines;
+    }
+
+    // false when stopped.
+    bool List(const std::vector<TextRow>& rows)
+    {
+        size_t sincePoll = 0;
+        for (const TextRow& row : rows) {
+            if (++sincePoll == kRowsPerPoll) {
+                sincePoll = 0;
+                if (EscPressed(escape_)) return false;
+            }
+            if (row.size() < kHitColumns) continue;
+            const auto at = groupAt_.find(StrToIntOrZero(row[kHitGroup]));
+            if (at == groupAt_.end()) continue;
+            const std::string& value = column_ == "PATH_NAME" ? row[kHitPath]
+                                       : column_ == "FILE_NAME" ? row[kHitName]
+                                                                : row[kHitMemo];
+            if (!pattern_.FoundIn(value)) continue;
+            const Group& g = (*groups_)[at->second];
+            if (g.n != headerShown_ || !anyHeader_) {
+                SearchLine header;
+                header.isGroup = true;
+                header.group = g.n;
+                header.groupName = g.name;
+                header.text = kGroupMark + std::string(kOpenLenticular) + g.name + kCloseLenticular + "(N:" +
+                              IntToStr(g.n) + ")";
+                pending_.push_back(std::move(header));
+                headerShown_ = g.n;
+                anyHeader_ = true;
+            }
+            SearchLine line;
+            line.group = g.n;
+            line.groupName = g.name;
+            line.entryNumber = row[kHitN];
+            line.entry = StrToIntOrZero(row[kHitN]);
+            line.subGroup = StrToIntOrZero(row[kHitSN]);
+            line.folder = row[kHitPath];
+            line.file = row[kHitName];
+            line.memo = row[kHitMemo];
+            line.addedBy = row[kHitPName];
+            line.subGroupName = row[kHitSubName];
+            // The joined number tells a sub-group from none; its name may be empty.
+            const bool named = !row[kHitSubN].empty();
+            const std::string subGroupPart =
+                named ? kOpenLenticular + line.subGroupName + kCloseLenticular : std::string();
+            line.text = line.folder + line.file + "(N:" + line.entryNumber + ") " + subGroupPart + kOpenWhiteCorner +
+                        line.memo + kCloseWhiteCorner;
+            pending_.push_back(std::move(line));
+            HandOverIfDue();
+        }
+        return true;
     }
 
     void HandOverIfDue()
@@ -137,7 +285,14 @@ private:
     DatabaseSession& session_;
     const EscapeKey& escape_;
     const SearchSink& sink_;
-    std::vector<std::string> pending_;
+    const Pattern pattern_;
+    const std::string column_;
+    const std::string condition_;
+    const std::vector<Group>* groups_ = nullptr;
+    std::unordered_map<int32_t, size_t> groupAt_;
+    int32_t headerShown_ = 0;
+    bool anyHeader_ = false;
+    std::vector<SearchLine> pending_;
     Clock::time_point lastBatch_;
 };
 
@@ -160,12 +315,13 @@ SearchRefusal CheckSearchText(std::string_view text)
     return SearchRefusal::None;
 }
 
-bool SearchAllGroups(DatabaseSession& session, SearchColumn column, const std::string& text,
-                     const EscapeKey& escape, const SearchSink& sink)
+SearchEnd SearchAllGroups(DatabaseSession& session, SearchColumn column, const std::string& text,
+                          const SearchOptions& options, const EscapeKey& escape, const SearchSink& sink)
 {
-    if (CheckSearchText(text) != SearchRefusal::None) return false;
-    Search search(session, escape, sink);
-    const bool finished = search.Run(SearchColumnName(column), text);
+    if (CheckSearchText(text) != SearchRefusal::None || !session.Connected()) return SearchEnd::Finished;
+    const std::string name = SearchColumnName(column);
+    Search search(session, escape, sink, Pattern(text, options), name, ServerCondition(name, text, options));
+    const SearchEnd end = search.Run();
     search.HandOver();
-    return !finished;
+    return end;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The search over all groups: one column of every group's file table is matched against
-// a text with LIKE '%text%', and every matching entry is listed under its group. No
-// widgets: the search window shows the lines, and the search can be timed without it.
+// a text, and every matching entry is listed under its group. No widgets: the search
+// window shows the lines, and the search can be timed without it.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -24,20 +25,49 @@ enum class SearchRefusal {
 };
 SearchRefusal CheckSearchText(std::string_view text);
 
-// Receives result lines (CP932, without line ends), in the order found.
-using SearchSink = std::function<void(std::vector<std::string>& lines)>;
+struct SearchOptions {
+    // Case and the width of letters, digits and katakana do not count (NFKC, then case
+    // folding, on both sides).
+    bool ignoreCaseAndWidth = false;
+    // "%" and "_" are characters like any other, not wildcards.
+    bool literalWildcards = false;
+};
+
+// One line of the result, with what it names (CP932 texts as stored).
+struct SearchLine {
+    std::string text;          // the line as shown
+    bool isGroup = false;      // a group's header; else an entry of the group above it
+    int32_t group = 0;
+    std::string groupName;
+    int32_t entry = 0;         // the entry's number (entry lines)
+    std::string entryNumber;   // as stored
+    int32_t subGroup = 0;      // the entry's SN
+    std::string subGroupName;  // empty when SN names no sub-group
+    std::string folder, file, memo, addedBy;
+};
+
+// Receives result lines in the order found.
+using SearchSink = std::function<void(std::vector<SearchLine>& lines)>;
+
+enum class SearchEnd {
+    Finished,
+    Stopped,          // the Escape key (or the window's stop) was seen
+    ConnectionLost,   // the server went away; the lines before stay
+};
 
 // Searches the file tables of all groups of the catalogue, in ascending group number,
-// for entries whose column holds the text (untrimmed; "%" and "_" keep their wildcard
-// meaning). Each group with matches gives its header line, then its entry lines in
-// ascending entry number. Tables that cannot be read count as empty.
+// for entries whose column holds the text (untrimmed; "%" and "_" are wildcards for any
+// run of characters and any one character unless the options say otherwise). A match
+// is one of whole characters: a byte pair is never matched by half. Each group with
+// matches gives its header line, then its entry lines in ascending entry number. Groups
+// whose tables are missing or cannot be read add nothing.
 //
-// The Escape key is polled before every row read and around every group; once it is
-// seen down the search ends at once and the result is true. The lines found so far
-// have reached the sink by then. Lines reach it in batches: at the end of a group once
-// some time has passed since the last batch, and at the end of the search, so that a
-// window can show them as they come without repainting for each.
+// Up to kGroupsPerStatement groups are read with one statement; the Escape key is
+// polled between statements and now and then while the rows are listed. Lines reach
+// the sink in batches (after some time has passed since the last, and at the end), so
+// that a window can show them as they come without repainting for each.
 //
-// A text that CheckSearchText refuses runs nothing and gives false.
-bool SearchAllGroups(DatabaseSession& session, SearchColumn column, const std::string& text,
-                     const EscapeKey& escape, const SearchSink& sink);
+// A text that CheckSearchText refuses runs nothing and gives Finished.
+constexpr int kGroupsPerStatement = 50;
+SearchEnd SearchAllGroups(DatabaseSession& session, SearchColumn column, const std::string& text,
+                          const SearchOptions& options, const EscapeKey& escape, const SearchSink& sink);

@@ -2,35 +2,54 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QStatusBar>
-#include <QTextCursor>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "db/schema.h"
 #include "platform/cp932edit.h"
 #include "search/search.h"
+#include "search/searchresults.h"
 #include "text/cp932.h"
+#include "text/entrycsv.h"
 
 const QString SearchWindow::kCaseWarning =
     QStringLiteral("検索文字は大文字・小文字・半角・全角が区別されますので注意して下さい");
 const QString SearchWindow::kEnterText = QStringLiteral("検索文字を入力して下さい");
 const QString SearchWindow::kEscapeText = QStringLiteral("[ESC]を押しましたので中断しました。");
+const QString SearchWindow::kLostText = QStringLiteral("データベースとの接続が切れましたので中断しました。");
+const QString SearchWindow::kNoneFound = QStringLiteral("該当するファイルはありません");
 
 namespace {
 
-// Stands in when no Escape key was handed over: the search then runs to its end.
-class NeverPressed : public EscapeKey {
+// The key the search polls: the platform's Escape key, or the window's own stop.
+class StopKey : public EscapeKey {
 public:
-    bool IsDown() const override { return false; }
+    StopKey(const EscapeKey* key, const bool& stop) : key_(key), stop_(stop) {}
+    bool IsDown() const override
+    {
+        // The key first: asking it lets queued events run, which may ask for the stop.
+        const bool down = key_ && key_->IsDown();
+        return down || stop_;
+    }
+
+private:
+    const EscapeKey* key_;
+    const bool& stop_;
 };
 
 // The search ignores the user meanwhile; the pointer says so.
@@ -50,13 +69,23 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
     setObjectName("SearchWindow");
     setWindowTitle("検索");
 
-    resultView = new QPlainTextEdit(this);
+    resultModel = new SearchResultModel(this);
+    resultView = new QTreeView(this);
     resultView->setObjectName("resultView");
-    resultView->setReadOnly(true);
-    resultView->setLineWrapMode(QPlainTextEdit::NoWrap);
-    resultView->setUndoRedoEnabled(false);   // tens of thousands of lines need no undo
-    resultView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    resultView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    resultView->setModel(resultModel);
+    // A plain text look: one column, no header, no indentation, rows of one height.
+    resultView->setHeaderHidden(true);
+    resultView->setRootIsDecorated(false);
+    resultView->setItemsExpandable(false);
+    resultView->setIndentation(0);
+    resultView->setUniformRowHeights(true);
+    resultView->setWordWrap(false);
+    resultView->setTextElideMode(Qt::ElideNone);
+    resultView->header()->setStretchLastSection(false);
+    resultView->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    resultView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    resultView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    resultView->setContextMenuPolicy(Qt::CustomContextMenu);
 
     optionPanel = new QFrame(this);
     optionPanel->setObjectName("optionPanel");
@@ -95,24 +124,76 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
     panelLayout->addLayout(optionRow);
     panelLayout->addLayout(textRow);
 
+    // The options and the export in a strip of their own beneath: the panel above keeps
+    // its height, and the window its narrow default width.
+    auto* extraPanel = new QFrame(this);
+    extraPanel->setObjectName("extraPanel");
+    ignoreCaseOption = new QCheckBox("大文字・小文字、全角・半角を区別しない(&I)", extraPanel);
+    ignoreCaseOption->setObjectName("ignoreCaseOption");
+    literalOption = new QCheckBox("%と_を文字として扱う(&L)", extraPanel);
+    literalOption->setObjectName("literalOption");
+    csvButton = new QPushButton("CSV出力...", extraPanel);
+    csvButton->setObjectName("csvButton");
+    auto* extraLayout = new QHBoxLayout(extraPanel);
+    extraLayout->setContentsMargins(8, 0, 8, 3);
+    auto* checks = new QVBoxLayout;
+    checks->setSpacing(0);
+    checks->addWidget(ignoreCaseOption);
+    checks->addWidget(literalOption);
+    extraLayout->addLayout(checks);
+    extraLayout->addStretch(1);
+    extraLayout->addWidget(csvButton, 0, Qt::AlignBottom);
+
     statusBar = new QStatusBar(this);
     statusBar->setObjectName("statusBar");
+    // The texts do not fit side by side in the window's width: the count follows the
+    // search, and the case-and-width warning, shown with the window, stays at hand here.
+    statusBar->setToolTip(kCaseWarning);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(resultView, 1);
     layout->addWidget(optionPanel);
+    layout->addWidget(extraPanel);
     layout->addWidget(statusBar);
 
     connect(searchButton, &QPushButton::clicked, this, &SearchWindow::RunSearch);
     connect(searchEdit, &QLineEdit::returnPressed, this, &SearchWindow::RunSearch);
+    connect(csvButton, &QPushButton::clicked, this, &SearchWindow::ExportCsv);
+    connect(resultView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) { OpenLine(index.row()); });
+    connect(resultView, &QTreeView::customContextMenuRequested, this, &SearchWindow::ShowContextMenu);
+    auto* copy = new QShortcut(QKeySequence::Copy, resultView, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(copy, &QShortcut::activated, this, [this] {
+        const QString text = resultModel->Text(SelectedRows());
+        if (!text.isEmpty()) platform_.desktop->CopyText(text);
+    });
+    // Escape closes the window; while a search runs it stops the search instead (the
+    // search sees it through its polling, and the shortcut does not). A key still held
+    // after stopping repeats: the repeats close nothing.
+    auto* close = new QShortcut(Qt::Key_Escape, this);
+    close->setAutoRepeat(false);
+    connect(close, &QShortcut::activated, this, [this] {
+        if (!searching_) this->close();
+    });
 
     resize(460, 348);
     move(197, 107);
 }
 
 QString SearchWindow::StatusText() const { return statusBar->currentMessage(); }
+QString SearchWindow::CountText() const
+{
+    const int hits = resultModel->Hits();
+    if (hits == 0) return kNoneFound;
+    return QString("%1 件のファイルが見つかりました（%2 グループ）").arg(hits).arg(resultModel->Groups());
+}
+QString SearchWindow::ResultText() const { return resultModel->AllText(); }
+
+void SearchWindow::RequestStop()
+{
+    if (searching_) stopRequested_ = true;
+}
 
 void SearchWindow::SetStatus(const QString& text)
 {
@@ -151,8 +232,8 @@ void SearchWindow::FormClose() { ClearView(); }
 
 void SearchWindow::ClearView()
 {
-    resultView->clear();
-    heldChars_ = 0;
+    resultModel->Clear();
+    shownWidth_ = 0;
 }
 
 void SearchWindow::RunSearch()
@@ -179,36 +260,120 @@ void SearchWindow::RunSearch()
 
     if (commandGate_ && !commandGate_()) return;
     ClearView();
-    static const NeverPressed neverPressed;
-    const EscapeKey& escape = platform_.escape ? static_cast<const EscapeKey&>(*platform_.escape) : neverPressed;
-    bool stopped = false;
+    SearchOptions options;
+    options.ignoreCaseAndWidth = ignoreCaseOption->isChecked();
+    options.literalWildcards = literalOption->isChecked();
+    stopRequested_ = false;
+    const StopKey key(platform_.escape, stopRequested_);
+    SearchEnd end = SearchEnd::Finished;
     searching_ = true;
     {
         BusyPointer busy;
-        stopped = SearchAllGroups(db_, column, text, escape,
-                                  [this](std::vector<std::string>& lines) { AddLines(lines); });
+        end = SearchAllGroups(db_, column, text, options, key,
+                              [this](std::vector<SearchLine>& lines) { AddLines(lines); });
     }
     searching_ = false;
-    SetStatus(stopped ? kEscapeText : kCaseWarning);
+    stopRequested_ = false;
+    switch (end) {
+    case SearchEnd::Stopped: SetStatus(kEscapeText); break;
+    case SearchEnd::ConnectionLost: SetStatus(kLostText); break;
+    case SearchEnd::Finished: SetStatus(CountText()); break;
+    }
+    emit SearchEnded();
 }
 
-void SearchWindow::AddLines(const std::vector<std::string>& lines)
+void SearchWindow::AddLines(std::vector<SearchLine>& lines)
 {
-    if (lines.empty() || heldChars_ >= kMaxViewChars) return;
-    const qsizetype room = kMaxViewChars - heldChars_;
-    // One conversion and one insertion for the whole batch. A CP932 character takes at
-    // most two bytes, so bytes beyond twice the room cannot be taken in anyway.
-    const size_t enough = static_cast<size_t>(room) * 2 + 2;
-    std::string joined;
-    for (const std::string& line : lines) {
-        if (heldChars_ > 0 || !joined.empty()) joined += '\n';
-        joined += line;
-        if (joined.size() >= enough) break;
+    resultModel->Append(lines);
+    // Widened only as longer lines come: the view then lays out nothing else.
+    const int width = resultModel->WidthNeeded(resultView->fontMetrics());
+    if (width > shownWidth_) {
+        shownWidth_ = width;
+        resultView->setColumnWidth(0, width);
     }
-    QString text = ToQ(joined);
-    if (text.size() > room) text.truncate(room);
-    QTextCursor end(resultView->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(text);
-    heldChars_ += text.size();
+}
+
+std::vector<int> SearchWindow::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : resultView->selectionModel()->selectedRows()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QString SearchWindow::FilePath(int row) const
+{
+    const SearchLine& line = resultModel->Line(row);
+    return QString::fromStdString(ToFsName(line.folder + line.file));
+}
+
+void SearchWindow::OpenLine(int row)
+{
+    if (row < 0 || row >= resultModel->rowCount() || !opener_) return;
+    const SearchLine& line = resultModel->Line(row);
+    opener_(line.group, line.groupName, line.isGroup ? 0 : line.entry);
+}
+
+void SearchWindow::OpenFileOf(int row)
+{
+    const QString path = FilePath(row);
+    if (!QFileInfo(path).isFile()) {
+        platform_.messages->ShowMessage(this, "ファイルが見つかりません: " + path);
+        return;
+    }
+    platform_.desktop->OpenWithProgram(path);
+}
+
+void SearchWindow::ShowFolderOf(int row)
+{
+    const QString path = FilePath(row);
+    if (!platform_.desktop->ShowInFolder(path))
+        platform_.messages->ShowMessage(this, "フォルダが見つかりません: " + QFileInfo(path).absolutePath());
+}
+
+void SearchWindow::CopyPathsOf(const std::vector<int>& rows)
+{
+    QStringList paths;
+    for (int row : rows)
+        if (!resultModel->Line(row).isGroup) paths << FilePath(row);
+    if (!paths.isEmpty()) platform_.desktop->CopyText(paths.join('\n'));
+}
+
+void SearchWindow::ShowContextMenu(const QPoint& at)
+{
+    const QModelIndex index = resultView->indexAt(at);
+    if (!index.isValid() || resultModel->Line(index.row()).isGroup) return;
+    const int row = index.row();
+    if (!resultView->selectionModel()->isRowSelected(row, {}))
+        resultView->setCurrentIndex(index);
+    QMenu menu(this);
+    menu.addAction("開く", this, [this, row] { OpenFileOf(row); });
+    menu.addAction("保存場所のフォルダを開く", this, [this, row] { ShowFolderOf(row); });
+    menu.addAction("パスをコピー", this, [this] { CopyPathsOf(SelectedRows()); });
+    menu.exec(resultView->viewport()->mapToGlobal(at));
+}
+
+void SearchWindow::ExportCsv()
+{
+    if (searching_) return;
+    std::vector<CsvEntry> entries;
+    for (int row = 0; row < resultModel->rowCount(); ++row) {
+        const SearchLine& l = resultModel->Line(row);
+        if (!l.isGroup) entries.push_back({l.groupName, l.subGroupName, l.folder, l.file, l.memo, l.addedBy, l.entryNumber});
+    }
+    if (entries.empty()) {
+        SetStatus(kNoneFound);
+        return;
+    }
+    SaveFileRequest request;
+    request.title = "CSV出力";
+    request.proposedName = "検索結果.csv";
+    request.filter = "CSVファイル (*.csv)";
+    const QString path = platform_.fileDialogs->SaveFile(this, request);
+    if (path.isEmpty()) return;
+    if (!WriteEntriesCsv(path, entries)) {
+        platform_.messages->ShowMessage(this, "CSVファイルを書き込めませんでした: " + path);
+        return;
+    }
+    SetStatus(QString("%1 件を CSV に出力しました").arg(entries.size()));
 }

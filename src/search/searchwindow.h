@@ -1,7 +1,8 @@
 #pragma once
 // The search window: finds file entries of all groups by folder, file name or memo.
 // Created once at start and shown modelessly; the chosen column and the search text stay
-// as they were between showings. It reports only through its status bar.
+// as they were between showings. It reports through its status bar.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,34 +12,49 @@
 #include "db/session.h"
 #include "platform/platform.h"
 
+class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
+class QTreeView;
+class SearchResultModel;
+struct SearchLine;
 
 class SearchWindow : public QWidget {
     Q_OBJECT
 public:
     SearchWindow(DatabaseSession& db, const Platform& platform, QWidget* parent = nullptr);
 
-    // The view takes in at most this many characters (a line break counts one).
-    static constexpr qsizetype kMaxViewChars = 4096000;
-
     // The status bar's texts.
     static const QString kCaseWarning;
     static const QString kEnterText;
     static const QString kEscapeText;
+    static const QString kLostText;
+    static const QString kNoneFound;
 
+    // The status bar's text: one of the texts above, or after a search that ran to its
+    // end what it found (CountText).
     QString StatusText() const;
+    QString CountText() const;
     bool Searching() const { return searching_; }
+    // The lines shown, joined by line breaks.
+    QString ResultText() const;
 
     // Asked before a search: after a lost connection the main window attaches again;
     // false when it could not, and nothing is searched.
     using CommandGate = std::function<bool()>;
     void SetCommandGate(CommandGate gate) { commandGate_ = std::move(gate); }
+    // Opens a group's window (group number, its name in CP932) with an entry selected
+    // (0: none).
+    using GroupOpener = std::function<void(int32_t group, const std::string& groupName, int32_t entry)>;
+    void SetGroupOpener(GroupOpener opener) { opener_ = std::move(opener); }
+
+    // A running search ends at its next look at the Escape key, as if Escape were down;
+    // SearchEnded follows. Nothing happens when no search runs.
+    void RequestStop();
 
     QFrame* optionPanel = nullptr;
     QRadioButton* folderOption = nullptr;
@@ -47,14 +63,29 @@ public:
     QLabel* searchLabel = nullptr;
     QLineEdit* searchEdit = nullptr;
     QPushButton* searchButton = nullptr;
-    QPlainTextEdit* resultView = nullptr;
+    QCheckBox* ignoreCaseOption = nullptr;
+    QCheckBox* literalOption = nullptr;
+    QPushButton* csvButton = nullptr;
+    QTreeView* resultView = nullptr;
+    SearchResultModel* resultModel = nullptr;
     QStatusBar* statusBar = nullptr;
+
+signals:
+    void SearchEnded();
 
 public slots:
     void FormShow();
     void FormClose();
     // The search button: refuses a blank or quoted text, else lists every match.
     void RunSearch();
+    // The lines' entries as CSV, to a file the user chooses.
+    void ExportCsv();
+    // A double-click: an entry's group opened at the entry, a group line's group.
+    void OpenLine(int row);
+    // The context menu's commands on an entry line.
+    void OpenFileOf(int row);
+    void ShowFolderOf(int row);
+    void CopyPathsOf(const std::vector<int>& rows);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -64,13 +95,16 @@ protected:
     const Platform& platform_;
 
 private:
-    CommandGate commandGate_;
     void SetStatus(const QString& text);
     void ClearView();
-    // Appends result lines at the end of the view, up to its limit; the view's own
-    // caret and scroll position stay where they are.
-    void AddLines(const std::vector<std::string>& lines);
+    void AddLines(std::vector<SearchLine>& lines);
+    void ShowContextMenu(const QPoint& at);
+    std::vector<int> SelectedRows() const;
+    QString FilePath(int row) const;
 
-    qsizetype heldChars_ = 0;
+    CommandGate commandGate_;
+    GroupOpener opener_;
+    int shownWidth_ = 0;
     bool searching_ = false;
+    bool stopRequested_ = false;
 };

@@ -16,6 +16,7 @@ const QString kWindowsKey = QStringLiteral("windows");
 const QString kLinuxKey = QStringLiteral("linux");
 // As wide as the folder column of an entry: a longer root could never be stored.
 constexpr size_t kMaxRootBytes = 255;
+const QString kPreviewKey = QStringLiteral("GroupWindow/Preview");
 
 } // namespace
 
@@ -82,6 +83,22 @@ bool SaveRootMappings(const QString& path, const RootMappings& mappings)
         file->setValue(kLinuxKey, ToQ(mappings[static_cast<size_t>(i)].linuxFolder));
     }
     file->endArray();
+    file->sync();
+    return file->status() == QSettings::NoError;
+}
+
+bool LoadPreviewShown(const QString& path)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    // Only the words QSettings writes count; anything else is damage and leaves it off.
+    return file && file->value(kPreviewKey).toString() == QLatin1String("true");
+}
+
+bool SavePreviewShown(const QString& path, bool shown)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return false;
+    file->setValue(kPreviewKey, shown);
     file->sync();
     return file->status() == QSettings::NoError;
 }

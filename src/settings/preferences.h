@@ -35,3 +35,7 @@ constexpr int kMaxRootMappings = 64;
 RootMappings LoadRootMappings(const QString& path);
 // False when the table was not stored.
 bool SaveRootMappings(const QString& path, const RootMappings& mappings);
+
+// Whether the group window shows its preview pane, across restarts.
+bool LoadPreviewShown(const QString& path);
+bool SavePreviewShown(const QString& path, bool shown);

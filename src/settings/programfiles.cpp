@@ -8,6 +8,7 @@
 namespace {
 
 const QString kHelperName = QStringLiteral("kumolist-picture");
+const QString kThumbnailerName = QStringLiteral("kumolist-thumbnailer");
 const QString kOwnFolder = QStringLiteral("kumolist");
 
 bool Exists(const QString& path)
@@ -47,10 +48,13 @@ ProgramFiles LocateProgramFiles(const QString& programFilePath, const SystemView
     if (files.installed) {
         files.iconFolder = QDir::cleanPath(folder + QStringLiteral("../share/") + kOwnFolder + QStringLiteral("/img")) +
                            QLatin1Char('/');
-        files.pictureHelper = QDir::cleanPath(folder + QStringLiteral("../libexec/") + kOwnFolder + QLatin1Char('/') + kHelperName);
+        const QString libexec = QDir::cleanPath(folder + QStringLiteral("../libexec/") + kOwnFolder) + QLatin1Char('/');
+        files.pictureHelper = libexec + kHelperName;
+        files.thumbnailer = libexec + kThumbnailerName;
     } else {
         files.iconFolder = folder + QStringLiteral("img/");
         files.pictureHelper = folder + kHelperName;
+        files.thumbnailer = folder + kThumbnailerName;
     }
 
     const QString beside = folder + base + QStringLiteral(".dat");

@@ -1,8 +1,8 @@
 #pragma once
 // Where the program's own files lie. In a build folder or a copy on a USB stick the
-// group pictures (img/) and the picture helper lie beside the program file; installed,
-// they follow the file-system layout: bin/kumolist, share/kumolist/img/,
-// libexec/kumolist/kumolist-picture. The settings file stays beside the program file
+// group pictures (img/), the picture helper and the thumbnailer lie beside the program
+// file; installed, they follow the file-system layout: bin/kumolist, share/kumolist/img/,
+// libexec/kumolist/kumolist-picture and kumolist-thumbnailer. The settings file stays beside the program file
 // where it is there already or may be made there; otherwise it is the user's own, in
 // $XDG_CONFIG_HOME/kumolist/. The preferences that the 37 lines do not hold lie beside
 // it.
@@ -14,6 +14,7 @@ struct ProgramFiles {
     bool installed = false;    // the file-system layout, not a folder of its own
     QString iconFolder;        // the group pictures, ending in "/"
     QString pictureHelper;     // the picture helper program
+    QString thumbnailer;       // the program that draws thumbnails of drawings
     QString settingsFile;      // the 37-line settings file
     QString preferencesFile;   // other preferences (an INI file), beside the settings file
 };

@@ -1,5 +1,7 @@
 #include "shell/mainwindow.h"
 
+#include <algorithm>
+
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCloseEvent>
@@ -7,6 +9,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -34,6 +37,9 @@ namespace {
 const QColor kSilver(192, 192, 192);
 constexpr int kPanelHeight = 76;
 constexpr int kStatusBarHeight = 19;
+// The right edge of the panel's fields at the designed width, and their margin there.
+constexpr int kPanelFieldsRight = 605;
+constexpr int kPanelRightMargin = 11;
 
 QFont BoardFont()
 {
@@ -76,6 +82,7 @@ MainWindow::MainWindow(const Platform& platform, const QString& programFilePath,
     setFont(BoardFont());
     BuildMenu();
     BuildClientArea();
+    BuildContextMenus();
     resize(616, 347);
     move(192, 107);
     session_.SetConnectionLostHandler([this] { ReportLostConnection(); });
@@ -90,6 +97,10 @@ MainWindow::~MainWindow() = default;
 void MainWindow::SetWindows(const ProgramWindows& windows)
 {
     windows_ = windows;
+    if (GroupCreateDialog* dialog = windows_.createDialog)
+        dialog->SetPlacement([this](const std::string& name, const std::string& iconFile) {
+            return boardView->PlaceForNewGroup(name, iconFile);
+        });
     if (GroupWindow* groupWindow = windows_.groupWindow) {
         groupWindow->SetSubGroupNameDialog(windows_.subGroupNameDialog);
         MemoDialog* memoDialog = windows_.memoDialog;
@@ -101,7 +112,20 @@ void MainWindow::SetWindows(const ProgramWindows& windows)
         connect(groupWindow, &GroupWindow::LinkCheckRequested, this, &MainWindow::CheckLinks);
         connect(groupWindow, &GroupWindow::FolderReplaceRequested, this, &MainWindow::ReplaceFolder);
     }
-    if (windows_.searchWindow) windows_.searchWindow->SetCommandGate([this] { return ReattachIfLost(); });
+    if (SearchWindow* search = windows_.searchWindow) {
+        search->SetCommandGate([this] { return ReattachIfLost(); });
+        search->SetGroupOpener([this](int32_t group, const std::string&, int32_t entry) {
+            if (!CatalogueCommandReady()) return;
+            // The group as it is now: another copy may have renamed or deleted it.
+            const std::vector<TextRow> rows =
+                session_.SelectAllRows("GRPNAME", kCatalogueTable, "N=" + IntToStr(group), "");
+            if (rows.empty() || rows[0].empty()) {
+                platform_.messages->ShowMessage(this, "他の利用者がグループを削除しました。");
+                return;
+            }
+            OpenGroupWindow(group, rows[0][0], entry);
+        });
+    }
 }
 
 void MainWindow::BuildMenu()
@@ -136,6 +160,45 @@ void MainWindow::BuildMenu()
     mnuEdit->addSeparator();
     mnuFind = item(mnuEdit, "mnuFind", "検索(&F)...", &MainWindow::mnuFindClick);
     BuildLinkMenu();
+
+    // The keys a file manager's icon view answers; the board holds the focus, and the
+    // read-only panel has nothing that Enter or Delete could mean there.
+    mnuOpenGroup->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    mnuEditGroup->setShortcut(QKeySequence(Qt::Key_F2));
+    mnuDeleteGroup->setShortcut(QKeySequence(QKeySequence::Delete));
+    mnuFind->setShortcut(QKeySequence(QKeySequence::Find));
+}
+
+void MainWindow::BuildContextMenus()
+{
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (MainWindow::*handler)(),
+                       const QAction* shortcutOf) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        if (shortcutOf) {
+            // Shown beside the item; the window's own action answers the key.
+            a->setShortcut(shortcutOf->shortcut());
+            a->setShortcutContext(Qt::WidgetShortcut);
+            a->setShortcutVisibleInContextMenu(true);
+        }
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    groupMenu = new QMenu(this);
+    groupMenu->setObjectName("groupMenu");
+    item(groupMenu, "groupMenuOpen", "開く(&O)", &MainWindow::mnuOpenGroupClick, mnuOpenGroup);
+    item(groupMenu, "groupMenuEdit", "編集(&E)...", &MainWindow::mnuEditGroupClick, mnuEditGroup);
+    item(groupMenu, "groupMenuCopy", "複製(&C)", &MainWindow::mnuCopyGroupClick, nullptr);
+    groupMenu->addSeparator();
+    item(groupMenu, "groupMenuDelete", "削除(&D)", &MainWindow::mnuDeleteGroupClick, mnuDeleteGroup);
+
+    boardMenu = new QMenu(this);
+    boardMenu->setObjectName("boardMenu");
+    item(boardMenu, "boardMenuMake", "グループ作成(&N)...", &MainWindow::mnuMakeGroupClick, nullptr);
+    item(boardMenu, "boardMenuTidy", "グループ位置整理(&S)", &MainWindow::mnuLocInitGroupClick, nullptr);
+
+    connect(boardView, &BoardView::GroupMenuRequested, this, [this](QPoint at) { groupMenu->exec(at); });
+    connect(boardView, &BoardView::BoardMenuRequested, this, [this](QPoint at) { boardMenu->exec(at); });
 }
 
 void MainWindow::BuildClientArea()
@@ -171,6 +234,9 @@ void MainWindow::BuildClientArea()
     DetailCaption(detailPanel, "副題", 8, 51);
     subtitleField = DetailField(detailPanel, "subtitleField", 80, 51, 525);
 
+    // The two long fields reach to the panel's right edge, however wide the window is.
+    detailPanel->installEventFilter(this);
+
     statusLine = new QStatusBar(clientArea);
     statusLine->setObjectName("statusLine");
     statusLine->setSizeGripEnabled(false);
@@ -184,6 +250,15 @@ void MainWindow::BuildClientArea()
     layout->addWidget(boardView, 1);
     layout->addWidget(detailPanel);
     layout->addWidget(statusLine);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == detailPanel && event->type() == QEvent::Resize) {
+        const int right = std::max(detailPanel->width() - kPanelRightMargin, kPanelFieldsRight);
+        for (QLineEdit* e : {titleField, subtitleField}) e->resize(right - e->x(), e->height());
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // --- life cycle ------------------------------------------------------------------------
@@ -211,7 +286,10 @@ void MainWindow::FormShow()
     settingsPath_ = files_.settingsFile;
     if (windows_.createDialog) windows_.createDialog->SetProgramFiles(files_);
     if (windows_.editDialog) windows_.editDialog->SetProgramFiles(files_);
-    if (windows_.groupWindow) windows_.groupWindow->SetPreferencesFile(files_.preferencesFile);
+    if (windows_.groupWindow) {
+        windows_.groupWindow->SetPreferencesFile(files_.preferencesFile);
+        windows_.groupWindow->SetThumbnailer(files_.thumbnailer);
+    }
     rootMappings_ = LoadRootMappings(files_.preferencesFile);
     boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper);
 
@@ -327,18 +405,27 @@ void MainWindow::OpenSelectedGroup()
 {
     boardView->EndPress();
     if (!GroupCommandReady()) return;
+    OpenGroupWindow(StrToIntOrZero(ShownGroupText()), FromQLossy(groupNameField->text()), 0);
+}
+
+void MainWindow::OpenGroupWindow(int32_t group, const std::string& groupName, int32_t entry)
+{
+    if (!ReattachIfLost()) return;
     // A group's tables come with its first opening, not with its creation.
-    const int32_t group = StrToIntOrZero(ShownGroupText());
     EnsureGroupTables(session_, group);
     GroupWindow* window = windows_.groupWindow;
     if (!window) return;
     // A later open replaces the group shown: closing empties the window, showing fills it.
     window->CloseWindow();
     window->currentGroupNumber = group;
-    window->currentGroupName = FromQLossy(groupNameField->text());
+    window->currentGroupName = groupName;
+    // The row the board shows; a group opened from elsewhere (a search hit) differs in
+    // number, and the window then reads its row itself.
+    window->currentGroup = shownGroup_;
     window->show();
     window->raise();
     window->activateWindow();
+    if (entry != 0) window->SelectEntry(entry);
 }
 
 bool MainWindow::RefuseWithoutNumber()
@@ -358,9 +445,23 @@ bool MainWindow::CatalogueCommandReady() { return ReattachIfLost() && CatalogueR
 void MainWindow::ReportLostConnection()
 {
     QTimer::singleShot(0, this, [this] {
-        platform_.messages->ShowMessage(
-            this, "データベースとの接続が切れました。次の操作のときに接続し直します。");
+        WhenSearchIdle([this] {
+            platform_.messages->ShowMessage(
+                this, "データベースとの接続が切れました。次の操作のときに接続し直します。");
+        });
     });
+}
+
+void MainWindow::WhenSearchIdle(std::function<void()> then)
+{
+    SearchWindow* search = windows_.searchWindow;
+    if (!search || !search->Searching()) {
+        then();
+        return;
+    }
+    search->RequestStop();
+    connect(search, &SearchWindow::SearchEnded, this, std::move(then),
+            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
 }
 
 bool MainWindow::ReattachIfLost()
@@ -396,6 +497,7 @@ void MainWindow::mnuMakeGroupClick()
     const TextRow row = board.ReadGroupRow(group);
     board.AddSlot(group);
     boardView->AddGroupIconFromRow(row);
+    boardView->EnsureGroupVisible(group);
 }
 
 void MainWindow::mnuEditGroupClick()
@@ -407,6 +509,11 @@ void MainWindow::mnuEditGroupClick()
     dialog->editedGroupNumber = group;
     if (dialog->exec() != QDialog::Accepted) return;
     const TextRow row = board.ReadGroupRow(group);
+    // The open group window checks its group before each write: this user's own edit is
+    // no other user's change.
+    GroupWindow* window = windows_.groupWindow;
+    if (window && window->currentGroupNumber == group && row.size() >= kCatalogueColumnCount)
+        window->currentGroup = ShownFromRow(row);
     board.RemoveGroupIcon(group);
     boardView->AddGroupIconFromRow(row);
     // The panel shows what was stored, not the values from before the edit.
@@ -435,8 +542,13 @@ void MainWindow::mnuCopyGroupClick()
     if (!GroupCommandReady() || RefuseWithoutNumber()) return;
     const QString name = groupNameField->text();
     if (!platform_.messages->Confirm(this, "グループ「" + name + "」を複製します。よろしいですか？")) return;
-    switch (DuplicateGroup(boardView->Board(), session_, StrToIntOrZero(ShownGroupText()), shownGroup_)) {
-    case GroupOutcome::Done: boardView->AfterBoardCommand(); break;
+    int32_t made = 0;
+    switch (DuplicateGroup(boardView->Board(), session_, StrToIntOrZero(ShownGroupText()), shownGroup_,
+                           clientArea->width(), &made)) {
+    case GroupOutcome::Done:
+        boardView->AfterBoardCommand();
+        boardView->EnsureGroupVisible(made);
+        break;
     case GroupOutcome::Changed: ReportChangedGroup(name); break;
     case GroupOutcome::Failed: platform_.messages->ShowMessage(this, "グループ複製失敗"); break;
     }

@@ -87,6 +87,10 @@ public:
     FolderReplaceDialog* folderReplaceDialog = nullptr;
     RootMapDialog* rootMapDialog = nullptr;
 
+    // The board's context menus: on a group, and on the empty board.
+    QMenu* groupMenu = nullptr;
+    QMenu* boardMenu = nullptr;
+
 public slots:
     void FormShow();
     void FormClose();
@@ -116,10 +120,15 @@ public:
     // attaches again and rebuilds the board, or says that the server cannot be reached.
     // False when the command cannot go on.
     bool ReattachIfLost();
+    // Runs `then` now, or, while a search polls the Escape key (a modal box opened there
+    // would get no input), stops the search and runs it from the event loop once the
+    // search has ended.
+    void WhenSearchIdle(std::function<void()> then);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // No settings file yet: the set-up's data folder and the login name, the database
@@ -143,9 +152,13 @@ private:
     // Another copy changed or deleted the group the user chose: say so, show the board anew.
     void ReportChangedGroup(const QString& name);
 
+    // The group's window, as the open command opens it, with an entry selected (0: none).
+    void OpenGroupWindow(int32_t group, const std::string& groupName, int32_t entry);
+
     void BuildMenu();
     void BuildLinkMenu();
     void MakeLinkWindows();
+    void BuildContextMenus();
     void BuildClientArea();
     void EmptyEntryClipboard();
     // The detail panel shows the group the board showed.

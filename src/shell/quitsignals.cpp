@@ -1,5 +1,7 @@
 #include "shell/quitsignals.h"
 
+#include "shell/mainwindow.h"
+
 #include <cerrno>
 #include <csignal>
 
@@ -78,4 +80,11 @@ void CloseProgram(QWidget* mainWindow)
     }
     if (main) main->close();
     QCoreApplication::quit();
+}
+
+void CloseProgramOnQuitSignals(QuitSignals& quitSignals, MainWindow& mainWindow)
+{
+    QObject::connect(&quitSignals, &QuitSignals::Received, &mainWindow, [&mainWindow] {
+        mainWindow.WhenSearchIdle([&mainWindow] { CloseProgram(&mainWindow); });
+    });
 }

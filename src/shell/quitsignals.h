@@ -5,6 +5,7 @@
 // those do not end a Qt program; ours must be in place before the first attach.
 #include <QObject>
 
+class MainWindow;
 class QSocketNotifier;
 class QWidget;
 
@@ -30,3 +31,7 @@ private:
 // closed as its cancel button would (a question then counts as answered No), and once
 // their loops have unwound the main window closes, which writes the settings file.
 void CloseProgram(QWidget* mainWindow);
+
+// The program's answer to the signals: CloseProgram, once a running search has ended
+// (it polls the Escape key, which lets the signal's notice through).
+void CloseProgramOnQuitSignals(QuitSignals& quitSignals, MainWindow& mainWindow);

@@ -5,6 +5,8 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
+#include <QWindow>
 
 #include "groupdlg/groupcreatedialog.h"
 #include "groupdlg/groupeditdialog.h"
@@ -79,6 +81,13 @@ void PlaceWindowsOnScreens(QWidget& mainWindow, const ProgramWindows& windows)
         const QRect placed = PlaceOnScreens(w->x(), w->y(), w->width(), w->height(), screens);
         if (placed.size() != w->size()) w->resize(placed.size());
         if (placed.topLeft() != w->pos()) w->move(placed.topLeft());
+        // The stored left and top are those of the frame, as pos() gives them when they
+        // are collected. A window not yet created takes a move() as the frame's place;
+        // one created but not yet framed (the main window, whose show handler restores
+        // the places) takes it as the inside's, and would come up a title bar higher at
+        // every start: the window manager is told that the frame goes there.
+        if (w->testAttribute(Qt::WA_WState_Created) && w->windowHandle() && !w->windowHandle()->isExposed())
+            w->windowHandle()->setFramePosition(w->pos());
     }
 }
 

@@ -38,6 +38,7 @@ ProgramFolder::ProgramFolder()
     QDir(dir_.path()).mkdir("img");
     QFile::copy(QStringLiteral(KUMO_SOURCE_DIR) + "/img/icon1.ico", imgPath("icon1.ico"));
     QFile::link(QStringLiteral(KUMO_PICTURE_HELPER), path() + "kumolist-picture");
+    QFile::link(QStringLiteral(KUMO_THUMBNAILER), path() + "kumolist-thumbnailer");
 }
 
 QString ProgramFolder::path() const { return dir_.path() + "/"; }

@@ -22,9 +22,10 @@ struct FakeIcon : BoardIcon {
 };
 
 struct FakeCaption : BoardCaption {
-    int l = 0, t = 0, w = 0;
+    int l = 0, t = 0, w = 0, h = 16;
     bool marked = false;
     int Width() const override { return w; }
+    int Height() const override { return h; }
     void MoveTo(int left, int top) override { l = left, t = top; }
     void SetDragMark(bool dragging) override { marked = dragging; }
 };

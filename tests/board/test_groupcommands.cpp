@@ -13,6 +13,7 @@
 #include "db/schema.h"
 #include "groupdlg/groupcreatedialog.h"
 #include "groupdlg/groupeditdialog.h"
+#include "text/cp932.h"
 #include "text/textutil.h"
 #include "support/testdb.h"
 
@@ -50,7 +51,9 @@ private slots:
         QCOMPARE(p.mainWindow.boardView->Board().slotCount, 1);
         QLabel* icon = p.mainWindow.boardView->GroupIcon(1);
         QVERIFY(icon && icon->isVisible());
-        QCOMPARE(icon->pos(), QPoint(0, 0));
+        // The first place of the tidy grid, stored as shown.
+        QCOMPARE(icon->pos(), QPoint(16, 0));
+        QCOMPARE(StoredX(p.mainWindow.Session(), 1) + "," + StoredY(p.mainWindow.Session(), 1), std::string("16,0"));
         QCOMPARE(p.mainWindow.boardView->GroupCaption(1)->text(), QString("図面"));
         QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 0);   // the selection does not change
 
@@ -204,9 +207,9 @@ private slots:
         QCOMPARE(p.mainWindow.boardView->canvas->findChildren<QLabel*>("groupIcon2").size(), 1);
         QCOMPARE(p.mainWindow.boardView->canvas->findChildren<QLabel*>("groupCaption2").size(), 1);
         QCOMPARE(p.mainWindow.boardView->GroupCaption(2)->text(), QString("new two"));
-        QCOMPARE(p.mainWindow.boardView->GroupIcon(2)->pos(), QPoint(0, 0));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(2)->pos(), QPoint(80, 0));   // beside group 1
 
-        // Moved to the top left, where group 2 now stands, group 1 comes out on top.
+        // Moved to the top left, group 1 comes out on top of any group there.
         Select(p, 1);
         Trigger(p, "mnuMoveGroup");
         const QObjectList stack = p.mainWindow.boardView->canvas->children();
@@ -260,7 +263,7 @@ private slots:
             QTest::mouseClick(d->storeButton, Qt::LeftButton);
         });
         QVERIFY(p.mainWindow.boardView->GroupIcon(4));
-        QCOMPARE(p.mainWindow.boardView->GroupIcon(4)->pos(), QPoint(0, 0));
+        QCOMPARE(p.mainWindow.boardView->GroupIcon(4)->pos(), QPoint(80, 0));   // clear of the others
         p.Close();
     }
 
@@ -335,6 +338,114 @@ private slots:
         QCOMPARE(p.mainWindow.boardView->Board().selectedGroup, 27);
 
         sent.clear();
+        Trigger(p, "mnuLocInitGroup");
+        QCOMPARE(Writes(sent), 0);
+        p.Close();
+    }
+
+    void newGroupsAndDuplicatesStandClearOfOthers()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 1, "a", "", "16", "0"));
+        QVERIFY(InsertGroup(set.session, 2, "b", "", "80", "0"));
+        QVERIFY(InsertGroup(set.session, 3, "far", "", "400", "900"));   // beyond the visible board
+        QVERIFY(InsertGroup(set.session, 4, "src", "", "300", "130"));
+        set.Done();
+        Program p(set.folder.programFile());
+        p.mainWindow.resize(616, 347);
+        QVERIFY(p.Show());
+        BoardView* board = p.mainWindow.boardView;
+        auto& db = p.mainWindow.Session();
+        auto create = [&](const QString& name) {
+            WithDialog<GroupCreateDialog>(p, "mnuMakeGroup", p.windows.createDialog, [&](GroupCreateDialog* d) {
+                TypeCommitted(d->nameEdit, name);
+                QTest::mouseClick(d->storeButton, Qt::LeftButton);
+            });
+        };
+        // Every group's icon and caption clear of every other group's; stored as shown.
+        auto checkClear = [&](std::pair<int, int> allowed = {}) {
+            QList<std::pair<int, QRect>> parts;
+            for (const auto& [n, slot] : board->Board().iconSlots) {
+                if (!slot.present) continue;
+                parts.append({n, board->GroupIcon(n)->geometry()});
+                parts.append({n, board->GroupCaption(n)->geometry()});
+                QCOMPARE(StoredX(db, n) + "," + StoredY(db, n),
+                         IntToStr(board->GroupIcon(n)->x()) + "," + IntToStr(board->GroupIcon(n)->y()));
+            }
+            for (const auto& [n, r] : parts)
+                for (const auto& [m, q] : parts)
+                    if (n != m && r.intersects(q) && std::pair(n, m) != allowed && std::pair(m, n) != allowed) QFAIL(qPrintable(QString("groups %1 and %2 overlap").arg(n).arg(m)));
+        };
+
+        create("c");
+        create("d");
+        QCOMPARE(board->GroupIcon(5)->pos(), QPoint(144, 0));   // the first free places, in reading order
+        QCOMPARE(board->GroupIcon(6)->pos(), QPoint(208, 0));
+        checkClear();
+
+        // A duplicate stands 12 pixels off its original; a second one, where the first
+        // stands, goes to the free grid place nearest that.
+        p.fake.messages.nextAnswers = {true, true};
+        Select(p, 4);
+        Trigger(p, "mnuCopyGroup");
+        QCOMPARE(board->GroupIcon(7)->pos(), QPoint(312, 142));
+        Select(p, 4);
+        Trigger(p, "mnuCopyGroup");
+        const QPoint second = board->GroupIcon(8)->pos();
+        QCOMPARE((second.x() - 16) % 64, 0);
+        QCOMPARE(second.y() % 64, 0);
+        QVERIFY2(QLineF(second, QPoint(312, 142)).length() < 100, qPrintable(QString("%1,%2").arg(second.x()).arg(second.y())));
+        QCOMPARE(StoredX(db, 8) + "," + StoredY(db, 8), IntToStr(second.x()) + "," + IntToStr(second.y()));
+
+        // The visible board full: the next group goes below it, and the board scrolls there.
+        for (int i = 0; i < 30; ++i) create(QString("n%1").arg(i));
+        checkClear({4, 7});   // the duplicate covers a corner of its original, as it always did
+        const int last = board->Board().slotCount;
+        const QRect lastIcon = board->GroupIcon(last)->geometry();
+        QVERIFY(lastIcon.bottom() > board->viewport()->height());
+        QVERIFY(lastIcon.right() < board->viewport()->width());
+        QVERIFY(QRect(-board->canvas->pos(), board->viewport()->size()).contains(lastIcon));
+        p.Close();
+    }
+
+    void tidyKeepsLongNamesApart()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        const QStringList names{"a", "図面一式　新築建物　１階", "b", "a rather long group name", "c", "d", "e", "f",
+                                "g", "h", "i", "j", "k", "another quite long group name", "l"};
+        int n = 0;
+        for (const QString& name : names) QVERIFY(InsertGroup(set.session, ++n, FromQ(name).value(), "", "0", "0"));
+        set.Done();
+        Program p(set.folder.programFile());
+        p.mainWindow.resize(616, 347);
+        QVERIFY(p.Show());
+        BoardView* board = p.mainWindow.boardView;
+        Trigger(p, "mnuLocInitGroup");
+        QList<QRect> captions, icons;
+        for (int g = 1; g <= n; ++g) {
+            captions << board->GroupCaption(g)->geometry();
+            icons << board->GroupIcon(g)->geometry();
+        }
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                if (i == j) continue;
+                // Apart by a gap, so that two names never read as one.
+                QVERIFY2(!captions[i].adjusted(-4, 0, 4, 0).intersects(captions[j].adjusted(-4, 0, 4, 0)),
+                         qPrintable(QString("captions %1 and %2").arg(i + 1).arg(j + 1)));
+                QVERIFY2(!captions[i].intersects(icons[j]), qPrintable(QString("caption %1, icon %2").arg(i + 1).arg(j + 1)));
+            }
+        // Cells where the names fit keep the plain grid: the first group, and the rest of
+        // a row after a wide cell only moves right.
+        QCOMPARE(icons[0].topLeft(), QPoint(16, 0));
+        QVERIFY(icons[2].left() > captions[1].right());
+        QCOMPARE(icons[2].top(), 0);
+        // No row runs past the plain grid's last cell.
+        for (const QRect& r : captions) QVERIFY(r.right() < 640);
+        // Tidied twice: nothing moves.
+        std::vector<std::string> sent;
+        p.mainWindow.Session().SetStatementLog([&](const std::string& t) { sent.push_back(t); });
         Trigger(p, "mnuLocInitGroup");
         QCOMPARE(Writes(sent), 0);
         p.Close();

@@ -60,17 +60,8 @@ export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 
-# A free display of its own, so that test runs side by side do not meet.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
-# Openbox runs its start-up command once it manages windows.
-openbox --startup "touch $work/wm-ready" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do [ -e "$work/wm-ready" ] && break; sleep 0.1; done
-[ -e "$work/wm-ready" ] || fail "openbox did not start"
+. "$(dirname "$0")/xsession.sh"
+start_x_session
 
 touch "$work/started"
 "$prefix/bin/kumolist" >"$work/program.log" 2>&1 &

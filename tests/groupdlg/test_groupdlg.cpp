@@ -105,6 +105,7 @@ private slots:
     void editWritesBackKeptPosition();
     void editOfMissingRowFails();
     void pictureBrowser();
+    void pictureFromElsewhereCopiedIn();
     void overLongPictureNameFailsStore();
     void byteLimitCountsDoubleByteAsTwo();
     void tabOrderEnterAndEscape();
@@ -307,8 +308,8 @@ void TestGroupDialogs::pictureBrowser()
     dlg.show();
     dlg.pictureEdit->setText(QStringLiteral("old.bmp"));
 
-    // A same-named file chosen elsewhere stands for the one in the icon folder.
-    f.fake.fileDialogs.nextFileNames.push_back({QStringLiteral("/somewhere/else/house.ico")});
+    // The picture in the icon folder is named as it is.
+    f.fake.fileDialogs.nextFileNames.push_back({f.folder() + "img/house.ico"});
     QTest::mouseClick(dlg.browseButton, Qt::LeftButton);
     QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("house.ico"));
     QCOMPARE(f.fake.fileDialogs.requests.size(), size_t(1));
@@ -326,11 +327,83 @@ void TestGroupDialogs::pictureBrowser()
     QTest::mouseClick(dlg.browseButton, Qt::LeftButton);
     QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("house.ico"));
 
-    // A picture that does not lie in the icon folder cannot be named.
-    f.fake.fileDialogs.nextFileNames.push_back({QStringLiteral("/somewhere/else/tree.ico")});
-    QTest::mouseClick(dlg.browseButton, Qt::LeftButton);
-    QVERIFY(dlg.pictureEdit->text().isEmpty());
     QVERIFY(f.fake.messages.shown.isEmpty());
+    QVERIFY(f.fake.messages.asked.isEmpty());
+}
+
+void TestGroupDialogs::pictureFromElsewhereCopiedIn()
+{
+    Fixture f;
+    QVERIFY(f.fresh.ok);
+    QTemporaryDir elsewhere;
+    auto put = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    auto bytesOf = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    };
+    const QString img = f.folder() + "img/";
+    put(elsewhere.filePath("家.bmp"), "BM new");
+    put(img + "家.bmp", "BM old");
+    put(elsewhere.filePath("tree.ico"), "tree");
+    GroupCreateDialog dlg(f.db, f.fresh.db.settings, f.fake.platform);
+    Setup(dlg, f);
+    dlg.show();
+    auto choose = [&](const QString& path, std::deque<bool> answers) {
+        f.fake.messages.asked.clear();
+        f.fake.messages.shown.clear();
+        f.fake.messages.nextAnswers = answers;
+        f.fake.fileDialogs.nextFileNames.push_back({path});
+        QTest::mouseClick(dlg.browseButton, Qt::LeftButton);
+    };
+
+    // Asked, answered Yes: copied in and named.
+    choose(elsewhere.filePath("tree.ico"), {true});
+    QCOMPARE(f.fake.messages.asked, QStringList{"画像「tree.ico」をグループアイコンのフォルダにコピーしますか？"});
+    QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("tree.ico"));
+    QCOMPARE(bytesOf(img + "tree.ico"), QByteArray("tree"));
+    QVERIFY(QFileInfo(img + "tree.ico").permissions() & QFile::ReadOther);
+
+    // The same bytes under the same name: nothing to copy, nothing asked.
+    dlg.pictureEdit->setText("x.bmp");
+    choose(elsewhere.filePath("tree.ico"), {});
+    QVERIFY(f.fake.messages.asked.isEmpty());
+    QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("tree.ico"));
+
+    // Another picture of that name in the folder: replaced only when the user says so.
+    choose(elsewhere.filePath("家.bmp"), {true, false});
+    QCOMPARE(f.fake.messages.asked.size(), 2);
+    QVERIFY(f.fake.messages.asked[1].contains("置き換えますか？"));
+    QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("tree.ico"));
+    QCOMPARE(bytesOf(img + "家.bmp"), QByteArray("BM old"));
+    choose(elsewhere.filePath("家.bmp"), {false});   // not even copied
+    QCOMPARE(bytesOf(img + "家.bmp"), QByteArray("BM old"));
+    choose(elsewhere.filePath("家.bmp"), {true, true});
+    QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("家.bmp"));
+    QCOMPARE(bytesOf(img + "家.bmp"), QByteArray("BM new"));
+
+    // Names that ICONP cannot hold are refused with the reason, before anything is asked.
+    const QString tooLong = QString(37, QLatin1Char('p')) + ".bmp";   // 41 bytes
+    const QString notCp932 = QStringLiteral("\u00e9t\u00e9.bmp");
+    const QString quoted = QStringLiteral("it's.bmp");
+    for (const QString& name : {tooLong, notCp932, quoted, QStringLiteral("plan.png")}) {
+        put(elsewhere.filePath(name), "x");
+        choose(elsewhere.filePath(name), {true, true});
+        QVERIFY2(f.fake.messages.asked.isEmpty(), qPrintable(name));
+        QCOMPARE(f.fake.messages.shown.size(), 1);
+        QVERIFY(f.fake.messages.shown[0].startsWith("「" + name + "」はグループアイコン画像に使えません。"));
+        QVERIFY(!QFileInfo::exists(img + name));
+        QCOMPARE(dlg.pictureEdit->text(), QStringLiteral("家.bmp"));
+    }
+    QCOMPARE(PictureNameRefusal(tooLong), QStringLiteral("名前が長すぎます（シフトJISで40バイトまで）。"));
+    QVERIFY(PictureNameRefusal(QString(36, QLatin1Char('p')) + ".bmp").isEmpty());   // 40 bytes fit
+    QVERIFY(!PictureNameRefusal(QStringLiteral("a\\b.bmp")).isEmpty());
+
+    // No leftovers of the copies in the folder.
+    QCOMPARE(QDir(img).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 void TestGroupDialogs::overLongPictureNameFailsStore()

@@ -14,12 +14,15 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QListView>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QtTest>
 
 #include "boardfixture.h"
@@ -37,6 +40,7 @@
 namespace {
 
 const std::string kJuutaku = "\x8F\x5A\x91\xEE\x41";   // 住宅A
+const std::string kRawMemo = "a\x85\x40z";   // 0x8540: no character in CP932
 const QString kTestData = QStringLiteral(KUMO_TESTDATA "/jww/");
 
 std::string Cp(const QString& s) { return FromQ(s).value(); }
@@ -149,12 +153,58 @@ QStringList Column(GroupWindow* w, int cell)
     return l;
 }
 
+std::vector<std::string> Cells(const std::vector<TextRow>& rows, int column)
+{
+    std::vector<std::string> out;
+    for (const TextRow& r : rows) out.push_back(r[column]);
+    return out;
+}
+
 void SelectRows(GroupWindow* w, const std::vector<int>& rows)
 {
     QItemSelectionModel* s = w->fileDetailView->selectionModel();
     s->clearSelection();
     for (int r : rows)
         s->select(w->fileSortModel->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// Group 1's tables with sub-group "s" (1) under the root.
+void TablesAndSubGroupS(DatabaseSession& db)
+{
+    QVERIFY(EnsureGroupTables(db, 1));
+    QVERIFY(PutSubGroup(db, 1, 1, "s", "0"));
+}
+
+// Drags data over the view's viewport to the point and drops it there, as a file manager
+// does; then lets the window act on it.
+void Drop(QAbstractItemView* view, QPoint at, const QMimeData* data)
+{
+    QWidget* target = view->viewport();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &move);
+    QVERIFY(move.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &drop);
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    QCoreApplication::processEvents();
+}
+
+QPoint NodeCenter(GroupWindow* w, const QString& label)
+{
+    QTreeWidgetItem* item = Node(w, label);
+    return item ? w->subGroupTree->visualItemRect(item).center() : QPoint(-1, -1);
+}
+
+QMimeData* Urls(const QStringList& files)
+{
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString& f : files) urls << QUrl::fromLocalFile(f);
+    data->setUrls(urls);
+    return data;
 }
 
 // The program on a database with groups 1 (住宅A... named as given) and 2; the test
@@ -379,6 +429,13 @@ private slots:
             QTest::mouseClick(d->okButton, Qt::LeftButton);
             QCOMPARE(m.shown.last(), QString("引用符「'」「\"」「:」を入力しないで下さい"));
             QVERIFY(d->isVisible());
+            // No name, or blanks only (the full-width one too): asked again.
+            for (const QString& blank : {QString(), QString(" \u3000 ")}) {
+                Type(d->nameEdit, blank);
+                QTest::mouseClick(d->okButton, Qt::LeftButton);
+                QCOMPARE(m.shown.last(), QString("サブグループ名を入力して下さい"));
+                QVERIFY(d->isVisible());
+            }
             Type(d->nameEdit, QString(20, QChar(0x56F3)));   // 図 × 20: 16 fit in 32 bytes
             QCOMPARE(d->nameEdit->text(), QString(16, QChar(0x56F3)));
             Type(d->nameEdit, "a");
@@ -456,10 +513,7 @@ private slots:
         QTemporaryDir dir;
         const QString odd = dir.filePath("it's \"x\".jww");
         PutFile(odd, "JwwData.");
-        Run run([](DatabaseSession& db) {
-            QVERIFY(EnsureGroupTables(db, 1));
-            QVERIFY(PutSubGroup(db, 1, 1, "s", "0"));
-        });
+        Run run(TablesAndSubGroupS);
         QVERIFY(run.w);
         GroupWindow* w = run.w;
         FakeMessages& m = run.fake().messages;
@@ -515,15 +569,16 @@ private slots:
         QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "2", "3", "4"}));
         QCOMPARE(AllRows(run.db(), FileTableName(1)).size(), size_t(4));
 
-        // A missing file can be pasted, and opening it does nothing; an existing one opens.
+        // A missing file can be pasted, and opening it says so; an existing one opens.
         run.p->mainWindow.Clipboard().Clear();
         run.p->mainWindow.Clipboard().Add("/nowhere/gone.jww", "");
         QTest::mouseClick(w->pasteButton, Qt::LeftButton);
         QCOMPARE(w->fileModel->rowCount(), 5);
         w->SetViewStyleIndex(2);
-        QTest::mouseDClick(w->fileDetailView->viewport(), Qt::LeftButton, {},
-                           w->fileDetailView->visualRect(w->fileSortModel->index(4, 0)).center());
+        SelectRows(w, {4});
+        w->OpenFirstSelected();
         QVERIFY(run.fake().desktop.opened.isEmpty());
+        QCOMPARE(m.shown.last(), QString("ファイルが見つかりません: /nowhere/gone.jww"));
         SelectRows(w, {1, 3});
         w->OpenFirstSelected();
         QCOMPARE(run.fake().desktop.opened, QStringList{kTestData + "敷地図.jww"});
@@ -570,7 +625,7 @@ private slots:
         Run run([&](DatabaseSession& db) {
             QVERIFY(EnsureGroupTables(db, 1));
             QVERIFY(PutEntry(db, 1, 1, "old.jwc", folder, 0, "old") && PutEntry(db, 1, 2, "fig.jws", folder, 0, "keep") &&
-                    PutEntry(db, 1, 3, "long.jww", folder, 0));
+                    PutEntry(db, 1, 3, "long.jww", folder, 0) && PutEntry(db, 1, 4, "raw.jww", folder, 0, kRawMemo));
         });
         QVERIFY(run.w);
         GroupWindow* w = run.w;
@@ -621,6 +676,182 @@ private slots:
         QCOMPARE(d->memoText.size(), size_t(300));
         QCOMPARE(AllRows(run.db(), FileTableName(1), "N=3")[0][kFileMemo], std::string(255, 'm'));
         QCOMPARE(w->fileSortModel->index(2, kCellMemo).data().toString(), QString(255, 'm'));
+
+        // OK without a change keeps bytes that have no character here, and writes nothing.
+        std::vector<std::string> sent;
+        run.db().SetStatementLog([&](const std::string& s) { sent.push_back(s); });
+        SelectRows(w, {3});
+        QVERIFY(WithModal(d, [&] { w->EditMemo(); }, [&] { QTest::mouseClick(d->okButton, Qt::LeftButton); }));
+        QCOMPARE(AllRows(run.db(), FileTableName(1), "N=4")[0][kFileMemo], kRawMemo);
+        QVERIFY(std::none_of(sent.begin(), sent.end(), [](auto& s) { return s.rfind("UPDATE", 0) == 0; }));
+    }
+
+    void writesIntoAGroupOrSubGroupAnotherCopyDeleted()
+    {
+        Run run([](DatabaseSession& db) {
+            QVERIFY(EnsureGroupTables(db, 1));
+            QVERIFY(PutSubGroup(db, 1, 1, "s", "0") && PutSubGroup(db, 1, 2, "t", "0"));
+            QVERIFY(PutEntry(db, 1, 1, "e.jww", "/x/", 0));
+        });
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        FakeMessages& m = run.fake().messages;
+        DatabaseSession other(run.set.db.settings);
+        other.ConnectDatabase();
+        QVERIFY(other.Connected());
+        run.Open(1);
+
+        // Files added into a sub-group the tree still shows: refused, the tree read again.
+        ClickNode(w, "s :1");
+        QVERIFY(other.DeleteRecords(SubGroupTableName(1), "N=1"));
+        run.fake().fileDialogs.nextFileNames.push_back({kTestData + "Test1.jww"});
+        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QCOMPARE(m.shown.last(), QString("他の利用者がサブグループ「s」(SN:1)を削除しました。"));
+        QVERIFY(!Node(w, "s :1") && Node(w, "t :2"));
+        QCOMPARE(w->SelectedSubGroupNumber(), 0);
+        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 1);
+        // So are entries moved into one.
+        QVERIFY(other.DeleteRecords(SubGroupTableName(1), "N=2"));
+        w->MoveEntriesTo({1}, 2);
+        QCOMPARE(m.shown.last(), QString("他の利用者がサブグループ「t」(SN:2)を削除しました。"));
+        QCOMPARE(AllRows(run.db(), FileTableName(1))[0][kFileSN], std::string("0"));
+
+        // Another copy files an entry under a sub-group while the user is asked whether to
+        // delete it with its entries: nothing is deleted, and the user is told.
+        QVERIFY(PutSubGroup(run.db(), 1, 3, "u", "0") && PutEntry(run.db(), 1, 2, "f.jww", "/x/", 3));
+        w->BuildSubGroupTree();
+        ClickNode(w, "u :3");
+        m.nextAnswers = {true, true};
+        m.onAsk = [&](const QString& q) {
+            if (q.contains("1項目")) QVERIFY(PutEntry(other, 1, 3, "g.jww", "/x/", 3));
+        };
+        w->DeleteSubGroupCommand();
+        m.onAsk = {};
+        QCOMPARE(m.shown.last(),
+                 QString("サブグループ「u」(SN:3)に属するファイルの数が他の利用者によって変わりましたので、削除しませんでした。"));
+        QVERIFY(Node(w, "u :3"));
+        QCOMPARE(run.db().CountRecords(FileTableName(1), "SN=3"), 2);
+
+        // The group deleted and its number given to a new one: nothing is pasted into
+        // the stranger's group, and the window closes.
+        run.p->mainWindow.Clipboard().Add("/x/a.jww", "");
+        QVERIFY(other.DeleteRecords(kCatalogueTable, "N=1") && InsertGroup(other, 1, "delta", "", "0", "0"));
+        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        QCOMPARE(m.shown.last(), QString("他の利用者がグループ「住宅A」を変更または削除しました。"));
+        QVERIFY(!w->isVisible());
+        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 3);
+    }
+
+    void dragAndDropInOutAndBetweenSubGroups()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("in/sub"));
+        PutFile(dir.filePath("z.txt"), "z");
+        PutFile(dir.filePath("in/x.jww"), "x");
+        PutFile(dir.filePath("in/sub/y.jww"), "y");
+        Run run(TablesAndSubGroupS);
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        FakeMessages& m = run.fake().messages;
+        run.Open(1);
+        ClickNode(w, "root :0");
+
+        // Files onto the list: registered under the node shown, the drawing's memo read.
+        std::unique_ptr<QMimeData> files(Urls({dir.filePath("z.txt"), kTestData + "Test1.jww"}));
+        Drop(w->fileIconView, QPoint(5, 5), files.get());
+        QCOMPARE(Column(w, kCellName), (QStringList{"z.txt", "Test1.jww"}));
+        QCOMPARE(Column(w, kCellMemo)[1], QString("日影図　ＴＥＳＴ用データ（陸屋根）"));
+        QCOMPARE(w->statusLine->currentMessage(), QString("2 件のファイルを登録しました"));
+
+        // A folder onto a node: its files at every level counted and asked about.
+        std::unique_ptr<QMimeData> folder(Urls({dir.filePath("in")}));
+        Drop(w->subGroupTree, NodeCenter(w, "s :1"), folder.get());
+        QCOMPARE(m.asked.last(), QString("フォルダ内のファイル 2 件を登録しますか？"));
+        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 2);
+        m.nextAnswers = {true};
+        Drop(w->subGroupTree, NodeCenter(w, "s :1"), folder.get());
+        QCOMPARE(Cells(AllRows(run.db(), FileTableName(1), "SN=1"), kFileName), (std::vector<std::string>{"y.jww", "x.jww"}));
+
+        // Entries dragged out: their files as local URLs, the missing one left out.
+        QVERIFY(PutEntry(run.db(), 1, 9, "gone.jww", "/nowhere/", 0));
+        w->FillFileList();
+        QCOMPARE(w->fileModel->rowCount(), 5);
+        QVERIFY(w->fileSortModel->flags(w->fileSortModel->index(0, 0)) & Qt::ItemIsDragEnabled);
+        for (int style : {1, 0, 2}) {
+            w->SetViewStyleIndex(style);
+            for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(w->fileIconView),
+                                         static_cast<QAbstractItemView*>(w->fileDetailView),
+                                         static_cast<QAbstractItemView*>(w->subGroupTree)})
+                QVERIFY(v->viewport()->acceptDrops() && (v == w->subGroupTree || v->dragEnabled()));
+        }
+        std::unique_ptr<QMimeData> out(w->fileSortModel->mimeData(
+            {w->fileSortModel->index(0, 0), w->fileSortModel->index(0, 3), w->fileSortModel->index(4, 0)}));
+        QCOMPARE(out->urls(), QList<QUrl>{QUrl::fromLocalFile(dir.filePath("z.txt"))});
+
+        // Dropped onto a node of the tree, they are moved there; onto the list, nothing.
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, out.get(), Qt::LeftButton, {});
+        QCoreApplication::sendEvent(w->fileIconView->viewport(), &enter);
+        QVERIFY(!enter.isAccepted());
+        Drop(w->subGroupTree, NodeCenter(w, "s :1"), out.get());
+        QCOMPARE(w->statusLine->currentMessage(), QString("2 件を移動しました"));
+        QCOMPARE(run.db().CountRecords(FileTableName(1), "SN=1 AND (N=1 OR N=9)"), 2);
+        ClickNode(w, "s :1");
+        QCOMPARE(Column(w, kCellName), (QStringList{"z.txt", "y.jww", "x.jww", "gone.jww"}));
+    }
+
+    void statusTextsAndALongRegistrationCancelled()
+    {
+        QTemporaryDir dir;
+        QStringList many;
+        for (int i = 0; i < 30; ++i) {
+            many << dir.filePath(QString("f%1.jww").arg(i, 2, 10, QChar('0')));
+            PutFile(many.last(), "");
+        }
+        Run run;
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        FakeMessages& m = run.fake().messages;
+        FakeProgress& progress = run.fake().progress;
+        run.Open(1);
+        auto said = [&] { return w->statusLine->currentMessage(); };
+
+        run.fake().fileDialogs.nextFileNames.push_back(many.mid(0, 3));
+        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QCOMPARE(said(), QString("3 件のファイルを登録しました"));
+        QVERIFY(progress.labels.isEmpty());   // a handful goes without a progress dialog
+        SelectRows(w, {0, 2});
+        QTest::mouseClick(w->copyButton, Qt::LeftButton);
+        QCOMPARE(said(), QString("2 件をコピーしました"));
+        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        QCOMPARE(said(), QString("2 件を貼り付けました"));
+        m.nextAnswers = {true};
+        QTest::mouseClick(w->removeButton, Qt::LeftButton);
+        QCOMPARE(said(), QString("2 件を除去しました"));
+        // Nothing selected: nothing asked.
+        w->fileIconView->selectionModel()->clearSelection();
+        m.asked.clear();
+        QTest::mouseClick(w->removeButton, Qt::LeftButton);
+        QVERIFY(m.asked.isEmpty());
+        QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 3);
+
+        // Thirty files with a progress dialog, cancelled at the eleventh: the ten before
+        // it stay stored (in slices of four), shown and said; no transaction stays open
+        // while the dialog waits for the user.
+        w->entrySlice = 4;
+        bool openMeanwhile = false;
+        progress.onUpdate = [&](int) { openMeanwhile |= run.db().Transaction() != DatabaseSession::TransactionState::None; };
+        progress.cancelAt = 10;
+        run.fake().fileDialogs.nextFileNames.push_back(many);
+        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QCOMPARE(progress.totals, std::vector<int>{30});
+        QCOMPARE(progress.labels, QStringList{"ファイルを登録しています..."});
+        QVERIFY(!openMeanwhile);
+        QCOMPARE(said(), QString("30 件中 10 件のファイルを登録しました（中断）"));
+        QCOMPARE(run.db().CountRecords(FileTableName(1), "FILE_NAME STARTING WITH 'f'"), 13);
+        QCOMPARE(run.db().CountRecords(FileTableName(1), "FILE_NAME='f09.jww'"), 1);
+        QCOMPARE(run.db().CountRecords(FileTableName(1), "FILE_NAME='f10.jww'"), 0);
+        QCOMPARE(w->fileModel->rowCount(), 13);
+        QCOMPARE(Column(w, kCellName).last(), QString("f09.jww"));
     }
 
     // Every key of the window reaches its command where the focus is: the list's keys

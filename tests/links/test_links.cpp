@@ -10,6 +10,7 @@
 #include "catalogue.h"
 #include "db/schema.h"
 #include "entries.h"
+#include "groupwin/entrybatch.h"
 #include "groupwin/grouptables.h"
 #include "links/backgroundtask.h"
 #include "links/folderreplace.h"
@@ -134,6 +135,25 @@ void TestLinks::rootMappingsInListsAndRegistration()
     // The width is that of the stored form.
     const RootMappings longRoot{{"\\\\" + std::string(260, 'w'), Cp(local)}};
     QCOMPARE(StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u", {}, &longRoot).problem, EntryProblem::TooLong);
+
+    // Add, paste and drop register as a batch: the same stored form and check, and the
+    // rows handed to the list keep this system's folder.
+    QVERIFY(InsertGroup(s.session, 1, "G", "", "", ""));
+    EntryBatch batch(s.session, ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &m);
+    QVERIFY(batch.Add(Cp(local + "p/a.jww"), nullptr));
+    QVERIFY(batch.Add(Cp(disk.path() + "/elsewhere/b.jww"), nullptr));
+    QVERIFY(batch.Finish());
+    const std::vector<FileRow> shown = batch.TakeStored();
+    QCOMPARE(shown.size(), size_t(2));
+    QCOMPARE(StoredFolder(s.session, 1, 3), std::string("Z:\\p\\"));
+    QCOMPARE(StoredFolder(s.session, 1, 4), Cp(disk.path() + "/elsewhere/"));
+    QCOMPARE(shown[0].FullPath(), Cp(local + "p/a.jww"));
+    QVERIFY(shown[0].exists);
+    EntryBatch tooLong(s.session, ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &longRoot);
+    QVERIFY(tooLong.Add(Cp(local + "p/a.jww"), nullptr) && tooLong.Finish());
+    QCOMPARE(tooLong.StoredCount(), 0);
+    QCOMPARE(tooLong.Failures().size(), size_t(1));
+    QCOMPARE(tooLong.Failures()[0].second, EntryProblem::TooLong);
 }
 
 void TestLinks::leadingFolderIsReplacedWholeOnly()

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QMenu>
 #include <QtTest>
 
 #include "boardfixture.h"
@@ -80,8 +81,12 @@ void TestLinkWindows::movedEntriesFoundAgain()
     Trigger(p, "mnuOpenGroup");
     QVERIFY(w->isVisible());
 
-    // The group's check lists its two missing entries.
-    w->linkCheckButton->click();
+    // The group's check, from the list's menu even with nothing selected, lists its two
+    // missing entries.
+    QMenu* menu = w->PrepareContextMenu(w->fileIconView);
+    QVERIFY(menu->actions().contains(w->linkCheckAction) && menu->actions().contains(w->replaceFolderAction));
+    QVERIFY(w->linkCheckAction->isEnabled() && w->replaceFolderAction->isEnabled());
+    w->linkCheckAction->trigger();
     LinkCheckWindow* check = p.mainWindow.linkCheckWindow;
     QVERIFY(check && check->isVisible());
     QTRY_VERIFY(!check->Busy());
@@ -102,7 +107,7 @@ void TestLinkWindows::movedEntriesFoundAgain()
         replace->replaceButton->click();
         QTRY_VERIFY(!replace->isVisible());
     });
-    w->replaceFolderButton->click();
+    w->replaceFolderAction->trigger();
     QVERIFY(ran);
     QVERIFY(p.fake.messages.asked.last().startsWith("置換するエントリ: 1 件（置換後にファイルがあるもの 1 件）"));
     QCOMPARE(p.fake.messages.shown.last(), QString("置換したエントリ: 1 件"));

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -101,14 +102,36 @@ private slots:
             shownFilter = combo->itemText(0);
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             if (!name) return;
-            name->setText("c.emf");
+            combo->setCurrentIndex(1);   // told back by its place, not by its shortened text
+            name->setText("a.bmp");
             buttons->button(QDialogButtonBox::Open)->click();
         });
+        int chosenFilter = -1;
+        request.chosenFilter = &chosenFilter;
         QStringList chosen = real.platform.fileDialogs->OpenFiles(nullptr, request);
         listed.sort();
         QCOMPARE(listed, (QStringList{"a.bmp", "b.ico", "c.emf", "d.wmf"}));
         QCOMPARE(shownFilter, QString("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"));
-        QCOMPARE(chosen, QStringList{dir.filePath("c.emf")});
+        QCOMPARE(chosen, QStringList{dir.filePath("a.bmp")});
+        QCOMPARE(chosenFilter, 1);
+    }
+
+    // The progress dialog waits a moment before it shows; a cancel is told at the next
+    // update, and the dialog goes with its display.
+    void progressCancel()
+    {
+        RealPlatform real;
+        std::unique_ptr<ProgressDisplay> shown = real.platform.progress->Start(nullptr, "work", 10);
+        QProgressDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QProgressDialog*>(w)) dialog = d;
+        QVERIFY(dialog && !dialog->isVisible());
+        QVERIFY(shown->Update(1));
+        QCOMPARE(dialog->value(), 1);
+        dialog->cancel();
+        QVERIFY(!shown->Update(2));
+        shown.reset();
+        QVERIFY(!QApplication::topLevelWidgets().contains(dialog));
     }
 
     // The key as recorded; while a poller pumps events, queued input is dropped and

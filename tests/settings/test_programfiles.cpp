@@ -46,6 +46,7 @@ private slots:
         QVERIFY(!f.installed);
         QCOMPARE(f.iconFolder, folder + "img/");
         QCOMPARE(f.pictureHelper, folder + "kumolist-picture");
+        QCOMPARE(f.thumbnailer, folder + "kumolist-thumbnailer");
         QCOMPARE(f.settingsFile, folder + "kumolist.dat");
         QCOMPARE(f.preferencesFile, folder + "kumolist.ini");
 
@@ -77,6 +78,7 @@ private slots:
         QVERIFY(f.installed);
         QCOMPARE(f.iconFolder, prefix + "/share/kumolist/img/");
         QCOMPARE(f.pictureHelper, prefix + "/libexec/kumolist/kumolist-picture");
+        QCOMPARE(f.thumbnailer, prefix + "/libexec/kumolist/kumolist-thumbnailer");
         QCOMPARE(f.settingsFile, config + "/kumolist/kumolist.dat");
         QCOMPARE(f.preferencesFile, config + "/kumolist/kumolist.ini");
 
@@ -130,6 +132,17 @@ private slots:
         QCOMPARE(place.filter, 3);
         QVERIFY(!SaveAddDialogPlace(dir.path() + "/file/kumolist.ini", {"/x", 1}));
         QVERIFY(!SaveAddDialogPlace(QString(), {"/x", 1}));
+
+        // The preview pane's state beside it; saving one keeps the other.
+        QVERIFY(!LoadPreviewShown(prefs));
+        QVERIFY(SavePreviewShown(prefs, true));
+        QVERIFY(LoadPreviewShown(prefs));
+        QCOMPARE(LoadAddDialogPlace(prefs).filter, 3);
+        QVERIFY(SaveAddDialogPlace(prefs, {"/y", 2}));
+        QVERIFY(LoadPreviewShown(prefs));
+        QVERIFY(SavePreviewShown(prefs, false));
+        QVERIFY(!LoadPreviewShown(prefs));
+        QVERIFY(!SavePreviewShown(dir.path() + "/file/kumolist.ini", true));
     }
 
     void damagedPreferencesAreIgnored()
@@ -142,6 +155,8 @@ private slots:
         QCOMPARE(place.filter, 0);
         Touch(prefs, "\xff\xfe garbage \0\n[[[=\n");
         QCOMPARE(LoadAddDialogPlace(prefs).filter, 0);
+        Touch(prefs, "[GroupWindow]\nPreview=1x\n");
+        QVERIFY(!LoadPreviewShown(prefs));
 
         // Too large, a folder, a FIFO: not read (nothing hangs) and not overwritten.
         const QByteArray huge(kMaxPreferencesBytes + 1, '#');

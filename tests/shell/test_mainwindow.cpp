@@ -109,7 +109,12 @@ private slots:
                 QCOMPARE(items[i]->objectName(), QString(want.name));
                 QCOMPARE(items[i]->isSeparator(), want.caption.isEmpty());
                 if (!want.caption.isEmpty()) QCOMPARE(items[i]->text(), want.caption);
-                QVERIFY(items[i]->shortcut().isEmpty());
+                // The keys of a file manager's icon view, beside the mnemonics.
+                static const QMap<QString, QKeySequence> keys{{"mnuOpenGroup", QKeySequence(Qt::Key_Return)},
+                                                              {"mnuEditGroup", QKeySequence(Qt::Key_F2)},
+                                                              {"mnuDeleteGroup", QKeySequence(Qt::Key_Delete)},
+                                                              {"mnuFind", QKeySequence(QKeySequence::Find)}};
+                QCOMPARE(items[i]->shortcut(), keys.value(items[i]->objectName()));
                 QVERIFY(items[i]->isEnabled());
             }
         }
@@ -455,6 +460,10 @@ private slots:
             p.mainWindow.resize(500, 300);
             p.mainWindow.showMaximized();
             QTRY_VERIFY(p.mainWindow.isMaximized());
+            // The detail panel's long fields stretch with the window.
+            QTRY_VERIFY(p.mainWindow.detailPanel->width() > 616);
+            for (QLineEdit* e : {p.mainWindow.titleField, p.mainWindow.subtitleField})
+                QCOMPARE(e->geometry().right() + 1, p.mainWindow.detailPanel->width() - 11);
             p.Close();
         }
         QCOMPARE(Lines(folder.SettingsBytes())[6], QByteArray("500"));

@@ -335,7 +335,7 @@ private slots:
         search->RunSearch();
         QTRY_COMPARE(p.fake.messages.shown.last(), lost);
         search->RunSearch();
-        QVERIFY(search->resultView->toPlainText().contains("e1.jww"));
+        QVERIFY(search->ResultText().contains("e1.jww"));
         p.Close();
     }
 };

@@ -200,7 +200,7 @@ private:
         const TextRow row = board_.ReadGroupRow(me_);
         if (row[kColMTitle] != title) return;   // the read met a loss
         int32_t made = 0;
-        const GroupOutcome g = DuplicateGroup(board_, session_, me_, ShownFromRow(row), &made);
+        const GroupOutcome g = DuplicateGroup(board_, session_, me_, ShownFromRow(row), 608, &made);
         if (g == GroupOutcome::Changed) Fault("own group " + IntToStr(me_) + " reported changed");
         const Outcome o = g == GroupOutcome::Done ? Outcome::Done : Failure(session_);
         if (o == Outcome::NotDone) std::fprintf(stderr, "copy %d: duplicate failed: %s\n", me_, session_.LastError().c_str());

@@ -2,6 +2,8 @@
 // Test doubles of the platform services: they record what the program showed and asked,
 // and answer from queues the test fills.
 #include <deque>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include <QIcon>
@@ -26,6 +28,7 @@ public:
     bool Confirm(QWidget*, const QString& text) override
     {
         asked.push_back(text);
+        if (onAsk) onAsk(text);
         if (nextAnswers.empty()) return false;
         bool a = nextAnswers.front();
         nextAnswers.pop_front();
@@ -35,6 +38,7 @@ public:
     QStringList details;   // one per shown message, empty when it had none
     QStringList asked;
     std::deque<bool> nextAnswers;   // Yes = true; an empty queue answers No
+    std::function<void(const QString&)> onAsk;   // lets a test act while the user is asked
 };
 
 class FakeFileDialogs : public FileDialogService {
@@ -56,10 +60,20 @@ public:
         nextFolders.pop_front();
         return r;
     }
-    QStringList folderTitles;
-    std::deque<QString> nextFolders;   // an empty queue means cancelled
+    QString SaveFile(QWidget*, const SaveFileRequest& request) override
+    {
+        saveRequests.push_back(request);
+        if (nextSaveNames.empty()) return {};
+        QString r = nextSaveNames.front();
+        nextSaveNames.pop_front();
+        return r;
+    }
     std::vector<OpenFileRequest> requests;
     std::deque<QStringList> nextFileNames;   // an empty queue means cancelled
+    std::vector<SaveFileRequest> saveRequests;
+    std::deque<QString> nextSaveNames;       // an empty queue means cancelled
+    QStringList folderTitles;
+    std::deque<QString> nextFolders;   // an empty queue means cancelled
     int nextFilter = -1;                     // the filter the user ends with; -1: the one selected at start
 };
 
@@ -97,10 +111,44 @@ public:
     bool down = false;
 };
 
+// Progress displays that answer "cancelled" from the update given on.
+class FakeProgress : public ProgressService {
+public:
+    std::unique_ptr<ProgressDisplay> Start(QWidget*, const QString& label, int total) override
+    {
+        labels.push_back(label);
+        totals.push_back(total);
+        lastDone.push_back(-1);
+        return std::make_unique<Display>(*this, lastDone.size() - 1);
+    }
+    QStringList labels;         // one per display started
+    std::vector<int> totals;
+    std::vector<int> lastDone;  // the last update of each display, -1 for none
+    int cancelAt = -1;          // Update(done) with done >= cancelAt answers cancelled; -1 never
+    std::function<void(int done)> onUpdate;   // lets a test look at the program meanwhile
+
+private:
+    class Display : public ProgressDisplay {
+    public:
+        Display(FakeProgress& owner, size_t index) : owner_(owner), index_(index) {}
+        bool Update(int done) override
+        {
+            owner_.lastDone[index_] = done;
+            if (owner_.onUpdate) owner_.onUpdate(done);
+            return owner_.cancelAt < 0 || done < owner_.cancelAt;
+        }
+
+    private:
+        FakeProgress& owner_;
+        size_t index_;
+    };
+};
+
 struct FakePlatform {
     FakeMessages messages;
     FakeFileDialogs fileDialogs;
     FakeDesktop desktop;
     FakeEscape escape;
-    Platform platform{&messages, &fileDialogs, &desktop, &escape};
+    FakeProgress progress;
+    Platform platform{&messages, &fileDialogs, &desktop, &escape, &progress};
 };

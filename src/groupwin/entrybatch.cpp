@@ -1,0 +1,52 @@
+#include "groupwin/entrybatch.h"
+
+#include <algorithm>
+
+#include "memo/jwmemo.h"
+
+EntryBatch::EntryBatch(DatabaseSession& session, ShownGroup group, int32_t subGroup, std::string userName,
+                       NetworkPathLookup getNetworkPath, size_t sliceSize, const RootMappings* mappings)
+    : session_(session), group_(std::move(group)), subGroup_(subGroup), userName_(std::move(userName)),
+      getNetworkPath_(std::move(getNetworkPath)), sliceSize_(std::max<size_t>(sliceSize, 1)), mappings_(mappings)
+{
+}
+
+bool EntryBatch::Add(const std::string& fullPath, const std::string* memo)
+{
+    if (outcome_ != WriteOutcome::Done) return false;
+    EntryOutcome entry =
+        PrepareEntry(subGroup_, fullPath, memo ? *memo : ReadJwMemo(fullPath), userName_, getNetworkPath_, mappings_);
+    if (entry.problem != EntryProblem::None) {
+        failures_.emplace_back(fullPath, entry.problem);
+        return true;
+    }
+    slice_.push_back(std::move(entry.row));
+    slicePaths_.push_back(fullPath);
+    return slice_.size() < sliceSize_ || StoreSlice();
+}
+
+bool EntryBatch::Finish() { return outcome_ == WriteOutcome::Done && StoreSlice(); }
+
+bool EntryBatch::StoreSlice()
+{
+    outcome_ = StoreEntryRows(session_, group_, subGroup_, slice_);
+    if (outcome_ == WriteOutcome::Done) {
+        stored_ += static_cast<int>(slice_.size());
+        for (FileRow& row : slice_) {
+            ShowLocally(row, mappings_);
+            storedRows_.push_back(std::move(row));
+        }
+    } else {
+        for (const std::string& path : slicePaths_) failures_.emplace_back(path, EntryProblem::NotStored);
+    }
+    slice_.clear();
+    slicePaths_.clear();
+    return outcome_ == WriteOutcome::Done;
+}
+
+std::vector<FileRow> EntryBatch::TakeStored()
+{
+    std::vector<FileRow> rows;
+    rows.swap(storedRows_);
+    return rows;
+}

@@ -1,0 +1,194 @@
+#include "groupwin/previewpane.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include "groupwin/drawingthumbnails.h"
+#include "groupwin/thumbnailclient.h"
+#include "text/cp932.h"
+
+namespace {
+
+// The cache's xx-large size, the largest the thumbnailer draws into it.
+constexpr int kPreviewPixels = 1024;
+constexpr int kMargin = 8;
+// One notch of the wheel.
+constexpr double kZoomStep = 1.25;
+constexpr double kMinZoom = 0.5;   // times the fitted scale
+
+} // namespace
+
+// --- the canvas --------------------------------------------------------------------------
+
+DrawingCanvas::DrawingCanvas(QWidget* parent) : QWidget(parent)
+{
+    setObjectName("previewCanvas");
+    setMinimumSize(64, 64);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void DrawingCanvas::SetPicture(const QImage& image, const QString& note)
+{
+    image_ = image;
+    note_ = image.isNull() ? note : QString();
+    scaled_ = {};
+    Fit();
+}
+
+double DrawingCanvas::FitScale() const
+{
+    if (image_.isNull()) return 1;
+    const double w = std::max(1, width() - 2 * kMargin), h = std::max(1, height() - 2 * kMargin);
+    return std::min(w / image_.width(), h / image_.height());
+}
+
+void DrawingCanvas::Fit()
+{
+    fitted_ = true;
+    scale_ = FitScale();
+    offset_ = QPointF((width() - image_.width() * scale_) / 2, (height() - image_.height() * scale_) / 2);
+    update();
+}
+
+void DrawingCanvas::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(128, 128, 128));
+    if (image_.isNull()) {
+        painter.setPen(Qt::white);
+        painter.drawText(rect().adjusted(kMargin, kMargin, -kMargin, -kMargin), Qt::AlignCenter | Qt::TextWordWrap, note_);
+        return;
+    }
+    const QRectF target(offset_, QSizeF(image_.size()) * scale_);
+    if (scale_ < 1) {
+        // Smaller than the picture: scaled by averaging, once per zoom, so that thin
+        // lines stay visible.
+        const QSize size = target.size().toSize().expandedTo(QSize(1, 1));
+        if (scaled_.size() != size)
+            scaled_ = QPixmap::fromImage(image_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        painter.drawPixmap(target.topLeft(), scaled_);
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, image_);
+    }
+    painter.setPen(QColor(64, 64, 64));
+    painter.drawRect(target.adjusted(-1, -1, 0, 0));
+}
+
+void DrawingCanvas::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (fitted_) Fit();
+}
+
+void DrawingCanvas::wheelEvent(QWheelEvent* event)
+{
+    if (image_.isNull()) return;
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0) return;
+    const double fit = FitScale();
+    const double scale = std::clamp(scale_ * std::pow(kZoomStep, notches), fit * kMinZoom, fit * kMaxZoom);
+    // The point under the pointer stays under it.
+    const QPointF at = event->position();
+    offset_ = at - (at - offset_) * (scale / scale_);
+    scale_ = scale;
+    fitted_ = false;
+    update();
+    event->accept();
+}
+
+void DrawingCanvas::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || image_.isNull()) return QWidget::mousePressEvent(event);
+    dragging_ = true;
+    dragFrom_ = event->position();
+    setCursor(Qt::ClosedHandCursor);
+}
+
+void DrawingCanvas::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!dragging_) return QWidget::mouseMoveEvent(event);
+    offset_ += event->position() - dragFrom_;
+    dragFrom_ = event->position();
+    fitted_ = false;
+    update();
+}
+
+void DrawingCanvas::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !dragging_) return QWidget::mouseReleaseEvent(event);
+    dragging_ = false;
+    unsetCursor();
+}
+
+void DrawingCanvas::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) return QWidget::mouseDoubleClickEvent(event);
+    Fit();
+}
+
+// --- the pane ----------------------------------------------------------------------------
+
+PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent)
+{
+    setObjectName("previewPane");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    canvas = new DrawingCanvas(this);
+    memoLabel = new QLabel(this);
+    memoLabel->setObjectName("previewMemo");
+    // The memo comes from the database: shown as it is, never as markup.
+    memoLabel->setTextFormat(Qt::PlainText);
+    memoLabel->setWordWrap(true);
+    memoLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    memoLabel->setMargin(4);
+    layout->addWidget(canvas, 1);
+    layout->addWidget(memoLabel);
+}
+
+PreviewPane::~PreviewPane() = default;
+
+void PreviewPane::SetThumbnailer(const QString& path)
+{
+    if (path == thumbnailer_) return;
+    thumbnailer_ = path;
+    client_.reset();
+    // Asked again of the new one.
+    shownKey_.clear();
+    file_.clear();
+}
+
+void PreviewPane::ShowEntry(const FileRow* row)
+{
+    memoLabel->setText(row ? ToQ(row->cells[kCellMemo]) : QString());
+    const QByteArray key = row ? DrawingRowKey(*row) : QByteArray();
+    if (key == shownKey_ && !key.isEmpty()) return;
+    shownKey_ = key;
+    file_.clear();
+    canvas->SetPicture({});
+    if (client_) client_->Clear();
+    if (!row || !IsDrawingRow(*row) || thumbnailer_.isEmpty()) return;
+    if (!client_) {
+        ThumbnailClientOptions options;
+        options.thumbnailer = thumbnailer_;
+        options.size = kPreviewPixels;
+        client_ = std::make_unique<ThumbnailClient>(options);
+        connect(client_.get(), &ThumbnailClient::Ready, this, &PreviewPane::Answered);
+    }
+    file_ = RowFsPath(*row);
+    client_->Request({file_});
+}
+
+void PreviewPane::Answered(const QString& file, const QImage& image)
+{
+    // An entry left since: the newest one is being read.
+    if (file != file_ || canvas->HasPicture()) return;
+    canvas->SetPicture(image, "この図面は表示出来ません。");
+}

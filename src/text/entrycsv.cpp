@@ -1,0 +1,38 @@
+#include "text/entrycsv.h"
+
+#include <QSaveFile>
+
+#include "text/cp932.h"
+
+std::string CsvField(const std::string& utf8)
+{
+    if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
+    std::string quoted = "\"";
+    for (char c : utf8) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+bool WriteEntriesCsv(const QString& path, const std::vector<CsvEntry>& entries)
+{
+    std::string out = "\xEF\xBB\xBF"
+                      "グループ,サブグループ,フォルダ,ファイル名,メモ,登録者,番号\r\n";
+    for (const CsvEntry& e : entries) {
+        bool first = true;
+        for (const std::string* cell : {&e.group, &e.subGroup, &e.folder, &e.file, &e.memo, &e.addedBy, &e.number}) {
+            if (!first) out += ',';
+            first = false;
+            out += CsvField(Cp932ToUtf8(*cell));
+        }
+        out += "\r\n";
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (file.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

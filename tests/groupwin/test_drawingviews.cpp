@@ -1,0 +1,349 @@
+// The group window's pictures of drawings as a user sees them: thumbnails filling in
+// the icon view in the background, the rows in view first, and the preview pane that
+// follows the current entry, zooms, pans and is remembered. Drawn by the real
+// thumbnailer, or by a slow stand-in that hands the work on to it.
+#include <utime.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+#include "boardfixture.h"
+#include "catalogue.h"
+#include "db/schema.h"
+#include "groupwin/drawingthumbnails.h"
+#include "groupwin/filelistmodel.h"
+#include "groupwin/groupwindow.h"
+#include "groupwin/previewpane.h"
+#include "settings/preferences.h"
+#include "text/cp932.h"
+#include "text/textutil.h"
+
+namespace {
+
+const char* const kDrawings[] = {"Test1.jww", "Test2.jww", "non_block.jww", "サンプル.jww", "敷地図.jww"};
+
+std::string Cp(const QString& s) { return FromQ(s).value(); }
+
+// The largest side of what the row shows as its icon: 96 for a thumbnail, 16 for the
+// test's type icon, 0 for none.
+int IconSide(GroupWindow* w, int row)
+{
+    const QIcon icon = w->fileSortModel->index(row, kCellName).data(Qt::DecorationRole).value<QIcon>();
+    int side = 0;
+    for (const QSize& s : icon.availableSizes()) side = std::max({side, s.width(), s.height()});
+    return side;
+}
+
+QImage Thumbnail(GroupWindow* w, int row)
+{
+    return w->fileSortModel->index(row, kCellName).data(Qt::DecorationRole).value<QIcon>().pixmap(96).toImage();
+}
+
+// Rows of the icon view that show some of themselves.
+QList<int> RowsInView(GroupWindow* w)
+{
+    QList<int> rows;
+    for (int r = 0; r < w->fileSortModel->rowCount(); ++r)
+        if (w->fileIconView->visualRect(w->fileSortModel->index(r, 0)).intersects(w->fileIconView->viewport()->rect()))
+            rows << r;
+    return rows;
+}
+
+void Wheel(QWidget* on, QPointF at, int delta)
+{
+    QWheelEvent e(at, on->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(on, &e);
+}
+
+void Mouse(QWidget* on, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, on->mapToGlobal(at), button, buttons, {});
+    QApplication::sendEvent(on, &e);
+}
+
+} // namespace
+
+class TestDrawingViews : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString Copy(const char* drawing, const QString& as)
+    {
+        const QString to = dir_.path() + "/" + as;
+        QFile::remove(to);
+        QFile::copy(QStringLiteral(KUMO_TESTDATA "/jww/") + QString::fromUtf8(drawing), to);
+        return to;
+    }
+
+    // A stand-in thumbnailer that notes every file asked for in `log` and takes `seconds`
+    // for each before the real one draws it.
+    QString SlowThumbnailer(const QString& log, const char* seconds)
+    {
+        const QString path = dir_.path() + "/slow-thumbnailer";
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+        f.write(QStringLiteral("#!/bin/bash\nwhile IFS=$'\\t' read -r size input output; do\n"
+                               "  printf '%s\\n' \"$input\" >>'%1'\n  sleep %2\n"
+                               "  if '%3' -s \"$size\" \"$input\" \"$output\"; then printf 'ok\\t%s\\n' \"$input\";"
+                               " else printf 'fail\\t%s\\n' \"$input\"; fi\ndone\n")
+                    .arg(log, QString::fromLatin1(seconds), QStringLiteral(KUMO_THUMBNAILER))
+                    .toUtf8());
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    static QStringList Logged(const QString& log)
+    {
+        QFile f(log);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+    // The program on a database whose group 1 holds the files (full paths) in order.
+    struct Run {
+        Setup set;
+        std::unique_ptr<Program> p;
+        GroupWindow* w = nullptr;
+        explicit Run(const QStringList& files)
+        {
+            if (!set.ok || !InsertGroup(set.session, 1, "g", "", "10", "10") || !EnsureGroupTables(set.session, 1)) return;
+            for (int i = 0; i < files.size(); ++i) {
+                const QFileInfo f(files[i]);
+                if (!set.session.InsertRecord(FileTableName(1), kFileColumnCount, FileColumns(),
+                                              {IntToStr(i + 1), TextLiteral(Cp(f.fileName())),
+                                               TextLiteral(Cp(f.absolutePath() + "/")), TextLiteral(Cp("メモ" + QString::number(i))),
+                                               "'u'", "0"}))
+                    return;
+            }
+            set.Done();
+            p = std::make_unique<Program>(set.folder.programFile());
+            QPixmap typeIcon(16, 16);
+            typeIcon.fill(Qt::darkBlue);
+            p->fake.desktop.icon = QIcon(typeIcon);
+            if (p->Show()) w = p->windows.groupWindow;
+        }
+        void Open()
+        {
+            Select(*p, 1);
+            Trigger(*p, "mnuOpenGroup");
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+        }
+    };
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        // A cache of this run's own: the first opening draws every drawing.
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(dir_.path() + "/cache"));
+    }
+
+    // The list shows at once with type icons; a slow thumbnailer never holds the event
+    // loop up; each drawing's own thumbnail fills in, in the icon view only; other files
+    // keep their icon, a missing one none; a drawing changed on disk is drawn again.
+    void thumbnailsFillInWithoutBlocking()
+    {
+        QStringList files;
+        for (const char* d : kDrawings) files << Copy(d, "fill-" + QString::fromUtf8(d));
+        files << dir_.path() + "/fill-gone.jww" << dir_.path() + "/fill-notes.txt";
+        QFile(files.last()).open(QIODevice::WriteOnly);
+        Run run(files);
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        const QString log = dir_.path() + "/fill.log";
+        w->SetThumbnailer(SlowThumbnailer(log, "0.3"));
+        run.Open();
+        QCOMPARE(w->fileModel->rowCount(), 7);
+        QCOMPARE(IconSide(w, 0), 16);
+
+        QElapsedTimer clock, gap;
+        qint64 longest = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, gap.restart());
+        });
+        clock.start();
+        gap.start();
+        tick.start(5);
+        const auto drawn = [&] {
+            for (int r = 0; r < 5; ++r)
+                if (IconSide(w, r) != 96) return false;
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(drawn(), 60000);
+        tick.stop();
+        QVERIFY2(clock.elapsed() >= 1500, "the thumbnailer took 0.3 s a file");
+        QVERIFY2(longest < 100, qPrintable(QString("event loop held up for %1 ms").arg(longest)));
+        QCOMPARE(IconSide(w, 5), 0);
+        QCOMPARE(w->fileSortModel->index(5, kCellTime).data().toString(), QString("<No File>"));
+        QCOMPARE(IconSide(w, 6), 16);
+        QCOMPARE(Logged(log).size(), 5);
+        // Each drawing has a picture of its own.
+        for (int a = 0; a < 5; ++a)
+            for (int b = a + 1; b < 5; ++b) QVERIFY(Thumbnail(w, a) != Thumbnail(w, b));
+
+        w->SetViewStyleIndex(1);
+        QCOMPARE(IconSide(w, 0), 16);
+        w->SetViewStyleIndex(2);
+        QCOMPARE(IconSide(w, 0), 16);
+        w->SetViewStyleIndex(0);
+        QCOMPARE(IconSide(w, 0), 96);
+
+        // Test1's copy becomes 敷地図, a minute later: the refilled list shows 敷地図.
+        const QImage before = Thumbnail(w, 0);
+        const QString changed = files[0];
+        QVERIFY(QFile::remove(changed) && QFile::copy(files[4], changed));
+        const utimbuf later{QFileInfo(files[4]).lastModified().toSecsSinceEpoch() + 60,
+                            QFileInfo(files[4]).lastModified().toSecsSinceEpoch() + 60};
+        QCOMPARE(::utime(QFile::encodeName(changed).constData(), &later), 0);
+        w->FillFileList();
+        QTRY_COMPARE_WITH_TIMEOUT(Thumbnail(w, 0), Thumbnail(w, 4), 30000);
+        QVERIFY(Thumbnail(w, 0) != before);
+        QCOMPARE(Logged(log).size(), 6);
+    }
+
+    // Of a group larger than the view, the rows in view are asked for first and then the
+    // screenful after them; scrolled to the end, the rows there come next and the
+    // rows scrolled past are never drawn.
+    void rowsInViewFirst()
+    {
+        QStringList files;
+        for (int i = 0; i < 60; ++i) files << Copy(kDrawings[i % 5], QString::asprintf("view%02d.jww", i));
+        Run run(files);
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        const QString log = dir_.path() + "/view.log";
+        w->SetThumbnailer(SlowThumbnailer(log, "0.15"));
+        run.Open();
+        const QList<int> top = RowsInView(w);
+        QVERIFY(!top.isEmpty() && top.size() < 20);
+        QTRY_VERIFY_WITH_TIMEOUT(Logged(log).size() >= top.size(), 30000);
+        for (int i = 0; i < top.size(); ++i) QCOMPARE(Logged(log)[i], files[top[i]]);
+        QVERIFY(w->drawingThumbnails->Waiting() <= 2 * top.size());
+
+        QScrollBar* bar = w->fileIconView->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        const QList<int> bottom = RowsInView(w);
+        QVERIFY(bottom.contains(59) && !bottom.contains(top.last() + top.size()));
+        QTRY_VERIFY_WITH_TIMEOUT(IconSide(w, bottom.first()) == 96 && IconSide(w, 59) == 96, 30000);
+        QTest::qWait(500);
+        const QStringList drawn = Logged(log);
+        for (int r = top.last() + top.size() + 1; r < bottom.first(); ++r) QVERIFY2(!drawn.contains(files[r]), qPrintable(files[r]));
+        for (int r : bottom) QVERIFY(drawn.contains(files[r]));
+    }
+
+    // The pane follows the current entry, with its memo, and reads in the background;
+    // moving on quickly drops what was asked before; the wheel zooms at the pointer
+    // within bounds, a drag pans, a double-click fits again; shown or not is remembered.
+    void previewPane()
+    {
+        QStringList files;
+        for (const char* d : kDrawings) files << Copy(d, "pane-" + QString::fromUtf8(d));
+        files << dir_.path() + "/pane-notes.txt";
+        QFile(files.last()).open(QIODevice::WriteOnly);
+        Run run(files);
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        PreviewPane* pane = w->previewPane;
+        const QString log = dir_.path() + "/pane.log";
+        w->SetThumbnailer(SlowThumbnailer(log, "1"));
+        run.Open();
+        w->resize(1000, 700);
+        QVERIFY(pane->isHidden() && !w->previewButton->isChecked());
+        QCOMPARE(w->previewButton->text(), QString("プレビュー(&V)"));
+        QTest::mouseClick(w->previewButton, Qt::LeftButton);
+        QVERIFY(pane->isVisible());
+        QVERIFY(LoadPreviewShown(run.set.folder.path() + "kumolist.ini"));
+
+        // Four steps down while the first is being read: the keys never wait, and of the
+        // entries passed only the one that the thumbnailer had begun is drawn.
+        w->SetViewStyleIndex(2);
+        QTreeView* details = w->fileDetailView;
+        details->setFocus();
+        details->setCurrentIndex(w->fileSortModel->index(0, 0));
+        QCOMPARE(pane->File(), files[0]);
+        QTRY_VERIFY_WITH_TIMEOUT(Logged(log).contains(files[0]), 10000);
+        QElapsedTimer keys;
+        keys.start();
+        for (int i = 0; i < 4; ++i) QTest::keyClick(details, Qt::Key_Down);
+        QVERIFY(keys.elapsed() < 200);
+        QCOMPARE(pane->File(), files[4]);
+        QCOMPARE(pane->memoLabel->text(), QString("メモ4"));
+        QTRY_VERIFY_WITH_TIMEOUT(pane->canvas->HasPicture(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(Logged(log).contains(files[4]), 10000);
+        QCOMPARE(Logged(log), (QStringList{files[0], files[4]}));
+        QCOMPARE(pane->File(), files[4]);
+
+        // Zoom at the pointer: the point under it stays.
+        DrawingCanvas* c = pane->canvas;
+        const double fit = c->FitScale();
+        const QPointF fitted = c->Offset();
+        QCOMPARE(c->Scale(), fit);
+        const QPointF at(c->width() / 3.0, c->height() / 3.0);
+        const QPointF under = (at - c->Offset()) / c->Scale();
+        Wheel(c, at, 120);
+        QVERIFY(qFuzzyCompare(c->Scale(), fit * 1.25));
+        QVERIFY((c->ToCanvas(under) - at).manhattanLength() < 0.01);
+        for (int i = 0; i < 30; ++i) Wheel(c, at, 120);
+        QVERIFY(qFuzzyCompare(c->Scale(), fit * DrawingCanvas::kMaxZoom));
+        for (int i = 0; i < 60; ++i) Wheel(c, at, -120);
+        QVERIFY(qFuzzyCompare(c->Scale(), fit * 0.5));
+        // A drag moves the picture with the pointer; a double-click fits it again.
+        const QPointF offset = c->Offset();
+        Mouse(c, QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton);
+        Mouse(c, QEvent::MouseMove, {70, 40}, Qt::LeftButton);
+        Mouse(c, QEvent::MouseMove, {80, 30}, Qt::LeftButton);
+        Mouse(c, QEvent::MouseButtonRelease, {80, 30}, Qt::NoButton);
+        QCOMPARE(c->Offset(), offset + QPointF(30, -20));
+        QTest::mouseDClick(c, Qt::LeftButton, {}, {60, 60});
+        QCOMPARE(c->Scale(), fit);
+        QCOMPARE(c->Offset(), fitted);
+
+        // The picture is the drawing: its pixels on the canvas are not all paper.
+        QImage shown(c->size(), QImage::Format_RGB32);
+        c->render(&shown);
+        int ink = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                if (const QColor px(shown.pixel(x, y)); px != QColor(128, 128, 128) && px != QColor(64, 64, 64) && px.lightness() < 230)
+                    ++ink;
+        QVERIFY(ink > 50);
+
+        // Not a drawing: no picture, the memo still; the same entry again keeps its zoom.
+        details->setCurrentIndex(w->fileSortModel->index(5, 0));
+        QVERIFY(pane->File().isEmpty() && !pane->canvas->HasPicture());
+        QCOMPARE(pane->memoLabel->text(), QString("メモ5"));
+        details->setCurrentIndex(w->fileSortModel->index(3, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(pane->canvas->HasPicture(), 30000);
+        Wheel(c, at, 120);
+        w->fileModel->SetMemo(w->fileSortModel->SourceRow(3), Cp("新しいメモ"));
+        QCOMPARE(pane->memoLabel->text(), QString("新しいメモ"));
+        QVERIFY(qFuzzyCompare(c->Scale(), c->FitScale() * 1.25));
+
+        // Remembered across a restart; hidden, it reads nothing.
+        run.p.reset();
+        Program again(run.set.folder.programFile());
+        QVERIFY(again.Show());
+        GroupWindow* w2 = again.windows.groupWindow;
+        QVERIFY(w2->previewButton->isChecked() && !w2->previewPane->isHidden());
+        Select(again, 1);
+        Trigger(again, "mnuOpenGroup");
+        w2->fileIconView->setCurrentIndex(w2->fileSortModel->index(1, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(w2->previewPane->canvas->HasPicture(), 30000);
+        QTest::mouseClick(w2->previewButton, Qt::LeftButton);
+        QVERIFY(w2->previewPane->isHidden() && w2->previewPane->File().isEmpty());
+        QVERIFY(!LoadPreviewShown(run.set.folder.path() + "kumolist.ini"));
+    }
+};
+
+QTEST_MAIN(TestDrawingViews)
+#include "test_drawingviews.moc"
