@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QListView>
 #include <QMenu>
 #include <QtTest>
 
