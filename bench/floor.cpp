@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include "db/session.h"
+
 extern char** environ;
 
 namespace {
@@ -31,10 +33,21 @@ bool IsWrite(const std::string& statement)
 
 std::string IsqlScript(const std::vector<std::string>& statements)
 {
+    // A write outside a unit of work commits on its own, as the program's does.
     std::string script;
+    bool inWork = false;
     for (const std::string& s : statements) {
+        if (s == DatabaseSession::kLogBeginWork) {
+            inWork = true;
+            continue;
+        }
         script += s;
-        if (IsWrite(s)) script += "COMMIT;\r\n";
+        if (s == "COMMIT;" || s == "ROLLBACK;") {
+            script += "\r\n";
+            inWork = false;
+        } else if (IsWrite(s) && !inWork) {
+            script += "COMMIT;\r\n";
+        }
     }
     return script;
 }

@@ -189,6 +189,14 @@ std::string Table(const std::vector<Row>& rows)
             perGroup += (perGroup.empty() ? "" : ", ") + std::to_string(r.size) + " groups " +
                         Fixed(1000.0 * r.program / r.size, 3) + " ms";
     if (!perGroup.empty()) t += "\nW4, time per group: " + perGroup + ".\n";
+    // A batch must not grow dearer with the entries already in its group.
+    const Row* empty = nullptr;
+    const Row* full = nullptr;
+    for (const Row& r : rows)
+        if (r.key == "W1F" && r.failure.empty()) (r.size == 0 ? empty : full) = &r;
+    if (empty && full && empty->program > 0)
+        t += "\nW1F, 100 drawings into a group of " + std::to_string(full->size) + " entries: " +
+             Fixed(full->program / empty->program, 2) + " × the same into an empty group.\n";
     return t;
 }
 

@@ -24,6 +24,7 @@
 #include "floor.h"
 #include "db/schema.h"
 #include "drawing/thumbcache.h"
+#include "groupwin/entrybatch.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/grouptables.h"
 #include "groupwin/groupwindow.h"
@@ -80,9 +81,11 @@ class StatementRecorder {
 public:
     void Attach(DatabaseSession& session)
     {
-        session.SetStatementLog([this](const std::string& s) {
-            if (recording_) statements_.push_back(s);
-        });
+        session.SetStatementLog(
+            [this](const std::string& s) {
+                if (recording_) statements_.push_back(s);
+            },
+            true);
     }
     void Start() { recording_ = statements_.empty(); }
     void Stop() { recording_ = false; }
@@ -178,43 +181,63 @@ private:
     double overhead_ = 0;
 };
 
+// The catalogue with the one group the window workloads open: the window reads the
+// group's row again before it shows it, as it does for every write.
+static bool CatalogueWithGroupOne(DatabaseSession& session)
+{
+    return CreateCatalogueTable(session) &&
+           Exec(session, std::string("INSERT INTO ") + kCatalogueTable + " (N, GRPNAME, PNAME, X, Y) VALUES (1, 'bench', 'bench', 0, 0)");
+}
+
 // ---- W1: register drawings -------------------------------------------------------------
 
+// The add command's work: the drawings registered as one batch into group 1, which
+// holds `existing` entries before the batch (their numbers 1..existing).
 class RegisterWorkload : public ReplayedWorkload {
 public:
+    // fixedCount > 0: that many drawings each run, the size being the entries already
+    // there; else the size is the number of drawings and the group starts empty.
+    explicit RegisterWorkload(int fixedCount = 0) : fixedCount_(fixedCount) {}
+
     bool Prepare(int size) override
     {
-        if (!db_.ok || !EnsureGroupTables(db_.session, 1)) return false;
-        paths_ = CopyDrawings(files_.path(), size);
-        if (int(paths_.size()) != size) return false;
-        // The add command's work runs on a session of its own, as the program's would.
+        existing_ = fixedCount_ > 0 ? size : 0;
+        const int count = fixedCount_ > 0 ? fixedCount_ : size;
+        if (!db_.ok || !CatalogueWithGroupOne(db_.session) || !EnsureGroupTables(db_.session, 1)) return false;
+        if (existing_ > 0 &&
+            !Exec(db_.session, "EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + IntToStr(existing_) +
+                                   ") DO BEGIN INSERT INTO " + FileTableName(1) +
+                                   " (N, FILE_NAME, PATH_NAME, FILE_MEMO, PNAME, SN) VALUES (:i, 'old' || :i || "
+                                   "'.jww', '/srv/old/', 'memo ' || :i, 'bench', 0); i = i + 1; END END"))
+            return false;
+        paths_ = CopyDrawings(files_.path(), count);
+        if (int(paths_.size()) != count) return false;
         recorder_.Attach(db_.session);
         return EndSetUp();
     }
 
     double RunProgram() override
     {
-        if (!Exec(db_.session, "DELETE FROM " + FileTableName(1))) return -1;
+        if (!RemoveBatch()) return -1;
         stored_ = 0;
         return Timed([this] {
+            EntryBatch batch(db_.session, ReadShownGroup(db_.session, 1), 0, db_.settings.userName, NoNetworkDrives());
             for (const std::string& path : paths_)
-                if (RegisterFile(db_.session, 1, 0, path, db_.settings.userName, NoNetworkDrives()).Stored())
-                    ++stored_;
+                if (!batch.Add(path)) break;
+            if (batch.Finish()) stored_ = batch.StoredCount();
         });
     }
 
     double RunFloor() override
     {
-        if (!Exec(db_.session, "DELETE FROM " + FileTableName(1))) return -1;
-        db_.session.EndRead();
+        if (!RemoveBatch()) return -1;
         return Replay();
     }
 
     // One transaction: one SELECT MAX, the program's inserts, one commit.
     double RunPhysicalFloor() override
     {
-        if (!Exec(db_.session, "DELETE FROM " + FileTableName(1))) return -1;
-        db_.session.EndRead();
+        if (!RemoveBatch()) return -1;
         std::string script = "SELECT MAX(N) FROM " + FileTableName(1) + ";\r\n";
         for (const std::string& s : recorder_.Statements())
             if (s.rfind("INSERT", 0) == 0) script += s;
@@ -224,7 +247,7 @@ public:
 
     bool Check(std::string& why) override
     {
-        const int rows = db_.session.CountRecords(FileTableName(1), "FILE_MEMO IS NOT NULL");
+        const int rows = db_.session.CountRecords(FileTableName(1), "FILE_MEMO IS NOT NULL AND N > " + IntToStr(existing_));
         db_.session.EndRead();
         if (stored_ == int(paths_.size()) && rows == stored_ - stored_ / 5) return true;
         // One drawing in five holds an empty memo, stored as NULL.
@@ -234,18 +257,19 @@ public:
     }
 
 private:
+    // The last run's batch goes, the entries that were there stay.
+    bool RemoveBatch()
+    {
+        const bool ok = Exec(db_.session, "DELETE FROM " + FileTableName(1) + " WHERE N > " + IntToStr(existing_));
+        db_.session.EndRead();
+        return ok;
+    }
+
+    int fixedCount_, existing_ = 0;
     int stored_ = 0;
     QTemporaryDir files_;
     std::vector<std::string> paths_;
 };
-
-// The catalogue with the one group the window workloads open: the window reads the
-// group's row again before it shows it, as it does for every write.
-static bool CatalogueWithGroupOne(DatabaseSession& session)
-{
-    return CreateCatalogueTable(session) &&
-           Exec(session, std::string("INSERT INTO ") + kCatalogueTable + " (N, GRPNAME, PNAME, X, Y) VALUES (1, 'bench', 'bench', 0, 0)");
-}
 
 // ---- W2: open a group, then each view style ------------------------------------------------------------------
 
@@ -663,6 +687,7 @@ const std::vector<WorkloadInfo>& Workloads()
 {
     static const std::vector<WorkloadInfo> all{
         {"W1", "register drawings", {250, 1000, 4000}},
+        {"W1F", "register 100 drawings in a group holding this many entries", {0, 40000}},
         {"W2", "open a group, switch its view", {1000, 10000, 100000}},
         {"W3", "search", {100, 500, 2000}},
         {"W3L", "search by memo, 2 000 entries a group, every second a hit", {300}, false},
@@ -676,6 +701,7 @@ const std::vector<WorkloadInfo>& Workloads()
 std::unique_ptr<Workload> MakeWorkload(const std::string& key)
 {
     if (key == "W1") return std::make_unique<RegisterWorkload>();
+    if (key == "W1F") return std::make_unique<RegisterWorkload>(100);
     if (key == "W2") return std::make_unique<OpenGroupWorkload>();
     if (key == "W3") return std::make_unique<SearchWorkload>(100, 10);
     if (key == "W3L") return std::make_unique<SearchWorkload>(2000, 2);

@@ -250,6 +250,7 @@ struct DatabaseSession::Impl {
     std::string lastError;
     DbFailure lastFailure = DbFailure::None;
     std::function<void(const std::string&)> log;
+    bool logUnits = false;   // the log also hears where units of work begin and end
     std::function<void()> onLost;
 
     // The open result: rows read at open (the whole result is buffered, as the row
@@ -629,6 +630,7 @@ bool DatabaseSession::BeginWork()
     d->endTransaction();
     if (!d->startTransaction(TransactionState::Write)) return false;
     d->inWork = true;
+    if (d->logUnits) d->log(kLogBeginWork);
     return true;
 }
 
@@ -640,6 +642,7 @@ bool DatabaseSession::CommitWork()
     isc_commit_transaction(d->status, &d->tr);
     const bool ok = d->check();
     d->endTransaction();   // after a failed commit: the rollback
+    if (d->logUnits) d->log(ok ? "COMMIT;" : "ROLLBACK;");
     return ok;
 }
 
@@ -648,6 +651,7 @@ void DatabaseSession::RollbackWork()
     if (!d->inWork) return;
     d->closeQuery();
     d->endTransaction();
+    if (d->logUnits) d->log("ROLLBACK;");
 }
 
 bool DatabaseSession::InWork() const { return d->inWork; }
@@ -887,7 +891,11 @@ DatabaseSession::TransactionState DatabaseSession::Transaction() const { return 
 
 bool DatabaseSession::ResultOpen() const { return d->resultOpen; }
 
-void DatabaseSession::SetStatementLog(std::function<void(const std::string&)> log) { d->log = std::move(log); }
+void DatabaseSession::SetStatementLog(std::function<void(const std::string&)> log, bool withUnits)
+{
+    d->logUnits = withUnits && log;
+    d->log = std::move(log);
+}
 
 std::string DatabaseSession::LastError() const { return d->lastError; }
 

@@ -116,11 +116,13 @@ public:
     // Between operations: None, Read after reads (until a write or EndRead), or Write
     // while a unit of work is open.
     enum class TransactionState { None, Read, Write };
+    static constexpr const char* kLogBeginWork = "/* BeginWork */";
     TransactionState Transaction() const;
     bool ResultOpen() const;
     // When set, every statement text is passed to it just before it is prepared
-    // (CREATE DATABASE included, the table-name lookup excluded).
-    void SetStatementLog(std::function<void(const std::string&)> log);
+    // (CREATE DATABASE included, the table-name lookup excluded); withUnits: also the
+    // bounds of each unit of work, as kLogBeginWork, "COMMIT;" and "ROLLBACK;".
+    void SetStatementLog(std::function<void(const std::string&)> log, bool withUnits = false);
     // Text of the last database error (for diagnostics; never shown to the user).
     std::string LastError() const;
     // Kind of the failure of the last operation that failed; None after one that worked.
