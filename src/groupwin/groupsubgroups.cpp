@@ -1,6 +1,7 @@
 // The group window's commands on sub-groups: create, rename, delete.
 #include "groupwin/groupwindow.h"
 
+#include <QSignalBlocker>
 #include <QTreeWidget>
 
 #include "groupwin/subgroupnamedialog.h"
@@ -91,13 +92,18 @@ void GroupWindow::DeleteSubGroupCommand()
         platform_.messages->ShowMessage(this, named + "に属するファイルの数が他の利用者によって変わりましたので、削除しませんでした。");
     else if (out != WriteOutcome::Done)
         platform_.messages->ShowMessage(this, named + "を削除出来ませんでした。");
-    else
-        delete node;
-    subGroupTree->clearSelection();
-    if (QTreeWidgetItem* root = subGroupTree->topLevelItem(0)) {
-        root->setSelected(true);
-        subGroupTree->setCurrentItem(root);
+    {
+        // The current node moves twice here (off the deleted node, then to the root):
+        // the list is read once, below, not at each move.
+        const QSignalBlocker quiet(subGroupTree);
+        if (out == WriteOutcome::Done) delete node;
+        subGroupTree->clearSelection();
+        if (QTreeWidgetItem* root = subGroupTree->topLevelItem(0)) {
+            root->setSelected(true);
+            subGroupTree->setCurrentItem(root);
+        }
     }
     subGroupTree->setFocus();
     FillFileList();
+    UpdateActions();
 }

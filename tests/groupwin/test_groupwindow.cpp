@@ -484,7 +484,13 @@ private slots:
         QVERIFY(Node(w, "図面 :2"));
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
         m.nextAnswers = {true, true};
+        int listReads = 0;
+        run.db().SetStatementLog([&](const std::string& s) {
+            listReads += s.rfind("SELECT *", 0) == 0 && s.find("ORDER BY N") != std::string::npos;
+        });
         w->DeleteSubGroupCommand();
+        run.db().SetStatementLog(nullptr);
+        QCOMPARE(listReads, 1);   // not once more at each move of the current node
         QVERIFY(!Node(w, "図面 :2"));
         QCOMPARE(w->SelectedSubGroupNumber(), 0);
         QVERIFY(w->subGroupTree->topLevelItem(0)->isSelected());
