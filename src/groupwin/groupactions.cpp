@@ -3,7 +3,10 @@
 // these reach (read again, memos from drawings, the folder, the paths).
 #include "groupwin/groupwindow.h"
 
+#include <utility>
+
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QEvent>
 #include <QHeaderView>
@@ -94,8 +97,16 @@ void GroupWindow::BuildActions()
                                     static_cast<QAbstractItemView*>(subGroupTree)}) {
         // Right-click and the menu key alike.
         view->setContextMenuPolicy(Qt::CustomContextMenu);
+        view->installEventFilter(this);   // tells the menu key from a right-click
+        view->viewport()->installEventFilter(this);
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
-            PrepareContextMenu(view)->popup(view->viewport()->mapToGlobal(pos));
+            QPoint at = view->viewport()->mapToGlobal(pos);
+            // The menu key opens the menu at the current entry or node, as Explorer does,
+            // not wherever the mouse pointer happens to be.
+            const QRect current = view->visualRect(view->currentIndex());
+            if (std::exchange(menuByKey_, false) && current.intersects(view->viewport()->rect()))
+                at = view->viewport()->mapToGlobal(current.center());
+            PrepareContextMenu(view)->popup(at);
         });
     }
 
@@ -168,6 +179,8 @@ void GroupWindow::KeepInFront(QDialog* dialog)
 
 bool GroupWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ContextMenu)
+        menuByKey_ = static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
     if (event->type() == QEvent::Hide && watched->parent() == this && isVisible()) {
         // Closed: this window stays in front, not the board.
         raise();

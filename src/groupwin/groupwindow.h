@@ -262,6 +262,7 @@ private:
     int listNameWidth_ = 0;
     int32_t shownSubGroup_ = 0;     // the node whose entries the list shows
     bool refilledByPress_ = false;
+    bool menuByKey_ = false;   // the context menu asked for is the menu key's
     int sortColumn_ = -1;           // the last column sorted by, -1 for the order read
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool laidOut_ = false;

@@ -977,6 +977,15 @@ private slots:
         QTRY_VERIFY(w->fileMenu->isVisible());
         w->fileMenu->hide();
         for (const QString& text : fileItems) QVERIFY2(item(w->fileMenu, text)->isEnabled(), qPrintable(text));
+        // The menu key opens it at the current entry, wherever the pointer is.
+        w->fileIconView->setCurrentIndex(w->fileSortModel->index(1, 0));
+        const QPoint second = w->fileIconView->viewport()->mapToGlobal(
+            w->fileIconView->visualRect(w->fileSortModel->index(1, 0)).center());
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, {}, w->fileIconView->mapToGlobal(QPoint()));
+        QApplication::sendEvent(w->fileIconView, &key);
+        QTRY_VERIFY(w->fileMenu->isVisible());
+        QCOMPARE(w->fileMenu->pos(), second);
+        w->fileMenu->hide();
 
         SelectRows(w, {0, 2});
         item(menu, "開く")->trigger();
