@@ -18,14 +18,8 @@ if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
 fi
 cmake --build "$build" -j2 --target kumolist kumo_img kumo_seedboard >/dev/null
 
-work=$(mktemp -d /tmp/kumoshot-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/tests/desktop/xsession.sh"
+begin_x_work kumoshot Xvfb openbox xdotool import convert
 # The server (user firebird) creates the database file in this folder.
 mkdir -p "$work/data" "$work/program" "$work/files"
 chmod 777 "$work" "$work/data"
@@ -52,20 +46,7 @@ printf '[GroupWindow]\nPreview=true\n' >"$work/program/kumolist.ini"
 export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/cache HOME=$work
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
-if [ -n "${KUMO_DISPLAY:-}" ]; then
-  Xvfb "$KUMO_DISPLAY" -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
-  pids+=($!)
-  export DISPLAY=$KUMO_DISPLAY
-  sleep 1
-else
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-  pids+=($!)
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  export DISPLAY=:$(head -n 1 "$work/display")
-fi
-openbox --startup "touch $work/wm-ready" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do [ -e "$work/wm-ready" ] && break; sleep 0.1; done
+start_x_session "${KUMO_DISPLAY:-}"
 
 "$work/program/kumolist" >"$work/program.log" 2>&1 &
 pids+=($!)

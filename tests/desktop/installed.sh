@@ -10,24 +10,8 @@
 set -euo pipefail
 build=$1
 seed=$2
-for tool in Xvfb openbox xdotool import convert; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (bash scripts/setup.sh tests installs it)"; exit 77; }
-done
-
-work=$(mktemp -d /tmp/kumoinstalled-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  chmod -R u+w "$work" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f "$work/program.log" ] && sed 's/^/program: /' "$work/program.log" >&2
-  exit 1
-}
+. "$(dirname "$0")/xsession.sh"
+begin_x_work kumoinstalled Xvfb openbox xdotool import convert
 
 # An enhanced metafile of one rectangle in a colour nothing else on the screen has.
 u32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
@@ -60,7 +44,6 @@ export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 
-. "$(dirname "$0")/xsession.sh"
 start_x_session
 
 touch "$work/started"

@@ -8,23 +8,8 @@
 # Exits 77 (skipped) only where Xvfb, openbox or xdotool are missing.
 set -euo pipefail
 app=$1
-for tool in Xvfb openbox xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (bash scripts/setup.sh tests installs it)"; exit 77; }
-done
-
-work=$(mktemp -d /tmp/kumowindowplace-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f "$work/program.log" ] && sed 's/^/program: /' "$work/program.log" >&2
-  exit 1
-}
+. "$(dirname "$0")/xsession.sh"
+begin_x_work kumowindowplace Xvfb openbox xdotool
 
 # A program folder of its own (the program finds its settings beside itself), with a
 # settings file that names no database: nothing but the windows matters here.
@@ -50,7 +35,6 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 export ASAN_OPTIONS=detect_leaks=0
 
-. "$(dirname "$0")/xsession.sh"
 start_x_session
 
 # Starts the program, opens and closes the settings dialog (so that a window shown
