@@ -487,6 +487,8 @@ bool GroupWindow::SelectEntry(int32_t entryNumber)
         shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     fileIconView->scrollTo(shown);
     fileDetailView->scrollTo(shown);
+    // The keys act on the entry shown (Enter opens it, the menu key opens its menu).
+    fileList->currentWidget()->setFocus();
     return true;
 }
 

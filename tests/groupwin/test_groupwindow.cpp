@@ -969,6 +969,10 @@ private slots:
             QVERIFY2(item(menu, text), qPrintable(text));
             QVERIFY2(!item(menu, text)->isEnabled(), qPrintable(text));
         }
+        // An entry shown from elsewhere (a search hit) is current where the keys act.
+        QVERIFY(w->SelectEntry(2));
+        QCOMPARE(w->focusWidget(), w->fileList->currentWidget());
+        QCOMPARE(w->fileIconView->currentIndex().row(), 1);
         // A right-click on an entry selects it and opens the menu there.
         const QRect first = w->fileIconView->visualRect(w->fileSortModel->index(0, 0));
         QTest::mouseClick(w->fileIconView->viewport(), Qt::LeftButton, {}, first.center());
