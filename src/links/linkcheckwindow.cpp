@@ -182,7 +182,7 @@ void LinkCheckWindow::OpenSelected()
     const auto i = item->data(0, kEntryRole).toULongLong();
     if (i >= missing_.size()) return;
     const LinkEntry& e = missing_[i];
-    emit OpenEntryRequested(e.group, QByteArray::fromStdString(e.groupName), e.number);
+    emit OpenEntryRequested(e.group, e.number);
 }
 
 void LinkCheckWindow::FindFiles()

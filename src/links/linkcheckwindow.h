@@ -53,7 +53,7 @@ public:
 
 signals:
     // The user asks to see the group at the entry.
-    void OpenEntryRequested(int32_t group, const QByteArray& groupName, int32_t entry);
+    void OpenEntryRequested(int32_t group, int32_t entry);
     // Entries of the group (0: of several groups) were pointed at new folders.
     void EntriesChanged(int32_t group);
 

@@ -1,6 +1,7 @@
 #include "search/search.h"
 
 #include <chrono>
+#include <optional>
 #include <cstdint>
 #include <set>
 #include <unordered_map>
@@ -125,9 +126,10 @@ struct Group {
 class Search {
 public:
     Search(DatabaseSession& session, const EscapeKey& escape, const SearchSink& sink, Pattern pattern,
-           std::string column, std::string condition)
+           std::optional<Pattern> alsoPattern, std::string column, std::string condition)
         : session_(session), escape_(escape), sink_(sink), pattern_(std::move(pattern)),
-          column_(std::move(column)), condition_(std::move(condition)), lastBatch_(Clock::now())
+          alsoPattern_(std::move(alsoPattern)), column_(std::move(column)), condition_(std::move(condition)),
+          lastBatch_(Clock::now())
     {
     }
 
@@ -241,7 +243,7 @@ private:
             const std::string& value = column_ == "PATH_NAME" ? row[kHitPath]
                                        : column_ == "FILE_NAME" ? row[kHitName]
                                                                 : row[kHitMemo];
-            if (!pattern_.FoundIn(value)) continue;
+            if (!pattern_.FoundIn(value) && !(alsoPattern_ && alsoPattern_->FoundIn(value))) continue;
             const Group& g = (*groups_)[at->second];
             if (g.n != headerShown_ || !anyHeader_) {
                 SearchLine header;
@@ -286,6 +288,7 @@ private:
     const EscapeKey& escape_;
     const SearchSink& sink_;
     const Pattern pattern_;
+    const std::optional<Pattern> alsoPattern_;
     const std::string column_;
     const std::string condition_;
     const std::vector<Group>* groups_ = nullptr;
@@ -320,7 +323,15 @@ SearchEnd SearchAllGroups(DatabaseSession& session, SearchColumn column, const s
 {
     if (CheckSearchText(text) != SearchRefusal::None || !session.Connected()) return SearchEnd::Finished;
     const std::string name = SearchColumnName(column);
-    Search search(session, escape, sink, Pattern(text, options), name, ServerCondition(name, text, options));
+    std::string condition = ServerCondition(name, text, options);
+    std::optional<Pattern> alsoPattern;
+    // The second text comes from the preferences file, not from the edit box: it too must
+    // hold no quotation mark before it goes into the statement.
+    if (!options.alsoText.empty() && options.alsoText != text && CheckSearchText(options.alsoText) == SearchRefusal::None) {
+        alsoPattern.emplace(options.alsoText, options);
+        if (!condition.empty()) condition = "(" + condition + " OR " + ServerCondition(name, options.alsoText, options) + ")";
+    }
+    Search search(session, escape, sink, Pattern(text, options), std::move(alsoPattern), name, std::move(condition));
     const SearchEnd end = search.Run();
     search.HandOver();
     return end;

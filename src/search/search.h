@@ -31,6 +31,10 @@ struct SearchOptions {
     bool ignoreCaseAndWidth = false;
     // "%" and "_" are characters like any other, not wildcards.
     bool literalWildcards = false;
+    // A second text whose matches count as well, read with the same options: the folder
+    // typed in the form the other PCs store it under (a root shared with Windows PCs).
+    // Empty, or refused by CheckSearchText: none.
+    std::string alsoText;
 };
 
 // One line of the result, with what it names (CP932 texts as stored).

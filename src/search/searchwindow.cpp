@@ -263,6 +263,12 @@ void SearchWindow::RunSearch()
     SearchOptions options;
     options.ignoreCaseAndWidth = ignoreCaseOption->isChecked();
     options.literalWildcards = literalOption->isChecked();
+    // A folder typed as this PC names a shared folder finds the entries stored in the
+    // Windows form too, and the other way round.
+    if (column == SearchColumn::Folder && rootMappings_) {
+        options.alsoText = StoredPath(text, *rootMappings_);
+        if (options.alsoText == text) options.alsoText = LocalPath(text, *rootMappings_);
+    }
     stopRequested_ = false;
     const StopKey key(platform_.escape, stopRequested_);
     SearchEnd end = SearchEnd::Finished;
@@ -304,14 +310,15 @@ std::vector<int> SearchWindow::SelectedRows() const
 QString SearchWindow::FilePath(int row) const
 {
     const SearchLine& line = resultModel->Line(row);
-    return QString::fromStdString(ToFsName(line.folder + line.file));
+    const std::string stored = line.folder + line.file;
+    return QString::fromStdString(ToFsName(rootMappings_ ? LocalPath(stored, *rootMappings_) : stored));
 }
 
 void SearchWindow::OpenLine(int row)
 {
     if (row < 0 || row >= resultModel->rowCount() || !opener_) return;
     const SearchLine& line = resultModel->Line(row);
-    opener_(line.group, line.groupName, line.isGroup ? 0 : line.entry);
+    opener_(line.group, line.isGroup ? 0 : line.entry);
 }
 
 void SearchWindow::OpenFileOf(int row)

@@ -11,6 +11,7 @@
 
 #include "db/session.h"
 #include "platform/platform.h"
+#include "text/rootmap.h"
 
 class QCheckBox;
 class QFrame;
@@ -47,10 +48,13 @@ public:
     // false when it could not, and nothing is searched.
     using CommandGate = std::function<bool()>;
     void SetCommandGate(CommandGate gate) { commandGate_ = std::move(gate); }
-    // Opens a group's window (group number, its name in CP932) with an entry selected
-    // (0: none).
-    using GroupOpener = std::function<void(int32_t group, const std::string& groupName, int32_t entry)>;
+    // Opens a group's window with an entry selected (0: none).
+    using GroupOpener = std::function<void(int32_t group, int32_t entry)>;
     void SetGroupOpener(GroupOpener opener) { opener_ = std::move(opener); }
+    // Folders shared with Windows PCs (the main window's table; nullptr: none): a hit's
+    // file is looked at where this PC finds it, and a folder typed in one form finds
+    // entries stored in the other too. The lines and CSV keep the stored text.
+    void SetRootMappings(const RootMappings* mappings) { rootMappings_ = mappings; }
 
     // A running search ends at its next look at the Escape key, as if Escape were down;
     // SearchEnded follows. Nothing happens when no search runs.
@@ -104,6 +108,7 @@ private:
 
     CommandGate commandGate_;
     GroupOpener opener_;
+    const RootMappings* rootMappings_ = nullptr;
     int shownWidth_ = 0;
     bool searching_ = false;
     bool stopRequested_ = false;

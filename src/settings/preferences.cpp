@@ -102,3 +102,30 @@ bool SavePreviewShown(const QString& path, bool shown)
     file->sync();
     return file->status() == QSettings::NoError;
 }
+
+std::optional<QRect> LoadWindowPlace(const QString& path, const QString& window)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return std::nullopt;
+    int values[4];
+    const char* keys[4] = {"/Left", "/Top", "/Width", "/Height"};
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = std::clamp(file->value(window + keys[i]).toInt(&ok), -kMaxWindowPlace, kMaxWindowPlace);
+        if (!ok) return std::nullopt;
+    }
+    if (values[2] <= 0 || values[3] <= 0) return std::nullopt;
+    return QRect(values[0], values[1], values[2], values[3]);
+}
+
+bool SaveWindowPlace(const QString& path, const QString& window, const QRect& place)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return false;
+    file->setValue(window + "/Left", place.x());
+    file->setValue(window + "/Top", place.y());
+    file->setValue(window + "/Width", place.width());
+    file->setValue(window + "/Height", place.height());
+    file->sync();
+    return file->status() == QSettings::NoError;
+}

@@ -3,7 +3,9 @@
 // (QSettings, UTF-8, "[group]" and "key=value" lines that a person can read and mend),
 // so the settings file keeps exactly the lines other copies of the program expect.
 #include <memory>
+#include <optional>
 
+#include <QRect>
 #include <QSettings>
 #include <QString>
 
@@ -39,3 +41,10 @@ bool SaveRootMappings(const QString& path, const RootMappings& mappings);
 // Whether the group window shows its preview pane, across restarts.
 bool LoadPreviewShown(const QString& path);
 bool SavePreviewShown(const QString& path, bool shown);
+
+// Where a window that the settings file has no lines for stood (frame left and top, inner
+// width and height), under its name, across restarts. Nothing when none is stored or the
+// numbers are damaged; numbers beyond any screen are cut to kMaxWindowPlace.
+constexpr int kMaxWindowPlace = 1000000;
+std::optional<QRect> LoadWindowPlace(const QString& path, const QString& window);
+bool SaveWindowPlace(const QString& path, const QString& window, const QRect& place);

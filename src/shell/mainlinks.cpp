@@ -30,6 +30,7 @@ void MainWindow::MakeLinkWindows()
 {
     if (linkCheckWindow) return;
     linkCheckWindow = new LinkCheckWindow(session_, platform_, rootMappings_, this);
+    RestoreWindowPlace(*linkCheckWindow, files_.preferencesFile);
     folderReplaceDialog = new FolderReplaceDialog(session_, platform_, rootMappings_, this);
     rootMapDialog = new RootMapDialog(platform_, this);
     connect(linkCheckWindow, &LinkCheckWindow::OpenEntryRequested, this, &MainWindow::OpenGroupAt);
@@ -69,18 +70,4 @@ void MainWindow::mnuRootMapClick()
     if (!rootMapDialog->Edit(files_.preferencesFile, rootMappings_)) return;
     GroupWindow* window = windows_.groupWindow;
     if (window && window->isVisible()) window->FillFileList();
-}
-
-void MainWindow::OpenGroupAt(int32_t group, const QByteArray& groupName, int32_t entry)
-{
-    GroupWindow* window = windows_.groupWindow;
-    if (!window || !ReattachIfLost()) return;
-    EnsureGroupTables(session_, group);
-    window->CloseWindow();
-    window->currentGroupNumber = group;
-    window->currentGroupName = groupName.toStdString();
-    window->show();
-    window->raise();
-    window->activateWindow();
-    window->SelectEntry(entry);
 }

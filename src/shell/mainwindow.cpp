@@ -24,6 +24,7 @@
 #include "groupdlg/groupeditdialog.h"
 #include "groupwin/groupwindow.h"
 #include "groupwin/subgroupnamedialog.h"
+#include "links/linkcheckwindow.h"
 #include "memo/memodialog.h"
 #include "search/searchwindow.h"
 #include "text/cp932.h"
@@ -114,17 +115,8 @@ void MainWindow::SetWindows(const ProgramWindows& windows)
     }
     if (SearchWindow* search = windows_.searchWindow) {
         search->SetCommandGate([this] { return ReattachIfLost(); });
-        search->SetGroupOpener([this](int32_t group, const std::string&, int32_t entry) {
-            if (!CatalogueCommandReady()) return;
-            // The group as it is now: another copy may have renamed or deleted it.
-            const std::vector<TextRow> rows =
-                session_.SelectAllRows("GRPNAME", kCatalogueTable, "N=" + IntToStr(group), "");
-            if (rows.empty() || rows[0].empty()) {
-                platform_.messages->ShowMessage(this, "他の利用者がグループを削除しました。");
-                return;
-            }
-            OpenGroupWindow(group, rows[0][0], entry);
-        });
+        search->SetRootMappings(&rootMappings_);
+        search->SetGroupOpener([this](int32_t group, int32_t entry) { OpenGroupAt(group, entry); });
     }
 }
 
@@ -311,6 +303,8 @@ void MainWindow::FormClose()
     boardView->Board().ReleaseIcons();
     session_.CloseDatabase();
     if (!settingsPath_.isEmpty()) SaveSettings(settingsPath_);
+    // Made only when used: a window never made keeps the place stored before.
+    if (linkCheckWindow) StoreWindowPlace(*linkCheckWindow, files_.preferencesFile);
 }
 
 void MainWindow::mnuExitClick() { close(); }
@@ -426,6 +420,19 @@ void MainWindow::OpenGroupWindow(int32_t group, const std::string& groupName, in
     window->raise();
     window->activateWindow();
     if (entry != 0) window->SelectEntry(entry);
+}
+
+void MainWindow::OpenGroupAt(int32_t group, int32_t entry)
+{
+    if (!CatalogueCommandReady()) return;
+    // The group as it is now: another copy may have renamed or deleted it since the list
+    // was made, and a deleted group must not get its tables again.
+    const std::vector<TextRow> rows = session_.SelectAllRows("GRPNAME", kCatalogueTable, "N=" + IntToStr(group), "");
+    if (rows.empty() || rows[0].empty()) {
+        platform_.messages->ShowMessage(this, "他の利用者がグループを削除しました。");
+        return;
+    }
+    OpenGroupWindow(group, rows[0][0], entry);
 }
 
 bool MainWindow::RefuseWithoutNumber()

@@ -110,8 +110,10 @@ public slots:
     // The missing files of a group (0: of all groups).
     void CheckLinks(int32_t group);
     void ReplaceFolder(int32_t group, const std::vector<int32_t>& selected);
-    // Shows the group window at the entry (the link check's open).
-    void OpenGroupAt(int32_t group, const QByteArray& groupName, int32_t entry);
+    // Shows the group window at the entry (0: none) for a list made earlier (a search
+    // hit, a missing file): the group's row is read again first, and a group deleted
+    // since is said so.
+    void OpenGroupAt(int32_t group, int32_t entry);
     // Double-click on an icon and the open command.
     void OpenSelectedGroup();
 

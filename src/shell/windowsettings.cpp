@@ -1,6 +1,7 @@
 #include "shell/windowsettings.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include <QGuiApplication>
@@ -14,6 +15,7 @@
 #include "groupwin/subgroupnamedialog.h"
 #include "memo/memodialog.h"
 #include "search/searchwindow.h"
+#include "settings/preferences.h"
 #include "settings/windowplace.h"
 #include "shell/databasesettingsdialog.h"
 
@@ -36,6 +38,23 @@ std::vector<WindowLines> AllWindows(QWidget& mainWindow, const ProgramWindows& w
             {kGroupLeft, w.groupWindow, true},       {kCreateDialogLeft, w.createDialog, false},
             {kEditDialogLeft, w.editDialog, false},  {kMemoDialogLeft, w.memoDialog, false},
             {kNameDialogLeft, w.subGroupNameDialog, false}, {kSearchLeft, w.searchWindow, true}};
+}
+
+// Puts the window at the place (frame left and top, inner size), kept on the screens.
+void PutOnScreens(QWidget& w, const QRect& place)
+{
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
+    const QRect placed = PlaceOnScreens(place.x(), place.y(), place.width(), place.height(), screens);
+    if (placed.size() != w.size()) w.resize(placed.size());
+    if (placed.topLeft() != w.pos()) w.move(placed.topLeft());
+    // The stored left and top are those of the frame, as pos() gives them when they
+    // are collected. A window not yet created takes a move() as the frame's place;
+    // one created but not yet framed (the main window, whose show handler restores
+    // the places) takes it as the inside's, and would come up a title bar higher at
+    // every start: the window manager is told that the frame goes there.
+    if (w.testAttribute(Qt::WA_WState_Created) && w.windowHandle() && !w.windowHandle()->isExposed())
+        w.windowHandle()->setFramePosition(w.pos());
 }
 
 } // namespace
@@ -73,22 +92,19 @@ void ApplyWindowSetting(QWidget& mainWindow, const ProgramWindows& windows, int 
 
 void PlaceWindowsOnScreens(QWidget& mainWindow, const ProgramWindows& windows)
 {
-    QList<QRect> screens;
-    for (const QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
-    for (const WindowLines& lines : AllWindows(mainWindow, windows)) {
-        QWidget* w = lines.window;
-        if (!w) continue;
-        const QRect placed = PlaceOnScreens(w->x(), w->y(), w->width(), w->height(), screens);
-        if (placed.size() != w->size()) w->resize(placed.size());
-        if (placed.topLeft() != w->pos()) w->move(placed.topLeft());
-        // The stored left and top are those of the frame, as pos() gives them when they
-        // are collected. A window not yet created takes a move() as the frame's place;
-        // one created but not yet framed (the main window, whose show handler restores
-        // the places) takes it as the inside's, and would come up a title bar higher at
-        // every start: the window manager is told that the frame goes there.
-        if (w->testAttribute(Qt::WA_WState_Created) && w->windowHandle() && !w->windowHandle()->isExposed())
-            w->windowHandle()->setFramePosition(w->pos());
-    }
+    for (const WindowLines& lines : AllWindows(mainWindow, windows))
+        if (lines.window) PutOnScreens(*lines.window, QRect(lines.window->pos(), lines.window->size()));
+}
+
+void RestoreWindowPlace(QWidget& window, const QString& preferencesFile)
+{
+    if (const std::optional<QRect> place = LoadWindowPlace(preferencesFile, window.objectName()))
+        PutOnScreens(window, *place);
+}
+
+void StoreWindowPlace(const QWidget& window, const QString& preferencesFile)
+{
+    SaveWindowPlace(preferencesFile, window.objectName(), QRect(window.pos(), window.size()));
 }
 
 SettingsNumbers CollectWindowSettings(QWidget& mainWindow, const ProgramWindows& windows)

@@ -6,6 +6,7 @@
 
 #include "settings/settingsfile.h"
 
+class QString;
 class QWidget;
 class DatabaseSettingsDialog;
 class GroupWindow;
@@ -36,3 +37,9 @@ void PlaceWindowsOnScreens(QWidget& mainWindow, const ProgramWindows& windows);
 // The numbers of lines 5-37 as the windows stand; a window that does not exist gives
 // zeros. A maximised main window gives the place it returns to.
 SettingsNumbers CollectWindowSettings(QWidget& mainWindow, const ProgramWindows& windows);
+
+// A window that the settings file has no lines for (the link check) keeps its place and
+// size in the preferences file instead, under its object name: restored there, kept on
+// the screens, and stored from there.
+void RestoreWindowPlace(QWidget& window, const QString& preferencesFile);
+void StoreWindowPlace(const QWidget& window, const QString& preferencesFile);

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -53,6 +55,7 @@ class TestLinkWindows : public QObject {
 private slots:
     void movedEntriesFoundAgain();
     void sharedFolderTableIsCheckedAndKept();
+    void checkWindowComesBackWhereItWas();
 };
 
 void TestLinkWindows::movedEntriesFoundAgain()
@@ -202,6 +205,48 @@ void TestLinkWindows::sharedFolderTableIsCheckedAndKept()
     Trigger(p, "mnuRootMap");
     QVERIFY(ran);
     QCOMPARE(LoadRootMappings(preferences).size(), size_t(2));
+}
+
+// The check's window comes back at its place and size from the preferences file (the
+// settings file keeps its lines); a place off every screen or damaged numbers do not
+// lose the window.
+void TestLinkWindows::checkWindowComesBackWhereItWas()
+{
+    Setup set;
+    QVERIFY(set.ok);
+    QVERIFY(InsertGroup(set.session, 1, "A", "", "10", "10"));
+    set.Done();
+    const QString preferences = set.folder.path() + "kumolist.ini";
+    auto run = [&](auto then) {
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        Trigger(p, "mnuLinkCheck");
+        LinkCheckWindow* check = p.mainWindow.linkCheckWindow;
+        QVERIFY(check && check->isVisible());
+        QTRY_VERIFY(!check->Busy());
+        then(check);
+        p.Close();
+    };
+    run([](LinkCheckWindow* check) {
+        check->move(30, 40);
+        check->resize(600, 320);
+    });
+    const QByteArray settings = set.folder.SettingsBytes();
+    run([](LinkCheckWindow* check) {
+        QCOMPARE(QRect(check->pos(), check->size()), QRect(30, 40, 600, 320));
+        check->move(100000, 100000);
+    });
+    QCOMPARE(set.folder.SettingsBytes(), settings);
+    run([](LinkCheckWindow* check) {
+        const QRect screen = check->screen()->availableGeometry();
+        QVERIFY(screen.contains(check->pos()));
+        QCOMPARE(check->size(), QSize(600, 320));
+    });
+    {
+        QSettings raw(preferences, QSettings::IniFormat);
+        raw.setValue("LinkCheckWindow/Width", "wide");
+    }
+    run([](LinkCheckWindow* check) { QCOMPARE(check->size(), QSize(760, 360)); });
 }
 
 QTEST_MAIN(TestLinkWindows)

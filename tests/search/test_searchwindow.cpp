@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QCheckBox>
+#include <QDir>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -27,6 +28,7 @@
 #include "groupwin/groupwindow.h"
 #include "search/searchresults.h"
 #include "search/searchwindow.h"
+#include "settings/preferences.h"
 #include "shell/quitsignals.h"
 #include "support/tcpforwarder.h"
 #include "text/textutil.h"
@@ -52,9 +54,10 @@ void Type(QLineEdit* edit, const QString& text)
 struct Started {
     Setup setup;
     std::unique_ptr<Program> program;
-    explicit Started(bool withCatalogue)
+    explicit Started(bool withCatalogue, const RootMappings& mappings = {})
     {
         if (withCatalogue) QVERIFY(CreateCatalogueTable(setup.session));
+        if (!mappings.empty()) QVERIFY(SaveRootMappings(setup.folder.path() + "kumolist.ini", mappings));
         setup.Done();
         program = std::make_unique<Program>(setup.folder.programFile());
         QVERIFY(program->Show());
@@ -385,6 +388,51 @@ private slots:
         s.program->fake.fileDialogs.nextSaveNames = {files.path() + "/no/such/folder.csv"};
         w->csvButton->click();
         QVERIFY(s.program->fake.messages.shown.last().startsWith("CSVファイルを書き込めませんでした"));
+    }
+
+    // With a folder shared with Windows PCs, a hit stored in the Windows form opens, shows
+    // its folder and copies its path where this PC finds the file; the line keeps the
+    // stored text. A folder typed in either form finds the entries stored in both, and a
+    // mapping holding a quotation mark spoils no search.
+    void hitsInSharedFolders()
+    {
+        QTemporaryDir disk;
+        const QString d = disk.path() + "/";
+        const std::string local = Sj(d.toUtf8().constData());
+        QVERIFY(QDir().mkpath(d + "図面"));
+        const QString real = d + "図面/a.jww";
+        {
+            QFile f(real);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        Started s(true, {{"Z:\\", local}, {"\\\\srv\\q\\", "/mnt/o'k/"}});
+        DatabaseSession& db = s.db();
+        QVERIFY(InsertGroup(db, 1, "G", "", "0", "0"));
+        QVERIFY(OpenGroupTables(db, 1));
+        QVERIFY(AddEntry(db, 1, 1, Sj("Z:\\図面\\"), "a.jww", "", 0));
+        QVERIFY(AddEntry(db, 1, 2, local + Sj("図面/"), "b.jww", "", 0));   // registered before the mapping
+        QVERIFY(AddEntry(db, 1, 3, Sj("Z:\\図面2\\"), "c.jww", "", 0));
+        QVERIFY(AddEntry(db, 1, 4, "\\\\srv\\q\\", "d.jww", "", 0));
+        SearchWindow* w = s.window();
+        s.Find();
+        auto find = [w](const QString& text) {
+            w->searchEdit->setText(text);
+            w->searchButton->click();
+            return w->ResultText();
+        };
+        const QString both = "グループ【G】(N:1)\nZ:\\図面\\a.jww(N:1) 『』\n" + d + "図面/b.jww(N:2) 『』";
+        QCOMPARE(find(d + "図面/"), both);
+        QCOMPARE(find("Z:\\図面\\"), both);
+        QCOMPARE(find("\\\\srv\\q\\"), QString("グループ【G】(N:1)\n\\\\srv\\q\\d.jww(N:4) 『』"));
+
+        find(d + "図面/");
+        FakeDesktop& desktop = s.program->fake.desktop;
+        w->OpenFileOf(1);
+        QCOMPARE(desktop.opened, QStringList{real});
+        w->ShowFolderOf(1);
+        QCOMPARE(desktop.shownInFolder, QStringList{real});
+        w->CopyPathsOf({0, 1, 2});
+        QCOMPARE(desktop.copiedTexts.last(), real + "\n" + d + "図面/b.jww");
     }
 
     // The server lost during a search (the real Escape key, which lets queued events
