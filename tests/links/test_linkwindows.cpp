@@ -153,6 +153,14 @@ void TestLinkWindows::movedEntriesFoundAgain()
     QCOMPARE(w->currentGroupNumber, 2);
     QCOMPARE(w->SelectedRows().size(), size_t(1));
     QCOMPARE(w->fileSortModel->Row(w->SelectedRows().front()).cells[kCellName], std::string("c.jww"));
+    // A group another copy deleted since the list was made is said so, and its tables
+    // are not made again.
+    w->CloseWindow();
+    QVERIFY(db.DeleteRecords(kCatalogueTable, "N=2"));
+    QVERIFY(db.DropTable(FileTableName(2)) && db.DropTable(SubGroupTableName(2)));
+    check->openButton->click();
+    QCOMPARE(p.fake.messages.shown.last(), QString("他の利用者がグループを削除しました。"));
+    QVERIFY(!w->isVisible() && !db.TableExists(FileTableName(2)));
     check->close();
 }
 
