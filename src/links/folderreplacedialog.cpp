@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -44,17 +45,25 @@ FolderReplaceDialog::FolderReplaceDialog(DatabaseSession& db, const Platform& pl
         SetByteLimit(e, static_cast<int>(kFileTextWidth));
         e->setMinimumWidth(420);
     }
-    form->addRow("置換前のフォルダ", oldFolderEdit);
-    form->addRow("置換後のフォルダ", newFolderEdit);
+    // The new folder is often long and already on disk: it can be picked.
+    browseButton = new QPushButton("参照(&B)...", this);
+    browseButton->setObjectName("browseButton");
+    auto* newRow = new QHBoxLayout;
+    newRow->addWidget(newFolderEdit, 1);
+    newRow->addWidget(browseButton);
+    form->addRow("置換前のフォルダ(&O)", oldFolderEdit);
+    auto* newLabel = new QLabel("置換後のフォルダ(&N)", this);
+    newLabel->setBuddy(newFolderEdit);
+    form->addRow(newLabel, newRow);
     layout->addLayout(form);
 
     auto* scope = new QGroupBox("対象", this);
     auto* scopeLayout = new QVBoxLayout(scope);
-    selectedScope = new QRadioButton("選択したエントリ", scope);
+    selectedScope = new QRadioButton("選択したエントリ(&S)", scope);
     selectedScope->setObjectName("selectedScope");
-    groupScope = new QRadioButton("このグループ", scope);
+    groupScope = new QRadioButton("このグループ(&G)", scope);
     groupScope->setObjectName("groupScope");
-    allScope = new QRadioButton("全グループ", scope);
+    allScope = new QRadioButton("全グループ(&A)", scope);
     allScope->setObjectName("allScope");
     for (QRadioButton* b : {selectedScope, groupScope, allScope}) scopeLayout->addWidget(b);
     layout->addWidget(scope);
@@ -78,6 +87,10 @@ FolderReplaceDialog::FolderReplaceDialog(DatabaseSession& db, const Platform& pl
     layout->addWidget(buttons);
     connect(replaceButton, &QPushButton::clicked, this, &FolderReplaceDialog::Replace);
     connect(cancelButton, &QPushButton::clicked, this, &FolderReplaceDialog::reject);
+    connect(browseButton, &QPushButton::clicked, this, [this] {
+        const QString folder = platform_.fileDialogs->ChooseFolder(this, "置換後のフォルダ", newFolderEdit->text());
+        if (!folder.isEmpty()) newFolderEdit->setText(folder);
+    });
     connect(&task_, &BackgroundTask::Finished, this, &FolderReplaceDialog::Probed);
     auto* timer = new QTimer(this);
     timer->setInterval(100);
@@ -98,6 +111,8 @@ bool FolderReplaceDialog::Run(int32_t group, const std::vector<int32_t>& selecte
     if (!proposedOld.isEmpty()) oldFolderEdit->setText(proposedOld);
     stateLabel->clear();
     SetBusy(false);
+    // With the old folder proposed, what is left to type is the new one.
+    (oldFolderEdit->text().isEmpty() ? oldFolderEdit : newFolderEdit)->setFocus();
     exec();
     return changed_;
 }
@@ -108,6 +123,7 @@ void FolderReplaceDialog::SetBusy(bool busy)
     replaceButton->setEnabled(!busy);
     oldFolderEdit->setEnabled(!busy);
     newFolderEdit->setEnabled(!busy);
+    browseButton->setEnabled(!busy);
 }
 
 void FolderReplaceDialog::reject()

@@ -32,6 +32,7 @@ public:
 
     QLineEdit* oldFolderEdit = nullptr;
     QLineEdit* newFolderEdit = nullptr;
+    QPushButton* browseButton = nullptr;
     QRadioButton* selectedScope = nullptr;
     QRadioButton* groupScope = nullptr;
     QRadioButton* allScope = nullptr;

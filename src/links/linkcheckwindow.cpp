@@ -67,7 +67,7 @@ LinkCheckWindow::LinkCheckWindow(DatabaseSession& db, const Platform& platform, 
     list->setUniformRowHeights(true);
     list->header()->resizeSection(0, 120);
     list->header()->resizeSection(2, 260);
-    list->header()->resizeSection(3, 140);
+    list->header()->resizeSection(3, 190);
     layout->addWidget(list, 1);
 
     auto* bar = new QHBoxLayout;

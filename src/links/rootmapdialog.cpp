@@ -21,14 +21,16 @@ RootMapDialog::RootMapDialog(const Platform& platform, QWidget* parent) : QDialo
     setModal(true);
     resize(560, 280);
     auto* layout = new QVBoxLayout(this);
-    auto* note = new QLabel("Windows のパソコンが別の名前で見ているフォルダを登録します。"
+    auto* note = new QLabel("Windows のパソコンが別の名前で見ているフォルダを登録します（例 Z:\\ と /mnt/zumen/、"
+                            "\\\\server\\share\\ と /mnt/share/）。"
                             "このフォルダの下のファイルは Windows の名前で登録され、Windows の名前で登録されたファイルはこのフォルダで開きます。",
                             this);
     note->setWordWrap(true);
     layout->addWidget(note);
     table = new QTableWidget(0, 2, this);
     table->setObjectName("table");
-    table->setHorizontalHeaderLabels({"Windows のフォルダ（例 Z:\\ や \\\\server\\share\\）", "このパソコンのフォルダ（例 /mnt/zumen/）"});
+    // Short enough for half the table's width; the examples stand in the note above.
+    table->setHorizontalHeaderLabels({"Windows のフォルダ", "このパソコンのフォルダ"});
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->verticalHeader()->setVisible(false);
     layout->addWidget(table, 1);

@@ -70,4 +70,6 @@ void MainWindow::mnuRootMapClick()
     if (!rootMapDialog->Edit(files_.preferencesFile, rootMappings_)) return;
     GroupWindow* window = windows_.groupWindow;
     if (window && window->isVisible()) window->FillFileList();
+    // Entries below a folder just shared may be found now: a list on screen says so.
+    if (linkCheckWindow->isVisible() && !linkCheckWindow->Busy()) linkCheckWindow->Check(linkCheckWindow->CheckedGroup());
 }

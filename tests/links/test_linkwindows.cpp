@@ -107,7 +107,8 @@ void TestLinkWindows::movedEntriesFoundAgain()
         QVERIFY(!replace->selectedScope->isEnabled());
         QVERIFY(replace->groupScope->isChecked());
         replace->oldFolderEdit->setText("/mnt/old");
-        replace->newFolderEdit->setText(d + "new");
+        p.fake.fileDialogs.nextFolders = {d + "new"};   // picked, not typed
+        replace->browseButton->click();
         replace->replaceButton->click();
         QTRY_VERIFY(!replace->isVisible());
     });
