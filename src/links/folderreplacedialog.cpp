@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -88,7 +89,7 @@ FolderReplaceDialog::FolderReplaceDialog(DatabaseSession& db, const Platform& pl
     connect(replaceButton, &QPushButton::clicked, this, &FolderReplaceDialog::Replace);
     connect(cancelButton, &QPushButton::clicked, this, &FolderReplaceDialog::reject);
     connect(browseButton, &QPushButton::clicked, this, [this] {
-        const QString folder = platform_.fileDialogs->ChooseFolder(this, "置換後のフォルダ", newFolderEdit->text());
+        const QString folder = platform_.fileDialogs->ChooseFolder(this, "置換後のフォルダ", StartFolder());
         if (!folder.isEmpty()) newFolderEdit->setText(folder);
     });
     connect(&task_, &BackgroundTask::Finished, this, &FolderReplaceDialog::Probed);
@@ -98,6 +99,20 @@ FolderReplaceDialog::FolderReplaceDialog(DatabaseSession& db, const Platform& pl
         if (task_.Running()) progress->setValue(static_cast<int>(std::min<size_t>(task_.Done(), INT_MAX)));
     });
     timer->start();
+}
+
+QString FolderReplaceDialog::StartFolder() const
+{
+    // A moved folder often lands beside where it was: the nearest folder that still
+    // exists of the one typed as new, else of the old one, as this PC names it.
+    QString start = newFolderEdit->text().isEmpty() ? oldFolderEdit->text() : newFolderEdit->text();
+    if (const std::optional<std::string> stored = FromQExact(start)) start = ToQ(LocalPath(*stored, mappings_));
+    for (int up = 0; up < 64 && !start.isEmpty() && !QFileInfo(start).isDir(); ++up) {
+        const QString parent = QFileInfo(start).path();
+        if (parent == start) break;
+        start = parent;
+    }
+    return start;
 }
 
 bool FolderReplaceDialog::Run(int32_t group, const std::vector<int32_t>& selected, const QString& proposedOld)

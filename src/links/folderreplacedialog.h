@@ -48,6 +48,7 @@ public slots:
 private:
     void Probed(bool cancelled);
     void SetBusy(bool busy);
+    QString StartFolder() const;
 
     DatabaseSession& db_;
     const Platform& platform_;
