@@ -94,6 +94,7 @@ LinkCheckWindow::LinkCheckWindow(DatabaseSession& db, const Platform& platform, 
     connect(findButton, &QPushButton::clicked, this, &LinkCheckWindow::FindFiles);
     connect(replaceButton, &QPushButton::clicked, this, &LinkCheckWindow::ReplaceFolder);
     connect(recheckButton, &QPushButton::clicked, this, [this] { Check(group_); });
+    connect(list, &QTreeWidget::currentItemChanged, this, &LinkCheckWindow::UpdateButtons);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(100);
@@ -116,7 +117,17 @@ void LinkCheckWindow::SetBusy(bool busy, const QString& what, size_t total)
     }
     progress->setVisible(busy);
     cancelButton->setVisible(busy);
-    for (QPushButton* b : {openButton, findButton, replaceButton, recheckButton}) b->setEnabled(!busy);
+    busy_ = busy;
+    UpdateButtons();
+}
+
+void LinkCheckWindow::UpdateButtons()
+{
+    // Greyed where there is nothing to act on: no entry to open, no missing file to look for.
+    openButton->setEnabled(!busy_ && list->currentItem());
+    findButton->setEnabled(!busy_ && list->topLevelItemCount() > 0);
+    replaceButton->setEnabled(!busy_);
+    recheckButton->setEnabled(!busy_);
 }
 
 void LinkCheckWindow::Check(int32_t group)
@@ -163,6 +174,7 @@ void LinkCheckWindow::ShowMissing()
     }
     list->addTopLevelItems(items);
     if (!items.isEmpty()) list->setCurrentItem(items.first(), 0, QItemSelectionModel::NoUpdate);
+    UpdateButtons();
 }
 
 std::vector<LinkEntry> LinkCheckWindow::ChosenEntries() const

@@ -71,6 +71,7 @@ private:
     std::vector<LinkEntry> ChosenEntries() const;
     void ShowMissing();
     void SetBusy(bool busy, const QString& what, size_t total);
+    void UpdateButtons();
     void SearchFinished(bool cancelled, const std::vector<LinkEntry>& wanted);
 
     DatabaseSession& db_;
@@ -79,6 +80,7 @@ private:
     BackgroundTask task_;
     QTimer* progressTimer_ = nullptr;
     int32_t group_ = 0;
+    bool busy_ = false;
     std::vector<LinkEntry> missing_;
     // What the work in the background hands back; read when it has finished.
     std::shared_ptr<std::vector<LinkEntry>> scanResult_;

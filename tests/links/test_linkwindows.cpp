@@ -125,10 +125,13 @@ void TestLinkWindows::movedEntriesFoundAgain()
     check->recheckButton->click();
     QTRY_VERIFY(!check->Busy());
     QCOMPARE(check->list->topLevelItemCount(), 1);
+    QVERIFY(check->openButton->isEnabled() && check->findButton->isEnabled());
     p.fake.fileDialogs.nextFolders = {d};
     p.fake.messages.nextAnswers = {true};
     check->findButton->click();
     QTRY_VERIFY(!check->Busy() && check->list->topLevelItemCount() == 0);
+    // Nothing left to open or look for: greyed, as the group window's commands are.
+    QVERIFY(!check->openButton->isEnabled() && !check->findButton->isEnabled() && check->recheckButton->isEnabled());
     QVERIFY(p.fake.messages.asked.last().contains("1 件のエントリを見つかったファイルに付け替えます。"));
     QCOMPARE(StoredFolder(db, 1, 3), "Z:\\moved\\" + Sj("現場") + "\\");
     QCOMPARE(check->statusLabel->text(), QString("リンク切れ: 0 件（確認したエントリ 4 件）"));
