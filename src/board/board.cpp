@@ -9,6 +9,21 @@
 
 const char* const kDefaultIcon = "icon1.ico";
 
+namespace {
+
+// A picture that cannot be had gives way to the default picture, and that to the plain
+// placeholder (""): every group stays in reach.
+template <typename Attempt>
+auto WithFallbackPictures(const std::string& file, Attempt attempt)
+{
+    auto shown = attempt(file);
+    if (!shown && file != kDefaultIcon) shown = attempt(kDefaultIcon);
+    if (!shown) shown = attempt("");
+    return shown;
+}
+
+} // namespace
+
 int32_t ShownPosition(int32_t stored) { return std::clamp<int32_t>(stored, 0, kMaxBoardPosition); }
 
 bool PictureNameInFolder(const std::string& iconFile)
@@ -110,8 +125,19 @@ void GroupBoard::ReleaseIcons()
 
 void GroupBoard::BuildBoard()
 {
-    ReleaseIcons();
-    if (!session_.Connected() || !session_.TableExists(kCatalogueTable)) return;
+    // Making, showing and destroying a window control costs far more than giving one a
+    // new place or text, and a rebuild mostly finds the groups it already shows.
+    std::map<int32_t, IconSlot> kept = std::move(iconSlots);
+    iconSlots.clear();
+    slotCount = 0;
+    auto releaseKept = [&] {
+        for (auto& [group, slot] : kept)
+            if (slot.present) ReleaseSlot(slot);
+    };
+    if (!session_.Connected() || !session_.TableExists(kCatalogueTable)) {
+        releaseKept();
+        return;
+    }
 
     std::string max;
     session_.SelectMax(kCatalogueTable, "N", "", max);
@@ -134,8 +160,35 @@ void GroupBoard::BuildBoard()
         if (r.size() < kCatalogueColumnCount) continue;
         const int32_t n = StrToIntOrZero(r[kColN]);
         if (n < 1 || n > slotCount) continue;
-        AddGroupIcon(n - 1, StrToIntOrZero(r[kColX]), StrToIntOrZero(r[kColY]), r[kColGrpName], r[kColIconP]);
+        const int32_t x = StrToIntOrZero(r[kColX]), y = StrToIntOrZero(r[kColY]);
+        const auto old = kept.find(n);
+        if (old != kept.end() && RefreshSlot(old->second, n, x, y, r[kColGrpName], r[kColIconP])) {
+            kept.erase(old);
+            continue;
+        }
+        AddGroupIcon(n - 1, x, y, r[kColGrpName], r[kColIconP]);
     }
+    // Groups gone from the catalogue, and those whose controls could not be kept.
+    releaseKept();
+}
+
+bool GroupBoard::RefreshSlot(IconSlot& kept, int32_t group, int32_t x, int32_t y, const std::string& caption,
+                             const std::string& iconFile)
+{
+    if (!kept.present || !kept.icon || !kept.caption) return false;
+    x = ShownPosition(x);
+    y = ShownPosition(y);
+    if (!WithFallbackPictures(ShownPictureFile(iconFile),
+                              [&](const std::string& f) { return host_.RefreshIcon(kept.icon, x, y, f); }))
+        return false;
+    host_.RefreshCaption(kept.caption, caption);
+    IconSlot& slot = iconSlots[group];
+    slot = kept;
+    slot.x = x;
+    slot.y = y;
+    PlaceCaption(slot);
+    slot.caption->SetDragMark(false);
+    return true;
 }
 
 void GroupBoard::AddSlot(int32_t group)
@@ -166,9 +219,7 @@ void GroupBoard::AddGroupIcon(int index, int32_t x, int32_t y, const std::string
     slot.x = x;
     slot.y = y;
 
-    BoardIcon* icon = host_.CreateIcon(group, x, y, file);
-    if (!icon && file != kDefaultIcon) icon = host_.CreateIcon(group, x, y, kDefaultIcon);
-    if (!icon) icon = host_.CreateIcon(group, x, y, "");
+    BoardIcon* icon = WithFallbackPictures(file, [&](const std::string& f) { return host_.CreateIcon(group, x, y, f); });
     if (!icon) {
         slot.icon = nullptr;
         slot.caption = nullptr;

@@ -62,6 +62,15 @@ public:
     // A hidden caption of group n holding the text, sized to it.
     virtual BoardCaption* CreateCaption(int group, const std::string& text) = 0;
     virtual void ShowControls(BoardIcon* icon, BoardCaption* caption) = 0;
+    // At a rebuild, the shown controls of a group still in the catalogue take the picture,
+    // place and text new ones would have, as CreateIcon and CreateCaption make them. False
+    // when the icon cannot take the picture: the board then makes new controls.
+    virtual bool RefreshIcon(BoardIcon* icon, int x, int y, const std::string& iconFile)
+    {
+        (void)icon, (void)x, (void)y, (void)iconFile;
+        return false;
+    }
+    virtual void RefreshCaption(BoardCaption* caption, const std::string& text) { (void)caption, (void)text; }
     // Clears the picture and destroys both controls (either may be null).
     virtual void DestroyControls(BoardIcon* icon, BoardCaption* caption) = 0;
     // Puts the five detail fields: group name, author name, number, title, subtitle.
@@ -130,7 +139,8 @@ public:
     // Destroys every present slot's controls (one failing slot does not stop the others)
     // and empties the table.
     void ReleaseIcons();
-    // Full rebuild from the catalogue (empty when detached or without the catalogue).
+    // Full rebuild from the catalogue (empty when detached or without the catalogue). The
+    // controls of groups still there are kept and refreshed, the others released.
     void BuildBoard();
     // One more slot, and at least as many as group n needs; new slots are not present.
     void AddSlot(int32_t group);
@@ -164,6 +174,10 @@ private:
     void ReleaseSlot(IconSlot& slot);
     // The picture file shown for a stored picture name.
     std::string ShownPictureFile(const std::string& iconFile);
+    // Moves a kept slot of group n back into the table with the row's picture, place and
+    // caption; false (the slot untouched) when its icon cannot take the picture.
+    bool RefreshSlot(IconSlot& kept, int32_t group, int32_t x, int32_t y, const std::string& caption,
+                     const std::string& iconFile);
 
     DatabaseSession& session_;
     BoardHost& host_;

@@ -26,11 +26,18 @@ QString CaptionName(int32_t group) { return QString("groupCaption%1").arg(group)
 // left button drags its icon, a double-click opens it, and a tooltip shows the group in
 // full (captions of long names overlap at the tidy pitch).
 class GroupLabel : public QLabel {
+    Q_OBJECT
+    // The group's number, as a declared property: a dynamic one costs a name lookup
+    // through every class's properties for each of thousands of controls.
+    Q_PROPERTY(int tag READ Group CONSTANT)
 public:
-    GroupLabel(BoardView* view, QWidget* parent) : QLabel(parent), view_(view) { setMouseTracking(true); }
+    GroupLabel(BoardView* view, QWidget* parent, int group) : QLabel(parent), view_(view), group_(group)
+    {
+        setMouseTracking(true);
+    }
+    int Group() const { return group_; }
 
 protected:
-    int Group() const { return property("tag").toInt(); }
     // A press position as the board takes it: inside the group's icon.
     virtual QPoint IconLocal(QPoint local) const { return local; }
 
@@ -61,6 +68,7 @@ protected:
     }
 
     BoardView* view_;
+    const int group_;
 };
 
 // The picture of one group.
@@ -82,12 +90,14 @@ public:
     void MoveTo(int left, int top) override { move(left, top); }
     void SetDragMark(bool dragging) override
     {
+        if (dragging_ == dragging) return;
         dragging_ = dragging;
         Colour();
     }
     // The selected group's caption in the style's selection colours.
     void SetSelectedMark(bool selected)
     {
+        if (selected_ == selected) return;
         selected_ = selected;
         Colour();
     }
@@ -205,14 +215,20 @@ void BoardView::EndPress()
     board_.pressedGroup = 0;
 }
 
+// From the slot table, not by object name: a search of the canvas's children per group
+// makes every pass over the board quadratic.
 QLabel* BoardView::GroupIcon(int32_t group) const
 {
-    return canvas->findChild<QLabel*>(IconName(group), Qt::FindDirectChildrenOnly);
+    const auto found = board_.iconSlots.find(group);
+    return found != board_.iconSlots.end() && found->second.present ? dynamic_cast<QLabel*>(found->second.icon)
+                                                                     : nullptr;
 }
 
 QLabel* BoardView::GroupCaption(int32_t group) const
 {
-    return canvas->findChild<QLabel*>(CaptionName(group), Qt::FindDirectChildrenOnly);
+    const auto found = board_.iconSlots.find(group);
+    return found != board_.iconSlots.end() && found->second.present ? dynamic_cast<QLabel*>(found->second.caption)
+                                                                     : nullptr;
 }
 
 QString BoardView::GroupTip(int32_t group)
@@ -247,38 +263,68 @@ void BoardView::PreparePictures(const std::vector<std::string>& iconFiles)
     pictures_.Prepare(paths);
 }
 
+QPixmap BoardView::IconPicture(const std::string& iconFile)
+{
+    return iconFile.empty() ? PlaceholderPicture() : pictures_.Load(IconPath(iconFile));
+}
+
 BoardIcon* BoardView::CreateIcon(int group, int x, int y, const std::string& iconFile)
 {
-    const QPixmap picture = iconFile.empty() ? PlaceholderPicture() : pictures_.Load(IconPath(iconFile));
+    const QPixmap picture = IconPicture(iconFile);
     if (picture.isNull()) return nullptr;
-    auto* icon = new IconLabel(this, canvas);
-    icon->hide();
+    // Hidden until ShowControls (or until a hidden canvas is shown): a new child is.
+    auto* icon = new IconLabel(this, canvas, group);
     icon->setObjectName(IconName(group));
-    icon->setProperty("tag", group);
     icon->setPixmap(picture);
     icon->setGeometry(x, y, picture.width(), picture.height());
     return icon;
 }
 
+bool BoardView::RefreshIcon(BoardIcon* icon, int x, int y, const std::string& iconFile)
+{
+    auto* label = dynamic_cast<QLabel*>(icon);
+    const QPixmap picture = IconPicture(iconFile);
+    if (!label || picture.isNull()) return false;
+    label->setPixmap(picture);
+    label->setGeometry(x, y, picture.width(), picture.height());
+    return true;
+}
+
+namespace {
+
+// One line sized to its text, as adjustSize() would size it, without the label's line
+// layout, which a large board pays once per group.
+void FitCaption(QLabel* caption)
+{
+    if (caption->text().isEmpty()) {
+        caption->adjustSize();
+        return;
+    }
+    const QFontMetricsF metrics(caption->font());
+    caption->resize(qCeil(metrics.horizontalAdvance(caption->text())) + 2 * caption->margin(),
+                    qCeil(metrics.height()) + 2 * caption->margin());
+}
+
+} // namespace
+
 BoardCaption* BoardView::CreateCaption(int group, const std::string& text)
 {
-    auto* caption = new CaptionLabel(this, canvas);
-    caption->hide();
+    auto* caption = new CaptionLabel(this, canvas, group);
     caption->setObjectName(CaptionName(group));
-    caption->setProperty("tag", group);
     caption->setTextFormat(Qt::PlainText);
     caption->setText(ToQ(text));
     caption->setAutoFillBackground(true);
-    // One line sized to its text, as adjustSize() would size it, without the label's
-    // line layout, which a large board pays once per group.
-    if (caption->text().isEmpty()) {
-        caption->adjustSize();
-    } else {
-        const QFontMetricsF metrics(caption->font());
-        caption->resize(qCeil(metrics.horizontalAdvance(caption->text())) + 2 * caption->margin(),
-                        qCeil(metrics.height()) + 2 * caption->margin());
-    }
+    FitCaption(caption);
     return caption;
+}
+
+void BoardView::RefreshCaption(BoardCaption* caption, const std::string& text)
+{
+    auto* label = dynamic_cast<QLabel*>(caption);
+    const QString shown = ToQ(text);
+    if (!label || label->text() == shown) return;
+    label->setText(shown);
+    FitCaption(label);
 }
 
 void BoardView::ShowControls(BoardIcon* icon, BoardCaption* caption)
@@ -446,3 +492,5 @@ void BoardView::contextMenuEvent(QContextMenuEvent* event)
         emit BoardMenuRequested(event->reason() == QContextMenuEvent::Keyboard ? viewport()->mapToGlobal(QPoint(8, 8))
                                                                                : event->globalPos());
 }
+
+#include "boardview.moc"

@@ -96,6 +96,8 @@ private:
     BoardIcon* CreateIcon(int group, int x, int y, const std::string& iconFile) override;
     BoardCaption* CreateCaption(int group, const std::string& text) override;
     void ShowControls(BoardIcon* icon, BoardCaption* caption) override;
+    bool RefreshIcon(BoardIcon* icon, int x, int y, const std::string& iconFile) override;
+    void RefreshCaption(BoardCaption* caption, const std::string& text) override;
     void DestroyControls(BoardIcon* icon, BoardCaption* caption) override;
     void ShowDetails(const std::string& name, const std::string& author, const std::string& number,
                      const std::string& title, const std::string& subtitle) override;
@@ -109,6 +111,9 @@ private:
     // Marks the caption of the selected group, and only that one.
     void UpdateSelectionMark();
     QString IconPath(const std::string& iconFile) const;
+    // The picture CreateIcon shows for a file name ("" for the placeholder); null when it
+    // cannot be loaded.
+    QPixmap IconPicture(const std::string& iconFile);
 
     DatabaseSession& session_;
     PictureCache pictures_;

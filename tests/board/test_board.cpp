@@ -24,6 +24,7 @@ struct FakeIcon : BoardIcon {
 struct FakeCaption : BoardCaption {
     int l = 0, t = 0, w = 0, h = 16;
     bool marked = false;
+    std::string text;
     int Width() const override { return w; }
     int Height() const override { return h; }
     void MoveTo(int left, int top) override { l = left, t = top; }
@@ -35,12 +36,14 @@ struct FakeHost : BoardHost {
     std::set<std::string> broken{"broken.bmp"};
     std::vector<std::vector<std::string>> prepared;
     std::vector<std::pair<int, std::string>> created;   // group, picture
+    std::vector<std::string> refreshed;                 // pictures given to kept icons
     std::vector<std::unique_ptr<FakeIcon>> icons;
     std::vector<std::unique_ptr<FakeCaption>> captions;
     int destroyed = 0;
     std::vector<std::string> details{5};
     int detailCalls = 0;
     int width = 608, boardHeight = 206;
+    bool keepsNoIcon = false;   // RefreshIcon refuses every icon
 
     bool IconFileExists(const std::string& f) override { return files.count(f) > 0; }
     BoardIcon* CreateIcon(int group, int x, int y, const std::string& f) override
@@ -55,9 +58,23 @@ struct FakeHost : BoardHost {
     BoardCaption* CreateCaption(int, const std::string& text) override
     {
         auto c = std::make_unique<FakeCaption>();
-        c->w = static_cast<int>(text.size()) * 7;
+        RefreshCaption(c.get(), text);
         captions.push_back(std::move(c));
         return captions.back().get();
+    }
+    bool RefreshIcon(BoardIcon* icon, int x, int y, const std::string& f) override
+    {
+        refreshed.push_back(f);
+        if (keepsNoIcon) return false;
+        if (!f.empty() && (broken.count(f) || !files.count(f))) return false;
+        icon->MoveTo(x, y);
+        return true;
+    }
+    void RefreshCaption(BoardCaption* caption, const std::string& text) override
+    {
+        auto* c = static_cast<FakeCaption*>(caption);
+        c->text = text;
+        c->w = static_cast<int>(text.size()) * 7;
     }
     void PreparePictures(const std::vector<std::string>& f) override { prepared.push_back(f); }
     void ShowControls(BoardIcon*, BoardCaption*) override {}
@@ -156,15 +173,24 @@ private slots:
         QCOMPARE(caption->l, 70 + 16 - caption->w / 2);
         QCOMPARE(caption->t, 80 + 32 + 3);
 
-        // A rebuild releases exactly the present icons.
-        board.BuildBoard();
-        QCOMPARE(host.destroyed, 4);
-
-        // Not even the default picture: a plain placeholder, still a group in reach.
-        host.broken.insert("icon1.ico");
+        // A rebuild keeps the controls of every group still there.
         host.created.clear();
+        host.refreshed.clear();
         board.BuildBoard();
-        QVERIFY(board.PresentSlot(7));
+        QCOMPARE(host.destroyed, 0);
+        QVERIFY(host.created.empty());
+
+        // Not even the default picture: a plain placeholder, still a group in reach, on
+        // the icon it had.
+        host.broken.insert("icon1.ico");
+        host.refreshed.clear();
+        board.BuildBoard();
+        QVERIFY(host.created.empty());
+        QCOMPARE(host.refreshed, (std::vector<std::string>{"icon1.ico", "", "icon1.ico", "", "broken.bmp", "icon1.ico",
+                                                           "", "plan.bmp"}));
+        GroupBoard again(s, host);
+        again.BuildBoard();
+        QVERIFY(again.PresentSlot(7));
         QCOMPARE(host.created[0], (Made{2, "icon1.ico"}));
         QCOMPARE(host.created[1], (Made{2, ""}));
     }
@@ -202,6 +228,69 @@ private slots:
         QCOMPARE(IconOf(board, 2147483647)->l, 95);
         board.MouseMove(false, {100, 100}, {0, 0});
         QCOMPARE(StoredX(s, 2147483647), std::string("95"));
+    }
+
+    void rebuildKeepsAndRefreshesControls()
+    {
+        // Between two builds another copy moved and renamed group 2, deleted group 5,
+        // made group 6, and gave group 7 a picture that cannot be decoded.
+        FreshSession fresh;
+        QVERIFY(fresh.ok);
+        DatabaseSession& s = fresh.session;
+        QVERIFY(InsertGroup(s, 2, "two", "", "10", "10"));
+        QVERIFY(InsertGroup(s, 5, "five", "", "100", "10"));
+        QVERIFY(InsertGroup(s, 7, "seven", "plan.bmp", "200", "10"));
+        FakeHost host;
+        GroupBoard board(s, host);
+        board.BuildBoard();
+        FakeIcon* two = IconOf(board, 2);
+        FakeCaption* twoCaption = CaptionOf(board, 2);
+        FakeIcon* seven = IconOf(board, 7);
+        board.IconMouseDown(2, 1, 1);
+        board.MouseMove(true, {50, 60}, {0, 0});   // a drag the rebuild ends
+        QVERIFY(twoCaption->marked);
+
+        QVERIFY(s.ExecuteStatement({"UPDATE GRPJWW SET GRPNAME='renamed', X=-40, Y=70, ICONP='plan.bmp' WHERE N=2"}));
+        QVERIFY(s.ExecuteStatement({"DELETE FROM GRPJWW WHERE N=5"}));
+        QVERIFY(s.ExecuteStatement({"UPDATE GRPJWW SET ICONP='broken.bmp' WHERE N=7"}));
+        QVERIFY(InsertGroup(s, 6, "six", "", "300", "10"));
+        host.created.clear();
+        board.BuildBoard();
+
+        // Group 2 keeps its controls, with the new picture, place (held at 0) and text,
+        // the caption centred under the icon again and no longer marked.
+        QCOMPARE(IconOf(board, 2), two);
+        QCOMPARE(CaptionOf(board, 2), twoCaption);
+        QCOMPARE(two->l, 0);
+        QCOMPARE(two->t, 70);
+        QCOMPARE(board.iconSlots.at(2).x, 0);
+        QCOMPARE(twoCaption->text, std::string("renamed"));
+        QCOMPARE(twoCaption->l, 16 - twoCaption->w / 2);
+        QCOMPARE(twoCaption->t, 70 + 32 + 3);
+        QVERIFY(!twoCaption->marked);
+        // Group 7 keeps its icon with the default picture; only group 6 is new and only
+        // the deleted group 5 is released.
+        QCOMPARE(IconOf(board, 7), seven);
+        QCOMPARE(host.refreshed, (std::vector<std::string>{"plan.bmp", "broken.bmp", "icon1.ico"}));
+        QCOMPARE(host.created, (std::vector<Made>{{6, "icon1.ico"}}));
+        QCOMPARE(host.destroyed, 1);
+        QVERIFY(!board.PresentSlot(5));
+        QVERIFY(!board.iconSlots.count(5));
+        QCOMPARE(board.slotCount, 7);
+
+        // Controls that cannot be kept are made afresh, and the old ones released.
+        host.keepsNoIcon = true;
+        host.created.clear();
+        board.BuildBoard();
+        QCOMPARE(host.created, (std::vector<Made>{{2, "plan.bmp"}, {6, "icon1.ico"}, {7, "broken.bmp"}, {7, "icon1.ico"}}));
+        QCOMPARE(host.destroyed, 1 + 3);
+        QVERIFY(IconOf(board, 2) != two);
+
+        // Without the catalogue every control goes.
+        QVERIFY(s.DropTable(kCatalogueTable));
+        board.BuildBoard();
+        QCOMPARE(host.destroyed, 4 + 3);
+        QVERIFY(board.iconSlots.empty());
     }
 
     void iconBuiltTwiceLeavesNoGhost()

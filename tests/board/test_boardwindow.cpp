@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -264,6 +265,55 @@ private slots:
 #if !defined(__SANITIZE_ADDRESS__)
         QVERIFY2(ms < 3000, "a board of 1000 groups builds within three seconds");
 #endif
+    }
+
+    void rebuildKeepsLabelsFoundByNumberAndName()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        set.folder.PutPicture("a.bmp", BmpBytes(20, 10));
+        QVERIFY(InsertGroup(set.session, 1, "one", "a.bmp", "0", "0"));
+        QVERIFY(InsertGroup(set.session, 2, "two", "", "100", "0"));
+        QVERIFY(InsertGroup(set.session, 3, "three", "", "200", "0"));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        BoardView& view = *p.mainWindow.boardView;
+        auto& db = p.mainWindow.Session();
+        QLabel* one = view.GroupIcon(1);
+        QLabel* oneCaption = view.GroupCaption(1);
+        QPointer<QLabel> three = view.GroupIcon(3);
+        const int narrow = oneCaption->width();
+
+        // Another copy renamed group 1, moved group 2 and deleted group 3.
+        QVERIFY(db.ExecuteStatement({"UPDATE GRPJWW SET GRPNAME='one, renamed longer', ICONP='' WHERE N=1"}));
+        QVERIFY(db.ExecuteStatement({"UPDATE GRPJWW SET X=150, Y=60 WHERE N=2"}));
+        QVERIFY(db.DeleteRecords(kCatalogueTable, "N=3"));
+        view.BuildBoard();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        QCOMPARE(view.GroupIcon(1), one);
+        QCOMPARE(view.GroupCaption(1), oneCaption);
+        QCOMPARE(one->size(), QSize(32, 32));   // the default picture now
+        QCOMPARE(oneCaption->text(), QString("one, renamed longer"));
+        QVERIFY(oneCaption->width() > narrow);
+        QCOMPARE(oneCaption->pos(), QPoint(16 - oneCaption->width() / 2, 32 + 3));
+        QCOMPARE(view.GroupIcon(2)->pos(), QPoint(150, 60));
+        QVERIFY(!view.GroupIcon(3) && !view.GroupCaption(3));
+        QVERIFY(!three);   // released
+        // By number and by object name, the same controls.
+        for (int n : {1, 2}) {
+            QCOMPARE(view.canvas->findChild<QLabel*>(QString("groupIcon%1").arg(n)), view.GroupIcon(n));
+            QCOMPARE(view.canvas->findChild<QLabel*>(QString("groupCaption%1").arg(n)), view.GroupCaption(n));
+        }
+        // A group added and one removed by a command are found, and no longer found.
+        view.Board().AddSlot(4);
+        QVERIFY(db.ExecuteStatement({"INSERT INTO GRPJWW (N, GRPNAME, X, Y) VALUES (4, 'four', 300, 0)"}));
+        view.AddGroupIconFromRow(view.Board().ReadGroupRow(4));
+        QCOMPARE(view.GroupCaption(4)->text(), QString("four"));
+        QCOMPARE(view.GroupIcon(4)->pos(), QPoint(300, 0));
+        view.Board().RemoveGroupIcon(4);
+        QVERIFY(!view.GroupIcon(4) && !view.GroupCaption(4));
     }
 
     void missingDefaultPictureGivesAPlaceholder()
