@@ -402,7 +402,7 @@ void MainWindow::OpenSelectedGroup()
     OpenGroupWindow(StrToIntOrZero(ShownGroupText()), FromQLossy(groupNameField->text()), 0);
 }
 
-void MainWindow::OpenGroupWindow(int32_t group, const std::string& groupName, int32_t entry)
+void MainWindow::OpenGroupWindow(int32_t group, const std::string& groupName, int32_t entry, const ShownGroup* row)
 {
     if (!ReattachIfLost()) return;
     // A group's tables come with its first opening, not with its creation.
@@ -413,9 +413,9 @@ void MainWindow::OpenGroupWindow(int32_t group, const std::string& groupName, in
     window->CloseWindow();
     window->currentGroupNumber = group;
     window->currentGroupName = groupName;
-    // The row the board shows; a group opened from elsewhere (a search hit) differs in
-    // number, and the window then reads its row itself.
-    window->currentGroup = shownGroup_;
+    // The row just read, or the one the board shows; where that one differs in number,
+    // the window reads its row itself.
+    window->currentGroup = row ? *row : shownGroup_;
     window->show();
     window->raise();
     window->activateWindow();
@@ -427,12 +427,13 @@ void MainWindow::OpenGroupAt(int32_t group, int32_t entry)
     if (!CatalogueCommandReady()) return;
     // The group as it is now: another copy may have renamed or deleted it since the list
     // was made, and a deleted group must not get its tables again.
-    const std::vector<TextRow> rows = session_.SelectAllRows("GRPNAME", kCatalogueTable, "N=" + IntToStr(group), "");
-    if (rows.empty() || rows[0].empty()) {
+    // The row read here is the one the window's writes check against: it is not read twice.
+    const ShownGroup row = ReadShownGroup(session_, group);
+    if (row.number.empty()) {
         platform_.messages->ShowMessage(this, "他の利用者がグループを削除しました。");
         return;
     }
-    OpenGroupWindow(group, rows[0][0], entry);
+    OpenGroupWindow(group, row.name, entry, &row);
 }
 
 bool MainWindow::RefuseWithoutNumber()

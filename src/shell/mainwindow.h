@@ -155,7 +155,8 @@ private:
     void ReportChangedGroup(const QString& name);
 
     // The group's window, as the open command opens it, with an entry selected (0: none).
-    void OpenGroupWindow(int32_t group, const std::string& groupName, int32_t entry);
+    // row: the group's catalogue row as just read; without one, the row the board shows.
+    void OpenGroupWindow(int32_t group, const std::string& groupName, int32_t entry, const ShownGroup* row = nullptr);
 
     void BuildMenu();
     void BuildLinkMenu();
