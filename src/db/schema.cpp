@@ -73,3 +73,26 @@ bool CreateSubGroupTable(DatabaseSession& session, const std::string& name)
                                      "  PARENT_N INTEGER",
                                      "  );"});
 }
+
+std::string NumberIndexName(const std::string& table) { return table + "_NDESC"; }
+
+bool AddNumberIndex(DatabaseSession& session, const std::string& table)
+{
+    const std::string index = NumberIndexName(table);
+    const int found = session.CountRecords("RDB$INDICES", "RDB$INDEX_NAME = " + TextLiteral(index));
+    if (found != 0) return found > 0;
+    // A fresh read transaction, or the monitoring tables would show the snapshot of the
+    // one the last reads shared.
+    session.EndRead();
+    std::vector<TextRow> writers;
+    const bool looked = session.SelectStatement(
+        {"SELECT COUNT(*) FROM MON$TABLE_STATS S JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = S.MON$RECORD_STAT_ID",
+         "   JOIN MON$TRANSACTIONS T ON T.MON$STAT_ID = S.MON$STAT_ID",
+         "   WHERE S.MON$STAT_GROUP = 2 AND T.MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND S.MON$TABLE_NAME = " +
+             TextLiteral(UpperText(table)),
+         "   AND R.MON$RECORD_INSERTS + R.MON$RECORD_UPDATES + R.MON$RECORD_DELETES + R.MON$RECORD_LOCKS > 0;"},
+        writers);
+    session.EndRead();
+    if (!looked || writers.size() != 1 || writers[0].empty() || writers[0][0] != "0") return false;
+    return session.ExecuteStatement({"CREATE DESCENDING INDEX " + index + " ON " + table + " (N);"});
+}

@@ -51,3 +51,10 @@ const std::vector<std::string>& SubGroupColumns();
 bool CreateCatalogueTable(DatabaseSession& session);
 bool CreateFileTable(DatabaseSession& session, const std::string& name);
 bool CreateSubGroupTable(DatabaseSession& session, const std::string& name);
+
+// A descending index on a table's N, so that SELECT MAX(N) is answered from the index
+// instead of a read of every row. Added only while no other attachment holds uncommitted
+// writes in the table: the server's index build waits for those without a time-out. True
+// when the index is there after; the index only speeds up, so callers may ignore false.
+std::string NumberIndexName(const std::string& table);
+bool AddNumberIndex(DatabaseSession& session, const std::string& table);

@@ -63,6 +63,9 @@ bool EnsureGroupTables(DatabaseSession& session, int32_t group)
     bool ok = true;
     if (!session.TableExists(files)) ok = CreateFileTable(session, files);
     if (!session.TableExists(subGroups)) ok = CreateSubGroupTable(session, subGroups) && ok;
+    // Tables made before the index existed gain it at an opening; without it, every
+    // registration reads the whole table for its number.
+    if (ok) AddNumberIndex(session, files);
     return ok;
 }
 

@@ -268,7 +268,7 @@ private slots:
         QTest::mouseClick(run.p->mainWindow.boardView->GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
         QTest::mouseDClick(run.p->mainWindow.boardView->GroupIcon(2), Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(run.w->windowTitle(), QString("グループ名 【two】 (N:2)"));
-        QCOMPARE(int(std::count_if(sent.begin(), sent.end(), [](auto& s) { return s.rfind("CREATE", 0) == 0; })), 2);
+        QCOMPARE(int(std::count_if(sent.begin(), sent.end(), [](auto& s) { return s.rfind("CREATE TABLE", 0) == 0; })), 2);
         sent.clear();
         run.Open(2);
         QVERIFY(std::none_of(sent.begin(), sent.end(), [](auto& s) { return s.rfind("CREATE", 0) == 0; }));
