@@ -17,9 +17,11 @@ bool IsNumberColumn(int column) { return column == kCellSize || column == kCellN
 
 } // namespace
 
+bool OnNetworkDrive(const std::string& path) { return path.size() >= 2 && path[0] >= 'D' && path[0] <= 'Z' && path[1] == ':'; }
+
 std::string ResolveNetworkDrive(const std::string& path, const NetworkPathLookup& getNetworkPath)
 {
-    if (path.size() < 2 || path[0] < 'D' || path[0] > 'Z' || path[1] != ':' || !getNetworkPath) return path;
+    if (!OnNetworkDrive(path) || !getNetworkPath) return path;
     return getNetworkPath(path.substr(0, 2)) + path.substr(2);
 }
 

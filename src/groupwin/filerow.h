@@ -41,6 +41,8 @@ using NetworkPathLookup = std::function<std::string(const std::string& drive)>;
 
 // A path on a drive from D: to Z: with its drive replaced by the drive's network path;
 // any other path unchanged.
+// A path on a drive letter from D: to Z:, which the lookup may turn into a network path.
+bool OnNetworkDrive(const std::string& path);
 std::string ResolveNetworkDrive(const std::string& path, const NetworkPathLookup& getNetworkPath);
 
 // --- the disk ------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <climits>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -12,6 +13,9 @@
 #include "text/textutil.h"
 
 namespace {
+
+// Below this a second thread costs more than it saves.
+constexpr size_t kRowsWorthAThread = 2000;
 
 std::string NumberCondition(const char* column, int32_t number) { return std::string(column) + "=" + IntToStr(number); }
 
@@ -79,13 +83,37 @@ std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32
 {
     const std::string condition = subGroup > 0 ? NumberCondition("SN", subGroup) : "";
     std::vector<TextRow> rows = ReadTableRows(session, FileTableName(group), condition);
-    std::vector<FileRow> list;
-    list.reserve(rows.size());
-    for (TextRow& r : rows) {
+    std::vector<FileRow> list(rows.size());
+    auto make = [&](size_t i, const NetworkPathLookup& lookup) {
+        TextRow& r = rows[i];
         r.resize(std::max<size_t>(r.size(), kFileColumnCount));
-        list.push_back(MakeFileRow(StrToIntOrZero(r[kFileN]), StrToIntOrZero(r[kFileSN]), r[kFilePath] + r[kFileName],
-                                   r[kFileMemo], r[kFilePName], getNetworkPath, mappings));
+        list[i] = MakeFileRow(StrToIntOrZero(r[kFileN]), StrToIntOrZero(r[kFileSN]), r[kFilePath] + r[kFileName],
+                              r[kFileMemo], r[kFilePName], lookup, mappings);
+    };
+    // Probing the disk is most of the work once the rows are read: a large list
+    // shares it with a second core. The drive lookup is the caller's and stays on this
+    // thread, so the helper leaves drive paths as they are and they are made again below.
+    const size_t half = rows.size() >= kRowsWorthAThread && std::thread::hardware_concurrency() > 1 ? rows.size() / 2 : 0;
+    bool helped = false;
+    std::thread helper;
+    if (half > 0) {
+        try {
+            helper = std::thread([&] {
+                try {
+                    for (size_t i = half; i < rows.size(); ++i) make(i, {});
+                    helped = true;
+                } catch (...) {   // out of memory: this thread makes them again
+                }
+            });
+        } catch (const std::system_error&) {   // no thread to be had: one does it all
+        }
     }
+    const size_t mine = helper.joinable() ? half : rows.size();
+    for (size_t i = 0; i < mine; ++i) make(i, getNetworkPath);
+    if (helper.joinable()) helper.join();
+    if (mine < rows.size())
+        for (size_t i = mine; i < rows.size(); ++i)
+            if (!helped || (getNetworkPath && OnNetworkDrive(list[i].cells[kCellFolder]))) make(i, getNetworkPath);
     return list;
 }
 

@@ -2,6 +2,7 @@
 // them, their order, the sub-group tree, and the statements of the entry and sub-group
 // commands against the real server.
 #include <algorithm>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -128,6 +129,41 @@ private slots:
         QCOMPARE(MakeFileRow(1, 0, folder + "gone.Txt", "", "", {}).cells[kCellType], std::string(".txt"));
         for (const qint64 s : {qint64(0), qint64(981173106), qint64(4102444799)})   // single digits, 2099
             QCOMPARE(FormatFileTime(s), QDateTime::fromSecsSinceEpoch(s).toString("yyyy/MM/dd hh:mm:ss").toStdString());
+    }
+
+    void largeListsReadOnTwoThreadsAsOnOne()
+    {
+        // A list large enough for a second thread: every row in its place, real files
+        // probed, and the drive lookup asked only on the calling thread.
+        Group g;
+        QTemporaryDir dir;
+        PutFile(dir.filePath("f7.jww"), 5, 1700000001);
+        PutFile(dir.filePath("f2999.jww"), 9, 1700000001);
+        g.db().SetStatementLog({});
+        QVERIFY(g.db().ExecuteStatement(
+            {"EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= 3000) DO BEGIN INSERT INTO GRP1_1 VALUES (:i, "
+             "'f' || :i || '.jww', TRIM(IIF(MOD(:i, 100) = 50, 'E:\\d\\', " + TextLiteral(Cp(dir.path()) + "/") +
+             ")), 'm', 'u', MOD(:i, 3)); i = i + 1; END END"}));
+        const std::thread::id me = std::this_thread::get_id();
+        int asked = 0, elsewhere = 0;
+        const NetworkPathLookup net = [&](const std::string& d) {
+            ++asked;
+            if (std::this_thread::get_id() != me) ++elsewhere;
+            return d == "E:" ? std::string("\\\\srv") : d;
+        };
+        const std::vector<FileRow> rows = ReadFileRows(g.db(), 1, 0, net);
+        QCOMPARE(rows.size(), size_t(3000));
+        QCOMPARE(elsewhere, 0);
+        QCOMPARE(asked, 30);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const int n = int(i) + 1;
+            QCOMPARE(rows[i].cells[kCellNumber], IntToStr(n));
+            QCOMPARE(rows[i].cells[kCellName], "f" + IntToStr(n) + ".jww");
+            QCOMPARE(rows[i].cells[kCellSubGroup], IntToStr(n % 3));
+            QCOMPARE(rows[i].cells[kCellFolder], n % 100 == 50 ? std::string("\\\\srv\\d\\") : Cp(dir.path()) + "/");
+            QCOMPARE(rows[i].exists, n == 7 || n == 2999);
+        }
+        QCOMPARE(rows[2998].cells[kCellSize], std::string("9"));
     }
 
     void sortingIsStableAscendingAndNumeric()
