@@ -23,6 +23,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QStyledItemDelegate>
 #include <QtTest>
 
 #include "boardfixture.h"
@@ -322,6 +323,26 @@ private slots:
         QCOMPARE(w->fileModel->headerData(kCellSubGroup, Qt::Horizontal, Qt::DisplayRole).toString(), QString("サブグループNo."));
         QCOMPARE(w->fileSortModel->index(0, kCellSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
                  Qt::AlignRight);
+
+        // The list and details styles draw their cells themselves, to look as the
+        // style's own drawing does: icon, text, alignment, selection and focus.
+        w->fileIconView->setCurrentIndex(w->fileSortModel->index(1, 0));
+        w->fileIconView->selectionModel()->select(w->fileSortModel->index(3, 0),
+                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        for (int style : {1, 2}) {
+            w->SetViewStyleIndex(style);
+            QAbstractItemView* view = style == 2 ? static_cast<QAbstractItemView*>(w->fileDetailView) : w->fileIconView;
+            view->setFocus();
+            QAbstractItemDelegate* ours = view->itemDelegate();
+            const QImage drawn = view->viewport()->grab().toImage();
+            QStyledItemDelegate plain;
+            view->setItemDelegate(&plain);
+            const QImage styled = view->viewport()->grab().toImage();
+            view->setItemDelegate(ours);
+            QCOMPARE(drawn, styled);
+        }
+        w->SetViewStyleIndex(0);
+        w->fileIconView->clearSelection();
 
         // A click on a sub-group lists its own entries only, read once; the keys move the
         // list along, and what is added files under the node now shown.
