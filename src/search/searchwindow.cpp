@@ -148,6 +148,14 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
     statusBar->setObjectName("statusBar");
     // The texts do not fit side by side in the window's width: the count follows the
     // search, and the case-and-width warning, shown with the window, stays at hand here.
+    // With the option that folds case and width the warning would be untrue.
+    auto warnAboutCase = [this] {
+        const bool folded = ignoreCaseOption->isChecked();
+        statusBar->setToolTip(folded ? QString() : kCaseWarning);
+        const QString shown = StatusText();
+        if (shown.isEmpty() || shown == kCaseWarning) SetStatus(folded ? QString() : kCaseWarning);
+    };
+    connect(ignoreCaseOption, &QCheckBox::toggled, this, warnAboutCase);
     statusBar->setToolTip(kCaseWarning);
 
     auto* layout = new QVBoxLayout(this);
@@ -223,7 +231,7 @@ void SearchWindow::closeEvent(QCloseEvent* event)
 
 void SearchWindow::FormShow()
 {
-    SetStatus(kCaseWarning);
+    SetStatus(ignoreCaseOption->isChecked() ? QString() : kCaseWarning);
     ClearView();
     searchEdit->setFocus();
 }

@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <csignal>
@@ -157,6 +158,16 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(w));
         QCOMPARE(w->windowTitle(), QString("検索"));
         QCOMPARE(w->StatusText(), SearchWindow::kCaseWarning);
+        // With case and width folded the warning would be untrue: gone, and not shown again.
+        w->ignoreCaseOption->setChecked(true);
+        QCOMPARE(w->StatusText(), QString());
+        w->hide();
+        w->show();
+        QCOMPARE(w->StatusText(), QString());
+        QVERIFY(w->statusBar->toolTip().isEmpty());
+        w->ignoreCaseOption->setChecked(false);
+        QCOMPARE(w->StatusText(), SearchWindow::kCaseWarning);
+        QVERIFY(QTest::qWaitForWindowActive(w));
         QTRY_COMPARE(QApplication::focusWidget(), w->searchEdit);
         QCOMPARE(w->folderOption->text(), QString("フォルダ名"));
         QCOMPARE(w->fileNameOption->text(), QString("ファイル名"));
