@@ -14,6 +14,8 @@
 
 namespace {
 
+// Entries moved by one statement (the server takes up to 1 500 values in IN).
+constexpr size_t kNumbersAStatement = 500;
 // Below this a second thread costs more than it saves.
 constexpr size_t kRowsWorthAThread = 2000;
 
@@ -253,9 +255,14 @@ bool MoveEntries(DatabaseSession& session, int32_t group, const std::vector<int3
                  int* moved)
 {
     *moved = 0;
-    for (int32_t number : numbers) {
-        if (session.UpdateRecordText(FileTableName(group), "SN=" + IntToStr(subGroup), NumberCondition("N", number)))
-            ++*moved;
+    // A few hundred numbers a statement: a move of thousands costs a handful of round
+    // trips, and the list stays well inside the server's limit for IN.
+    for (size_t from = 0; from < numbers.size(); from += kNumbersAStatement) {
+        const size_t to = std::min(numbers.size(), from + kNumbersAStatement);
+        std::string list;
+        for (size_t i = from; i < to; ++i) list += (i > from ? "," : "") + IntToStr(numbers[i]);
+        if (session.UpdateRecordText(FileTableName(group), "SN=" + IntToStr(subGroup), "N IN (" + list + ")"))
+            *moved += static_cast<int>(session.RowsAffected());
         else if (session.LastFailure() != DbFailure::NoRow)
             return false;
     }

@@ -111,8 +111,8 @@ EntryOutcome RegisterFile(DatabaseSession& session, int32_t group, int32_t subGr
                           const RootMappings* mappings = nullptr);
 
 bool RemoveEntry(DatabaseSession& session, int32_t group, int32_t number);
-// Files the entries under another sub-group (SN), one update each; entries another copy
-// removed meanwhile are passed over. moved: how many were moved. False when an update
+// Files the entries under another sub-group (SN), a few hundred by each update; entries
+// another copy removed meanwhile are passed over. moved: how many were moved. False when an update
 // failed otherwise.
 bool MoveEntries(DatabaseSession& session, int32_t group, const std::vector<int32_t>& numbers, int32_t subGroup,
                  int* moved);

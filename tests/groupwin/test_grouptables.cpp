@@ -166,6 +166,25 @@ private slots:
         QCOMPARE(rows[2998].cells[kCellSize], std::string("9"));
     }
 
+    void movesGoByTheHundredAndCountWhatMoved()
+    {
+        Group g;
+        QVERIFY(g.db().ExecuteStatement({"EXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= 1200) DO BEGIN "
+                                         "INSERT INTO GRP1_1 (N, FILE_NAME, SN) VALUES (:i, 'f', 0); i = i + 1; END END"}));
+        std::vector<int32_t> numbers;
+        for (int32_t n = 1; n <= 1200; ++n) numbers.push_back(n);
+        numbers.push_back(5000);   // another copy removed it meanwhile
+        g.sent.clear();
+        int moved = -1;
+        QVERIFY(MoveEntries(g.db(), 1, numbers, 4, &moved));
+        QCOMPARE(moved, 1200);
+        QCOMPARE(g.sent.size(), size_t(3));
+        QCOMPARE(g.db().CountRecords(FileTableName(1), "SN=4"), 1200);
+        // None of them there any more: nothing moved, and no failure.
+        QVERIFY(MoveEntries(g.db(), 1, {5000, 5001}, 2, &moved));
+        QCOMPARE(moved, 0);
+    }
+
     void sortingIsStableAscendingAndNumeric()
     {
         // Sizes as numbers, missing files (size 0) first.
