@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <QAction>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QEvent>
@@ -73,6 +74,13 @@ void GroupWindow::BuildActions()
     deleteSubGroupAction = on(KeyAction(subGroupTree, "削除", {Qt::Key_Delete}), &GroupWindow::DeleteSubGroupCommand);
     pasteIntoNodeAction = on(KeyAction(subGroupTree, "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
     readAgainAction = on(KeyAction(this, "最新の情報に更新", {Qt::Key_F5}), &GroupWindow::ReadAgain);
+    // Ctrl+1, 2 and 3 pick the view style anywhere in the window, as in the desktop's file
+    // managers.
+    for (int style = 0; style < viewStyleBox->count(); ++style) {
+        QAction* pick = KeyAction(this, viewStyleBox->itemText(style), {QKeySequence(Qt::CTRL | (Qt::Key_1 + style))});
+        connect(pick, &QAction::triggered, this, [this, style] { SetViewStyleIndex(style); });
+    }
+    viewStyleBox->setToolTip("表示の切替 (Ctrl+1 / Ctrl+2 / Ctrl+3)");
     // In the list's menu rather than the bar, which they would make too wide.
     linkCheckAction = on(KeyAction(fileList, "リンク切れ確認...", {}), &GroupWindow::RequestLinkCheck);
     replaceFolderAction = on(KeyAction(fileList, "フォルダの置換...", {}), &GroupWindow::RequestFolderReplace);

@@ -955,6 +955,12 @@ private slots:
         QVERIFY(Node(w, "new :2"));
         QCOMPARE(tree->currentItem(), Node(w, "s :1"));
         QCOMPARE(Column(w, kCellName), (QStringList{"gone.txt", "other.jww"}));
+        // Ctrl+1, 2, 3: the view styles, wherever the focus is in the window.
+        for (int style : {2, 1, 0}) {
+            QTest::keyClick(style == 1 ? static_cast<QWidget*>(w->fileIconView) : tree, Qt::Key(Qt::Key_1 + style),
+                            Qt::ControlModifier);
+            QCOMPARE(w->ViewStyleIndex(), style);
+        }
         // A command's message hides the count while it stands.
         w->statusLine->showMessage("x");
         QVERIFY(!w->countLabel->isVisible());
