@@ -13,8 +13,9 @@
 namespace {
 
 // What Qt may allocate for a picture decoded here: a 1024 x 1024 image of 32 bits
-// needs 4 MB.
-constexpr int kAllocationLimitMb = 8;
+// needs 4 MB. Qt keeps one such limit for the whole process, so it must also let the
+// preview's thumbnails through (2048 x 2048, 16 MB; their sides are checked first).
+constexpr int kAllocationLimitMb = 16;
 
 enum class Route { None, Here, Helper };
 

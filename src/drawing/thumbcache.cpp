@@ -1,5 +1,6 @@
 #include "drawing/thumbcache.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -8,6 +9,7 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -117,14 +119,18 @@ bool MakeFolder(const QString& path)
     return ::mkdir(name.constData(), 0700) == 0 || errno == EEXIST;
 }
 
-} // namespace
-
-QString ThumbnailCacheRoot()
+QString CacheHome()
 {
     QString base = QFile::decodeName(qgetenv("XDG_CACHE_HOME"));
     if (!QDir::isAbsolutePath(base)) base = QDir::homePath() + QStringLiteral("/.cache");
-    return QDir::cleanPath(base) + QStringLiteral("/thumbnails");
+    return QDir::cleanPath(base);
 }
+
+} // namespace
+
+QString ThumbnailCacheRoot() { return CacheHome() + QStringLiteral("/thumbnails"); }
+
+QString ProgramCacheRoot() { return CacheHome() + QStringLiteral("/kumolist"); }
 
 QByteArray FileUri(const QString& path)
 {
@@ -149,7 +155,8 @@ ThumbnailFlavour FlavourFor(int size)
     if (size <= 128) return {QStringLiteral("normal"), 128};
     if (size <= 256) return {QStringLiteral("large"), 256};
     if (size <= 512) return {QStringLiteral("x-large"), 512};
-    return {QStringLiteral("xx-large"), 1024};
+    if (size <= kDesktopThumbnailPixels) return {QStringLiteral("xx-large"), kDesktopThumbnailPixels};
+    return {QStringLiteral("preview-2048"), kLargestThumbnailPixels};
 }
 
 bool WriteThumbnailPng(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime)
@@ -205,7 +212,8 @@ ThumbnailCache::State ThumbnailCache::Find(const QString& file, qint64 mtime, in
         buffer.setData(png);
         QImageReader reader(&buffer, "png");
         const QSize stored = reader.size();
-        if (!stored.isValid() || stored.width() > 1024 || stored.height() > 1024) return false;
+        const int most = FlavourFor(size).pixels;
+        if (!stored.isValid() || stored.width() > most || stored.height() > most) return false;
         return reader.read(out);
     };
     QImage found;
@@ -218,6 +226,8 @@ ThumbnailCache::State ThumbnailCache::Find(const QString& file, qint64 mtime, in
 
 bool ThumbnailCache::MakeFolders(int size) const
 {
+    // File managers would take a larger picture there for one of theirs.
+    if (size > kDesktopThumbnailPixels && QDir::cleanPath(root_) == ThumbnailCacheRoot()) return false;
     const QString parent = QFileInfo(root_).path();
     if (!QDir().mkpath(parent)) return false;
     return MakeFolder(root_) && MakeFolder(root_ + '/' + FlavourFor(size).folder) &&
@@ -234,6 +244,17 @@ bool ThumbnailCache::StoreFailure(const QString& file, qint64 mtime) const
     QImage blank(1, 1, QImage::Format_ARGB32);
     blank.fill(Qt::transparent);
     return MakeFolders(128) && WriteThumbnailPng(FailurePath(file), blank, FileUri(file), mtime);
+}
+
+void ThumbnailCache::Trim(int size, int keep) const
+{
+    // Newest first; the temporary files of writes cut short go too, but not one that
+    // another copy of the program may be writing now.
+    const QFileInfoList files = QDir(root_ + '/' + FlavourFor(size).folder)
+                                    .entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Time);
+    const QDateTime settled = QDateTime::currentDateTime().addSecs(-60);
+    for (qsizetype i = std::max<qsizetype>(keep, 0); i < files.size(); ++i)
+        if (files[i].lastModified() < settled) QFile::remove(files[i].absoluteFilePath());
 }
 
 qint64 FileMTime(const QString& path)

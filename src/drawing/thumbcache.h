@@ -3,18 +3,28 @@
 // out: PNG files named by the MD5 of the file's URI under $XDG_CACHE_HOME/thumbnails/
 // (normal 128, large 256, x-large 512, xx-large 1024 pixels), each holding the keys
 // Thumb::URI and Thumb::MTime; failures under fail/kumolist/. File managers read the
-// same entries, and a file whose time changed is drawn again.
+// same entries, and a file whose time changed is drawn again. Pictures larger than the
+// desktop's largest (the preview zoomed in) are kept the same way in a cache of the
+// program's own, which file managers never read.
 #include <QByteArray>
 #include <QImage>
 #include <QString>
 
 // $XDG_CACHE_HOME/thumbnails, or ~/.cache/thumbnails when that is unset or relative.
 QString ThumbnailCacheRoot();
+// $XDG_CACHE_HOME/kumolist (likewise): the sizes past the desktop's, and their failures.
+QString ProgramCacheRoot();
+
+// The desktop's largest size; larger ones live only below ProgramCacheRoot().
+constexpr int kDesktopThumbnailPixels = 1024;
+// The largest the thumbnailer draws.
+constexpr int kLargestThumbnailPixels = 2048;
 
 // The file:// URI of a path (made absolute and clean), escaped as the desktop escapes it.
 QByteArray FileUri(const QString& path);
 
-// The cache's size folder for a thumbnail of at most `size` pixels, and its pixels.
+// The cache's size folder for a thumbnail of at most `size` pixels, and its pixels
+// (past the desktop's sizes: preview-2048).
 struct ThumbnailFlavour {
     QString folder;
     int pixels = 0;
@@ -39,10 +49,14 @@ public:
     // when drawing the file as of mtime failed before; Missing otherwise.
     State Find(const QString& file, qint64 mtime, int size, QImage* image = nullptr) const;
 
-    // Makes the folders (owner only) for a thumbnail of the size and for failures.
+    // Makes the folders (owner only) for a thumbnail of the size and for failures; never
+    // a folder past the desktop's sizes in the desktop's cache.
     bool MakeFolders(int size) const;
     bool Store(const QString& file, qint64 mtime, int size, const QImage& image) const;
     bool StoreFailure(const QString& file, qint64 mtime) const;
+    // Removes the oldest thumbnails of the size past the newest `keep`: for the program's
+    // own cache, which no one else cleans.
+    void Trim(int size, int keep) const;
 
 private:
     QString root_;

@@ -29,9 +29,10 @@
 
 namespace {
 
-// Thumbnails the desktop asks for are 128 to 1024 pixels.
+// Thumbnails the desktop asks for are 128 to 1024 pixels; the program's preview, zoomed
+// in, up to 2048 (16 MB of pixels, well inside the address space below).
 constexpr int kMinSize = 16;
-constexpr int kMaxSize = 2048;
+constexpr int kMaxSize = kLargestThumbnailPixels;
 constexpr int kDefaultFileSeconds = 5;
 constexpr int kMaxFileSeconds = 600;
 // One request line: a size and two paths.

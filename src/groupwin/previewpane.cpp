@@ -10,17 +10,28 @@
 #include <QWheelEvent>
 
 #include "groupwin/drawingthumbnails.h"
+#include "drawing/thumbcache.h"
 #include "groupwin/thumbnailclient.h"
 #include "text/cp932.h"
 
 namespace {
 
-// The cache's xx-large size, the largest the thumbnailer draws into it.
-constexpr int kPreviewPixels = 1024;
+// The cache's xx-large size, the largest the thumbnailer draws into it, and the size
+// drawn once the user zooms in past it.
+constexpr int kPreviewPixels = kDesktopThumbnailPixels;
+constexpr int kSharpPixels = kLargestThumbnailPixels;
 constexpr int kMargin = 8;
 // One notch of the wheel.
 constexpr double kZoomStep = 1.25;
 constexpr double kMinZoom = 0.5;   // times the fitted scale
+
+std::unique_ptr<ThumbnailClient> MakeClient(const QString& thumbnailer, int size)
+{
+    ThumbnailClientOptions options;
+    options.thumbnailer = thumbnailer;
+    options.size = size;
+    return std::make_unique<ThumbnailClient>(options);
+}
 
 } // namespace
 
@@ -36,24 +47,39 @@ DrawingCanvas::DrawingCanvas(QWidget* parent) : QWidget(parent)
 void DrawingCanvas::SetPicture(const QImage& image, const QString& note)
 {
     image_ = image;
+    basis_ = QSizeF(image.size());
     note_ = image.isNull() ? note : QString();
     scaled_ = {};
     Fit();
+}
+
+bool DrawingCanvas::SetSharperPicture(const QImage& image)
+{
+    if (image_.isNull() || image.width() <= image_.width() || image.height() <= image_.height()) return false;
+    // The thumbnailer rounds the shorter side: the shapes agree within a pixel of the
+    // first picture, unless the file changed in between.
+    const double across = image.width() * basis_.height() / image.height();
+    if (std::abs(across - basis_.width()) > 2) return false;
+    image_ = image;
+    scaled_ = {};
+    update();
+    return true;
 }
 
 double DrawingCanvas::FitScale() const
 {
     if (image_.isNull()) return 1;
     const double w = std::max(1, width() - 2 * kMargin), h = std::max(1, height() - 2 * kMargin);
-    return std::min(w / image_.width(), h / image_.height());
+    return std::min(w / basis_.width(), h / basis_.height());
 }
 
 void DrawingCanvas::Fit()
 {
     fitted_ = true;
     scale_ = FitScale();
-    offset_ = QPointF((width() - image_.width() * scale_) / 2, (height() - image_.height() * scale_) / 2);
+    offset_ = QPointF((width() - basis_.width() * scale_) / 2, (height() - basis_.height() * scale_) / 2);
     update();
+    emit ScaleChanged();
 }
 
 void DrawingCanvas::paintEvent(QPaintEvent*)
@@ -65,8 +91,8 @@ void DrawingCanvas::paintEvent(QPaintEvent*)
         painter.drawText(rect().adjusted(kMargin, kMargin, -kMargin, -kMargin), Qt::AlignCenter | Qt::TextWordWrap, note_);
         return;
     }
-    const QRectF target(offset_, QSizeF(image_.size()) * scale_);
-    if (scale_ < 1) {
+    const QRectF target(offset_, basis_ * scale_);
+    if (target.width() < image_.width()) {
         // Smaller than the picture: scaled by averaging, once per zoom, so that thin
         // lines stay visible.
         const QSize size = target.size().toSize().expandedTo(QSize(1, 1));
@@ -101,6 +127,7 @@ void DrawingCanvas::wheelEvent(QWheelEvent* event)
     fitted_ = false;
     update();
     event->accept();
+    emit ScaleChanged();
 }
 
 void DrawingCanvas::mousePressEvent(QMouseEvent* event)
@@ -151,6 +178,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent)
     memoLabel->setMargin(4);
     layout->addWidget(canvas, 1);
     layout->addWidget(memoLabel);
+    connect(canvas, &DrawingCanvas::ScaleChanged, this, &PreviewPane::AskSharper);
 }
 
 PreviewPane::~PreviewPane() = default;
@@ -160,6 +188,7 @@ void PreviewPane::SetThumbnailer(const QString& path)
     if (path == thumbnailer_) return;
     thumbnailer_ = path;
     client_.reset();
+    sharpClient_.reset();
     // Asked again of the new one.
     shownKey_.clear();
     file_.clear();
@@ -172,14 +201,13 @@ void PreviewPane::ShowEntry(const FileRow* row)
     if (key == shownKey_ && !key.isEmpty()) return;
     shownKey_ = key;
     file_.clear();
+    sharpAsked_ = false;
     canvas->SetPicture({});
     if (client_) client_->Clear();
+    if (sharpClient_) sharpClient_->Clear();
     if (!row || !IsDrawingRow(*row) || thumbnailer_.isEmpty()) return;
     if (!client_) {
-        ThumbnailClientOptions options;
-        options.thumbnailer = thumbnailer_;
-        options.size = kPreviewPixels;
-        client_ = std::make_unique<ThumbnailClient>(options);
+        client_ = MakeClient(thumbnailer_, kPreviewPixels);
         connect(client_.get(), &ThumbnailClient::Ready, this, &PreviewPane::Answered);
     }
     file_ = RowFsPath(*row);
@@ -191,4 +219,25 @@ void PreviewPane::Answered(const QString& file, const QImage& image)
     // An entry left since: the newest one is being read.
     if (file != file_ || canvas->HasPicture()) return;
     canvas->SetPicture(image, "この図面は表示出来ません。");
+}
+
+void PreviewPane::AskSharper()
+{
+    // Once per entry, when the first picture is shown larger than its own pixels (on
+    // the screen's pixels, which may be finer than the canvas's).
+    if (sharpAsked_ || file_.isEmpty() || !canvas->HasPicture() || canvas->PictureSize().width() >= kSharpPixels ||
+        canvas->PictureSize().height() >= kSharpPixels || canvas->Scale() * canvas->devicePixelRatioF() <= 1)
+        return;
+    sharpAsked_ = true;
+    if (!sharpClient_) {
+        sharpClient_ = MakeClient(thumbnailer_, kSharpPixels);
+        connect(sharpClient_.get(), &ThumbnailClient::Ready, this, &PreviewPane::SharperAnswered);
+    }
+    sharpClient_->Request({file_});
+}
+
+void PreviewPane::SharperAnswered(const QString& file, const QImage& image)
+{
+    // None, or for an entry left since: the first picture stays, without a word.
+    if (file == file_ && !image.isNull()) canvas->SetSharperPicture(image);
 }

@@ -3,8 +3,11 @@
 // the entry's memo under it. The picture is the desktop cache's largest thumbnail (1024
 // pixels), read or drawn in the background by a ThumbnailClient of its own: the newest
 // entry wins, what was asked for before is dropped, and the window never waits. The
-// wheel zooms at the pointer (the 1024-pixel picture scaled, up to 16 times the fitted
-// size), a drag pans, a double-click fits the paper again.
+// wheel zooms at the pointer (up to 16 times the fitted size), a drag pans, a
+// double-click fits the paper again. Once the picture is shown larger than its own
+// pixels, the drawing is asked for once more at 2048 pixels (kept in the program's own
+// cache, never the desktop's) and takes the first one's place at the same zoom when it
+// comes; until then, or when it fails, the first one stays.
 #include <memory>
 
 #include <QImage>
@@ -25,10 +28,14 @@ public:
 
     // Shows the picture fitted to the canvas; a null image and a note show the note.
     void SetPicture(const QImage& image, const QString& note = {});
+    // The same drawing with more pixels in the picture's place, zoom and place kept;
+    // false (the picture kept) when it is no larger or not of the picture's shape.
+    bool SetSharperPicture(const QImage& image);
     bool HasPicture() const { return !image_.isNull(); }
+    QSize PictureSize() const { return image_.size(); }
     const QString& Note() const { return note_; }
 
-    // Canvas pixels per picture pixel, and where the picture's top left lies.
+    // Canvas pixels per pixel of the first picture, and where its top left lies.
     double Scale() const { return scale_; }
     QPointF Offset() const { return offset_; }
     double FitScale() const;
@@ -38,6 +45,10 @@ public:
     void Fit();
 
     static constexpr double kMaxZoom = 16;   // times the fitted scale
+
+signals:
+    // The scale changed: zoomed, or fitted to a new size.
+    void ScaleChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -50,6 +61,7 @@ protected:
 
 private:
     QImage image_;
+    QSizeF basis_;   // the first picture's size: scale and offset count its pixels
     QString note_;
     QPixmap scaled_;   // the picture at scale_, when that is smaller than it
     double scale_ = 1;
@@ -77,8 +89,12 @@ public:
 
 private:
     void Answered(const QString& file, const QImage& image);
+    void AskSharper();
+    void SharperAnswered(const QString& file, const QImage& image);
 
     std::unique_ptr<ThumbnailClient> client_;
+    std::unique_ptr<ThumbnailClient> sharpClient_;   // 2048 pixels, when zoomed in
+    bool sharpAsked_ = false;                        // for the entry shown
     QString thumbnailer_;
     QString file_;
     QByteArray shownKey_;   // path and time of the entry shown

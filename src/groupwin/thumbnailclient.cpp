@@ -26,6 +26,11 @@ constexpr qsizetype kMaxAnswerBytes = 64 * 1024;
 // thumbnail. Until it has answered once, a death is not held against the file either.
 constexpr int kMaxDeathsInARow = 3;
 constexpr int kStartWaitMs = 5000;
+// Pictures past the desktop's sizes kept in the program's own cache (about 200 KB to a
+// few MB each), the newest ones.
+constexpr int kKeptLargePictures = 100;
+
+QString DefaultRoot(int size) { return size > kDesktopThumbnailPixels ? ProgramCacheRoot() : ThumbnailCacheRoot(); }
 
 } // namespace
 
@@ -33,7 +38,7 @@ class ThumbnailWorker : public QObject {
 public:
     ThumbnailWorker(ThumbnailClientOptions options, ThumbnailClient* client)
         : o_(std::move(options)), client_(client),
-          cache_(o_.cacheRoot.isEmpty() ? ThumbnailCacheRoot() : o_.cacheRoot), watchdog_(new QTimer(this))
+          cache_(o_.cacheRoot.isEmpty() ? DefaultRoot(o_.size) : o_.cacheRoot), watchdog_(new QTimer(this))
     {
         watchdog_->setSingleShot(true);
         QObject::connect(watchdog_, &QTimer::timeout, this, [this] { OnTimeout(); });
@@ -226,6 +231,7 @@ private:
         if (ok) {
             // The thumbnailer keyed it with the file's time as it read it.
             cache_.Find(w.file, FileMTime(w.file), o_.size, &image);
+            if (o_.size > kDesktopThumbnailPixels) cache_.Trim(o_.size, kKeptLargePictures);
         } else {
             cache_.StoreFailure(w.file, w.mtime);
         }

@@ -15,7 +15,8 @@ class ThumbnailWorker;
 
 struct ThumbnailClientOptions {
     QString thumbnailer;                        // path of kumolist-thumbnailer
-    QString cacheRoot;                          // empty: the desktop's cache
+    QString cacheRoot;                          // empty: the desktop's cache, or past its
+                                                // sizes the program's own (ProgramCacheRoot)
     int size = 128;                             // pixels on the longer side
     int fileSeconds = 5;                        // CPU time the thumbnailer may give one file
     int fileWallMs = 15000;                     // wall time for one file, then it is killed

@@ -1,6 +1,7 @@
 // The desktop's thumbnail cache as its convention names and keys the entries, and the
 // thumbnailer program in its three modes.
 #include <sys/stat.h>
+#include <utime.h>
 
 #include <QDir>
 #include <QFile>
@@ -132,6 +133,49 @@ private slots:
         QFile::remove(cache.ThumbnailPath(other, 128));
         QCOMPARE(::mkfifo(QFile::encodeName(cache.ThumbnailPath(other, 128)).constData(), 0600), 0);
         QCOMPARE(cache.Find(other, FileMTime(other), 128), ThumbnailCache::State::Missing);
+    }
+
+    // Past the desktop's 1024 pixels: only the program's own cache takes a picture, up to
+    // 2048 pixels and no more; trimmed to the newest, never one being written now.
+    void programCache()
+    {
+        const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(dir_.path() + "/home-cache"));
+        QCOMPARE(ProgramCacheRoot(), dir_.path() + "/home-cache/kumolist");
+        const ThumbnailCache desktop, own(ProgramCacheRoot());
+        const QString file = dir_.path() + "/large.jww";
+        QVERIFY(QFile::copy(Real("Test1.jww"), file));
+        const qint64 mtime = FileMTime(file);
+        QImage big(2048, 1024, QImage::Format_RGB32);
+        big.fill(Qt::blue);
+        QVERIFY(!desktop.Store(file, mtime, 2048, big));
+        QVERIFY(!QFileInfo::exists(desktop.Root() + "/preview-2048"));
+        QVERIFY(own.Store(file, mtime, 2048, big));
+        QCOMPARE(own.ThumbnailPath(file, 2048).section('/', -2, -2), QString("preview-2048"));
+        QImage found;
+        QCOMPARE(own.Find(file, mtime, 2048, &found), ThumbnailCache::State::Valid);
+        QCOMPARE(found.size(), big.size());
+        // The same picture under the 1024 name is too large for it; past 2048 for any.
+        QVERIFY(own.MakeFolders(1024));
+        QVERIFY(QFile::copy(own.ThumbnailPath(file, 2048), own.ThumbnailPath(file, 1024)));
+        QCOMPARE(own.Find(file, mtime, 1024, &found), ThumbnailCache::State::Missing);
+        QVERIFY(WriteThumbnailPng(own.ThumbnailPath(file, 2048), QImage(2049, 8, QImage::Format_RGB32), FileUri(file), mtime));
+        QCOMPARE(own.Find(file, mtime, 2048, &found), ThumbnailCache::State::Missing);
+
+        // One picture and a temporary file just written, four older ones: the newest
+        // kept, the old ones gone, the one another copy may be writing left alone.
+        const QString folder = ProgramCacheRoot() + "/preview-2048";
+        QFile::remove(own.ThumbnailPath(file, 2048));
+        for (int i = 0; i < 5; ++i) {
+            const QString path = QString("%1/%2.png").arg(folder).arg(i);
+            QFile(path).open(QIODevice::WriteOnly);
+            const utimbuf times{time(nullptr) - i * 3600, time(nullptr) - i * 3600};
+            if (i > 0) QCOMPARE(::utime(QFile::encodeName(path).constData(), &times), 0);
+        }
+        QFile(folder + "/.writing.png.XyZ").open(QIODevice::WriteOnly);
+        own.Trim(2048, 1);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), (QStringList{".writing.png.XyZ", "0.png"}));
+        qputenv("XDG_CACHE_HOME", saved);
     }
 
     // --info: one line of JSON per drawing, counts of the main list by kind and the box

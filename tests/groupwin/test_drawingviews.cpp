@@ -4,7 +4,9 @@
 // thumbnailer, or by a slow stand-in that hands the work on to it.
 #include <utime.h>
 
+#include <QDirIterator>
 #include <QFile>
+#include <QImageReader>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -16,6 +18,7 @@
 #include "boardfixture.h"
 #include "catalogue.h"
 #include "db/schema.h"
+#include "drawing/thumbcache.h"
 #include "groupwin/drawingthumbnails.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
@@ -60,6 +63,21 @@ void Wheel(QWidget* on, QPointF at, int delta)
     QWheelEvent e(at, on->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QApplication::sendEvent(on, &e);
 }
+
+// A drawing's row as the group window makes it.
+FileRow DrawingRow(const QString& path)
+{
+    const QFileInfo f(path);
+    FileRow row;
+    row.cells[kCellName] = Cp(f.fileName());
+    row.cells[kCellFolder] = Cp(f.absolutePath() + "/");
+    row.cells[kCellType] = ".jww";
+    row.cells[kCellTime] = "2024/01/01 00:00:00";
+    row.exists = true;
+    return row;
+}
+
+int LongerSide(QSize s) { return std::max(s.width(), s.height()); }
 
 void Mouse(QWidget* on, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
 {
@@ -342,6 +360,99 @@ private slots:
         QTest::mouseClick(w2->previewButton, Qt::LeftButton);
         QVERIFY(w2->previewPane->isHidden() && w2->previewPane->File().isEmpty());
         QVERIFY(!LoadPreviewShown(run.set.folder.path() + "kumolist.ini"));
+    }
+
+    // Zoomed in past its pixels, the drawing is asked for once at 2048 pixels, kept in
+    // the program's own cache, never the desktop's, and takes the first picture's place
+    // at the same zoom; moving on drops a 2048 request still waiting and ignores one
+    // still drawn; a failure at 2048 leaves the first picture, without a word, and
+    // spoils nothing in the desktop's cache.
+    void sharperWhenZoomedIn()
+    {
+        const QString a = Copy("敷地図.jww", "sharp-a.jww"), b = Copy("Test1.jww", "sharp-b.jww"),
+                      c = Copy("Test2.jww", "sharp-c.jww"), broken = Copy("non_block.jww", "sharp-broken.jww");
+        // Notes each size and file; slow at 2048, and failing there for `broken`.
+        const QString log = dir_.path() + "/sharp.log", stand = dir_.path() + "/sharp-thumbnailer";
+        QFile f(stand);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QStringLiteral("#!/bin/bash\nwhile IFS=$'\\t' read -r size input output; do\n"
+                               "  printf '%s %s\\n' \"$size\" \"$input\" >>'%1'\n"
+                               "  if [ \"$size\" = 2048 ]; then sleep 3; else sleep 0.2; fi\n"
+                               "  if [ \"$size\" = 2048 ] && [ \"$input\" = '%2' ]; then printf 'fail\\t%s\\n' \"$input\";\n"
+                               "  elif '%3' -s \"$size\" \"$input\" \"$output\"; then printf 'ok\\t%s\\n' \"$input\";"
+                               " else printf 'fail\\t%s\\n' \"$input\"; fi\ndone\n")
+                    .arg(log, broken, QStringLiteral(KUMO_THUMBNAILER))
+                    .toUtf8());
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const auto asked = [&](int size, const QString& file) { return Logged(log).count(QString("%1 %2").arg(size).arg(file)); };
+
+        PreviewPane pane;
+        pane.resize(500, 400);
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        pane.SetThumbnailer(stand);
+        DrawingCanvas* canvas = pane.canvas;
+        const QPointF at(canvas->width() / 3.0, canvas->height() / 3.0);
+        // Notches of the wheel until the first picture is shown larger than its pixels.
+        const auto zoomPast = [&] {
+            QVERIFY(canvas->Scale() * canvas->devicePixelRatioF() < 1);
+            while (canvas->Scale() * canvas->devicePixelRatioF() <= 1) Wheel(canvas, at, 120);
+        };
+        const auto show = [&](const QString& file) {
+            const FileRow row = DrawingRow(file);
+            pane.ShowEntry(&row);
+            QTRY_VERIFY_WITH_TIMEOUT(canvas->HasPicture(), 30000);
+            QCOMPARE(LongerSide(canvas->PictureSize()), 1024);
+        };
+        const ThumbnailCache own(ProgramCacheRoot()), desktop;
+
+        show(a);
+        zoomPast();
+        Wheel(canvas, at, 120);
+        const double scale = canvas->Scale();
+        const QPointF offset = canvas->Offset(), under = (at - offset) / scale;
+        const QImage blurred = canvas->grab().toImage();
+        QTRY_COMPARE_WITH_TIMEOUT(LongerSide(canvas->PictureSize()), 2048, 30000);
+        QCOMPARE(canvas->Scale(), scale);
+        QCOMPARE(canvas->Offset(), offset);
+        QVERIFY((canvas->ToCanvas(under) - at).manhattanLength() < 0.01);
+        QVERIFY(canvas->grab().toImage() != blurred);
+        Wheel(canvas, at, 120);
+        Wheel(canvas, at, -120);
+        QCOMPARE(QImageReader(own.ThumbnailPath(a, 2048)).size(), canvas->PictureSize());
+
+        // b's 2048 being drawn, c's waiting behind it: showing a again drops c's and
+        // leaves b's answer unused.
+        show(b);
+        zoomPast();
+        QTRY_COMPARE_WITH_TIMEOUT(asked(2048, b), 1, 10000);
+        show(c);
+        zoomPast();
+        show(a);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(own.ThumbnailPath(b, 2048)), 30000);
+        QTest::qWait(500);
+        QCOMPARE(LongerSide(canvas->PictureSize()), 1024);
+        QCOMPARE(asked(2048, c), 0);
+        // Asked again, a comes from the program's cache, not drawn anew.
+        zoomPast();
+        QTRY_COMPARE_WITH_TIMEOUT(LongerSide(canvas->PictureSize()), 2048, 10000);
+        QCOMPARE(asked(2048, a), 1);
+
+        show(broken);
+        zoomPast();
+        QTRY_COMPARE_WITH_TIMEOUT(own.Find(broken, FileMTime(broken), 2048), ThumbnailCache::State::Failed, 30000);
+        QTest::qWait(200);
+        QCOMPARE(LongerSide(canvas->PictureSize()), 1024);
+        QVERIFY(canvas->Note().isEmpty());
+        QCOMPARE(desktop.Find(broken, FileMTime(broken), 1024), ThumbnailCache::State::Valid);
+        QVERIFY(!QFileInfo::exists(desktop.FailurePath(broken)));
+
+        // Nothing larger than 1024 pixels in the desktop's cache.
+        int seen = 0;
+        for (QDirIterator it(desktop.Root(), {"*.png"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); ++seen)
+            QVERIFY2(LongerSide(QImageReader(it.next()).size()) <= 1024, qPrintable(it.filePath()));
+        QVERIFY(seen >= 4);
     }
 };
 
