@@ -171,7 +171,9 @@ QImage DecodeRaster(const QString& fsPath, PictureKind kind, int allocationLimit
     file.seek(0);
     QImageReader reader(&file, kind == PictureKind::Bitmap ? "bmp" : "ico");
     reader.setAutoDetectImageFormat(false);   // a PNG named .bmp is not a bitmap
-    reader.setAllocationLimit(allocationLimitMb);
+    // One limit for the whole process, read by the thumbnail threads too: written only
+    // when it changes, which in the program is once.
+    if (QImageReader::allocationLimit() != allocationLimitMb) QImageReader::setAllocationLimit(allocationLimitMb);
     if (index > 0 && !reader.jumpToImage(index)) return {};
     return Bounded(reader.read());
 }
