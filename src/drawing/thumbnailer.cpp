@@ -1,5 +1,6 @@
 // kumolist-thumbnailer: thumbnails of Jw_cad drawings, for the program and for the
-// desktop's file managers.
+// desktop's file managers, and of the pictures (PNG, JPEG, BMP, GIF) the program's
+// groups hold beside them.
 //
 //   kumolist-thumbnailer -s SIZE INPUT OUTPUT.png   one thumbnail (the desktop's convention)
 //   kumolist-thumbnailer --info INPUT               one line of JSON: version, counts, extents
@@ -21,9 +22,12 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageReader>
 
 #include "drawing/drawingrender.h"
+#include "drawing/picturethumb.h"
 #include "drawing/thumbcache.h"
 #include "text/sanitized.h"
 
@@ -38,6 +42,8 @@ constexpr int kMaxFileSeconds = 600;
 // One request line: a size and two paths.
 constexpr std::size_t kMaxRequestBytes = 3 * 16384;
 constexpr rlim_t kAddressSpace = rlim_t(1024) * 1024 * 1024;
+// A picture of the most pixels read (256 MB) and what Qt holds beside it.
+constexpr int kPictureAllocationMb = 320;
 
 void LimitSelf()
 {
@@ -102,15 +108,20 @@ int Info(const char* input)
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-// One thumbnail of input into output; false when the file is no drawing or the
-// thumbnail could not be written.
+// One thumbnail of input into output; false when the file is no drawing (or, by its
+// name, no picture) or the thumbnail could not be written.
 bool Thumbnail(int size, const std::string& input, const std::string& output)
 {
-    JwwDrawing d;
-    std::int64_t mtime = 0;
-    if (!ReadJwwDrawingFile(input, d, &mtime)) return false;
-    const QImage image = RenderThumbnail(d, size);
     const QString in = QFile::decodeName(input.c_str());
+    std::int64_t mtime = 0;
+    QImage image;
+    if (IsPictureFileType(("." + QFileInfo(in).suffix().toLower()).toStdString())) {
+        image = ReadPictureThumbnail(input, size, &mtime);
+    } else {
+        JwwDrawing d;
+        if (!ReadJwwDrawingFile(input, d, &mtime)) return false;
+        image = RenderThumbnail(d, size);
+    }
     return WriteThumbnailPng(QFile::decodeName(output.c_str()), image, FileUri(in), mtime);
 }
 
@@ -180,6 +191,7 @@ int main(int argc, char* argv[])
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
+    QImageReader::setAllocationLimit(kPictureAllocationMb);
     if (batch) return Batch(fileSeconds);
     return Thumbnail(size, argv[3], argv[4]) ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include "drawing/picturethumb.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/thumbnailclient.h"
 #include "text/cp932.h"
@@ -25,7 +26,10 @@ constexpr int kMaxFailed = 10000;
 
 } // namespace
 
-bool IsDrawingRow(const FileRow& row) { return row.exists && row.cells[kCellType] == ".jww"; }
+bool IsThumbnailRow(const FileRow& row)
+{
+    return row.exists && (row.cells[kCellType] == ".jww" || IsPictureFileType(row.cells[kCellType]));
+}
 
 QString RowFsPath(const FileRow& row) { return QFile::decodeName(QByteArray::fromStdString(ToFsName(row.FullPath()))); }
 
@@ -84,7 +88,7 @@ QIcon DrawingThumbnails::Picture(const FileRow& row) const
 {
     // The list and details styles keep the type icons; the details view shares the
     // rows but is shown only while the icon view is hidden.
-    if (view_.isHidden() || view_.viewMode() != QListView::IconMode || !IsDrawingRow(row)) return {};
+    if (view_.isHidden() || view_.viewMode() != QListView::IconMode || !IsThumbnailRow(row)) return {};
     const QIcon* icon = pictures_.object(DrawingRowKey(row));
     return icon ? *icon : QIcon();
 }
@@ -134,7 +138,7 @@ void DrawingThumbnails::AskForRowsInView()
     QHash<QString, QByteArray> asked;
     for (int r = range.first; r <= end && asked.size() < kMaxAsked; ++r) {
         const FileRow& row = rows_.Row(r);
-        if (!IsDrawingRow(row)) continue;
+        if (!IsThumbnailRow(row)) continue;
         const QByteArray key = DrawingRowKey(row);
         if (pictures_.contains(key) || failed_.contains(key)) continue;
         const QString path = RowFsPath(row);

@@ -25,8 +25,9 @@ class FileListModel;
 class FileSortModel;
 class ThumbnailClient;
 
-// Whether a row is a drawing the thumbnailer reads: a .jww file that is there.
-bool IsDrawingRow(const FileRow& row);
+// Whether the thumbnailer draws the row: a .jww drawing or a picture (PNG, JPEG, BMP,
+// GIF) that is there.
+bool IsThumbnailRow(const FileRow& row);
 // The row's file as the file system names it.
 QString RowFsPath(const FileRow& row);
 // The row's path and shown time (CP932): a file changed since is another key.

@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 
 #include "groupwin/drawingthumbnails.h"
+#include "drawing/picturethumb.h"
 #include "drawing/thumbcache.h"
 #include "groupwin/thumbnailclient.h"
 #include "text/cp932.h"
@@ -44,9 +45,10 @@ DrawingCanvas::DrawingCanvas(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void DrawingCanvas::SetPicture(const QImage& image, const QString& note)
+void DrawingCanvas::SetPicture(const QImage& image, const QString& note, bool fitEnlarges)
 {
     image_ = image;
+    fitEnlarges_ = fitEnlarges;
     basis_ = QSizeF(image.size());
     note_ = image.isNull() ? note : QString();
     scaled_ = {};
@@ -70,7 +72,10 @@ double DrawingCanvas::FitScale() const
 {
     if (image_.isNull()) return 1;
     const double w = std::max(1, width() - 2 * kMargin), h = std::max(1, height() - 2 * kMargin);
-    return std::min(w / basis_.width(), h / basis_.height());
+    const double fit = std::min(w / basis_.width(), h / basis_.height());
+    // A small photo fits at one of its pixels to one of the screen's at most, as picture
+    // viewers show it; the wheel still zooms in.
+    return fitEnlarges_ ? fit : std::min(fit, 1 / devicePixelRatioF());
 }
 
 void DrawingCanvas::Fit()
@@ -205,12 +210,13 @@ void PreviewPane::ShowEntry(const FileRow* row)
     canvas->SetPicture({});
     if (client_) client_->Clear();
     if (sharpClient_) sharpClient_->Clear();
-    if (!row || !IsDrawingRow(*row) || thumbnailer_.isEmpty()) return;
+    if (!row || !IsThumbnailRow(*row) || thumbnailer_.isEmpty()) return;
     if (!client_) {
         client_ = MakeClient(thumbnailer_, kPreviewPixels);
         connect(client_.get(), &ThumbnailClient::Ready, this, &PreviewPane::Answered);
     }
     file_ = RowFsPath(*row);
+    picture_ = IsPictureFileType(row->cells[kCellType]);
     client_->Request({file_});
 }
 
@@ -218,15 +224,17 @@ void PreviewPane::Answered(const QString& file, const QImage& image)
 {
     // An entry left since: the newest one is being read.
     if (file != file_ || canvas->HasPicture()) return;
-    canvas->SetPicture(image, "この図面は表示出来ません。");
+    canvas->SetPicture(image, picture_ ? "この画像は表示出来ません。" : "この図面は表示出来ません。", !picture_);
 }
 
 void PreviewPane::AskSharper()
 {
     // Once per entry, when the first picture is shown larger than its own pixels (on
     // the screen's pixels, which may be finer than the canvas's).
-    if (sharpAsked_ || file_.isEmpty() || !canvas->HasPicture() || canvas->PictureSize().width() >= kSharpPixels ||
-        canvas->PictureSize().height() >= kSharpPixels || canvas->Scale() * canvas->devicePixelRatioF() <= 1)
+    // A picture smaller than the first size asked for is already whole.
+    const QSize has = canvas->PictureSize();
+    if (sharpAsked_ || file_.isEmpty() || !canvas->HasPicture() || std::max(has.width(), has.height()) < kPreviewPixels ||
+        canvas->Scale() * canvas->devicePixelRatioF() <= 1)
         return;
     sharpAsked_ = true;
     if (!sharpClient_) {

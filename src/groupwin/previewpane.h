@@ -1,10 +1,10 @@
 #pragma once
-// The preview pane of the group window: the drawing of the current entry, large, with
-// the entry's memo under it. The picture is the desktop cache's largest thumbnail (1024
-// pixels), read or drawn in the background by a ThumbnailClient of its own: the newest
-// entry wins, what was asked for before is dropped, and the window never waits. The
-// wheel zooms at the pointer (up to 16 times the fitted size), a drag pans, a
-// double-click fits the paper again. Once the picture is shown larger than its own
+// The preview pane of the group window: the drawing (or photo) of the current entry,
+// large, with the entry's memo under it. The picture is the desktop cache's largest
+// thumbnail (1024 pixels), read or drawn in the background by a ThumbnailClient of its
+// own: the newest entry wins, what was asked for before is dropped, and the window never
+// waits. The wheel zooms at the pointer (up to 16 times the fitted size), a drag pans,
+// a double-click fits the paper again. Once the picture is shown larger than its own
 // pixels, the drawing is asked for once more at 2048 pixels (kept in the program's own
 // cache, never the desktop's) and takes the first one's place at the same zoom when it
 // comes; until then, or when it fails, the first one stays.
@@ -26,8 +26,9 @@ class DrawingCanvas : public QWidget {
 public:
     explicit DrawingCanvas(QWidget* parent = nullptr);
 
-    // Shows the picture fitted to the canvas; a null image and a note show the note.
-    void SetPicture(const QImage& image, const QString& note = {});
+    // Shows the picture fitted to the canvas (enlarged to fit only when fitEnlarges); a
+    // null image and a note show the note.
+    void SetPicture(const QImage& image, const QString& note = {}, bool fitEnlarges = true);
     // The same drawing with more pixels in the picture's place, zoom and place kept;
     // false (the picture kept) when it is no larger or not of the picture's shape.
     bool SetSharperPicture(const QImage& image);
@@ -62,6 +63,7 @@ protected:
 private:
     QImage image_;
     QSizeF basis_;   // the first picture's size: scale and offset count its pixels
+    bool fitEnlarges_ = true;
     QString note_;
     QPixmap scaled_;   // the picture at scale_, when that is smaller than it
     double scale_ = 1;
@@ -97,5 +99,6 @@ private:
     bool sharpAsked_ = false;                        // for the entry shown
     QString thumbnailer_;
     QString file_;
+    bool picture_ = false;   // a photo or scan, not a drawing
     QByteArray shownKey_;   // path and time of the entry shown
 };

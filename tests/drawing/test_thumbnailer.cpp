@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,6 +54,25 @@ int Run(const QStringList& arguments, QByteArray* out = nullptr, const QByteArra
     if (!p.waitForFinished(60000)) return -1;
     if (out) *out = p.readAllStandardOutput();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// A PNG whose header claims the sides given, with a valid checksum, and no pixels.
+QByteArray PngClaiming(quint32 width, quint32 height)
+{
+    QByteArray chunk = "IHDR";
+    for (quint32 v : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8) chunk += char((v >> shift) & 0xff);
+    chunk += QByteArray("\x08\x06\x00\x00\x00", 5);
+    quint32 crc = 0xffffffff;
+    for (char c : chunk) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
+    }
+    crc = ~crc;
+    QByteArray png("\x89PNG\r\n\x1a\n\x00\x00\x00\x0d", 12);
+    png += chunk;
+    for (int shift = 24; shift >= 0; shift -= 8) png += char((crc >> shift) & 0xff);
+    return png + QByteArray(64, '\0');
 }
 
 } // namespace
@@ -276,6 +296,58 @@ private slots:
         QCOMPARE(QImage(c).width(), 256);
         QVERIFY(!QFile::exists(b));
         QCOMPARE(Run({"--batch", "--file-seconds", "0"}), 2);
+    }
+
+    // Pictures by their bytes, not their names: fitted to the size without being
+    // enlarged, turned as the camera noted, transparency kept; a picture claiming more
+    // pixels than allowed, an SVG and a text named .png fail without being decoded.
+    void pictures()
+    {
+        const QString in = dir_.path() + "/pictures/";
+        QVERIFY(QDir().mkpath(in));
+        QImage wide(3000, 1500, QImage::Format_ARGB32);
+        wide.fill(QColor(255, 0, 0, 128));
+        QVERIFY(wide.save(in + "wide.png"));
+        QImageWriter turned(in + "camera.jpg", "jpeg");
+        turned.setTransformation(QImageIOHandler::TransformationRotate90);
+        QVERIFY(turned.write(QImage(400, 200, QImage::Format_RGB32)));
+        QVERIFY(QImage(20, 10, QImage::Format_RGB32).save(in + "png named.JPG", "png"));
+        QVERIFY(QImage(20, 10, QImage::Format_RGB32).save(in + "tiny.bmp"));
+        const auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(in + name);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        };
+        write("claims.png", PngClaiming(40000, 40000));
+        write("drawing.png", "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'/>");
+        write("notes.png", "not a picture");
+
+        struct Case {
+            const char* name;
+            int size;
+            QSize made;   // invalid: the thumbnailer fails
+        };
+        const Case cases[] = {{"wide.png", 256, {256, 128}},      {"wide.png", 2048, {2048, 1024}},
+                              {"camera.jpg", 256, {128, 256}},    {"png named.JPG", 128, {20, 10}},
+                              {"tiny.bmp", 128, {20, 10}},        {"claims.png", 128, {}},
+                              {"drawing.png", 128, {}},           {"notes.png", 128, {}}};
+        QByteArray input;
+        for (int i = 0; i < int(std::size(cases)); ++i)
+            input += QByteArray::number(cases[i].size) + '\t' + QFile::encodeName(in + cases[i].name) + '\t' +
+                     QFile::encodeName(in + QString("out%1.png").arg(i)) + '\n';
+        QByteArray out;
+        QCOMPARE(Run({"--batch"}, &out, input), 0);
+        const QList<QByteArray> lines = out.split('\n');
+        QCOMPARE(lines.size(), int(std::size(cases)) + 1);
+        for (int i = 0; i < int(std::size(cases)); ++i) {
+            const Case& c = cases[i];
+            const QString made = in + QString("out%1.png").arg(i);
+            QCOMPARE(lines[i], (c.made.isValid() ? "ok\t" : "fail\t") + QFile::encodeName(in + c.name));
+            QCOMPARE(QFile::exists(made), c.made.isValid());
+            if (!c.made.isValid()) continue;
+            QCOMPARE(QImage(made).size(), c.made);
+            QCOMPARE(Key(made, "Thumb::MTime"), QString::number(FileMTime(in + c.name)));
+        }
+        QCOMPARE(QImage(in + "out0.png").pixelColor(5, 5).alpha(), 128);
     }
 };
 

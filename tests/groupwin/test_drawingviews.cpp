@@ -25,6 +25,7 @@
 #include "groupwin/previewpane.h"
 #include "settings/preferences.h"
 #include "text/cp932.h"
+#include "text/pathname.h"
 #include "text/textutil.h"
 
 namespace {
@@ -71,7 +72,7 @@ FileRow DrawingRow(const QString& path)
     FileRow row;
     row.cells[kCellName] = Cp(f.fileName());
     row.cells[kCellFolder] = Cp(f.absolutePath() + "/");
-    row.cells[kCellType] = ".jww";
+    row.cells[kCellType] = FileTypeOf(row.cells[kCellName]);
     row.cells[kCellTime] = "2024/01/01 00:00:00";
     row.exists = true;
     return row;
@@ -166,21 +167,26 @@ private slots:
     }
 
     // The list shows at once with type icons; a slow thumbnailer never holds the event
-    // loop up; each drawing's own thumbnail fills in, in the icon view only; other files
-    // keep their icon, a missing one none; a drawing changed on disk is drawn again.
+    // loop up; each drawing's and photo's own thumbnail fills in, in the icon view only;
+    // other files keep their icon, a missing one none; a drawing changed on disk is drawn
+    // again.
     void thumbnailsFillInWithoutBlocking()
     {
         QStringList files;
         for (const char* d : kDrawings) files << Copy(d, "fill-" + QString::fromUtf8(d));
         files << dir_.path() + "/fill-gone.jww" << dir_.path() + "/fill-notes.txt";
         QFile(files.last()).open(QIODevice::WriteOnly);
+        files << dir_.path() + "/fill-現場写真.JPG";
+        QImage photo(300, 200, QImage::Format_RGB32);
+        photo.fill(Qt::darkGreen);
+        QVERIFY(photo.save(files.last(), "jpeg"));
         Run run(files);
         QVERIFY(run.w);
         GroupWindow* w = run.w;
         const QString log = dir_.path() + "/fill.log";
         w->SetThumbnailer(SlowThumbnailer(log, "0.3"));
         run.Open();
-        QCOMPARE(w->fileModel->rowCount(), 7);
+        QCOMPARE(w->fileModel->rowCount(), 8);
         QCOMPARE(IconSide(w, 0), 16);
 
         QElapsedTimer clock, gap;
@@ -193,7 +199,7 @@ private slots:
         gap.start();
         tick.start(5);
         const auto drawn = [&] {
-            for (int r = 0; r < 5; ++r)
+            for (int r : {0, 1, 2, 3, 4, 7})
                 if (IconSide(w, r) != 96) return false;
             return true;
         };
@@ -204,7 +210,9 @@ private slots:
         QCOMPARE(IconSide(w, 5), 0);
         QCOMPARE(w->fileSortModel->index(5, kCellTime).data().toString(), QString("<No File>"));
         QCOMPARE(IconSide(w, 6), 16);
-        QCOMPARE(Logged(log).size(), 5);
+        QCOMPARE(Logged(log).size(), 6);
+        const QColor middle = Thumbnail(w, 7).pixelColor(48, 48);   // JPEG: near the colour
+        QVERIFY(middle.red() < 8 && std::abs(middle.green() - 128) < 8 && middle.blue() < 8);
         // Each drawing has a picture of its own.
         for (int a = 0; a < 5; ++a)
             for (int b = a + 1; b < 5; ++b) QVERIFY(Thumbnail(w, a) != Thumbnail(w, b));
@@ -226,7 +234,7 @@ private slots:
         w->FillFileList();
         QTRY_COMPARE_WITH_TIMEOUT(Thumbnail(w, 0), Thumbnail(w, 4), 30000);
         QVERIFY(Thumbnail(w, 0) != before);
-        QCOMPARE(Logged(log).size(), 6);
+        QCOMPARE(Logged(log).size(), 7);
     }
 
     // Of a group larger than the view, the rows in view are asked for first and then the
@@ -453,6 +461,22 @@ private slots:
         for (QDirIterator it(desktop.Root(), {"*.png"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); ++seen)
             QVERIFY2(LongerSide(QImageReader(it.next()).size()) <= 1024, qPrintable(it.filePath()));
         QVERIFY(seen >= 4);
+
+        // A photo smaller than the pane fits at its own size and is never asked for
+        // again larger; a picture that cannot be read says so as a picture.
+        const QString photo = dir_.path() + "/sharp-photo.png", notPhoto = dir_.path() + "/sharp-notes.png";
+        QVERIFY(QImage(200, 100, QImage::Format_RGB32).save(photo));
+        QFile(notPhoto).open(QIODevice::WriteOnly);
+        const FileRow photoRow = DrawingRow(photo), notPhotoRow = DrawingRow(notPhoto);
+        pane.ShowEntry(&photoRow);
+        QTRY_VERIFY_WITH_TIMEOUT(canvas->HasPicture(), 30000);
+        QCOMPARE(canvas->PictureSize(), QSize(200, 100));
+        QCOMPARE(canvas->Scale() * canvas->devicePixelRatioF(), 1.0);
+        for (int i = 0; i < 4; ++i) Wheel(canvas, at, 120);
+        QVERIFY(canvas->Scale() > 2);
+        pane.ShowEntry(&notPhotoRow);
+        QTRY_COMPARE_WITH_TIMEOUT(canvas->Note(), QString("この画像は表示出来ません。"), 30000);
+        QCOMPARE(asked(2048, photo), 0);
     }
 };
 

@@ -1,0 +1,22 @@
+#pragma once
+// Thumbnails of picture files (photos of the site, scans) that groups hold beside the
+// drawings. Pictures come from anywhere like drawings do, so only the thumbnailer
+// process decodes them, and only the common kinds whose readers Qt itself carries.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <QImage>
+
+// Whether a file type (".png", lower case, as the file list gives it) is a picture the
+// thumbnailer reads: PNG, JPEG, BMP and GIF.
+bool IsPictureFileType(std::string_view type);
+
+// The picture in the file at most `size` pixels on its longer side, its shape kept and
+// never enlarged, turned as its camera notes; null when the file is no picture of those
+// kinds, claims more pixels than kMaxPicturePixels or is cut. mtime: the file's time as
+// it was read.
+QImage ReadPictureThumbnail(const std::string& fsPath, int size, std::int64_t* mtime = nullptr);
+
+// 64 million pixels (256 MB decoded); a JPEG is decoded at the thumbnail's size anyway.
+constexpr std::int64_t kMaxPicturePixels = std::int64_t(64) * 1024 * 1024;
