@@ -482,7 +482,11 @@ public:
         // a user's commands.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents();
-        return Timed([this] { program_->Main().boardView->BuildBoard(); });
+        // Until the user sees it: the build and the window's first paint after it.
+        return Timed([this] {
+            program_->Main().boardView->BuildBoard();
+            program_->Main().repaint();
+        });
     }
 
     bool Check(std::string& why) override
