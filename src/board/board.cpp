@@ -125,16 +125,21 @@ void GroupBoard::ReleaseIcons()
 
 void GroupBoard::BuildBoard()
 {
+    // A server gone away, before or during the reads, is no empty catalogue: the board
+    // keeps what it shows until the program attaches again, which builds it anew.
+    const bool catalogue = !session_.ConnectionLost() && session_.Connected() && session_.TableExists(kCatalogueTable);
+    if (session_.ConnectionLost()) return;
     // Making, showing and destroying a window control costs far more than giving one a
     // new place or text, and a rebuild mostly finds the groups it already shows.
     std::map<int32_t, IconSlot> kept = std::move(iconSlots);
+    const int32_t keptCount = slotCount;
     iconSlots.clear();
     slotCount = 0;
     auto releaseKept = [&] {
         for (auto& [group, slot] : kept)
             if (slot.present) ReleaseSlot(slot);
     };
-    if (!session_.Connected() || !session_.TableExists(kCatalogueTable)) {
+    if (!catalogue) {
         releaseKept();
         return;
     }
@@ -146,6 +151,11 @@ void GroupBoard::BuildBoard()
     // Every row is read before the first icon is built: building one runs no statement
     // today, but the board must not depend on that.
     const std::vector<TextRow> rows = session_.SelectAllRows("*", kCatalogueTable, "", "N");
+    if (session_.ConnectionLost()) {
+        iconSlots = std::move(kept);
+        slotCount = keptCount;
+        return;
+    }
 
     std::vector<std::string> pictures;
     std::set<std::string> seen;

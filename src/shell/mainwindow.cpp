@@ -135,6 +135,7 @@ void MainWindow::BuildMenu()
     mnuFile->setObjectName("mnuFile");
     mnuMakeGroup = item(mnuFile, "mnuMakeGroup", "グループ作成(&N)...", &MainWindow::mnuMakeGroupClick);
     mnuOpenGroup = item(mnuFile, "mnuOpenGroup", "グループを開く(&O)", &MainWindow::mnuOpenGroupClick);
+    mnuRefresh = item(mnuFile, "mnuRefresh", "最新の情報に更新(&U)", &MainWindow::mnuRefreshClick);
     mnuFile->addSeparator();
     mnuDBset = item(mnuFile, "mnuDBset", "データベース設定(&D)...", &MainWindow::mnuDBsetClick);
     mnuFile->addSeparator();
@@ -159,6 +160,10 @@ void MainWindow::BuildMenu()
     mnuEditGroup->setShortcut(QKeySequence(Qt::Key_F2));
     mnuDeleteGroup->setShortcut(QKeySequence(QKeySequence::Delete));
     mnuFind->setShortcut(QKeySequence(QKeySequence::Find));
+    // Other copies add, change and remove groups; a file manager's key shows their work.
+    mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    mnuMakeGroup->setShortcut(QKeySequence(QKeySequence::New));
+    mnuExit->setShortcut(QKeySequence(QKeySequence::Quit));
 }
 
 void MainWindow::BuildContextMenus()
@@ -186,8 +191,10 @@ void MainWindow::BuildContextMenus()
 
     boardMenu = new QMenu(this);
     boardMenu->setObjectName("boardMenu");
-    item(boardMenu, "boardMenuMake", "グループ作成(&N)...", &MainWindow::mnuMakeGroupClick, nullptr);
+    item(boardMenu, "boardMenuMake", "グループ作成(&N)...", &MainWindow::mnuMakeGroupClick, mnuMakeGroup);
     item(boardMenu, "boardMenuTidy", "グループ位置整理(&S)", &MainWindow::mnuLocInitGroupClick, nullptr);
+    boardMenu->addSeparator();
+    item(boardMenu, "boardMenuRefresh", "最新の情報に更新(&U)", &MainWindow::mnuRefreshClick, mnuRefresh);
 
     connect(boardView, &BoardView::GroupMenuRequested, this, [this](QPoint at) { groupMenu->exec(at); });
     connect(boardView, &BoardView::BoardMenuRequested, this, [this](QPoint at) { boardMenu->exec(at); });
@@ -393,6 +400,26 @@ void MainWindow::mnuDBsetClick()
     boardView->Board().ResetSelection();
     ClearDetails();
     boardView->BuildBoard();
+}
+
+void MainWindow::mnuRefreshClick()
+{
+    // Attaching again rebuilds the board already.
+    if (!session_.ConnectionLost()) boardView->BuildBoard();
+    else if (!ReattachIfLost()) return;
+    // Lost during the read: the board and the panel stay as they were, and the user is
+    // told of the loss.
+    if (session_.ConnectionLost()) return;
+    // The group selected keeps its place in the panel with what is stored for it now,
+    // unless another copy removed it.
+    GroupBoard& board = boardView->Board();
+    if (board.selectedGroup > 0 && board.PresentSlot(board.selectedGroup)) {
+        board.ShowGroupDetails(board.selectedGroup);
+    } else {
+        board.ResetSelection();
+        ClearDetails();
+    }
+    boardView->AfterBoardCommand();
 }
 
 void MainWindow::OpenSelectedGroup()

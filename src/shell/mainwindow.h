@@ -70,6 +70,7 @@ public:
     QMenu* mnuFile = nullptr;
     QAction* mnuMakeGroup = nullptr;
     QAction* mnuOpenGroup = nullptr;
+    QAction* mnuRefresh = nullptr;
     QAction* mnuDBset = nullptr;
     QAction* mnuExit = nullptr;
     QMenu* mnuEdit = nullptr;
@@ -96,6 +97,7 @@ public slots:
     void FormClose();
     void mnuMakeGroupClick();
     void mnuOpenGroupClick();
+    void mnuRefreshClick();   // F5: the board as the database holds it now
     void mnuDBsetClick();
     void mnuExitClick();
     void mnuMoveGroupClick();

@@ -141,7 +141,7 @@ private slots:
         BoardView* board = p.mainWindow.boardView;
         const QStringList items =
             ChooseFromMenu([&] { RightClick(board->canvas, {300, 150}); }, "boardMenuTidy");
-        QCOMPARE(items, (QStringList{"グループ作成(&N)...", "グループ位置整理(&S)"}));
+        QCOMPARE(items, (QStringList{"グループ作成(&N)...\tCtrl+N", "グループ位置整理(&S)", "最新の情報に更新(&U)\tF5"}));
         QCOMPARE(board->GroupIcon(3)->pos(), QPoint(144, 0));   // tidied into the first row
 
         bool shown = false;
@@ -158,7 +158,7 @@ private slots:
 
         // Nothing selected: the menu key gives the board's menu.
         const QStringList viaKey = ChooseFromMenu([&] { MenuKey(board); }, nullptr);
-        QCOMPARE(viaKey.size(), 2);
+        QCOMPARE(viaKey.size(), 3);
     }
 
     void keysOfTheBoard()

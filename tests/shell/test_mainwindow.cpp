@@ -88,7 +88,7 @@ private slots:
             QString caption;
         };
         const QList<Item> file{{"mnuMakeGroup", "グループ作成(&N)..."}, {"mnuOpenGroup", "グループを開く(&O)"},
-                               {"", ""}, {"mnuDBset", "データベース設定(&D)..."}, {"", ""},
+                               {"mnuRefresh", "最新の情報に更新(&U)"}, {"", ""}, {"mnuDBset", "データベース設定(&D)..."}, {"", ""},
                                {"mnuExit", "終了(&X)"}};
         const QList<Item> edit{{"mnuMoveGroup", "左上へ移動(&M)"}, {"mnuLocInitGroup", "グループ位置整理(&S)"},
                                {"", ""}, {"mnuEditGroup", "グループ編集(&E)..."}, {"mnuCopyGroup", "グループ複製(&C)"},
@@ -113,7 +113,10 @@ private slots:
                 static const QMap<QString, QKeySequence> keys{{"mnuOpenGroup", QKeySequence(Qt::Key_Return)},
                                                               {"mnuEditGroup", QKeySequence(Qt::Key_F2)},
                                                               {"mnuDeleteGroup", QKeySequence(Qt::Key_Delete)},
-                                                              {"mnuFind", QKeySequence(QKeySequence::Find)}};
+                                                              {"mnuFind", QKeySequence(QKeySequence::Find)},
+                                                              {"mnuRefresh", QKeySequence(Qt::Key_F5)},
+                                                              {"mnuMakeGroup", QKeySequence(QKeySequence::New)},
+                                                              {"mnuExit", QKeySequence(QKeySequence::Quit)}};
                 QCOMPARE(items[i]->shortcut(), keys.value(items[i]->objectName()));
                 QVERIFY(items[i]->isEnabled());
             }

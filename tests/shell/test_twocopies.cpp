@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "boardfixture.h"
+#include "board/boardview.h"
 #include "catalogue.h"
 #include "db/schema.h"
 #include "groupdlg/groupeditdialog.h"
@@ -264,6 +265,55 @@ private slots:
             QCOMPARE(p.fake.messages.shown.last(), changed);
             QCOMPARE(db.CountRecords(kCatalogueTable, "N=1 AND " + set), 1);
         }
+        p.Close();
+    }
+
+    // F5 shows what another copy did: a new group, one removed, the selected group's new
+    // title in the panel, and an empty panel once the selected group is gone. With the
+    // server away the board and the panel stay as they were, and the user is told.
+    void refreshShowsOtherCopiesWork()
+    {
+        TcpForwarder relay;
+        Setup set;
+        QVERIFY(set.ok);
+        QVERIFY(InsertGroup(set.session, 1, "one", "", "0", "0"));
+        QVERIFY(InsertGroup(set.session, 2, "two", "", "100", "0"));
+        DatabaseSettings viaRelay = set.db.settings;
+        viaRelay.serverName = relay.ServerName();
+        set.folder.WriteSettings(viaRelay);
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        OtherCopy other(set.db.settings);
+        BoardView* board = p.mainWindow.boardView;
+
+        Select(p, 1);
+        QVERIFY(InsertGroup(other.session, 3, "three", "", "200", "0"));
+        QVERIFY(other.session.DeleteRecords(kCatalogueTable, "N=2"));
+        QVERIFY(other.session.UpdateRecordText(kCatalogueTable, CatalogueColumns()[kColMTitle] + "='new title'", "N=1"));
+        QTest::keyClick(board, Qt::Key_F5);
+        QVERIFY(board->GroupIcon(3) && !board->GroupIcon(2));
+        QCOMPARE(board->Board().selectedGroup, 1);
+        QCOMPARE(p.mainWindow.titleField->text(), QString("new title"));
+        QVERIFY(other.session.DeleteRecords(kCatalogueTable, "N=1"));
+        Trigger(p, "mnuRefresh");
+        QVERIFY(!board->GroupIcon(1));
+        QCOMPARE(board->Board().selectedGroup, 0);
+        QVERIFY(p.mainWindow.groupNumberField->text().isEmpty());
+
+        Select(p, 3);
+        relay.Cut();
+        relay.Refuse(true);
+        Trigger(p, "mnuRefresh");
+        QTRY_COMPARE(p.fake.messages.shown, QStringList{"データベースとの接続が切れました。次の操作のときに接続し直します。"});
+        Trigger(p, "mnuRefresh");
+        QCOMPARE(p.fake.messages.shown.last(), QString("データベースに接続できません。サーバーが動いているか確認して下さい。"));
+        QVERIFY(board->GroupIcon(3));
+        QCOMPARE(p.mainWindow.groupNameField->text(), QString("three"));
+        relay.Refuse(false);
+        Trigger(p, "mnuRefresh");
+        QCOMPARE(p.mainWindow.statusLine->currentMessage(), QString("データベースに接続し直しました。"));
+        QVERIFY(board->GroupIcon(3) && board->Board().selectedGroup == 3);
         p.Close();
     }
 
