@@ -3,14 +3,18 @@
 #include <algorithm>
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QToolTip>
 #include <QtMath>
 
+#include "platform/platform.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 
@@ -143,7 +147,44 @@ protected:
         emit view_->BoardMenuRequested(e->globalPos());
     }
 
+    // Files from a file manager dropped on a group's icon or name are registered in that
+    // group, as a file manager copies into the folder it is dropped on. Taken anywhere,
+    // so that the moves over the groups are asked about; dropped on a group only.
+    void dragEnterEvent(QDragEnterEvent* e) override
+    {
+        if (DroppedLocalFiles(e->mimeData()).isEmpty()) return e->ignore();
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+    }
+    void dragMoveEvent(QDragMoveEvent* e) override
+    {
+        const int group = GroupAt(e->position().toPoint());
+        view_->MarkDropTarget(group);
+        if (group == 0) return e->ignore();
+        // Copy for the file manager's sake: a move would let it delete the file.
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+    }
+    void dragLeaveEvent(QDragLeaveEvent*) override { view_->MarkDropTarget(0); }
+    void dropEvent(QDropEvent* e) override
+    {
+        view_->MarkDropTarget(0);
+        const int group = GroupAt(e->position().toPoint());
+        const QStringList files = DroppedLocalFiles(e->mimeData());
+        if (group == 0 || files.isEmpty()) return e->ignore();
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        // After the drop has ended: the file manager waits for its answer meanwhile.
+        QTimer::singleShot(0, view_, [view = view_, group, files] { emit view->FilesDroppedOnGroup(group, files); });
+    }
+
 private:
+    int GroupAt(QPoint at) const
+    {
+        const auto* label = dynamic_cast<const GroupLabel*>(childAt(at));
+        return label ? label->Group() : 0;
+    }
+
     BoardView* view_;
 };
 
@@ -162,6 +203,7 @@ BoardView::BoardView(DatabaseSession& session, QWidget* parent) : QScrollArea(pa
     setWidgetResizable(false);
     canvas = new BoardCanvas(this, this);
     canvas->setObjectName("boardCanvas");
+    canvas->setAcceptDrops(true);
     canvas->setAutoFillBackground(true);
     QPalette pal = canvas->palette();
     pal.setColor(QPalette::Window, kWindowColour);
@@ -385,6 +427,18 @@ void BoardView::UpdateBoardExtent(bool mayShrink)
     QSize size(std::max(view.width(), extent.right() + 1), std::max(view.height(), extent.bottom() + 1));
     if (!mayShrink) size = size.expandedTo(canvas->size());
     if (size != canvas->size()) canvas->resize(size);
+}
+
+void BoardView::MarkDropTarget(int32_t group)
+{
+    auto* shown = dynamic_cast<CaptionLabel*>(dropCaption_.data());
+    CaptionLabel* target = nullptr;
+    if (IconSlot* slot = board_.PresentSlot(group)) target = dynamic_cast<CaptionLabel*>(slot->caption);
+    if (shown == target) return;
+    // The selected group's name keeps its mark.
+    if (shown && shown != markedCaption_) shown->SetSelectedMark(false);
+    if (target) target->SetSelectedMark(true);
+    dropCaption_ = target;
 }
 
 void BoardView::UpdateSelectionMark()

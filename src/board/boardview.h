@@ -68,6 +68,8 @@ public:
     void SelectGroup(int32_t group);
     // Where a menu for the selected group stands: the middle of its icon (screen).
     QPoint SelectedGroupMenuPlace() const;
+    // Marks the name of the group that files dragged over the board would go to (0: none).
+    void MarkDropTarget(int32_t group);
 
     QWidget* canvas = nullptr;   // white; holds icons and captions at board positions
 
@@ -82,6 +84,8 @@ signals:
     // Context menus: on a group (already selected) and on the empty board.
     void GroupMenuRequested(QPoint globalPos);
     void BoardMenuRequested(QPoint globalPos);
+    // Files from a file manager dropped on a group, to be registered there.
+    void FilesDroppedOnGroup(int32_t group, const QStringList& files);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -120,4 +124,5 @@ private:
     GroupBoard board_{session_, *this};
     QString iconFolder_;
     QPointer<QWidget> markedCaption_;
+    QPointer<QWidget> dropCaption_;   // marked while files are dragged over its group
 };

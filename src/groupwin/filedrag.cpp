@@ -11,6 +11,7 @@
 
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
+#include "platform/platform.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 
@@ -25,15 +26,6 @@ const QString kEntriesType = QStringLiteral("application/x-kumolist-entries");
 constexpr qsizetype kMaxDraggedEntries = 1000000;
 
 } // namespace
-
-QStringList DroppedLocalFiles(const QMimeData* data)
-{
-    QStringList files;
-    if (!data || !data->hasUrls()) return files;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) files << url.toLocalFile();
-    return files;
-}
 
 FileDrag::FileDrag(GroupWindow& window) : QObject(&window), window_(window)
 {

@@ -36,5 +36,3 @@ private:
     GroupWindow& window_;
 };
 
-// The local files of a drop (a text/uri-list), in the order given; others are left out.
-QStringList DroppedLocalFiles(const QMimeData* data);

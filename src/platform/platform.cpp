@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMimeDatabase>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -329,3 +330,12 @@ RealPlatform::RealPlatform() : d(std::make_unique<Impl>())
 }
 
 RealPlatform::~RealPlatform() = default;
+
+QStringList DroppedLocalFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) files << url.toLocalFile();
+    return files;
+}

@@ -13,6 +13,7 @@
 
 #include "platform/escape.h"
 
+class QMimeData;
 class QWidget;
 
 // The title of the program as a whole: plain message boxes carry it.
@@ -128,3 +129,6 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// The local files of a drop (a text/uri-list), in the order given; others are left out.
+QStringList DroppedLocalFiles(const QMimeData* data);

@@ -210,6 +210,7 @@ void MainWindow::BuildClientArea()
     connect(boardView, &BoardView::GroupShown, this, &MainWindow::ShowGroup);
     connect(boardView, &BoardView::OpenRequested, this, &MainWindow::OpenSelectedGroup);
     connect(boardView, &BoardView::ReattachRequested, this, &MainWindow::ReattachIfLost);
+    connect(boardView, &BoardView::FilesDroppedOnGroup, this, &MainWindow::RegisterOnGroup);
 
     detailPanel = new QFrame(clientArea);
     detailPanel->setObjectName("detailPanel");
@@ -447,6 +448,16 @@ void MainWindow::OpenGroupWindow(int32_t group, const std::string& groupName, in
     window->raise();
     window->activateWindow();
     if (entry != 0) window->SelectEntry(entry);
+}
+
+void MainWindow::RegisterOnGroup(int32_t group, const QStringList& files)
+{
+    // In the group's window, which shows what was registered and says what was not, as a
+    // drop on its list does.
+    OpenGroupAt(group, 0);
+    GroupWindow* window = windows_.groupWindow;
+    if (!window || !window->isVisible() || window->currentGroupNumber != group) return;
+    window->RegisterDroppedFiles(files, 0);
 }
 
 void MainWindow::OpenGroupAt(int32_t group, int32_t entry)

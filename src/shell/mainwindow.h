@@ -116,6 +116,8 @@ public slots:
     // hit, a missing file): the group's row is read again first, and a group deleted
     // since is said so.
     void OpenGroupAt(int32_t group, int32_t entry);
+    // Files dropped on a group's icon: registered in its top sub-group, in its window.
+    void RegisterOnGroup(int32_t group, const QStringList& files);
     // Double-click on an icon and the open command.
     void OpenSelectedGroup();
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QTimer>
 #include <QtTest>
 
@@ -13,6 +14,7 @@
 #include "db/schema.h"
 #include "groupdlg/groupeditdialog.h"
 #include "groupdlg/groupcreatedialog.h"
+#include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
 #include "support/testdb.h"
 
@@ -159,6 +161,60 @@ private slots:
         // Nothing selected: the menu key gives the board's menu.
         const QStringList viaKey = ChooseFromMenu([&] { MenuKey(board); }, nullptr);
         QCOMPARE(viaKey.size(), 3);
+    }
+
+    // Files from a file manager dragged over the board: taken in, allowed and marked
+    // only over a group, and registered in that group's window when dropped there;
+    // anything without local files is not taken in.
+    void filesDroppedOnAGroup()
+    {
+        ThreeGroups g;
+        Program p(g.set.folder.programFile());
+        QVERIFY(ShowActive(p));
+        BoardView* board = p.mainWindow.boardView;
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(KUMO_TESTDATA "/jww/Test1.jww"), QUrl("https://example.org/plan.jww")});
+        const auto send = [&](QEvent::Type type, QPoint at, const QMimeData* data) {
+            const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+            if (type == QEvent::DragEnter) {
+                QDragEnterEvent e(at, actions, data, Qt::LeftButton, {});
+                QCoreApplication::sendEvent(board->canvas, &e);
+                return e.isAccepted();
+            }
+            if (type == QEvent::DragMove) {
+                QDragMoveEvent e(at, actions, data, Qt::LeftButton, {});
+                QCoreApplication::sendEvent(board->canvas, &e);
+                return e.isAccepted();
+            }
+            QDropEvent e(at, actions, data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(board->canvas, &e);
+            return e.isAccepted() && e.dropAction() == Qt::CopyAction;
+        };
+        const auto marked = [&](int group) {
+            return board->GroupCaption(group)->palette().color(QPalette::Window) ==
+                   board->palette().color(QPalette::Active, QPalette::Highlight);
+        };
+        const QPoint onTwo = board->GroupIcon(2)->geometry().center(), empty(300, 150);
+
+        QMimeData text;
+        text.setText("plan.jww");
+        QVERIFY(!send(QEvent::DragEnter, empty, &text));
+        QVERIFY(send(QEvent::DragEnter, empty, &files));
+        QVERIFY(!send(QEvent::DragMove, empty, &files));
+        QVERIFY(!send(QEvent::Drop, empty, &files));
+        QVERIFY(send(QEvent::DragEnter, empty, &files));   // a drag anew
+        QVERIFY(send(QEvent::DragMove, onTwo, &files));
+        QVERIFY(marked(2) && !marked(1));
+        QVERIFY(send(QEvent::DragMove, board->GroupCaption(1)->geometry().center(), &files));
+        QVERIFY(marked(1) && !marked(2));
+        QVERIFY(send(QEvent::Drop, onTwo, &files));
+        QVERIFY(!marked(1) && !marked(2));
+        GroupWindow* window = p.windows.groupWindow;
+        QTRY_VERIFY(window->isVisible());
+        QCOMPARE(window->currentGroupNumber, 2);
+        QCOMPARE(p.mainWindow.Session().CountRecords(FileTableName(2), "SN=0"), 1);
+        QCOMPARE(window->fileModel->rowCount(), 1);
+        p.Close();
     }
 
     void keysOfTheBoard()
