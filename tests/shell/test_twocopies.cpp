@@ -53,6 +53,17 @@ void StoreEdit(Program& p, const QString& name)
     });
 }
 
+// Groups 1 and 2, and the program's settings pointing at the database through the relay.
+bool TwoGroupsThrough(const TcpForwarder& relay, Setup& set)
+{
+    if (!set.ok || !InsertGroup(set.session, 1, "one", "", "0", "0") || !InsertGroup(set.session, 2, "two", "", "100", "0"))
+        return false;
+    DatabaseSettings viaRelay = set.db.settings;
+    viaRelay.serverName = relay.ServerName();
+    set.folder.WriteSettings(viaRelay);
+    return true;
+}
+
 } // namespace
 
 class TestTwoCopies : public QObject {
@@ -275,12 +286,7 @@ private slots:
     {
         TcpForwarder relay;
         Setup set;
-        QVERIFY(set.ok);
-        QVERIFY(InsertGroup(set.session, 1, "one", "", "0", "0"));
-        QVERIFY(InsertGroup(set.session, 2, "two", "", "100", "0"));
-        DatabaseSettings viaRelay = set.db.settings;
-        viaRelay.serverName = relay.ServerName();
-        set.folder.WriteSettings(viaRelay);
+        QVERIFY(TwoGroupsThrough(relay, set));
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
@@ -321,13 +327,8 @@ private slots:
     {
         TcpForwarder relay;
         Setup set;
-        QVERIFY(set.ok);
-        QVERIFY(InsertGroup(set.session, 1, "one", "", "0", "0"));
-        QVERIFY(InsertGroup(set.session, 2, "two", "", "100", "0"));
+        QVERIFY(TwoGroupsThrough(relay, set));
         QVERIFY(GiveTables(set.session, 2, 2));
-        DatabaseSettings viaRelay = set.db.settings;
-        viaRelay.serverName = relay.ServerName();
-        set.folder.WriteSettings(viaRelay);
         set.Done();
         Program p(set.folder.programFile());
         QVERIFY(p.Show());
