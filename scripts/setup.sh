@@ -18,14 +18,14 @@ if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
 
 # Building and running: compilers, Qt, the Firebird client and (for a one-machine office)
 # server with its tools, which this script uses too; the picture libraries, the fonts,
-# the icon theme and Qt's translations the windows use; xdg-utils to open an entry with
-# its program.
+# the icon theme and Qt's translations the windows use; Qt's readers of TIFF and WebP for
+# the thumbnails of scans and photos; xdg-utils to open an entry with its program.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev qt6-translations-l10n adwaita-icon-theme
   firebird3.0-server firebird3.0-utils firebird-dev
   libemf2svg-dev libwmf-dev
-  fonts-noto-cjk xdg-utils
+  fonts-noto-cjk xdg-utils qt6-image-formats-plugins
 )
 case "${1:-tests}" in
   server) PACKAGES=(firebird3.0-server firebird3.0-utils) ;;

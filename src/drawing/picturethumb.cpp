@@ -12,10 +12,12 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 5> kPictureTypes = {".png", ".jpg", ".jpeg", ".bmp", ".gif"};
+constexpr std::array<std::string_view, 8> kPictureTypes = {".png", ".jpg",  ".jpeg", ".bmp",
+                                                            ".gif", ".tif", ".tiff", ".webp"};
 // Qt's reader names for the same kinds, checked on the bytes: a PNG named .jpg is read,
-// an SVG or anything else named .png is not.
-constexpr std::array<const char*, 4> kReaderFormats = {"png", "jpeg", "bmp", "gif"};
+// an SVG or anything else named .png is not. TIFF and WebP come with Qt's image formats
+// package; without it those files keep their type icon.
+constexpr std::array<const char*, 6> kReaderFormats = {"png", "jpeg", "bmp", "gif", "tiff", "webp"};
 // Larger files are no photos of the site; reading them would only cost time.
 constexpr off_t kMaxPictureBytes = off_t(256) * 1024 * 1024;
 constexpr int kMaxSide = 65535;

@@ -9,7 +9,7 @@
 #include <QImage>
 
 // Whether a file type (".png", lower case, as the file list gives it) is a picture the
-// thumbnailer reads: PNG, JPEG, BMP and GIF.
+// thumbnailer reads: PNG, JPEG, BMP, GIF, TIFF (scans) and WebP.
 bool IsPictureFileType(std::string_view type);
 
 // The picture in the file at most `size` pixels on its longer side, its shape kept and

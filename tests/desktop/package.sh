@@ -15,7 +15,7 @@ for want in ./usr/bin/kumolist ./usr/libexec/kumolist/kumolist-picture ./usr/sha
   grep -qxF "$want" <<<"$files" || { echo "missing from the package: $want" >&2; missing=1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for want in libqt6widgets6 libfbclient2 libemf2svg1 libwmf fonts-noto-cjk xdg-utils; do
+for want in libqt6widgets6 libfbclient2 libemf2svg1 libwmf fonts-noto-cjk xdg-utils qt6-image-formats-plugins; do
   grep -q "$want" <<<"$depends" || { echo "not a dependency: $want ($depends)" >&2; missing=1; }
 done
 [ $missing -eq 0 ] || exit 1

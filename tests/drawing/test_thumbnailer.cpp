@@ -313,6 +313,10 @@ private slots:
         QVERIFY(turned.write(QImage(400, 200, QImage::Format_RGB32)));
         QVERIFY(QImage(20, 10, QImage::Format_RGB32).save(in + "png named.JPG", "png"));
         QVERIFY(QImage(20, 10, QImage::Format_RGB32).save(in + "tiny.bmp"));
+        QImage scan(1200, 600, QImage::Format_Mono);
+        scan.fill(1);
+        QVERIFY(scan.save(in + "scan.TIF", "tiff"));
+        QVERIFY(wide.save(in + "photo.webp", "webp"));
         const auto write = [&](const QString& name, const QByteArray& bytes) {
             QFile f(in + name);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
@@ -328,7 +332,8 @@ private slots:
         };
         const Case cases[] = {{"wide.png", 256, {256, 128}},      {"wide.png", 2048, {2048, 1024}},
                               {"camera.jpg", 256, {128, 256}},    {"png named.JPG", 128, {20, 10}},
-                              {"tiny.bmp", 128, {20, 10}},        {"claims.png", 128, {}},
+                              {"tiny.bmp", 128, {20, 10}},        {"scan.TIF", 256, {256, 128}},
+                              {"photo.webp", 128, {128, 64}},     {"claims.png", 128, {}},
                               {"drawing.png", 128, {}},           {"notes.png", 128, {}}};
         QByteArray input;
         for (int i = 0; i < int(std::size(cases)); ++i)
