@@ -1,6 +1,8 @@
 #include "board/boardview.h"
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -534,13 +536,54 @@ void BoardView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Right: dx = 1; break;
     case Qt::Key_Up: dy = -1; break;
     case Qt::Key_Down: dy = 1; break;
-    default: QScrollArea::keyPressEvent(event); return;
+    default:
+        if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+            SelectByTyping(event->text()))
+            return;
+        QScrollArea::keyPressEvent(event);
+        return;
     }
     if (session_.ConnectionLost()) {
         emit ReattachRequested();
         return;
     }
     if (const int32_t next = NearestGroup(board_, board_.selectedGroup, dx, dy)) SelectGroup(next);
+}
+
+bool BoardView::SelectByTyping(const QString& text)
+{
+    if (text.isEmpty() || !text.at(0).isPrint()) return false;
+    if (session_.ConnectionLost()) {
+        emit ReattachRequested();
+        return true;
+    }
+    // As in a file manager's icon view: what is typed within a second runs on, a pause
+    // starts anew, and one letter typed again goes on to the next name it begins.
+    constexpr qint64 kPauseMs = 1000;
+    if (!typedClock_.isValid() || typedClock_.elapsed() > kPauseMs) typed_.clear();
+    typedClock_.start();
+    typed_ += text;
+    const bool sameLetter = typed_.count(typed_.at(0)) == typed_.size();
+    const QString wanted = sameLetter ? typed_.left(1) : typed_;
+    // In the order the board is read: row by row, left to right.
+    std::vector<std::tuple<int32_t, int32_t, int32_t>> order;
+    for (const auto& [group, slot] : board_.iconSlots)
+        if (slot.present) order.emplace_back(slot.y, slot.x, group);
+    std::sort(order.begin(), order.end());
+    const auto at = std::find_if(order.begin(), order.end(),
+                                 [&](const auto& g) { return std::get<2>(g) == board_.selectedGroup; });
+    // From the group after the one selected for one letter, from that one itself for a
+    // longer beginning that it may already have; round the board.
+    const size_t from = at == order.end() ? 0 : size_t(at - order.begin()) + (sameLetter ? 1 : 0);
+    for (size_t i = 0; i < order.size(); ++i) {
+        const int32_t group = std::get<2>(order[(from + i) % order.size()]);
+        const QLabel* caption = GroupCaption(group);
+        if (caption && caption->text().startsWith(wanted, Qt::CaseInsensitive)) {
+            SelectGroup(group);
+            break;
+        }
+    }
+    return true;
 }
 
 void BoardView::contextMenuEvent(QContextMenuEvent* event)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QPointer>
 #include <QScrollArea>
@@ -125,4 +126,8 @@ private:
     QString iconFolder_;
     QPointer<QWidget> markedCaption_;
     QPointer<QWidget> dropCaption_;   // marked while files are dragged over its group
+    // Letters typed on the board select the group whose name begins with them.
+    bool SelectByTyping(const QString& text);
+    QString typed_;
+    QElapsedTimer typedClock_;
 };

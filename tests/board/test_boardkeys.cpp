@@ -279,6 +279,20 @@ private slots:
         QTest::keyClick(board, Qt::Key_F2);
         QVERIFY(edited);
 
+        // Letters select by name in the board's reading order (two, three, four): one
+        // letter goes on to the next name it begins, round the board; a longer beginning
+        // may stay; a pause starts anew; what no name begins with leaves the selection.
+        QTest::keyClick(board, Qt::Key_T);
+        QCOMPARE(b.selectedGroup, 3);
+        QTest::keyClick(board, Qt::Key_T);
+        QCOMPARE(b.selectedGroup, 2);
+        QTest::qWait(1100);
+        QTest::keyClicks(board, "th");
+        QCOMPARE(b.selectedGroup, 3);
+        QTest::qWait(1100);
+        QTest::keyClicks(board, "FOx");
+        QCOMPARE(b.selectedGroup, 4);
+        QCOMPARE(p.mainWindow.groupNameField->text(), QString("four"));
     }
 };
 
