@@ -1,6 +1,6 @@
 // kumolist-thumbnailer: thumbnails of Jw_cad drawings, for the program and for the
-// desktop's file managers, and of the pictures (PNG, JPEG, BMP, GIF) the program's
-// groups hold beside them.
+// desktop's file managers, and of the photos and scans (PNG, JPEG, BMP, GIF, TIFF,
+// WebP) the program's groups hold beside them.
 //
 //   kumolist-thumbnailer -s SIZE INPUT OUTPUT.png   one thumbnail (the desktop's convention)
 //   kumolist-thumbnailer --info INPUT               one line of JSON: version, counts, extents

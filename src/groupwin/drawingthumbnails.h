@@ -26,7 +26,7 @@ class FileSortModel;
 class ThumbnailClient;
 
 // Whether the thumbnailer draws the row: a .jww drawing or a picture (PNG, JPEG, BMP,
-// GIF) that is there.
+// GIF, TIFF, WebP) that is there.
 bool IsThumbnailRow(const FileRow& row);
 // The row's file as the file system names it.
 QString RowFsPath(const FileRow& row);

@@ -224,7 +224,9 @@ void PreviewPane::Answered(const QString& file, const QImage& image)
 {
     // An entry left since: the newest one is being read.
     if (file != file_ || canvas->HasPicture()) return;
-    canvas->SetPicture(image, picture_ ? "この画像は表示出来ません。" : "この図面は表示出来ません。", !picture_);
+    // A photo smaller than the size asked for is whole: it is not blown up to fit.
+    const bool whole = picture_ && std::max(image.width(), image.height()) < kPreviewPixels;
+    canvas->SetPicture(image, picture_ ? "この画像は表示出来ません。" : "この図面は表示出来ません。", !whole);
 }
 
 void PreviewPane::AskSharper()
