@@ -127,7 +127,7 @@ void GroupBoard::BuildBoard()
 {
     // A server gone away, before or during the reads, is no empty catalogue: the board
     // keeps what it shows until the program attaches again, which builds it anew.
-    const bool catalogue = !session_.ConnectionLost() && session_.Connected() && session_.TableExists(kCatalogueTable);
+    const bool catalogue = session_.Connected() && session_.TableExists(kCatalogueTable);
     if (session_.ConnectionLost()) return;
     // Making, showing and destroying a window control costs far more than giving one a
     // new place or text, and a rebuild mostly finds the groups it already shows.
