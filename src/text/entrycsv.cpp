@@ -1,14 +1,21 @@
 #include "text/entrycsv.h"
 
+#include <string_view>
+
 #include <QSaveFile>
 
 #include "text/cp932.h"
 
 std::string CsvField(const std::string& utf8)
 {
-    if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
+    // Memos come from other firms' drawings and names from anyone: a cell that a
+    // spreadsheet would take for a formula (=HYPERLINK(…), +1+1, @SUM) is kept as text
+    // by the apostrophe that spreadsheets show as text and do not display.
+    const bool formula = !utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos;
+    const std::string cell = formula ? "'" + utf8 : utf8;
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
     std::string quoted = "\"";
-    for (char c : utf8) {
+    for (char c : cell) {
         if (c == '"') quoted += '"';
         quoted += c;
     }

