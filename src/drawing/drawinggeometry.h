@@ -19,7 +19,6 @@ struct Affine {
         outX = a * x + c * y + e;
         outY = b * x + d * y + f;
     }
-    bool IsIdentity() const { return a == 1 && b == 0 && c == 0 && d == 1 && e == 0 && f == 0; }
 };
 
 struct DrawingBox {
