@@ -8,12 +8,18 @@
 #include "settings/programfiles.h"
 #include "shell/admincommands.h"
 #include "shell/program.h"
+#include "shell/programinfo.h"
 #include "shell/mainwindow.h"
 #include "shell/quitsignals.h"
 
 int main(int argc, char* argv[])
 {
-    // The administrators' commands run in a terminal without a display: no window system.
+    // The help, the version and the administrators' commands run in a terminal without a
+    // display: no window system.
+    if (argc > 1 && IsInfoCommand({QString(), QString::fromLocal8Bit(argv[1])})) {
+        QCoreApplication app(argc, argv);
+        return RunInfoCommand(QCoreApplication::arguments(), QCoreApplication::applicationFilePath(), std::cout);
+    }
     if (argc > 1 && IsAdminCommand({QString(), QString::fromLocal8Bit(argv[1])})) {
         QCoreApplication app(argc, argv);
         return RunAdminCommand(QCoreApplication::arguments(), QCoreApplication::applicationFilePath(), std::cout,

@@ -11,7 +11,8 @@ missing=0
 for want in ./usr/bin/kumolist ./usr/libexec/kumolist/kumolist-picture ./usr/share/kumolist/img/icon1.ico \
             ./usr/libexec/kumolist/kumolist-thumbnailer ./usr/share/thumbnailers/kumolist.thumbnailer \
             ./usr/share/applications/kumolist.desktop ./usr/share/icons/hicolor/48x48/apps/kumolist.png \
-            ./usr/share/icons/hicolor/256x256/apps/kumolist.png ./usr/share/mime/packages/kumolist.xml; do
+            ./usr/share/icons/hicolor/256x256/apps/kumolist.png ./usr/share/mime/packages/kumolist.xml \
+            ./usr/share/doc/kumolist/copyright ./usr/share/man/man1/kumolist.1.gz; do
   grep -qxF "$want" <<<"$files" || { echo "missing from the package: $want" >&2; missing=1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -28,4 +29,8 @@ desktop-file-validate "$entry/kumolist.desktop"
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/thumbnailers/kumolist.thumbnailer >"$entry/kumolist.thumbnailer"
 grep -qxF "TryExec=/usr/libexec/kumolist/kumolist-thumbnailer" "$entry/kumolist.thumbnailer" ||
   { echo "the thumbnailer file names another program: $(cat "$entry/kumolist.thumbnailer")" >&2; exit 1; }
-echo "the package holds the program, its helpers, a valid menu entry, the icon, the drawing types and their thumbnailer"
+# The manual page reads without a warning from its formatter.
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man1/kumolist.1.gz | gzip -dc >"$entry/kumolist.1"
+warnings=$(command -v man >/dev/null && LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$entry/kumolist.1" 2>&1 >/dev/null || true)
+[ -z "$warnings" ] || { echo "the manual page has faults: $warnings" >&2; exit 1; }
+echo "the package holds the program, its helpers, a valid menu entry, the icon, the drawing types, their thumbnailer, the manual page and the licences"

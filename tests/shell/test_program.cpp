@@ -14,6 +14,7 @@ class TestProgram : public QObject {
     Q_OBJECT
 private slots:
     void endsOnTerminationSignals();
+    void helpAndVersionWithoutADisplay();
 };
 
 void TestProgram::endsOnTerminationSignals()
@@ -59,6 +60,30 @@ void TestProgram::endsOnTerminationSignals()
         QVERIFY2(QFileInfo::exists(folder.settingsPath()), c.what);
         QCOMPARE(folder.SettingsBytes().count('\n'), kSettingsLineCount);
         QVERIFY2(folder.SettingsBytes().startsWith("localhost:\r\n" + QByteArray::fromStdString(c.settings.dataFolder)), c.what);
+    }
+}
+
+// In a terminal without a display, and in scripts: printed, ended, no window system
+// touched (the xcb platform without a display would abort the program).
+void TestProgram::helpAndVersionWithoutADisplay()
+{
+    const struct {
+        const char* argument;
+        const char* begins;
+    } cases[] = {{"--help", "使い方:"}, {"-h", "使い方:"}, {"--version", "q318－Kumolist "}};
+    for (const auto& c : cases) {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(KUMO_PROGRAM), {QString::fromLatin1(c.argument)});
+        QVERIFY2(program.waitForFinished(10000), c.argument);
+        QCOMPARE(program.exitCode(), 0);
+        const QString out = QString::fromUtf8(program.readAllStandardOutput());
+        QVERIFY2(out.startsWith(QString::fromUtf8(c.begins)), qPrintable(out));
+        QVERIFY2(program.readAllStandardError().isEmpty(), c.argument);
     }
 }
 

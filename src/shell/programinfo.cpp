@@ -1,0 +1,40 @@
+#include "shell/programinfo.h"
+
+#include "platform/platform.h"
+#include "settings/programfiles.h"
+
+namespace {
+
+// The manual page (kumolist(1)) says the same at more length.
+const char* const kHelpText =
+    "使い方:\n"
+    "  kumolist                      グループの一覧を開きます\n"
+    "  kumolist --check-links [--group N]\n"
+    "      ファイルが見つからないエントリを一行ずつ出力します (グループ番号、エントリ番号、パス)\n"
+    "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n"
+    "      エントリのフォルダの先頭を置き換えます\n"
+    "  kumolist --help                この説明を出力します\n"
+    "  kumolist --version             版を出力します\n"
+    "\n"
+    "終了コード: 0 正常、1 見つからないファイルや置き換えられないエントリがある、\n"
+    "2 使い方の誤りかデータベースに接続できない\n"
+    "設定ファイル: ";
+
+} // namespace
+
+bool IsInfoCommand(const QStringList& arguments)
+{
+    const QString first = arguments.value(1);
+    return first == "--help" || first == "-h" || first == "--version";
+}
+
+int RunInfoCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out)
+{
+    if (arguments.value(1) == "--version") {
+        out << kApplicationTitle << " " << KUMO_VERSION << "\n";
+    } else {
+        const ProgramFiles files = LocateProgramFiles(programFilePath);
+        out << kHelpText << files.settingsFile.toStdString() << "\n";
+    }
+    return 0;
+}
