@@ -102,6 +102,33 @@ bool SaveSettings(const QString& path, const DatabaseSettings& settings, const S
     return file.commit();
 }
 
+std::optional<SettingsContents> ReadSettingsContents(const QString& path)
+{
+    SettingsContents contents;
+    const auto keep = [&contents](int line, int32_t value) {
+        contents.numbers[static_cast<size_t>(line - kFirstNumberLine)] = value;
+    };
+    if (!LoadSettings(path, contents.settings, keep)) return std::nullopt;
+    return contents;
+}
+
+SettingsContents MergeSettings(const SettingsContents& baseline, const SettingsContents& current,
+                               const std::optional<SettingsContents>& onDisk)
+{
+    if (!onDisk) return current;
+    SettingsContents merged = *onDisk;
+    const auto take = [](std::string& into, const std::string& was, const std::string& now) {
+        if (now != was) into = now;
+    };
+    take(merged.settings.serverName, baseline.settings.serverName, current.settings.serverName);
+    take(merged.settings.dataFolder, baseline.settings.dataFolder, current.settings.dataFolder);
+    take(merged.settings.databaseFileName, baseline.settings.databaseFileName, current.settings.databaseFileName);
+    take(merged.settings.userName, baseline.settings.userName, current.settings.userName);
+    for (size_t i = 0; i < merged.numbers.size(); ++i)
+        if (current.numbers[i] != baseline.numbers[i]) merged.numbers[i] = current.numbers[i];
+    return merged;
+}
+
 std::string WithDatabaseExtension(const std::string& name)
 {
     // The server may run on Windows: "\\" and ":" end a folder here too, unlike in the

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include <QString>
 
@@ -53,6 +54,24 @@ bool LoadSettings(const QString& path, DatabaseSettings& settings,
 // run. The file's folder is made when it is missing. Returns false when nothing was
 // replaced.
 bool SaveSettings(const QString& path, const DatabaseSettings& settings, const SettingsNumbers& numbers);
+
+// The four texts and the 33 numbers of the file.
+struct SettingsContents {
+    DatabaseSettings settings;
+    SettingsNumbers numbers{};
+};
+
+// The file as it is now, the numbers as LoadSettings applies them; nothing when there is
+// no file or it could not be read.
+std::optional<SettingsContents> ReadSettingsContents(const QString& path);
+
+// What a copy of the program writes when it ends. Another copy of the same user may have
+// written the file since this one read it (or took its first-start settings): each line
+// this copy changed since `baseline` is written as `current` has it, every other line
+// as the file holds it now, so that one copy never puts back what another changed. All
+// of `current` when there is no file now.
+SettingsContents MergeSettings(const SettingsContents& baseline, const SettingsContents& current,
+                               const std::optional<SettingsContents>& onDisk);
 
 // The database file name with ".FDB" appended when it has no extension: no period after
 // its last path delimiter ("\", "/" or ":"). Double-byte characters are kept whole.

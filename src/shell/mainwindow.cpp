@@ -297,7 +297,9 @@ void MainWindow::FormShow()
     const bool firstStart = !settingsFile.exists() && !settingsFile.isSymLink();
     if (LoadSettings(settingsPath_)) PlaceWindowsOnScreens(*this, windows_);
     if (firstStart) PrepareFirstStart();
+    settingsAtStart_.settings = settings_;
     ConnectAtStart();
+    ShowDatabaseInTitle();
 
     boardView->Board().ResetSelection();
     ClearDetails();
@@ -357,13 +359,18 @@ void MainWindow::PrepareFirstStart()
 
 bool MainWindow::LoadSettings(const QString& path)
 {
-    return ::LoadSettings(path, settings_,
-                          [this](int line, int32_t value) { ApplyWindowSetting(*this, windows_, line, value); });
+    settingsAtStart_ = {};
+    return ::LoadSettings(path, settings_, [this](int line, int32_t value) {
+        settingsAtStart_.numbers[static_cast<size_t>(line - kFirstNumberLine)] = value;
+        ApplyWindowSetting(*this, windows_, line, value);
+    });
 }
 
 bool MainWindow::SaveSettings(const QString& path)
 {
-    return ::SaveSettings(path, settings_, CollectWindowSettings(*this, windows_));
+    const SettingsContents now{settings_, CollectWindowSettings(*this, windows_)};
+    const SettingsContents merged = MergeSettings(settingsAtStart_, now, ReadSettingsContents(path));
+    return ::SaveSettings(path, merged.settings, merged.numbers);
 }
 
 // --- the detail panel ----------------------------------------------------------------------
@@ -388,6 +395,13 @@ std::string MainWindow::ShownGroupText() const { return FromQLossy(groupNumberFi
 
 // --- commands --------------------------------------------------------------------------
 
+void MainWindow::ShowDatabaseInTitle()
+{
+    // Several databases may be in use on one PC (an office's and a test one): the title
+    // says which one this copy shows.
+    setWindowTitle(session_.Connected() ? QString("Kumolist - ") + ToQ(settings_.DatabaseName()) : QString("Kumolist"));
+}
+
 void MainWindow::mnuDBsetClick()
 {
     session_.CloseDatabase();
@@ -396,6 +410,7 @@ void MainWindow::mnuDBsetClick()
         BusyCursor busy;
         session_.ConnectDatabase();
     }
+    ShowDatabaseInTitle();
     // The dialog may have pointed the program at another database: a group selected
     // before would let the next command act on an unrelated group of that number.
     boardView->Board().ResetSelection();

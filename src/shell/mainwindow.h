@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "settings/programfiles.h"
 #include "settings/settings.h"
+#include "settings/settingsfile.h"
 #include "shell/windowsettings.h"
 #include "text/rootmap.h"
 
@@ -167,6 +168,8 @@ private:
     void MakeLinkWindows();
     void BuildContextMenus();
     void BuildClientArea();
+    // "Kumolist - server:folder/file" while attached, else "Kumolist".
+    void ShowDatabaseInTitle();
     void EmptyEntryClipboard();
     // The detail panel shows the group the board showed.
     void ShowGroup(const ShownGroup& group);
@@ -178,6 +181,9 @@ private:
     ProgramFiles files_;
     QString firstStartFolder_;
     DatabaseSettings settings_;
+    // The settings file as read at the start (with a first start's settings): at the end
+    // only what this copy changed since is written over what the file holds then.
+    SettingsContents settingsAtStart_;
     DatabaseSession session_{settings_};
     EntryClipboard clipboard_;
     // Folders shared with Windows PCs, from the preferences file.

@@ -239,6 +239,39 @@ private slots:
         // 表 ends in the byte of a backslash; the period before it still counts.
         QCOMPARE(WithDatabaseExtension("A.\x95\x5C"), std::string("A.\x95\x5C"));
     }
+
+    // Two copies of one user close one after the other: neither puts back what the
+    // other changed, and each keeps what it changed itself.
+    void twoCopiesKeepEachOthersChanges()
+    {
+        SettingsContents start;
+        start.settings.dataFolder = "/srv/office/";
+        start.numbers[kMainLeft - kFirstNumberLine] = 10;
+        start.numbers[kViewStyle - kFirstNumberLine] = 0;
+        const QString path = Path("two.dat");
+        QVERIFY(SaveSettings(path, start.settings, start.numbers));
+
+        // The first copy chose another database; the second moved its main window.
+        SettingsContents first = start, second = start;
+        first.settings.dataFolder = "/srv/other/";
+        second.numbers[kMainLeft - kFirstNumberLine] = 300;
+        second.numbers[kViewStyle - kFirstNumberLine] = 2;
+
+        const SettingsContents afterFirst = MergeSettings(start, first, ReadSettingsContents(path));
+        QVERIFY(SaveSettings(path, afterFirst.settings, afterFirst.numbers));
+        const SettingsContents afterSecond = MergeSettings(start, second, ReadSettingsContents(path));
+        QVERIFY(SaveSettings(path, afterSecond.settings, afterSecond.numbers));
+
+        const std::optional<SettingsContents> end = ReadSettingsContents(path);
+        QVERIFY(end);
+        QCOMPARE(end->settings.dataFolder, std::string("/srv/other/"));
+        QCOMPARE(end->numbers[kMainLeft - kFirstNumberLine], 300);
+        QCOMPARE(end->numbers[kViewStyle - kFirstNumberLine], 2);
+        // The file gone meanwhile: all of this copy's.
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(MergeSettings(start, second, ReadSettingsContents(path)).settings.dataFolder,
+                 std::string("/srv/office/"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

@@ -376,6 +376,7 @@ private slots:
             QVERIFY(p.fake.messages.shown.isEmpty());
             QVERIFY(p.mainWindow.Session().Connected());
             QVERIFY(QFile::exists(dataFolder + "JWWDB.FDB"));
+            QCOMPARE(p.mainWindow.windowTitle(), "Kumolist - localhost:" + dataFolder + "JWWDB.FDB");
             const std::string login = ::getpwuid(::getuid())->pw_name;
             QCOMPARE(p.mainWindow.Settings().userName,
                      login.size() <= 16 ? login : std::string("PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"));
@@ -407,6 +408,7 @@ private slots:
         plain.mainWindow.SetFirstStartDataFolder("/nonexistent-kumolist/");
         QVERIFY(plain.Show());
         QVERIFY(!plain.mainWindow.Session().Connected());
+        QCOMPARE(plain.mainWindow.windowTitle(), QString("Kumolist"));
         QVERIFY(plain.fake.messages.shown.isEmpty());
         QVERIFY(plain.mainWindow.Settings().dataFolder.empty());
     }
