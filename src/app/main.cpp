@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 
 #include "platform/platform.h"
@@ -11,6 +12,7 @@
 #include "shell/programinfo.h"
 #include "shell/mainwindow.h"
 #include "shell/quitsignals.h"
+#include "shell/singleinstance.h"
 
 int main(int argc, char* argv[])
 {
@@ -26,6 +28,14 @@ int main(int argc, char* argv[])
                                std::cerr);
     }
     QApplication app(argc, argv);
+    // One copy per user and settings file: a later start hands its files (made absolute,
+    // since the first copy runs elsewhere) to the first and ends.
+    QStringList arguments;
+    for (const QString& a : QCoreApplication::arguments().mid(1))
+        arguments << (a.startsWith("--") ? a : QFileInfo(a).absoluteFilePath());
+    SingleInstance instance(LocateProgramFiles(QCoreApplication::applicationFilePath()).settingsFile);
+    if (instance.HandOver(arguments)) return 0;
+    instance.Listen();
     // The application's title names the program as a whole (message boxes carry it);
     // it is not the display name, which Qt would append to every window's caption.
     QApplication::setApplicationName(kApplicationTitle);
@@ -47,6 +57,8 @@ int main(int argc, char* argv[])
     mainWindow.SetFirstStartDataFolder(QString::fromUtf8(kSetupDataFolder));
     CreateProgramWindows(mainWindow, real.platform);
     CloseProgramOnQuitSignals(quitSignals, mainWindow);
+    QObject::connect(&instance, &SingleInstance::ArgumentsReceived, &mainWindow, &MainWindow::TakeArguments);
     mainWindow.show();
+    if (!arguments.isEmpty()) mainWindow.TakeArguments(arguments);
     return app.exec();
 }

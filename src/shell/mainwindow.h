@@ -20,6 +20,7 @@
 
 class FolderReplaceDialog;
 class LinkCheckWindow;
+class FiledWindow;
 class RootMapDialog;
 class QAction;
 class QFrame;
@@ -86,6 +87,7 @@ public:
     QAction* mnuRootMap = nullptr;
     // The windows of moved files, made at their first use.
     LinkCheckWindow* linkCheckWindow = nullptr;
+    FiledWindow* filedWindow = nullptr;   // made when first used
     FolderReplaceDialog* folderReplaceDialog = nullptr;
     RootMapDialog* rootMapDialog = nullptr;
 
@@ -121,6 +123,9 @@ public slots:
     void RegisterOnGroup(int32_t group, const QStringList& files);
     // Double-click on an icon and the open command.
     void OpenSelectedGroup();
+    // The arguments of this copy's start or of a later one's (singleinstance.h): the
+    // window comes to the front, and the files named are shown where they are filed.
+    void TakeArguments(const QStringList& arguments);
 
 public:
     // The first step of every command, in every window: after a lost connection it

@@ -9,12 +9,14 @@
 #include <QtTest>
 
 #include "boardfixture.h"
+#include "shell/singleinstance.h"
 
 class TestProgram : public QObject {
     Q_OBJECT
 private slots:
     void endsOnTerminationSignals();
     void helpAndVersionWithoutADisplay();
+    void aSecondStartHandsItsFilesToTheFirst();
 };
 
 void TestProgram::endsOnTerminationSignals()
@@ -84,6 +86,66 @@ void TestProgram::helpAndVersionWithoutADisplay()
         const QString out = QString::fromUtf8(program.readAllStandardOutput());
         QVERIFY2(out.startsWith(QString::fromUtf8(c.begins)), qPrintable(out));
         QVERIFY2(program.readAllStandardError().isEmpty(), c.argument);
+    }
+}
+
+// A later start for the same settings file hands its files to the running copy and
+// ends; one for other settings runs on its own.
+void TestProgram::aSecondStartHandsItsFilesToTheFirst()
+{
+    TestDatabase db;
+    {
+        DatabaseSession session(db.settings);
+        QVERIFY(db.Create(session));
+    }
+    ProgramFolder folder;
+    QVERIFY(QFile::copy(QStringLiteral(KUMO_PROGRAM), folder.programFile()));
+    folder.WriteSettings(db.settings);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    auto start = [&](QProcess& p, const QStringList& arguments) {
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(folder.path());
+        p.start(folder.programFile(), arguments);
+        return p.waitForStarted(10000);
+    };
+
+    // The first copy stood in for by the test: the second sends what it was given, its
+    // files made absolute, and ends at once.
+    {
+        SingleInstance first(folder.settingsPath());
+        QVERIFY(first.Listen());
+        QStringList received;
+        connect(&first, &SingleInstance::ArgumentsReceived, this, [&](const QStringList& a) { received = a; });
+        QProcess second;
+        QVERIFY(start(second, {"--where", "a.jww"}));
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 10000);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(received, (QStringList{"--where", folder.path() + "a.jww"}));
+    }
+
+    // The real program as the first copy: a second start ends, the first goes on; a copy
+    // for another settings file (another database) starts for itself.
+    QProcess first;
+    QVERIFY(start(first, {}));
+    QTRY_VERIFY_WITH_TIMEOUT(SingleInstance(folder.settingsPath()).HandOver({}, 500), 15000);
+    QProcess second;
+    QVERIFY(start(second, {}));
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    ProgramFolder other;
+    QVERIFY(QFile::copy(QStringLiteral(KUMO_PROGRAM), other.programFile()));
+    other.WriteSettings(db.settings);
+    QProcess third;
+    third.setProcessEnvironment(env);
+    third.start(other.programFile(), QStringList{});
+    QVERIFY(third.waitForStarted(10000));
+    QVERIFY(!third.waitForFinished(3000));
+    for (QProcess* p : {&first, &third}) {
+        p->terminate();
+        QVERIFY(p->waitForFinished(15000));
     }
 }
 
