@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -37,6 +38,15 @@ constexpr int kMaxArcPieces = 720;
 constexpr double kMargin = 0.03;
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
+
+// Work the picture is worth, in pixels drawn per pixel of the view: past that a picture
+// is covered many times over and shows nothing more, so what remains is left out. Thin
+// solid lines are drawn here pixel by pixel (Qt's antialiased lines cost a hundred times
+// as much a pixel); what the painter strokes or fills counts kPainterCost a pixel.
+constexpr double kInkPerViewPixel = 8;
+constexpr double kPainterCost = 16;
+// Texts drawn as letters, the most expensive thing drawn; the others become bands.
+constexpr std::size_t kMaxLetteredTexts = 20000;
 
 // The line types' dashes on paper, millimetres on and off, for types 2 to 9 (9: the
 // auxiliary line, shown on screen only, drawn faint here). Drawn solid where a whole
@@ -76,6 +86,85 @@ struct Strokes {
     std::vector<QLineF> lines;
     std::vector<QPolygonF> curves;
 };
+
+// The pixels of an image of 32 bits a pixel, white or opaque beneath, that lines are
+// drawn into directly: Xiaolin Wu's antialiased lines, a pixel's worth of ink a step.
+class Pixels {
+public:
+    explicit Pixels(QImage& image) : bits_(image.bits()), bpl_(image.bytesPerLine()), w_(image.width()), h_(image.height()) {}
+
+    // Pixel steps drawn.
+    double Line(QPointF a, QPointF b, QRgb colour)
+    {
+        // Pixel centres at whole numbers.
+        double x0 = a.x() - 0.5, y0 = a.y() - 0.5, x1 = b.x() - 0.5, y1 = b.y() - 0.5;
+        if (!Clip(x0, y0, x1, y1)) return 0;
+        const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
+        if (steep) {
+            std::swap(x0, y0);
+            std::swap(x1, y1);
+        }
+        if (x0 > x1) {
+            std::swap(x0, x1);
+            std::swap(y0, y1);
+        }
+        const double gradient = x1 - x0 > 1e-9 ? (y1 - y0) / (x1 - x0) : 0;
+        const int first = int(std::lround(x0)), last = int(std::lround(x1));
+        double y = y0 + gradient * (first - x0);
+        for (int x = first; x <= last; ++x, y += gradient) {
+            const double below = std::floor(y);
+            const int yi = int(below), cover = int((y - below) * 256);
+            if (steep) {
+                Blend(yi, x, colour, 256 - cover);
+                Blend(yi + 1, x, colour, cover);
+            } else {
+                Blend(x, yi, colour, 256 - cover);
+                Blend(x, yi + 1, colour, cover);
+            }
+        }
+        return last - first + 1;
+    }
+
+    void Dot(QPointF at, QRgb colour) { Blend(int(std::floor(at.x())), int(std::floor(at.y())), colour, 256); }
+
+private:
+    // Liang-Barsky to a pixel beyond the image each side; false when nothing is left.
+    bool Clip(double& x0, double& y0, double& x1, double& y1) const
+    {
+        double t0 = 0, t1 = 1;
+        const double dx = x1 - x0, dy = y1 - y0;
+        const double p[4] = {-dx, dx, -dy, dy}, q[4] = {x0 + 1, w_ - x0, y0 + 1, h_ - y0};
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0) {
+                if (q[i] < 0) return false;
+                continue;
+            }
+            const double r = q[i] / p[i];
+            if (p[i] < 0) t0 = std::max(t0, r);
+            else t1 = std::min(t1, r);
+        }
+        if (!(t0 <= t1)) return false;
+        x1 = x0 + t1 * dx;
+        y1 = y0 + t1 * dy;
+        x0 += t0 * dx;
+        y0 += t0 * dy;
+        return true;
+    }
+
+    void Blend(int x, int y, QRgb c, int a)
+    {
+        if (a <= 0 || x < 0 || y < 0 || x >= w_ || y >= h_) return;
+        QRgb& d = reinterpret_cast<QRgb*>(bits_ + qsizetype(y) * bpl_)[x];
+        const auto mix = [a](int to, int from) { return from + ((to - from) * a >> 8); };
+        d = qRgb(mix(qRed(c), qRed(d)), mix(qGreen(c), qGreen(d)), mix(qBlue(c), qBlue(d)));
+    }
+
+    uchar* bits_;
+    qsizetype bpl_;
+    int w_, h_;
+};
+
+double Length(QPointF a, QPointF b) { return std::hypot(b.x() - a.x(), b.y() - a.y()); }
 
 struct TextItem {
     QString text, family;
@@ -137,7 +226,7 @@ public:
         const QRgb colour = Colour(x.pen);
         const QPointF up = c[3] - c[0];
         const double height = std::hypot(up.x(), up.y());
-        if (height < kMinGlyphPixels) {
+        if (height < kMinGlyphPixels || texts_.size() >= kMaxLetteredTexts) {
             // A band along the middle of the text's box, lighter than its letters would be.
             const QPointF half = up / 2;
             bands_[{Halfway(colour, qRgb(255, 255, 255)), std::max(1.0, height * 0.6), 0}].lines.emplace_back(c[0] + half, c[1] + half);
@@ -178,20 +267,47 @@ public:
         solids_.push_back({std::move(path), colour});
     }
 
-    void Finish(QPainter& p)
+    void Speck(const DrawingBox& box, const DrawingPen& pen, bool shown) override
+    {
+        if (!shown || box.empty) return;
+        const QRectF r(QPointF(ox_ + s_ * box.minX, oy_ - s_ * box.maxY), QPointF(ox_ + s_ * box.maxX, oy_ - s_ * box.minY));
+        if (Outside(r.left(), r.top(), r.right(), r.bottom())) return;
+        specks_.push_back({r, Colour(pen)});
+    }
+
+    // pixels: the image painted on, when lines may be drawn into it directly.
+    void Finish(QPainter& p, QImage* pixels)
     {
         p.save();
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setRenderHint(QPainter::TextAntialiasing, true);
         p.setPen(Qt::NoPen);
+        const double area = std::max(1.0, view_.width() * view_.height());
+        double fill = kInkPerViewPixel * area;
         for (const auto& [path, colour] : solids_) {
+            if (fill <= 0) break;
             p.setBrush(QColor(colour));
             p.drawPath(path);
+            const QRectF box = path.boundingRect() & view_;
+            fill -= box.width() * box.height() + kPainterCost * path.elementCount();
         }
         p.setBrush(Qt::NoBrush);
+        double ink = kInkPerViewPixel * area;
+        std::optional<Pixels> direct;
+        if (pixels) direct.emplace(*pixels);
         for (const auto* buckets : {&bands_, &lines_}) {
             for (const auto& [stroke, strokes] : *buckets) {
+                if (ink <= 0) break;
                 const auto& [colour, width, type] = stroke;
+                if (direct && width == 0 && type == 0) {
+                    for (const QLineF& l : strokes.lines) {
+                        if (ink <= 0) break;
+                        ink -= direct->Line(l.p1(), l.p2(), colour);
+                    }
+                    for (const QPolygonF& curve : strokes.curves)
+                        for (qsizetype i = 1; i < curve.size() && ink > 0; ++i) ink -= direct->Line(curve[i - 1], curve[i], colour);
+                    continue;
+                }
                 QPen pen(QColor(colour), width);
                 pen.setCapStyle(Qt::FlatCap);
                 if (type != 0) {
@@ -201,15 +317,43 @@ public:
                     pen.setDashPattern(dashes);
                 }
                 p.setPen(pen);
-                p.drawLines(strokes.lines.data(), int(strokes.lines.size()));
-                for (const QPolygonF& curve : strokes.curves) p.drawPolyline(curve);
+                const double cost = kPainterCost * std::max(1.0, width);
+                std::size_t n = 0;
+                for (; n < strokes.lines.size() && ink > 0; ++n) ink -= cost * Length(strokes.lines[n].p1(), strokes.lines[n].p2());
+                p.drawLines(strokes.lines.data(), int(n));
+                for (const QPolygonF& curve : strokes.curves) {
+                    if (ink <= 0) break;
+                    for (qsizetype i = 1; i < curve.size(); ++i) ink -= cost * Length(curve[i - 1], curve[i]);
+                    p.drawPolyline(curve);
+                }
             }
+        }
+        // Inserts too small to see: a dot; those past the bound of work: their box.
+        p.setBrush(Qt::NoBrush);
+        for (const auto& [r, colour] : specks_) {
+            if (ink <= 0) break;
+            if (r.width() < 1.5 && r.height() < 1.5) {
+                if (direct) {
+                    direct->Dot(r.center(), colour);
+                    ink -= 1;
+                } else {
+                    p.fillRect(QRectF(r.center() - QPointF(0.5, 0.5), QSizeF(1, 1)), QColor(colour));
+                    ink -= kPainterCost;
+                }
+                continue;
+            }
+            QPen pen(QColor(colour), 0);
+            p.setPen(pen);
+            p.drawRect(r);
+            ink -= kPainterCost * 2 * (r.width() + r.height());
         }
         p.setPen(Qt::NoPen);
         const double dot = std::max(1.0, 0.3 * s_);
         for (const auto& [at, colour] : points_) {
+            if (ink <= 0) break;
             p.setBrush(QColor(colour));
             p.drawEllipse(at, dot, dot);
+            ink -= kPainterCost * (4 * dot * dot + 8);
         }
         for (const TextItem& item : texts_) DrawText(p, item);
         p.restore();
@@ -309,6 +453,7 @@ private:
     std::map<Stroke, Strokes> lines_, bands_;
     std::vector<std::pair<QPainterPath, QRgb>> solids_;
     std::vector<std::pair<QPointF, QRgb>> points_;
+    std::vector<std::pair<QRectF, QRgb>> specks_;
     std::vector<TextItem> texts_;
 };
 
@@ -362,8 +507,17 @@ void DrawDrawing(QPainter& painter, const JwwDrawing& drawing, double scale, dou
     else if (painter.device())
         view = painter.transform().inverted().mapRect(QRectF(0, 0, painter.device()->width(), painter.device()->height()));
     Renderer renderer(drawing, scale, originX, originY, view);
-    WalkDrawing(drawing, renderer);
-    renderer.Finish(painter);
+    // An insert smaller than a pixel is drawn as one.
+    WalkLimits limits;
+    limits.leastSize = scale > 0 ? 1 / scale : 0;
+    WalkDrawing(drawing, renderer, limits);
+    // Thin lines go into the image itself where nothing stands between (no transform, clip
+    // or blending of the painter's own).
+    QImage* image = painter.device() && painter.device()->devType() == QInternal::Image ? static_cast<QImage*>(painter.device()) : nullptr;
+    const bool direct = image && (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32_Premultiplied) &&
+                        painter.transform().type() == QTransform::TxNone && !painter.hasClipping() && painter.opacity() == 1 &&
+                        painter.compositionMode() == QPainter::CompositionMode_SourceOver;
+    renderer.Finish(painter, direct ? image : nullptr);
 }
 
 void DrawDrawingFitted(QPainter& painter, const JwwDrawing& drawing, const DrawingBox& frame, const QRectF& target)
