@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,13 +160,48 @@ ThumbnailFlavour FlavourFor(int size)
     return {QStringLiteral("preview-2048"), kLargestThumbnailPixels};
 }
 
-bool WriteThumbnailPng(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime)
+namespace {
+
+QByteArray KeyedPng(const QImage& image, const QByteArray& uri, qint64 mtime)
 {
-    if (image.isNull()) return false;
+    if (image.isNull()) return {};
     QByteArray plain;
     QBuffer buffer(&plain);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return false;
-    const QByteArray png = WithTexts(plain, {{kUriKey, uri}, {kMTimeKey, QByteArray::number(mtime)}, {"Software", "Kumolist"}});
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return {};
+    return WithTexts(plain, {{kUriKey, uri}, {kMTimeKey, QByteArray::number(mtime)}, {"Software", "Kumolist"}});
+}
+
+} // namespace
+
+bool WriteThumbnailPngInPlace(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime)
+{
+    const QByteArray png = KeyedPng(image, uri, mtime);
+    if (png.isEmpty()) return false;
+    const QByteArray name = QFile::encodeName(path);
+    bool made = false;
+    int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        made = fd >= 0;
+    }
+    if (fd < 0) return false;
+    // Only a regular file: a FIFO or device under the name takes no thumbnail.
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) == 0;
+    for (qsizetype at = 0; ok && at < png.size();) {
+        const ssize_t n = ::write(fd, png.constData() + at, std::size_t(png.size() - at));
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        at += ok ? n : 0;
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok && made) ::unlink(name.constData());
+    return ok;
+}
+
+bool WriteThumbnailPng(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime)
+{
+    const QByteArray png = KeyedPng(image, uri, mtime);
     if (png.isEmpty()) return false;
     // Readers (other programs among them) see either the old entry or the whole new one.
     const QFileInfo target(path);

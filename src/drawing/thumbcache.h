@@ -34,6 +34,11 @@ ThumbnailFlavour FlavourFor(int size);
 // Writes image as PNG with the keys, through a temporary file beside path renamed into
 // place, readable by its owner only. False, with nothing left behind, on failure.
 bool WriteThumbnailPng(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime);
+// The same written into the file at path itself, truncated (made, owner only, when
+// missing): a file manager may have made it and read it back through the handle it
+// holds, which a file renamed over it would never reach. False on failure, a file made
+// here removed again.
+bool WriteThumbnailPngInPlace(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime);
 
 class ThumbnailCache {
 public:
