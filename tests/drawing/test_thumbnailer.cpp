@@ -368,6 +368,12 @@ private slots:
         scan.fill(1);
         QVERIFY(scan.save(in + "scan.TIF", "tiff"));
         QVERIFY(wide.save(in + "photo.webp", "webp"));
+        // Scans of 6000 by 6000 pixels (144 MB at four bytes a pixel): a JPEG is decoded
+        // small, a TIFF would be decoded whole and is refused from its header.
+        QImage large(6000, 6000, QImage::Format_Mono);
+        large.fill(1);
+        QVERIFY(large.save(in + "large.tif", "tiff"));
+        QVERIFY(large.convertToFormat(QImage::Format_Grayscale8).save(in + "large.jpg", "jpeg"));
         const auto write = [&](const QString& name, const QByteArray& bytes) {
             QFile f(in + name);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
