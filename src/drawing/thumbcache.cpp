@@ -299,3 +299,43 @@ qint64 FileMTime(const QString& path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
     return qint64(st.st_mtime);
 }
+
+TimeoutRecords::TimeoutRecords(QString folder) : folder_(std::move(folder)) {}
+
+QString TimeoutRecords::RecordPath(const QString& file, int size) const
+{
+    const QByteArray md5 = QCryptographicHash::hash(FileUri(file), QCryptographicHash::Md5).toHex();
+    return folder_ + '/' + QString::fromLatin1(md5) + '-' + QString::number(FlavourFor(size).pixels);
+}
+
+int TimeoutRecords::Add(const QString& file, qint64 mtime, int size) const
+{
+    const QString path = RecordPath(file, size);
+    // "mtime count": anything else, or a record of another time, starts again.
+    int count = 0;
+    QFile old;
+    if (OpenRegularFile(old, path)) {
+        const QList<QByteArray> fields = old.read(64).trimmed().split(' ');
+        bool timeOk = false, countOk = false;
+        const int was = fields.size() == 2 ? fields[1].toInt(&countOk) : 0;
+        if (fields.size() == 2 && fields[0].toLongLong(&timeOk) == mtime && timeOk && countOk && was > 0 && was < 1000)
+            count = was;
+        old.close();
+    } else {
+        // A new record: the oldest go past the bound, the folder never grows without end.
+        if (!QDir().mkpath(folder_)) return kUncounted;
+        QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QFileInfoList records = QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Time);
+        for (qsizetype i = kKeptTimeoutRecords - 1; i < records.size(); ++i) QFile::remove(records[i].absoluteFilePath());
+    }
+    ++count;
+    const QByteArray text = QByteArray::number(mtime) + ' ' + QByteArray::number(count) + '\n';
+    QTemporaryFile temp(path + QStringLiteral(".XXXXXX"));
+    if (!temp.open() || temp.write(text) != text.size() || !temp.flush() ||
+        ::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return kUncounted;
+    temp.setAutoRemove(false);
+    return count;
+}
+
+void TimeoutRecords::Forget(const QString& file, int size) const { QFile::remove(RecordPath(file, size)); }

@@ -67,5 +67,26 @@ private:
     QString root_;
 };
 
+// Drawings that ran out of time, how often, as of their file's time and for a size: a
+// drawing that a busy machine could not finish is tried again, a few times, before it
+// counts as failed. One small file each, under the program's own cache folder (file
+// managers have no part in it), the oldest removed past kKeptTimeoutRecords.
+class TimeoutRecords {
+public:
+    explicit TimeoutRecords(QString folder = ProgramCacheRoot() + QStringLiteral("/timeouts"));
+    // One more time-out of the file as of mtime at the size; how many there have been,
+    // this one included (a file whose time changed starts again at 1); kUncounted when
+    // it could not be recorded (then nothing bounds the tries: take it as the last).
+    int Add(const QString& file, qint64 mtime, int size) const;
+    static constexpr int kUncounted = 1 << 30;
+    void Forget(const QString& file, int size) const;
+
+    static constexpr int kKeptTimeoutRecords = 1000;
+
+private:
+    QString RecordPath(const QString& file, int size) const;
+    QString folder_;
+};
+
 // Modification time (seconds) of a file as the cache keys it; -1 when it cannot be read.
 qint64 FileMTime(const QString& path);

@@ -9,8 +9,8 @@
 //
 // Drawings come from anywhere, so the process limits itself (no core files, bounded
 // memory and time) besides the limits its starter sets; in batch mode every file has
-// its own time, and a file that runs over it ends the process, which the program then
-// starts again for the files after it. Thumbnails carry the keys of the desktop's
+// its own time, and a file that runs over it ends the process with exit code 75, which
+// the program then starts again for the files after it. Thumbnails carry the keys of the desktop's
 // thumbnail cache and are written through a temporary file, readable by the owner only.
 #include <charconv>
 #include <cstdlib>
@@ -46,8 +46,19 @@ constexpr rlim_t kAddressSpace = rlim_t(1024) * 1024 * 1024;
 // A picture of the most pixels read (256 MB) and what Qt holds beside it.
 constexpr int kPictureAllocationMb = 320;
 
+// The exit code of a file that ran out of its time (EX_TEMPFAIL): the program tries
+// such a drawing again later rather than taking it for damaged.
+constexpr int kOutOfTimeExit = 75;
+
+void OutOfTime(int) { ::_exit(kOutOfTimeExit); }
+
 void LimitSelf()
 {
+    struct sigaction timeUp {};
+    timeUp.sa_handler = OutOfTime;
+    ::sigemptyset(&timeUp.sa_mask);
+    ::sigaction(SIGXCPU, &timeUp, nullptr);
+    ::sigaction(SIGALRM, &timeUp, nullptr);
     const rlimit none{0, 0};
     ::setrlimit(RLIMIT_CORE, &none);
     rlimit space{};
