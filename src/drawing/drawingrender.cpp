@@ -185,6 +185,8 @@ public:
         // hundredths of a millimetre; larger numbers tell the latter.
         const bool hundredths = std::any_of(d.printerWidths.begin(), d.printerWidths.end(), [](auto w) { return w > 16; });
         widthUnitMm_ = hundredths ? 0.01 : 0.05;
+        const double area = std::max(1.0, view_.width() * view_.height());
+        ink_ = fill_ = kInkPerViewPixel * area;
     }
 
     void Line(const DrawingLine& l, const Affine& t, bool shown) override
@@ -192,7 +194,10 @@ public:
         if (!shown) return;
         const QPointF a = Px(t, l.x1, l.y1), b = Px(t, l.x2, l.y2);
         if (Outside(std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::max(a.x(), b.x()), std::max(a.y(), b.y()))) return;
-        Bucket(l.pen).lines.emplace_back(a, b);
+        const Stroke stroke = StrokeOf(l.pen);
+        // No more of it than crosses the view is drawn.
+        const double length = std::min(Length(a, b), view_.width() + view_.height());
+        if (Spend(ink_, Cost(stroke, length))) lines_[stroke].lines.emplace_back(a, b);
     }
 
     void Arc(const DrawingArc& a, const Affine& t, bool shown) override
@@ -202,7 +207,10 @@ public:
         const bool whole = a.closed || std::fabs(a.sweep) >= kTwoPi;
         QPolygonF piece;
         if (!CurvePoints(c, a.start, whole ? kTwoPi : a.sweep, piece)) return;
-        Bucket(a.pen).curves.push_back(std::move(piece));
+        double length = 0;
+        for (qsizetype i = 1; i < piece.size(); ++i) length += Length(piece[i - 1], piece[i]);
+        const Stroke stroke = StrokeOf(a.pen);
+        if (Spend(ink_, Cost(stroke, length))) lines_[stroke].curves.push_back(std::move(piece));
     }
 
     void Point(const DrawingPoint& p, const Affine& t, bool shown) override
@@ -210,7 +218,7 @@ public:
         if (!shown || p.temporary) return;
         const QPointF at = Px(t, p.x, p.y);
         if (Outside(at.x(), at.y(), at.x(), at.y())) return;
-        points_.push_back({at, Colour(p.pen)});
+        if (Spend(ink_, kPainterCost * (4 * Dot() * Dot() + 8))) points_.push_back({at, Colour(p.pen)});
     }
 
     void Text(const DrawingText& x, const Affine& t, bool shown) override
@@ -229,7 +237,8 @@ public:
         if (height < kMinGlyphPixels || texts_.size() >= kMaxLetteredTexts) {
             // A band along the middle of the text's box, lighter than its letters would be.
             const QPointF half = up / 2;
-            bands_[{Halfway(colour, qRgb(255, 255, 255)), std::max(1.0, height * 0.6), 0}].lines.emplace_back(c[0] + half, c[1] + half);
+            const Stroke band{Halfway(colour, qRgb(255, 255, 255)), std::max(1.0, height * 0.6), 0};
+            if (Spend(ink_, Cost(band, Length(c[0], c[1])))) bands_[band].lines.emplace_back(c[0] + half, c[1] + half);
             return;
         }
         QString content = DrawingStringText(x.content);
@@ -264,7 +273,8 @@ public:
         }
         const QRectF box = path.boundingRect();
         if (Outside(box.left(), box.top(), box.right(), box.bottom())) return;
-        solids_.push_back({std::move(path), colour});
+        const QRectF seen = box & view_;
+        if (Spend(fill_, seen.width() * seen.height() + kPainterCost * 16)) solids_.push_back({std::move(path), colour});
     }
 
     void Speck(const DrawingBox& box, const DrawingPen& pen, bool shown) override
@@ -272,7 +282,8 @@ public:
         if (!shown || box.empty) return;
         const QRectF r(QPointF(ox_ + s_ * box.minX, oy_ - s_ * box.maxY), QPointF(ox_ + s_ * box.maxX, oy_ - s_ * box.minY));
         if (Outside(r.left(), r.top(), r.right(), r.bottom())) return;
-        specks_.push_back({r, Colour(pen)});
+        const bool dot = r.width() < 1.5 && r.height() < 1.5;
+        if (Spend(ink_, dot ? kPainterCost : kPainterCost * 2 * (r.width() + r.height()))) specks_.push_back({r, Colour(pen)});
     }
 
     // pixels: the image painted on, when lines may be drawn into it directly.
@@ -282,30 +293,20 @@ public:
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setRenderHint(QPainter::TextAntialiasing, true);
         p.setPen(Qt::NoPen);
-        const double area = std::max(1.0, view_.width() * view_.height());
-        double fill = kInkPerViewPixel * area;
         for (const auto& [path, colour] : solids_) {
-            if (fill <= 0) break;
             p.setBrush(QColor(colour));
             p.drawPath(path);
-            const QRectF box = path.boundingRect() & view_;
-            fill -= box.width() * box.height() + kPainterCost * path.elementCount();
         }
         p.setBrush(Qt::NoBrush);
-        double ink = kInkPerViewPixel * area;
         std::optional<Pixels> direct;
         if (pixels) direct.emplace(*pixels);
         for (const auto* buckets : {&bands_, &lines_}) {
             for (const auto& [stroke, strokes] : *buckets) {
-                if (ink <= 0) break;
                 const auto& [colour, width, type] = stroke;
                 if (direct && width == 0 && type == 0) {
-                    for (const QLineF& l : strokes.lines) {
-                        if (ink <= 0) break;
-                        ink -= direct->Line(l.p1(), l.p2(), colour);
-                    }
+                    for (const QLineF& l : strokes.lines) direct->Line(l.p1(), l.p2(), colour);
                     for (const QPolygonF& curve : strokes.curves)
-                        for (qsizetype i = 1; i < curve.size() && ink > 0; ++i) ink -= direct->Line(curve[i - 1], curve[i], colour);
+                        for (qsizetype i = 1; i < curve.size(); ++i) direct->Line(curve[i - 1], curve[i], colour);
                     continue;
                 }
                 QPen pen(QColor(colour), width);
@@ -317,43 +318,24 @@ public:
                     pen.setDashPattern(dashes);
                 }
                 p.setPen(pen);
-                const double cost = kPainterCost * std::max(1.0, width);
-                std::size_t n = 0;
-                for (; n < strokes.lines.size() && ink > 0; ++n) ink -= cost * Length(strokes.lines[n].p1(), strokes.lines[n].p2());
-                p.drawLines(strokes.lines.data(), int(n));
-                for (const QPolygonF& curve : strokes.curves) {
-                    if (ink <= 0) break;
-                    for (qsizetype i = 1; i < curve.size(); ++i) ink -= cost * Length(curve[i - 1], curve[i]);
-                    p.drawPolyline(curve);
-                }
+                p.drawLines(strokes.lines.data(), int(strokes.lines.size()));
+                for (const QPolygonF& curve : strokes.curves) p.drawPolyline(curve);
             }
         }
         // Inserts too small to see: a dot; those past the bound of work: their box.
-        p.setBrush(Qt::NoBrush);
         for (const auto& [r, colour] : specks_) {
-            if (ink <= 0) break;
             if (r.width() < 1.5 && r.height() < 1.5) {
-                if (direct) {
-                    direct->Dot(r.center(), colour);
-                    ink -= 1;
-                } else {
-                    p.fillRect(QRectF(r.center() - QPointF(0.5, 0.5), QSizeF(1, 1)), QColor(colour));
-                    ink -= kPainterCost;
-                }
+                if (direct) direct->Dot(r.center(), colour);
+                else p.fillRect(QRectF(r.center() - QPointF(0.5, 0.5), QSizeF(1, 1)), QColor(colour));
                 continue;
             }
-            QPen pen(QColor(colour), 0);
-            p.setPen(pen);
+            p.setPen(QPen(QColor(colour), 0));
             p.drawRect(r);
-            ink -= kPainterCost * 2 * (r.width() + r.height());
         }
         p.setPen(Qt::NoPen);
-        const double dot = std::max(1.0, 0.3 * s_);
         for (const auto& [at, colour] : points_) {
-            if (ink <= 0) break;
             p.setBrush(QColor(colour));
-            p.drawEllipse(at, dot, dot);
-            ink -= kPainterCost * (4 * dot * dot + 8);
+            p.drawEllipse(at, Dot(), Dot());
         }
         for (const TextItem& item : texts_) DrawText(p, item);
         p.restore();
@@ -393,15 +375,33 @@ private:
         return px < 1 ? 0 : std::round(px * 4) / 4;
     }
 
-    Strokes& Bucket(const DrawingPen& pen)
+    Stroke StrokeOf(const DrawingPen& pen) const
     {
         const int type = pen.style < 10 ? pen.style : 1;
         QRgb colour = Colour(pen);
         if (type == kAuxiliaryLine) colour = Halfway(Halfway(colour, qRgb(255, 255, 255)), qRgb(255, 255, 255));
         double pattern = 0;
         for (double mm : kDashesMm[type]) pattern += mm;
-        return lines_[{colour, Width(pen), pattern * s_ >= kMinDashPatternPixels ? type : 0}];
+        return {colour, Width(pen), pattern * s_ >= kMinDashPatternPixels ? type : 0};
     }
+
+    // Ink of a stroke's line this long in pixels: thin solid lines go pixel by pixel.
+    static double Cost(const Stroke& stroke, double length)
+    {
+        const auto& [colour, width, type] = stroke;
+        return width == 0 && type == 0 ? length : kPainterCost * std::max(1.0, width) * length;
+    }
+
+    // Takes the cost from the budget while any is left; every item costs a pixel at
+    // least, so that what is kept stays bounded too.
+    static bool Spend(double& budget, double cost)
+    {
+        if (!(budget > 0)) return false;
+        budget -= std::max(1.0, cost);
+        return true;
+    }
+
+    double Dot() const { return std::max(1.0, 0.3 * s_); }
 
     // Points of the curve o + m (cos u, sin u) in pixels for u over the sweep, pieces
     // short enough to look round; false when it lies outside the view.
@@ -454,6 +454,7 @@ private:
     std::vector<std::pair<QPainterPath, QRgb>> solids_;
     std::vector<std::pair<QPointF, QRgb>> points_;
     std::vector<std::pair<QRectF, QRgb>> specks_;
+    double ink_ = 0, fill_ = 0;   // what lines, points and specks, and solids, may still cost
     std::vector<TextItem> texts_;
 };
 
