@@ -87,18 +87,17 @@ struct Strokes {
     std::vector<QPolygonF> curves;
 };
 
-// The pixels of an image of 32 bits a pixel, white or opaque beneath, that lines are
-// drawn into directly: Xiaolin Wu's antialiased lines, a pixel's worth of ink a step.
+// The pixels of an opaque image of 32 bits a pixel that thin lines are drawn into
+// directly: Xiaolin Wu's antialiased lines, a pixel's worth of ink a step.
 class Pixels {
 public:
     explicit Pixels(QImage& image) : bits_(image.bits()), bpl_(image.bytesPerLine()), w_(image.width()), h_(image.height()) {}
 
-    // Pixel steps drawn.
-    double Line(QPointF a, QPointF b, QRgb colour)
+    void Line(QPointF a, QPointF b, QRgb colour)
     {
-        // Pixel centres at whole numbers.
+        // Pixel centres at whole numbers; clipped, the steps are bounded by the image.
         double x0 = a.x() - 0.5, y0 = a.y() - 0.5, x1 = b.x() - 0.5, y1 = b.y() - 0.5;
-        if (!Clip(x0, y0, x1, y1)) return 0;
+        if (!std::isfinite(x0 + y0 + x1 + y1) || !Clip(x0, y0, x1, y1)) return;
         const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
         if (steep) {
             std::swap(x0, y0);
@@ -122,10 +121,13 @@ public:
                 Blend(x, yi + 1, colour, cover);
             }
         }
-        return last - first + 1;
     }
 
-    void Dot(QPointF at, QRgb colour) { Blend(int(std::floor(at.x())), int(std::floor(at.y())), colour, 256); }
+    void Dot(QPointF at, QRgb colour)
+    {
+        if (std::isfinite(at.x() + at.y()) && at.x() >= 0 && at.y() >= 0 && at.x() < w_ && at.y() < h_)
+            Blend(int(at.x()), int(at.y()), colour, 256);
+    }
 
 private:
     // Liang-Barsky to a pixel beyond the image each side; false when nothing is left.
@@ -515,7 +517,7 @@ void DrawDrawing(QPainter& painter, const JwwDrawing& drawing, double scale, dou
     // Thin lines go into the image itself where nothing stands between (no transform, clip
     // or blending of the painter's own).
     QImage* image = painter.device() && painter.device()->devType() == QInternal::Image ? static_cast<QImage*>(painter.device()) : nullptr;
-    const bool direct = image && (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32_Premultiplied) &&
+    const bool direct = image && image->format() == QImage::Format_RGB32 &&
                         painter.transform().type() == QTransform::TxNone && !painter.hasClipping() && painter.opacity() == 1 &&
                         painter.compositionMode() == QPainter::CompositionMode_SourceOver;
     renderer.Finish(painter, direct ? image : nullptr);
