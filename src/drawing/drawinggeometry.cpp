@@ -3,69 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <queue>
+#include <utility>
+#include <vector>
 
 namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
-
-class Walker {
-public:
-    Walker(const JwwDrawing& d, DrawingVisitor& v, std::size_t maxVisits) : d_(d), v_(v), left_(maxVisits) {}
-
-    bool List(const DrawingEntities& list, const Affine& t, bool shown, int depth)
-    {
-        const auto on = [&](const DrawingPen& pen) { return shown && d_.Shown(pen); };
-        const bool visited =
-            Each(list.solids, [&](const DrawingSolid& s) { v_.Solid(s, t, on(s.pen)); }) &&
-            Each(list.lines, [&](const DrawingLine& l) { v_.Line(l, t, on(l.pen)); }) &&
-            Each(list.arcs, [&](const DrawingArc& a) { v_.Arc(a, t, on(a.pen)); }) &&
-            Each(list.points, [&](const DrawingPoint& p) { v_.Point(p, t, on(p.pen)); }) &&
-            Each(list.dimensions, [&](const DrawingDimension& m) {
-                const bool dim = on(m.pen);
-                v_.Line(m.line, t, dim && d_.Shown(m.line.pen));
-                v_.Text(m.text, t, dim && d_.Shown(m.text.pen));
-                for (const DrawingLine& l : m.extensionLines) v_.Line(l, t, dim && d_.Shown(l.pen));
-                for (const DrawingPoint& p : m.points) v_.Point(p, t, dim && d_.Shown(p.pen));
-            }) &&
-            Each(list.texts, [&](const DrawingText& x) { v_.Text(x, t, on(x.pen)); });
-        if (!visited) return false;
-        for (const DrawingInsert& b : list.inserts) {
-            if (!Visit()) return false;
-            const DrawingBlock* block = d_.Block(b.definition);
-            // Unresolved, too deep, or a definition that holds itself: left out.
-            if (!block || depth >= kMaxBlockDepth || std::find(open_.begin(), open_.end(), block) != open_.end())
-                continue;
-            open_.push_back(block);
-            const bool whole = List(block->entities, t * Affine::OfInsert(b), on(b.pen), depth + 1);
-            open_.pop_back();
-            if (!whole) return false;
-        }
-        return true;
-    }
-
-private:
-    template <class T, class F>
-    bool Each(const std::vector<T>& items, F visit)
-    {
-        for (const T& item : items) {
-            if (!Visit()) return false;
-            visit(item);
-        }
-        return true;
-    }
-
-    bool Visit()
-    {
-        if (left_ == 0) return false;
-        --left_;
-        return true;
-    }
-
-    const JwwDrawing& d_;
-    DrawingVisitor& v_;
-    std::size_t left_;
-    std::vector<const DrawingBlock*> open_;
-};
 
 // P(u) = o + m (cos u, sin u), the shape every arc of the drawing takes after its
 // transform; its box over u in [start, start + sweep], or the whole curve.
@@ -118,6 +62,10 @@ public:
     {
         if (Counts(shown)) AddSolid(box, s, t);
     }
+    void Speck(const DrawingBox& placed, const DrawingPen&, bool shown) override
+    {
+        if (Counts(shown)) box.Add(placed);
+    }
 
 private:
     bool Counts(bool shown) const { return which_ == BoxOf::Everything || shown; }
@@ -128,6 +76,223 @@ private:
         box.Add(px, py);
     }
     BoxOf which_;
+};
+
+std::size_t OwnCount(const DrawingEntities& e)
+{
+    return e.lines.size() + e.arcs.size() + e.points.size() + e.texts.size() + e.solids.size() + e.dimensions.size();
+}
+
+// Visits the list's own entities (not its inserts) while visits are left; false when
+// they ran out first.
+bool VisitOwn(const JwwDrawing& d, const DrawingEntities& list, const Affine& t, bool shown, DrawingVisitor& v, std::size_t& left)
+{
+    const auto on = [&](const DrawingPen& pen) { return shown && d.Shown(pen); };
+    const auto each = [&](const auto& items, auto visit) {
+        for (const auto& item : items) {
+            if (left == 0) return false;
+            --left;
+            visit(item);
+        }
+        return true;
+    };
+    return each(list.solids, [&](const DrawingSolid& s) { v.Solid(s, t, on(s.pen)); }) &&
+           each(list.lines, [&](const DrawingLine& l) { v.Line(l, t, on(l.pen)); }) &&
+           each(list.arcs, [&](const DrawingArc& a) { v.Arc(a, t, on(a.pen)); }) &&
+           each(list.points, [&](const DrawingPoint& p) { v.Point(p, t, on(p.pen)); }) &&
+           each(list.dimensions, [&](const DrawingDimension& m) {
+               const bool dim = on(m.pen);
+               v.Line(m.line, t, dim && d.Shown(m.line.pen));
+               v.Text(m.text, t, dim && d.Shown(m.text.pen));
+               for (const DrawingLine& l : m.extensionLines) v.Line(l, t, dim && d.Shown(l.pen));
+               for (const DrawingPoint& p : m.points) v.Point(p, t, dim && d.Shown(p.pen));
+           }) &&
+           each(list.texts, [&](const DrawingText& x) { v.Text(x, t, on(x.pen)); });
+}
+
+// The box a box covers once placed by t.
+DrawingBox Placed(const DrawingBox& box, const Affine& t)
+{
+    DrawingBox out;
+    if (box.empty) return out;
+    for (const double x : {box.minX, box.maxX})
+        for (const double y : {box.minY, box.maxY}) {
+            double px, py;
+            t.Map(x, y, px, py);
+            out.Add(px, py);
+        }
+    return out;
+}
+
+// What the walk knows of a definition before expanding it: the box of all it places
+// (its inserts' boxes placed whole, so a little larger than the exact one where they
+// are turned) and the pen of the first thing it holds.
+struct BlockSummary {
+    DrawingBox box;
+    DrawingPen pen;
+    bool hasPen = false;
+};
+
+std::int64_t BlockAt(const JwwDrawing& d, std::uint32_t number)
+{
+    const DrawingBlock* b = d.Block(number);
+    return b ? b - d.blocks.data() : -1;
+}
+
+// Every definition once, those it inserts before it (a definition that holds itself
+// through others leaves that insert out), without recursion: chains of definitions may
+// be as long as the file allows.
+std::vector<BlockSummary> Summarise(const JwwDrawing& d)
+{
+    const std::size_t n = d.blocks.size();
+    std::vector<std::uint8_t> state(n, 0);   // 0 not reached, 1 open, 2 summarised
+    std::vector<std::uint32_t> order;
+    order.reserve(n);
+    struct Frame {
+        std::uint32_t block;
+        std::size_t next;
+    };
+    std::vector<Frame> stack;
+    for (std::uint32_t root = 0; root < n; ++root) {
+        if (state[root] != 0) continue;
+        state[root] = 1;
+        stack.push_back({root, 0});
+        while (!stack.empty()) {
+            const std::uint32_t block = stack.back().block;
+            const auto& inserts = d.blocks[block].entities.inserts;
+            if (stack.back().next < inserts.size()) {
+                const std::int64_t child = BlockAt(d, inserts[stack.back().next++].definition);
+                if (child >= 0 && state[std::size_t(child)] == 0) {
+                    state[std::size_t(child)] = 1;
+                    stack.push_back({std::uint32_t(child), 0});
+                }
+                continue;
+            }
+            state[block] = 2;
+            order.push_back(block);
+            stack.pop_back();
+        }
+    }
+    std::vector<BlockSummary> out(n);
+    std::vector<bool> made(n, false);
+    for (const std::uint32_t i : order) {
+        const DrawingEntities& e = d.blocks[i].entities;
+        BlockSummary& s = out[i];
+        ExtentsVisitor own(BoxOf::Everything);
+        std::size_t all = OwnCount(e);
+        VisitOwn(d, e, Affine{}, true, own, all);
+        s.box = own.box;
+        const DrawingPen* first = !e.lines.empty() ? &e.lines.front().pen
+                                  : !e.arcs.empty() ? &e.arcs.front().pen
+                                  : !e.solids.empty() ? &e.solids.front().pen
+                                  : !e.texts.empty() ? &e.texts.front().pen
+                                  : !e.dimensions.empty() ? &e.dimensions.front().pen
+                                  : !e.points.empty() ? &e.points.front().pen : nullptr;
+        if (first) {
+            s.pen = *first;
+            s.hasPen = true;
+        }
+        for (const DrawingInsert& insert : e.inserts) {
+            const std::int64_t child = BlockAt(d, insert.definition);
+            if (child < 0 || !made[std::size_t(child)]) continue;   // unresolved, or holds this one
+            const BlockSummary& c = out[std::size_t(child)];
+            s.box.Add(Placed(c.box, Affine::OfInsert(insert)));
+            if (!s.hasPen && c.hasPen) {
+                s.pen = c.pen;
+                s.hasPen = true;
+            }
+        }
+        made[i] = true;
+    }
+    return out;
+}
+
+// Expands inserts the largest first, each only when what it holds itself fits in the
+// visits left; the rest become specks.
+class Walker {
+public:
+    Walker(const JwwDrawing& d, DrawingVisitor& v, const WalkLimits& limits) : d_(d), v_(v), limits_(limits), left_(limits.maxVisits) {}
+
+    bool Run()
+    {
+        if (!VisitOwn(d_, d_.entities, Affine{}, true, v_, left_)) return false;
+        if (d_.entities.inserts.empty()) return true;
+        sums_ = Summarise(d_);
+        if (limits_.leastShare > 0) {
+            ExtentsVisitor whole(BoxOf::Everything);
+            std::size_t all = OwnCount(d_.entities);
+            VisitOwn(d_, d_.entities, Affine{}, true, whole, all);
+            for (const DrawingInsert& insert : d_.entities.inserts) {
+                const std::int64_t block = BlockAt(d_, insert.definition);
+                if (block >= 0) whole.box.Add(Placed(sums_[std::size_t(block)].box, Affine::OfInsert(insert)));
+            }
+            const double size = std::max(whole.box.Width(), whole.box.Height());
+            if (std::isfinite(size)) limits_.leastSize = std::max(limits_.leastSize, size * limits_.leastShare);
+        }
+        for (const DrawingInsert& insert : d_.entities.inserts)
+            if (!Offer(insert, Affine{}, true, -1, 0)) return false;
+        while (!open_.empty()) {
+            const std::uint32_t at = open_.top().second;
+            open_.pop();
+            const Node node = nodes_[at];
+            const DrawingEntities& e = d_.blocks[node.block].entities;
+            const BlockSummary& s = sums_[node.block];
+            if (OwnCount(e) + e.inserts.size() > left_) {
+                v_.Speck(Placed(s.box, node.t), s.pen, node.shown);
+                whole_ = false;
+                continue;
+            }
+            VisitOwn(d_, e, node.t, node.shown, v_, left_);
+            for (const DrawingInsert& insert : e.inserts) Offer(insert, node.t, node.shown, std::int32_t(at), node.depth);
+        }
+        return whole_;
+    }
+
+private:
+    struct Node {
+        Affine t;
+        std::uint32_t block = 0;
+        std::int32_t parent = -1;   // the node whose list holds the insert; -1: the main list
+        int depth = 0;              // of the definition's list
+        bool shown = true;
+    };
+
+    // An insert of the list of node `parent` (at depth): left out, a speck, or opened
+    // for expansion. False when no visit was left for it.
+    bool Offer(const DrawingInsert& insert, const Affine& outer, bool shown, std::int32_t parent, int depth)
+    {
+        if (left_ == 0) return false;
+        --left_;
+        const std::int64_t block = BlockAt(d_, insert.definition);
+        // Unresolved, too deep, or a definition that holds itself: left out.
+        if (block < 0 || depth >= kMaxBlockDepth) return true;
+        for (std::int32_t p = parent; p >= 0; p = nodes_[std::size_t(p)].parent)
+            if (nodes_[std::size_t(p)].block == std::uint32_t(block)) return true;
+        const BlockSummary& s = sums_[std::size_t(block)];
+        if (s.box.empty) return true;   // holds nothing that lands on the paper
+        const Affine t = outer * Affine::OfInsert(insert);
+        const DrawingBox placed = Placed(s.box, t);
+        const bool on = shown && d_.Shown(insert.pen);
+        const double size = std::max(placed.Width(), placed.Height());
+        const bool bound = nodes_.size() >= kMaxWalkInserts;
+        if (placed.empty || size < limits_.leastSize || bound) {
+            whole_ = whole_ && !bound;
+            v_.Speck(placed, s.pen, on);
+            return true;
+        }
+        nodes_.push_back({t, std::uint32_t(block), parent, depth + 1, on});
+        open_.push({size, std::uint32_t(nodes_.size() - 1)});
+        return true;
+    }
+
+    const JwwDrawing& d_;
+    DrawingVisitor& v_;
+    WalkLimits limits_;
+    std::size_t left_;
+    bool whole_ = true;
+    std::vector<BlockSummary> sums_;
+    std::vector<Node> nodes_;
+    std::priority_queue<std::pair<double, std::uint32_t>> open_;
 };
 
 } // namespace
@@ -166,10 +331,10 @@ void DrawingBox::Add(const DrawingBox& other)
     Add(other.maxX, other.maxY);
 }
 
-bool WalkDrawing(const JwwDrawing& drawing, DrawingVisitor& visitor, std::size_t maxVisits)
+bool WalkDrawing(const JwwDrawing& drawing, DrawingVisitor& visitor, const WalkLimits& limits)
 {
-    Walker walker(drawing, visitor, maxVisits);
-    return walker.List(drawing.entities, Affine{}, true, 0);
+    Walker walker(drawing, visitor, limits);
+    return walker.Run();
 }
 
 bool IsSettingRecord(const DrawingText& text) { return text.x1 == text.x2 && text.y1 == text.y2; }
@@ -241,7 +406,10 @@ FilledArc FilledArcKind(const DrawingSolid& solid)
 DrawingBox DrawingExtents(const JwwDrawing& drawing, BoxOf which)
 {
     ExtentsVisitor visitor(which);
-    WalkDrawing(drawing, visitor);
+    // Finer than any picture of it needs: a speck's box is near enough.
+    WalkLimits limits;
+    limits.leastShare = 1.0 / 16384;
+    WalkDrawing(drawing, visitor, limits);
     return visitor.box;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Where the entities of a drawing land on the paper: block inserts expanded through
 // their definitions (nested ones too, with a bound on depth and work and a guard
-// against definitions that contain themselves), and the box around what is drawn.
+// against definitions that contain themselves, the largest first and none smaller
+// than what the picture can show), and the box around what is drawn.
 #include <cstddef>
 
 #include "drawing/jwwdrawing.h"
@@ -42,16 +43,34 @@ public:
     virtual void Point(const DrawingPoint&, const Affine&, bool /*shown*/) {}
     virtual void Text(const DrawingText&, const Affine&, bool /*shown*/) {}
     virtual void Solid(const DrawingSolid&, const Affine&, bool /*shown*/) {}
+    // An insert left unexpanded (smaller than the walk's least size, or past its bound of
+    // work): the box it covers on the paper and the pen of what it holds first.
+    virtual void Speck(const DrawingBox&, const DrawingPen&, bool /*shown*/) {}
 };
 
 // Most levels of inserts within inserts, and most entities visited in one walk (inserts
 // of inserts multiply: a small file may name millions).
 inline constexpr int kMaxBlockDepth = 32;
 inline constexpr std::size_t kMaxWalkVisits = 1000 * 1000;
+// Most inserts expanded in one walk (each costs more than an entity); the rest are specks.
+inline constexpr std::size_t kMaxWalkInserts = 128 * 1024;
 
-// Visits the main list with solids first (they are filled and must not hide lines),
-// then each insert's definition in place. False when the bound of visits cut it short.
-bool WalkDrawing(const JwwDrawing& drawing, DrawingVisitor& visitor, std::size_t maxVisits = kMaxWalkVisits);
+struct WalkLimits {
+    // Paper millimetres: an insert whose box comes out smaller on both sides is a speck
+    // (a picture passes its pixel size: nothing smaller can be seen).
+    double leastSize = 0;
+    // The same as a share of the drawing's whole size (found from the boxes of the
+    // definitions before the walk), for a walk that does not know its picture yet.
+    double leastShare = 0;
+    std::size_t maxVisits = kMaxWalkVisits;
+};
+
+// Visits the main list (solids first in each list: they are filled and must not hide
+// lines), then the inserts' definitions, the largest placed first; a definition is
+// expanded only when its own entities and inserts fit in the visits left, else it is a
+// speck, so that inserts of inserts that multiply cost no more than the bound. False
+// when the bound cut the main list short or left an insert as a speck for it.
+bool WalkDrawing(const JwwDrawing& drawing, DrawingVisitor& visitor, const WalkLimits& limits = {});
 
 // Texts of zero length are setting records of the CAD program, never shown; temporary
 // points are construction marks, never printed.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -37,6 +38,15 @@ constexpr int kMaxArcPieces = 720;
 constexpr double kMargin = 0.03;
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
+
+// Work the picture is worth, in pixels drawn per pixel of the view: past that a picture
+// is covered many times over and shows nothing more, so what remains is left out. Thin
+// solid lines are drawn here pixel by pixel (Qt's antialiased lines cost a hundred times
+// as much a pixel); what the painter strokes or fills counts kPainterCost a pixel.
+constexpr double kInkPerViewPixel = 8;
+constexpr double kPainterCost = 16;
+// Texts drawn as letters, the most expensive thing drawn; the others become bands.
+constexpr std::size_t kMaxLetteredTexts = 20000;
 
 // The line types' dashes on paper, millimetres on and off, for types 2 to 9 (9: the
 // auxiliary line, shown on screen only, drawn faint here). Drawn solid where a whole
@@ -77,6 +87,87 @@ struct Strokes {
     std::vector<QPolygonF> curves;
 };
 
+// The pixels of an opaque image of 32 bits a pixel that thin lines are drawn into
+// directly: Xiaolin Wu's antialiased lines, a pixel's worth of ink a step.
+class Pixels {
+public:
+    explicit Pixels(QImage& image) : bits_(image.bits()), bpl_(image.bytesPerLine()), w_(image.width()), h_(image.height()) {}
+
+    void Line(QPointF a, QPointF b, QRgb colour)
+    {
+        // Pixel centres at whole numbers; clipped, the steps are bounded by the image.
+        double x0 = a.x() - 0.5, y0 = a.y() - 0.5, x1 = b.x() - 0.5, y1 = b.y() - 0.5;
+        if (!std::isfinite(x0 + y0 + x1 + y1) || !Clip(x0, y0, x1, y1)) return;
+        const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
+        if (steep) {
+            std::swap(x0, y0);
+            std::swap(x1, y1);
+        }
+        if (x0 > x1) {
+            std::swap(x0, x1);
+            std::swap(y0, y1);
+        }
+        const double gradient = x1 - x0 > 1e-9 ? (y1 - y0) / (x1 - x0) : 0;
+        const int first = int(std::lround(x0)), last = int(std::lround(x1));
+        double y = y0 + gradient * (first - x0);
+        for (int x = first; x <= last; ++x, y += gradient) {
+            const double below = std::floor(y);
+            const int yi = int(below), cover = int((y - below) * 256);
+            if (steep) {
+                Blend(yi, x, colour, 256 - cover);
+                Blend(yi + 1, x, colour, cover);
+            } else {
+                Blend(x, yi, colour, 256 - cover);
+                Blend(x, yi + 1, colour, cover);
+            }
+        }
+    }
+
+    void Dot(QPointF at, QRgb colour)
+    {
+        if (std::isfinite(at.x() + at.y()) && at.x() >= 0 && at.y() >= 0 && at.x() < w_ && at.y() < h_)
+            Blend(int(at.x()), int(at.y()), colour, 256);
+    }
+
+private:
+    // Liang-Barsky to a pixel beyond the image each side; false when nothing is left.
+    bool Clip(double& x0, double& y0, double& x1, double& y1) const
+    {
+        double t0 = 0, t1 = 1;
+        const double dx = x1 - x0, dy = y1 - y0;
+        const double p[4] = {-dx, dx, -dy, dy}, q[4] = {x0 + 1, w_ - x0, y0 + 1, h_ - y0};
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0) {
+                if (q[i] < 0) return false;
+                continue;
+            }
+            const double r = q[i] / p[i];
+            if (p[i] < 0) t0 = std::max(t0, r);
+            else t1 = std::min(t1, r);
+        }
+        if (!(t0 <= t1)) return false;
+        x1 = x0 + t1 * dx;
+        y1 = y0 + t1 * dy;
+        x0 += t0 * dx;
+        y0 += t0 * dy;
+        return true;
+    }
+
+    void Blend(int x, int y, QRgb c, int a)
+    {
+        if (a <= 0 || x < 0 || y < 0 || x >= w_ || y >= h_) return;
+        QRgb& d = reinterpret_cast<QRgb*>(bits_ + qsizetype(y) * bpl_)[x];
+        const auto mix = [a](int to, int from) { return from + ((to - from) * a >> 8); };
+        d = qRgb(mix(qRed(c), qRed(d)), mix(qGreen(c), qGreen(d)), mix(qBlue(c), qBlue(d)));
+    }
+
+    uchar* bits_;
+    qsizetype bpl_;
+    int w_, h_;
+};
+
+double Length(QPointF a, QPointF b) { return std::hypot(b.x() - a.x(), b.y() - a.y()); }
+
 struct TextItem {
     QString text, family;
     QPointF start, end, up;   // pixels: lower-left, lower-right, lower-left raised by the height
@@ -96,6 +187,8 @@ public:
         // hundredths of a millimetre; larger numbers tell the latter.
         const bool hundredths = std::any_of(d.printerWidths.begin(), d.printerWidths.end(), [](auto w) { return w > 16; });
         widthUnitMm_ = hundredths ? 0.01 : 0.05;
+        const double area = std::max(1.0, view_.width() * view_.height());
+        ink_ = fill_ = kInkPerViewPixel * area;
     }
 
     void Line(const DrawingLine& l, const Affine& t, bool shown) override
@@ -103,7 +196,10 @@ public:
         if (!shown) return;
         const QPointF a = Px(t, l.x1, l.y1), b = Px(t, l.x2, l.y2);
         if (Outside(std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::max(a.x(), b.x()), std::max(a.y(), b.y()))) return;
-        Bucket(l.pen).lines.emplace_back(a, b);
+        const Stroke stroke = StrokeOf(l.pen);
+        // No more of it than crosses the view is drawn.
+        const double length = std::min(Length(a, b), view_.width() + view_.height());
+        if (Spend(ink_, Cost(stroke, length))) lines_[stroke].lines.emplace_back(a, b);
     }
 
     void Arc(const DrawingArc& a, const Affine& t, bool shown) override
@@ -113,7 +209,10 @@ public:
         const bool whole = a.closed || std::fabs(a.sweep) >= kTwoPi;
         QPolygonF piece;
         if (!CurvePoints(c, a.start, whole ? kTwoPi : a.sweep, piece)) return;
-        Bucket(a.pen).curves.push_back(std::move(piece));
+        double length = 0;
+        for (qsizetype i = 1; i < piece.size(); ++i) length += Length(piece[i - 1], piece[i]);
+        const Stroke stroke = StrokeOf(a.pen);
+        if (Spend(ink_, Cost(stroke, length))) lines_[stroke].curves.push_back(std::move(piece));
     }
 
     void Point(const DrawingPoint& p, const Affine& t, bool shown) override
@@ -121,7 +220,7 @@ public:
         if (!shown || p.temporary) return;
         const QPointF at = Px(t, p.x, p.y);
         if (Outside(at.x(), at.y(), at.x(), at.y())) return;
-        points_.push_back({at, Colour(p.pen)});
+        if (Spend(ink_, kPainterCost * (4 * Dot() * Dot() + 8))) points_.push_back({at, Colour(p.pen)});
     }
 
     void Text(const DrawingText& x, const Affine& t, bool shown) override
@@ -137,10 +236,11 @@ public:
         const QRgb colour = Colour(x.pen);
         const QPointF up = c[3] - c[0];
         const double height = std::hypot(up.x(), up.y());
-        if (height < kMinGlyphPixels) {
+        if (height < kMinGlyphPixels || texts_.size() >= kMaxLetteredTexts) {
             // A band along the middle of the text's box, lighter than its letters would be.
             const QPointF half = up / 2;
-            bands_[{Halfway(colour, qRgb(255, 255, 255)), std::max(1.0, height * 0.6), 0}].lines.emplace_back(c[0] + half, c[1] + half);
+            const Stroke band{Halfway(colour, qRgb(255, 255, 255)), std::max(1.0, height * 0.6), 0};
+            if (Spend(ink_, Cost(band, Length(c[0], c[1])))) bands_[band].lines.emplace_back(c[0] + half, c[1] + half);
             return;
         }
         QString content = DrawingStringText(x.content);
@@ -175,10 +275,21 @@ public:
         }
         const QRectF box = path.boundingRect();
         if (Outside(box.left(), box.top(), box.right(), box.bottom())) return;
-        solids_.push_back({std::move(path), colour});
+        const QRectF seen = box & view_;
+        if (Spend(fill_, seen.width() * seen.height() + kPainterCost * 16)) solids_.push_back({std::move(path), colour});
     }
 
-    void Finish(QPainter& p)
+    void Speck(const DrawingBox& box, const DrawingPen& pen, bool shown) override
+    {
+        if (!shown || box.empty) return;
+        const QRectF r(QPointF(ox_ + s_ * box.minX, oy_ - s_ * box.maxY), QPointF(ox_ + s_ * box.maxX, oy_ - s_ * box.minY));
+        if (Outside(r.left(), r.top(), r.right(), r.bottom())) return;
+        const bool dot = r.width() < 1.5 && r.height() < 1.5;
+        if (Spend(ink_, dot ? kPainterCost : kPainterCost * 2 * (r.width() + r.height()))) specks_.push_back({r, Colour(pen)});
+    }
+
+    // pixels: the image painted on, when lines may be drawn into it directly.
+    void Finish(QPainter& p, QImage* pixels)
     {
         p.save();
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -189,9 +300,17 @@ public:
             p.drawPath(path);
         }
         p.setBrush(Qt::NoBrush);
+        std::optional<Pixels> direct;
+        if (pixels) direct.emplace(*pixels);
         for (const auto* buckets : {&bands_, &lines_}) {
             for (const auto& [stroke, strokes] : *buckets) {
                 const auto& [colour, width, type] = stroke;
+                if (direct && width == 0 && type == 0) {
+                    for (const QLineF& l : strokes.lines) direct->Line(l.p1(), l.p2(), colour);
+                    for (const QPolygonF& curve : strokes.curves)
+                        for (qsizetype i = 1; i < curve.size(); ++i) direct->Line(curve[i - 1], curve[i], colour);
+                    continue;
+                }
                 QPen pen(QColor(colour), width);
                 pen.setCapStyle(Qt::FlatCap);
                 if (type != 0) {
@@ -205,11 +324,20 @@ public:
                 for (const QPolygonF& curve : strokes.curves) p.drawPolyline(curve);
             }
         }
+        // Inserts too small to see: a dot; those past the bound of work: their box.
+        for (const auto& [r, colour] : specks_) {
+            if (r.width() < 1.5 && r.height() < 1.5) {
+                if (direct) direct->Dot(r.center(), colour);
+                else p.fillRect(QRectF(r.center() - QPointF(0.5, 0.5), QSizeF(1, 1)), QColor(colour));
+                continue;
+            }
+            p.setPen(QPen(QColor(colour), 0));
+            p.drawRect(r);
+        }
         p.setPen(Qt::NoPen);
-        const double dot = std::max(1.0, 0.3 * s_);
         for (const auto& [at, colour] : points_) {
             p.setBrush(QColor(colour));
-            p.drawEllipse(at, dot, dot);
+            p.drawEllipse(at, Dot(), Dot());
         }
         for (const TextItem& item : texts_) DrawText(p, item);
         p.restore();
@@ -249,15 +377,33 @@ private:
         return px < 1 ? 0 : std::round(px * 4) / 4;
     }
 
-    Strokes& Bucket(const DrawingPen& pen)
+    Stroke StrokeOf(const DrawingPen& pen) const
     {
         const int type = pen.style < 10 ? pen.style : 1;
         QRgb colour = Colour(pen);
         if (type == kAuxiliaryLine) colour = Halfway(Halfway(colour, qRgb(255, 255, 255)), qRgb(255, 255, 255));
         double pattern = 0;
         for (double mm : kDashesMm[type]) pattern += mm;
-        return lines_[{colour, Width(pen), pattern * s_ >= kMinDashPatternPixels ? type : 0}];
+        return {colour, Width(pen), pattern * s_ >= kMinDashPatternPixels ? type : 0};
     }
+
+    // Ink of a stroke's line this long in pixels: thin solid lines go pixel by pixel.
+    static double Cost(const Stroke& stroke, double length)
+    {
+        const auto& [colour, width, type] = stroke;
+        return width == 0 && type == 0 ? length : kPainterCost * std::max(1.0, width) * length;
+    }
+
+    // Takes the cost from the budget while any is left; every item costs a pixel at
+    // least, so that what is kept stays bounded too.
+    static bool Spend(double& budget, double cost)
+    {
+        if (!(budget > 0)) return false;
+        budget -= std::max(1.0, cost);
+        return true;
+    }
+
+    double Dot() const { return std::max(1.0, 0.3 * s_); }
 
     // Points of the curve o + m (cos u, sin u) in pixels for u over the sweep, pieces
     // short enough to look round; false when it lies outside the view.
@@ -309,6 +455,8 @@ private:
     std::map<Stroke, Strokes> lines_, bands_;
     std::vector<std::pair<QPainterPath, QRgb>> solids_;
     std::vector<std::pair<QPointF, QRgb>> points_;
+    std::vector<std::pair<QRectF, QRgb>> specks_;
+    double ink_ = 0, fill_ = 0;   // what lines, points and specks, and solids, may still cost
     std::vector<TextItem> texts_;
 };
 
@@ -362,8 +510,17 @@ void DrawDrawing(QPainter& painter, const JwwDrawing& drawing, double scale, dou
     else if (painter.device())
         view = painter.transform().inverted().mapRect(QRectF(0, 0, painter.device()->width(), painter.device()->height()));
     Renderer renderer(drawing, scale, originX, originY, view);
-    WalkDrawing(drawing, renderer);
-    renderer.Finish(painter);
+    // An insert smaller than a pixel is drawn as one.
+    WalkLimits limits;
+    limits.leastSize = scale > 0 ? 1 / scale : 0;
+    WalkDrawing(drawing, renderer, limits);
+    // Thin lines go into the image itself where nothing stands between (no transform, clip
+    // or blending of the painter's own).
+    QImage* image = painter.device() && painter.device()->devType() == QInternal::Image ? static_cast<QImage*>(painter.device()) : nullptr;
+    const bool direct = image && image->format() == QImage::Format_RGB32 &&
+                        painter.transform().type() == QTransform::TxNone && !painter.hasClipping() && painter.opacity() == 1 &&
+                        painter.compositionMode() == QPainter::CompositionMode_SourceOver;
+    renderer.Finish(painter, direct ? image : nullptr);
 }
 
 void DrawDrawingFitted(QPainter& painter, const JwwDrawing& drawing, const DrawingBox& frame, const QRectF& target)

@@ -14,9 +14,10 @@ bool IsPictureFileType(std::string_view type);
 
 // The picture in the file at most `size` pixels on its longer side, its shape kept and
 // never enlarged, turned as its camera notes; null when the file is no picture of those
-// kinds, claims more pixels than kMaxPicturePixels or is cut. mtime: the file's time as
-// it was read.
+// kinds, claims more pixels than kMaxPicturePixels (or, of a kind whose reader decodes
+// it whole before scaling, more than 128 MB at four bytes a pixel) or is cut. mtime: the
+// file's time as it was read.
 QImage ReadPictureThumbnail(const std::string& fsPath, int size, std::int64_t* mtime = nullptr);
 
-// 64 million pixels (256 MB decoded); a JPEG is decoded at the thumbnail's size anyway.
+// 64 million pixels; JPEG and PNG are decoded at the thumbnail's size.
 constexpr std::int64_t kMaxPicturePixels = std::int64_t(64) * 1024 * 1024;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,13 +160,48 @@ ThumbnailFlavour FlavourFor(int size)
     return {QStringLiteral("preview-2048"), kLargestThumbnailPixels};
 }
 
-bool WriteThumbnailPng(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime)
+namespace {
+
+QByteArray KeyedPng(const QImage& image, const QByteArray& uri, qint64 mtime)
 {
-    if (image.isNull()) return false;
+    if (image.isNull()) return {};
     QByteArray plain;
     QBuffer buffer(&plain);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return false;
-    const QByteArray png = WithTexts(plain, {{kUriKey, uri}, {kMTimeKey, QByteArray::number(mtime)}, {"Software", "Kumolist"}});
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return {};
+    return WithTexts(plain, {{kUriKey, uri}, {kMTimeKey, QByteArray::number(mtime)}, {"Software", "Kumolist"}});
+}
+
+} // namespace
+
+bool WriteThumbnailPngInPlace(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime)
+{
+    const QByteArray png = KeyedPng(image, uri, mtime);
+    if (png.isEmpty()) return false;
+    const QByteArray name = QFile::encodeName(path);
+    bool made = false;
+    int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        made = fd >= 0;
+    }
+    if (fd < 0) return false;
+    // Only a regular file: a FIFO or device under the name takes no thumbnail.
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) == 0;
+    for (qsizetype at = 0; ok && at < png.size();) {
+        const ssize_t n = ::write(fd, png.constData() + at, std::size_t(png.size() - at));
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        at += ok ? n : 0;
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok && made) ::unlink(name.constData());
+    return ok;
+}
+
+bool WriteThumbnailPng(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime)
+{
+    const QByteArray png = KeyedPng(image, uri, mtime);
     if (png.isEmpty()) return false;
     // Readers (other programs among them) see either the old entry or the whole new one.
     const QFileInfo target(path);
@@ -263,3 +299,43 @@ qint64 FileMTime(const QString& path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
     return qint64(st.st_mtime);
 }
+
+TimeoutRecords::TimeoutRecords(QString folder) : folder_(std::move(folder)) {}
+
+QString TimeoutRecords::RecordPath(const QString& file, int size) const
+{
+    const QByteArray md5 = QCryptographicHash::hash(FileUri(file), QCryptographicHash::Md5).toHex();
+    return folder_ + '/' + QString::fromLatin1(md5) + '-' + QString::number(FlavourFor(size).pixels);
+}
+
+int TimeoutRecords::Add(const QString& file, qint64 mtime, int size) const
+{
+    const QString path = RecordPath(file, size);
+    // "mtime count": anything else, or a record of another time, starts again.
+    int count = 0;
+    QFile old;
+    if (OpenRegularFile(old, path)) {
+        const QList<QByteArray> fields = old.read(64).trimmed().split(' ');
+        bool timeOk = false, countOk = false;
+        const int was = fields.size() == 2 ? fields[1].toInt(&countOk) : 0;
+        if (fields.size() == 2 && fields[0].toLongLong(&timeOk) == mtime && timeOk && countOk && was > 0 && was < 1000)
+            count = was;
+        old.close();
+    } else {
+        // A new record: the oldest go past the bound, the folder never grows without end.
+        if (!QDir().mkpath(folder_)) return kUncounted;
+        QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QFileInfoList records = QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Time);
+        for (qsizetype i = kKeptTimeoutRecords - 1; i < records.size(); ++i) QFile::remove(records[i].absoluteFilePath());
+    }
+    ++count;
+    const QByteArray text = QByteArray::number(mtime) + ' ' + QByteArray::number(count) + '\n';
+    QTemporaryFile temp(path + QStringLiteral(".XXXXXX"));
+    if (!temp.open() || temp.write(text) != text.size() || !temp.flush() ||
+        ::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return kUncounted;
+    temp.setAutoRemove(false);
+    return count;
+}
+
+void TimeoutRecords::Forget(const QString& file, int size) const { QFile::remove(RecordPath(file, size)); }

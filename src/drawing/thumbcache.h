@@ -34,6 +34,11 @@ ThumbnailFlavour FlavourFor(int size);
 // Writes image as PNG with the keys, through a temporary file beside path renamed into
 // place, readable by its owner only. False, with nothing left behind, on failure.
 bool WriteThumbnailPng(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime);
+// The same written into the file at path itself, truncated (made, owner only, when
+// missing): a file manager may have made it and read it back through the handle it
+// holds, which a file renamed over it would never reach. False on failure, a file made
+// here removed again.
+bool WriteThumbnailPngInPlace(const QString& path, const QImage& image, const QByteArray& uri, qint64 mtime);
 
 class ThumbnailCache {
 public:
@@ -60,6 +65,27 @@ public:
 
 private:
     QString root_;
+};
+
+// Drawings that ran out of time, how often, as of their file's time and for a size: a
+// drawing that a busy machine could not finish is tried again, a few times, before it
+// counts as failed. One small file each, under the program's own cache folder (file
+// managers have no part in it), the oldest removed past kKeptTimeoutRecords.
+class TimeoutRecords {
+public:
+    explicit TimeoutRecords(QString folder = ProgramCacheRoot() + QStringLiteral("/timeouts"));
+    // One more time-out of the file as of mtime at the size; how many there have been,
+    // this one included (a file whose time changed starts again at 1); kUncounted when
+    // it could not be recorded (then nothing bounds the tries: take it as the last).
+    int Add(const QString& file, qint64 mtime, int size) const;
+    static constexpr int kUncounted = 1 << 30;
+    void Forget(const QString& file, int size) const;
+
+    static constexpr int kKeptTimeoutRecords = 1000;
+
+private:
+    QString RecordPath(const QString& file, int size) const;
+    QString folder_;
 };
 
 // Modification time (seconds) of a file as the cache keys it; -1 when it cannot be read.

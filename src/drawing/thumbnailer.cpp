@@ -9,10 +9,11 @@
 //
 // Drawings come from anywhere, so the process limits itself (no core files, bounded
 // memory and time) besides the limits its starter sets; in batch mode every file has
-// its own time, and a file that runs over it ends the process, which the program then
-// starts again for the files after it. Thumbnails carry the keys of the desktop's
+// its own time, and a file that runs over it ends the process with exit code 75, which
+// the program then starts again for the files after it. Thumbnails carry the keys of the desktop's
 // thumbnail cache and are written through a temporary file, readable by the owner only.
 #include <charconv>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -45,8 +46,19 @@ constexpr rlim_t kAddressSpace = rlim_t(1024) * 1024 * 1024;
 // A picture of the most pixels read (256 MB) and what Qt holds beside it.
 constexpr int kPictureAllocationMb = 320;
 
+// The exit code of a file that ran out of its time (EX_TEMPFAIL): the program tries
+// such a drawing again later rather than taking it for damaged.
+constexpr int kOutOfTimeExit = 75;
+
+void OutOfTime(int) { ::_exit(kOutOfTimeExit); }
+
 void LimitSelf()
 {
+    struct sigaction timeUp {};
+    timeUp.sa_handler = OutOfTime;
+    ::sigemptyset(&timeUp.sa_mask);
+    ::sigaction(SIGXCPU, &timeUp, nullptr);
+    ::sigaction(SIGALRM, &timeUp, nullptr);
     const rlimit none{0, 0};
     ::setrlimit(RLIMIT_CORE, &none);
     rlimit space{};
@@ -109,8 +121,9 @@ int Info(const char* input)
 }
 
 // One thumbnail of input into output; false when the file is no drawing (or, by its
-// name, no picture) or the thumbnail could not be written.
-bool Thumbnail(int size, const std::string& input, const std::string& output)
+// name, no picture) or the thumbnail could not be written. inPlace: output is a file
+// manager's, written as it stands; else the program's cache, written by a rename.
+bool Thumbnail(int size, const std::string& input, const std::string& output, bool inPlace)
 {
     const QString in = QFile::decodeName(input.c_str());
     std::int64_t mtime = 0;
@@ -122,7 +135,8 @@ bool Thumbnail(int size, const std::string& input, const std::string& output)
         if (!ReadJwwDrawingFile(input, d, &mtime)) return false;
         image = RenderThumbnail(d, size);
     }
-    return WriteThumbnailPng(QFile::decodeName(output.c_str()), image, FileUri(in), mtime);
+    const QString out = QFile::decodeName(output.c_str());
+    return inPlace ? WriteThumbnailPngInPlace(out, image, FileUri(in), mtime) : WriteThumbnailPng(out, image, FileUri(in), mtime);
 }
 
 bool ReadRequest(std::string& line)
@@ -147,7 +161,7 @@ int Batch(int fileSeconds)
                   size >= kMinSize && size <= kMaxSize;
         if (ok) {
             AllowSeconds(fileSeconds);
-            ok = Thumbnail(size, input, line.substr(tab2 + 1));
+            ok = Thumbnail(size, input, line.substr(tab2 + 1), false);
             ::alarm(0);
         }
         std::printf("%s\t%s\n", ok ? "ok" : "fail", input.c_str());
@@ -190,8 +204,22 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
+    // Starting, Qt looks into the runtime folder and makes one (with a warning) where the
+    // environment names none, as in file managers' sandboxes, which then keep it: it
+    // looks into a folder of its own here, gone again once Qt has started.
+    std::string runtime;
+    const QByteArray given = qgetenv("XDG_RUNTIME_DIR");
+    if (given.isEmpty() || given[0] != '/') {
+        const QByteArray tmp = qgetenv("TMPDIR");
+        std::string pattern = (tmp.startsWith('/') ? tmp.toStdString() : std::string("/tmp")) + "/kumolist-thumbnailer-XXXXXX";
+        if (::mkdtemp(pattern.data())) {
+            runtime = pattern;
+            qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
+        }
+    }
     QGuiApplication app(qtArgc, qtArgv);
+    if (!runtime.empty()) ::rmdir(runtime.c_str());
     QImageReader::setAllocationLimit(kPictureAllocationMb);
     if (batch) return Batch(fileSeconds);
-    return Thumbnail(size, argv[3], argv[4]) ? 0 : 1;
+    return Thumbnail(size, argv[3], argv[4], true) ? 0 : 1;
 }

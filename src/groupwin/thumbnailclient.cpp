@@ -29,6 +29,10 @@ constexpr int kStartWaitMs = 5000;
 // Pictures past the desktop's sizes kept in the program's own cache (about 200 KB to a
 // few MB each), the newest ones.
 constexpr int kKeptLargePictures = 100;
+// Time-outs of one drawing (as of its time) before it counts as failed; the
+// thumbnailer's exit code for a file that ran out of its time.
+constexpr int kMaxTimeouts = 3;
+constexpr int kOutOfTimeExit = 75;
 
 QString DefaultRoot(int size) { return size > kDesktopThumbnailPixels ? ProgramCacheRoot() : ThumbnailCacheRoot(); }
 
@@ -38,7 +42,8 @@ class ThumbnailWorker : public QObject {
 public:
     ThumbnailWorker(ThumbnailClientOptions options, ThumbnailClient* client)
         : o_(std::move(options)), client_(client),
-          cache_(o_.cacheRoot.isEmpty() ? DefaultRoot(o_.size) : o_.cacheRoot), watchdog_(new QTimer(this))
+          cache_(o_.cacheRoot.isEmpty() ? DefaultRoot(o_.size) : o_.cacheRoot),
+          timeouts_(o_.timeoutsFolder.isEmpty() ? TimeoutRecords() : TimeoutRecords(o_.timeoutsFolder)), watchdog_(new QTimer(this))
     {
         watchdog_->setSingleShot(true);
         QObject::connect(watchdog_, &QTimer::timeout, this, [this] { OnTimeout(); });
@@ -229,6 +234,7 @@ private:
         proven_ = true;
         QImage image;
         if (ok) {
+            timeouts_.Forget(w.file, o_.size);
             // The thumbnailer keyed it with the file's time as it read it.
             cache_.Find(w.file, FileMTime(w.file), o_.size, &image);
             if (o_.size > kDesktopThumbnailPixels) cache_.Trim(o_.size, kKeptLargePictures);
@@ -250,18 +256,18 @@ private:
         if (p != process_) return;
         process_ = nullptr;
         output_.clear();
-        if (busy_) BusyFailed();
+        if (busy_) BusyFailed(p->exitStatus() == QProcess::NormalExit && p->exitCode() == kOutOfTimeExit);
         SendNext();
     }
 
     void OnTimeout()
     {
-        if (busy_) KillBusy();
+        if (busy_) KillBusy(true);
         SendNext();
     }
 
-    // The file being drawn stopped the thumbnailer: it is recorded as failed.
-    void KillBusy()
+    // The file being drawn stopped the thumbnailer, or ran out of its time.
+    void KillBusy(bool outOfTime = false)
     {
         if (QProcess* p = process_) {
             process_ = nullptr;
@@ -271,22 +277,30 @@ private:
             p->deleteLater();
         }
         output_.clear();
-        if (busy_) BusyFailed();
+        if (busy_) BusyFailed(outOfTime);
     }
 
-    void BusyFailed()
+    // A file that stopped the thumbnailer is recorded as failed; one that ran out of time
+    // (the machine may have been busy) only at its last try.
+    void BusyFailed(bool outOfTime)
     {
         watchdog_->stop();
         const Waiting w = *busy_;
         busy_.reset();
         if (++deathsInARow_ >= kMaxDeathsInARow && !proven_) broken_ = true;
-        if (proven_) cache_.StoreFailure(w.file, w.mtime);
+        // Time-outs count even before the thumbnailer has answered once: they are
+        // bounded by their own count.
+        if (outOfTime ? timeouts_.Add(w.file, w.mtime, o_.size) >= kMaxTimeouts : proven_) {
+            cache_.StoreFailure(w.file, w.mtime);
+            if (outOfTime) timeouts_.Forget(w.file, o_.size);
+        }
         Answer(w.file, {});
     }
 
     ThumbnailClientOptions o_;
     ThumbnailClient* client_;
     ThumbnailCache cache_;
+    TimeoutRecords timeouts_;
     QTimer* watchdog_;
     std::deque<QString> lookups_;
     QSet<QString> lookupSet_;

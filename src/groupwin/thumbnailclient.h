@@ -2,9 +2,10 @@
 // Thumbnails of drawings for the windows, never waited for on the window thread: each
 // file is answered from the desktop's thumbnail cache when it holds the file as it is
 // now, else drawn by one kumolist-thumbnailer process in batch mode under limits (started
-// again when it dies). A file that kills the thumbnailer or runs over its time is
+// again when it dies). A file that the thumbnailer finds damaged, or that kills it, is
 // recorded as failed (once the thumbnailer has shown that it works at all), so it is not
-// tried again until it changes.
+// tried again until it changes; one that runs over its time, as on a busy machine, is
+// tried again when asked for again, and recorded as failed only at its third time-out.
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -17,6 +18,7 @@ struct ThumbnailClientOptions {
     QString thumbnailer;                        // path of kumolist-thumbnailer
     QString cacheRoot;                          // empty: the desktop's cache, or past its
                                                 // sizes the program's own (ProgramCacheRoot)
+    QString timeoutsFolder;                     // empty: ProgramCacheRoot()/timeouts
     int size = 128;                             // pixels on the longer side
     int fileSeconds = 5;                        // CPU time the thumbnailer may give one file
     int fileWallMs = 15000;                     // wall time for one file, then it is killed

@@ -3,12 +3,14 @@
 #include <cmath>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTest>
 
 #include "drawing/drawingrender.h"
 #include "support/jwwwriter.h"
+#include "text/sanitized.h"
 
 namespace {
 
@@ -196,6 +198,46 @@ private slots:
         QVERIFY(frame.Width() == 1 && frame.Height() == 1 && frame.minX == 4.5);
         const QImage thin = RenderThumbnail(Read(JwwWriter().Line(0, 0, 100, 0).Bytes()), 128);
         QCOMPARE(thin.size(), QSize(128, 32));
+    }
+
+    // Drawings that would take the thumbnailer's whole time: inserts of inserts in one
+    // place (16 million lines), and 65 534 lines across the sheet. At the list's size and
+    // the preview's they are drawn (a good share of the picture inked) in a bounded time.
+    void drawingsThatCostTheMost_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("size");
+        JwwWriter nested;
+        nested.Insert(0, 0, 1, 1, 0, 0);
+        for (std::uint32_t i = 0; i < 8; ++i) {
+            nested.BeginBlock(i, "level");
+            for (int k = 0; k < 8; ++k) nested.Insert(k, 0, 1, 1, 0, i + 1);
+            nested.EndBlock();
+        }
+        nested.BeginBlock(8, "leaf");
+        nested.Line(0, 0, 400, 300);
+        nested.Line(0, 300, 400, 0);
+        nested.EndBlock();
+        JwwWriter lines;
+        for (int i = 0; i < 65534; ++i) lines.Line(-200, -140 + 280.0 * i / 65534, 200, 140 - 280.0 * i / 65534);
+        for (const int size : {128, 2048}) {
+            QTest::addRow("nested %d", size) << QByteArray::fromStdString(nested.Bytes()) << size;
+            QTest::addRow("lines %d", size) << QByteArray::fromStdString(lines.Bytes()) << size;
+        }
+    }
+    void drawingsThatCostTheMost()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, size);
+        const JwwDrawing d = Read(bytes.toStdString());
+        QElapsedTimer clock;
+        clock.start();
+        const QImage image = RenderThumbnail(d, size);
+        const qint64 ms = clock.elapsed();
+        QCOMPARE(std::max(image.width(), image.height()), size);
+        // Both drawings cross the picture from corner to corner.
+        QVERIFY(TintedIn(image, image.rect(), kBlack) > image.width());
+        QVERIFY2(ms < (kSanitized ? 60000 : 5000), qPrintable(QString::number(ms)));
     }
 };
 

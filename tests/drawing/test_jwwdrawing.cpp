@@ -267,26 +267,73 @@ private slots:
         // Each level moves one to the right; the last level shown is the bound's.
         QCOMPARE_BOX(DrawingExtents(Read(deep.Bytes()), BoxOf::Everything), 0, 0, kMaxBlockDepth - 1, 1);
 
-        // Ten inserts of ten inserts ... eight deep: 10^8 lines, cut at the bound of visits.
-        JwwWriter wide;
-        wide.Insert(0, 0, 1, 1, 0, 0);
+    }
+
+    // Inserts of inserts that multiply: eight levels of eight, spread out (each level an
+    // eighth of the one above) or all in one place, 16 million lines from 20 KB. Below
+    // the least size an insert is one speck; past the bound of visits the largest are
+    // expanded and the rest are specks; the visits never pass the bound and the box of
+    // everything is that of the whole drawing either way.
+    void blocksThatMultiply_data()
+    {
+        QTest::addColumn<double>("spread");      // 0: all in one place
+        QTest::addColumn<double>("leastSize");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<std::size_t>("mostLines");
+        // A level is 400 mm wide, the next an eighth of it: levels 0 to 2 are 1 mm or more
+        // wide, levels 0 to 5 a hundredth.
+        QTest::newRow("spread, 1 mm pixels") << 50.0 << 1.0 << true << std::size_t(1 + 8 + 64);
+        QTest::newRow("spread, fine pixels") << 50.0 << 1e-2 << true << std::size_t(1 + 8 + 64 + 512 + 4096 + 32768);
+        QTest::newRow("spread, no least size") << 50.0 << 0.0 << false << kMaxWalkVisits;
+        QTest::newRow("one place, 1 mm pixels") << 0.0 << 1.0 << false << kMaxWalkVisits;
+    }
+    void blocksThatMultiply()
+    {
+        QFETCH(double, spread);
+        QFETCH(double, leastSize);
+        QFETCH(bool, whole);
+        QFETCH(std::size_t, mostLines);
+        JwwWriter w;
+        w.Insert(0, 0, 1, 1, 0, 0);
+        const double scale = spread > 0 ? 0.125 : 1;
         for (std::uint32_t i = 0; i < 8; ++i) {
-            wide.BeginBlock(i, "level");
-            for (int k = 0; k < 10; ++k) wide.Insert(k, 0, 1, 1, 0, i + 1);
-            wide.EndBlock();
+            w.BeginBlock(i, "level");
+            w.Line(0, 0, 40, 0);
+            for (int k = 0; k < 8; ++k) w.Insert(k * spread, 0, scale, scale, 0, i + 1);
+            w.EndBlock();
         }
-        wide.BeginBlock(8, "leaf");
-        wide.Line(0, 0, 0, 1);
-        wide.EndBlock();
-        const JwwDrawing w = Read(wide.Bytes());
+        w.BeginBlock(8, "leaf");
+        w.Line(0, 0, 40, 40);
+        w.EndBlock();
+        const JwwDrawing d = Read(w.Bytes());
         struct Counter : DrawingVisitor {
-            std::size_t lines = 0;
-            void Line(const DrawingLine&, const Affine&, bool) override { ++lines; }
+            std::size_t lines = 0, specks = 0;
+            DrawingBox box;
+            void Line(const DrawingLine& l, const Affine& t, bool) override
+            {
+                ++lines;
+                double x, y;
+                t.Map(l.x1, l.y1, x, y);
+                box.Add(x, y);
+                t.Map(l.x2, l.y2, x, y);
+                box.Add(x, y);
+            }
+            void Speck(const DrawingBox& b, const DrawingPen&, bool) override
+            {
+                ++specks;
+                box.Add(b);
+            }
         } counter;
+        WalkLimits limits;
+        limits.leastSize = leastSize;
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!WalkDrawing(w, counter));
-        QVERIFY(counter.lines > 0 && counter.lines < kMaxWalkVisits);
+        QCOMPARE(WalkDrawing(d, counter, limits), whole);
+        QVERIFY2(counter.lines <= mostLines && (!whole || counter.lines == mostLines), qPrintable(QString::number(counter.lines)));
+        QVERIFY(counter.lines + counter.specks > 0 && counter.lines + counter.specks <= kMaxWalkVisits);
+        const DrawingBox all = DrawingExtents(d, BoxOf::Everything);
+        QVERIFY(all.Width() >= 40 && all.Width() <= 400);
+        QVERIFY(counter.box.maxX <= all.maxX + 1e-9 && counter.box.maxY <= all.maxY + 1e-9);
         QVERIFY(clock.elapsed() < 30000);   // a bound on work, not a speed: sanitizers slow it much
     }
 

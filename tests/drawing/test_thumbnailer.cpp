@@ -273,6 +273,57 @@ private slots:
         QVERIFY(!QFile::exists(dir_.path() + "/no.png"));
     }
 
+    // The command line of the desktop's .thumbnailer file, run as tumbler runs it: the
+    // output made and held open before, read back through that handle; with no runtime
+    // folder in the environment, none is made (nor warned about) in the temporary folder.
+    // As a file manager in GNOME's sandbox runs it: the output not there yet.
+    void asFileManagersRunIt_data()
+    {
+        QTest::addColumn<bool>("outputMadeFirst");
+        QTest::newRow("tumbler") << true;
+        QTest::newRow("gnome") << false;
+    }
+    void asFileManagersRunIt()
+    {
+        QFETCH(bool, outputMadeFirst);
+        QFile entry(QStringLiteral(KUMO_SOURCE_DIR "/desktop/kumolist.thumbnailer.in"));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        QString exec;
+        for (const QString& line : QString::fromUtf8(entry.readAll()).split('\n'))
+            if (line.startsWith("Exec=")) exec = line.mid(5).trimmed();
+        const QString input = Real("サンプル.jww"), output = dir_.path() + "/tumbler-" + QTest::currentDataTag() + ".png";
+        QStringList command;
+        for (const QString& word : exec.split(' ', Qt::SkipEmptyParts))
+            command << (word == "@KUMO_THUMBNAILER_PATH@" ? kThumbnailer
+                        : word == "%s"                    ? QStringLiteral("256")
+                        : word == "%i"                    ? input
+                        : word == "%o"                    ? output
+                                                          : word);
+        QCOMPARE(command.size(), 5);
+        QCOMPARE(command[0], kThumbnailer);
+        QFile held(output);
+        if (outputMadeFirst) QVERIFY(held.open(QIODevice::ReadWrite));
+
+        QTemporaryDir tmp;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("XDG_RUNTIME_DIR");
+        env.insert("TMPDIR", tmp.path());
+        p.setProcessEnvironment(env);
+        p.start(command[0], command.mid(1));
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardError(), QByteArray());
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+
+        if (!outputMadeFirst) QVERIFY(held.open(QIODevice::ReadOnly));
+        QVERIFY(held.seek(0));
+        const QImage image = QImage::fromData(held.readAll(), "PNG");
+        QCOMPARE(std::max(image.width(), image.height()), 256);
+        QCOMPARE(image.text("Thumb::URI"), QString::fromLatin1(FileUri(input)));
+        if (!outputMadeFirst) QCOMPARE(Mode(output), 0600);
+    }
+
     // --batch: one answer per request line in order; a file that is no drawing, a size
     // out of bounds and a line without fields fail alone, the rest are drawn.
     void batch()
@@ -317,6 +368,12 @@ private slots:
         scan.fill(1);
         QVERIFY(scan.save(in + "scan.TIF", "tiff"));
         QVERIFY(wide.save(in + "photo.webp", "webp"));
+        // Scans of 6000 by 6000 pixels (144 MB at four bytes a pixel): a JPEG is decoded
+        // small, a TIFF would be decoded whole and is refused from its header.
+        QImage large(6000, 6000, QImage::Format_Mono);
+        large.fill(1);
+        QVERIFY(large.save(in + "large.tif", "tiff"));
+        QVERIFY(large.convertToFormat(QImage::Format_Grayscale8).save(in + "large.jpg", "jpeg"));
         const auto write = [&](const QString& name, const QByteArray& bytes) {
             QFile f(in + name);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());

@@ -46,6 +46,7 @@ class TestThumbnailClient : public QObject {
         ThumbnailClientOptions o;
         o.thumbnailer = thumbnailer;
         o.cacheRoot = cache_;
+        o.timeoutsFolder = dir_.path() + "/timeouts";
         o.size = 128;
         return o;
     }
@@ -148,8 +149,9 @@ private slots:
     }
 
     // A file that hangs the thumbnailer is stopped at its time, one that kills it ends
-    // only its own turn: both are recorded as failed, the process is started again and
-    // the files after them are drawn.
+    // only its own turn: the process is started again and the files after them are
+    // drawn. The one that killed it is recorded as failed, the one that ran out of time
+    // is not (yet).
     void hangingAndDyingThumbnailer()
     {
         const QString fake = Fake("fake-thumbnailer", R"(
@@ -176,8 +178,49 @@ done
         QCOMPARE(client.ProcessesStarted(), 3);
         QVERIFY(clock.elapsed() < 30000);
         const ThumbnailCache cache(cache_);
-        QCOMPARE(cache.Find(files[1], FileMTime(files[1]), 128), ThumbnailCache::State::Failed);
+        QCOMPARE(cache.Find(files[1], FileMTime(files[1]), 128), ThumbnailCache::State::Missing);
         QCOMPARE(cache.Find(files[3], FileMTime(files[3]), 128), ThumbnailCache::State::Failed);
+    }
+
+    // A drawing that runs out of time, hanging past the wall time or ended by the
+    // thumbnailer at its CPU time, is tried again each time it is asked for, and
+    // recorded as failed at its third time-out; once its file changes it is tried anew.
+    void outOfTimeTriedAgain_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("past the wall time") << "hang-again.jww";
+        QTest::newRow("past its CPU time") << "slow-again.jww";
+    }
+    void outOfTimeTriedAgain()
+    {
+        QFETCH(QString, name);
+        const QString fake = Fake("slow-thumbnailer", R"(
+while IFS=$'\t' read -r size input output; do
+  case "$input" in
+    *hang*) exec sleep 600 ;;
+    *slow*) exit 75 ;;
+  esac
+  if "$REAL" -s "$size" "$input" "$output"; then printf 'ok\t%s\n' "$input"; else printf 'fail\t%s\n' "$input"; fi
+done
+)");
+        const QString drawn = Copy("Test2.jww", "first-" + name), slow = Copy("Test2.jww", name);
+        ThumbnailClientOptions o = Options(fake);
+        o.fileWallMs = 1000;
+        const ThumbnailCache cache(cache_);
+        for (int run = 1; run <= 4; ++run) {
+            if (run == 4) {
+                const qint64 before = FileMTime(slow);
+                const utimbuf later{before + 100, before + 100};
+                QCOMPARE(::utime(QFile::encodeName(slow).constData(), &later), 0);
+            }
+            ThumbnailClient client(o);
+            client.Request({drawn, slow});
+            const QMap<QString, QImage> got = Collect(client, 2);
+            QCOMPARE(got.size(), 2);
+            QVERIFY(got[slow].isNull());
+            QCOMPARE(cache.Find(slow, FileMTime(slow), 128),
+                     run == 3 ? ThumbnailCache::State::Failed : ThumbnailCache::State::Missing);
+        }
     }
 
     // A thumbnailer that never works (dies at once, or is missing): every file is
