@@ -13,6 +13,7 @@
 #include "groupwin/entrybatch.h"
 #include "groupwin/grouptables.h"
 #include "links/backgroundtask.h"
+#include "links/filedentries.h"
 #include "links/folderreplace.h"
 #include "links/linkscan.h"
 #include "links/namesearch.h"
@@ -54,6 +55,7 @@ private slots:
     void missingEntriesAcrossGroups();
     void relinkByName();
     void backgroundWorkIsCancelled();
+    void filesFoundWhereverTheyAreFiled();
 };
 
 void TestLinks::rootMappingsTranslateBothWays()
@@ -347,6 +349,31 @@ void TestLinks::backgroundWorkIsCancelled()
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.back().front().toBool(), false);
     QCOMPARE((*result)->size(), size_t(1));
+}
+
+// A file given from outside is found in every group that files it, in whichever form
+// the entry was stored; a file given twice is listed once.
+void TestLinks::filesFoundWhereverTheyAreFiled()
+{
+    const RootMappings mappings{{"Z:\\", "/mnt/zumen/"}};
+    auto entry = [](int32_t group, int32_t n, const char* folder, const char* name) {
+        LinkEntry e;
+        e.group = group;
+        e.number = n;
+        e.folder = folder;
+        e.fileName = name;
+        return e;
+    };
+    const std::vector<LinkEntry> entries{entry(1, 1, "/mnt/zumen/a/", "p.jww"), entry(1, 2, "Z:\\a\\", "p.jww"),
+                                         entry(2, 7, "z:/a/", "p.jww"), entry(2, 8, "/mnt/zumen/a/", "P.jww"),
+                                         entry(3, 1, "/home/u/", "q.jww")};
+    const std::vector<FiledFile> found =
+        WhereFiled(entries, {"/mnt/zumen/a/p.jww", "/home/u/none.jww", "/mnt/zumen/a/p.jww"}, mappings);
+    QCOMPARE(found.size(), size_t(2));
+    std::vector<std::pair<int32_t, int32_t>> numbers;
+    for (const LinkEntry& e : found[0].entries) numbers.emplace_back(e.group, e.number);
+    QCOMPARE(numbers, (std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {1, 2}, {2, 7}}));
+    QVERIFY(found[1].entries.empty());
 }
 
 QTEST_GUILESS_MAIN(TestLinks)
