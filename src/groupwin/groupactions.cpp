@@ -31,9 +31,10 @@
 namespace {
 
 
-QAction* KeyAction(QWidget* owner, const QString& text, const QList<QKeySequence>& keys)
+QAction* KeyAction(QWidget* owner, const char* name, const QString& text, const QList<QKeySequence>& keys)
 {
     auto* a = new QAction(text, owner);
+    a->setObjectName(name);
     a->setShortcuts(keys);
     // Only while the focus is in the view it belongs to: Delete removes entries in the
     // list and the sub-group in the tree, as in a file manager.
@@ -56,34 +57,32 @@ void GroupWindow::BuildActions()
         connect(a, &QAction::triggered, this, command);
         return a;
     };
-    openAction = on(KeyAction(fileList, "開く", {Qt::Key_Return, Qt::Key_Enter}), &GroupWindow::OpenFirstSelected);
-    openFolderAction = on(KeyAction(fileList, "保存場所のフォルダを開く", {}), &GroupWindow::OpenFolderOfFirstSelected);
-    editMemoAction = on(KeyAction(fileList, "メモ入力編集", {Qt::Key_F2}), &GroupWindow::EditMemo);
-    readMemosAction = on(KeyAction(fileList, "JWメモ取得", {}), &GroupWindow::ReadDrawingMemos);
-    copyAction = on(KeyAction(fileList, "コピー", {QKeySequence::Copy}), &GroupWindow::CopyEntries);
-    pasteAction = on(KeyAction(fileList, "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
-    removeAction = on(KeyAction(fileList, "削除", {Qt::Key_Delete}), &GroupWindow::RemoveEntries);
-    copyPathsAction = on(KeyAction(fileList, "パスをコピー", {}), &GroupWindow::CopyPaths);
-    selectAllAction = KeyAction(fileList, "全て選択", {QKeySequence::SelectAll});
+    openAction = on(KeyAction(fileList, "openAction", "開く", {Qt::Key_Return, Qt::Key_Enter}), &GroupWindow::OpenFirstSelected);
+    openFolderAction = on(KeyAction(fileList, "openFolderAction", "保存場所のフォルダを開く", {}), &GroupWindow::OpenFolderOfFirstSelected);
+    editMemoAction = on(KeyAction(fileList, "editMemoAction", "メモ入力編集", {Qt::Key_F2}), &GroupWindow::EditMemo);
+    readMemosAction = on(KeyAction(fileList, "readMemosAction", "JWメモ取得", {}), &GroupWindow::ReadDrawingMemos);
+    copyAction = on(KeyAction(fileList, "copyAction", "コピー", {QKeySequence::Copy}), &GroupWindow::CopyEntries);
+    pasteAction = on(KeyAction(fileList, "pasteAction", "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
+    removeAction = on(KeyAction(fileList, "removeAction", "削除", {Qt::Key_Delete}), &GroupWindow::RemoveEntries);
+    copyPathsAction = on(KeyAction(fileList, "copyPathsAction", "パスをコピー", {}), &GroupWindow::CopyPaths);
+    selectAllAction = KeyAction(fileList, "selectAllAction", "全て選択", {QKeySequence::SelectAll});
     connect(selectAllAction, &QAction::triggered, fileDetailView, &QAbstractItemView::selectAll);
-    // Something copied may now be pasted.
-    connect(copyAction, &QAction::triggered, this, &GroupWindow::UpdateActions);
 
-    createSubGroupAction = on(KeyAction(subGroupTree, "作成", {}), &GroupWindow::CreateSubGroupCommand);
-    editSubGroupAction = on(KeyAction(subGroupTree, "編集", {Qt::Key_F2}), &GroupWindow::EditSubGroupCommand);
-    deleteSubGroupAction = on(KeyAction(subGroupTree, "削除", {Qt::Key_Delete}), &GroupWindow::DeleteSubGroupCommand);
-    pasteIntoNodeAction = on(KeyAction(subGroupTree, "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
-    readAgainAction = on(KeyAction(this, "最新の情報に更新", {Qt::Key_F5}), &GroupWindow::ReadAgain);
+    createSubGroupAction = on(KeyAction(subGroupTree, "createSubGroupAction", "作成", {}), &GroupWindow::CreateSubGroupCommand);
+    editSubGroupAction = on(KeyAction(subGroupTree, "editSubGroupAction", "編集", {Qt::Key_F2}), &GroupWindow::EditSubGroupCommand);
+    deleteSubGroupAction = on(KeyAction(subGroupTree, "deleteSubGroupAction", "削除", {Qt::Key_Delete}), &GroupWindow::DeleteSubGroupCommand);
+    pasteIntoNodeAction = on(KeyAction(subGroupTree, "pasteIntoNodeAction", "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
+    readAgainAction = on(KeyAction(this, "readAgainAction", "最新の情報に更新", {Qt::Key_F5}), &GroupWindow::ReadAgain);
     // Ctrl+1, 2 and 3 pick the view style anywhere in the window, as in the desktop's file
     // managers.
     for (int style = 0; style < viewStyleBox->count(); ++style) {
-        QAction* pick = KeyAction(this, viewStyleBox->itemText(style), {QKeySequence(Qt::CTRL | (Qt::Key_1 + style))});
+        QAction* pick = KeyAction(this, "", viewStyleBox->itemText(style), {QKeySequence(Qt::CTRL | (Qt::Key_1 + style))});
         connect(pick, &QAction::triggered, this, [this, style] { SetViewStyleIndex(style); });
     }
     viewStyleBox->setToolTip("表示の切替 (Ctrl+1 / Ctrl+2 / Ctrl+3)");
     // In the list's menu rather than the bar, which they would make too wide.
-    linkCheckAction = on(KeyAction(fileList, "リンク切れ確認...", {}), &GroupWindow::RequestLinkCheck);
-    replaceFolderAction = on(KeyAction(fileList, "フォルダの置換...", {}), &GroupWindow::RequestFolderReplace);
+    linkCheckAction = on(KeyAction(fileList, "linkCheckAction", "リンク切れ確認...", {}), &GroupWindow::RequestLinkCheck);
+    replaceFolderAction = on(KeyAction(fileList, "replaceFolderAction", "フォルダの置換...", {}), &GroupWindow::RequestFolderReplace);
 
     fileMenu = new QMenu(this);
     fileMenu->setObjectName("fileMenu");
@@ -138,11 +137,9 @@ void GroupWindow::BuildActions()
     countLater->setInterval(0);
     connect(countLater, &QTimer::timeout, this, &GroupWindow::UpdateCount);
     auto recount = [countLater] { countLater->start(); };
-    connect(fileSortModel, &QAbstractItemModel::modelReset, this, recount);
-    connect(fileSortModel, &QAbstractItemModel::rowsInserted, this, recount);
-    connect(fileSortModel, &QAbstractItemModel::rowsRemoved, this, recount);
-    connect(fileIconView->selectionModel(), &QItemSelectionModel::selectionChanged, this, recount);
-    connect(fileIconView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &GroupWindow::UpdateActions);
+    connect(this, &GroupWindow::entriesChanged, this, recount);
+    connect(this, &GroupWindow::selectionChanged, this, recount);
+    connect(this, &GroupWindow::selectionChanged, this, &GroupWindow::UpdateActions);
     connect(subGroupTree, &QTreeWidget::currentItemChanged, this, &GroupWindow::UpdateActions);
     UpdateActions();
     UpdateCount();
@@ -208,7 +205,7 @@ void GroupWindow::ReadAgain()
 {
     if (!MayRun()) return;
     const bool hadNode = SelectedNode() != nullptr;
-    const int32_t number = SelectedSubGroupNumber();
+    const int32_t number = CurrentSubGroup();
     {
         // One reading of the list below, not one for each node the rebuilt tree passes.
         const QSignalBlocker quiet(subGroupTree);

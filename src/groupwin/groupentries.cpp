@@ -124,7 +124,7 @@ void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std:
     progress.reset();
 
     // The root lists every entry of the group; another node only its own.
-    const int32_t shown = SelectedSubGroupNumber();
+    const int32_t shown = CurrentSubGroup();
     std::vector<FileRow> rows = batch.TakeStored();
     if (shown == 0 || shown == subGroup) {
         for (FileRow& row : rows) fileModel->AppendRow(std::move(row));
@@ -171,7 +171,7 @@ void GroupWindow::AddFiles()
     std::vector<std::string> paths;
     QStringList refused;
     for (const QString& file : chosen) TakeFileName(file, paths, refused);
-    StoreEntries(paths, nullptr, refused, SelectedSubGroupNumber(), kRegistering);
+    StoreEntries(paths, nullptr, refused, CurrentSubGroup(), kRegistering);
 }
 
 void GroupWindow::RegisterDroppedFiles(const QStringList& files, int32_t subGroup)
@@ -228,6 +228,8 @@ void GroupWindow::CopyEntries()
     clipboard_.Clear();
     for (int row : rows) clipboard_.Add(fileSortModel->Row(row).FullPath(), fileSortModel->Row(row).cells[kCellMemo]);
     if (!rows.empty()) Say(QString::number(rows.size()) + " 件をコピーしました");
+    // Something copied may now be pasted, by the keys too, whichever way it was copied.
+    UpdateActions();
 }
 
 void GroupWindow::PasteEntries()
@@ -239,7 +241,7 @@ void GroupWindow::PasteEntries()
         paths.push_back(e.path);
         memos.push_back(e.memo);
     }
-    StoreEntries(paths, &memos, {}, SelectedSubGroupNumber(), kPasting);
+    StoreEntries(paths, &memos, {}, CurrentSubGroup(), kPasting);
 }
 
 void GroupWindow::RemoveEntries()

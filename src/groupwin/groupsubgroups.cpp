@@ -25,7 +25,7 @@ void GroupWindow::CreateSubGroupCommand()
     }
     if (!SelectedNode()) subGroupTree->topLevelItem(0)->setSelected(true);
     QTreeWidgetItem* parent = SelectedNode();
-    const int32_t parentNumber = SelectedSubGroupNumber();
+    const int32_t parentNumber = CurrentSubGroup();
 
     std::string name;
     if (!nameDialog_ || !nameDialog_->Ask("サブグループの作成", name)) return;

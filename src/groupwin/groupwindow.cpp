@@ -141,7 +141,9 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     subGroupTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     fileModel = new FileListModel(*platform_.desktop, this);
+    fileModel->setObjectName("fileModel");
     fileSortModel = new FileSortModel(*fileModel, this);
+    fileSortModel->setObjectName("fileSortModel");
     fileList = new QStackedWidget(splitter);
     fileList->setObjectName("fileList");
     fileIconView = new QListView(fileList);
@@ -247,6 +249,18 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
                                     static_cast<QAbstractItemView*>(fileDetailView)})
         connect(view, &QAbstractItemView::doubleClicked, this, &GroupWindow::OpenFirstSelected);
 
+    // What the window tells of its list: the rows read, added, removed or a memo changed
+    // (thumbnails arriving change no entry), and the selection.
+    connect(fileSortModel, &QAbstractItemModel::modelReset, this, &GroupWindow::entriesChanged);
+    connect(fileSortModel, &QAbstractItemModel::rowsInserted, this, &GroupWindow::entriesChanged);
+    connect(fileSortModel, &QAbstractItemModel::rowsRemoved, this, &GroupWindow::entriesChanged);
+    connect(fileSortModel, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole)) emit entriesChanged();
+            });
+    connect(fileIconView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &GroupWindow::selectionChanged);
+
     // The list style's columns follow the longest name; measured only when rows change.
     connect(fileModel, &QAbstractItemModel::modelReset, this, [this] { MeasureListCells(0, fileModel->Count() - 1); });
     connect(fileModel, &QAbstractItemModel::rowsInserted, this,
@@ -256,7 +270,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     SetUpDrawingViews();
     ApplyViewStyle();
     SetTreeWidth(treeWidth_);
-    new FileDrag(*this);
+    new FileDrag(*this, {fileIconView, fileDetailView}, *subGroupTree, *fileModel);
 }
 
 // --- settings ----------------------------------------------------------------------------
@@ -319,6 +333,7 @@ void GroupWindow::FormShow()
     ShowRows(ReadFileRows(db_, currentGroupNumber, 0, NetworkPaths(), rootMappings_));
     shownSubGroup_ = 0;
     BuildSubGroupTree();
+    UpdateActions();
 }
 
 void GroupWindow::FormClose()
@@ -359,7 +374,7 @@ void GroupWindow::BuildSubGroupTree()
 void GroupWindow::FillFileList()
 {
     if (!MayRun()) return;
-    shownSubGroup_ = SelectedSubGroupNumber();
+    shownSubGroup_ = CurrentSubGroup();
     ShowRows(ReadFileRows(db_, currentGroupNumber, shownSubGroup_, NetworkPaths(), rootMappings_));
 }
 
@@ -465,7 +480,7 @@ QTreeWidgetItem* GroupWindow::SelectedSubGroupNode() const
     return node;
 }
 
-int32_t GroupWindow::SelectedSubGroupNumber() const
+int32_t GroupWindow::CurrentSubGroup() const
 {
     const QTreeWidgetItem* node = SelectedNode();
     return node ? node->data(0, kNumberRole).toInt() : 0;
@@ -493,6 +508,13 @@ std::vector<int> GroupWindow::SelectedRows() const
     return rows;
 }
 
+std::vector<int32_t> GroupWindow::SelectedEntries() const
+{
+    std::vector<int32_t> numbers;
+    for (int row : SelectedRows()) numbers.push_back(StrToIntOrZero(fileSortModel->Row(row).cells[kCellNumber]));
+    return numbers;
+}
+
 // --- moved files ---------------------------------------------------------------------------
 
 void GroupWindow::RequestLinkCheck()
@@ -503,9 +525,7 @@ void GroupWindow::RequestLinkCheck()
 void GroupWindow::RequestFolderReplace()
 {
     if (!MayRun()) return;
-    std::vector<int32_t> selected;
-    for (int row : SelectedRows()) selected.push_back(StrToIntOrZero(fileSortModel->Row(row).cells[kCellNumber]));
-    emit FolderReplaceRequested(currentGroupNumber, selected);
+    emit FolderReplaceRequested(currentGroupNumber, SelectedEntries());
 }
 
 bool GroupWindow::SelectEntry(int32_t entryNumber)
