@@ -1,6 +1,6 @@
-// The group window at the keyboard and the mouse: its keys, its context menus, the
-// count of entries in the status bar, the dialogs it lends, and the commands that only
-// these reach (read again, memos from drawings, the folder, the paths).
+// The group window at the keyboard and the mouse: its actions with their keys and the
+// one place that decides which are enabled, its context menus, the count of entries in
+// the status bar, and the dialogs it lends.
 #include "groupwin/groupwindow.h"
 
 #include <utility>
@@ -15,18 +15,13 @@
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 
 #include "groupwin/filelistmodel.h"
-#include "memo/jwmemo.h"
-#include "text/cp932.h"
-#include "text/textutil.h"
 
 namespace {
 
@@ -194,78 +189,3 @@ bool GroupWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QTreeWidgetItem* GroupWindow::FindNode(int32_t number) const
-{
-    for (QTreeWidgetItemIterator it(subGroupTree); *it; ++it)
-        if ((*it)->data(0, kNumberRole).toInt() == number) return *it;
-    return nullptr;
-}
-
-void GroupWindow::ReadAgain()
-{
-    if (!MayRun()) return;
-    const bool hadNode = SelectedNode() != nullptr;
-    const int32_t number = CurrentSubGroup();
-    {
-        // One reading of the list below, not one for each node the rebuilt tree passes.
-        const QSignalBlocker quiet(subGroupTree);
-        BuildSubGroupTree();
-        if (QTreeWidgetItem* node = hadNode ? FindNode(number) : nullptr) subGroupTree->setCurrentItem(node);
-    }
-    FillFileList();
-    UpdateActions();
-}
-
-void GroupWindow::ReadDrawingMemos()
-{
-    if (!MayRun()) return;
-    // The drawings read first, then their memos stored as one unit in a group that is
-    // still the one shown.
-    std::vector<std::pair<int, std::string>> changed;   // source row, memo
-    for (int shown : SelectedRows()) {
-        const int row = fileSortModel->SourceRow(shown);
-        const FileRow& entry = fileModel->Row(row);
-        // As the memo dialog's button: a file without a memo keeps the one it has.
-        std::string memo = StoredMemo(ReadJwMemo(entry.FullPath()));
-        if (!memo.empty() && memo != entry.cells[kCellMemo]) changed.emplace_back(row, std::move(memo));
-    }
-    int updated = 0, failed = 0;
-    std::vector<bool> stored(changed.size());
-    const WriteOutcome out = RunGroupWrite(db_, currentGroup, 0, false, [&] {
-        for (size_t i = 0; i < changed.size(); ++i) {
-            const int32_t number = StrToIntOrZero(fileModel->Row(changed[i].first).cells[kCellNumber]);
-            stored[i] = UpdateEntryMemo(db_, currentGroupNumber, number, changed[i].second);
-            // An entry another copy removed meanwhile is passed over; any other failure ends the unit.
-            if (!stored[i] && db_.LastFailure() != DbFailure::NoRow) return false;
-        }
-        return true;
-    });
-    if (ToldGone(out, 0)) return;
-    for (size_t i = 0; i < changed.size(); ++i) {
-        if (out == WriteOutcome::Done && stored[i]) {
-            fileModel->SetMemo(changed[i].first, changed[i].second);
-            ++updated;
-        } else {
-            ++failed;
-        }
-    }
-    QString said = QString::number(updated) + " 件のメモを図面から取得しました";
-    if (failed > 0) said += "（" + QString::number(failed) + " 件は書き込めませんでした）";
-    Say(said);
-}
-
-void GroupWindow::OpenFolderOfFirstSelected()
-{
-    const std::vector<int> rows = SelectedRows();
-    if (rows.empty()) return;
-    const FileRow& entry = fileSortModel->Row(rows.front());
-    if (!platform_.desktop->ShowInFolder(QString::fromStdString(ToFsName(entry.FullPath()))))
-        platform_.messages->ShowMessage(this, "フォルダ「" + ToQ(entry.cells[kCellFolder]) + "」を開けませんでした。");
-}
-
-void GroupWindow::CopyPaths()
-{
-    QStringList paths;
-    for (int row : SelectedRows()) paths << QString::fromStdString(ToFsName(fileSortModel->Row(row).FullPath()));
-    if (!paths.isEmpty()) platform_.desktop->CopyText(paths.join('\n'));
-}

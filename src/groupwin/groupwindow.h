@@ -16,6 +16,8 @@
 #include "platform/platform.h"
 #include "settings/settings.h"
 
+class QAbstractItemDelegate;
+class QAbstractItemView;
 class QAction;
 class QComboBox;
 class QDialog;
@@ -225,6 +227,8 @@ private:
     static constexpr int kNumberRole = Qt::UserRole;       // its sub-group number
     static constexpr int kNameRole = Qt::UserRole + 1;     // its name, CP932
 
+    // Draws the list's cells, in every view style (grouplist.cpp).
+    static QAbstractItemDelegate* CellDelegate(QAbstractItemView* view);
     NetworkPathLookup NetworkPaths() const;
     // The list style's cell: the widest name (within a bound) beside a small icon.
     QSize ListCellSize() const;
