@@ -31,10 +31,10 @@
 #include "db/schema.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
+#include "groupcontrols.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "memo/memodialog.h"
 #include "settings/preferences.h"
-#include "support/controls.h"
 #include "support/testdb.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
@@ -137,7 +137,7 @@ QStringList Labels(QTreeWidgetItem* item)
 
 QTreeWidgetItem* Node(GroupWindow* w, const QString& label)
 {
-    const QList<QTreeWidgetItem*> found = Control<QTreeWidget>(w, "subGroupTree")->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
+    const QList<QTreeWidgetItem*> found = Tree(w)->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
 }
 
@@ -145,13 +145,13 @@ void ClickNode(GroupWindow* w, const QString& label)
 {
     QTreeWidgetItem* item = Node(w, label);
     QVERIFY2(item, qPrintable(label));
-    QTest::mouseClick(Control<QTreeWidget>(w, "subGroupTree")->viewport(), Qt::LeftButton, {}, Control<QTreeWidget>(w, "subGroupTree")->visualItemRect(item).center());
+    QTest::mouseClick(Tree(w)->viewport(), Qt::LeftButton, {}, Tree(w)->visualItemRect(item).center());
 }
 
 QStringList Column(GroupWindow* w, int cell)
 {
     QStringList l;
-    for (int r = 0; r < Control<FileListModel>(w, "fileModel")->rowCount(); ++r) l << Control<FileSortModel>(w, "fileSortModel")->index(r, cell).data().toString();
+    for (int r = 0; r < ReadRows(w)->rowCount(); ++r) l << ShownRows(w)->index(r, cell).data().toString();
     return l;
 }
 
@@ -164,10 +164,10 @@ std::vector<std::string> Cells(const std::vector<TextRow>& rows, int column)
 
 void SelectRows(GroupWindow* w, const std::vector<int>& rows)
 {
-    QItemSelectionModel* s = Control<QTreeView>(w, "fileDetailView")->selectionModel();
+    QItemSelectionModel* s = DetailView(w)->selectionModel();
     s->clearSelection();
     for (int r : rows)
-        s->select(Control<FileSortModel>(w, "fileSortModel")->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        s->select(ShownRows(w)->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 // Group 1's tables with sub-group "s" (1) under the root.
@@ -197,7 +197,7 @@ void Drop(QAbstractItemView* view, QPoint at, const QMimeData* data)
 QPoint NodeCenter(GroupWindow* w, const QString& label)
 {
     QTreeWidgetItem* item = Node(w, label);
-    return item ? Control<QTreeWidget>(w, "subGroupTree")->visualItemRect(item).center() : QPoint(-1, -1);
+    return item ? Tree(w)->visualItemRect(item).center() : QPoint(-1, -1);
 }
 
 QMimeData* Urls(const QStringList& files)
@@ -257,10 +257,10 @@ private slots:
         QVERIFY(run.w->isVisible());
         QCOMPARE(run.w->windowTitle(), QString("グループ名 【住宅A】 (N:1)"));
         QVERIFY(run.db().TableExists(FileTableName(1)) && run.db().TableExists(SubGroupTableName(1)));
-        QCOMPARE(Control<QTreeWidget>(run.w, "subGroupTree")->topLevelItemCount(), 1);
-        QCOMPARE(Control<QTreeWidget>(run.w, "subGroupTree")->topLevelItem(0)->text(0), QString("root :0"));
-        QVERIFY(Control<QTreeWidget>(run.w, "subGroupTree")->selectedItems().isEmpty());
-        QCOMPARE(Control<FileListModel>(run.w, "fileModel")->rowCount(), 0);
+        QCOMPARE(Tree(run.w)->topLevelItemCount(), 1);
+        QCOMPARE(Tree(run.w)->topLevelItem(0)->text(0), QString("root :0"));
+        QVERIFY(Tree(run.w)->selectedItems().isEmpty());
+        QCOMPARE(ReadRows(run.w)->rowCount(), 0);
         QCOMPARE(Control<QPushButton>(run.w, "closeButton")->text(), QString("閉じる(&X)"));
 
         // A double-click on the other icon while the window is open replaces the group;
@@ -276,13 +276,13 @@ private slots:
         QVERIFY(std::none_of(sent.begin(), sent.end(), [](auto& s) { return s.rfind("CREATE", 0) == 0; }));
         QVERIFY(PutEntry(run.db(), 2, 1, "a.jww", "/x/", 0));
         run.Open(2);
-        QCOMPARE(Control<FileListModel>(run.w, "fileModel")->rowCount(), 1);
+        QCOMPARE(ReadRows(run.w)->rowCount(), 1);
 
         // Esc closes and empties the window; the entry clipboard outlives it.
-        QTest::keyClick(Control<QTreeWidget>(run.w, "subGroupTree"), Qt::Key_Escape);
+        QTest::keyClick(Tree(run.w), Qt::Key_Escape);
         QVERIFY(!run.w->isVisible());
-        QCOMPARE(Control<FileListModel>(run.w, "fileModel")->rowCount(), 0);
-        QCOMPARE(Control<QTreeWidget>(run.w, "subGroupTree")->topLevelItemCount(), 0);
+        QCOMPARE(ReadRows(run.w)->rowCount(), 0);
+        QCOMPARE(Tree(run.w)->topLevelItemCount(), 0);
         QCOMPARE(clipboard.Count(), 1);
         run.p->Close();
         QCOMPARE(clipboard.Count(), 0);
@@ -311,28 +311,28 @@ private slots:
         run.fake().desktop.icon = QIcon(picture);
         run.Open(1);
         GroupWindow* w = run.w;
-        QTreeWidgetItem* root = Control<QTreeWidget>(w, "subGroupTree")->topLevelItem(0);
+        QTreeWidgetItem* root = Tree(w)->topLevelItem(0);
         QCOMPARE(Labels(root), (QStringList{"a :1", "orphan :4", "null :5"}));
         QCOMPARE(Labels(root->child(0)), (QStringList{"b :2", "c :3"}));
         QCOMPARE(Column(w, kCellName), (QStringList{"ten.jww", "nine.JWW", "gone.jww", "Nine.txt"}));
         // One icon per type, asked once; none for the missing file.
         QCOMPARE(run.fake().desktop.iconsAsked.size(), 2);
-        QVERIFY(!Control<FileSortModel>(w, "fileSortModel")->index(0, 0).data(Qt::DecorationRole).isNull());
-        QVERIFY(Control<FileSortModel>(w, "fileSortModel")->index(2, 0).data(Qt::DecorationRole).isNull());
-        QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->index(2, kCellTime).data().toString(), QString("<No File>"));
-        QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->index(2, kCellSize).data().toString(), QString("0"));
-        QCOMPARE(Control<FileListModel>(w, "fileModel")->headerData(kCellSubGroup, Qt::Horizontal, Qt::DisplayRole).toString(), QString("サブグループNo."));
-        QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->index(0, kCellSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
+        QVERIFY(!ShownRows(w)->index(0, 0).data(Qt::DecorationRole).isNull());
+        QVERIFY(ShownRows(w)->index(2, 0).data(Qt::DecorationRole).isNull());
+        QCOMPARE(ShownRows(w)->index(2, kCellTime).data().toString(), QString("<No File>"));
+        QCOMPARE(ShownRows(w)->index(2, kCellSize).data().toString(), QString("0"));
+        QCOMPARE(ReadRows(w)->headerData(kCellSubGroup, Qt::Horizontal, Qt::DisplayRole).toString(), QString("サブグループNo."));
+        QCOMPARE(ShownRows(w)->index(0, kCellSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
                  Qt::AlignRight);
 
         // The list and details styles draw their cells themselves, to look as the
         // style's own drawing does: icon, text, alignment, selection and focus.
-        Control<QListView>(w, "fileIconView")->setCurrentIndex(Control<FileSortModel>(w, "fileSortModel")->index(1, 0));
-        Control<QListView>(w, "fileIconView")->selectionModel()->select(Control<FileSortModel>(w, "fileSortModel")->index(3, 0),
+        IconView(w)->setCurrentIndex(ShownRows(w)->index(1, 0));
+        IconView(w)->selectionModel()->select(ShownRows(w)->index(3, 0),
                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
         for (int style : {1, 2}) {
             w->SetViewStyleIndex(style);
-            QAbstractItemView* view = style == 2 ? static_cast<QAbstractItemView*>(Control<QTreeView>(w, "fileDetailView")) : Control<QListView>(w, "fileIconView");
+            QAbstractItemView* view = style == 2 ? static_cast<QAbstractItemView*>(DetailView(w)) : IconView(w);
             view->setFocus();
             QAbstractItemDelegate* ours = view->itemDelegate();
             const QImage drawn = view->viewport()->grab().toImage();
@@ -343,7 +343,7 @@ private slots:
             QCOMPARE(drawn, styled);
         }
         w->SetViewStyleIndex(0);
-        Control<QListView>(w, "fileIconView")->clearSelection();
+        IconView(w)->clearSelection();
 
         // A click on a sub-group lists its own entries only, read once; the keys move the
         // list along, and what is added files under the node now shown.
@@ -354,7 +354,7 @@ private slots:
         run.db().SetStatementLog({});
         QCOMPARE(w->CurrentSubGroup(), 2);
         QCOMPARE(Column(w, kCellName), (QStringList{"nine.JWW", "gone.jww"}));
-        QTest::keyClick(Control<QTreeWidget>(w, "subGroupTree"), Qt::Key_Down);
+        QTest::keyClick(Tree(w), Qt::Key_Down);
         QCOMPARE(w->CurrentSubGroup(), 3);
         QCOMPARE(Column(w, kCellName), QStringList{"Nine.txt"});
         run.fake().fileDialogs.nextFileNames.push_back({kTestData + "Test1.jww"});
@@ -363,31 +363,31 @@ private slots:
         QCOMPARE(run.db().CountRecords(FileTableName(1), "SN=3"), 2);
         QVERIFY(run.db().DeleteRecords(FileTableName(1), "N=5"));
         // Set by the program, the current node shows its entries too.
-        Control<QTreeWidget>(w, "subGroupTree")->setCurrentItem(Node(w, "b :2"));
-        QCOMPARE(Control<FileListModel>(w, "fileModel")->rowCount(), 2);
+        Tree(w)->setCurrentItem(Node(w, "b :2"));
+        QCOMPARE(ReadRows(w)->rowCount(), 2);
         ClickNode(w, "root :0");
-        QCOMPARE(Control<FileListModel>(w, "fileModel")->rowCount(), 4);
+        QCOMPARE(ReadRows(w)->rowCount(), 4);
 
         // Three styles of one list.
         const struct { int index; QWidget* view; QListView::ViewMode mode; } styles[] = {
-            {0, Control<QListView>(w, "fileIconView"), QListView::IconMode}, {1, Control<QListView>(w, "fileIconView"), QListView::ListMode},
-            {2, Control<QTreeView>(w, "fileDetailView"), QListView::IconMode}, {7, Control<QListView>(w, "fileIconView"), QListView::IconMode}};
+            {0, IconView(w), QListView::IconMode}, {1, IconView(w), QListView::ListMode},
+            {2, DetailView(w), QListView::IconMode}, {7, IconView(w), QListView::IconMode}};
         for (const auto& s : styles) {
             w->SetViewStyleIndex(s.index);
             QCOMPARE(Control<QStackedWidget>(w, "fileList")->currentWidget(), s.view);
-            if (s.view == Control<QListView>(w, "fileIconView")) QCOMPARE(Control<QListView>(w, "fileIconView")->viewMode(), s.mode);
+            if (s.view == IconView(w)) QCOMPARE(IconView(w)->viewMode(), s.mode);
         }
         w->SetViewStyleIndex(1);
-        QTest::mouseClick(Control<QListView>(w, "fileIconView")->viewport(), Qt::LeftButton, {},
-                          Control<QListView>(w, "fileIconView")->visualRect(Control<FileSortModel>(w, "fileSortModel")->index(0, 0)).center());
+        QTest::mouseClick(IconView(w)->viewport(), Qt::LeftButton, {},
+                          IconView(w)->visualRect(ShownRows(w)->index(0, 0)).center());
         QCOMPARE(w->SelectedRows(), std::vector<int>{0});
         w->SetViewStyleIndex(2);
-        QVERIFY(Control<QTreeView>(w, "fileDetailView")->selectionModel()->isRowSelected(0, {}));
+        QVERIFY(DetailView(w)->selectionModel()->isRowSelected(0, {}));
 
         // A header click sorts ascending, sizes as numbers, and the selection follows its
         // row; the same header again sorts descending, equal rows keeping their order,
         // and a third time ascending again. The arrow says which.
-        QHeaderView* header = Control<QTreeView>(w, "fileDetailView")->header();
+        QHeaderView* header = DetailView(w)->header();
         const QStringList up{"gone.jww", "nine.JWW", "Nine.txt", "ten.jww"};
         const QStringList down{"ten.jww", "nine.JWW", "Nine.txt", "gone.jww"};
         const struct { QStringList names; Qt::SortOrder order; } clicks[] = {
@@ -406,7 +406,7 @@ private slots:
         // Equal types keep the order of the sort before, and the current row moves along.
         w->SortByColumn(kCellType);
         QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "ten.jww", "Nine.txt"}));
-        QCOMPARE(Control<QTreeView>(w, "fileDetailView")->currentIndex().row(), 2);
+        QCOMPARE(DetailView(w)->currentIndex().row(), 2);
         QVERIFY(header->isSortIndicatorShown());
 
         // A file added to the sorted list stands at its end and the sort mark goes; a
@@ -463,7 +463,7 @@ private slots:
             Type(d->nameEdit, "a");
             QTest::keyClick(d->nameEdit, Qt::Key_Return);
         }));
-        QCOMPARE(Labels(Control<QTreeWidget>(w, "subGroupTree")->topLevelItem(0)), QStringList{"a :1"});
+        QCOMPARE(Labels(Tree(w)->topLevelItem(0)), QStringList{"a :1"});
         ClickNode(w, "a :1");
         QVERIFY(WithModal(d, [&] { w->CreateSubGroupCommand(); }, [&] {
             Type(d->nameEdit, "b");
@@ -515,7 +515,7 @@ private slots:
         QCOMPARE(listReads, 1);   // not once more at each move of the current node
         QVERIFY(!Node(w, "図面 :2"));
         QCOMPARE(w->CurrentSubGroup(), 0);
-        QVERIFY(Control<QTreeWidget>(w, "subGroupTree")->topLevelItem(0)->isSelected());
+        QVERIFY(Tree(w)->topLevelItem(0)->isSelected());
         QCOMPARE(Column(w, kCellName), QStringList{"keep"});
         QCOMPARE(AllRows(run.db(), SubGroupTableName(1)).size(), size_t(1));
         // No entries: one question.
@@ -524,7 +524,7 @@ private slots:
         m.nextAnswers = {true};
         w->DeleteSubGroupCommand();
         QCOMPARE(m.asked.size(), 1);
-        QCOMPARE(Control<QTreeWidget>(w, "subGroupTree")->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(Tree(w)->topLevelItem(0)->childCount(), 0);
 
         // A sub-group that could not be stored does not appear.
         QVERIFY(run.db().DropTable(SubGroupTableName(1)));
@@ -533,7 +533,7 @@ private slots:
             QTest::mouseClick(d->okButton, Qt::LeftButton);
         }));
         QCOMPARE(m.shown.last(), QString("サブグループ「lost」を作成出来ませんでした。"));
-        QCOMPARE(Control<QTreeWidget>(w, "subGroupTree")->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(Tree(w)->topLevelItem(0)->childCount(), 0);
     }
 
     void addCopyPasteRemoveAndOpen()
@@ -582,7 +582,7 @@ private slots:
         QCOMPARE(Column(w, kCellSize).last(), QString("8"));
         files.nextFileNames.clear();
         QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);   // cancelled
-        QCOMPARE(Control<FileListModel>(w, "fileModel")->rowCount(), 4);
+        QCOMPARE(ReadRows(w)->rowCount(), 4);
 
         // Copy two rows, paste twice into group 2: new numbers there, group 1 unchanged.
         SelectRows(w, {2, 0});
@@ -602,7 +602,7 @@ private slots:
         run.p->mainWindow.Clipboard().Clear();
         run.p->mainWindow.Clipboard().Add("/nowhere/gone.jww", "");
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
-        QCOMPARE(Control<FileListModel>(w, "fileModel")->rowCount(), 5);
+        QCOMPARE(ReadRows(w)->rowCount(), 5);
         w->SetViewStyleIndex(2);
         SelectRows(w, {4});
         w->OpenFirstSelected();
@@ -626,7 +626,7 @@ private slots:
         QVERIFY(run.db().DropTable(FileTableName(2)));
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
         QCOMPARE(m.shown.last(), QString("次のファイルは貼り付け出来ませんでした。\n/nowhere/gone.jww（データベースに書き込めませんでした）"));
-        QCOMPARE(Control<FileListModel>(w, "fileModel")->rowCount(), 3);
+        QCOMPARE(ReadRows(w)->rowCount(), 3);
 
         // The add dialog starts where the last files were added, after a restart too;
         // a damaged filter number starts at the first filter.
@@ -682,7 +682,7 @@ private slots:
         }));
         QCOMPARE(d->result(), int(QDialog::Accepted));
         QCOMPARE(run.db().CountRecords(FileTableName(1), "N=1 AND FILE_MEMO IS NULL"), 1);
-        QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->index(0, kCellMemo).data().toString(), QString());
+        QCOMPARE(ShownRows(w)->index(0, kCellMemo).data().toString(), QString());
 
         // A symbol file gives no memo; cancelling changes nothing.
         SelectRows(w, {1});
@@ -704,7 +704,7 @@ private slots:
         }));
         QCOMPARE(d->memoText.size(), size_t(300));
         QCOMPARE(AllRows(run.db(), FileTableName(1), "N=3")[0][kFileMemo], std::string(255, 'm'));
-        QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->index(2, kCellMemo).data().toString(), QString(255, 'm'));
+        QCOMPARE(ShownRows(w)->index(2, kCellMemo).data().toString(), QString(255, 'm'));
 
         // OK without a change keeps bytes that have no character here, and writes nothing.
         std::vector<std::string> sent;
@@ -787,41 +787,41 @@ private slots:
 
         // Files onto the list: registered under the node shown, the drawing's memo read.
         std::unique_ptr<QMimeData> files(Urls({dir.filePath("z.txt"), kTestData + "Test1.jww"}));
-        Drop(Control<QListView>(w, "fileIconView"), QPoint(5, 5), files.get());
+        Drop(IconView(w), QPoint(5, 5), files.get());
         QCOMPARE(Column(w, kCellName), (QStringList{"z.txt", "Test1.jww"}));
         QCOMPARE(Column(w, kCellMemo)[1], QString("日影図　ＴＥＳＴ用データ（陸屋根）"));
         QCOMPARE(Control<QStatusBar>(w, "statusLine")->currentMessage(), QString("2 件のファイルを登録しました"));
 
         // A folder onto a node: its files at every level counted and asked about.
         std::unique_ptr<QMimeData> folder(Urls({dir.filePath("in")}));
-        Drop(Control<QTreeWidget>(w, "subGroupTree"), NodeCenter(w, "s :1"), folder.get());
+        Drop(Tree(w), NodeCenter(w, "s :1"), folder.get());
         QCOMPARE(m.asked.last(), QString("フォルダ内のファイル 2 件を登録しますか？"));
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 2);
         m.nextAnswers = {true};
-        Drop(Control<QTreeWidget>(w, "subGroupTree"), NodeCenter(w, "s :1"), folder.get());
+        Drop(Tree(w), NodeCenter(w, "s :1"), folder.get());
         QCOMPARE(Cells(AllRows(run.db(), FileTableName(1), "SN=1"), kFileName), (std::vector<std::string>{"y.jww", "x.jww"}));
 
         // Entries dragged out: their files as local URLs, the missing one left out.
         QVERIFY(PutEntry(run.db(), 1, 9, "gone.jww", "/nowhere/", 0));
         w->FillFileList();
-        QCOMPARE(Control<FileListModel>(w, "fileModel")->rowCount(), 5);
-        QVERIFY(Control<FileSortModel>(w, "fileSortModel")->flags(Control<FileSortModel>(w, "fileSortModel")->index(0, 0)) & Qt::ItemIsDragEnabled);
+        QCOMPARE(ReadRows(w)->rowCount(), 5);
+        QVERIFY(ShownRows(w)->flags(ShownRows(w)->index(0, 0)) & Qt::ItemIsDragEnabled);
         for (int style : {1, 0, 2}) {
             w->SetViewStyleIndex(style);
-            for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(Control<QListView>(w, "fileIconView")),
-                                         static_cast<QAbstractItemView*>(Control<QTreeView>(w, "fileDetailView")),
-                                         static_cast<QAbstractItemView*>(Control<QTreeWidget>(w, "subGroupTree"))})
-                QVERIFY(v->viewport()->acceptDrops() && (v == Control<QTreeWidget>(w, "subGroupTree") || v->dragEnabled()));
+            for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(IconView(w)),
+                                         static_cast<QAbstractItemView*>(DetailView(w)),
+                                         static_cast<QAbstractItemView*>(Tree(w))})
+                QVERIFY(v->viewport()->acceptDrops() && (v == Tree(w) || v->dragEnabled()));
         }
-        std::unique_ptr<QMimeData> out(Control<FileSortModel>(w, "fileSortModel")->mimeData(
-            {Control<FileSortModel>(w, "fileSortModel")->index(0, 0), Control<FileSortModel>(w, "fileSortModel")->index(0, 3), Control<FileSortModel>(w, "fileSortModel")->index(4, 0)}));
+        std::unique_ptr<QMimeData> out(ShownRows(w)->mimeData(
+            {ShownRows(w)->index(0, 0), ShownRows(w)->index(0, 3), ShownRows(w)->index(4, 0)}));
         QCOMPARE(out->urls(), QList<QUrl>{QUrl::fromLocalFile(dir.filePath("z.txt"))});
 
         // Dropped onto a node of the tree, they are moved there; onto the list, nothing.
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, out.get(), Qt::LeftButton, {});
-        QCoreApplication::sendEvent(Control<QListView>(w, "fileIconView")->viewport(), &enter);
+        QCoreApplication::sendEvent(IconView(w)->viewport(), &enter);
         QVERIFY(!enter.isAccepted());
-        Drop(Control<QTreeWidget>(w, "subGroupTree"), NodeCenter(w, "s :1"), out.get());
+        Drop(Tree(w), NodeCenter(w, "s :1"), out.get());
         QCOMPARE(Control<QStatusBar>(w, "statusLine")->currentMessage(), QString("2 件を移動しました"));
         QCOMPARE(run.db().CountRecords(FileTableName(1), "SN=1 AND (N=1 OR N=9)"), 2);
         ClickNode(w, "s :1");
@@ -857,7 +857,7 @@ private slots:
         QTest::mouseClick(Control<QPushButton>(w, "removeButton"), Qt::LeftButton);
         QCOMPARE(said(), QString("2 件を除去しました"));
         // Nothing selected: nothing asked.
-        Control<QListView>(w, "fileIconView")->selectionModel()->clearSelection();
+        IconView(w)->selectionModel()->clearSelection();
         m.asked.clear();
         QTest::mouseClick(Control<QPushButton>(w, "removeButton"), Qt::LeftButton);
         QVERIFY(m.asked.isEmpty());
@@ -879,7 +879,7 @@ private slots:
         QCOMPARE(run.db().CountRecords(FileTableName(1), "FILE_NAME STARTING WITH 'f'"), 13);
         QCOMPARE(run.db().CountRecords(FileTableName(1), "FILE_NAME='f09.jww'"), 1);
         QCOMPARE(run.db().CountRecords(FileTableName(1), "FILE_NAME='f10.jww'"), 0);
-        QCOMPARE(Control<FileListModel>(w, "fileModel")->rowCount(), 13);
+        QCOMPARE(ReadRows(w)->rowCount(), 13);
         QCOMPARE(Column(w, kCellName).last(), QString("f09.jww"));
     }
 
@@ -900,7 +900,7 @@ private slots:
         run.Open(1);
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
-        QAbstractItemView* list = Control<QTreeView>(w, "fileDetailView");
+        QAbstractItemView* list = DetailView(w);
         list->setFocus();
         auto count = [&] {
             QCoreApplication::processEvents();
@@ -937,7 +937,7 @@ private slots:
         QCOMPARE(Control<QPushButton>(w, "editMemoButton")->toolTip(), QString("メモ入力編集 (F2)"));
 
         // In the tree, F2 renames and Delete deletes the sub-group; on the root neither acts.
-        QTreeWidget* tree = Control<QTreeWidget>(w, "subGroupTree");
+        QTreeWidget* tree = Tree(w);
         tree->setFocus();
         tree->setCurrentItem(Node(w, "s :1"));
         SubGroupNameDialog* names = run.p->windows.subGroupNameDialog;
@@ -959,7 +959,7 @@ private slots:
         QCOMPARE(Column(w, kCellName), (QStringList{"gone.txt", "other.jww"}));
         // Ctrl+1, 2, 3: the view styles, wherever the focus is in the window.
         for (int style : {2, 1, 0}) {
-            QTest::keyClick(style == 1 ? static_cast<QWidget*>(Control<QListView>(w, "fileIconView")) : tree, Qt::Key(Qt::Key_1 + style),
+            QTest::keyClick(style == 1 ? static_cast<QWidget*>(IconView(w)) : tree, Qt::Key(Qt::Key_1 + style),
                             Qt::ControlModifier);
             QCOMPARE(w->ViewStyleIndex(), style);
         }
@@ -993,7 +993,7 @@ private slots:
         const QStringList fileItems{"開く", "保存場所のフォルダを開く", "メモ入力編集", "JWメモ取得", "コピー", "パスをコピー", "削除"};
 
         // Nothing selected, nothing copied: every item there, none enabled.
-        QMenu* menu = w->PrepareContextMenu(Control<QListView>(w, "fileIconView"));
+        QMenu* menu = w->PrepareContextMenu(IconView(w));
         for (const QString& text : fileItems + QStringList{"貼付"}) {
             QVERIFY2(item(menu, text), qPrintable(text));
             QVERIFY2(!item(menu, text)->isEnabled(), qPrintable(text));
@@ -1001,21 +1001,21 @@ private slots:
         // An entry shown from elsewhere (a search hit) is current where the keys act.
         QVERIFY(w->SelectEntry(2));
         QCOMPARE(w->focusWidget(), Control<QStackedWidget>(w, "fileList")->currentWidget());
-        QCOMPARE(Control<QListView>(w, "fileIconView")->currentIndex().row(), 1);
+        QCOMPARE(IconView(w)->currentIndex().row(), 1);
         // A right-click on an entry selects it and opens the menu there.
-        const QRect first = Control<QListView>(w, "fileIconView")->visualRect(Control<FileSortModel>(w, "fileSortModel")->index(0, 0));
-        QTest::mouseClick(Control<QListView>(w, "fileIconView")->viewport(), Qt::LeftButton, {}, first.center());
-        QContextMenuEvent click(QContextMenuEvent::Mouse, first.center(), Control<QListView>(w, "fileIconView")->viewport()->mapToGlobal(first.center()));
-        QApplication::sendEvent(Control<QListView>(w, "fileIconView")->viewport(), &click);
+        const QRect first = IconView(w)->visualRect(ShownRows(w)->index(0, 0));
+        QTest::mouseClick(IconView(w)->viewport(), Qt::LeftButton, {}, first.center());
+        QContextMenuEvent click(QContextMenuEvent::Mouse, first.center(), IconView(w)->viewport()->mapToGlobal(first.center()));
+        QApplication::sendEvent(IconView(w)->viewport(), &click);
         QTRY_VERIFY(Control<QMenu>(w, "fileMenu")->isVisible());
         Control<QMenu>(w, "fileMenu")->hide();
         for (const QString& text : fileItems) QVERIFY2(item(Control<QMenu>(w, "fileMenu"), text)->isEnabled(), qPrintable(text));
         // The menu key opens it at the current entry, wherever the pointer is.
-        Control<QListView>(w, "fileIconView")->setCurrentIndex(Control<FileSortModel>(w, "fileSortModel")->index(1, 0));
-        const QPoint second = Control<QListView>(w, "fileIconView")->viewport()->mapToGlobal(
-            Control<QListView>(w, "fileIconView")->visualRect(Control<FileSortModel>(w, "fileSortModel")->index(1, 0)).center());
-        QContextMenuEvent key(QContextMenuEvent::Keyboard, {}, Control<QListView>(w, "fileIconView")->mapToGlobal(QPoint()));
-        QApplication::sendEvent(Control<QListView>(w, "fileIconView"), &key);
+        IconView(w)->setCurrentIndex(ShownRows(w)->index(1, 0));
+        const QPoint second = IconView(w)->viewport()->mapToGlobal(
+            IconView(w)->visualRect(ShownRows(w)->index(1, 0)).center());
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, {}, IconView(w)->mapToGlobal(QPoint()));
+        QApplication::sendEvent(IconView(w), &key);
         QTRY_VERIFY(Control<QMenu>(w, "fileMenu")->isVisible());
         QCOMPARE(Control<QMenu>(w, "fileMenu")->pos(), second);
         Control<QMenu>(w, "fileMenu")->hide();
@@ -1038,7 +1038,7 @@ private slots:
 
         SelectRows(w, {2});
         item(menu, "コピー")->trigger();
-        menu = w->PrepareContextMenu(Control<QTreeView>(w, "fileDetailView"));
+        menu = w->PrepareContextMenu(DetailView(w));
         QVERIFY(item(menu, "貼付")->isEnabled());
         item(menu, "貼付")->trigger();
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
@@ -1046,7 +1046,7 @@ private slots:
         QCOMPARE(m.asked.last(), QString("選択したファイルを除去します。よろしいですか？"));
 
         // The tree's menu: create anywhere, edit and delete on a sub-group.
-        QTreeWidget* tree = Control<QTreeWidget>(w, "subGroupTree");
+        QTreeWidget* tree = Tree(w);
         tree->setCurrentItem(Node(w, "root :0"));
         menu = w->PrepareContextMenu(tree);
         QCOMPARE(menu->actions().size(), 3);
@@ -1075,20 +1075,20 @@ private slots:
         for (int style : {1, 0}) {
             run.w->SetViewStyleIndex(style);
             run.Open(1);
-            QCOMPARE(Control<FileListModel>(run.w, "fileModel")->rowCount(), 5001);
+            QCOMPARE(ReadRows(run.w)->rowCount(), 5001);
             QTest::qWait(500);
-            EventCounter view(Control<QListView>(run.w, "fileIconView")), port(Control<QListView>(run.w, "fileIconView")->viewport());
+            EventCounter view(IconView(run.w)), port(IconView(run.w)->viewport());
             QTest::qWait(1000);
             QCOMPARE(view.counts.value(QEvent::Timer) + view.counts.value(QEvent::LayoutRequest), 0);
             QCOMPARE(port.counts.value(QEvent::Resize), 0);
         }
         // The list style's columns are as wide as the longest name; one added later widens them.
         run.w->SetViewStyleIndex(1);
-        const int wide = Control<QListView>(run.w, "fileIconView")->visualRect(Control<FileSortModel>(run.w, "fileSortModel")->index(5000, 0)).width();
-        QVERIFY(wide > Control<QListView>(run.w, "fileIconView")->fontMetrics().horizontalAdvance(ToQ(longName)) + 16);
+        const int wide = IconView(run.w)->visualRect(ShownRows(run.w)->index(5000, 0)).width();
+        QVERIFY(wide > IconView(run.w)->fontMetrics().horizontalAdvance(ToQ(longName)) + 16);
         run.p->mainWindow.Clipboard().Add("/nowhere/" + longName + longName, "");
         run.w->PasteEntries();
-        QVERIFY(Control<QListView>(run.w, "fileIconView")->visualRect(Control<FileSortModel>(run.w, "fileSortModel")->index(0, 0)).width() > wide + 50);
+        QVERIFY(IconView(run.w)->visualRect(ShownRows(run.w)->index(0, 0)).width() > wide + 50);
     }
 
     void tenThousandEntriesOpenAtOnce()
@@ -1119,14 +1119,14 @@ private slots:
             run.w->grab();   // laid out and drawn
             qInfo("10000 entries, style %d: filled in %lld ms, shown in %lld ms", style, filled, t.elapsed());
         }
-        QCOMPARE(Control<FileListModel>(run.w, "fileModel")->rowCount(), 10000);
+        QCOMPARE(ReadRows(run.w)->rowCount(), 10000);
         QCOMPARE(run.fake().desktop.iconsAsked.size(), 3);
-        QCOMPARE(Control<FileSortModel>(run.w, "fileSortModel")->index(9999, kCellName).data().toString(), QString("f10000.txt"));
+        QCOMPARE(ShownRows(run.w)->index(9999, kCellName).data().toString(), QString("f10000.txt"));
         QElapsedTimer t;
         t.start();
         run.w->SortByColumn(kCellName);
         qInfo("10000 entries sorted by name in %lld ms", t.elapsed());
-        QCOMPARE(Control<FileSortModel>(run.w, "fileSortModel")->index(1, kCellName).data().toString(), QString("f10.txt"));
+        QCOMPARE(ShownRows(run.w)->index(1, kCellName).data().toString(), QString("f10.txt"));
     }
 };
 

@@ -89,9 +89,11 @@ void TestLinkWindows::movedEntriesFoundAgain()
     // The group's check, from the list's menu even with nothing selected, lists its two
     // missing entries.
     QMenu* menu = w->PrepareContextMenu(Control<QListView>(w, "fileIconView"));
-    QVERIFY(menu->actions().contains(Control<QAction>(w, "linkCheckAction")) && menu->actions().contains(Control<QAction>(w, "replaceFolderAction")));
-    QVERIFY(Control<QAction>(w, "linkCheckAction")->isEnabled() && Control<QAction>(w, "replaceFolderAction")->isEnabled());
-    Control<QAction>(w, "linkCheckAction")->trigger();
+    QAction* linkCheck = Control<QAction>(w, "linkCheckAction");
+    QAction* replaceFolder = Control<QAction>(w, "replaceFolderAction");
+    QVERIFY(menu->actions().contains(linkCheck) && menu->actions().contains(replaceFolder));
+    QVERIFY(linkCheck->isEnabled() && replaceFolder->isEnabled());
+    linkCheck->trigger();
     LinkCheckWindow* check = p.mainWindow.linkCheckWindow;
     QVERIFY(check && check->isVisible());
     QTRY_VERIFY(!check->Busy());
@@ -113,7 +115,7 @@ void TestLinkWindows::movedEntriesFoundAgain()
         replace->replaceButton->click();
         QTRY_VERIFY(!replace->isVisible());
     });
-    Control<QAction>(w, "replaceFolderAction")->trigger();
+    replaceFolder->trigger();
     QVERIFY(ran);
     QVERIFY(p.fake.messages.asked.last().startsWith("置換するエントリ: 1 件（置換後にファイルがあるもの 1 件）"));
     QCOMPARE(p.fake.messages.shown.last(), QString("置換したエントリ: 1 件"));
@@ -157,7 +159,8 @@ void TestLinkWindows::movedEntriesFoundAgain()
     check->openButton->click();
     QCOMPARE(w->currentGroupNumber, 2);
     QCOMPARE(w->SelectedRows().size(), size_t(1));
-    QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->Row(w->SelectedRows().front()).cells[kCellName], std::string("c.jww"));
+    QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->Row(w->SelectedRows().front()).cells[kCellName],
+             std::string("c.jww"));
     // A group another copy deleted since the list was made is said so, and its tables
     // are not made again.
     w->CloseWindow();
