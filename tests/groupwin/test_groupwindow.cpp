@@ -586,6 +586,7 @@ private slots:
 
         // Copy two rows, paste twice into group 2: new numbers there, group 1 unchanged.
         SelectRows(w, {2, 0});
+        QCOMPARE(w->SelectedEntries(), (std::vector<int32_t>{1, 3}));
         QTest::mouseClick(Control<QPushButton>(w, "copyButton"), Qt::LeftButton);
         QCOMPARE(run.p->mainWindow.Clipboard().Count(), 2);
         QVERIFY(Control<QAction>(w, "pasteAction")->isEnabled());   // Ctrl+V pastes them too
@@ -617,8 +618,10 @@ private slots:
         QCOMPARE(m.asked.last(), QString("選択したファイルを除去します。よろしいですか？"));
         QCOMPARE(run.db().CountRecords(FileTableName(2), ""), 5);
         m.nextAnswers = {true};
+        QSignalSpy changed(w, &GroupWindow::entriesChanged);
         QTest::mouseClick(Control<QPushButton>(w, "removeButton"), Qt::LeftButton);
         QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "3", "5"}));
+        QVERIFY(!changed.isEmpty());
         QCOMPARE(run.db().CountRecords(FileTableName(2), "N=2 OR N=4"), 0);
         QCOMPARE(run.db().CountRecords(FileTableName(2), ""), 3);
 
