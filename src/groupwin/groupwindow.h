@@ -154,7 +154,6 @@ public:
     // The entries the list shows, in its order, as CSV to a file the user chooses.
     void ExportCsv();
 
-
 signals:
     // The rows of the list changed: read, added, removed or a memo stored.
     void entriesChanged();

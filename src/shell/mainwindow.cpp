@@ -413,8 +413,9 @@ void MainWindow::mnuRefreshClick()
     // The group selected keeps its place in the panel with what is stored for it now,
     // unless another copy removed it.
     GroupBoard& board = boardView->Board();
-    if (board.selectedGroup > 0 && board.PresentSlot(board.selectedGroup)) {
-        board.ShowGroupDetails(board.selectedGroup);
+    const int32_t selected = boardView->SelectedGroup();
+    if (selected > 0 && board.PresentSlot(selected)) {
+        board.ShowGroupDetails(selected);
     } else {
         board.ResetSelection();
         ClearDetails();
