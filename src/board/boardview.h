@@ -27,6 +27,8 @@ public:
     ~BoardView() override;
 
     GroupBoard& Board() { return board_; }
+    // The group selected on the board, which the group commands act on; 0: none.
+    int32_t SelectedGroup() const { return board_.selectedGroup; }
     PictureCache& Pictures() { return pictures_; }
     // The folder of the group pictures (with its trailing "/") and the picture helper,
     // beside the program or in the installed layout (settings/programfiles.h).

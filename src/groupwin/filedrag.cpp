@@ -9,6 +9,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <utility>
+
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
 #include "platform/platform.h"
@@ -27,18 +29,19 @@ constexpr qsizetype kMaxDraggedEntries = 1000000;
 
 } // namespace
 
-FileDrag::FileDrag(GroupWindow& window) : QObject(&window), window_(window)
+FileDrag::FileDrag(GroupWindow& window, std::vector<QAbstractItemView*> listViews, QTreeWidget& tree,
+                   FileListModel& model)
+    : QObject(&window), window_(window), listViews_(std::move(listViews)), tree_(tree), model_(model)
 {
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(window.fileIconView),
-                                    static_cast<QAbstractItemView*>(window.fileDetailView)}) {
+    for (QAbstractItemView* view : listViews_) {
         view->setDragDropMode(QAbstractItemView::DragDrop);
         view->setDropIndicatorShown(false);
         view->viewport()->installEventFilter(this);
     }
-    window.subGroupTree->setAcceptDrops(true);
-    window.subGroupTree->setDragDropMode(QAbstractItemView::DropOnly);
-    window.subGroupTree->viewport()->installEventFilter(this);
-    window.fileModel->SetDragData([this](const std::vector<int>& rows) { return EntriesData(rows); });
+    tree_.setAcceptDrops(true);
+    tree_.setDragDropMode(QAbstractItemView::DropOnly);
+    tree_.viewport()->installEventFilter(this);
+    model_.SetDragData([this](const std::vector<int>& rows) { return EntriesData(rows); });
 }
 
 QMimeData* FileDrag::EntriesData(const std::vector<int>& rows) const
@@ -46,7 +49,7 @@ QMimeData* FileDrag::EntriesData(const std::vector<int>& rows) const
     QList<QUrl> urls;
     QStringList numbers;
     for (int row : rows) {
-        const FileRow& entry = window_.fileModel->Row(row);
+        const FileRow& entry = model_.Row(row);
         numbers << ToQ(entry.cells[kCellNumber]);
         // Only files that are there: a drop of a missing file would fail in the other program.
         if (FileExists(entry.FullPath())) urls << QUrl::fromLocalFile(QString::fromStdString(ToFsName(entry.FullPath())));
@@ -90,8 +93,9 @@ bool FileDrag::eventFilter(QObject* watched, QEvent* event)
     default:
         return QObject::eventFilter(watched, event);
     }
-    if (watched == window_.subGroupTree->viewport()) return OnTree(event);
-    if (watched == window_.fileIconView->viewport() || watched == window_.fileDetailView->viewport()) return OnList(event);
+    if (watched == tree_.viewport()) return OnTree(event);
+    for (const QAbstractItemView* view : listViews_)
+        if (watched == view->viewport()) return OnList(event);
     return QObject::eventFilter(watched, event);
 }
 
@@ -109,7 +113,7 @@ bool FileDrag::OnList(QEvent* event)
     drag->accept();
     if (event->type() == QEvent::Drop) {
         // After the drop has ended: the file manager waits for its answer meanwhile.
-        const int32_t subGroup = window_.SelectedSubGroupNumber();
+        const int32_t subGroup = window_.CurrentSubGroup();
         QTimer::singleShot(0, &window_, [this, files, subGroup] { window_.RegisterDroppedFiles(files, subGroup); });
     }
     return true;
@@ -119,8 +123,7 @@ bool FileDrag::OnTree(QEvent* event)
 {
     if (event->type() == QEvent::DragLeave) return true;
     auto* drag = static_cast<QDropEvent*>(event);
-    QTreeWidget* tree = window_.subGroupTree;
-    const QTreeWidgetItem* node = tree->itemAt(drag->position().toPoint());
+    const QTreeWidgetItem* node = tree_.itemAt(drag->position().toPoint());
     std::vector<int32_t> numbers;
     const bool own = OwnEntries(drag->mimeData(), &numbers);
     const QStringList files = own ? QStringList() : DroppedLocalFiles(drag->mimeData());

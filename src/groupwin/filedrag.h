@@ -9,15 +9,19 @@
 #include <QObject>
 #include <QStringList>
 
+class FileListModel;
 class GroupWindow;
+class QAbstractItemView;
 class QDropEvent;
 class QMimeData;
+class QTreeWidget;
 
 class FileDrag : public QObject {
     Q_OBJECT
 public:
-    // Enables dragging and dropping on the window's two list views and its tree.
-    explicit FileDrag(GroupWindow& window);
+    // Enables dragging and dropping on the window's list views and its tree, which the
+    // window lends with the model of the list's rows.
+    FileDrag(GroupWindow& window, std::vector<QAbstractItemView*> listViews, QTreeWidget& tree, FileListModel& model);
 
     // What a drag of the rows of the window's list carries: the files that exist, as
     // local URLs, and for this program the group and the entries' numbers.
@@ -34,5 +38,8 @@ private:
     bool OnTree(QEvent* event);
 
     GroupWindow& window_;
+    std::vector<QAbstractItemView*> listViews_;
+    QTreeWidget& tree_;
+    FileListModel& model_;
 };
 

@@ -1,6 +1,6 @@
-// The group window at the keyboard and the mouse: its keys, its context menus, the
-// count of entries in the status bar, the dialogs it lends, and the commands that only
-// these reach (read again, memos from drawings, the folder, the paths).
+// The group window at the keyboard and the mouse: its actions with their keys and the
+// one place that decides which are enabled, its context menus, the count of entries in
+// the status bar, and the dialogs it lends.
 #include "groupwin/groupwindow.h"
 
 #include <utility>
@@ -15,25 +15,21 @@
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 
 #include "groupwin/filelistmodel.h"
-#include "memo/jwmemo.h"
-#include "text/cp932.h"
-#include "text/textutil.h"
 
 namespace {
 
 
-QAction* KeyAction(QWidget* owner, const QString& text, const QList<QKeySequence>& keys)
+QAction* KeyAction(QWidget* owner, const char* name, const QString& text, const QList<QKeySequence>& keys)
 {
     auto* a = new QAction(text, owner);
+    a->setObjectName(name);
     a->setShortcuts(keys);
     // Only while the focus is in the view it belongs to: Delete removes entries in the
     // list and the sub-group in the tree, as in a file manager.
@@ -56,34 +52,32 @@ void GroupWindow::BuildActions()
         connect(a, &QAction::triggered, this, command);
         return a;
     };
-    openAction = on(KeyAction(fileList, "開く", {Qt::Key_Return, Qt::Key_Enter}), &GroupWindow::OpenFirstSelected);
-    openFolderAction = on(KeyAction(fileList, "保存場所のフォルダを開く", {}), &GroupWindow::OpenFolderOfFirstSelected);
-    editMemoAction = on(KeyAction(fileList, "メモ入力編集", {Qt::Key_F2}), &GroupWindow::EditMemo);
-    readMemosAction = on(KeyAction(fileList, "JWメモ取得", {}), &GroupWindow::ReadDrawingMemos);
-    copyAction = on(KeyAction(fileList, "コピー", {QKeySequence::Copy}), &GroupWindow::CopyEntries);
-    pasteAction = on(KeyAction(fileList, "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
-    removeAction = on(KeyAction(fileList, "削除", {Qt::Key_Delete}), &GroupWindow::RemoveEntries);
-    copyPathsAction = on(KeyAction(fileList, "パスをコピー", {}), &GroupWindow::CopyPaths);
-    selectAllAction = KeyAction(fileList, "全て選択", {QKeySequence::SelectAll});
+    openAction = on(KeyAction(fileList, "openAction", "開く", {Qt::Key_Return, Qt::Key_Enter}), &GroupWindow::OpenFirstSelected);
+    openFolderAction = on(KeyAction(fileList, "openFolderAction", "保存場所のフォルダを開く", {}), &GroupWindow::OpenFolderOfFirstSelected);
+    editMemoAction = on(KeyAction(fileList, "editMemoAction", "メモ入力編集", {Qt::Key_F2}), &GroupWindow::EditMemo);
+    readMemosAction = on(KeyAction(fileList, "readMemosAction", "JWメモ取得", {}), &GroupWindow::ReadDrawingMemos);
+    copyAction = on(KeyAction(fileList, "copyAction", "コピー", {QKeySequence::Copy}), &GroupWindow::CopyEntries);
+    pasteAction = on(KeyAction(fileList, "pasteAction", "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
+    removeAction = on(KeyAction(fileList, "removeAction", "削除", {Qt::Key_Delete}), &GroupWindow::RemoveEntries);
+    copyPathsAction = on(KeyAction(fileList, "copyPathsAction", "パスをコピー", {}), &GroupWindow::CopyPaths);
+    selectAllAction = KeyAction(fileList, "selectAllAction", "全て選択", {QKeySequence::SelectAll});
     connect(selectAllAction, &QAction::triggered, fileDetailView, &QAbstractItemView::selectAll);
-    // Something copied may now be pasted.
-    connect(copyAction, &QAction::triggered, this, &GroupWindow::UpdateActions);
 
-    createSubGroupAction = on(KeyAction(subGroupTree, "作成", {}), &GroupWindow::CreateSubGroupCommand);
-    editSubGroupAction = on(KeyAction(subGroupTree, "編集", {Qt::Key_F2}), &GroupWindow::EditSubGroupCommand);
-    deleteSubGroupAction = on(KeyAction(subGroupTree, "削除", {Qt::Key_Delete}), &GroupWindow::DeleteSubGroupCommand);
-    pasteIntoNodeAction = on(KeyAction(subGroupTree, "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
-    readAgainAction = on(KeyAction(this, "最新の情報に更新", {Qt::Key_F5}), &GroupWindow::ReadAgain);
+    createSubGroupAction = on(KeyAction(subGroupTree, "createSubGroupAction", "作成", {}), &GroupWindow::CreateSubGroupCommand);
+    editSubGroupAction = on(KeyAction(subGroupTree, "editSubGroupAction", "編集", {Qt::Key_F2}), &GroupWindow::EditSubGroupCommand);
+    deleteSubGroupAction = on(KeyAction(subGroupTree, "deleteSubGroupAction", "削除", {Qt::Key_Delete}), &GroupWindow::DeleteSubGroupCommand);
+    pasteIntoNodeAction = on(KeyAction(subGroupTree, "pasteIntoNodeAction", "貼付", {QKeySequence::Paste}), &GroupWindow::PasteEntries);
+    readAgainAction = on(KeyAction(this, "readAgainAction", "最新の情報に更新", {Qt::Key_F5}), &GroupWindow::ReadAgain);
     // Ctrl+1, 2 and 3 pick the view style anywhere in the window, as in the desktop's file
     // managers.
     for (int style = 0; style < viewStyleBox->count(); ++style) {
-        QAction* pick = KeyAction(this, viewStyleBox->itemText(style), {QKeySequence(Qt::CTRL | (Qt::Key_1 + style))});
+        QAction* pick = KeyAction(this, "", viewStyleBox->itemText(style), {QKeySequence(Qt::CTRL | (Qt::Key_1 + style))});
         connect(pick, &QAction::triggered, this, [this, style] { SetViewStyleIndex(style); });
     }
     viewStyleBox->setToolTip("表示の切替 (Ctrl+1 / Ctrl+2 / Ctrl+3)");
     // In the list's menu rather than the bar, which they would make too wide.
-    linkCheckAction = on(KeyAction(fileList, "リンク切れ確認...", {}), &GroupWindow::RequestLinkCheck);
-    replaceFolderAction = on(KeyAction(fileList, "フォルダの置換...", {}), &GroupWindow::RequestFolderReplace);
+    linkCheckAction = on(KeyAction(fileList, "linkCheckAction", "リンク切れ確認...", {}), &GroupWindow::RequestLinkCheck);
+    replaceFolderAction = on(KeyAction(fileList, "replaceFolderAction", "フォルダの置換...", {}), &GroupWindow::RequestFolderReplace);
 
     fileMenu = new QMenu(this);
     fileMenu->setObjectName("fileMenu");
@@ -138,11 +132,9 @@ void GroupWindow::BuildActions()
     countLater->setInterval(0);
     connect(countLater, &QTimer::timeout, this, &GroupWindow::UpdateCount);
     auto recount = [countLater] { countLater->start(); };
-    connect(fileSortModel, &QAbstractItemModel::modelReset, this, recount);
-    connect(fileSortModel, &QAbstractItemModel::rowsInserted, this, recount);
-    connect(fileSortModel, &QAbstractItemModel::rowsRemoved, this, recount);
-    connect(fileIconView->selectionModel(), &QItemSelectionModel::selectionChanged, this, recount);
-    connect(fileIconView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &GroupWindow::UpdateActions);
+    connect(this, &GroupWindow::entriesChanged, this, recount);
+    connect(this, &GroupWindow::selectionChanged, this, recount);
+    connect(this, &GroupWindow::selectionChanged, this, &GroupWindow::UpdateActions);
     connect(subGroupTree, &QTreeWidget::currentItemChanged, this, &GroupWindow::UpdateActions);
     UpdateActions();
     UpdateCount();
@@ -197,78 +189,3 @@ bool GroupWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QTreeWidgetItem* GroupWindow::FindNode(int32_t number) const
-{
-    for (QTreeWidgetItemIterator it(subGroupTree); *it; ++it)
-        if ((*it)->data(0, kNumberRole).toInt() == number) return *it;
-    return nullptr;
-}
-
-void GroupWindow::ReadAgain()
-{
-    if (!MayRun()) return;
-    const bool hadNode = SelectedNode() != nullptr;
-    const int32_t number = SelectedSubGroupNumber();
-    {
-        // One reading of the list below, not one for each node the rebuilt tree passes.
-        const QSignalBlocker quiet(subGroupTree);
-        BuildSubGroupTree();
-        if (QTreeWidgetItem* node = hadNode ? FindNode(number) : nullptr) subGroupTree->setCurrentItem(node);
-    }
-    FillFileList();
-    UpdateActions();
-}
-
-void GroupWindow::ReadDrawingMemos()
-{
-    if (!MayRun()) return;
-    // The drawings read first, then their memos stored as one unit in a group that is
-    // still the one shown.
-    std::vector<std::pair<int, std::string>> changed;   // source row, memo
-    for (int shown : SelectedRows()) {
-        const int row = fileSortModel->SourceRow(shown);
-        const FileRow& entry = fileModel->Row(row);
-        // As the memo dialog's button: a file without a memo keeps the one it has.
-        std::string memo = StoredMemo(ReadJwMemo(entry.FullPath()));
-        if (!memo.empty() && memo != entry.cells[kCellMemo]) changed.emplace_back(row, std::move(memo));
-    }
-    int updated = 0, failed = 0;
-    std::vector<bool> stored(changed.size());
-    const WriteOutcome out = RunGroupWrite(db_, currentGroup, 0, false, [&] {
-        for (size_t i = 0; i < changed.size(); ++i) {
-            const int32_t number = StrToIntOrZero(fileModel->Row(changed[i].first).cells[kCellNumber]);
-            stored[i] = UpdateEntryMemo(db_, currentGroupNumber, number, changed[i].second);
-            // An entry another copy removed meanwhile is passed over; any other failure ends the unit.
-            if (!stored[i] && db_.LastFailure() != DbFailure::NoRow) return false;
-        }
-        return true;
-    });
-    if (ToldGone(out, 0)) return;
-    for (size_t i = 0; i < changed.size(); ++i) {
-        if (out == WriteOutcome::Done && stored[i]) {
-            fileModel->SetMemo(changed[i].first, changed[i].second);
-            ++updated;
-        } else {
-            ++failed;
-        }
-    }
-    QString said = QString::number(updated) + " 件のメモを図面から取得しました";
-    if (failed > 0) said += "（" + QString::number(failed) + " 件は書き込めませんでした）";
-    Say(said);
-}
-
-void GroupWindow::OpenFolderOfFirstSelected()
-{
-    const std::vector<int> rows = SelectedRows();
-    if (rows.empty()) return;
-    const FileRow& entry = fileSortModel->Row(rows.front());
-    if (!platform_.desktop->ShowInFolder(QString::fromStdString(ToFsName(entry.FullPath()))))
-        platform_.messages->ShowMessage(this, "フォルダ「" + ToQ(entry.cells[kCellFolder]) + "」を開けませんでした。");
-}
-
-void GroupWindow::CopyPaths()
-{
-    QStringList paths;
-    for (int row : SelectedRows()) paths << QString::fromStdString(ToFsName(fileSortModel->Row(row).FullPath()));
-    if (!paths.isEmpty()) platform_.desktop->CopyText(paths.join('\n'));
-}

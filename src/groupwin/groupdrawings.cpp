@@ -17,6 +17,7 @@
 void GroupWindow::SetUpDrawingViews()
 {
     drawingThumbnails = new DrawingThumbnails(*fileIconView, *fileSortModel, *fileModel, this);
+    drawingThumbnails->setObjectName("drawingThumbnails");
 
     // The list and the pane share the right side of the window in a splitter of their
     // own: the outer splitter's first size stays the tree's width.

@@ -16,6 +16,8 @@
 #include "platform/platform.h"
 #include "settings/settings.h"
 
+class QAbstractItemDelegate;
+class QAbstractItemView;
 class QAction;
 class QComboBox;
 class QDialog;
@@ -99,7 +101,7 @@ public:
     void SortByColumn(int column);
     // Number of the current node, whose entries the list shows; 0 for the root, for none
     // and for an empty tree.
-    int32_t SelectedSubGroupNumber() const;
+    int32_t CurrentSubGroup() const;
     // Network path of a mapped drive ("E:"), or the drive itself.
     std::string GetNetworkPath(const std::string& drive) const;
 
@@ -109,6 +111,8 @@ public:
 
     // Selected rows of the list, in its current order.
     std::vector<int> SelectedRows() const;
+    // The numbers of the selected entries, in the list's order.
+    std::vector<int32_t> SelectedEntries() const;
 
     // Shows the dialog, whenever it is shown, over this window as a dialog of it (no
     // minimise or maximise button) and brings this window to the front when it closes.
@@ -118,28 +122,6 @@ public:
     // The menu that a right-click or the menu key over the view opens (the file list's
     // views or the tree), its items enabled as they can act now; not shown.
     QMenu* PrepareContextMenu(QWidget* view);
-    QMenu* fileMenu = nullptr;
-    QMenu* treeMenu = nullptr;
-    // On the file list's entries (the menu and the keys there).
-    QAction* openAction = nullptr;          // Enter
-    QAction* openFolderAction = nullptr;
-    QAction* editMemoAction = nullptr;      // F2
-    QAction* readMemosAction = nullptr;
-    QAction* copyAction = nullptr;          // Ctrl+C
-    QAction* pasteAction = nullptr;         // Ctrl+V
-    QAction* removeAction = nullptr;        // Delete
-    QAction* copyPathsAction = nullptr;
-    QAction* selectAllAction = nullptr;     // Ctrl+A
-    // On the tree's sub-groups (its menu; F2, Delete and Ctrl+V there).
-    QAction* createSubGroupAction = nullptr;
-    QAction* editSubGroupAction = nullptr;    // F2
-    QAction* deleteSubGroupAction = nullptr;  // Delete
-    QAction* pasteIntoNodeAction = nullptr;   // Ctrl+V: into the node
-    QAction* readAgainAction = nullptr;       // F5, anywhere in the window
-    QAction* linkCheckAction = nullptr;       // the list's menu: this group's missing files
-    QAction* replaceFolderAction = nullptr;   // the list's menu: a moved folder
-    // The number of entries shown and selected, while no command's message stands.
-    QLabel* countLabel = nullptr;
 
     // --- commands ------------------------------------------------------------------
     // Reads the group again: the tree, and the list of the current node, which stays
@@ -172,6 +154,50 @@ public:
     // The entries the list shows, in its order, as CSV to a file the user chooses.
     void ExportCsv();
 
+signals:
+    // The rows of the list changed: read, added, removed or a memo stored.
+    void entriesChanged();
+    // The entries selected in the list changed.
+    void selectionChanged();
+    void LinkCheckRequested(int32_t group);
+    // selected: the numbers of the selected entries.
+    void FolderReplaceRequested(int32_t group, const std::vector<int32_t>& selected);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    DatabaseSession& db_;
+    const DatabaseSettings& settings_;
+    const Platform& platform_;
+
+private:
+    // The context menus of the list and of the tree.
+    QMenu* fileMenu = nullptr;
+    QMenu* treeMenu = nullptr;
+    // On the file list's entries (the menu and the keys there).
+    QAction* openAction = nullptr;          // Enter
+    QAction* openFolderAction = nullptr;
+    QAction* editMemoAction = nullptr;      // F2
+    QAction* readMemosAction = nullptr;
+    QAction* copyAction = nullptr;          // Ctrl+C
+    QAction* pasteAction = nullptr;         // Ctrl+V
+    QAction* removeAction = nullptr;        // Delete
+    QAction* copyPathsAction = nullptr;
+    QAction* selectAllAction = nullptr;     // Ctrl+A
+    // On the tree's sub-groups (its menu; F2, Delete and Ctrl+V there).
+    QAction* createSubGroupAction = nullptr;
+    QAction* editSubGroupAction = nullptr;    // F2
+    QAction* deleteSubGroupAction = nullptr;  // Delete
+    QAction* pasteIntoNodeAction = nullptr;   // Ctrl+V: into the node
+    QAction* readAgainAction = nullptr;       // F5, anywhere in the window
+    QAction* linkCheckAction = nullptr;       // the list's menu: this group's missing files
+    QAction* replaceFolderAction = nullptr;   // the list's menu: a moved folder
+    // The number of entries shown and selected, while no command's message stands.
+    QLabel* countLabel = nullptr;
+
     QSplitter* splitter = nullptr;
     QTreeWidget* subGroupTree = nullptr;
     QStackedWidget* fileList = nullptr;   // shows one of the two views below
@@ -196,26 +222,12 @@ public:
     QPushButton* csvButton = nullptr;
     QStatusBar* statusLine = nullptr;
 
-signals:
-    void LinkCheckRequested(int32_t group);
-    // selected: the numbers of the selected entries.
-    void FolderReplaceRequested(int32_t group, const std::vector<int32_t>& selected);
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-    DatabaseSession& db_;
-    const DatabaseSettings& settings_;
-    const Platform& platform_;
-
-private:
     // What a node of the sub-group tree keeps besides its label.
     static constexpr int kNumberRole = Qt::UserRole;       // its sub-group number
     static constexpr int kNameRole = Qt::UserRole + 1;     // its name, CP932
 
+    // Draws the list's cells, in every view style (grouplist.cpp).
+    static QAbstractItemDelegate* CellDelegate(QAbstractItemView* view);
     NetworkPathLookup NetworkPaths() const;
     // The list style's cell: the widest name (within a bound) beside a small icon.
     QSize ListCellSize() const;

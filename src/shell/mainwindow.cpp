@@ -391,7 +391,6 @@ void MainWindow::ShowGroup(const ShownGroup& group)
     shownGroup_ = group;
 }
 
-std::string MainWindow::ShownGroupText() const { return FromQLossy(groupNumberField->text()); }
 
 // --- commands --------------------------------------------------------------------------
 
@@ -429,8 +428,9 @@ void MainWindow::mnuRefreshClick()
     // The group selected keeps its place in the panel with what is stored for it now,
     // unless another copy removed it.
     GroupBoard& board = boardView->Board();
-    if (board.selectedGroup > 0 && board.PresentSlot(board.selectedGroup)) {
-        board.ShowGroupDetails(board.selectedGroup);
+    const int32_t selected = boardView->SelectedGroup();
+    if (selected > 0 && board.PresentSlot(selected)) {
+        board.ShowGroupDetails(selected);
     } else {
         board.ResetSelection();
         ClearDetails();
@@ -438,68 +438,7 @@ void MainWindow::mnuRefreshClick()
     boardView->AfterBoardCommand();
 }
 
-void MainWindow::OpenSelectedGroup()
-{
-    boardView->EndPress();
-    if (!GroupCommandReady()) return;
-    OpenGroupWindow(StrToIntOrZero(ShownGroupText()), FromQLossy(groupNameField->text()), 0);
-}
 
-void MainWindow::OpenGroupWindow(int32_t group, const std::string& groupName, int32_t entry, const ShownGroup* row)
-{
-    if (!ReattachIfLost()) return;
-    // A group's tables come with its first opening, not with its creation.
-    EnsureGroupTables(session_, group);
-    GroupWindow* window = windows_.groupWindow;
-    if (!window) return;
-    // A later open replaces the group shown: closing empties the window, showing fills it.
-    window->CloseWindow();
-    window->currentGroupNumber = group;
-    window->currentGroupName = groupName;
-    // The row just read, or the one the board shows; where that one differs in number,
-    // the window reads its row itself.
-    window->currentGroup = row ? *row : shownGroup_;
-    window->show();
-    window->raise();
-    window->activateWindow();
-    if (entry != 0) window->SelectEntry(entry);
-}
-
-void MainWindow::RegisterOnGroup(int32_t group, const QStringList& files)
-{
-    // In the group's window, which shows what was registered and says what was not, as a
-    // drop on its list does.
-    OpenGroupAt(group, 0);
-    GroupWindow* window = windows_.groupWindow;
-    if (!window || !window->isVisible() || window->currentGroupNumber != group) return;
-    window->RegisterDroppedFiles(files, 0);
-}
-
-void MainWindow::OpenGroupAt(int32_t group, int32_t entry)
-{
-    if (!CatalogueCommandReady()) return;
-    // The group as it is now: another copy may have renamed or deleted it since the list
-    // was made, and a deleted group must not get its tables again.
-    // The row read here is the one the window's writes check against: it is not read twice.
-    const ShownGroup row = ReadShownGroup(session_, group);
-    if (row.number.empty()) {
-        platform_.messages->ShowMessage(this, "他の利用者がグループを削除しました。");
-        return;
-    }
-    OpenGroupWindow(group, row.name, entry, &row);
-}
-
-bool MainWindow::RefuseWithoutNumber()
-{
-    if (!CatalogueReady(session_) || NextGroupNumber(session_)) return false;
-    platform_.messages->ShowMessage(this, QString::fromUtf8(kNoGroupNumberLeft));
-    return true;
-}
-
-bool MainWindow::GroupCommandReady()
-{
-    return CatalogueCommandReady() && boardView->Board().selectedGroup != 0 && StrToIntOrZero(ShownGroupText()) != 0;
-}
 
 bool MainWindow::CatalogueCommandReady() { return ReattachIfLost() && CatalogueReady(session_); }
 
@@ -539,101 +478,6 @@ bool MainWindow::ReattachIfLost()
     return true;
 }
 
-void MainWindow::ReportChangedGroup(const QString& name)
-{
-    platform_.messages->ShowMessage(
-        this, "他の利用者がグループ「" + name + "」を変更または削除しました。グループの表示を更新します。");
-    boardView->Board().ResetSelection();
-    ClearDetails();
-    boardView->BuildBoard();
-}
-
-void MainWindow::mnuMakeGroupClick()
-{
-    GroupCreateDialog* dialog = windows_.createDialog;
-    if (!dialog || !ReattachIfLost() || RefuseWithoutNumber()) return;
-    if (dialog->exec() != QDialog::Accepted) return;
-    const int32_t group = dialog->createdGroupNumber;
-    GroupBoard& board = boardView->Board();
-    const TextRow row = board.ReadGroupRow(group);
-    board.AddSlot(group);
-    boardView->AddGroupIconFromRow(row);
-    boardView->EnsureGroupVisible(group);
-}
-
-void MainWindow::mnuEditGroupClick()
-{
-    GroupEditDialog* dialog = windows_.editDialog;
-    GroupBoard& board = boardView->Board();
-    if (!dialog || !CatalogueCommandReady() || board.selectedGroup == 0) return;
-    const int32_t group = board.selectedGroup;
-    dialog->editedGroupNumber = group;
-    if (dialog->exec() != QDialog::Accepted) return;
-    const TextRow row = board.ReadGroupRow(group);
-    // The open group window checks its group before each write: this user's own edit is
-    // no other user's change.
-    GroupWindow* window = windows_.groupWindow;
-    if (window && window->currentGroupNumber == group && row.size() >= kCatalogueColumnCount)
-        window->currentGroup = ShownFromRow(row);
-    board.RemoveGroupIcon(group);
-    boardView->AddGroupIconFromRow(row);
-    // The panel shows what was stored, not the values from before the edit.
-    if (board.selectedGroup == group) board.ShowGroupDetails(group);
-}
-
-void MainWindow::mnuMoveGroupClick()
-{
-    if (!GroupCommandReady()) return;
-    const int32_t group = boardView->Board().selectedGroup;
-    MoveGroupToTopLeft(boardView->Board(), group);
-    // At the top left it may lie under an older icon there; it is the one wanted.
-    boardView->RaiseGroup(group);
-    boardView->AfterBoardCommand();
-}
-
-void MainWindow::mnuLocInitGroupClick()
-{
-    if (!CatalogueCommandReady()) return;
-    TidyGroups(boardView->Board(), clientArea->width());
-    boardView->AfterBoardCommand();
-}
-
-void MainWindow::mnuCopyGroupClick()
-{
-    if (!GroupCommandReady() || RefuseWithoutNumber()) return;
-    const QString name = groupNameField->text();
-    if (!platform_.messages->Confirm(this, "グループ「" + name + "」を複製します。よろしいですか？")) return;
-    int32_t made = 0;
-    switch (DuplicateGroup(boardView->Board(), session_, StrToIntOrZero(ShownGroupText()), shownGroup_,
-                           clientArea->width(), &made)) {
-    case GroupOutcome::Done:
-        boardView->AfterBoardCommand();
-        boardView->EnsureGroupVisible(made);
-        break;
-    case GroupOutcome::Changed: ReportChangedGroup(name); break;
-    case GroupOutcome::Failed: platform_.messages->ShowMessage(this, "グループ複製失敗"); break;
-    }
-}
-
-void MainWindow::mnuDeleteGroupClick()
-{
-    if (!GroupCommandReady()) return;
-    const QString name = groupNameField->text();
-    if (!platform_.messages->Confirm(this, "グループ「" + name + "」を削除します。よろしいですか？")) return;
-    switch (DeleteGroup(boardView->Board(), session_, ShownGroupText(), shownGroup_)) {
-    case GroupOutcome::Done:
-        ClearDetails();
-        boardView->AfterBoardCommand();
-        break;
-    case GroupOutcome::Changed: ReportChangedGroup(name); break;
-    case GroupOutcome::Failed:
-        // Nothing was deleted: the group keeps its entries, its icon and the selection.
-        platform_.messages->ShowMessage(this, "グループ削除失敗");
-        break;
-    }
-}
-
-void MainWindow::mnuOpenGroupClick() { OpenSelectedGroup(); }
 
 void MainWindow::mnuFindClick()
 {

@@ -64,7 +64,7 @@ public:
     QFrame* detailPanel = nullptr;
     QLineEdit* groupNameField = nullptr;
     QLineEdit* authorField = nullptr;
-    QLineEdit* groupNumberField = nullptr;   // what the group commands act on
+    QLineEdit* groupNumberField = nullptr;
     QLineEdit* titleField = nullptr;
     QLineEdit* subtitleField = nullptr;
     QStatusBar* statusLine = nullptr;
@@ -149,10 +149,9 @@ private:
     // Attaches with the settings; a failure is told once, with the server's reason.
     void ConnectAtStart();
 
-    // The group number as the detail panel shows it, in CP932.
-    std::string ShownGroupText() const;
-    // Attached, catalogue present, a group selected and its number shown.
-    bool GroupCommandReady();
+    // The group the group commands act on: attached, catalogue present, and the group
+    // selected on the board, whose row the detail panel shows; 0 when none is.
+    int32_t CommandGroup();
     // Tells the user and returns true when the catalogue has no group number left.
     bool RefuseWithoutNumber();
     // Attached (again, after a lost connection) and the catalogue present.

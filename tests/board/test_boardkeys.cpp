@@ -16,6 +16,7 @@
 #include "groupdlg/groupcreatedialog.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
+#include "support/controls.h"
 #include "support/testdb.h"
 
 namespace {
@@ -213,7 +214,7 @@ private slots:
         QTRY_VERIFY(window->isVisible());
         QCOMPARE(window->currentGroupNumber, 2);
         QCOMPARE(p.mainWindow.Session().CountRecords(FileTableName(2), "SN=0"), 1);
-        QCOMPARE(window->fileModel->rowCount(), 1);
+        QCOMPARE(Control<FileListModel>(window, "fileModel")->rowCount(), 1);
         p.Close();
     }
 

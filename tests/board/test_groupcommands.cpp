@@ -267,6 +267,35 @@ private slots:
         p.Close();
     }
 
+    // Duplicate and delete act on the group selected on the board, with the row its panel
+    // shows, whatever text the panel's fields hold.
+    void commandsActOnTheBoardsSelection()
+    {
+        for (const char* command : {"mnuCopyGroup", "mnuDeleteGroup"}) {
+            Setup set;
+            QVERIFY(set.ok);
+            QVERIFY(InsertGroup(set.session, 3, "three", "", "0", "0") && InsertGroup(set.session, 4, "four", "", "100", "0"));
+            QVERIFY(GiveTables(set.session, 3, 1) && GiveTables(set.session, 4, 1));
+            set.Done();
+            Program p(set.folder.programFile());
+            QVERIFY(p.Show());
+            auto& db = p.mainWindow.Session();
+            Select(p, 4);
+            p.mainWindow.groupNumberField->setText("3");
+            p.mainWindow.groupNameField->setText("three");
+            p.fake.messages.nextAnswers = {true};
+            Trigger(p, command);
+            const bool copy = std::string(command) == "mnuCopyGroup";
+            QCOMPARE(p.fake.messages.asked,
+                     QStringList{QString("グループ「four」を%1します。よろしいですか？").arg(copy ? "複製" : "削除")});
+            QVERIFY(p.fake.messages.shown.isEmpty());
+            QCOMPARE(db.CountRecords(kCatalogueTable, "N=3"), 1);
+            QCOMPARE(db.CountRecords(kCatalogueTable, "N=4"), copy ? 1 : 0);
+            QCOMPARE(db.CountRecords(kCatalogueTable, "N=5 AND " + CatalogueColumns()[kColGrpName] + "='four'"), copy ? 1 : 0);
+            p.Close();
+        }
+    }
+
     void failedRowDeleteKeepsTheGroup()
     {
         Setup set;

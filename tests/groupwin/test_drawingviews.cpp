@@ -22,6 +22,7 @@
 #include "groupwin/drawingthumbnails.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
+#include "groupcontrols.h"
 #include "groupwin/previewpane.h"
 #include "settings/preferences.h"
 #include "text/cp932.h"
@@ -38,7 +39,7 @@ std::string Cp(const QString& s) { return FromQ(s).value(); }
 // test's type icon, 0 for none.
 int IconSide(GroupWindow* w, int row)
 {
-    const QIcon icon = w->fileSortModel->index(row, kCellName).data(Qt::DecorationRole).value<QIcon>();
+    const QIcon icon = ShownRows(w)->index(row, kCellName).data(Qt::DecorationRole).value<QIcon>();
     int side = 0;
     for (const QSize& s : icon.availableSizes()) side = std::max({side, s.width(), s.height()});
     return side;
@@ -46,15 +47,15 @@ int IconSide(GroupWindow* w, int row)
 
 QImage Thumbnail(GroupWindow* w, int row)
 {
-    return w->fileSortModel->index(row, kCellName).data(Qt::DecorationRole).value<QIcon>().pixmap(96).toImage();
+    return ShownRows(w)->index(row, kCellName).data(Qt::DecorationRole).value<QIcon>().pixmap(96).toImage();
 }
 
 // Rows of the icon view that show some of themselves.
 QList<int> RowsInView(GroupWindow* w)
 {
     QList<int> rows;
-    for (int r = 0; r < w->fileSortModel->rowCount(); ++r)
-        if (w->fileIconView->visualRect(w->fileSortModel->index(r, 0)).intersects(w->fileIconView->viewport()->rect()))
+    for (int r = 0; r < ShownRows(w)->rowCount(); ++r)
+        if (IconView(w)->visualRect(ShownRows(w)->index(r, 0)).intersects(IconView(w)->viewport()->rect()))
             rows << r;
     return rows;
 }
@@ -186,7 +187,7 @@ private slots:
         const QString log = dir_.path() + "/fill.log";
         w->SetThumbnailer(SlowThumbnailer(log, "0.3"));
         run.Open();
-        QCOMPARE(w->fileModel->rowCount(), 8);
+        QCOMPARE(ReadRows(w)->rowCount(), 8);
         QCOMPARE(IconSide(w, 0), 16);
 
         QElapsedTimer clock, gap;
@@ -208,7 +209,7 @@ private slots:
         QVERIFY2(clock.elapsed() >= 1500, "the thumbnailer took 0.3 s a file");
         QVERIFY2(longest < 100, qPrintable(QString("event loop held up for %1 ms").arg(longest)));
         QCOMPARE(IconSide(w, 5), 0);
-        QCOMPARE(w->fileSortModel->index(5, kCellTime).data().toString(), QString("<No File>"));
+        QCOMPARE(ShownRows(w)->index(5, kCellTime).data().toString(), QString("<No File>"));
         QCOMPARE(IconSide(w, 6), 16);
         QCOMPARE(Logged(log).size(), 6);
         const QColor middle = Thumbnail(w, 7).pixelColor(48, 48);   // JPEG: near the colour
@@ -254,9 +255,9 @@ private slots:
         QVERIFY(!top.isEmpty() && top.size() < 20);
         QTRY_VERIFY_WITH_TIMEOUT(Logged(log).size() >= top.size(), 30000);
         for (int i = 0; i < top.size(); ++i) QCOMPARE(Logged(log)[i], files[top[i]]);
-        QVERIFY(w->drawingThumbnails->Waiting() <= 2 * top.size());
+        QVERIFY(Control<DrawingThumbnails>(w, "drawingThumbnails")->Waiting() <= 2 * top.size());
 
-        QScrollBar* bar = w->fileIconView->verticalScrollBar();
+        QScrollBar* bar = IconView(w)->verticalScrollBar();
         bar->setValue(bar->maximum());
         const QList<int> bottom = RowsInView(w);
         QVERIFY(bottom.contains(59) && !bottom.contains(top.last() + top.size()));
@@ -279,23 +280,23 @@ private slots:
         Run run(files);
         QVERIFY(run.w);
         GroupWindow* w = run.w;
-        PreviewPane* pane = w->previewPane;
+        PreviewPane* pane = Control<PreviewPane>(w, "previewPane");
         const QString log = dir_.path() + "/pane.log";
         w->SetThumbnailer(SlowThumbnailer(log, "1"));
         run.Open();
         w->resize(1000, 700);
-        QVERIFY(pane->isHidden() && !w->previewButton->isChecked());
-        QCOMPARE(w->previewButton->text(), QString("プレビュー(&V)"));
-        QTest::mouseClick(w->previewButton, Qt::LeftButton);
+        QVERIFY(pane->isHidden() && !Control<QPushButton>(w, "previewButton")->isChecked());
+        QCOMPARE(Control<QPushButton>(w, "previewButton")->text(), QString("プレビュー(&V)"));
+        QTest::mouseClick(Control<QPushButton>(w, "previewButton"), Qt::LeftButton);
         QVERIFY(pane->isVisible());
         QVERIFY(LoadPreviewShown(run.set.folder.path() + "kumolist.ini"));
 
         // Four steps down while the first is being read: the keys never wait, and of the
         // entries passed only the one that the thumbnailer had begun is drawn.
         w->SetViewStyleIndex(2);
-        QTreeView* details = w->fileDetailView;
+        QTreeView* details = DetailView(w);
         details->setFocus();
-        details->setCurrentIndex(w->fileSortModel->index(0, 0));
+        details->setCurrentIndex(ShownRows(w)->index(0, 0));
         QCOMPARE(pane->File(), files[0]);
         QTRY_VERIFY_WITH_TIMEOUT(Logged(log).contains(files[0]), 10000);
         QElapsedTimer keys;
@@ -345,13 +346,13 @@ private slots:
         QVERIFY(ink > 50);
 
         // Not a drawing: no picture, the memo still; the same entry again keeps its zoom.
-        details->setCurrentIndex(w->fileSortModel->index(5, 0));
+        details->setCurrentIndex(ShownRows(w)->index(5, 0));
         QVERIFY(pane->File().isEmpty() && !pane->canvas->HasPicture());
         QCOMPARE(pane->memoLabel->text(), QString("メモ5"));
-        details->setCurrentIndex(w->fileSortModel->index(3, 0));
+        details->setCurrentIndex(ShownRows(w)->index(3, 0));
         QTRY_VERIFY_WITH_TIMEOUT(pane->canvas->HasPicture(), 30000);
         Wheel(c, at, 120);
-        w->fileModel->SetMemo(w->fileSortModel->SourceRow(3), Cp("新しいメモ"));
+        ReadRows(w)->SetMemo(ShownRows(w)->SourceRow(3), Cp("新しいメモ"));
         QCOMPARE(pane->memoLabel->text(), QString("新しいメモ"));
         QVERIFY(qFuzzyCompare(c->Scale(), c->FitScale() * 1.25));
 
@@ -360,13 +361,15 @@ private slots:
         Program again(run.set.folder.programFile());
         QVERIFY(again.Show());
         GroupWindow* w2 = again.windows.groupWindow;
-        QVERIFY(w2->previewButton->isChecked() && !w2->previewPane->isHidden());
+        QPushButton* againButton = Control<QPushButton>(w2, "previewButton");
+        PreviewPane* againPane = Control<PreviewPane>(w2, "previewPane");
+        QVERIFY(againButton->isChecked() && !againPane->isHidden());
         Select(again, 1);
         Trigger(again, "mnuOpenGroup");
-        w2->fileIconView->setCurrentIndex(w2->fileSortModel->index(1, 0));
-        QTRY_VERIFY_WITH_TIMEOUT(w2->previewPane->canvas->HasPicture(), 30000);
-        QTest::mouseClick(w2->previewButton, Qt::LeftButton);
-        QVERIFY(w2->previewPane->isHidden() && w2->previewPane->File().isEmpty());
+        IconView(w2)->setCurrentIndex(ShownRows(w2)->index(1, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(againPane->canvas->HasPicture(), 30000);
+        QTest::mouseClick(againButton, Qt::LeftButton);
+        QVERIFY(againPane->isHidden() && againPane->File().isEmpty());
         QVERIFY(!LoadPreviewShown(run.set.folder.path() + "kumolist.ini"));
     }
 

@@ -31,6 +31,7 @@
 #include "db/schema.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
+#include "groupcontrols.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "memo/memodialog.h"
 #include "settings/preferences.h"
@@ -136,7 +137,7 @@ QStringList Labels(QTreeWidgetItem* item)
 
 QTreeWidgetItem* Node(GroupWindow* w, const QString& label)
 {
-    const QList<QTreeWidgetItem*> found = w->subGroupTree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
+    const QList<QTreeWidgetItem*> found = Tree(w)->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
 }
 
@@ -144,13 +145,13 @@ void ClickNode(GroupWindow* w, const QString& label)
 {
     QTreeWidgetItem* item = Node(w, label);
     QVERIFY2(item, qPrintable(label));
-    QTest::mouseClick(w->subGroupTree->viewport(), Qt::LeftButton, {}, w->subGroupTree->visualItemRect(item).center());
+    QTest::mouseClick(Tree(w)->viewport(), Qt::LeftButton, {}, Tree(w)->visualItemRect(item).center());
 }
 
 QStringList Column(GroupWindow* w, int cell)
 {
     QStringList l;
-    for (int r = 0; r < w->fileModel->rowCount(); ++r) l << w->fileSortModel->index(r, cell).data().toString();
+    for (int r = 0; r < ReadRows(w)->rowCount(); ++r) l << ShownRows(w)->index(r, cell).data().toString();
     return l;
 }
 
@@ -163,10 +164,10 @@ std::vector<std::string> Cells(const std::vector<TextRow>& rows, int column)
 
 void SelectRows(GroupWindow* w, const std::vector<int>& rows)
 {
-    QItemSelectionModel* s = w->fileDetailView->selectionModel();
+    QItemSelectionModel* s = DetailView(w)->selectionModel();
     s->clearSelection();
     for (int r : rows)
-        s->select(w->fileSortModel->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        s->select(ShownRows(w)->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 // Group 1's tables with sub-group "s" (1) under the root.
@@ -196,7 +197,7 @@ void Drop(QAbstractItemView* view, QPoint at, const QMimeData* data)
 QPoint NodeCenter(GroupWindow* w, const QString& label)
 {
     QTreeWidgetItem* item = Node(w, label);
-    return item ? w->subGroupTree->visualItemRect(item).center() : QPoint(-1, -1);
+    return item ? Tree(w)->visualItemRect(item).center() : QPoint(-1, -1);
 }
 
 QMimeData* Urls(const QStringList& files)
@@ -256,11 +257,11 @@ private slots:
         QVERIFY(run.w->isVisible());
         QCOMPARE(run.w->windowTitle(), QString("グループ名 【住宅A】 (N:1)"));
         QVERIFY(run.db().TableExists(FileTableName(1)) && run.db().TableExists(SubGroupTableName(1)));
-        QCOMPARE(run.w->subGroupTree->topLevelItemCount(), 1);
-        QCOMPARE(run.w->subGroupTree->topLevelItem(0)->text(0), QString("root :0"));
-        QVERIFY(run.w->subGroupTree->selectedItems().isEmpty());
-        QCOMPARE(run.w->fileModel->rowCount(), 0);
-        QCOMPARE(run.w->closeButton->text(), QString("閉じる(&X)"));
+        QCOMPARE(Tree(run.w)->topLevelItemCount(), 1);
+        QCOMPARE(Tree(run.w)->topLevelItem(0)->text(0), QString("root :0"));
+        QVERIFY(Tree(run.w)->selectedItems().isEmpty());
+        QCOMPARE(ReadRows(run.w)->rowCount(), 0);
+        QCOMPARE(Control<QPushButton>(run.w, "closeButton")->text(), QString("閉じる(&X)"));
 
         // A double-click on the other icon while the window is open replaces the group;
         // its tables are made then, those of group 1 not again.
@@ -275,13 +276,13 @@ private slots:
         QVERIFY(std::none_of(sent.begin(), sent.end(), [](auto& s) { return s.rfind("CREATE", 0) == 0; }));
         QVERIFY(PutEntry(run.db(), 2, 1, "a.jww", "/x/", 0));
         run.Open(2);
-        QCOMPARE(run.w->fileModel->rowCount(), 1);
+        QCOMPARE(ReadRows(run.w)->rowCount(), 1);
 
         // Esc closes and empties the window; the entry clipboard outlives it.
-        QTest::keyClick(run.w->subGroupTree, Qt::Key_Escape);
+        QTest::keyClick(Tree(run.w), Qt::Key_Escape);
         QVERIFY(!run.w->isVisible());
-        QCOMPARE(run.w->fileModel->rowCount(), 0);
-        QCOMPARE(run.w->subGroupTree->topLevelItemCount(), 0);
+        QCOMPARE(ReadRows(run.w)->rowCount(), 0);
+        QCOMPARE(Tree(run.w)->topLevelItemCount(), 0);
         QCOMPARE(clipboard.Count(), 1);
         run.p->Close();
         QCOMPARE(clipboard.Count(), 0);
@@ -310,28 +311,28 @@ private slots:
         run.fake().desktop.icon = QIcon(picture);
         run.Open(1);
         GroupWindow* w = run.w;
-        QTreeWidgetItem* root = w->subGroupTree->topLevelItem(0);
+        QTreeWidgetItem* root = Tree(w)->topLevelItem(0);
         QCOMPARE(Labels(root), (QStringList{"a :1", "orphan :4", "null :5"}));
         QCOMPARE(Labels(root->child(0)), (QStringList{"b :2", "c :3"}));
         QCOMPARE(Column(w, kCellName), (QStringList{"ten.jww", "nine.JWW", "gone.jww", "Nine.txt"}));
         // One icon per type, asked once; none for the missing file.
         QCOMPARE(run.fake().desktop.iconsAsked.size(), 2);
-        QVERIFY(!w->fileSortModel->index(0, 0).data(Qt::DecorationRole).isNull());
-        QVERIFY(w->fileSortModel->index(2, 0).data(Qt::DecorationRole).isNull());
-        QCOMPARE(w->fileSortModel->index(2, kCellTime).data().toString(), QString("<No File>"));
-        QCOMPARE(w->fileSortModel->index(2, kCellSize).data().toString(), QString("0"));
-        QCOMPARE(w->fileModel->headerData(kCellSubGroup, Qt::Horizontal, Qt::DisplayRole).toString(), QString("サブグループNo."));
-        QCOMPARE(w->fileSortModel->index(0, kCellSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
+        QVERIFY(!ShownRows(w)->index(0, 0).data(Qt::DecorationRole).isNull());
+        QVERIFY(ShownRows(w)->index(2, 0).data(Qt::DecorationRole).isNull());
+        QCOMPARE(ShownRows(w)->index(2, kCellTime).data().toString(), QString("<No File>"));
+        QCOMPARE(ShownRows(w)->index(2, kCellSize).data().toString(), QString("0"));
+        QCOMPARE(ReadRows(w)->headerData(kCellSubGroup, Qt::Horizontal, Qt::DisplayRole).toString(), QString("サブグループNo."));
+        QCOMPARE(ShownRows(w)->index(0, kCellSize).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
                  Qt::AlignRight);
 
         // The list and details styles draw their cells themselves, to look as the
         // style's own drawing does: icon, text, alignment, selection and focus.
-        w->fileIconView->setCurrentIndex(w->fileSortModel->index(1, 0));
-        w->fileIconView->selectionModel()->select(w->fileSortModel->index(3, 0),
+        IconView(w)->setCurrentIndex(ShownRows(w)->index(1, 0));
+        IconView(w)->selectionModel()->select(ShownRows(w)->index(3, 0),
                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
         for (int style : {1, 2}) {
             w->SetViewStyleIndex(style);
-            QAbstractItemView* view = style == 2 ? static_cast<QAbstractItemView*>(w->fileDetailView) : w->fileIconView;
+            QAbstractItemView* view = style == 2 ? static_cast<QAbstractItemView*>(DetailView(w)) : IconView(w);
             view->setFocus();
             QAbstractItemDelegate* ours = view->itemDelegate();
             const QImage drawn = view->viewport()->grab().toImage();
@@ -342,7 +343,7 @@ private slots:
             QCOMPARE(drawn, styled);
         }
         w->SetViewStyleIndex(0);
-        w->fileIconView->clearSelection();
+        IconView(w)->clearSelection();
 
         // A click on a sub-group lists its own entries only, read once; the keys move the
         // list along, and what is added files under the node now shown.
@@ -351,42 +352,42 @@ private slots:
         ClickNode(w, "b :2");
         QCOMPARE(int(std::count_if(sent.begin(), sent.end(), [](auto& s) { return s.rfind("SELECT *", 0) == 0; })), 1);
         run.db().SetStatementLog({});
-        QCOMPARE(w->SelectedSubGroupNumber(), 2);
+        QCOMPARE(w->CurrentSubGroup(), 2);
         QCOMPARE(Column(w, kCellName), (QStringList{"nine.JWW", "gone.jww"}));
-        QTest::keyClick(w->subGroupTree, Qt::Key_Down);
-        QCOMPARE(w->SelectedSubGroupNumber(), 3);
+        QTest::keyClick(Tree(w), Qt::Key_Down);
+        QCOMPARE(w->CurrentSubGroup(), 3);
         QCOMPARE(Column(w, kCellName), QStringList{"Nine.txt"});
         run.fake().fileDialogs.nextFileNames.push_back({kTestData + "Test1.jww"});
-        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);
         QCOMPARE(Column(w, kCellSubGroup), (QStringList{"3", "3"}));
         QCOMPARE(run.db().CountRecords(FileTableName(1), "SN=3"), 2);
         QVERIFY(run.db().DeleteRecords(FileTableName(1), "N=5"));
         // Set by the program, the current node shows its entries too.
-        w->subGroupTree->setCurrentItem(Node(w, "b :2"));
-        QCOMPARE(w->fileModel->rowCount(), 2);
+        Tree(w)->setCurrentItem(Node(w, "b :2"));
+        QCOMPARE(ReadRows(w)->rowCount(), 2);
         ClickNode(w, "root :0");
-        QCOMPARE(w->fileModel->rowCount(), 4);
+        QCOMPARE(ReadRows(w)->rowCount(), 4);
 
         // Three styles of one list.
         const struct { int index; QWidget* view; QListView::ViewMode mode; } styles[] = {
-            {0, w->fileIconView, QListView::IconMode}, {1, w->fileIconView, QListView::ListMode},
-            {2, w->fileDetailView, QListView::IconMode}, {7, w->fileIconView, QListView::IconMode}};
+            {0, IconView(w), QListView::IconMode}, {1, IconView(w), QListView::ListMode},
+            {2, DetailView(w), QListView::IconMode}, {7, IconView(w), QListView::IconMode}};
         for (const auto& s : styles) {
             w->SetViewStyleIndex(s.index);
-            QCOMPARE(w->fileList->currentWidget(), s.view);
-            if (s.view == w->fileIconView) QCOMPARE(w->fileIconView->viewMode(), s.mode);
+            QCOMPARE(Control<QStackedWidget>(w, "fileList")->currentWidget(), s.view);
+            if (s.view == IconView(w)) QCOMPARE(IconView(w)->viewMode(), s.mode);
         }
         w->SetViewStyleIndex(1);
-        QTest::mouseClick(w->fileIconView->viewport(), Qt::LeftButton, {},
-                          w->fileIconView->visualRect(w->fileSortModel->index(0, 0)).center());
+        QTest::mouseClick(IconView(w)->viewport(), Qt::LeftButton, {},
+                          IconView(w)->visualRect(ShownRows(w)->index(0, 0)).center());
         QCOMPARE(w->SelectedRows(), std::vector<int>{0});
         w->SetViewStyleIndex(2);
-        QVERIFY(w->fileDetailView->selectionModel()->isRowSelected(0, {}));
+        QVERIFY(DetailView(w)->selectionModel()->isRowSelected(0, {}));
 
         // A header click sorts ascending, sizes as numbers, and the selection follows its
         // row; the same header again sorts descending, equal rows keeping their order,
         // and a third time ascending again. The arrow says which.
-        QHeaderView* header = w->fileDetailView->header();
+        QHeaderView* header = DetailView(w)->header();
         const QStringList up{"gone.jww", "nine.JWW", "Nine.txt", "ten.jww"};
         const QStringList down{"ten.jww", "nine.JWW", "Nine.txt", "gone.jww"};
         const struct { QStringList names; Qt::SortOrder order; } clicks[] = {
@@ -405,14 +406,14 @@ private slots:
         // Equal types keep the order of the sort before, and the current row moves along.
         w->SortByColumn(kCellType);
         QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "ten.jww", "Nine.txt"}));
-        QCOMPARE(w->fileDetailView->currentIndex().row(), 2);
+        QCOMPARE(DetailView(w)->currentIndex().row(), 2);
         QVERIFY(header->isSortIndicatorShown());
 
         // A file added to the sorted list stands at its end and the sort mark goes; a
         // refill shows the rows as read.
         PutFile(dir.filePath("a.txt"), "x");
         run.fake().fileDialogs.nextFileNames.push_back({dir.filePath("a.txt")});
-        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);
         QCOMPARE(Column(w, kCellName), (QStringList{"gone.jww", "nine.JWW", "ten.jww", "Nine.txt", "a.txt"}));
         QVERIFY(!header->isSortIndicatorShown());
 
@@ -442,7 +443,7 @@ private slots:
         const std::string user = run.p->mainWindow.Settings().userName;
 
         // Created under the root when nothing is selected; a colon or a quote is refused.
-        QVERIFY(WithModal(d, [&] { QTest::mouseClick(w->createSubGroupButton, Qt::LeftButton); }, [&] {
+        QVERIFY(WithModal(d, [&] { QTest::mouseClick(Control<QPushButton>(w, "createSubGroupButton"), Qt::LeftButton); }, [&] {
             QCOMPARE(d->windowTitle(), QString("サブグループの作成"));
             QCOMPARE(d->nameEdit->text(), QString());
             QCOMPARE(d->promptLabel->text(), QString("サブグループ名（最大半角32文字まで）"));
@@ -462,7 +463,7 @@ private slots:
             Type(d->nameEdit, "a");
             QTest::keyClick(d->nameEdit, Qt::Key_Return);
         }));
-        QCOMPARE(Labels(w->subGroupTree->topLevelItem(0)), QStringList{"a :1"});
+        QCOMPARE(Labels(Tree(w)->topLevelItem(0)), QStringList{"a :1"});
         ClickNode(w, "a :1");
         QVERIFY(WithModal(d, [&] { w->CreateSubGroupCommand(); }, [&] {
             Type(d->nameEdit, "b");
@@ -479,7 +480,7 @@ private slots:
         QVERIFY(m.asked.isEmpty());
 
         ClickNode(w, "b :2");
-        QVERIFY(WithModal(d, [&] { QTest::mouseClick(w->editSubGroupButton, Qt::LeftButton); }, [&] {
+        QVERIFY(WithModal(d, [&] { QTest::mouseClick(Control<QPushButton>(w, "editSubGroupButton"), Qt::LeftButton); }, [&] {
             QCOMPARE(d->windowTitle(), QString("サブグループの編集"));
             QCOMPARE(d->nameEdit->text(), QString("b"));
             Type(d->nameEdit, "図面");
@@ -490,7 +491,7 @@ private slots:
 
         // A sub-group with one below it stays.
         ClickNode(w, "a :1");
-        QTest::mouseClick(w->deleteSubGroupButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "deleteSubGroupButton"), Qt::LeftButton);
         QCOMPARE(m.shown.last(), QString("サブグループ「a」(SN:1)の下にサブグループがありますので削除できません。"));
         QVERIFY(m.asked.isEmpty());
 
@@ -513,8 +514,8 @@ private slots:
         run.db().SetStatementLog(nullptr);
         QCOMPARE(listReads, 1);   // not once more at each move of the current node
         QVERIFY(!Node(w, "図面 :2"));
-        QCOMPARE(w->SelectedSubGroupNumber(), 0);
-        QVERIFY(w->subGroupTree->topLevelItem(0)->isSelected());
+        QCOMPARE(w->CurrentSubGroup(), 0);
+        QVERIFY(Tree(w)->topLevelItem(0)->isSelected());
         QCOMPARE(Column(w, kCellName), QStringList{"keep"});
         QCOMPARE(AllRows(run.db(), SubGroupTableName(1)).size(), size_t(1));
         // No entries: one question.
@@ -523,7 +524,7 @@ private slots:
         m.nextAnswers = {true};
         w->DeleteSubGroupCommand();
         QCOMPARE(m.asked.size(), 1);
-        QCOMPARE(w->subGroupTree->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(Tree(w)->topLevelItem(0)->childCount(), 0);
 
         // A sub-group that could not be stored does not appear.
         QVERIFY(run.db().DropTable(SubGroupTableName(1)));
@@ -532,7 +533,7 @@ private slots:
             QTest::mouseClick(d->okButton, Qt::LeftButton);
         }));
         QCOMPARE(m.shown.last(), QString("サブグループ「lost」を作成出来ませんでした。"));
-        QCOMPARE(w->subGroupTree->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(Tree(w)->topLevelItem(0)->childCount(), 0);
     }
 
     void addCopyPasteRemoveAndOpen()
@@ -551,7 +552,7 @@ private slots:
 
         files.nextFileNames.push_back({kTestData + "Test1.jww", kTestData + "サンプル.jww", kTestData + "敷地図.jww"});
         files.nextFilter = 3;
-        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);
         const OpenFileRequest& first = files.requests.back();
         QVERIFY(first.multiSelect);
         QCOMPARE(first.selectedFilter, 0);
@@ -570,7 +571,7 @@ private slots:
         // with quotation marks, which is found again after the list is refilled.
         // 〜 has a CP932 form that reads back as ～: stored, it would name another file.
         files.nextFileNames.push_back({dir.filePath("한.jww"), odd, dir.filePath("1〜3階.jww")});
-        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);
         QCOMPARE(files.requests.back().folder, QFileInfo(kTestData + "Test1.jww").absolutePath());
         QCOMPARE(files.requests.back().selectedFilter, 3);
         QCOMPARE(m.shown.last(), "次のファイルは登録出来ませんでした。\n" + dir.filePath("한.jww") +
@@ -580,16 +581,18 @@ private slots:
         QCOMPARE(Column(w, kCellName).last(), QString("it's \"x\".jww"));
         QCOMPARE(Column(w, kCellSize).last(), QString("8"));
         files.nextFileNames.clear();
-        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);   // cancelled
-        QCOMPARE(w->fileModel->rowCount(), 4);
+        QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);   // cancelled
+        QCOMPARE(ReadRows(w)->rowCount(), 4);
 
         // Copy two rows, paste twice into group 2: new numbers there, group 1 unchanged.
         SelectRows(w, {2, 0});
-        QTest::mouseClick(w->copyButton, Qt::LeftButton);
+        QCOMPARE(w->SelectedEntries(), (std::vector<int32_t>{1, 3}));
+        QTest::mouseClick(Control<QPushButton>(w, "copyButton"), Qt::LeftButton);
         QCOMPARE(run.p->mainWindow.Clipboard().Count(), 2);
+        QVERIFY(Control<QAction>(w, "pasteAction")->isEnabled());   // Ctrl+V pastes them too
         run.Open(2);
-        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
-        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
         const std::vector<TextRow> pasted = AllRows(run.db(), FileTableName(2));
         QCOMPARE(pasted.size(), size_t(4));
         QCOMPARE(pasted[3], (TextRow{"4", Cp("敷地図.jww"), Cp(kTestData), Cp("敷地図"), user, "0"}));
@@ -599,8 +602,8 @@ private slots:
         // A missing file can be pasted, and opening it says so; an existing one opens.
         run.p->mainWindow.Clipboard().Clear();
         run.p->mainWindow.Clipboard().Add("/nowhere/gone.jww", "");
-        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
-        QCOMPARE(w->fileModel->rowCount(), 5);
+        QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
+        QCOMPARE(ReadRows(w)->rowCount(), 5);
         w->SetViewStyleIndex(2);
         SelectRows(w, {4});
         w->OpenFirstSelected();
@@ -615,16 +618,18 @@ private slots:
         QCOMPARE(m.asked.last(), QString("選択したファイルを除去します。よろしいですか？"));
         QCOMPARE(run.db().CountRecords(FileTableName(2), ""), 5);
         m.nextAnswers = {true};
-        QTest::mouseClick(w->removeButton, Qt::LeftButton);
+        QSignalSpy changed(w, &GroupWindow::entriesChanged);
+        QTest::mouseClick(Control<QPushButton>(w, "removeButton"), Qt::LeftButton);
         QCOMPARE(Column(w, kCellNumber), (QStringList{"1", "3", "5"}));
+        QVERIFY(!changed.isEmpty());
         QCOMPARE(run.db().CountRecords(FileTableName(2), "N=2 OR N=4"), 0);
         QCOMPARE(run.db().CountRecords(FileTableName(2), ""), 3);
 
         // An entry that could not be stored is not shown, and the user is told.
         QVERIFY(run.db().DropTable(FileTableName(2)));
-        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
         QCOMPARE(m.shown.last(), QString("次のファイルは貼り付け出来ませんでした。\n/nowhere/gone.jww（データベースに書き込めませんでした）"));
-        QCOMPARE(w->fileModel->rowCount(), 3);
+        QCOMPARE(ReadRows(w)->rowCount(), 3);
 
         // The add dialog starts where the last files were added, after a restart too;
         // a damaged filter number starts at the first filter.
@@ -663,7 +668,7 @@ private slots:
         QVERIFY(!WithModal(d, [&] { w->EditMemo(); }));   // no row selected
 
         SelectRows(w, {0, 2});
-        QVERIFY(WithModal(d, [&] { QTest::mouseClick(w->editMemoButton, Qt::LeftButton); }, [&] {
+        QVERIFY(WithModal(d, [&] { QTest::mouseClick(Control<QPushButton>(w, "editMemoButton"), Qt::LeftButton); }, [&] {
             QCOMPARE(d->fileNameLabel->text(), QString("ファイル名：old.jwc"));
             QCOMPARE(d->promptLabel->text(), QString("メモ内容を入力・編集して下さい（最大半角255文字まで）"));
             QCOMPARE(d->memoEdit->text(), QString("old"));
@@ -680,7 +685,7 @@ private slots:
         }));
         QCOMPARE(d->result(), int(QDialog::Accepted));
         QCOMPARE(run.db().CountRecords(FileTableName(1), "N=1 AND FILE_MEMO IS NULL"), 1);
-        QCOMPARE(w->fileSortModel->index(0, kCellMemo).data().toString(), QString());
+        QCOMPARE(ShownRows(w)->index(0, kCellMemo).data().toString(), QString());
 
         // A symbol file gives no memo; cancelling changes nothing.
         SelectRows(w, {1});
@@ -702,7 +707,7 @@ private slots:
         }));
         QCOMPARE(d->memoText.size(), size_t(300));
         QCOMPARE(AllRows(run.db(), FileTableName(1), "N=3")[0][kFileMemo], std::string(255, 'm'));
-        QCOMPARE(w->fileSortModel->index(2, kCellMemo).data().toString(), QString(255, 'm'));
+        QCOMPARE(ShownRows(w)->index(2, kCellMemo).data().toString(), QString(255, 'm'));
 
         // OK without a change keeps bytes that have no character here, and writes nothing.
         std::vector<std::string> sent;
@@ -732,10 +737,10 @@ private slots:
         ClickNode(w, "s :1");
         QVERIFY(other.DeleteRecords(SubGroupTableName(1), "N=1"));
         run.fake().fileDialogs.nextFileNames.push_back({kTestData + "Test1.jww"});
-        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);
         QCOMPARE(m.shown.last(), QString("他の利用者がサブグループ「s」(SN:1)を削除しました。"));
         QVERIFY(!Node(w, "s :1") && Node(w, "t :2"));
-        QCOMPARE(w->SelectedSubGroupNumber(), 0);
+        QCOMPARE(w->CurrentSubGroup(), 0);
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 1);
         // So are entries moved into one.
         QVERIFY(other.DeleteRecords(SubGroupTableName(1), "N=2"));
@@ -763,7 +768,7 @@ private slots:
         // the stranger's group, and the window closes.
         run.p->mainWindow.Clipboard().Add("/x/a.jww", "");
         QVERIFY(other.DeleteRecords(kCatalogueTable, "N=1") && InsertGroup(other, 1, "delta", "", "0", "0"));
-        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
         QCOMPARE(m.shown.last(), QString("他の利用者がグループ「住宅A」を変更または削除しました。"));
         QVERIFY(!w->isVisible());
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 3);
@@ -785,42 +790,42 @@ private slots:
 
         // Files onto the list: registered under the node shown, the drawing's memo read.
         std::unique_ptr<QMimeData> files(Urls({dir.filePath("z.txt"), kTestData + "Test1.jww"}));
-        Drop(w->fileIconView, QPoint(5, 5), files.get());
+        Drop(IconView(w), QPoint(5, 5), files.get());
         QCOMPARE(Column(w, kCellName), (QStringList{"z.txt", "Test1.jww"}));
         QCOMPARE(Column(w, kCellMemo)[1], QString("日影図　ＴＥＳＴ用データ（陸屋根）"));
-        QCOMPARE(w->statusLine->currentMessage(), QString("2 件のファイルを登録しました"));
+        QCOMPARE(Control<QStatusBar>(w, "statusLine")->currentMessage(), QString("2 件のファイルを登録しました"));
 
         // A folder onto a node: its files at every level counted and asked about.
         std::unique_ptr<QMimeData> folder(Urls({dir.filePath("in")}));
-        Drop(w->subGroupTree, NodeCenter(w, "s :1"), folder.get());
+        Drop(Tree(w), NodeCenter(w, "s :1"), folder.get());
         QCOMPARE(m.asked.last(), QString("フォルダ内のファイル 2 件を登録しますか？"));
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 2);
         m.nextAnswers = {true};
-        Drop(w->subGroupTree, NodeCenter(w, "s :1"), folder.get());
+        Drop(Tree(w), NodeCenter(w, "s :1"), folder.get());
         QCOMPARE(Cells(AllRows(run.db(), FileTableName(1), "SN=1"), kFileName), (std::vector<std::string>{"y.jww", "x.jww"}));
 
         // Entries dragged out: their files as local URLs, the missing one left out.
         QVERIFY(PutEntry(run.db(), 1, 9, "gone.jww", "/nowhere/", 0));
         w->FillFileList();
-        QCOMPARE(w->fileModel->rowCount(), 5);
-        QVERIFY(w->fileSortModel->flags(w->fileSortModel->index(0, 0)) & Qt::ItemIsDragEnabled);
+        QCOMPARE(ReadRows(w)->rowCount(), 5);
+        QVERIFY(ShownRows(w)->flags(ShownRows(w)->index(0, 0)) & Qt::ItemIsDragEnabled);
         for (int style : {1, 0, 2}) {
             w->SetViewStyleIndex(style);
-            for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(w->fileIconView),
-                                         static_cast<QAbstractItemView*>(w->fileDetailView),
-                                         static_cast<QAbstractItemView*>(w->subGroupTree)})
-                QVERIFY(v->viewport()->acceptDrops() && (v == w->subGroupTree || v->dragEnabled()));
+            for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(IconView(w)),
+                                         static_cast<QAbstractItemView*>(DetailView(w)),
+                                         static_cast<QAbstractItemView*>(Tree(w))})
+                QVERIFY(v->viewport()->acceptDrops() && (v == Tree(w) || v->dragEnabled()));
         }
-        std::unique_ptr<QMimeData> out(w->fileSortModel->mimeData(
-            {w->fileSortModel->index(0, 0), w->fileSortModel->index(0, 3), w->fileSortModel->index(4, 0)}));
+        std::unique_ptr<QMimeData> out(ShownRows(w)->mimeData(
+            {ShownRows(w)->index(0, 0), ShownRows(w)->index(0, 3), ShownRows(w)->index(4, 0)}));
         QCOMPARE(out->urls(), QList<QUrl>{QUrl::fromLocalFile(dir.filePath("z.txt"))});
 
         // Dropped onto a node of the tree, they are moved there; onto the list, nothing.
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, out.get(), Qt::LeftButton, {});
-        QCoreApplication::sendEvent(w->fileIconView->viewport(), &enter);
+        QCoreApplication::sendEvent(IconView(w)->viewport(), &enter);
         QVERIFY(!enter.isAccepted());
-        Drop(w->subGroupTree, NodeCenter(w, "s :1"), out.get());
-        QCOMPARE(w->statusLine->currentMessage(), QString("2 件を移動しました"));
+        Drop(Tree(w), NodeCenter(w, "s :1"), out.get());
+        QCOMPARE(Control<QStatusBar>(w, "statusLine")->currentMessage(), QString("2 件を移動しました"));
         QCOMPARE(run.db().CountRecords(FileTableName(1), "SN=1 AND (N=1 OR N=9)"), 2);
         ClickNode(w, "s :1");
         QCOMPARE(Column(w, kCellName), (QStringList{"z.txt", "y.jww", "x.jww", "gone.jww"}));
@@ -840,24 +845,24 @@ private slots:
         FakeMessages& m = run.fake().messages;
         FakeProgress& progress = run.fake().progress;
         run.Open(1);
-        auto said = [&] { return w->statusLine->currentMessage(); };
+        auto said = [&] { return Control<QStatusBar>(w, "statusLine")->currentMessage(); };
 
         run.fake().fileDialogs.nextFileNames.push_back(many.mid(0, 3));
-        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);
         QCOMPARE(said(), QString("3 件のファイルを登録しました"));
         QVERIFY(progress.labels.isEmpty());   // a handful goes without a progress dialog
         SelectRows(w, {0, 2});
-        QTest::mouseClick(w->copyButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "copyButton"), Qt::LeftButton);
         QCOMPARE(said(), QString("2 件をコピーしました"));
-        QTest::mouseClick(w->pasteButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
         QCOMPARE(said(), QString("2 件を貼り付けました"));
         m.nextAnswers = {true};
-        QTest::mouseClick(w->removeButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "removeButton"), Qt::LeftButton);
         QCOMPARE(said(), QString("2 件を除去しました"));
         // Nothing selected: nothing asked.
-        w->fileIconView->selectionModel()->clearSelection();
+        IconView(w)->selectionModel()->clearSelection();
         m.asked.clear();
-        QTest::mouseClick(w->removeButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "removeButton"), Qt::LeftButton);
         QVERIFY(m.asked.isEmpty());
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 3);
 
@@ -869,7 +874,7 @@ private slots:
         progress.onUpdate = [&](int) { openMeanwhile |= run.db().Transaction() != DatabaseSession::TransactionState::None; };
         progress.cancelAt = 10;
         run.fake().fileDialogs.nextFileNames.push_back(many);
-        QTest::mouseClick(w->addFilesButton, Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);
         QCOMPARE(progress.totals, std::vector<int>{30});
         QCOMPARE(progress.labels, QStringList{"ファイルを登録しています..."});
         QVERIFY(!openMeanwhile);
@@ -877,7 +882,7 @@ private slots:
         QCOMPARE(run.db().CountRecords(FileTableName(1), "FILE_NAME STARTING WITH 'f'"), 13);
         QCOMPARE(run.db().CountRecords(FileTableName(1), "FILE_NAME='f09.jww'"), 1);
         QCOMPARE(run.db().CountRecords(FileTableName(1), "FILE_NAME='f10.jww'"), 0);
-        QCOMPARE(w->fileModel->rowCount(), 13);
+        QCOMPARE(ReadRows(w)->rowCount(), 13);
         QCOMPARE(Column(w, kCellName).last(), QString("f09.jww"));
     }
 
@@ -898,14 +903,14 @@ private slots:
         run.Open(1);
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
-        QAbstractItemView* list = w->fileDetailView;
+        QAbstractItemView* list = DetailView(w);
         list->setFocus();
         auto count = [&] {
             QCoreApplication::processEvents();
-            return w->countLabel->text();
+            return Control<QLabel>(w, "countLabel")->text();
         };
         QCOMPARE(count(), QString("2 件"));
-        QVERIFY(w->countLabel->isVisible());
+        QVERIFY(Control<QLabel>(w, "countLabel")->isVisible());
 
         QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(count(), QString("2 件（2 件選択）"));
@@ -930,12 +935,12 @@ private slots:
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(w));
         QCOMPARE(run.p->windows.subGroupNameDialog->parentWidget(), static_cast<QWidget*>(w));
         // The buttons name their keys.
-        QCOMPARE(w->copyButton->toolTip(), QString("コピー (Ctrl+C)"));
-        QCOMPARE(w->removeButton->toolTip(), QString("削除 (Del)"));
-        QCOMPARE(w->editMemoButton->toolTip(), QString("メモ入力編集 (F2)"));
+        QCOMPARE(Control<QPushButton>(w, "copyButton")->toolTip(), QString("コピー (Ctrl+C)"));
+        QCOMPARE(Control<QPushButton>(w, "removeButton")->toolTip(), QString("削除 (Del)"));
+        QCOMPARE(Control<QPushButton>(w, "editMemoButton")->toolTip(), QString("メモ入力編集 (F2)"));
 
         // In the tree, F2 renames and Delete deletes the sub-group; on the root neither acts.
-        QTreeWidget* tree = w->subGroupTree;
+        QTreeWidget* tree = Tree(w);
         tree->setFocus();
         tree->setCurrentItem(Node(w, "s :1"));
         SubGroupNameDialog* names = run.p->windows.subGroupNameDialog;
@@ -957,13 +962,13 @@ private slots:
         QCOMPARE(Column(w, kCellName), (QStringList{"gone.txt", "other.jww"}));
         // Ctrl+1, 2, 3: the view styles, wherever the focus is in the window.
         for (int style : {2, 1, 0}) {
-            QTest::keyClick(style == 1 ? static_cast<QWidget*>(w->fileIconView) : tree, Qt::Key(Qt::Key_1 + style),
+            QTest::keyClick(style == 1 ? static_cast<QWidget*>(IconView(w)) : tree, Qt::Key(Qt::Key_1 + style),
                             Qt::ControlModifier);
             QCOMPARE(w->ViewStyleIndex(), style);
         }
         // A command's message hides the count while it stands.
-        w->statusLine->showMessage("x");
-        QVERIFY(!w->countLabel->isVisible());
+        Control<QStatusBar>(w, "statusLine")->showMessage("x");
+        QVERIFY(!Control<QLabel>(w, "countLabel")->isVisible());
     }
 
     // The context menus hold the commands of the entries and of the sub-groups, enabled
@@ -991,32 +996,32 @@ private slots:
         const QStringList fileItems{"開く", "保存場所のフォルダを開く", "メモ入力編集", "JWメモ取得", "コピー", "パスをコピー", "削除"};
 
         // Nothing selected, nothing copied: every item there, none enabled.
-        QMenu* menu = w->PrepareContextMenu(w->fileIconView);
+        QMenu* menu = w->PrepareContextMenu(IconView(w));
         for (const QString& text : fileItems + QStringList{"貼付"}) {
             QVERIFY2(item(menu, text), qPrintable(text));
             QVERIFY2(!item(menu, text)->isEnabled(), qPrintable(text));
         }
         // An entry shown from elsewhere (a search hit) is current where the keys act.
         QVERIFY(w->SelectEntry(2));
-        QCOMPARE(w->focusWidget(), w->fileList->currentWidget());
-        QCOMPARE(w->fileIconView->currentIndex().row(), 1);
+        QCOMPARE(w->focusWidget(), Control<QStackedWidget>(w, "fileList")->currentWidget());
+        QCOMPARE(IconView(w)->currentIndex().row(), 1);
         // A right-click on an entry selects it and opens the menu there.
-        const QRect first = w->fileIconView->visualRect(w->fileSortModel->index(0, 0));
-        QTest::mouseClick(w->fileIconView->viewport(), Qt::LeftButton, {}, first.center());
-        QContextMenuEvent click(QContextMenuEvent::Mouse, first.center(), w->fileIconView->viewport()->mapToGlobal(first.center()));
-        QApplication::sendEvent(w->fileIconView->viewport(), &click);
-        QTRY_VERIFY(w->fileMenu->isVisible());
-        w->fileMenu->hide();
-        for (const QString& text : fileItems) QVERIFY2(item(w->fileMenu, text)->isEnabled(), qPrintable(text));
+        const QRect first = IconView(w)->visualRect(ShownRows(w)->index(0, 0));
+        QTest::mouseClick(IconView(w)->viewport(), Qt::LeftButton, {}, first.center());
+        QContextMenuEvent click(QContextMenuEvent::Mouse, first.center(), IconView(w)->viewport()->mapToGlobal(first.center()));
+        QApplication::sendEvent(IconView(w)->viewport(), &click);
+        QTRY_VERIFY(Control<QMenu>(w, "fileMenu")->isVisible());
+        Control<QMenu>(w, "fileMenu")->hide();
+        for (const QString& text : fileItems) QVERIFY2(item(Control<QMenu>(w, "fileMenu"), text)->isEnabled(), qPrintable(text));
         // The menu key opens it at the current entry, wherever the pointer is.
-        w->fileIconView->setCurrentIndex(w->fileSortModel->index(1, 0));
-        const QPoint second = w->fileIconView->viewport()->mapToGlobal(
-            w->fileIconView->visualRect(w->fileSortModel->index(1, 0)).center());
-        QContextMenuEvent key(QContextMenuEvent::Keyboard, {}, w->fileIconView->mapToGlobal(QPoint()));
-        QApplication::sendEvent(w->fileIconView, &key);
-        QTRY_VERIFY(w->fileMenu->isVisible());
-        QCOMPARE(w->fileMenu->pos(), second);
-        w->fileMenu->hide();
+        IconView(w)->setCurrentIndex(ShownRows(w)->index(1, 0));
+        const QPoint second = IconView(w)->viewport()->mapToGlobal(
+            IconView(w)->visualRect(ShownRows(w)->index(1, 0)).center());
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, {}, IconView(w)->mapToGlobal(QPoint()));
+        QApplication::sendEvent(IconView(w), &key);
+        QTRY_VERIFY(Control<QMenu>(w, "fileMenu")->isVisible());
+        QCOMPARE(Control<QMenu>(w, "fileMenu")->pos(), second);
+        Control<QMenu>(w, "fileMenu")->hide();
 
         SelectRows(w, {0, 2});
         item(menu, "開く")->trigger();
@@ -1030,13 +1035,13 @@ private slots:
         // The drawings' memos: stored where the drawing has one that differs.
         SelectRows(w, {0, 1, 2});
         item(menu, "JWメモ取得")->trigger();
-        QCOMPARE(w->statusLine->currentMessage(), QString("1 件のメモを図面から取得しました"));
+        QCOMPARE(Control<QStatusBar>(w, "statusLine")->currentMessage(), QString("1 件のメモを図面から取得しました"));
         QCOMPARE(Column(w, kCellMemo), (QStringList{"敷地図", "事務所基準階平面図", "keep"}));
         QCOMPARE(AllRows(run.db(), FileTableName(1), "N=1")[0][kFileMemo], Cp("敷地図"));
 
         SelectRows(w, {2});
         item(menu, "コピー")->trigger();
-        menu = w->PrepareContextMenu(w->fileDetailView);
+        menu = w->PrepareContextMenu(DetailView(w));
         QVERIFY(item(menu, "貼付")->isEnabled());
         item(menu, "貼付")->trigger();
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
@@ -1044,7 +1049,7 @@ private slots:
         QCOMPARE(m.asked.last(), QString("選択したファイルを除去します。よろしいですか？"));
 
         // The tree's menu: create anywhere, edit and delete on a sub-group.
-        QTreeWidget* tree = w->subGroupTree;
+        QTreeWidget* tree = Tree(w);
         tree->setCurrentItem(Node(w, "root :0"));
         menu = w->PrepareContextMenu(tree);
         QCOMPARE(menu->actions().size(), 3);
@@ -1073,20 +1078,20 @@ private slots:
         for (int style : {1, 0}) {
             run.w->SetViewStyleIndex(style);
             run.Open(1);
-            QCOMPARE(run.w->fileModel->rowCount(), 5001);
+            QCOMPARE(ReadRows(run.w)->rowCount(), 5001);
             QTest::qWait(500);
-            EventCounter view(run.w->fileIconView), port(run.w->fileIconView->viewport());
+            EventCounter view(IconView(run.w)), port(IconView(run.w)->viewport());
             QTest::qWait(1000);
             QCOMPARE(view.counts.value(QEvent::Timer) + view.counts.value(QEvent::LayoutRequest), 0);
             QCOMPARE(port.counts.value(QEvent::Resize), 0);
         }
         // The list style's columns are as wide as the longest name; one added later widens them.
         run.w->SetViewStyleIndex(1);
-        const int wide = run.w->fileIconView->visualRect(run.w->fileSortModel->index(5000, 0)).width();
-        QVERIFY(wide > run.w->fileIconView->fontMetrics().horizontalAdvance(ToQ(longName)) + 16);
+        const int wide = IconView(run.w)->visualRect(ShownRows(run.w)->index(5000, 0)).width();
+        QVERIFY(wide > IconView(run.w)->fontMetrics().horizontalAdvance(ToQ(longName)) + 16);
         run.p->mainWindow.Clipboard().Add("/nowhere/" + longName + longName, "");
         run.w->PasteEntries();
-        QVERIFY(run.w->fileIconView->visualRect(run.w->fileSortModel->index(0, 0)).width() > wide + 50);
+        QVERIFY(IconView(run.w)->visualRect(ShownRows(run.w)->index(0, 0)).width() > wide + 50);
     }
 
     void tenThousandEntriesOpenAtOnce()
@@ -1117,14 +1122,14 @@ private slots:
             run.w->grab();   // laid out and drawn
             qInfo("10000 entries, style %d: filled in %lld ms, shown in %lld ms", style, filled, t.elapsed());
         }
-        QCOMPARE(run.w->fileModel->rowCount(), 10000);
+        QCOMPARE(ReadRows(run.w)->rowCount(), 10000);
         QCOMPARE(run.fake().desktop.iconsAsked.size(), 3);
-        QCOMPARE(run.w->fileSortModel->index(9999, kCellName).data().toString(), QString("f10000.txt"));
+        QCOMPARE(ShownRows(run.w)->index(9999, kCellName).data().toString(), QString("f10000.txt"));
         QElapsedTimer t;
         t.start();
         run.w->SortByColumn(kCellName);
         qInfo("10000 entries sorted by name in %lld ms", t.elapsed());
-        QCOMPARE(run.w->fileSortModel->index(1, kCellName).data().toString(), QString("f10.txt"));
+        QCOMPARE(ShownRows(run.w)->index(1, kCellName).data().toString(), QString("f10.txt"));
     }
 };
 

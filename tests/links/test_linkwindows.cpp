@@ -25,6 +25,7 @@
 #include "entries.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
+#include "support/controls.h"
 #include "links/folderreplacedialog.h"
 #include "links/linkcheckwindow.h"
 #include "links/rootmapdialog.h"
@@ -87,10 +88,12 @@ void TestLinkWindows::movedEntriesFoundAgain()
 
     // The group's check, from the list's menu even with nothing selected, lists its two
     // missing entries.
-    QMenu* menu = w->PrepareContextMenu(w->fileIconView);
-    QVERIFY(menu->actions().contains(w->linkCheckAction) && menu->actions().contains(w->replaceFolderAction));
-    QVERIFY(w->linkCheckAction->isEnabled() && w->replaceFolderAction->isEnabled());
-    w->linkCheckAction->trigger();
+    QMenu* menu = w->PrepareContextMenu(Control<QListView>(w, "fileIconView"));
+    QAction* linkCheck = Control<QAction>(w, "linkCheckAction");
+    QAction* replaceFolder = Control<QAction>(w, "replaceFolderAction");
+    QVERIFY(menu->actions().contains(linkCheck) && menu->actions().contains(replaceFolder));
+    QVERIFY(linkCheck->isEnabled() && replaceFolder->isEnabled());
+    linkCheck->trigger();
     LinkCheckWindow* check = p.mainWindow.linkCheckWindow;
     QVERIFY(check && check->isVisible());
     QTRY_VERIFY(!check->Busy());
@@ -112,14 +115,14 @@ void TestLinkWindows::movedEntriesFoundAgain()
         replace->replaceButton->click();
         QTRY_VERIFY(!replace->isVisible());
     });
-    w->replaceFolderAction->trigger();
+    replaceFolder->trigger();
     QVERIFY(ran);
     QVERIFY(p.fake.messages.asked.last().startsWith("置換するエントリ: 1 件（置換後にファイルがあるもの 1 件）"));
     QCOMPARE(p.fake.messages.shown.last(), QString("置換したエントリ: 1 件"));
     DatabaseSession& db = p.mainWindow.Session();
     QCOMPARE(StoredFolder(db, 1, 2), std::string("Z:\\new\\p\\"));   // below the shared folder
     QCOMPARE(StoredFolder(db, 2, 1), std::string("/mnt/old/p/"));
-    QCOMPARE(w->fileSortModel->Row(1).cells[kCellTime] == "<No File>", false);
+    QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->Row(1).cells[kCellTime] == "<No File>", false);
 
     // The last one is found by name below a folder and relinked.
     check->recheckButton->click();
@@ -138,13 +141,13 @@ void TestLinkWindows::movedEntriesFoundAgain()
 
     // The Windows PC's entry opens where this system finds it; a file added below the
     // shared folder is stored the Windows way.
-    w->fileSortModel->sort(-1);
-    QCOMPARE(w->fileSortModel->Row(3).FullPath(), Cp(d + "here.jww"));
+    Control<FileSortModel>(w, "fileSortModel")->sort(-1);
+    QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->Row(3).FullPath(), Cp(d + "here.jww"));
     QVERIFY(w->SelectEntry(4));
     w->OpenFirstSelected();
     QCOMPARE(p.fake.desktop.opened.last(), d + "here.jww");
     p.fake.fileDialogs.nextFileNames = {{d + "new/p/a.jww"}};
-    w->addFilesButton->click();
+    Control<QPushButton>(w, "addFilesButton")->click();
     QCOMPARE(StoredFolder(db, 1, 5), std::string("Z:\\new\\p\\"));
 
     // All groups from the menu; the open command shows the group at the entry.
@@ -156,7 +159,8 @@ void TestLinkWindows::movedEntriesFoundAgain()
     check->openButton->click();
     QCOMPARE(w->currentGroupNumber, 2);
     QCOMPARE(w->SelectedRows().size(), size_t(1));
-    QCOMPARE(w->fileSortModel->Row(w->SelectedRows().front()).cells[kCellName], std::string("c.jww"));
+    QCOMPARE(Control<FileSortModel>(w, "fileSortModel")->Row(w->SelectedRows().front()).cells[kCellName],
+             std::string("c.jww"));
     // A group another copy deleted since the list was made is said so, and its tables
     // are not made again.
     w->CloseWindow();

@@ -27,6 +27,7 @@
 #include "groupwin/filelistmodel.h"
 #include "groupwin/filerow.h"
 #include "groupwin/groupwindow.h"
+#include "support/controls.h"
 #include "search/searchresults.h"
 #include "search/searchwindow.h"
 #include "settings/preferences.h"
@@ -316,22 +317,22 @@ private slots:
         doubleClick(1);
         QVERIFY(g->isVisible());
         QCOMPARE(g->currentGroupNumber, 1);
-        QCOMPARE(g->SelectedSubGroupNumber(), 1);
+        QCOMPARE(g->CurrentSubGroup(), 1);
         std::vector<int> rows = g->SelectedRows();
         QCOMPARE(rows.size(), size_t(1));
-        QCOMPARE(g->fileSortModel->Row(rows[0]).cells[kCellNumber], std::string("1"));
+        QCOMPARE(Control<FileSortModel>(g, "fileSortModel")->Row(rows[0]).cells[kCellNumber], std::string("1"));
         doubleClick(2);   // entry 2 lies in the root
-        QCOMPARE(g->SelectedSubGroupNumber(), 0);
+        QCOMPARE(g->CurrentSubGroup(), 0);
         rows = g->SelectedRows();
         QCOMPARE(rows.size(), size_t(1));
-        QCOMPARE(g->fileSortModel->Row(rows[0]).cells[kCellNumber], std::string("2"));
+        QCOMPARE(Control<FileSortModel>(g, "fileSortModel")->Row(rows[0]).cells[kCellNumber], std::string("2"));
         g->CloseWindow();
         doubleClick(0);
         QVERIFY(g->isVisible());
         QVERIFY(g->SelectedRows().empty());
         // The group window's CSV: the entries its list shows, each with its sub-group.
         s.program->fake.fileDialogs.nextSaveNames = {files.path() + "/group.csv"};
-        g->csvButton->click();
+        Control<QPushButton>(g, "csvButton")->click();
         QFile groupCsv(files.path() + "/group.csv");
         QVERIFY(groupCsv.open(QIODevice::ReadOnly));
         QList<QStringList> groupRows = ParseCsv(QString::fromUtf8(groupCsv.readAll().mid(3)));

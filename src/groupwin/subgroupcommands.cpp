@@ -1,12 +1,83 @@
-// The group window's commands on sub-groups: create, rename, delete.
+// The group window's tree of sub-groups: built from the table, its current node, read
+// again; and the commands on sub-groups: create, rename, delete.
 #include "groupwin/groupwindow.h"
 
 #include <QSignalBlocker>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include "groupwin/subgroupnamedialog.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
+
+// --- the tree ------------------------------------------------------------------------------
+
+QTreeWidgetItem* GroupWindow::AddNode(QTreeWidgetItem* parent, const SubGroupNode& node)
+{
+    auto* item = new QTreeWidgetItem({ToQ(node.label)});
+    item->setData(0, kNumberRole, node.number);
+    item->setData(0, kNameRole, QByteArray::fromStdString(node.name));
+    if (parent)
+        parent->addChild(item);
+    else
+        subGroupTree->addTopLevelItem(item);
+    return item;
+}
+
+void GroupWindow::BuildSubGroupTree()
+{
+    subGroupTree->clear();
+    const std::vector<SubGroupNode> nodes = ReadSubGroupTree(db_, currentGroupNumber);
+    std::vector<QTreeWidgetItem*> items(nodes.size());
+    // Parents come before their children.
+    for (size_t i = 0; i < nodes.size(); ++i)
+        items[i] = AddNode(nodes[i].parent < 0 ? nullptr : items[static_cast<size_t>(nodes[i].parent)], nodes[i]);
+    subGroupTree->expandAll();
+}
+
+QTreeWidgetItem* GroupWindow::SelectedNode() const
+{
+    // The current node is the one the list shows; a node selected without becoming
+    // current (by a command) counts when there is none.
+    if (QTreeWidgetItem* current = subGroupTree->currentItem()) return current;
+    const QList<QTreeWidgetItem*> selected = subGroupTree->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+QTreeWidgetItem* GroupWindow::SelectedSubGroupNode() const
+{
+    QTreeWidgetItem* node = SelectedNode();
+    if (!node || node == subGroupTree->topLevelItem(0)) return nullptr;
+    return node;
+}
+
+int32_t GroupWindow::CurrentSubGroup() const
+{
+    const QTreeWidgetItem* node = SelectedNode();
+    return node ? node->data(0, kNumberRole).toInt() : 0;
+}
+
+QTreeWidgetItem* GroupWindow::FindNode(int32_t number) const
+{
+    for (QTreeWidgetItemIterator it(subGroupTree); *it; ++it)
+        if ((*it)->data(0, kNumberRole).toInt() == number) return *it;
+    return nullptr;
+}
+
+void GroupWindow::ReadAgain()
+{
+    if (!MayRun()) return;
+    const bool hadNode = SelectedNode() != nullptr;
+    const int32_t number = CurrentSubGroup();
+    {
+        // One reading of the list below, not one for each node the rebuilt tree passes.
+        const QSignalBlocker quiet(subGroupTree);
+        BuildSubGroupTree();
+        if (QTreeWidgetItem* node = hadNode ? FindNode(number) : nullptr) subGroupTree->setCurrentItem(node);
+    }
+    FillFileList();
+    UpdateActions();
+}
 
 // --- sub-groups ----------------------------------------------------------------------------
 
@@ -25,7 +96,7 @@ void GroupWindow::CreateSubGroupCommand()
     }
     if (!SelectedNode()) subGroupTree->topLevelItem(0)->setSelected(true);
     QTreeWidgetItem* parent = SelectedNode();
-    const int32_t parentNumber = SelectedSubGroupNumber();
+    const int32_t parentNumber = CurrentSubGroup();
 
     std::string name;
     if (!nameDialog_ || !nameDialog_->Ask("サブグループの作成", name)) return;

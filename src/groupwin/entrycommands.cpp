@@ -1,19 +1,25 @@
-// The group window's commands on file entries: add, copy and paste, remove, open, memo.
+// The group window's commands on file entries: add, copy and paste, remove, open, memo
+// (the drawings' own too), the folder and the paths of files, CSV, and the requests for
+// the windows of moved files.
 #include "groupwin/groupwindow.h"
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QStatusBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include "groupwin/filelistmodel.h"
 #include "groupwin/folderfiles.h"
+#include "memo/jwmemo.h"
 #include "settings/preferences.h"
 #include "text/cp932.h"
+#include "text/entrycsv.h"
 #include "text/textutil.h"
 
 namespace {
@@ -124,7 +130,7 @@ void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std:
     progress.reset();
 
     // The root lists every entry of the group; another node only its own.
-    const int32_t shown = SelectedSubGroupNumber();
+    const int32_t shown = CurrentSubGroup();
     std::vector<FileRow> rows = batch.TakeStored();
     if (shown == 0 || shown == subGroup) {
         for (FileRow& row : rows) fileModel->AppendRow(std::move(row));
@@ -171,7 +177,7 @@ void GroupWindow::AddFiles()
     std::vector<std::string> paths;
     QStringList refused;
     for (const QString& file : chosen) TakeFileName(file, paths, refused);
-    StoreEntries(paths, nullptr, refused, SelectedSubGroupNumber(), kRegistering);
+    StoreEntries(paths, nullptr, refused, CurrentSubGroup(), kRegistering);
 }
 
 void GroupWindow::RegisterDroppedFiles(const QStringList& files, int32_t subGroup)
@@ -228,6 +234,8 @@ void GroupWindow::CopyEntries()
     clipboard_.Clear();
     for (int row : rows) clipboard_.Add(fileSortModel->Row(row).FullPath(), fileSortModel->Row(row).cells[kCellMemo]);
     if (!rows.empty()) Say(QString::number(rows.size()) + " 件をコピーしました");
+    // Something copied may now be pasted, by the keys too, whichever way it was copied.
+    UpdateActions();
 }
 
 void GroupWindow::PasteEntries()
@@ -239,7 +247,7 @@ void GroupWindow::PasteEntries()
         paths.push_back(e.path);
         memos.push_back(e.memo);
     }
-    StoreEntries(paths, &memos, {}, SelectedSubGroupNumber(), kPasting);
+    StoreEntries(paths, &memos, {}, CurrentSubGroup(), kPasting);
 }
 
 void GroupWindow::RemoveEntries()
@@ -298,4 +306,95 @@ void GroupWindow::EditMemo()
                                            [&] { return UpdateEntryMemo(db_, currentGroupNumber, number, stored); });
     if (ToldGone(out, 0)) return;
     if (out == WriteOutcome::Done) fileModel->SetMemo(row, stored);
+}
+
+void GroupWindow::RequestLinkCheck()
+{
+    if (MayRun()) emit LinkCheckRequested(currentGroupNumber);
+}
+
+void GroupWindow::RequestFolderReplace()
+{
+    if (!MayRun()) return;
+    emit FolderReplaceRequested(currentGroupNumber, SelectedEntries());
+}
+
+void GroupWindow::ExportCsv()
+{
+    std::unordered_map<int, std::string> subGroupNames;
+    for (QTreeWidgetItemIterator it(subGroupTree); *it; ++it)
+        if (*it != subGroupTree->topLevelItem(0))
+            subGroupNames.emplace((*it)->data(0, kNumberRole).toInt(),
+                                  (*it)->data(0, kNameRole).toByteArray().toStdString());
+    std::vector<CsvEntry> entries;
+    for (int r = 0; r < fileSortModel->rowCount(); ++r) {
+        const FileRow& row = fileSortModel->Row(r);
+        const auto sub = subGroupNames.find(StrToIntOrZero(row.cells[kCellSubGroup]));
+        entries.push_back({currentGroupName, sub == subGroupNames.end() ? std::string() : sub->second,
+                           row.cells[kCellFolder], row.cells[kCellName], row.cells[kCellMemo],
+                           row.cells[kCellAddedBy], row.cells[kCellNumber]});
+    }
+    if (entries.empty()) return;
+    SaveFileRequest request;
+    request.title = "CSV出力";
+    request.proposedName = ToQ(currentGroupName) + ".csv";
+    request.filter = "CSVファイル (*.csv)";
+    const QString path = platform_.fileDialogs->SaveFile(this, request);
+    if (path.isEmpty()) return;
+    if (!WriteEntriesCsv(path, entries))
+        platform_.messages->ShowMessage(this, "CSVファイルを書き込めませんでした: " + path);
+}
+
+void GroupWindow::ReadDrawingMemos()
+{
+    if (!MayRun()) return;
+    // The drawings read first, then their memos stored as one unit in a group that is
+    // still the one shown.
+    std::vector<std::pair<int, std::string>> changed;   // source row, memo
+    for (int shown : SelectedRows()) {
+        const int row = fileSortModel->SourceRow(shown);
+        const FileRow& entry = fileModel->Row(row);
+        // As the memo dialog's button: a file without a memo keeps the one it has.
+        std::string memo = StoredMemo(ReadJwMemo(entry.FullPath()));
+        if (!memo.empty() && memo != entry.cells[kCellMemo]) changed.emplace_back(row, std::move(memo));
+    }
+    int updated = 0, failed = 0;
+    std::vector<bool> stored(changed.size());
+    const WriteOutcome out = RunGroupWrite(db_, currentGroup, 0, false, [&] {
+        for (size_t i = 0; i < changed.size(); ++i) {
+            const int32_t number = StrToIntOrZero(fileModel->Row(changed[i].first).cells[kCellNumber]);
+            stored[i] = UpdateEntryMemo(db_, currentGroupNumber, number, changed[i].second);
+            // An entry another copy removed meanwhile is passed over; any other failure ends the unit.
+            if (!stored[i] && db_.LastFailure() != DbFailure::NoRow) return false;
+        }
+        return true;
+    });
+    if (ToldGone(out, 0)) return;
+    for (size_t i = 0; i < changed.size(); ++i) {
+        if (out == WriteOutcome::Done && stored[i]) {
+            fileModel->SetMemo(changed[i].first, changed[i].second);
+            ++updated;
+        } else {
+            ++failed;
+        }
+    }
+    QString said = QString::number(updated) + " 件のメモを図面から取得しました";
+    if (failed > 0) said += "（" + QString::number(failed) + " 件は書き込めませんでした）";
+    Say(said);
+}
+
+void GroupWindow::OpenFolderOfFirstSelected()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return;
+    const FileRow& entry = fileSortModel->Row(rows.front());
+    if (!platform_.desktop->ShowInFolder(QString::fromStdString(ToFsName(entry.FullPath()))))
+        platform_.messages->ShowMessage(this, "フォルダ「" + ToQ(entry.cells[kCellFolder]) + "」を開けませんでした。");
+}
+
+void GroupWindow::CopyPaths()
+{
+    QStringList paths;
+    for (int row : SelectedRows()) paths << QString::fromStdString(ToFsName(fileSortModel->Row(row).FullPath()));
+    if (!paths.isEmpty()) platform_.desktop->CopyText(paths.join('\n'));
 }
