@@ -31,6 +31,7 @@
 #include "groupwin/grouptables.h"
 #include "groupwin/groupwindow.h"
 #include "search/searchresults.h"
+#include "support/controls.h"
 #include "search/searchwindow.h"
 #include "platform/platform.h"
 #include "settings/settingsfile.h"
@@ -297,8 +298,8 @@ public:
         if (!StartProgram()) return false;
         window_ = program_->Windows().groupWindow;
         if (!window_) return false;
-        window_->fileIconView->viewport()->installEventFilter(&paints_);
-        window_->fileDetailView->viewport()->installEventFilter(&paints_);
+        Control<QListView>(window_, "fileIconView")->viewport()->installEventFilter(&paints_);
+        Control<QTreeView>(window_, "fileDetailView")->viewport()->installEventFilter(&paints_);
         return EndSetUp();
     }
 
@@ -344,8 +345,8 @@ public:
             why = "view styles not drawn:" + unpainted_;
             return false;
         }
-        if (window_->fileModel->Count() == size_) return true;
-        why = "list shows " + IntToStr(window_->fileModel->Count()) + " of " + IntToStr(size_) + " entries";
+        if (Control<FileListModel>(window_, "fileModel")->Count() == size_) return true;
+        why = "list shows " + IntToStr(Control<FileListModel>(window_, "fileModel")->Count()) + " of " + IntToStr(size_) + " entries";
         return false;
     }
 
@@ -656,7 +657,7 @@ public:
 
     bool Check(std::string& why) override
     {
-        if (window_->fileModel->Count() == size_ && !inView_.isEmpty() && AllInViewShown()) return true;
+        if (Control<FileListModel>(window_, "fileModel")->Count() == size_ && !inView_.isEmpty() && AllInViewShown()) return true;
         why = "of " + IntToStr(long(inView_.size())) + " drawings in view, not every one shows its thumbnail";
         return false;
     }
@@ -687,13 +688,14 @@ private:
     // Every drawing in the icon view's viewport shows a thumbnail; notes which they are.
     bool AllInViewShown()
     {
-        QListView* view = window_->fileIconView;
+        QListView* view = Control<QListView>(window_, "fileIconView");
+        const FileSortModel* sorted = Control<FileSortModel>(window_, "fileSortModel");
         inView_.clear();
         bool all = true;
-        for (int r = 0; r < window_->fileSortModel->rowCount(); ++r) {
-            const QModelIndex index = window_->fileSortModel->index(r, 0);
+        for (int r = 0; r < sorted->rowCount(); ++r) {
+            const QModelIndex index = sorted->index(r, 0);
             if (!view->visualRect(index).intersects(view->viewport()->rect())) continue;
-            inView_ << QFile::decodeName(QByteArray::fromStdString(ToFsName(window_->fileSortModel->Row(r).FullPath())));
+            inView_ << QFile::decodeName(QByteArray::fromStdString(ToFsName(sorted->Row(r).FullPath())));
             const QList<QSize> sizes = index.data(Qt::DecorationRole).value<QIcon>().availableSizes();
             // The type icon is smaller than the 96-pixel thumbnails on both sides.
             all = all && !sizes.isEmpty() && std::max(sizes.first().width(), sizes.first().height()) > 48;
