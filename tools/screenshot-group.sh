@@ -50,7 +50,7 @@ start_x_session "${KUMO_DISPLAY:-}"
 
 "$work/program/kumolist" >"$work/program.log" 2>&1 &
 pids+=($!)
-main=$(timeout 60 xdotool search --sync --onlyvisible --name '^Kumolist$' | head -n 1)
+main=$(timeout 60 xdotool search --sync --onlyvisible --name '^Kumolist( - .*)?$' | head -n 1)
 sleep 1
 # A double-click on the first group's icon (at 32, 12 on the board, under the menu bar).
 xdotool mousemove --window "$main" 48 52 click --repeat 2 --delay 100 1

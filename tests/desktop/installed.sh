@@ -50,7 +50,7 @@ touch "$work/started"
 "$prefix/bin/kumolist" >"$work/program.log" 2>&1 &
 program=$!
 pids+=($program)
-window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Kumolist$' | head -n 1) || fail "no main window"
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Kumolist( - .*)?$' | head -n 1) || fail "no main window"
 # The default picture's folder colour and the metafile's green, once the board is painted.
 for _ in $(seq 40); do
   sleep 0.5

@@ -45,7 +45,7 @@ run() {
   local program=$!
   pids+=($program)
   local window
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Kumolist$' | head -n 1) || fail "no main window"
+  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Kumolist( - .*)?$' | head -n 1) || fail "no main window"
   sleep 1   # the window manager has framed and placed it
   xdotool windowactivate --sync "$window" key --clearmodifiers alt+f d
   local dialog
