@@ -15,7 +15,11 @@ GroupCreateDialog::GroupCreateDialog(DatabaseSession& db, const DatabaseSettings
     setObjectName(QStringLiteral("GroupCreateDialog"));
 }
 
-int GroupCreateDialog::ProposedNumber() { return NextGroupNumber(db_).value_or(0); }
+int GroupCreateDialog::ProposedNumber()
+{
+    const NextNumbers next = NextGroupNumber(db_);
+    return next.Ok() ? next.first : 0;
+}
 
 void GroupCreateDialog::FormShow()
 {
@@ -36,12 +40,16 @@ void GroupCreateDialog::FormShow()
 void GroupCreateDialog::StoreGroup()
 {
     // Another copy of the program may have added a group since the dialog was shown.
-    const int number = ProposedNumber();
-    if (!number) {
+    const NextNumbers next = NextGroupNumber(db_);
+    if (!next.Ok()) {
         numberEdit->clear();
-        platform_.messages->ShowMessage(this, QString::fromUtf8(kNoGroupNumberLeft));
+        // A catalogue that could not be read has numbers left: the store failed.
+        platform_.messages->ShowMessage(this, next.status == NextNumbers::Status::Full
+                                                  ? QString::fromUtf8(kNoGroupNumberLeft)
+                                                  : QStringLiteral("登録失敗"));
         return;
     }
+    const int number = next.first;
     numberEdit->setText(QString::number(number));
 
     if (RefuseQuotes()) return;

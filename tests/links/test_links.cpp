@@ -17,6 +17,7 @@
 #include "links/linkscan.h"
 #include "links/namesearch.h"
 #include "settings/preferences.h"
+#include "support/tcpforwarder.h"
 #include "support/testdb.h"
 #include "text/cp932.h"
 
@@ -54,6 +55,7 @@ private slots:
     void missingEntriesAcrossGroups();
     void relinkByName();
     void backgroundWorkIsCancelled();
+    void lostServerFailsTheReadWhole();
 };
 
 void TestLinks::rootMappingsTranslateBothWays()
@@ -139,7 +141,7 @@ void TestLinks::rootMappingsInListsAndRegistration()
     // Add, paste and drop register as a batch: the same stored form and check, and the
     // rows handed to the list keep this system's folder.
     QVERIFY(InsertGroup(s.session, 1, "G", "", "", ""));
-    EntryBatch batch(s.session, ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &m);
+    EntryBatch batch(s.session, *ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &m);
     QVERIFY(batch.Add(Cp(local + "p/a.jww"), nullptr));
     QVERIFY(batch.Add(Cp(disk.path() + "/elsewhere/b.jww"), nullptr));
     QVERIFY(batch.Finish());
@@ -149,7 +151,7 @@ void TestLinks::rootMappingsInListsAndRegistration()
     QCOMPARE(StoredFolder(s.session, 1, 4), Cp(disk.path() + "/elsewhere/"));
     QCOMPARE(shown[0].FullPath(), Cp(local + "p/a.jww"));
     QVERIFY(shown[0].exists);
-    EntryBatch tooLong(s.session, ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &longRoot);
+    EntryBatch tooLong(s.session, *ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &longRoot);
     QVERIFY(tooLong.Add(Cp(local + "p/a.jww"), nullptr) && tooLong.Finish());
     QCOMPARE(tooLong.StoredCount(), 0);
     QCOMPARE(tooLong.Failures().size(), size_t(1));
@@ -351,3 +353,38 @@ void TestLinks::backgroundWorkIsCancelled()
 
 QTEST_GUILESS_MAIN(TestLinks)
 #include "test_links.moc"
+
+// A server lost while the entries are read is no group without entries: the read fails
+// whole, wherever the loss is met, and keeps nothing of what it read before.
+void TestLinks::lostServerFailsTheReadWhole()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    for (int g = 1; g <= 3; ++g) {
+        QVERIFY(InsertGroup(s.session, g, "G" + std::to_string(g), "", "0", "0"));
+        QVERIFY(OpenGroupTables(s.session, g) && AddSubGroup(s.session, g, 1, "s"));
+        QVERIFY(AddEntry(s.session, g, 1, "/gone/", "a.jww", "", 1));
+    }
+    TcpForwarder relay;
+    DatabaseSettings viaRelay = s.db.settings;
+    viaRelay.serverName = relay.ServerName();
+    struct Case {
+        const char* name;
+        const char* cutAt;   // the statement before which the server goes; none: before the entries
+    };
+    for (const Case& c : {Case{"before the entries", nullptr}, Case{"group 2's sub-groups", "FROM GRP2_2 "},
+                          Case{"group 3's entries", "FROM GRP1_3 "}}) {
+        DatabaseSession db(viaRelay);
+        db.ConnectDatabase();
+        std::vector<GroupName> groups;
+        QVERIFY2(ReadGroups(db, 0, groups) && groups.size() == 3, c.name);
+        if (!c.cutAt) relay.Cut();
+        db.SetStatementLog([&](const std::string& sent) {
+            if (c.cutAt && sent.find(c.cutAt) != std::string::npos) relay.Cut();
+        });
+        std::vector<LinkEntry> entries;
+        QVERIFY2(!ReadLinkEntries(db, groups, entries), c.name);
+        QVERIFY2(entries.empty(), c.name);
+        QVERIFY2(db.ConnectionLost(), c.name);
+    }
+}
