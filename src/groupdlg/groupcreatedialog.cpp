@@ -6,6 +6,7 @@
 #include "board/commands.h"
 #include "db/schema.h"
 #include "db/session.h"
+#include "store/reads.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 
@@ -30,7 +31,9 @@ void GroupCreateDialog::FormShow()
         return;
     }
     // The first group of a database brings the catalogue table with it.
-    if (!db_.TableExists(kCatalogueTable) && !CreateCatalogueTable(db_)) storeButton->setEnabled(false);
+    // A catalogue that could not be asked about is not made again.
+    const std::optional<bool> catalogue = TablePresent(db_, kCatalogueTable);
+    if (!catalogue || (!*catalogue && !CreateCatalogueTable(db_))) storeButton->setEnabled(false);
     const int number = ProposedNumber();
     numberEdit->setText(number ? QString::number(number) : QString());
     authorEdit->setText(ToQ(settings_.userName));

@@ -28,8 +28,8 @@ std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32
     auto make = [&](size_t i, const NetworkPathLookup& lookup) {
         TextRow& r = rows[i];
         r.resize(std::max<size_t>(r.size(), kFileColumnCount));
-        list[i] = MakeFileRow(StrToIntOrZero(r[kFileN]), StrToIntOrZero(r[kFileSN]), r[kFilePath] + r[kFileName],
-                              r[kFileMemo], r[kFilePName], lookup, mappings);
+        const EntryRecord e = EntryFromRow(r).value_or(EntryRecord{});
+        list[i] = MakeFileRow(e.number, e.subGroup, e.StoredPath(), e.memo, e.author, lookup, mappings);
     };
     // Probing the disk is most of the work once the rows are read: a large list
     // shares it with a second core. The drive lookup is the caller's and stays on this
@@ -69,12 +69,13 @@ std::vector<SubGroupNode> BuildSubGroupTree(const std::vector<TextRow>& subGroup
     // The first node of each number; the root comes first, so it keeps number 0.
     std::unordered_map<int32_t, int> byNumber{{0, 0}};
     for (const TextRow& row : subGroupRows) {
-        if (row.size() < kSubGroupColumnCount) continue;
+        const std::optional<SubGroupRecord> r = SubGroupFromRow(row);
+        if (!r) continue;
         SubGroupNode node;
-        node.number = StrToIntOrZero(row[kSubN]);
-        node.name = row[kSubName];
-        node.label = NodeLabel(row[kSubName], row[kSubN]);
-        const auto parent = byNumber.find(StrToIntOrZero(row[kSubParent]));
+        node.number = r->number;
+        node.name = r->name;
+        node.label = NodeLabel(r->name, IntToStr(r->number));
+        const auto parent = byNumber.find(r->parent);
         node.parent = parent == byNumber.end() ? 0 : parent->second;
         const int index = static_cast<int>(nodes.size());
         nodes[static_cast<size_t>(node.parent)].children.push_back(index);
