@@ -123,7 +123,7 @@ bool MoveEntries(DatabaseSession& session, int32_t group, const std::vector<int3
         const size_t to = std::min(numbers.size(), from + kNumbersAStatement);
         std::string list;
         for (size_t i = from; i < to; ++i) list += (i > from ? "," : "") + IntToStr(numbers[i]);
-        if (session.UpdateRecordText(FileTableName(group), "SN=" + IntToStr(subGroup), "N IN (" + list + ")"))
+        if (session.UpdateRecordText(FileTableName(group), SubGroupIs(subGroup), "N IN (" + list + ")"))
             *moved += static_cast<int>(session.RowsAffected());
         else if (session.LastFailure() != DbFailure::NoRow)
             return false;

@@ -54,19 +54,6 @@ struct Shared {
 class TestStore : public QObject {
     Q_OBJECT
 private slots:
-    void recordsKeepNullsAndRefuseShortRows()
-    {
-        const TextRow row{"7", "g", "t", "", "u", "", "", "", "p.bmp", "", "-3"};
-        const std::optional<GroupRecord> r = GroupFromRow(row);
-        QVERIFY(r && r->number == 7 && !r->x && r->y == -3);
-        const std::vector<std::string> values = GroupValues(*r);
-        QCOMPARE(values, (std::vector<std::string>{"7", "'g'", "'t'", "NULL", "'u'", "NULL", "NULL", "NULL", "'p.bmp'",
-                                                   "NULL", "-3"}));
-        QVERIFY(!GroupFromRow(TextRow(row.begin(), row.end() - 1)));
-        QVERIFY(!EntryFromRow({"1", "a", "/x/", "m", "u"}));
-        QVERIFY(!SubGroupFromRow({"1", "s", "u"}));
-    }
-
     void writeProtocolMeetsEveryStaleWindow()
     {
         struct Case {
@@ -85,11 +72,8 @@ private slots:
             {"renamed", sql(kCatalogueTable, "GRPNAME='h'", "N=1"), 0, Case::Shown, WriteOutcome::GroupChanged},
             {"author", sql(kCatalogueTable, "PNAME='v'", "N=1"), 1, Case::Shown, WriteOutcome::GroupChanged},
             {"title", sql(kCatalogueTable, "MTITLE='x'", "N=1"), 0, Case::Shown, WriteOutcome::GroupChanged},
-            {"subtitle", sql(kCatalogueTable, "STITLE='x'", "N=1"), 0, Case::Shown, WriteOutcome::GroupChanged},
             {"memo, not shown", sql(kCatalogueTable, "MEMO1='x'", "N=1"), 0, Case::Shown, WriteOutcome::Done},
             {"memo, shown whole", sql(kCatalogueTable, "MEMO1='x'", "N=1"), 0, Case::Whole, WriteOutcome::GroupChanged},
-            {"picture, shown whole", sql(kCatalogueTable, "ICONP='x'", "N=1"), 0, Case::Whole,
-             WriteOutcome::GroupChanged},
             {"moved, shown whole", sql(kCatalogueTable, "X=99", "N=1"), 0, Case::Whole, WriteOutcome::Done},
             {"title, name only", sql(kCatalogueTable, "MTITLE='x'", "N=1"), 0, Case::NameOnly, WriteOutcome::Done},
             {"renamed, name only", sql(kCatalogueTable, "GRPNAME='h'", "N=1"), 0, Case::NameOnly,
