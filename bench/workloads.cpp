@@ -224,7 +224,7 @@ public:
         if (!RemoveBatch()) return -1;
         stored_ = 0;
         return Timed([this] {
-            EntryBatch batch(db_.session, ReadShownGroup(db_.session, 1), 0, db_.settings.userName, NoNetworkDrives());
+            EntryBatch batch(db_.session, ReadShownGroup(db_.session, 1).value_or(ShownGroup{}), 0, db_.settings.userName, NoNetworkDrives());
             for (const std::string& path : paths_)
                 if (!batch.Add(path)) break;
             if (batch.Finish()) stored_ = batch.StoredCount();

@@ -5,6 +5,7 @@
 #include <set>
 #include <utility>
 
+#include "store/reads.h"
 #include "text/textutil.h"
 
 const char* const kDefaultIcon = "icon1.ico";
@@ -100,7 +101,7 @@ int32_t NearestGroup(GroupBoard& board, int32_t from, int dx, int dy)
 
 std::string PositionSetText(int32_t x, int32_t y) { return "X=" + IntToStr(x) + "," + "Y=" + IntToStr(y); }
 
-std::string GroupCondition(int32_t group) { return "N=" + IntToStr(group); }
+std::string GroupCondition(int32_t group) { return NumberIs(group); }
 
 GroupBoard::GroupBoard(DatabaseSession& session, BoardHost& host) : session_(session), host_(host) {}
 
@@ -127,8 +128,9 @@ void GroupBoard::BuildBoard()
 {
     // A server gone away, before or during the reads, is no empty catalogue: the board
     // keeps what it shows until the program attaches again, which builds it anew.
-    const bool catalogue = session_.Connected() && session_.TableExists(kCatalogueTable);
-    if (session_.ConnectionLost()) return;
+    const std::optional<bool> present = TablePresent(session_, kCatalogueTable);
+    if (!present && (session_.Connected() || session_.ConnectionLost())) return;
+    const bool catalogue = present.value_or(false);
     // Making, showing and destroying a window control costs far more than giving one a
     // new place or text, and a rebuild mostly finds the groups it already shows.
     std::map<int32_t, IconSlot> kept = std::move(iconSlots);
@@ -144,18 +146,18 @@ void GroupBoard::BuildBoard()
         return;
     }
 
-    std::string max;
-    session_.SelectMax(kCatalogueTable, "N", "", max);
-    slotCount = std::max<int32_t>(StrToIntOrZero(max), 0);
-
     // Every row is read before the first icon is built: building one runs no statement
     // today, but the board must not depend on that.
-    const std::vector<TextRow> rows = session_.SelectAllRows("*", kCatalogueTable, "", "N");
-    if (session_.ConnectionLost()) {
+    const std::optional<int32_t> max = MaxNumber(session_, kCatalogueTable);
+    const std::optional<std::vector<TextRow>> read =
+        max ? ReadRows(session_, "*", kCatalogueTable, "", "N") : std::nullopt;
+    if (!read) {
         iconSlots = std::move(kept);
         slotCount = keptCount;
         return;
     }
+    slotCount = std::max<int32_t>(*max, 0);
+    const std::vector<TextRow>& rows = *read;
 
     std::vector<std::string> pictures;
     std::set<std::string> seen;

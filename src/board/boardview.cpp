@@ -407,7 +407,7 @@ void BoardView::DestroyControls(BoardIcon* icon, BoardCaption* caption)
 void BoardView::ShowDetails(const std::string& name, const std::string& author, const std::string& number,
                             const std::string& title, const std::string& subtitle)
 {
-    emit GroupShown({name, author, number, title, subtitle});
+    emit GroupShown({StrToIntOrZero(number), name, author, title, subtitle});
 }
 
 // The limits of a drag: the visible board (the view lies above the detail panel and the

@@ -33,14 +33,7 @@ GroupSize SizeOf(const IconSlot& slot)
 
 bool CatalogueReady(DatabaseSession& session) { return session.Connected() && session.TableExists(kCatalogueTable); }
 
-std::optional<int32_t> NextGroupNumber(DatabaseSession& session)
-{
-    std::string max;
-    session.SelectMax(kCatalogueTable, "N", "", max);
-    const int32_t highest = StrToIntOrZero(max);
-    if (highest == std::numeric_limits<int32_t>::max()) return std::nullopt;
-    return highest + 1;
-}
+NextNumbers NextGroupNumber(DatabaseSession& session) { return NextNumbersOf(session, kCatalogueTable); }
 
 void MoveGroupToTopLeft(GroupBoard& board, int32_t group)
 {
@@ -205,17 +198,6 @@ BoardPoint PlaceForDuplicate(const CoveredBoard& others, const CoveredBoard& cov
     return best.value_or(wanted);
 }
 
-ShownGroup ShownFromRow(const TextRow& row)
-{
-    return {row[kColGrpName], row[kColPName], row[kColN], row[kColMTitle], row[kColSTitle]};
-}
-
-bool StillShown(const TextRow& row, const ShownGroup& shown)
-{
-    return !row[kColN].empty() && row[kColN] == shown.number && row[kColGrpName] == shown.name &&
-           row[kColPName] == shown.author && row[kColMTitle] == shown.title && row[kColSTitle] == shown.subtitle;
-}
-
 namespace {
 
 // A clash with another copy that makes a group at the same moment is tried again with a
@@ -251,22 +233,22 @@ void DropMadeTables(DatabaseSession& session, const std::vector<TableCopy>& tabl
 // Makes group `target` as a copy of group `source`: first the missing tables (DDL must
 // commit before rows can go in), then the rows and the catalogue row in one unit, so the
 // duplicate appears whole or not at all.
-Step CopyGroup(GroupBoard& board, DatabaseSession& session, int32_t source, int32_t target, const ShownGroup& shown,
-               const std::vector<std::string>& values)
+Step CopyGroup(DatabaseSession& session, int32_t source, const ShownGroup& shown, const GroupRecord& copy)
 {
+    const int32_t target = copy.number;
     std::vector<TableCopy> tables{{FileTableName(source), FileTableName(target), false},
                                   {SubGroupTableName(source), SubGroupTableName(target), true}};
     for (TableCopy& t : tables) {
-        t.sourceExists = session.TableExists(t.source);
-        if (session.LastFailure() != DbFailure::None) return Step::Failed;
-        t.targetExisted = session.TableExists(t.target);
-        if (session.LastFailure() != DbFailure::None) return Step::Failed;
+        const std::optional<bool> sourceExists = TablePresent(session, t.source);
+        const std::optional<bool> targetExisted = sourceExists ? TablePresent(session, t.target) : std::nullopt;
+        if (!targetExisted) return Step::Failed;
+        t.sourceExists = *sourceExists;
+        t.targetExisted = *targetExisted;
     }
 
-    auto failed = [&] {
-        const DbFailure why = session.LastFailure();
+    auto failed = [&](bool lost) {
         DropMadeTables(session, tables, target);
-        return why == DbFailure::LostConnection ? Step::Failed : Step::Again;
+        return lost ? Step::Failed : Step::Again;
     };
 
     if (std::any_of(tables.begin(), tables.end(), [](const TableCopy& t) { return t.sourceExists && !t.targetExisted; })) {
@@ -280,52 +262,50 @@ Step CopyGroup(GroupBoard& board, DatabaseSession& session, int32_t source, int3
             ok = session.CommitWork();
         else
             session.RollbackWork();
-        if (!ok) return failed();
+        if (!ok) return failed(FailureOutcome(session) == WriteOutcome::Lost);
         for (TableCopy& t : tables) t.made = t.sourceExists && !t.targetExisted;
     }
 
-    if (!session.BeginWork()) return failed();
     // Read again inside the unit: what is copied is the group the user chose.
-    const TextRow row = board.ReadGroupRow(source);
-    if (session.LastFailure() == DbFailure::None && !StillShown(row, shown)) {
-        session.RollbackWork();
+    const WriteOutcome out = RunGroupWrite(session, shown, 0, false, [&] {
+        bool ok = true;
+        for (const TableCopy& t : tables) {
+            // Rows of an earlier group of the new number must not pass to the duplicate.
+            if (ok && t.targetExisted) ok = session.DeleteRecords(t.target, "");
+            if (ok && t.sourceExists) {
+                TextRow names;
+                std::vector<TextRow> rows;
+                ok = session.ReadTable(t.source, names, rows) && session.InsertRows(t.target, names, rows);
+            }
+        }
+        return ok && session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, CatalogueColumns(), GroupValues(copy));
+    });
+    switch (out) {
+    case WriteOutcome::Done: return Step::Done;
+    case WriteOutcome::GroupChanged:
         DropMadeTables(session, tables, target);
         return Step::Changed;
+    case WriteOutcome::Lost: return failed(true);
+    default: return failed(false);
     }
-    bool ok = session.LastFailure() == DbFailure::None;
-    for (const TableCopy& t : tables) {
-        // Rows of an earlier group of the new number must not pass to the duplicate.
-        if (ok && t.targetExisted) ok = session.DeleteRecords(t.target, "");
-        if (ok && t.sourceExists) {
-            TextRow names;
-            std::vector<TextRow> rows;
-            ok = session.ReadTable(t.source, names, rows) && session.InsertRows(t.target, names, rows);
-        }
-    }
-    if (ok) ok = session.InsertRecord(kCatalogueTable, kCatalogueColumnCount, CatalogueColumns(), values);
-    if (ok)
-        ok = session.CommitWork();
-    else
-        session.RollbackWork();
-    return ok ? Step::Done : failed();
 }
 
 } // namespace
 
-GroupOutcome DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t source, const ShownGroup& shown,
+WriteOutcome DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t source, const ShownGroup& shown,
                             int clientWidth, int32_t* made)
 {
-    TextRow row = board.ReadGroupRow(source);
-    if (session.LastFailure() != DbFailure::None) return GroupOutcome::Failed;
-    if (!StillShown(row, shown)) return GroupOutcome::Changed;
+    const std::optional<GroupRecord> row = ReadGroupRecord(session, source);
+    if (!row) return FailureOutcome(session);
+    if (!StillShown(*row, shown)) return WriteOutcome::GroupChanged;
 
     // Held at the largest number rather than wrapped round.
-    auto offset = [](const std::string& stored) {
-        return int32_t(std::min<int64_t>(int64_t(StrToIntOrZero(stored)) + kDuplicateOffset,
+    auto offset = [](const std::optional<int32_t>& stored) {
+        return int32_t(std::min<int64_t>(int64_t(stored.value_or(0)) + kDuplicateOffset,
                                          std::numeric_limits<int32_t>::max()));
     };
-    int32_t x = offset(row[kColX]);
-    int32_t y = offset(row[kColY]);
+    int32_t x = offset(row->x);
+    int32_t y = offset(row->y);
     // Next to its original unless another group stands there (an earlier duplicate):
     // a duplicate must not hide under, or hide, another group.
     const IconSlot* original = board.PresentSlot(source);
@@ -337,77 +317,62 @@ GroupOutcome DuplicateGroup(GroupBoard& board, DatabaseSession& session, int32_t
         x = place.x;
         y = place.y;
     }
-    const std::string name = row[kColGrpName];
-    const std::string iconFile = row[kColIconP];
-
-    std::vector<std::string> values(kCatalogueColumnCount);
-    for (int c = kColGrpName; c <= kColIconP; ++c) values[c] = TextLiteral(row[c]);
-    values[kColX] = IntToStr(x);
-    values[kColY] = IntToStr(y);
+    GroupRecord copy = *row;
+    copy.x = x;
+    copy.y = y;
 
     int32_t target = 0;
     for (int attempt = 0; attempt < kDuplicateAttempts; ++attempt) {
-        const std::optional<int32_t> next = NextGroupNumber(session);
-        if (session.LastFailure() != DbFailure::None || !next) return GroupOutcome::Failed;
-        if (target == std::numeric_limits<int32_t>::max()) return GroupOutcome::Failed;
+        const NextNumbers next = NextGroupNumber(session);
+        if (!next.Ok()) return next.status == NextNumbers::Status::Full ? WriteOutcome::Failed : FailureOutcome(session);
+        if (target == std::numeric_limits<int32_t>::max()) return WriteOutcome::Failed;
         // After a clash the number tried is likely another copy's group in the making,
         // whose row is not in yet: the next try goes above it.
-        target = std::max(*next, target + 1);
-        values[kColN] = IntToStr(target);
+        target = std::max(next.first, target + 1);
+        copy.number = target;
 
-        switch (CopyGroup(board, session, source, target, shown, values)) {
+        switch (CopyGroup(session, source, shown, copy)) {
         case Step::Done:
             board.AddSlot(target);
-            board.AddGroupIcon(target - 1, x, y, name, iconFile);
+            board.AddGroupIcon(target - 1, x, y, copy.name, copy.picture);
             if (made) *made = target;
-            return GroupOutcome::Done;
+            return WriteOutcome::Done;
         case Step::Changed:
-            return GroupOutcome::Changed;
+            return WriteOutcome::GroupChanged;
         case Step::Failed:
-            return GroupOutcome::Failed;
+            return FailureOutcome(session);
         case Step::Again:
             break;
         }
     }
-    return GroupOutcome::Failed;
+    return WriteOutcome::Failed;
 }
 
-GroupOutcome DeleteGroup(GroupBoard& board, DatabaseSession& session, const std::string& numberText,
-                         const ShownGroup& shown)
+WriteOutcome DeleteGroup(GroupBoard& board, DatabaseSession& session, int32_t group, const ShownGroup& shown)
 {
+    if (group == 0 || group != shown.number) return WriteOutcome::GroupChanged;
     // The row and both tables go together or not at all: a row deleted without its
     // tables would hand the group's entries to the next group of that number.
-    const int32_t group = StrToIntOrZero(numberText);
-    if (!session.BeginWork()) return GroupOutcome::Failed;
-    const TextRow row = board.ReadGroupRow(group);
-    bool ok = session.LastFailure() == DbFailure::None;
-    if (ok && !StillShown(row, shown)) {
-        session.RollbackWork();
-        return GroupOutcome::Changed;
-    }
-    if (ok && !session.DeleteRecords(kCatalogueTable, "N=" + numberText)) {
-        ok = false;
-        // Another copy changed or deleted the row after it was read here.
-        if (session.LastFailure() == DbFailure::Conflict) {
-            session.RollbackWork();
-            return GroupOutcome::Changed;
+    bool conflict = false;
+    const WriteOutcome out = RunGroupWrite(session, shown, 0, false, [&] {
+        if (!session.DeleteRecords(kCatalogueTable, NumberIs(group))) {
+            // Another copy changed or deleted the row after it was read here.
+            conflict = session.LastFailure() == DbFailure::Conflict;
+            return false;
         }
-    }
-    for (const std::string& table : {FileTableName(group), SubGroupTableName(group)}) {
-        if (!ok) break;
-        const bool exists = session.TableExists(table);
-        ok = session.LastFailure() == DbFailure::None && (!exists || session.DropTable(table));
-    }
-    // DROP TABLE waits at the commit for another copy that still uses the table, at most
-    // the lock time-out; then nothing is deleted.
-    if (ok)
-        ok = session.CommitWork();
-    else
-        session.RollbackWork();
-    if (!ok) return GroupOutcome::Failed;
+        for (const std::string& table : {FileTableName(group), SubGroupTableName(group)}) {
+            const std::optional<bool> exists = TablePresent(session, table);
+            if (!exists || (*exists && !session.DropTable(table))) return false;
+        }
+        // DROP TABLE waits at the commit for another copy that still uses the table, at
+        // most the lock time-out; then nothing is deleted.
+        return true;
+    });
+    if (out == WriteOutcome::Failed && conflict) return WriteOutcome::GroupChanged;
+    if (out != WriteOutcome::Done) return out;
 
     board.RemoveGroupIcon(group);
     board.selectedGroup = 0;
     board.pressedGroup = 0;
-    return GroupOutcome::Done;
+    return WriteOutcome::Done;
 }

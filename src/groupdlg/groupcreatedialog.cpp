@@ -6,6 +6,7 @@
 #include "board/commands.h"
 #include "db/schema.h"
 #include "db/session.h"
+#include "store/reads.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 
@@ -15,7 +16,11 @@ GroupCreateDialog::GroupCreateDialog(DatabaseSession& db, const DatabaseSettings
     setObjectName(QStringLiteral("GroupCreateDialog"));
 }
 
-int GroupCreateDialog::ProposedNumber() { return NextGroupNumber(db_).value_or(0); }
+int GroupCreateDialog::ProposedNumber()
+{
+    const NextNumbers next = NextGroupNumber(db_);
+    return next.Ok() ? next.first : 0;
+}
 
 void GroupCreateDialog::FormShow()
 {
@@ -26,7 +31,9 @@ void GroupCreateDialog::FormShow()
         return;
     }
     // The first group of a database brings the catalogue table with it.
-    if (!db_.TableExists(kCatalogueTable) && !CreateCatalogueTable(db_)) storeButton->setEnabled(false);
+    // A catalogue that could not be asked about is not made again.
+    const std::optional<bool> catalogue = TablePresent(db_, kCatalogueTable);
+    if (!catalogue || (!*catalogue && !CreateCatalogueTable(db_))) storeButton->setEnabled(false);
     const int number = ProposedNumber();
     numberEdit->setText(number ? QString::number(number) : QString());
     authorEdit->setText(ToQ(settings_.userName));
@@ -36,12 +43,16 @@ void GroupCreateDialog::FormShow()
 void GroupCreateDialog::StoreGroup()
 {
     // Another copy of the program may have added a group since the dialog was shown.
-    const int number = ProposedNumber();
-    if (!number) {
+    const NextNumbers next = NextGroupNumber(db_);
+    if (!next.Ok()) {
         numberEdit->clear();
-        platform_.messages->ShowMessage(this, QString::fromUtf8(kNoGroupNumberLeft));
+        // A catalogue that could not be read has numbers left: the store failed.
+        platform_.messages->ShowMessage(this, next.status == NextNumbers::Status::Full
+                                                  ? QString::fromUtf8(kNoGroupNumberLeft)
+                                                  : QStringLiteral("登録失敗"));
         return;
     }
+    const int number = next.first;
     numberEdit->setText(QString::number(number));
 
     if (RefuseQuotes()) return;

@@ -7,6 +7,7 @@
 
 #include "db/schema.h"
 #include "db/session.h"
+#include "store/reads.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 
@@ -17,23 +18,27 @@ GroupEditDialog::GroupEditDialog(DatabaseSession& db, const DatabaseSettings& se
     setObjectName(QStringLiteral("GroupEditDialog"));
 }
 
+namespace {
+
+// The dialog's text fields in order, as the catalogue's columns after N hold them.
+std::vector<std::string*> Texts(GroupRecord& r)
+{
+    return {&r.name, &r.title, &r.subtitle, &r.author, &r.memo1, &r.memo2, &r.memo3, &r.picture};
+}
+
+} // namespace
+
 void GroupEditDialog::FormShow()
 {
     numberEdit->setText(QString::number(editedGroupNumber));
     ClearFields();
 
-    TextRow row(kCatalogueColumnCount);
-    db_.SelectRecords("*", kCatalogueTable, "N=" + IntToStr(editedGroupNumber), "");
-    db_.ReadFirstRecord(row);
-    db_.CloseSelect();
-
-    // No row found leaves every field empty, the number too.
-    numberEdit->setText(ToQ(row[kColN]));
+    // No row found, or none read, leaves every field empty, the number too.
+    shown_ = ReadGroupRecord(db_, editedGroupNumber).value_or(GroupRecord{});
+    numberEdit->setText(shown_.number != 0 ? QString::number(shown_.number) : QString());
     const std::vector<QLineEdit*> fields = TextFields();
-    for (size_t i = 0; i < fields.size(); ++i) fields[i]->setText(ToQ(row[kColGrpName + i]));
-    shownRow_ = row;
-    keptX_ = row[kColX];
-    keptY_ = row[kColY];
+    const std::vector<std::string*> texts = Texts(shown_);
+    for (size_t i = 0; i < fields.size() && i < texts.size(); ++i) fields[i]->setText(ToQ(*texts[i]));
     FocusGroupName();
 }
 
@@ -45,29 +50,27 @@ void GroupEditDialog::StoreGroup()
 
     // A field the user did not change keeps its stored bytes, also those that have no
     // Unicode form and show as a replacement character.
-    std::vector<std::string> values{IntToStr(number)};
+    GroupRecord edited = shown_;
+    edited.number = number;
     // No row was found when shown (the number field is empty): nothing to update.
     bool ok = number != 0;
     const std::vector<QLineEdit*> fields = TextFields();
-    for (size_t i = 0; i < fields.size() && ok; ++i) {
-        const std::string& stored = shownRow_[kColGrpName + i];
+    const std::vector<std::string*> texts = Texts(edited);
+    for (size_t i = 0; i < fields.size() && i < texts.size() && ok; ++i) {
+        std::string& stored = *texts[i];
         std::optional<std::string> text = fields[i]->text() == ToQ(stored) ? stored : FromQ(fields[i]->text());
         ok = text.has_value();
-        if (ok) values.push_back(TextLiteral(*text));
+        if (ok) stored = *text;
     }
-    StoreResult result = StoreResult::Failed;
-    if (ok) {
-        // A NULL position reads as empty text and goes back as NULL ("X=," is no statement).
-        values.push_back(keptX_.empty() ? "NULL" : keptX_);
-        values.push_back(keptY_.empty() ? "NULL" : keptY_);
-        result = StoreIfUnchanged(number, values);
-    }
-    if (result == StoreResult::Changed) {
+    const WriteOutcome result = !ok                     ? WriteOutcome::Failed
+                                : number != shown_.number ? WriteOutcome::GroupChanged
+                                                          : StoreIfUnchanged(edited);
+    if (result == WriteOutcome::GroupChanged) {
         platform_.messages->ShowMessage(
             this, QStringLiteral("他の利用者がこのグループを変更または削除しました。閉じてから開き直して下さい。"));
         return;
     }
-    if (result == StoreResult::Failed) {
+    if (result != WriteOutcome::Done) {
         platform_.messages->ShowMessage(this, QStringLiteral("編集登録失敗"));
         return;
     }
@@ -76,25 +79,14 @@ void GroupEditDialog::StoreGroup()
     accept();
 }
 
-GroupEditDialog::StoreResult GroupEditDialog::StoreIfUnchanged(int number, const std::vector<std::string>& values)
+WriteOutcome GroupEditDialog::StoreIfUnchanged(const GroupRecord& edited)
 {
     // Read again and write in one unit: the row written is the row the user edited, not
     // one that another copy has put in its place since.
-    const std::string condition = "N=" + IntToStr(number);
-    if (!db_.BeginWork()) return StoreResult::Failed;
-    TextRow row(kCatalogueColumnCount);
-    db_.SelectRecords("*", kCatalogueTable, condition, "");
-    db_.ReadFirstRecord(row);
-    db_.CloseSelect();
-    bool ok = db_.LastFailure() == DbFailure::None;
-    if (ok && !std::equal(row.begin(), row.begin() + kColX, shownRow_.begin())) {
-        db_.RollbackWork();
-        return StoreResult::Changed;
-    }
     const auto& columns = CatalogueColumns();
-    // An update that finds no row fails: the group was deleted meanwhile.
-    ok = ok && db_.UpdateRecord(kCatalogueTable, static_cast<int>(columns.size()), columns, values, condition);
-    if (ok) return db_.CommitWork() ? StoreResult::Stored : StoreResult::Failed;
-    db_.RollbackWork();
-    return StoreResult::Failed;
+    return RunGroupWrite(db_, WriteTarget{ShownFromRecord(shown_), 0, &shown_}, false, [&] {
+        // An update that finds no row fails: the group was deleted meanwhile.
+        return db_.UpdateRecord(kCatalogueTable, static_cast<int>(columns.size()), columns, GroupValues(edited),
+                                NumberIs(edited.number));
+    });
 }

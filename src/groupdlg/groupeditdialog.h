@@ -8,6 +8,8 @@
 #include "db/schema.h"
 #include "db/session.h"
 #include "groupdlg/groupdetails.h"
+#include "store/records.h"
+#include "store/writes.h"
 
 class GroupEditDialog : public GroupDetailsDialog {
     Q_OBJECT
@@ -21,12 +23,9 @@ public:
     void StoreGroup() override;   // store the edit
 
 private:
-    enum class StoreResult { Stored, Changed, Failed };
-    // Updates the row when it still holds, up to ICONP, what was shown.
-    StoreResult StoreIfUnchanged(int number, const std::vector<std::string>& values);
+    // Updates the row when it still holds, up to the picture, what was shown.
+    WriteOutcome StoreIfUnchanged(const GroupRecord& edited);
 
-    // The row as read when shown; X and Y are written back unchanged.
-    TextRow shownRow_ = TextRow(kCatalogueColumnCount);
-    std::string keptX_;
-    std::string keptY_;
+    // The row as read when shown; its position is written back unchanged.
+    GroupRecord shown_;
 };

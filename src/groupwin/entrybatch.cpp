@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "memo/jwmemo.h"
+#include "text/textutil.h"
 
 EntryBatch::EntryBatch(DatabaseSession& session, ShownGroup group, int32_t subGroup, std::string userName,
                        NetworkPathLookup getNetworkPath, size_t sliceSize, const RootMappings* mappings)
@@ -21,6 +22,7 @@ bool EntryBatch::Add(const std::string& fullPath, const std::string* memo)
         return true;
     }
     slice_.push_back(std::move(entry.row));
+    sliceRecords_.push_back(std::move(entry.record));
     slicePaths_.push_back(fullPath);
     return slice_.size() < sliceSize_ || StoreSlice();
 }
@@ -29,10 +31,13 @@ bool EntryBatch::Finish() { return outcome_ == WriteOutcome::Done && StoreSlice(
 
 bool EntryBatch::StoreSlice()
 {
-    outcome_ = StoreEntryRows(session_, group_, subGroup_, slice_);
+    outcome_ = StoreEntryRecords(session_, group_, subGroup_, sliceRecords_, pause_);
     if (outcome_ == WriteOutcome::Done) {
         stored_ += static_cast<int>(slice_.size());
-        for (FileRow& row : slice_) {
+        for (size_t i = 0; i < slice_.size(); ++i) {
+            FileRow& row = slice_[i];
+            row.cells[kCellNumber] = IntToStr(sliceRecords_[i].number);
+            row.cells[kCellSubGroup] = IntToStr(sliceRecords_[i].subGroup);
             ShowLocally(row, mappings_);
             storedRows_.push_back(std::move(row));
         }
@@ -40,6 +45,7 @@ bool EntryBatch::StoreSlice()
         for (const std::string& path : slicePaths_) failures_.emplace_back(path, EntryProblem::NotStored);
     }
     slice_.clear();
+    sliceRecords_.clear();
     slicePaths_.clear();
     return outcome_ == WriteOutcome::Done;
 }

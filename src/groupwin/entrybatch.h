@@ -22,6 +22,10 @@ public:
                NetworkPathLookup getNetworkPath, size_t sliceSize = kEntrySlice,
                const RootMappings* mappings = nullptr);
 
+    // The wait between two tries after a clash with another copy; the window passes
+    // WaitInEventLoop while its progress dialog stands.
+    void SetClashPause(ClashPause pause) { pause_ = std::move(pause); }
+
     // Prepares one file, with the memo given or, without one, the drawing's; a full slice
     // is stored at once. A name that cannot be stored is refused here, before any
     // transaction. False once the batch has stopped: the file is then not taken.
@@ -49,7 +53,9 @@ private:
     NetworkPathLookup getNetworkPath_;
     size_t sliceSize_;
     const RootMappings* mappings_;   // folders shared with Windows PCs; nullptr: none
+    ClashPause pause_ = SleepPause;
     std::vector<FileRow> slice_;
+    std::vector<EntryRecord> sliceRecords_;   // slice_ as stored
     std::vector<std::string> slicePaths_;   // as given, for the failures
     std::vector<FileRow> storedRows_;
     std::vector<std::pair<std::string, EntryProblem>> failures_;

@@ -117,6 +117,7 @@ void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std:
     if (paths.size() > kQuietBatch && platform_.progress)
         progress = platform_.progress->Start(this, texts.working, static_cast<int>(paths.size()));
     EntryBatch batch(db_, currentGroup, subGroup, settings_.userName, NetworkPaths(), entrySlice, rootMappings_);
+    if (progress) batch.SetClashPause(WaitInEventLoop);   // the window is drawn while a clash waits
     size_t taken = 0;
     bool cancelled = false;
     for (; taken < paths.size(); ++taken) {

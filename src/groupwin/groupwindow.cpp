@@ -261,7 +261,7 @@ void GroupWindow::closeEvent(QCloseEvent* event)
 void GroupWindow::FormShow()
 {
     setWindowTitle("グループ名 【" + ToQ(currentGroupName) + "】 (N:" + QString::number(currentGroupNumber) + ")");
-    if (currentGroup.number != IntToStr(currentGroupNumber)) currentGroup = ReadShownGroup(db_, currentGroupNumber);
+    if (currentGroup.number != currentGroupNumber) currentGroup = ReadShownGroup(db_, currentGroupNumber).value_or(ShownGroup{});
     ApplyViewStyle();
     ShowRows(ReadFileRows(db_, currentGroupNumber, 0, NetworkPaths(), rootMappings_));
     shownSubGroup_ = 0;

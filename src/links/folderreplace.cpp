@@ -86,24 +86,37 @@ ApplyResult ApplyFolderChanges(DatabaseSession& session, const std::vector<Folde
         const LinkEntry& first = changes[i].entry;
         size_t end = i;
         while (end < changes.size() && changes[end].entry.group == first.group) ++end;
-        bool ok = session.BeginWork();
+        if (result.lost) {
+            result.failedGroups.push_back({first.group, first.groupName});
+            i = end;
+            continue;
+        }
         int written = 0;
         const std::string table = FileTableName(first.group);
-        for (size_t k = i; ok && k < end; ++k) {
-            const FolderChange& c = changes[k];
-            if (c.problem != EntryProblem::None) continue;
-            // The folder read before must still be there: another copy may have
-            // changed the entry since, and its change is not overwritten.
-            const std::string was = c.entry.folder.empty() ? "(PATH_NAME IS NULL OR PATH_NAME='')"
-                                                            : "PATH_NAME=" + TextLiteral(c.entry.folder);
-            ok = session.UpdateRecordText(table, "PATH_NAME=" + TextLiteral(c.newFolder),
-                                          "N=" + IntToStr(c.entry.number) + " AND " + was);
-            ++written;
-        }
-        if (ok && session.CommitWork()) {
+        WriteTarget target;
+        target.group.number = first.group;
+        target.group.name = first.groupName;
+        target.nameOnly = true;
+        const WriteOutcome out = RunGroupWrite(session, target, false, [&] {
+            written = 0;
+            for (size_t k = i; k < end; ++k) {
+                const FolderChange& c = changes[k];
+                if (c.problem != EntryProblem::None) continue;
+                // The folder read before must still be there: another copy may have
+                // changed the entry since, and its change is not overwritten.
+                const std::string was = c.entry.folder.empty() ? "(PATH_NAME IS NULL OR PATH_NAME='')"
+                                                                : "PATH_NAME=" + TextLiteral(c.entry.folder);
+                if (!session.UpdateRecordText(table, "PATH_NAME=" + TextLiteral(c.newFolder),
+                                              NumberIs(c.entry.number) + " AND " + was))
+                    return false;
+                ++written;
+            }
+            return true;
+        });
+        if (out == WriteOutcome::Done) {
             result.changed += written;
         } else {
-            if (session.InWork()) session.RollbackWork();
+            result.lost = out == WriteOutcome::Lost;
             result.failedGroups.push_back({first.group, first.groupName});
         }
         i = end;

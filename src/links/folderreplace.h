@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "db/session.h"
-#include "groupwin/grouptables.h"
+#include "store/grouptables.h"
 #include "links/linkscan.h"
 
 // The folder with its leading folder oldFolder replaced by newFolder; nullopt when it
@@ -45,9 +45,11 @@ bool ProbeNewPaths(ReplacementPlan& plan, const RootMappings& mappings, const Go
 struct ApplyResult {
     int changed = 0;                          // entries written
     std::vector<GroupName> failedGroups;      // left as they were
+    bool lost = false;                        // the connection was lost: the groups from there on are among them
 };
 
 // Writes the storable changes, one transaction per group: a group whose update fails
 // (another copy holds a row, or deleted or changed the entry meanwhile) is rolled back
-// whole and named; the other groups stay written.
+// whole and named; the other groups stay written. A group deleted or renamed meanwhile is
+// left as it is too.
 ApplyResult ApplyFolderChanges(DatabaseSession& session, const std::vector<FolderChange>& changes);

@@ -37,7 +37,8 @@ using GoOn = std::function<bool(size_t done)>;
 bool ReadGroups(DatabaseSession& session, int32_t group, std::vector<GroupName>& groups);
 
 // The entries of the groups, in group and entry order; a group whose tables were never
-// made has none. False when a table that exists could not be read.
+// made has none. False, with no entries, when anything could not be read, whether a
+// table exists included: a group not read is no group without entries.
 bool ReadLinkEntries(DatabaseSession& session, const std::vector<GroupName>& groups, std::vector<LinkEntry>& entries);
 
 // Whether a file (not a folder) is found where this system sees the stored path.

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kFound = 1;
 constexpr int kUsage = 2;
+const char* const kLostText = "データベースとの接続が切れました。\n";
 
 const char* const kUsageText =
     "使い方:\n"
@@ -74,10 +75,8 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         err << kUsageText;
         return kUsage;
     }
-    std::optional<std::string> from, to;
     if (!command->check) {
-        from = FromQExact(command->from);
-        to = FromQExact(command->to);
+        const std::optional<std::string> from = FromQExact(command->from), to = FromQExact(command->to);
         if (!from || !to || from->empty() || to->empty()) {
             err << "フォルダ名にシフトJISで表せない文字があるか、空です\n";
             return kUsage;
@@ -96,10 +95,26 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         err << QString("データベース接続が出来ません。設定を確認して下さい。\n") << ToQ(session.LastError()) << "\n";
         return kUsage;
     }
+    return RunAdminCommandOn(arguments, session, LoadRootMappings(files.preferencesFile), out, err);
+}
+
+int RunAdminCommandOn(const QStringList& arguments, DatabaseSession& session, const RootMappings& mappings,
+                      std::ostream& out, std::ostream& err)
+{
+    const std::optional<Command> command = Parse(arguments);
+    if (!command) {
+        err << kUsageText;
+        return kUsage;
+    }
+    const std::optional<std::string> from = FromQExact(command->from), to = FromQExact(command->to);
+    if (!command->check && (!from || !to || from->empty() || to->empty())) {
+        err << "フォルダ名にシフトJISで表せない文字があるか、空です\n";
+        return kUsage;
+    }
     std::vector<GroupName> groups;
     std::vector<LinkEntry> entries;
     if (!ReadGroups(session, command->group, groups) || !ReadLinkEntries(session, groups, entries)) {
-        err << QString("データベースから読めませんでした\n");
+        err << (session.Connected() ? QString("データベースから読めませんでした\n") : QString(kLostText));
         return kUsage;
     }
     if (command->group > 0 && groups.empty()) {
@@ -107,7 +122,6 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         return kUsage;
     }
     session.EndRead();
-    const RootMappings mappings = LoadRootMappings(files.preferencesFile);
 
     if (command->check) {
         const std::vector<LinkEntry> missing = MissingEntries(entries, mappings, {}).value_or(std::vector<LinkEntry>{});
@@ -126,5 +140,9 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
     }
     const ApplyResult result = ApplyFolderChanges(session, plan.changes);
     out << ApplySummary(result) << "\n";
+    if (result.lost) {
+        err << QString(kLostText);
+        return kUsage;
+    }
     return plan.Refused() > 0 || !result.failedGroups.empty() ? kFound : 0;
 }

@@ -8,11 +8,15 @@
 //     the leading folder OLD of the entries replaced by NEW, as the window does it; the
 //     counts printed; exit 1 when a change was refused or a group left as it was.
 // Both read the settings of the user who runs them, where the program reads them; exit 2
-// when the command is wrong or the database cannot be reached.
+// when the command is wrong or the database cannot be reached, and when the connection
+// is lost on the way (nothing then counts as missing that was not read).
 #include <ostream>
 
 #include <QString>
 #include <QStringList>
+
+#include "db/session.h"
+#include "text/rootmap.h"
 
 // Whether the arguments (the program's name first) ask for one of these commands.
 bool IsAdminCommand(const QStringList& arguments);
@@ -20,3 +24,8 @@ bool IsAdminCommand(const QStringList& arguments);
 // Runs the command; the exit code.
 int RunAdminCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
                     std::ostream& err);
+
+// The command's work on a session attached already, with the folders shared with
+// Windows PCs: what RunAdminCommand does once attached.
+int RunAdminCommandOn(const QStringList& arguments, DatabaseSession& session, const RootMappings& mappings,
+                      std::ostream& out, std::ostream& err);

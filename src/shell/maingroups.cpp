@@ -55,8 +55,10 @@ void MainWindow::OpenGroupAt(int32_t group, int32_t entry)
     // The group as it is now: another copy may have renamed or deleted it since the list
     // was made, and a deleted group must not get its tables again.
     // The row read here is the one the window's writes check against: it is not read twice.
-    const ShownGroup row = ReadShownGroup(session_, group);
-    if (row.number.empty()) {
+    const std::optional<ShownGroup> read = ReadShownGroup(session_, group);
+    if (!read) return;   // not read: a lost connection is told by its own message
+    const ShownGroup& row = *read;
+    if (row.number == 0) {
         platform_.messages->ShowMessage(this, "他の利用者がグループを削除しました。");
         return;
     }
@@ -65,7 +67,7 @@ void MainWindow::OpenGroupAt(int32_t group, int32_t entry)
 
 bool MainWindow::RefuseWithoutNumber()
 {
-    if (!CatalogueReady(session_) || NextGroupNumber(session_)) return false;
+    if (!CatalogueReady(session_) || NextGroupNumber(session_).status != NextNumbers::Status::Full) return false;
     platform_.messages->ShowMessage(this, QString::fromUtf8(kNoGroupNumberLeft));
     return true;
 }
@@ -76,7 +78,7 @@ int32_t MainWindow::CommandGroup()
     const int32_t group = boardView->SelectedGroup();
     // The panel holds the group's row as shown, which duplicate and delete check the
     // stored one against: it must be this group's.
-    return group != 0 && StrToIntOrZero(shownGroup_.number) == group ? group : 0;
+    return group != 0 && shownGroup_.number == group ? group : 0;
 }
 
 void MainWindow::ReportChangedGroup(const QString& name)
@@ -147,12 +149,12 @@ void MainWindow::mnuCopyGroupClick()
     int32_t made = 0;
     switch (DuplicateGroup(boardView->Board(), session_, group, shownGroup_,
                            clientArea->width(), &made)) {
-    case GroupOutcome::Done:
+    case WriteOutcome::Done:
         boardView->AfterBoardCommand();
         boardView->EnsureGroupVisible(made);
         break;
-    case GroupOutcome::Changed: ReportChangedGroup(name); break;
-    case GroupOutcome::Failed: platform_.messages->ShowMessage(this, "グループ複製失敗"); break;
+    case WriteOutcome::GroupChanged: ReportChangedGroup(name); break;
+    default: platform_.messages->ShowMessage(this, "グループ複製失敗"); break;
     }
 }
 
@@ -162,13 +164,13 @@ void MainWindow::mnuDeleteGroupClick()
     if (group == 0) return;
     const QString name = ToQ(shownGroup_.name);
     if (!platform_.messages->Confirm(this, "グループ「" + name + "」を削除します。よろしいですか？")) return;
-    switch (DeleteGroup(boardView->Board(), session_, IntToStr(group), shownGroup_)) {
-    case GroupOutcome::Done:
+    switch (DeleteGroup(boardView->Board(), session_, group, shownGroup_)) {
+    case WriteOutcome::Done:
         ClearDetails();
         boardView->AfterBoardCommand();
         break;
-    case GroupOutcome::Changed: ReportChangedGroup(name); break;
-    case GroupOutcome::Failed:
+    case WriteOutcome::GroupChanged: ReportChangedGroup(name); break;
+    default:
         // Nothing was deleted: the group keeps its entries, its icon and the selection.
         platform_.messages->ShowMessage(this, "グループ削除失敗");
         break;

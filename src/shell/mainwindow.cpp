@@ -385,7 +385,7 @@ void MainWindow::ShowGroup(const ShownGroup& group)
 {
     groupNameField->setText(ToQ(group.name));
     authorField->setText(ToQ(group.author));
-    groupNumberField->setText(ToQ(group.number));
+    groupNumberField->setText(group.number != 0 ? QString::number(group.number) : QString());
     titleField->setText(ToQ(group.title));
     subtitleField->setText(ToQ(group.subtitle));
     shownGroup_ = group;

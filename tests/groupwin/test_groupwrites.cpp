@@ -35,13 +35,13 @@ struct Shared {
         if (!f.ok || !InsertGroup(f.session, 1, "gamma", "", "10", "10") || !EnsureGroupTables(f.session, 1) ||
             !f.session.InsertRecord(SubGroupTableName(1), kSubGroupColumnCount, SubGroupColumns(), {"1", "'s'", "'u'", "0"}))
             return;
-        shown = ReadShownGroup(f.session, 1);
+        shown = ReadShownGroup(f.session, 1).value_or(ShownGroup{});
         other.ConnectDatabase();
         f.session.SetStatementLog([this](const std::string& s) {
             sent.push_back(s);
             if (before) before(s);
         });
-        ok = other.Connected() && shown.number == "1";
+        ok = other.Connected() && shown.number == 1;
     }
     DatabaseSession& db() { return f.session; }
     bool Entry(DatabaseSession& s, int n, int sn)
@@ -125,12 +125,12 @@ private slots:
             }
             afterMax = s.rfind("SELECT MAX", 0) == 0;
         };
-        std::vector<FileRow> rows;
+        std::vector<EntryRecord> rows;
         for (const char* p : {"/x/a.jww", "/x/b.jww"})
-            rows.push_back(PrepareEntry(0, p, "", "u", {}).row);
-        QCOMPARE(StoreEntryRows(g.db(), g.shown, 0, rows), WriteOutcome::Done);
+            rows.push_back(PrepareEntry(0, p, "", "u", {}).record);
+        QCOMPARE(StoreEntryRecords(g.db(), g.shown, 0, rows), WriteOutcome::Done);
         QCOMPARE(g.Sent("SELECT MAX(N)"), 4);
-        QCOMPARE(rows[0].cells[kCellNumber], std::string("4"));
+        QCOMPARE(rows[0].number, 4);
         QCOMPARE(Column(AllRows(g.db(), FileTableName(1)), kFileName),
                  (std::vector<std::string>{"e1", "e2", "e3", "a.jww", "b.jww"}));
     }
@@ -163,26 +163,26 @@ private slots:
     {
         Shared g;
         QVERIFY(g.ok);
-        std::vector<FileRow> rows{PrepareEntry(1, "/x/a.jww", "", "u", {}).row};
+        std::vector<EntryRecord> rows{PrepareEntry(1, "/x/a.jww", "", "u", {}).record};
         // The other copy deletes the sub-group: nothing is filed under its number.
         QVERIFY(g.other.DeleteRecords(SubGroupTableName(1), "N=1"));
-        QCOMPARE(StoreEntryRows(g.db(), g.shown, 1, rows), WriteOutcome::SubGroupGone);
-        QVERIFY(rows[0].cells[kCellNumber].empty());
+        QCOMPARE(StoreEntryRecords(g.db(), g.shown, 1, rows), WriteOutcome::SubGroupGone);
+        QCOMPARE(rows[0].number, 0);
         QCOMPARE(g.Count(), 0);
-        QCOMPARE(StoreEntryRows(g.db(), g.shown, 0, rows), WriteOutcome::Done);
+        QCOMPARE(StoreEntryRecords(g.db(), g.shown, 0, rows), WriteOutcome::Done);
 
         // It deletes the group and makes another under its number, or renames it.
         QVERIFY(g.other.DeleteRecords(kCatalogueTable, "N=1") && InsertGroup(g.other, 1, "delta", "", "0", "0"));
         int written = 0;
         QCOMPARE(RunGroupWrite(g.db(), g.shown, 0, false, [&] { return ++written > 0; }), WriteOutcome::GroupChanged);
         QCOMPARE(written, 0);
-        ShownGroup delta = ReadShownGroup(g.db(), 1);
+        ShownGroup delta = ReadShownGroup(g.db(), 1).value_or(ShownGroup{});
         QCOMPARE(delta.name, std::string("delta"));
         QCOMPARE(RunGroupWrite(g.db(), delta, 0, false, [&] { return ++written > 0; }), WriteOutcome::Done);
         // Deleted with its tables: told as a changed group, not as a failed write.
         QVERIFY(g.other.DeleteRecords(kCatalogueTable, "N=1") && g.other.DropTable(FileTableName(1)));
-        QCOMPARE(StoreEntryRows(g.db(), delta, 0, rows), WriteOutcome::GroupChanged);
-        QCOMPARE(ReadShownGroup(g.db(), 1).number, std::string());
+        QCOMPARE(StoreEntryRecords(g.db(), delta, 0, rows), WriteOutcome::GroupChanged);
+        QCOMPARE(ReadShownGroup(g.db(), 1)->number, 0);
     }
 
     void subGroupDeleteIsOneUnitOfWhatWasCounted()

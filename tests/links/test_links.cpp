@@ -18,6 +18,7 @@
 #include "links/linkscan.h"
 #include "links/namesearch.h"
 #include "settings/preferences.h"
+#include "support/tcpforwarder.h"
 #include "support/testdb.h"
 #include "text/cp932.h"
 
@@ -56,6 +57,7 @@ private slots:
     void relinkByName();
     void backgroundWorkIsCancelled();
     void filesFoundWhereverTheyAreFiled();
+    void lostServerFailsTheReadWhole();
 };
 
 void TestLinks::rootMappingsTranslateBothWays()
@@ -141,7 +143,7 @@ void TestLinks::rootMappingsInListsAndRegistration()
     // Add, paste and drop register as a batch: the same stored form and check, and the
     // rows handed to the list keep this system's folder.
     QVERIFY(InsertGroup(s.session, 1, "G", "", "", ""));
-    EntryBatch batch(s.session, ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &m);
+    EntryBatch batch(s.session, *ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &m);
     QVERIFY(batch.Add(Cp(local + "p/a.jww"), nullptr));
     QVERIFY(batch.Add(Cp(disk.path() + "/elsewhere/b.jww"), nullptr));
     QVERIFY(batch.Finish());
@@ -151,7 +153,7 @@ void TestLinks::rootMappingsInListsAndRegistration()
     QCOMPARE(StoredFolder(s.session, 1, 4), Cp(disk.path() + "/elsewhere/"));
     QCOMPARE(shown[0].FullPath(), Cp(local + "p/a.jww"));
     QVERIFY(shown[0].exists);
-    EntryBatch tooLong(s.session, ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &longRoot);
+    EntryBatch tooLong(s.session, *ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &longRoot);
     QVERIFY(tooLong.Add(Cp(local + "p/a.jww"), nullptr) && tooLong.Finish());
     QCOMPARE(tooLong.StoredCount(), 0);
     QCOMPARE(tooLong.Failures().size(), size_t(1));
@@ -374,6 +376,42 @@ void TestLinks::filesFoundWhereverTheyAreFiled()
     for (const LinkEntry& e : found[0].entries) numbers.emplace_back(e.group, e.number);
     QCOMPARE(numbers, (std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {1, 2}, {2, 7}}));
     QVERIFY(found[1].entries.empty());
+}
+
+
+// A server lost while the entries are read is no group without entries: the read fails
+// whole, wherever the loss is met, and keeps nothing of what it read before.
+void TestLinks::lostServerFailsTheReadWhole()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    for (int g = 1; g <= 3; ++g) {
+        QVERIFY(InsertGroup(s.session, g, "G" + std::to_string(g), "", "0", "0"));
+        QVERIFY(OpenGroupTables(s.session, g) && AddSubGroup(s.session, g, 1, "s"));
+        QVERIFY(AddEntry(s.session, g, 1, "/gone/", "a.jww", "", 1));
+    }
+    TcpForwarder relay;
+    DatabaseSettings viaRelay = s.db.settings;
+    viaRelay.serverName = relay.ServerName();
+    struct Case {
+        const char* name;
+        const char* cutAt;   // the statement before which the server goes; none: before the entries
+    };
+    for (const Case& c : {Case{"before the entries", nullptr}, Case{"group 2's sub-groups", "FROM GRP2_2 "},
+                          Case{"group 3's entries", "FROM GRP1_3 "}}) {
+        DatabaseSession db(viaRelay);
+        db.ConnectDatabase();
+        std::vector<GroupName> groups;
+        QVERIFY2(ReadGroups(db, 0, groups) && groups.size() == 3, c.name);
+        if (!c.cutAt) relay.Cut();
+        db.SetStatementLog([&](const std::string& sent) {
+            if (c.cutAt && sent.find(c.cutAt) != std::string::npos) relay.Cut();
+        });
+        std::vector<LinkEntry> entries;
+        QVERIFY2(!ReadLinkEntries(db, groups, entries), c.name);
+        QVERIFY2(entries.empty(), c.name);
+        QVERIFY2(db.ConnectionLost(), c.name);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLinks)

@@ -30,6 +30,9 @@
 #include "links/linkcheckwindow.h"
 #include "links/rootmapdialog.h"
 #include "settings/preferences.h"
+#include "support/fakeplatform.h"
+#include "support/tcpforwarder.h"
+#include "support/testdb.h"
 #include "text/cp932.h"
 
 namespace {
@@ -57,6 +60,7 @@ private slots:
     void movedEntriesFoundAgain();
     void sharedFolderTableIsCheckedAndKept();
     void checkWindowComesBackWhereItWas();
+    void lostServerLeavesNothingHalfShown();
 };
 
 void TestLinkWindows::movedEntriesFoundAgain()
@@ -267,3 +271,34 @@ void TestLinkWindows::checkWindowComesBackWhereItWas()
 
 QTEST_MAIN(TestLinkWindows)
 #include "test_linkwindows.moc"
+
+// The server lost while the check reads the entries: the window says the database could
+// not be read and lists none of the groups read before.
+void TestLinkWindows::lostServerLeavesNothingHalfShown()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    for (int g = 1; g <= 3; ++g) {
+        QVERIFY(InsertGroup(s.session, g, "G" + std::to_string(g), "", "0", "0"));
+        QVERIFY(OpenGroupTables(s.session, g));
+        QVERIFY(AddEntry(s.session, g, 1, "/gone/", "a.jww", "", 0));
+    }
+    TcpForwarder relay;
+    DatabaseSettings viaRelay = s.db.settings;
+    viaRelay.serverName = relay.ServerName();
+    DatabaseSession db(viaRelay);
+    db.ConnectDatabase();
+    FakePlatform fake;
+    const RootMappings none;
+    LinkCheckWindow check(db, fake.platform, none);
+    check.Check(0);
+    QTRY_VERIFY(!check.Busy());
+    QCOMPARE(check.list->topLevelItemCount(), 3);
+    db.SetStatementLog([&](const std::string& sent) {
+        if (sent.find("FROM GRP1_2 ") != std::string::npos) relay.Cut();
+    });
+    check.Check(0);
+    QTRY_VERIFY(!check.Busy());
+    QCOMPARE(check.list->topLevelItemCount(), 0);
+    QCOMPARE(check.statusLabel->text(), QString("データベースから読めませんでした"));
+}

@@ -1,5 +1,7 @@
 // The administrators' terminal commands, run as the built program in a program folder
 // whose settings name a fresh database, with no display at all.
+#include <sstream>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -11,6 +13,9 @@
 #include "db/schema.h"
 #include "entries.h"
 #include "settings/preferences.h"
+#include "shell/admincommands.h"
+#include "support/tcpforwarder.h"
+#include "support/testdb.h"
 #include "text/cp932.h"
 
 namespace {
@@ -49,6 +54,7 @@ class TestAdminCommands : public QObject {
     Q_OBJECT
 private slots:
     void checkAndReplaceFromATerminal();
+    void lostServerExitsTwo();
 };
 
 void TestAdminCommands::checkAndReplaceFromATerminal()
@@ -110,3 +116,45 @@ void TestAdminCommands::checkAndReplaceFromATerminal()
 
 QTEST_GUILESS_MAIN(TestAdminCommands)
 #include "test_admincommands.moc"
+
+// The server lost under a command: exit 2 with the lost connection named, and no entry
+// called missing that was not read.
+void TestAdminCommands::lostServerExitsTwo()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    for (int g = 1; g <= 3; ++g) {
+        QVERIFY(InsertGroup(s.session, g, "G" + std::to_string(g), "", "0", "0"));
+        QVERIFY(OpenGroupTables(s.session, g));
+        QVERIFY(AddEntry(s.session, g, 1, "/mnt/old/", "a.jww", "", 0));
+    }
+    TcpForwarder relay;
+    DatabaseSettings viaRelay = s.db.settings;
+    viaRelay.serverName = relay.ServerName();
+    struct Case {
+        QStringList args;
+        const char* cutAt;
+        const char* out;   // what is printed before the loss
+    };
+    const std::vector<Case> cases{
+        {{"kumolist", "--check-links"}, "FROM GRP1_2 ", ""},
+        {{"kumolist", "--check-links", "--group", "3"}, "FROM GRP1_3 ", ""},
+        {{"kumolist", "--replace-folder", "/mnt/old", "/mnt/new"}, "UPDATE GRP1_2 ",
+         "置換するエントリ: 3 件（置換後にファイルがあるもの 0 件）\n置換したエントリ: 1 件\n"
+         "次のグループは置換出来ませんでした（元のままです）。\nG2(N:2)\nG3(N:3)\n"},
+    };
+    for (const Case& c : cases) {
+        DatabaseSession db(viaRelay);
+        db.ConnectDatabase();
+        QVERIFY(db.Connected());
+        db.SetStatementLog([&](const std::string& sent) {
+            if (sent.find(c.cutAt) != std::string::npos) relay.Cut();
+        });
+        std::ostringstream out, err;
+        QCOMPARE(RunAdminCommandOn(c.args, db, {}, out, err), 2);
+        QCOMPARE(QString::fromStdString(out.str()), QString(c.out));
+        QCOMPARE(QString::fromStdString(err.str()), QString("データベースとの接続が切れました。\n"));
+    }
+    QCOMPARE(StoredFolder(s.session, 1, 1), std::string("/mnt/new/"));
+    QCOMPARE(StoredFolder(s.session, 2, 1), std::string("/mnt/old/"));
+}

@@ -200,9 +200,9 @@ private:
         const TextRow row = board_.ReadGroupRow(me_);
         if (row[kColMTitle] != title) return;   // the read met a loss
         int32_t made = 0;
-        const GroupOutcome g = DuplicateGroup(board_, session_, me_, ShownFromRow(row), 608, &made);
-        if (g == GroupOutcome::Changed) Fault("own group " + IntToStr(me_) + " reported changed");
-        const Outcome o = g == GroupOutcome::Done ? Outcome::Done : Failure(session_);
+        const WriteOutcome g = DuplicateGroup(board_, session_, me_, ShownFromRow(row), 608, &made);
+        if (g == WriteOutcome::GroupChanged) Fault("own group " + IntToStr(me_) + " reported changed");
+        const Outcome o = g == WriteOutcome::Done ? Outcome::Done : Failure(session_);
         if (o == Outcome::NotDone) std::fprintf(stderr, "copy %d: duplicate failed: %s\n", me_, session_.LastError().c_str());
         ++duplicates_[static_cast<int>(o)];
         Log(std::string("D") + Mark(o) + " " + title + " " + IntToStr(made));
@@ -215,12 +215,12 @@ private:
         const TextRow& row = rows[rng_() % rows.size()];
         // The user reads the question before answering it.
         std::this_thread::sleep_for(std::chrono::milliseconds(rng_() % 20));
-        const GroupOutcome g = DeleteGroup(board_, session_, row[kColN], ShownFromRow(row));
-        if (g == GroupOutcome::Changed) {
+        const WriteOutcome g = DeleteGroup(board_, session_, StrToIntOrZero(row[kColN]), ShownFromRow(row));
+        if (g == WriteOutcome::GroupChanged) {
             ++changed_;
             return;
         }
-        const Outcome o = g == GroupOutcome::Done ? Outcome::Done : Failure(session_);
+        const Outcome o = g == WriteOutcome::Done ? Outcome::Done : Failure(session_);
         if (o == Outcome::NotDone) std::fprintf(stderr, "copy %d: delete failed: %s\n", me_, session_.LastError().c_str());
         ++deletes_[static_cast<int>(o)];
         Log(std::string("X") + Mark(o) + " " + row[kColMTitle]);
