@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QEventLoop>
+#include <QTimer>
 #include <QTreeView>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -423,6 +425,11 @@ public:
     {
         return Timed([this] {
             window_->RunSearch();
+            // It runs on its own thread: until its end has been shown (at most ten minutes).
+            QEventLoop loop;
+            QObject::connect(window_, &SearchWindow::SearchEnded, &loop, &QEventLoop::quit);
+            QTimer::singleShot(600000, &loop, &QEventLoop::quit);
+            if (window_->Searching()) loop.exec();
             QApplication::processEvents();   // the last lines painted
         });
     }
