@@ -1,5 +1,9 @@
 #include "search/searchworker.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include <QDeadlineTimer>
 
 namespace {
@@ -15,7 +19,16 @@ private:
 
 } // namespace
 
-SearchWorker::SearchWorker(SearchRequest request, QObject* parent) : QThread(parent), request_(std::move(request)) {}
+SearchWorker::SearchWorker(SearchRequest request, QObject* parent) : QThread(parent), request_(std::move(request))
+{
+    cancelAgain_.setInterval(kCancelRepeatMs);
+    connect(&cancelAgain_, &QTimer::timeout, this, [this] {
+        if (isFinished())
+            cancelAgain_.stop();
+        else
+            Cancel();
+    });
+}
 
 SearchWorker::~SearchWorker()
 {
@@ -26,6 +39,12 @@ SearchWorker::~SearchWorker()
 void SearchWorker::Stop()
 {
     stop_ = true;
+    Cancel();
+    if (QThread::currentThread() == thread() && !isFinished()) cancelAgain_.start();
+}
+
+void SearchWorker::Cancel()
+{
     const std::lock_guard<std::mutex> lock(mutex_);
     if (session_) session_->CancelOperation();
 }
@@ -42,9 +61,14 @@ bool SearchWorker::Retire(SearchWorker* worker, int waitMs)
     worker->disconnect();
     worker->setParent(nullptr);
     worker->Stop();
-    if (worker->wait(QDeadlineTimer(waitMs))) {
-        delete worker;
-        return true;
+    const QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        if (worker->wait(QDeadlineTimer(std::min<qint64>(kCancelRepeatMs, deadline.remainingTime())))) {
+            delete worker;
+            return true;
+        }
+        if (deadline.hasExpired()) break;
+        worker->Cancel();
     }
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     // It may have ended between the wait and the connection.

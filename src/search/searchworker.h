@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QThread>
+#include <QTimer>
 
 #include "db/session.h"
 #include "search/search.h"
@@ -31,7 +32,10 @@ public:
     ~SearchWorker() override;
 
     // Any thread: the search ends at its next look, and a statement running on the
-    // server is cancelled. Ended() then tells Stopped (or what it met before).
+    // server is cancelled. Ended() then tells Stopped (or what it met before). From the
+    // thread that made the worker, the cancel is repeated until the search has ended
+    // (by that thread's event loop, or by Retire's wait): the server forgets a cancel
+    // that comes between two fetches of the rows, where most of a long read is spent.
     void Stop();
     // The lines found since the last call, in order.
     std::vector<SearchLine> TakeLines();
@@ -44,6 +48,7 @@ public:
     // owning all it uses; true when it has ended.
     static bool Retire(SearchWorker* worker, int waitMs);
     static constexpr int kEndWaitMs = 5000;
+    static constexpr int kCancelRepeatMs = 20;
 
 signals:
     // Lines wait in TakeLines. Sent again only after they were taken: however fast rows
@@ -54,9 +59,12 @@ protected:
     void run() override;
 
 private:
+    void Cancel();
+
     const SearchRequest request_;
     std::atomic<bool> stop_{false};
     SearchEnd end_ = SearchEnd::Finished;
+    QTimer cancelAgain_;
     std::mutex mutex_;                    // guards the two below
     DatabaseSession* session_ = nullptr;   // while attached
     std::vector<SearchLine> pending_;

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include <QElapsedTimer>
+
 #include <QtTest>
 
 #include "catalogue.h"
@@ -303,6 +305,45 @@ private slots:
         QCOMPARE(r.end, SearchEnd::ConnectionLost);
         QCOMPARE(r.lines.size(), size_t(100));
         QVERIFY(db.ConnectionLost());
+    }
+
+    // A stop while the rows of a long statement are read ends the search at once (the
+    // cancel reaches the server), not once they are all read.
+    void stopCancelsALongRead()
+    {
+        FreshSession f;
+        QVERIFY(f.ok);
+        DatabaseSession& db = f.session;
+        QVERIFY(CreateCatalogueTable(db));
+        QVERIFY(InsertGroup(db, 1, "G", "", "0", "0"));
+        QVERIFY(OpenGroupTables(db, 1));
+        QVERIFY(db.ExecuteStatement({"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 200000) DO BEGIN",
+                                     "INSERT INTO " + FileTableName(1) + " VALUES (:I, 'f' || :I, 'C:\\', 'x', NULL, 0);",
+                                     "I = I + 1; END END"}));
+        std::atomic<bool> reading{false};
+        SearchRequest request;
+        request.settings = f.db.settings;
+        request.text = "f";
+        request.column = SearchColumn::FileName;
+        request.options.ignoreCaseAndWidth = true;   // every row comes to the program
+        request.statementLog = [&reading](const std::string& s) { reading = s.find("SELECT 1 ") != std::string::npos; };
+        QElapsedTimer clock;
+        clock.start();
+        {
+            SearchWorker whole(request);
+            whole.start();
+            QVERIFY(whole.wait(120000));
+            QCOMPARE(whole.TakeLines().size(), size_t(200001));
+        }
+        const qint64 wholeMs = clock.elapsed();
+        auto* stopped = new SearchWorker(request);
+        stopped->start();
+        QTRY_VERIFY(reading);
+        QTest::qWait(int(wholeMs / 4));
+        clock.restart();
+        QVERIFY(SearchWorker::Retire(stopped, SearchWorker::kEndWaitMs));
+        QVERIFY2(clock.elapsed() < wholeMs / 4, qPrintable(QString("%1 of %2 ms").arg(clock.elapsed()).arg(wholeMs)));
+        QTRY_COMPARE(OtherAttachments(db), 0);
     }
 
     // On its worker: an attachment of its own, gone when the search ends however it ends;
