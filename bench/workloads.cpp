@@ -1,7 +1,9 @@
 #include "workloads.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +13,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QEventLoop>
+#include <QTimer>
 #include <QTreeView>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -82,20 +86,21 @@ private:
 // replays exactly those.
 class StatementRecorder {
 public:
-    void Attach(DatabaseSession& session)
+    void Attach(DatabaseSession& session) { session.SetStatementLog(Log(), true); }
+    // Also for the search's own attachment, on its thread: the statements are read only
+    // once the work has ended.
+    std::function<void(const std::string&)> Log()
     {
-        session.SetStatementLog(
-            [this](const std::string& s) {
-                if (recording_) statements_.push_back(s);
-            },
-            true);
+        return [this](const std::string& s) {
+            if (recording_) statements_.push_back(s);
+        };
     }
     void Start() { recording_ = statements_.empty(); }
     void Stop() { recording_ = false; }
     const std::vector<std::string>& Statements() const { return statements_; }
 
 private:
-    bool recording_ = false;
+    std::atomic<bool> recording_{false};
     std::vector<std::string> statements_;
 };
 
@@ -414,6 +419,7 @@ public:
         if (!StartProgram()) return false;
         window_ = program_->Windows().searchWindow;
         if (!window_) return false;
+        window_->SetStatementLog(recorder_.Log());
         window_->show();
         window_->memoOption->setChecked(true);
         window_->searchEdit->setText("revised");
@@ -424,6 +430,11 @@ public:
     {
         return Timed([this] {
             window_->RunSearch();
+            // It runs on its own thread: until its end has been shown (at most ten minutes).
+            QEventLoop loop;
+            QObject::connect(window_, &SearchWindow::SearchEnded, &loop, &QEventLoop::quit);
+            QTimer::singleShot(600000, &loop, &QEventLoop::quit);
+            if (window_->Searching()) loop.exec();
             QApplication::processEvents();   // the last lines painted
         });
     }

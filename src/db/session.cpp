@@ -1,6 +1,7 @@
 #include "db/session.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -247,6 +248,9 @@ std::string JoinLines(const std::vector<std::string>& lines)
 struct DatabaseSession::Impl {
     const DatabaseSettings& settings;
     isc_db_handle db = 0;
+    // The attachment as another thread may see it (CancelOperation): set after an attach,
+    // cleared before a detach.
+    std::atomic<isc_db_handle> shared{0};
     isc_tr_handle tr = 0;
     isc_stmt_handle stmt = 0;
     TransactionState trState = TransactionState::None;
@@ -291,6 +295,7 @@ struct DatabaseSession::Impl {
         stmt = 0;
         if (tr) isc_rollback_transaction(ignore, &tr);
         tr = 0;
+        shared = 0;
         if (db) isc_detach_database(ignore, &db);
         db = 0;
         trState = TransactionState::None;
@@ -505,6 +510,7 @@ struct DatabaseSession::Impl {
     void detach()
     {
         freeStatement();
+        shared = 0;
         if (db) {
             ISC_STATUS_ARRAY ignore{};
             isc_detach_database(ignore, &db);
@@ -545,6 +551,7 @@ void DatabaseSession::ConnectDatabase()
         CloseDatabase();
         return;
     }
+    d->shared = d->db;
     d->lost = false;
 }
 
@@ -563,6 +570,7 @@ void DatabaseSession::CreateDatabase()
         return;
     }
     d->db = db;
+    d->shared = db;
     d->lost = false;
 }
 
@@ -626,6 +634,17 @@ bool DatabaseSession::TableExists(const std::string& name)
 }
 
 bool DatabaseSession::ConnectionLost() const { return d->lost; }
+
+const DatabaseSettings& DatabaseSession::Settings() const { return d->settings; }
+
+void DatabaseSession::CancelOperation()
+{
+    // A handle detached meanwhile is refused by the client library as unknown: harmless.
+    isc_db_handle handle = d->shared;
+    if (!handle) return;
+    ISC_STATUS_ARRAY ignore{};
+    fb_cancel_operation(ignore, &handle, fb_cancel_raise);
+}
 
 void DatabaseSession::SetConnectionLostHandler(std::function<void()> handler) { d->onLost = std::move(handler); }
 

@@ -56,6 +56,12 @@ public:
     void SetConnectionLostHandler(std::function<void()> handler);
     // Attaches again after a loss; true when attached.
     bool Reattach();
+    // The settings it attaches with (another attachment to the same database is made from them).
+    const DatabaseSettings& Settings() const;
+    // From another thread, while the session's own thread may be inside an operation: that
+    // operation (or the next) fails as cancelled, the session stays attached. The caller
+    // keeps the session alive meanwhile. Nothing happens when detached.
+    void CancelOperation();
 
     // --- units of work -------------------------------------------------------------
     // The statements between BeginWork and CommitWork run in one transaction and commit

@@ -1,6 +1,6 @@
 #pragma once
-// The state of the Escape key, asked by long-running work that cannot process window
-// messages. The windows layer answers it from its record of the key; tests set it.
+// The state of the Escape key (or of a stop that stands for it), asked by long-running
+// work between its steps. The search's worker answers it from the window's stop; tests set it.
 class EscapeKey {
 public:
     virtual ~EscapeKey() = default;

@@ -15,7 +15,6 @@
 #include <QGuiApplication>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -202,70 +201,6 @@ private:
     QMimeDatabase mimeTypes_;
 };
 
-// The Escape key as the application has seen it. Work that polls it pumps the queued
-// window-system events itself, so its windows repaint; input meant for windows is dropped
-// meanwhile, as the windows are not listening while that work runs.
-class RecordedEscape : public QObject, public EscapeKey {
-public:
-    RecordedEscape()
-    {
-        if (qApp) qApp->installEventFilter(this);
-    }
-    ~RecordedEscape() override
-    {
-        if (qApp) qApp->removeEventFilter(this);
-    }
-
-    bool IsDown() const override
-    {
-        // Pollers ask before every row they read: pumping at a repaint's pace is enough
-        // to see the key and keeps the asking cheap.
-        if (qApp && !polling_ && (!sincePump_.isValid() || sincePump_.hasExpired(kPumpIntervalMs))) {
-            polling_ = true;
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            polling_ = false;
-            sincePump_.start();
-        }
-        return down_;
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease: {
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) down_ = event->type() == QEvent::KeyPress;
-            return polling_;
-        }
-        case QEvent::ApplicationStateChange:
-            // The release of a key held while the user switched away goes to another
-            // program: a key still recorded as down would stop every later search.
-            if (static_cast<QApplicationStateChangeEvent*>(event)->applicationState() != Qt::ApplicationActive)
-                down_ = false;
-            break;
-        case QEvent::InputMethod:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-        case QEvent::Close:
-            return polling_;
-        default:
-            // Keys, pointer, wheel, touch, tablet, context menus: all user input.
-            if (event->isInputEvent()) return polling_;
-            break;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    static constexpr qint64 kPumpIntervalMs = 20;
-    mutable bool polling_ = false;
-    mutable QElapsedTimer sincePump_;
-    bool down_ = false;
-};
-
 } // namespace
 
 // A progress dialog over the whole program (nothing else takes input meanwhile), shown
@@ -320,13 +255,12 @@ struct RealPlatform::Impl {
     RealMessages messages;
     RealFileDialogs fileDialogs;
     RealDesktop desktop;
-    RecordedEscape escape;
     RealProgress progress;
 };
 
 RealPlatform::RealPlatform() : d(std::make_unique<Impl>())
 {
-    platform = Platform{&d->messages, &d->fileDialogs, &d->desktop, &d->escape, &d->progress};
+    platform = Platform{&d->messages, &d->fileDialogs, &d->desktop, &d->progress};
 }
 
 RealPlatform::~RealPlatform() = default;

@@ -11,8 +11,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/escape.h"
-
 class QMimeData;
 class QWidget;
 
@@ -104,7 +102,6 @@ struct Platform {
     MessageService* messages = nullptr;
     FileDialogService* fileDialogs = nullptr;
     DesktopService* desktop = nullptr;
-    EscapeKey* escape = nullptr;
     ProgressService* progress = nullptr;   // none: long commands show no progress
 };
 
@@ -118,8 +115,7 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-// The real services (Qt message boxes and dialogs, the desktop's file associations,
-// an application-wide record of the Escape key).
+// The real services (Qt message boxes and dialogs, the desktop's file associations).
 struct RealPlatform {
     RealPlatform();
     ~RealPlatform();

@@ -136,10 +136,13 @@ public:
     SearchEnd Run()
     {
         std::vector<Group> groups;
-        if (!ReadGroups(groups)) return Ended();
+        // A read cancelled by the stop is no empty catalogue.
+        if (!ReadGroups(groups)) return !session_.ConnectionLost() && EscPressed(escape_) ? SearchEnd::Stopped : Ended();
         if (EscPressed(escape_)) return SearchEnd::Stopped;
         for (size_t from = 0; from < groups.size(); from += kGroupsPerStatement) {
             const size_t to = std::min(groups.size(), from + kGroupsPerStatement);
+            // The server may work on the next statement a while: what is found so far is shown meanwhile.
+            HandOver();
             std::vector<TextRow> rows;
             const bool read = session_.SelectStatement(Statement(groups, from, to), rows);
             if (!read && session_.ConnectionLost()) return SearchEnd::ConnectionLost;
@@ -161,7 +164,6 @@ public:
                 return SearchEnd::Stopped;
             }
             if (EscPressed(escape_)) return SearchEnd::Stopped;
-            HandOverIfDue();
         }
         return SearchEnd::Finished;
     }

@@ -68,8 +68,8 @@ enum class SearchEnd {
 //
 // Up to kGroupsPerStatement groups are read with one statement; the Escape key is
 // polled between statements and now and then while the rows are listed. Lines reach
-// the sink in batches (after some time has passed since the last, and at the end), so
-// that a window can show them as they come without repainting for each.
+// the sink in batches (after some time has passed since the last, before each statement
+// and at the end), so that a window can show them as they come without repainting for each.
 //
 // A text that CheckSearchText refuses runs nothing and gives Finished.
 constexpr int kGroupsPerStatement = 50;

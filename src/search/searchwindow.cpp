@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -24,6 +25,7 @@
 #include "platform/cp932edit.h"
 #include "search/search.h"
 #include "search/searchresults.h"
+#include "search/searchworker.h"
 #include "text/cp932.h"
 #include "text/entrycsv.h"
 
@@ -33,35 +35,7 @@ const QString SearchWindow::kEnterText = QStringLiteral("検索文字を入力�
 const QString SearchWindow::kEscapeText = QStringLiteral("[ESC]を押しましたので中断しました。");
 const QString SearchWindow::kLostText = QStringLiteral("データベースとの接続が切れましたので中断しました。");
 const QString SearchWindow::kNoneFound = QStringLiteral("該当するファイルはありません");
-
-namespace {
-
-// The key the search polls: the platform's Escape key, or the window's own stop.
-class StopKey : public EscapeKey {
-public:
-    StopKey(const EscapeKey* key, const bool& stop) : key_(key), stop_(stop) {}
-    bool IsDown() const override
-    {
-        // The key first: asking it lets queued events run, which may ask for the stop.
-        const bool down = key_ && key_->IsDown();
-        return down || stop_;
-    }
-
-private:
-    const EscapeKey* key_;
-    const bool& stop_;
-};
-
-// The search ignores the user meanwhile; the pointer says so.
-class BusyPointer {
-public:
-    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
-
-} // namespace
+const QString SearchWindow::kSearchingText = QStringLiteral("検索中です。[ESC]で中断します。");
 
 SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidget* parent)
     : QWidget(parent, Qt::Window), db_(db), platform_(platform)
@@ -176,17 +150,31 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
         const QString text = resultModel->Text(SelectedRows());
         if (!text.isEmpty()) platform_.desktop->CopyText(text);
     });
-    // Escape closes the window; while a search runs it stops the search instead (the
-    // search sees it through its polling, and the shortcut does not). A key still held
-    // after stopping repeats: the repeats close nothing.
+    // Escape closes the window; while a search runs it stops the search instead. A key
+    // still held after stopping repeats: the repeats close nothing.
     auto* close = new QShortcut(Qt::Key_Escape, this);
     close->setAutoRepeat(false);
     connect(close, &QShortcut::activated, this, [this] {
-        if (!searching_) this->close();
+        if (searching_)
+            RequestStop();
+        else
+            this->close();
     });
 
     resize(460, 348);
     move(197, 107);
+}
+
+SearchWindow::~SearchWindow()
+{
+    // Each is stopped first, so that they end together within the one bound.
+    if (worker_) worker_->Stop();
+    for (const QPointer<SearchWorker>& w : retired_)
+        if (w) w->Stop();
+    QDeadlineTimer deadline(SearchWorker::kEndWaitMs);
+    LetSearchGo(SearchWorker::kEndWaitMs);
+    for (const QPointer<SearchWorker>& w : retired_)
+        if (w) SearchWorker::Retire(w, static_cast<int>(deadline.remainingTime()));
 }
 
 QString SearchWindow::StatusText() const { return statusBar->currentMessage(); }
@@ -200,7 +188,16 @@ QString SearchWindow::ResultText() const { return resultModel->AllText(); }
 
 void SearchWindow::RequestStop()
 {
-    if (searching_) stopRequested_ = true;
+    if (worker_) worker_->Stop();
+}
+
+void SearchWindow::LetSearchGo(int waitMs)
+{
+    if (!worker_) return;
+    SearchWorker* worker = std::exchange(worker_, nullptr);
+    if (!SearchWorker::Retire(worker, waitMs)) retired_.emplace_back(worker);
+    searching_ = false;
+    unsetCursor();
 }
 
 void SearchWindow::SetStatus(const QString& text)
@@ -220,10 +217,10 @@ void SearchWindow::showEvent(QShowEvent* event)
 
 void SearchWindow::closeEvent(QCloseEvent* event)
 {
-    // The running search owns the view and the session until it ends.
+    // Its lines would have nowhere to go: the search ends with the window.
     if (searching_) {
-        event->ignore();
-        return;
+        LetSearchGo(0);
+        emit SearchEnded();
     }
     FormClose();
     event->accept();
@@ -277,17 +274,38 @@ void SearchWindow::RunSearch()
         options.alsoText = StoredPath(text, *rootMappings_);
         if (options.alsoText == text) options.alsoText = LocalPath(text, *rootMappings_);
     }
-    stopRequested_ = false;
-    const StopKey key(platform_.escape, stopRequested_);
-    SearchEnd end = SearchEnd::Finished;
+    SearchRequest request;
+    request.settings = db_.Settings();
+    request.column = column;
+    request.text = text;
+    request.options = std::move(options);
+    request.statementLog = statementLog_;
+    // Those let go before are forgotten once they have ended.
+    std::erase_if(retired_, [](const QPointer<SearchWorker>& w) { return w.isNull(); });
+    worker_ = new SearchWorker(std::move(request));
+    connect(worker_, &SearchWorker::LinesReady, this, &SearchWindow::TakeLines, Qt::QueuedConnection);
+    connect(worker_, &QThread::finished, this, &SearchWindow::WorkerEnded, Qt::QueuedConnection);
     searching_ = true;
-    {
-        BusyPointer busy;
-        end = SearchAllGroups(db_, column, text, options, key,
-                              [this](std::vector<SearchLine>& lines) { AddLines(lines); });
-    }
+    setCursor(Qt::BusyCursor);
+    SetStatus(kSearchingText);
+    worker_->start();
+}
+
+void SearchWindow::TakeLines()
+{
+    if (!worker_) return;
+    std::vector<SearchLine> lines = worker_->TakeLines();
+    if (!lines.empty()) AddLines(lines);
+}
+
+void SearchWindow::WorkerEnded()
+{
+    if (!worker_) return;
+    TakeLines();
+    const SearchEnd end = worker_->Ended();
+    delete std::exchange(worker_, nullptr);
     searching_ = false;
-    stopRequested_ = false;
+    unsetCursor();
     switch (end) {
     case SearchEnd::Stopped: SetStatus(kEscapeText); break;
     case SearchEnd::ConnectionLost: SetStatus(kLostText); break;

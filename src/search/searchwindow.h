@@ -1,12 +1,15 @@
 #pragma once
 // The search window: finds file entries of all groups by folder, file name or memo.
 // Created once at start and shown modelessly; the chosen column and the search text stay
-// as they were between showings. It reports through its status bar.
+// as they were between showings. It reports through its status bar. The search runs on a
+// worker thread with an attachment of its own, so that the window and the program stay
+// usable meanwhile; its lines come in as found.
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include <QPointer>
 #include <QWidget>
 
 #include "db/session.h"
@@ -22,12 +25,15 @@ class QRadioButton;
 class QStatusBar;
 class QTreeView;
 class SearchResultModel;
+class SearchWorker;
 struct SearchLine;
 
 class SearchWindow : public QWidget {
     Q_OBJECT
 public:
     SearchWindow(DatabaseSession& db, const Platform& platform, QWidget* parent = nullptr);
+    // A search still running is stopped; its end is waited for a bounded time.
+    ~SearchWindow() override;
 
     // The status bar's texts.
     static const QString kCaseWarning;
@@ -35,6 +41,7 @@ public:
     static const QString kEscapeText;
     static const QString kLostText;
     static const QString kNoneFound;
+    static const QString kSearchingText;
 
     // The status bar's text: one of the texts above, or after a search that ran to its
     // end what it found (CountText).
@@ -56,9 +63,11 @@ public:
     // entries stored in the other too. The lines and CSV keep the stored text.
     void SetRootMappings(const RootMappings* mappings) { rootMappings_ = mappings; }
 
-    // A running search ends at its next look at the Escape key, as if Escape were down;
-    // SearchEnded follows. Nothing happens when no search runs.
+    // A running search ends at its next look at its stop (a statement the server works on
+    // is cancelled), as on Escape; SearchEnded follows. Nothing happens when no search runs.
     void RequestStop();
+    // Hears every statement text the searches send, on their own thread (tests).
+    void SetStatementLog(std::function<void(const std::string&)> log) { statementLog_ = std::move(log); }
 
     QFrame* optionPanel = nullptr;
     QRadioButton* folderOption = nullptr;
@@ -75,6 +84,7 @@ public:
     QStatusBar* statusBar = nullptr;
 
 signals:
+    // A search has ended (its status shown), or was let go as the window closed.
     void SearchEnded();
 
 public slots:
@@ -102,6 +112,10 @@ private:
     void SetStatus(const QString& text);
     void ClearView();
     void AddLines(std::vector<SearchLine>& lines);
+    void TakeLines();
+    void WorkerEnded();
+    // The running search let go (closing); waitMs bounds the wait for its end.
+    void LetSearchGo(int waitMs);
     void ShowContextMenu(const QPoint& at);
     std::vector<int> SelectedRows() const;
     QString FilePath(int row) const;
@@ -111,5 +125,7 @@ private:
     const RootMappings* rootMappings_ = nullptr;
     int shownWidth_ = 0;
     bool searching_ = false;
-    bool stopRequested_ = false;
+    SearchWorker* worker_ = nullptr;                  // the running search
+    std::vector<QPointer<SearchWorker>> retired_;     // let go while they still ran
+    std::function<void(const std::string&)> statementLog_;
 };

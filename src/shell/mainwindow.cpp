@@ -445,23 +445,8 @@ bool MainWindow::CatalogueCommandReady() { return ReattachIfLost() && CatalogueR
 void MainWindow::ReportLostConnection()
 {
     QTimer::singleShot(0, this, [this] {
-        WhenSearchIdle([this] {
-            platform_.messages->ShowMessage(
-                this, "データベースとの接続が切れました。次の操作のときに接続し直します。");
-        });
+        platform_.messages->ShowMessage(this, "データベースとの接続が切れました。次の操作のときに接続し直します。");
     });
-}
-
-void MainWindow::WhenSearchIdle(std::function<void()> then)
-{
-    SearchWindow* search = windows_.searchWindow;
-    if (!search || !search->Searching()) {
-        then();
-        return;
-    }
-    search->RequestStop();
-    connect(search, &SearchWindow::SearchEnded, this, std::move(then),
-            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
 }
 
 bool MainWindow::ReattachIfLost()

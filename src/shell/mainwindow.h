@@ -132,10 +132,6 @@ public:
     // attaches again and rebuilds the board, or says that the server cannot be reached.
     // False when the command cannot go on.
     bool ReattachIfLost();
-    // Runs `then` now, or, while a search polls the Escape key (a modal box opened there
-    // would get no input), stops the search and runs it from the event loop once the
-    // search has ended.
-    void WhenSearchIdle(std::function<void()> then);
 
 protected:
     void showEvent(QShowEvent* event) override;

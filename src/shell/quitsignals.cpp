@@ -85,6 +85,6 @@ void CloseProgram(QWidget* mainWindow)
 void CloseProgramOnQuitSignals(QuitSignals& quitSignals, MainWindow& mainWindow)
 {
     QObject::connect(&quitSignals, &QuitSignals::Received, &mainWindow, [&mainWindow] {
-        mainWindow.WhenSearchIdle([&mainWindow] { CloseProgram(&mainWindow); });
+        CloseProgram(&mainWindow);
     });
 }

@@ -32,6 +32,5 @@ private:
 // their loops have unwound the main window closes, which writes the settings file.
 void CloseProgram(QWidget* mainWindow);
 
-// The program's answer to the signals: CloseProgram, once a running search has ended
-// (it polls the Escape key, which lets the signal's notice through).
+// The program's answer to the signals: CloseProgram (a running search ends with its window).
 void CloseProgramOnQuitSignals(QuitSignals& quitSignals, MainWindow& mainWindow);

@@ -6,9 +6,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
@@ -132,48 +130,6 @@ private slots:
         QVERIFY(!shown->Update(2));
         shown.reset();
         QVERIFY(!QApplication::topLevelWidgets().contains(dialog));
-    }
-
-    // The key as recorded; while a poller pumps events, queued input is dropped and
-    // Escape among it is still seen; switching away forgets a held key.
-    void escapeRecord()
-    {
-        RealPlatform real;
-        const EscapeKey& key = *real.platform.escape;
-        QLineEdit edit;
-        QPushButton button("b");
-        int clicks = 0;
-        QObject::connect(&button, &QPushButton::clicked, [&clicks] { ++clicks; });
-        edit.show();
-        button.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&button));
-        QVERIFY(!key.IsDown());
-        QTest::keyPress(&edit, Qt::Key_Escape);
-        QVERIFY(key.IsDown());
-        QTest::keyRelease(&edit, Qt::Key_Escape);
-        QVERIFY(!key.IsDown());
-
-        QTest::qWait(50);
-        const QPointF centre(button.rect().center());
-        for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-            QCoreApplication::postEvent(&button, new QMouseEvent(t, centre, button.mapToGlobal(centre), Qt::LeftButton,
-                                                                 Qt::LeftButton, Qt::NoModifier));
-        QCoreApplication::postEvent(&edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
-        auto* commit = new QInputMethodEvent;
-        commit->setCommitString("図");
-        QCoreApplication::postEvent(&edit, commit);
-        QCoreApplication::postEvent(&edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-        QVERIFY(key.IsDown());
-        QCOMPARE(clicks, 0);
-        QVERIFY(edit.text().isEmpty());
-
-        QCoreApplication::postEvent(&edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
-        QCoreApplication::processEvents();
-        QCOMPARE(edit.text(), QString("a"));
-
-        QApplicationStateChangeEvent away(Qt::ApplicationInactive);
-        QCoreApplication::sendEvent(qApp, &away);
-        QVERIFY(!key.IsDown());
     }
 };
 

@@ -25,6 +25,18 @@ bool AddEntry(DatabaseSession& session, int group, int n, const std::string& fol
                                  IntToStr(subGroup)});
 }
 
+int OtherAttachments(DatabaseSession& session)
+{
+    session.EndRead();   // the monitoring tables hold what was true when the transaction began
+    std::vector<TextRow> rows;
+    if (!session.SelectStatement({"SELECT COUNT(*) FROM MON$ATTACHMENTS",
+                                  "   WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0", "   ;"},
+                                 rows) ||
+        rows.empty() || rows[0].empty())
+        return -1;
+    return StrToIntOrZero(TrimText(rows[0][0]));
+}
+
 QStringList Readable(const std::vector<std::string>& lines)
 {
     QStringList out;

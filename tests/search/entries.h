@@ -17,5 +17,8 @@ bool AddSubGroup(DatabaseSession& session, int group, int n, const std::string& 
 bool AddEntry(DatabaseSession& session, int group, int n, const std::string& folder, const std::string& file,
               const std::string& memo, int subGroup);
 
+// Attachments to the session's database other than its own; -1 when it cannot tell.
+int OtherAttachments(DatabaseSession& session);
+
 // CP932 lines as text, for comparisons that print readably.
 QStringList Readable(const std::vector<std::string>& lines);

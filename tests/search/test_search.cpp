@@ -1,8 +1,10 @@
 // The search over all groups against the real server: the lines it lists, the
 // statements it sends with the Escape checks between them, what the pattern means,
-// and where Escape stops it.
+// and where Escape stops it; the same search on its worker thread.
 #include <chrono>
 #include <thread>
+
+#include <QElapsedTimer>
 
 #include <QtTest>
 
@@ -10,6 +12,7 @@
 #include "db/schema.h"
 #include "entries.h"
 #include "search/search.h"
+#include "search/searchworker.h"
 #include "text/cp932.h"
 #include "support/tcpforwarder.h"
 #include "support/testdb.h"
@@ -302,6 +305,108 @@ private slots:
         QCOMPARE(r.end, SearchEnd::ConnectionLost);
         QCOMPARE(r.lines.size(), size_t(100));
         QVERIFY(db.ConnectionLost());
+    }
+
+    // A stop while the rows of a long statement are read ends the search at once (the
+    // cancel reaches the server), not once they are all read.
+    void stopCancelsALongRead()
+    {
+        FreshSession f;
+        QVERIFY(f.ok);
+        DatabaseSession& db = f.session;
+        QVERIFY(CreateCatalogueTable(db));
+        QVERIFY(InsertGroup(db, 1, "G", "", "0", "0"));
+        QVERIFY(OpenGroupTables(db, 1));
+        QVERIFY(db.ExecuteStatement({"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 200000) DO BEGIN",
+                                     "INSERT INTO " + FileTableName(1) + " VALUES (:I, 'f' || :I, 'C:\\', 'x', NULL, 0);",
+                                     "I = I + 1; END END"}));
+        std::atomic<bool> reading{false};
+        SearchRequest request;
+        request.settings = f.db.settings;
+        request.text = "f";
+        request.column = SearchColumn::FileName;
+        request.options.ignoreCaseAndWidth = true;   // every row comes to the program
+        request.statementLog = [&reading](const std::string& s) { reading = s.find("SELECT 1 ") != std::string::npos; };
+        QElapsedTimer clock;
+        clock.start();
+        {
+            SearchWorker whole(request);
+            whole.start();
+            QVERIFY(whole.wait(120000));
+            QCOMPARE(whole.TakeLines().size(), size_t(200001));
+        }
+        const qint64 wholeMs = clock.elapsed();
+        auto* stopped = new SearchWorker(request);
+        stopped->start();
+        QTRY_VERIFY(reading);
+        QTest::qWait(int(wholeMs / 4));
+        clock.restart();
+        QVERIFY(SearchWorker::Retire(stopped, SearchWorker::kEndWaitMs));
+        QVERIFY2(clock.elapsed() < wholeMs / 4, qPrintable(QString("%1 of %2 ms").arg(clock.elapsed()).arg(wholeMs)));
+        QTRY_COMPARE(OtherAttachments(db), 0);
+    }
+
+    // On its worker: an attachment of its own, gone when the search ends however it ends;
+    // the lines of the calling thread; a stop or a lost server at each step.
+    void onTheWorker()
+    {
+        TcpForwarder relay;
+        FreshSession f;
+        QVERIFY(f.ok);
+        ManyGroups(f.session, 60);
+        DatabaseSettings viaRelay = f.db.settings;
+        viaRelay.serverName = relay.ServerName();
+        const Run here = Search(f.session, SearchColumn::FileName, "jww");
+        QCOMPARE(here.lines.size(), size_t(120));
+
+        enum Act { None, StopFirst, Stop, Cut, Refuse };
+        struct Case {
+            Act act;
+            std::string at;   // the statement it happens before
+            SearchEnd end;
+            size_t lines;
+        };
+        const Case cases[] = {
+            {None, "", SearchEnd::Finished, 120},
+            {StopFirst, "", SearchEnd::Stopped, 0},
+            {Stop, kCatalogueTable, SearchEnd::Stopped, 0},
+            {Stop, "SELECT 51 ", SearchEnd::Stopped, 100},
+            {Cut, kCatalogueTable, SearchEnd::ConnectionLost, 0},
+            {Cut, "RDB$RELATIONS", SearchEnd::ConnectionLost, 0},
+            {Cut, "SELECT 51 ", SearchEnd::ConnectionLost, 100},
+            {Refuse, "", SearchEnd::ConnectionLost, 0},
+        };
+        for (const Case& k : cases) {
+            const QByteArray name = QByteArray::number(int(k.act)) + " " + k.at.c_str();
+            SearchWorker* worker = nullptr;
+            std::vector<std::string> sent;
+            SearchRequest request;
+            request.settings = viaRelay;
+            request.column = SearchColumn::FileName;
+            request.text = "jww";
+            request.statementLog = [&](const std::string& s) {
+                sent.push_back(s);
+                if (k.at.empty() || s.find(k.at) == std::string::npos) return;
+                if (k.act == Stop) worker->Stop();
+                if (k.act == Cut) relay.Cut();
+            };
+            worker = new SearchWorker(request);
+            if (k.act == StopFirst) worker->Stop();
+            relay.Refuse(k.act == Refuse);
+            worker->start();
+            QVERIFY2(worker->wait(30000), name);
+            relay.Refuse(false);
+            QVERIFY2(worker->Ended() == k.end, name);
+            const std::vector<SearchLine> lines = worker->TakeLines();
+            QVERIFY2(lines.size() == k.lines, name);
+            for (size_t i = 0; i < lines.size(); ++i) QCOMPARE(lines[i].text, here.lines[i]);
+            if (k.act == None) {
+                QCOMPARE(sent.size(), size_t(4));   // catalogue, tables, two unions: as on the calling thread
+                QVERIFY(sent[3].find("UNION ALL") != std::string::npos);
+            }
+            delete worker;
+            QTRY_VERIFY2(OtherAttachments(f.session) == 0, name);
+        }
     }
 
     // An entry deleted by another user before the search is simply not listed; a slow

@@ -1,6 +1,7 @@
 // The search window as a user meets it: the menu command, the controls, a search with
 // its lines and status texts, the refusals, Escape, the options, where hits lead,
-// CSV, and a server lost or a quit signal met during a search.
+// CSV; the search on its own thread while the program is used, stopped, closed or
+// ended; and a server lost or a quit signal met during a search.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,7 +19,11 @@
 #include <QStatusBar>
 #include <QtTest>
 
+#include <thread>
+
+#include <atomic>
 #include <csignal>
+#include <memory>
 
 #include "boardfixture.h"
 #include "catalogue.h"
@@ -30,6 +35,7 @@
 #include "support/controls.h"
 #include "search/searchresults.h"
 #include "search/searchwindow.h"
+#include "search/searchworker.h"
 #include "settings/preferences.h"
 #include "shell/quitsignals.h"
 #include "support/tcpforwarder.h"
@@ -51,6 +57,30 @@ void Type(QLineEdit* edit, const QString& text)
             QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
+
+// The search runs on its own thread: true once it has ended (waited for at most a minute).
+bool Ended(SearchWindow* w)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (w->Searching() && clock.elapsed() < 60000) QTest::qWait(2);
+    return !w->Searching();
+}
+
+// Holds the search's thread before the statement that holds `at` until released (or 20 s).
+struct Hold {
+    std::string at;
+    std::atomic<bool> release{false};
+    std::atomic<int> held{0};
+    void Into(SearchWindow* w)
+    {
+        w->SetStatementLog([this](const std::string& s) {
+            if (s.find(at) == std::string::npos) return;
+            ++held;
+            for (int i = 0; i < 20000 && !release; ++i) QThread::msleep(1);
+        });
+    }
+};
 
 // The program attached to a fresh database; the catalogue only when asked for.
 struct Started {
@@ -188,6 +218,7 @@ private slots:
         w->memoOption->click();
         Type(w->searchEdit, "図");
         QTest::mouseClick(w->searchButton, Qt::LeftButton);
+        QVERIFY(Ended(w));
         const QString found = "グループ【意匠図】(N:1)\nC:\\図面\\a.jww(N:1) 【平面図】『１階 平面図, \"案\"』";
         QCOMPARE(w->ResultText(), found);
         QCOMPARE(w->StatusText(), QString("1 件のファイルが見つかりました（1 グループ）"));
@@ -205,6 +236,7 @@ private slots:
         // Nothing found: said so.
         Type(w->searchEdit, "無い");
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QVERIFY(Ended(w));
         QVERIFY(w->ResultText().isEmpty());
         QCOMPARE(w->StatusText(), SearchWindow::kNoneFound);
 
@@ -212,6 +244,7 @@ private slots:
         w->folderOption->click();
         Type(w->searchEdit, "図面");
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QVERIFY(Ended(w));
         const QString both = found + "\nC:\\図面\\b.jww(N:2) 『』";
         QCOMPARE(w->ResultText(), both);
         QCOMPARE(w->StatusText(), QString("2 件のファイルが見つかりました（1 グループ）"));
@@ -220,9 +253,11 @@ private slots:
         // The option reaches the search: "c:" finds "C:" only folded.
         Type(w->searchEdit, "c:");
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QVERIFY(Ended(w));
         QVERIFY(w->ResultText().isEmpty());
         w->ignoreCaseOption->setChecked(true);
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QVERIFY(Ended(w));
         QCOMPARE(w->ResultText(), both);
         w->ignoreCaseOption->setChecked(false);
         Type(w->searchEdit, "図面");
@@ -234,12 +269,20 @@ private slots:
         QCOMPARE(s.program->fake.desktop.copiedTexts.last(), both);
 
         // Escape while searching stops the search and keeps the window; when idle it closes it.
-        s.program->fake.escape.down = true;
+        Hold hold{"ORDER BY"};
+        hold.Into(w);
         w->searchButton->click();
+        QTRY_COMPARE(hold.held.load(), 1);
+        QVERIFY(w->Searching());
+        QCOMPARE(w->StatusText(), SearchWindow::kSearchingText);
+        QTest::keyClick(w->searchEdit, Qt::Key_Escape, Qt::NoModifier);
+        QVERIFY(w->isVisible());
+        hold.release = true;
+        QVERIFY(Ended(w));
         QCOMPARE(w->StatusText(), SearchWindow::kEscapeText);
         QVERIFY(w->ResultText().isEmpty());
-        QVERIFY(!w->Searching() && w->isVisible());
-        s.program->fake.escape.down = false;
+        QVERIFY(w->isVisible());
+        w->SetStatementLog({});
         QTest::keyClick(w->searchEdit, Qt::Key_Escape, Qt::NoModifier);
         QVERIFY(!w->isVisible());
 
@@ -272,7 +315,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         w->searchButton->click();
-        QApplication::processEvents();
+        QVERIFY(Ended(w));
         const qint64 ms = clock.elapsed();
         QCOMPARE(w->resultModel->rowCount(), entries + 1);
         QCOMPARE(w->resultModel->data(w->resultModel->index(entries, 0), Qt::DisplayRole).toString(),
@@ -304,6 +347,7 @@ private slots:
         w->fileNameOption->click();
         w->searchEdit->setText("jww");
         w->searchButton->click();
+        QVERIFY(Ended(w));
         QCOMPARE(w->resultModel->rowCount(), 4);
 
         GroupWindow* g = s.program->windows.groupWindow;
@@ -430,7 +474,7 @@ private slots:
         auto find = [w](const QString& text) {
             w->searchEdit->setText(text);
             w->searchButton->click();
-            return w->ResultText();
+            return Ended(w) ? w->ResultText() : QString("(still searching)");
         };
         const QString both = "グループ【G】(N:1)\nZ:\\図面\\a.jww(N:1) 『』\n" + d + "図面/b.jww(N:2) 『』";
         QCOMPARE(find(d + "図面/"), both);
@@ -447,9 +491,82 @@ private slots:
         QCOMPARE(desktop.copiedTexts.last(), real + "\n" + d + "図面/b.jww");
     }
 
-    // The server lost during a search (the real Escape key, which lets queued events
-    // run while it is polled): the search ends first, then the message box opens and
-    // closes with Return, and the next search attaches again and finds.
+    // While a search runs the window answers, shows the lines found so far and says that
+    // it searches, and the program's own session serves other commands. The stop, closing
+    // the window and a quit signal (the program closes at once as on 終了, its settings
+    // written) each end the search, none waiting for it to finish; its attachment goes.
+    void searchOnItsOwn()
+    {
+        Setup set;
+        QVERIFY(set.ok);
+        SixtyGroups(set.session);
+        set.Done();
+        DatabaseSession watch(set.db.settings);
+        watch.ConnectDatabase();
+        auto program = std::make_unique<Program>(set.folder.programFile());
+        QuitSignals quitSignals;
+        CloseProgramOnQuitSignals(quitSignals, program->mainWindow);
+        QVERIFY(program->Show());
+        SearchWindow* w = program->windows.searchWindow;
+        w->fileNameOption->click();
+        enum Way { Stop, Close, EndProgram };
+        for (Way way : {Stop, Close, EndProgram}) {
+            const QByteArray name = QByteArray::number(int(way));
+            program->mainWindow.mnuFind->trigger();
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            // Held at its second statement, after the first 50 groups.
+            Hold hold{"SELECT 51 "};
+            hold.Into(w);
+            w->searchEdit->setText("jww");
+            w->searchButton->click();
+            QTRY_COMPARE(hold.held.load(), 1);
+            QTRY_COMPARE(w->resultModel->rowCount(), 100);
+            QVERIFY(w->Searching());
+            QCOMPARE(w->StatusText(), SearchWindow::kSearchingText);
+            QTest::keyClicks(w->searchEdit, "x");
+            QCOMPARE(w->searchEdit->text(), QString("jwwx"));
+            w->searchButton->click();   // no second search meanwhile
+            QCOMPARE(hold.held.load(), 1);
+            QCOMPARE(program->mainWindow.Session().CountRecords(kCatalogueTable, ""), 60);
+            program->mainWindow.mnuRefresh->trigger();
+            QCOMPARE(OtherAttachments(watch), 2);
+
+            QElapsedTimer clock;
+            clock.start();
+            if (way == Stop) {
+                w->RequestStop();
+                hold.release = true;
+                QVERIFY(Ended(w));
+                QCOMPARE(w->StatusText(), SearchWindow::kEscapeText);
+                QCOMPARE(w->resultModel->rowCount(), 100);
+            } else if (way == Close) {
+                QSignalSpy ended(w, &SearchWindow::SearchEnded);
+                w->close();   // while its thread is still held
+                QVERIFY(!w->isVisible() && !w->Searching());
+                QCOMPARE(ended.count(), 1);
+                hold.release = true;
+            } else {
+                QVERIFY(QFile::remove(set.folder.settingsPath()));
+                raise(SIGTERM);
+                QTRY_VERIFY(!program->mainWindow.isVisible());
+                QVERIFY(QFileInfo::exists(set.folder.settingsPath()));
+                // Released a moment later: the program's end waits for the search that long.
+                clock.restart();
+                std::thread later([&hold] {
+                    QThread::msleep(300);
+                    hold.release = true;
+                });
+                program.reset();
+                later.join();
+            }
+            QVERIFY2(clock.elapsed() < SearchWorker::kEndWaitMs, name);
+            QTRY_VERIFY2(OtherAttachments(watch) == (way == EndProgram ? 0 : 1), name);
+            if (program) w->SetStatementLog({});
+        }
+    }
+
+    // A server lost during the search is said so (never as "nothing found") with the lines
+    // found before; the next search attaches again.
     void lostServerDuringSearch()
     {
         TcpForwarder relay;
@@ -460,89 +577,26 @@ private slots:
         viaRelay.serverName = relay.ServerName();
         set.folder.WriteSettings(viaRelay);
         set.Done();
-        RealPlatform real;
         Program p(set.folder.programFile());
-        p.fake.platform.messages = real.platform.messages;
-        p.fake.platform.escape = real.platform.escape;
         QVERIFY(p.Show());
         SearchWindow* w = p.windows.searchWindow;
         p.mainWindow.mnuFind->trigger();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
         w->fileNameOption->click();
         w->searchEdit->setText("jww");
 
-        // The box is answered with Return as soon as it is up; it tells whether the search still ran.
-        bool boxWhileSearching = false, boxSeen = false;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                boxSeen = true;
-                boxWhileSearching = w->Searching();
-                QTest::keyClick(box, Qt::Key_Return);
-            }
-        });
-        answer.start(50);
-        QTimer rescue;   // were the box deaf, the test would hang
-        rescue.setSingleShot(true);
-        connect(&rescue, &QTimer::timeout, [] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->done(0);
-        });
-        rescue.start(20000);
-        p.mainWindow.Session().SetStatementLog([&](const std::string& s) {
-            if (s.find("SELECT 51 ") != std::string::npos) {
-                relay.Cut();
-                // Long enough for the key's next look to let queued events run.
-                QThread::msleep(50);
-            }
+        w->SetStatementLog([&relay](const std::string& s) {
+            if (s.find("SELECT 51 ") != std::string::npos) relay.Cut();
         });
         w->searchButton->click();
+        QVERIFY(Ended(w));
         QCOMPARE(w->StatusText(), SearchWindow::kLostText);
         QCOMPARE(w->resultModel->rowCount(), 100);
-        QTRY_VERIFY(boxSeen);
-        QTRY_VERIFY(!QApplication::activeModalWidget());
-        QVERIFY(!boxWhileSearching);
-        QVERIFY(rescue.isActive());
 
-        // The program goes on.
-        p.mainWindow.Session().SetStatementLog({});
+        w->SetStatementLog({});
         w->searchButton->click();
+        QVERIFY(Ended(w));
         QCOMPARE(w->resultModel->rowCount(), 120);
         QCOMPARE(w->StatusText(), QString("60 件のファイルが見つかりました（60 グループ）"));
-        answer.stop();
-        rescue.stop();
-    }
-
-    // SIGTERM while a search runs: the search ends, then the program closes as on 終了,
-    // with its settings written.
-    void quitSignalDuringSearch()
-    {
-        Setup set;
-        QVERIFY(set.ok);
-        SixtyGroups(set.session);
-        set.Done();
-        RealPlatform real;
-        QuitSignals quitSignals;
-        Program p(set.folder.programFile());
-        p.fake.platform.escape = real.platform.escape;
-        CloseProgramOnQuitSignals(quitSignals, p.mainWindow);
-        QVERIFY(p.Show());
-        SearchWindow* w = p.windows.searchWindow;
-        p.mainWindow.mnuFind->trigger();
-        w->searchEdit->setText("jww");
-        QVERIFY(QFile::remove(set.folder.settingsPath()));
-        bool closedWhileSearching = false;
-        connect(&p.mainWindow, &QObject::destroyed, [] {});
-        p.mainWindow.Session().SetStatementLog([&](const std::string& s) {
-            if (s.find("SELECT 1 ") != std::string::npos) raise(SIGTERM);
-            // Another statement after the signal could only come from a search that went on.
-            if (s.find("SELECT 51 ") != std::string::npos) QTest::qWait(100);
-            closedWhileSearching = closedWhileSearching || !p.mainWindow.isVisible();
-        });
-        w->searchButton->click();
-        QCOMPARE(w->StatusText(), SearchWindow::kEscapeText);
-        QVERIFY(!closedWhileSearching);
-        QTRY_VERIFY(!p.mainWindow.isVisible());
-        QVERIFY(QFileInfo::exists(set.folder.settingsPath()));
     }
 };
 

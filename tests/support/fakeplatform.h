@@ -105,12 +105,6 @@ public:
     QMap<QString, QString> drives;
 };
 
-class FakeEscape : public EscapeKey {
-public:
-    bool IsDown() const override { return down; }
-    bool down = false;
-};
-
 // Progress displays that answer "cancelled" from the update given on.
 class FakeProgress : public ProgressService {
 public:
@@ -148,7 +142,6 @@ struct FakePlatform {
     FakeMessages messages;
     FakeFileDialogs fileDialogs;
     FakeDesktop desktop;
-    FakeEscape escape;
     FakeProgress progress;
-    Platform platform{&messages, &fileDialogs, &desktop, &escape, &progress};
+    Platform platform{&messages, &fileDialogs, &desktop, &progress};
 };
