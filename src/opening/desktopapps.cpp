@@ -203,15 +203,19 @@ std::optional<DesktopApp> DefaultApp(const QString& mimeType, const DesktopFolde
     for (const QString& data : folders.dataFolders.mid(0, kMaxDesktopFolders)) addLists(data + QStringLiteral("/applications"));
     for (const QString& data : folders.dataFolders.mid(0, kMaxDesktopFolders))
         lists << data + QStringLiteral("/applications/defaults.list");
-    for (const QString& list : lists) {
-        const std::optional<QStringList> lines = ReadSmallFile(list);
-        if (!lines) continue;
-        const std::map<QString, QString> keys = ReadGroup(*lines, QStringLiteral("Default Applications"));
-        for (const QString& name : names) {
-            const auto found = keys.find(name);
-            if (found == keys.end()) continue;
-            for (const QString& id : ListValue(found->second))
-                if (const Entry* e = table.Find(id)) return e->app;
+    // Defaults first, then what the user added to the type (an "open with" kept by a
+    // file manager).
+    for (const QString& group : {QStringLiteral("Default Applications"), QStringLiteral("Added Associations")}) {
+        for (const QString& list : lists) {
+            const std::optional<QStringList> lines = ReadSmallFile(list);
+            if (!lines) continue;
+            const std::map<QString, QString> keys = ReadGroup(*lines, group);
+            for (const QString& name : names) {
+                const auto found = keys.find(name);
+                if (found == keys.end()) continue;
+                for (const QString& id : ListValue(found->second))
+                    if (const Entry* e = table.Find(id)) return e->app;
+            }
         }
     }
     for (const QString& data : folders.dataFolders.mid(0, kMaxDesktopFolders)) {

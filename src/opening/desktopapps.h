@@ -39,8 +39,8 @@ QString FileTypeKey(const QString& path);
 // The applications whose entries name the type (or one of its aliases), by name.
 std::vector<DesktopApp> AppsForType(const QString& mimeType, const DesktopFolders& folders);
 // The desktop's default for the type: the first installed one of the mimeapps.list
-// files' [Default Applications], else the first the desktop's cache names, else the
-// first entry that names the type. Nothing when no application takes it.
+// files' [Default Applications], else of their [Added Associations], else the first the
+// desktop's cache names, else the first entry that names the type. Nothing when no application takes it.
 std::optional<DesktopApp> DefaultApp(const QString& mimeType, const DesktopFolders& folders);
 
 // Kumolist's own entry, or an entry that runs it.

@@ -104,6 +104,8 @@ private slots:
         QTest::newRow("default the CAD program") << QByteArray("cad.desktop") << "" << int(OpenPlan::Command) << "cad %f";
         QTest::newRow("default not installed: next one") << QByteArray("gone.desktop;cad.desktop") << ""
                                                          << int(OpenPlan::Command) << "cad %f";
+        QTest::newRow("no default installed: one the user added") << QByteArray("gone.desktop") << ""
+                                                                  << int(OpenPlan::Command) << "edit";
         QTest::newRow("the type's command first") << QByteArray("kumolist.desktop") << "viewer %f"
                                                   << int(OpenPlan::Command) << "viewer %f";
         QTest::newRow("a command running Kumolist: ask") << QByteArray("cad.desktop") << "kumolist %f"
