@@ -121,7 +121,8 @@ void OpenProgramsDialog::ChangeType(const QString& type)
     const QString sample = QStringLiteral("file.") + type;
     std::vector<DesktopApp> apps = AppsForType(FileMimeType(sample), folders_);
     std::erase_if(apps, [this](const DesktopApp& app) { return IsKumolist(app, programFile_); });
-    const std::optional<OpenChoice> choice = ChooseProgram(this, sample, apps, false);
+    // The dialog names what opens as "*.jww": every file of the type.
+    const std::optional<OpenChoice> choice = ChooseProgram(this, "*." + type, apps, false);
     if (!choice) return;
     if (RunsKumolist(choice->command, programFile_)) {
         platform_.messages->ShowMessage(this, "Kumolist 自身ではファイルを開けません。別のプログラムを指定して下さい");
