@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QIcon>
 
+#include "opening/openingdesktop.h"
 #include "platform/platform.h"
 #include "settings/programfiles.h"
 #include "shell/admincommands.h"
@@ -47,6 +48,11 @@ int main(int argc, char* argv[])
         QStringLiteral("kumolist"),
         QIcon(LocateProgramFiles(QCoreApplication::applicationFilePath()).iconFolder + QStringLiteral("icon1.ico"))));
     RealPlatform real;
+    // Files open in the program chosen for their type, never in this program itself.
+    OpeningDesktop opening(*real.platform.desktop, *real.platform.messages,
+                           LocateProgramFiles(QCoreApplication::applicationFilePath()).preferencesFile,
+                           QCoreApplication::applicationFilePath());
+    real.platform.desktop = &opening;
     // Before the first attach, which the main window's showing makes.
     QuitSignals quitSignals;
 

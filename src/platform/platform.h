@@ -68,6 +68,13 @@ class DesktopService {
 public:
     virtual ~DesktopService() = default;
     virtual bool OpenWithProgram(const QString& path) = 0;
+    // Opens the file in a program the user chooses first (and may keep for its type);
+    // false when cancelled or nothing started. Without a chooser: as OpenWithProgram.
+    virtual bool OpenWithChooser(QWidget* parent, const QString& path)
+    {
+        (void)parent;
+        return OpenWithProgram(path);
+    }
     // The icon of the file's type, found by its name alone: the file is not read.
     virtual QIcon FileIcon(const QString& path) = 0;
     // Network path of a mapped drive ("X:" -> "\\server\share"); empty when none.

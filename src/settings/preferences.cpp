@@ -17,6 +17,7 @@ const QString kLinuxKey = QStringLiteral("linux");
 // As wide as the folder column of an entry: a longer root could never be stored.
 constexpr size_t kMaxRootBytes = 255;
 const QString kPreviewKey = QStringLiteral("GroupWindow/Preview");
+const QString kOpenProgramsGroup = QStringLiteral("OpenPrograms");
 
 } // namespace
 
@@ -126,6 +127,48 @@ bool SaveWindowPlace(const QString& path, const QString& window, const QRect& pl
     file->setValue(window + "/Top", place.y());
     file->setValue(window + "/Width", place.width());
     file->setValue(window + "/Height", place.height());
+    file->sync();
+    return file->status() == QSettings::NoError;
+}
+
+bool IsFileTypeKey(const QString& type)
+{
+    if (type.isEmpty() || type.size() > kMaxFileTypeLength) return false;
+    for (const QChar c : type)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-')) return false;
+    return true;
+}
+
+OpenPrograms LoadOpenPrograms(const QString& path)
+{
+    OpenPrograms programs;
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return programs;
+    file->beginGroup(kOpenProgramsGroup);
+    for (const QString& key : file->childKeys()) {
+        if (static_cast<int>(programs.size()) >= kMaxOpenProgramTypes) break;
+        if (!IsFileTypeKey(key)) continue;
+        const QVariant value = file->value(key);
+        // A list (a comma in an unquoted value) is no command we wrote.
+        if (value.typeId() != QMetaType::QString) continue;
+        const QString command = value.toString().trimmed();
+        if (command.isEmpty() || command.size() > kMaxPreferenceText) continue;
+        programs[key] = command;
+    }
+    file->endGroup();
+    return programs;
+}
+
+bool SaveOpenProgram(const QString& path, const QString& type, const QString& command)
+{
+    if (!IsFileTypeKey(type) || command.trimmed().size() > kMaxPreferenceText) return false;
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return false;
+    const QString key = kOpenProgramsGroup + '/' + type;
+    if (command.trimmed().isEmpty())
+        file->remove(key);
+    else
+        file->setValue(key, command.trimmed());
     file->sync();
     return file->status() == QSettings::NoError;
 }

@@ -2,6 +2,7 @@
 // Preferences that the 37-line settings file does not hold, in one INI file beside it
 // (QSettings, UTF-8, "[group]" and "key=value" lines that a person can read and mend),
 // so the settings file keeps exactly the lines other copies of the program expect.
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -48,3 +49,17 @@ bool SavePreviewShown(const QString& path, bool shown);
 constexpr int kMaxWindowPlace = 1000000;
 std::optional<QRect> LoadWindowPlace(const QString& path, const QString& window);
 bool SaveWindowPlace(const QString& path, const QString& window, const QRect& place);
+
+// The program each type of file opens in (the extension, lower case, without the dot,
+// mapped to a command whose %f stands for the file); a type not listed opens with the
+// desktop's choice. Keys that are no extension, empty or overlong commands are damage
+// and left out; at most kMaxOpenProgramTypes are read.
+constexpr int kMaxOpenProgramTypes = 256;
+constexpr int kMaxFileTypeLength = 16;
+using OpenPrograms = std::map<QString, QString>;
+// True for a file type as the table keys it: 1 to kMaxFileTypeLength of a-z, 0-9, _ and -.
+bool IsFileTypeKey(const QString& type);
+OpenPrograms LoadOpenPrograms(const QString& path);
+// Stores the command for the type; an empty command gives the type back to the
+// desktop's choice. False when it was not stored.
+bool SaveOpenProgram(const QString& path, const QString& type, const QString& command);

@@ -84,6 +84,11 @@ public:
         opened.push_back(path);
         return openResult;
     }
+    bool OpenWithChooser(QWidget*, const QString& path) override
+    {
+        chooserOpened.push_back(path);
+        return openResult;
+    }
     QIcon FileIcon(const QString& path) override
     {
         iconsAsked.push_back(path);
@@ -99,6 +104,7 @@ public:
     QStringList shownInFolder;
     QStringList copiedTexts;
     QStringList opened;
+    QStringList chooserOpened;   // opened through the program chooser
     QStringList iconsAsked;
     QIcon icon;   // the icon of every file
     bool openResult = true;
