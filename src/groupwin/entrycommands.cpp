@@ -291,6 +291,18 @@ void GroupWindow::OpenFirstSelected()
     platform_.desktop->OpenWithProgram(QString::fromStdString(ToFsName(path)));
 }
 
+void GroupWindow::OpenFirstSelectedWith()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return;
+    const std::string path = fileSortModel->Row(rows.front()).FullPath();
+    if (!FileExists(path)) {
+        platform_.messages->ShowMessage(this, "ファイルが見つかりません: " + ToQ(path));
+        return;
+    }
+    platform_.desktop->OpenWithChooser(this, QString::fromStdString(ToFsName(path)));
+}
+
 void GroupWindow::EditMemo()
 {
     if (!MayRun()) return;

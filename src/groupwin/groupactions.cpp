@@ -53,6 +53,7 @@ void GroupWindow::BuildActions()
         return a;
     };
     openAction = on(KeyAction(fileList, "openAction", "開く", {Qt::Key_Return, Qt::Key_Enter}), &GroupWindow::OpenFirstSelected);
+    openWithAction = on(KeyAction(fileList, "openWithAction", "プログラムを指定して開く...", {}), &GroupWindow::OpenFirstSelectedWith);
     openFolderAction = on(KeyAction(fileList, "openFolderAction", "保存場所のフォルダを開く", {}), &GroupWindow::OpenFolderOfFirstSelected);
     editMemoAction = on(KeyAction(fileList, "editMemoAction", "メモ入力編集", {Qt::Key_F2}), &GroupWindow::EditMemo);
     readMemosAction = on(KeyAction(fileList, "readMemosAction", "JWメモ取得", {}), &GroupWindow::ReadDrawingMemos);
@@ -81,7 +82,7 @@ void GroupWindow::BuildActions()
 
     fileMenu = new QMenu(this);
     fileMenu->setObjectName("fileMenu");
-    fileMenu->addActions({openAction, openFolderAction});
+    fileMenu->addActions({openAction, openWithAction, openFolderAction});
     fileMenu->addSeparator();
     fileMenu->addActions({editMemoAction, readMemosAction});
     fileMenu->addSeparator();
@@ -150,7 +151,7 @@ void GroupWindow::UpdateActions()
 {
     // Disabled, not hidden: the user sees what the menu holds and why it cannot act.
     const bool selected = fileIconView->selectionModel()->hasSelection();
-    for (QAction* a : {openAction, openFolderAction, editMemoAction, readMemosAction, copyAction, removeAction,
+    for (QAction* a : {openAction, openWithAction, openFolderAction, editMemoAction, readMemosAction, copyAction, removeAction,
                        copyPathsAction})
         a->setEnabled(selected);
     pasteAction->setEnabled(clipboard_.Count() > 0);

@@ -137,6 +137,8 @@ public:
     void PasteEntries();
     void RemoveEntries();
     void OpenFirstSelected();
+    // Asks for the program first (the desktop's applications for the type, or a command).
+    void OpenFirstSelectedWith();
     void CreateSubGroupCommand();
     void EditSubGroupCommand();
     void DeleteSubGroupCommand();
@@ -179,6 +181,7 @@ private:
     QMenu* treeMenu = nullptr;
     // On the file list's entries (the menu and the keys there).
     QAction* openAction = nullptr;          // Enter
+    QAction* openWithAction = nullptr;
     QAction* openFolderAction = nullptr;
     QAction* editMemoAction = nullptr;      // F2
     QAction* readMemosAction = nullptr;

@@ -26,6 +26,7 @@
 #include "groupwin/subgroupnamedialog.h"
 #include "links/linkcheckwindow.h"
 #include "memo/memodialog.h"
+#include "opening/openprogramsdialog.h"
 #include "search/searchwindow.h"
 #include "text/cp932.h"
 #include "settings/preferences.h"
@@ -152,6 +153,9 @@ void MainWindow::BuildMenu()
     mnuDeleteGroup = item(mnuEdit, "mnuDeleteGroup", "グループ削除(&D)", &MainWindow::mnuDeleteGroupClick);
     mnuEdit->addSeparator();
     mnuFind = item(mnuEdit, "mnuFind", "検索(&F)...", &MainWindow::mnuFindClick);
+    mnuOpenPrograms = mnuEdit->addAction("図面を開くプログラム(&P)...", this,
+                                         [this] { EditOpenPrograms(this, platform_, files_.preferencesFile); });
+    mnuOpenPrograms->setObjectName("mnuOpenPrograms");
     BuildLinkMenu();
 
     // The keys a file manager's icon view answers; the board holds the focus, and the

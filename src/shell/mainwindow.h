@@ -82,6 +82,7 @@ public:
     QAction* mnuCopyGroup = nullptr;
     QAction* mnuDeleteGroup = nullptr;
     QAction* mnuFind = nullptr;
+    QAction* mnuOpenPrograms = nullptr;   // the program each type of file opens in
     QAction* mnuLinkCheck = nullptr;
     QAction* mnuReplaceFolder = nullptr;
     QAction* mnuRootMap = nullptr;

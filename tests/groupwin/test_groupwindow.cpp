@@ -993,7 +993,7 @@ private slots:
                 if (a->text() == text) return a;
             return nullptr;
         };
-        const QStringList fileItems{"開く", "保存場所のフォルダを開く", "メモ入力編集", "JWメモ取得", "コピー", "パスをコピー", "削除"};
+        const QStringList fileItems{"開く", "プログラムを指定して開く...", "保存場所のフォルダを開く", "メモ入力編集", "JWメモ取得", "コピー", "パスをコピー", "削除"};
 
         // Nothing selected, nothing copied: every item there, none enabled.
         QMenu* menu = w->PrepareContextMenu(IconView(w));
@@ -1026,8 +1026,10 @@ private slots:
         SelectRows(w, {0, 2});
         item(menu, "開く")->trigger();
         item(menu, "保存場所のフォルダを開く")->trigger();
+        item(menu, "プログラムを指定して開く...")->trigger();
         QCOMPARE(desktop.opened, QStringList{kTestData + "敷地図.jww"});
         QCOMPARE(desktop.shownInFolder, QStringList{kTestData + "敷地図.jww"});
+        QCOMPARE(desktop.chooserOpened, QStringList{kTestData + "敷地図.jww"});
         item(menu, "パスをコピー")->trigger();
         QCOMPARE(desktop.copiedTexts, QStringList{kTestData + "敷地図.jww\n/nowhere/gone.txt"});
         QVERIFY(WithModal(run.p->windows.memoDialog, [&] { item(menu, "メモ入力編集")->trigger(); }));
