@@ -24,6 +24,7 @@
 #include "db/schema.h"
 #include "platform/cp932edit.h"
 #include "search/search.h"
+#include "settings/preferences.h"
 #include "search/searchresults.h"
 #include "search/searchworker.h"
 #include "text/cp932.h"
@@ -140,6 +141,9 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
     layout->addWidget(extraPanel);
     layout->addWidget(statusBar);
 
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{folderOption, fileNameOption, memoOption,
+                                                                     ignoreCaseOption, literalOption})
+        connect(b, &QAbstractButton::toggled, this, &SearchWindow::SaveWay);
     connect(searchButton, &QPushButton::clicked, this, &SearchWindow::RunSearch);
     connect(searchEdit, &QLineEdit::returnPressed, this, &SearchWindow::RunSearch);
     connect(csvButton, &QPushButton::clicked, this, &SearchWindow::ExportCsv);
@@ -163,6 +167,26 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
 
     resize(460, 348);
     move(197, 107);
+    // The case-and-width warning is read whole: the window is never narrower than it.
+    setMinimumWidth(statusBar->fontMetrics().horizontalAdvance(kCaseWarning) + 48);
+}
+
+void SearchWindow::SetPreferencesFile(const QString& path)
+{
+    preferencesFile_ = path;
+    const SearchWay way = LoadSearchWay(path);
+    applyingWay_ = true;
+    (way.column == 1 ? fileNameOption : way.column == 2 ? memoOption : folderOption)->setChecked(true);
+    ignoreCaseOption->setChecked(way.ignoreCase);
+    literalOption->setChecked(way.literal);
+    applyingWay_ = false;
+}
+
+void SearchWindow::SaveWay()
+{
+    if (applyingWay_ || preferencesFile_.isEmpty()) return;
+    const int column = fileNameOption->isChecked() ? 1 : memoOption->isChecked() ? 2 : 0;
+    SaveSearchWay(preferencesFile_, {column, ignoreCaseOption->isChecked(), literalOption->isChecked()});
 }
 
 SearchWindow::~SearchWindow()

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include "db/session.h"
@@ -62,6 +63,9 @@ public:
     // file is looked at where this PC finds it, and a folder typed in one form finds
     // entries stored in the other too. The lines and CSV keep the stored text.
     void SetRootMappings(const RootMappings* mappings) { rootMappings_ = mappings; }
+    // The way of searching and the options come back as last chosen, kept in the
+    // preferences file at each change.
+    void SetPreferencesFile(const QString& path);
 
     // A running search ends at its next look at its stop (a statement the server works on
     // is cancelled), as on Escape; SearchEnded follows. Nothing happens when no search runs.
@@ -109,6 +113,7 @@ protected:
     const Platform& platform_;
 
 private:
+    void SaveWay();
     void SetStatus(const QString& text);
     void ClearView();
     void AddLines(std::vector<SearchLine>& lines);
@@ -122,6 +127,8 @@ private:
 
     CommandGate commandGate_;
     GroupOpener opener_;
+    QString preferencesFile_;
+    bool applyingWay_ = false;   // the stored way being shown: not stored again
     const RootMappings* rootMappings_ = nullptr;
     int shownWidth_ = 0;
     bool searching_ = false;

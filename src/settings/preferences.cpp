@@ -104,6 +104,30 @@ bool SavePreviewShown(const QString& path, bool shown)
     return file->status() == QSettings::NoError;
 }
 
+SearchWay LoadSearchWay(const QString& path)
+{
+    SearchWay way;
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return way;
+    bool ok = false;
+    const int column = file->value(QStringLiteral("Search/Column")).toString().toInt(&ok);
+    if (ok && column >= 0 && column <= 2) way.column = column;
+    way.ignoreCase = file->value(QStringLiteral("Search/IgnoreCase")).toString() == QLatin1String("true");
+    way.literal = file->value(QStringLiteral("Search/Literal")).toString() == QLatin1String("true");
+    return way;
+}
+
+bool SaveSearchWay(const QString& path, const SearchWay& way)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return false;
+    file->setValue(QStringLiteral("Search/Column"), way.column);
+    file->setValue(QStringLiteral("Search/IgnoreCase"), way.ignoreCase);
+    file->setValue(QStringLiteral("Search/Literal"), way.literal);
+    file->sync();
+    return file->status() == QSettings::NoError;
+}
+
 std::optional<QRect> LoadWindowPlace(const QString& path, const QString& window)
 {
     const std::unique_ptr<QSettings> file = OpenPreferences(path);

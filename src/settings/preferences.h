@@ -43,6 +43,16 @@ bool SaveRootMappings(const QString& path, const RootMappings& mappings);
 bool LoadPreviewShown(const QString& path);
 bool SavePreviewShown(const QString& path, bool shown);
 
+// How the search window last searched, across restarts: the column (0 folder, 1 file
+// name, 2 memo) and its two options. Damage reads as the defaults (folder, both off).
+struct SearchWay {
+    int column = 0;
+    bool ignoreCase = false;
+    bool literal = false;
+};
+SearchWay LoadSearchWay(const QString& path);
+bool SaveSearchWay(const QString& path, const SearchWay& way);
+
 // Where a window that the settings file has no lines for stood (frame left and top, inner
 // width and height), under its name, across restarts. Nothing when none is stored or the
 // numbers are damaged; numbers beyond any screen are cut to kMaxWindowPlace.

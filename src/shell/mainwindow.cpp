@@ -294,6 +294,7 @@ void MainWindow::FormShow()
         windows_.groupWindow->SetPreferencesFile(files_.preferencesFile);
         windows_.groupWindow->SetThumbnailer(files_.thumbnailer);
     }
+    if (windows_.searchWindow) windows_.searchWindow->SetPreferencesFile(files_.preferencesFile);
     rootMappings_ = LoadRootMappings(files_.preferencesFile);
     boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper);
 

@@ -209,6 +209,20 @@ private slots:
         QCOMPARE(w->literalOption->text(), QString("%と_を文字として扱う(&L)"));
         QVERIFY(!w->ignoreCaseOption->isChecked() && !w->literalOption->isChecked());
         QVERIFY(w->folderOption->isChecked());
+        // The warning is read whole, however narrow the window was made.
+        w->resize(200, w->height());
+        QVERIFY(w->statusBar->width() > w->statusBar->fontMetrics().horizontalAdvance(SearchWindow::kCaseWarning));
+        // The way of searching comes back at the next start, from the preferences file.
+        w->memoOption->setChecked(true);
+        w->literalOption->setChecked(true);
+        {
+            SearchWindow again(s.db(), s.program->fake.platform);
+            again.SetPreferencesFile(s.setup.folder.path() + "kumolist.ini");
+            QVERIFY(again.memoOption->isChecked() && again.literalOption->isChecked());
+            QVERIFY(!again.ignoreCaseOption->isChecked());
+        }
+        w->folderOption->setChecked(true);
+        w->literalOption->setChecked(false);
         QCOMPARE(w->optionPanel->height(), 54);
         QVERIFY(w->resultView->geometry().bottom() < w->optionPanel->geometry().top());
         Type(w->searchEdit, QString(130, QChar(0x56F3)));   // 図: two bytes each, 255 at most
