@@ -58,7 +58,6 @@ class TestLinkWindows : public QObject {
     Q_OBJECT
 private slots:
     void movedEntriesFoundAgain();
-    void replacementFromAnEntrySeesEveryForm();
     void sharedFolderTableIsCheckedAndKept();
     void checkWindowComesBackWhereItWas();
     void lostServerLeavesNothingHalfShown();
@@ -151,6 +150,21 @@ void TestLinkWindows::movedEntriesFoundAgain()
     QVERIFY(w->SelectEntry(4));
     w->OpenFirstSelected();
     QCOMPARE(p.fake.desktop.opened.last(), d + "here.jww");
+    // From the list's menu the selected entry's folder is proposed as stored; a relative
+    // new folder is refused and the dialog stays open.
+    QString proposed;
+    bool stayed = false;
+    QTimer::singleShot(0, [&] {
+        proposed = replace->oldFolderEdit->text();
+        replace->newFolderEdit->setText("rel/dir");
+        replace->replaceButton->click();
+        stayed = replace->isVisible();
+        replace->reject();
+    });
+    replaceFolder->trigger();
+    QCOMPARE(proposed, QString("z:\\"));
+    QVERIFY(stayed && p.fake.messages.shown.last().startsWith("置換後のフォルダは絶対パス"));
+    QCOMPARE(StoredFolder(db, 1, 4), std::string("z:\\"));
     p.fake.fileDialogs.nextFileNames = {{d + "new/p/a.jww"}};
     Control<QPushButton>(w, "addFilesButton")->click();
     QCOMPARE(StoredFolder(db, 1, 5), std::string("Z:\\new\\p\\"));
@@ -175,59 +189,6 @@ void TestLinkWindows::movedEntriesFoundAgain()
     QCOMPARE(p.fake.messages.shown.last(), QString("他の利用者がグループを削除しました。"));
     QVERIFY(!w->isVisible() && !db.TableExists(FileTableName(2)));
     check->close();
-}
-
-void TestLinkWindows::replacementFromAnEntrySeesEveryForm()
-{
-    QTemporaryDir disk;
-    const QString d = disk.path() + "/";
-    Touch(d + "sub2/a.jww");
-    Setup set;
-    QVERIFY(set.ok);
-    QVERIFY(InsertGroup(set.session, 1, "A", "", "10", "10"));
-    QVERIFY(OpenGroupTables(set.session, 1));
-    QVERIFY(AddEntry(set.session, 1, 1, "Z:\\sub\\", "a.jww", "", 0));
-    QVERIFY(AddEntry(set.session, 1, 2, "z:\\sub\\", "b.jww", "", 0));
-    QVERIFY(AddEntry(set.session, 1, 3, Cp(d + "sub/"), "c.jww", "", 0));
-    QVERIFY(AddEntry(set.session, 1, 4, "z:/sub/d/", "d.jww", "", 0));
-    QVERIFY(AddEntry(set.session, 1, 5, "Z:\\subway\\", "e.jww", "", 0));
-    QVERIFY(SaveRootMappings(set.folder.path() + "kumolist.ini", {{"Z:\\", Cp(d)}}));
-    set.Done();
-    Program p(set.folder.programFile());
-    QVERIFY(p.Show());
-    GroupWindow* w = p.windows.groupWindow;
-    Select(p, 1);
-    Trigger(p, "mnuOpenGroup");
-    QVERIFY(w->isVisible());
-    QVERIFY(w->SelectEntry(2));
-
-    // The selected entry's folder is proposed; a relative new folder is refused and the
-    // dialog stays; the Linux form then replaces every form the check would see.
-    FolderReplaceDialog* replace = nullptr;
-    p.fake.messages.nextAnswers = {true};
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-        replace = p.mainWindow.folderReplaceDialog;
-        ran = replace->isVisible();
-        QCOMPARE(replace->oldFolderEdit->text(), QString("z:\\sub\\"));
-        replace->newFolderEdit->setText("rel/dir");
-        replace->replaceButton->click();
-        QVERIFY(p.fake.messages.shown.last().startsWith("置換後のフォルダは絶対パス"));
-        QVERIFY(replace->isVisible());
-        replace->oldFolderEdit->setText(d + "sub");
-        replace->newFolderEdit->setText(d + "sub2");
-        replace->groupScope->setChecked(true);
-        replace->replaceButton->click();
-        QTRY_VERIFY(!replace->isVisible());
-    });
-    Control<QAction>(w, "replaceFolderAction")->trigger();
-    QVERIFY(ran);
-    QVERIFY(p.fake.messages.asked.last().startsWith("置換するエントリ: 4 件（置換後にファイルがあるもの 1 件）"));
-    QCOMPARE(p.fake.messages.shown.last(), QString("置換したエントリ: 4 件"));
-    DatabaseSession& db = p.mainWindow.Session();
-    for (int n : {1, 2, 3}) QCOMPARE(StoredFolder(db, 1, n), std::string("Z:\\sub2\\"));
-    QCOMPARE(StoredFolder(db, 1, 4), std::string("Z:\\sub2\\d\\"));
-    QCOMPARE(StoredFolder(db, 1, 5), std::string("Z:\\subway\\"));
 }
 
 void TestLinkWindows::sharedFolderTableIsCheckedAndKept()
