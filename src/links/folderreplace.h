@@ -20,22 +20,40 @@
 std::optional<std::string> ReplaceLeadingFolder(std::string_view folder, std::string_view oldFolder,
                                                 std::string_view newFolder);
 
+// Whether the folder names one place wherever the program runs: a Linux path from "/",
+// a drive's root ("X:\" or "X:/") or a network share ("\\server\share"). A relative one
+// would be read from wherever each copy happens to start.
+bool IsAbsoluteFolder(std::string_view folder);
+
+// Why a change cannot be written in the form its entry was stored in.
+enum class FormProblem {
+    None,
+    NoSharedFolder,   // stored in the Windows form; the new folder lies below no shared folder
+    NotWindowsName,   // the Windows form is needed, but a name holds "\" or ":"
+};
+
 struct FolderChange {
     LinkEntry entry;
     std::string newFolder;
     EntryProblem problem = EntryProblem::None;   // why the new folder cannot be stored
+    FormProblem form = FormProblem::None;        // why it cannot be stored in the entry's form
     bool fileExists = false;                     // a file is found at the new path
+    bool Storable() const { return problem == EntryProblem::None && form == FormProblem::None; }
 };
 
 struct ReplacementPlan {
     std::vector<FolderChange> changes;   // in group order
     int Changing() const;                // changes that can be stored
-    int Refused() const;                 // changes refused (control character, too long)
+    int Refused() const;                 // changes refused (control character, too long, form)
     int Existing() const;                // storable changes whose new path names a file
 };
 
-// The change of every entry whose folder begins with oldFolder. The new folder is
-// stored as registration stores it: in the Windows form below a shared folder.
+// The change of every entry whose folder begins with oldFolder where this system sees
+// both (LocalPath: a shared folder in either form, a drive letter in either case, "/"
+// and "\" alike in Windows forms), as the check of missing files sees them. An entry
+// stored in the Windows form keeps it, and is refused (form) when the new folder has
+// none; any other is stored as registration stores it: in the Windows form below a
+// shared folder.
 ReplacementPlan PlanReplacement(const std::vector<LinkEntry>& entries, std::string_view oldFolder,
                                 std::string_view newFolder, const RootMappings& mappings);
 

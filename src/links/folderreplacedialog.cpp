@@ -115,6 +115,20 @@ QString FolderReplaceDialog::StartFolder() const
     return start;
 }
 
+QString FolderReplaceDialog::FolderOf(int32_t group, int32_t entry)
+{
+    // Proposed as the check of missing files proposes it: the folder as stored. A group
+    // not read proposes nothing; the replacement reads it again and says so.
+    std::vector<GroupName> groups;
+    std::vector<LinkEntry> entries;
+    const bool read = ReadGroups(db_, group, groups) && ReadLinkEntries(db_, groups, entries);
+    db_.EndRead();
+    if (!read) return {};
+    for (const LinkEntry& e : entries)
+        if (e.number == entry) return ToQ(e.folder);
+    return {};
+}
+
 bool FolderReplaceDialog::Run(int32_t group, const std::vector<int32_t>& selected, const QString& proposedOld)
 {
     group_ = group;
@@ -123,7 +137,10 @@ bool FolderReplaceDialog::Run(int32_t group, const std::vector<int32_t>& selecte
     selectedScope->setEnabled(group > 0 && !selected.empty());
     groupScope->setEnabled(group > 0);
     (selectedScope->isEnabled() ? selectedScope : groupScope->isEnabled() ? groupScope : allScope)->setChecked(true);
-    if (!proposedOld.isEmpty()) oldFolderEdit->setText(proposedOld);
+    if (!proposedOld.isEmpty())
+        oldFolderEdit->setText(proposedOld);
+    else if (group > 0 && !selected.empty())
+        oldFolderEdit->setText(FolderOf(group, selected.front()));
     stateLabel->clear();
     SetBusy(false);
     // With the old folder proposed, what is left to type is the new one.
@@ -158,6 +175,10 @@ void FolderReplaceDialog::Replace()
     const std::optional<std::string> to = FromQExact(newFolderEdit->text());
     if (!from || !to || from->empty() || to->empty()) {
         platform_.messages->ShowMessage(this, "置換前と置換後のフォルダを入力して下さい");
+        return;
+    }
+    if (!IsAbsoluteFolder(*to)) {
+        platform_.messages->ShowMessage(this, NotAbsoluteText());
         return;
     }
     std::vector<GroupName> groups;
@@ -195,7 +216,8 @@ void FolderReplaceDialog::Probed(bool cancelled)
     QString text = PlanSummary(*plan_);
     int named = 0;
     for (const FolderChange& c : plan_->changes)
-        if (c.problem != EntryProblem::None && named++ < kNamedRefusals) text += "\n" + RefusedLine(c);
+        if (!c.Storable() && named++ < kNamedRefusals) text += "\n" + RefusedLine(c);
+    if (named > kNamedRefusals) text += "\nほか " + QString::number(named - kNamedRefusals) + " 件";
     if (plan_->Changing() == 0) {
         platform_.messages->ShowMessage(this, text);
         return;

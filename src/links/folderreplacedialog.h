@@ -27,7 +27,8 @@ public:
                         QWidget* parent = nullptr);
 
     // Shows the dialog for the group (0: all groups) and, when entries of it are
-    // selected, for those; the old folder proposed. True when entries were changed.
+    // selected, for those; the old folder proposed, else the first selected entry's.
+    // True when entries were changed.
     bool Run(int32_t group, const std::vector<int32_t>& selected, const QString& proposedOld = {});
 
     QLineEdit* oldFolderEdit = nullptr;
@@ -49,6 +50,7 @@ private:
     void Probed(bool cancelled);
     void SetBusy(bool busy);
     QString StartFolder() const;
+    QString FolderOf(int32_t group, int32_t entry);
 
     DatabaseSession& db_;
     const Platform& platform_;

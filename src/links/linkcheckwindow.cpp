@@ -237,14 +237,14 @@ void LinkCheckWindow::SearchFinished(bool cancelled, const std::vector<LinkEntry
     for (const LinkEntry& e : plan.ambiguous) others << ToQ(e.StoredPath()) + "（複数見つかりました）";
     for (const LinkEntry& e : plan.notFound) others << ToQ(e.StoredPath()) + "（見つかりませんでした）";
     for (const FolderChange& c : plan.relinks.changes)
-        if (c.problem != EntryProblem::None) others << RefusedLine(c);
+        if (!c.Storable()) others << RefusedLine(c);
     if (plan.relinks.Changing() == 0) {
         platform_.messages->ShowMessage(this, text + "付け替えられるファイルはありませんでした。" + Named(others));
         return;
     }
     QStringList relinks;
     for (const FolderChange& c : plan.relinks.changes)
-        if (c.problem == EntryProblem::None) relinks << ToQ(c.entry.StoredPath()) + " → " + ToQ(c.newFolder);
+        if (c.Storable()) relinks << ToQ(c.entry.StoredPath()) + " → " + ToQ(c.newFolder);
     text += QString("%1 件のエントリを見つかったファイルに付け替えます。").arg(plan.relinks.Changing()) + Named(relinks);
     if (!others.isEmpty()) text += "\n\n次のエントリはそのままです。" + Named(others);
     if (!platform_.messages->Confirm(this, text + "\n\nよろしいですか？")) return;

@@ -4,6 +4,11 @@
 
 QString RefusedLine(const FolderChange& change)
 {
+    // The form is told first: the new folder then is none this entry could be given.
+    if (change.form == FormProblem::NoSharedFolder)
+        return ToQ(change.entry.StoredPath()) + "（Windows の形で登録されていますが、置換後のフォルダが Windows と共有するフォルダの下にありません）";
+    if (change.form == FormProblem::NotWindowsName)
+        return ToQ(change.entry.StoredPath()) + "（名前に \\ か : があり、Windows の形で書けません）";
     const QString reason = change.problem == EntryProblem::ControlCharacter ? "名前に制御文字があります"
                                                                             : "フォルダ名かファイル名が255バイトを超えています";
     return ToQ(change.newFolder + change.entry.fileName) + "（" + reason + "）";
@@ -30,4 +35,9 @@ QString ApplySummary(const ApplyResult& result)
 QString MissingLine(const LinkEntry& entry)
 {
     return QString::number(entry.group) + " " + QString::number(entry.number) + " " + ToQ(entry.StoredPath());
+}
+
+QString NotAbsoluteText()
+{
+    return "置換後のフォルダは絶対パス（/、X:\\ または \\\\サーバー\\共有 で始まるもの）で入力して下さい";
 }

@@ -59,6 +59,22 @@ std::optional<Command> Parse(const QStringList& args)
 
 std::ostream& operator<<(std::ostream& s, const QString& text) { return s << text.toStdString(); }
 
+// Whether the replacement's folders can be used; if not, the line that says why.
+bool FoldersUsable(const Command& c, std::ostream& err)
+{
+    const std::optional<std::string> from = FromQExact(c.from), to = FromQExact(c.to);
+    if (!from || !to || from->empty() || to->empty()) {
+        err << "フォルダ名にシフトJISで表せない文字があるか、空です\n";
+        return false;
+    }
+    // A relative folder would be stored as it stands and found by no copy.
+    if (!IsAbsoluteFolder(*to)) {
+        err << NotAbsoluteText() << "\n";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool IsAdminCommand(const QStringList& arguments)
@@ -75,13 +91,7 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         err << kUsageText;
         return kUsage;
     }
-    if (!command->check) {
-        const std::optional<std::string> from = FromQExact(command->from), to = FromQExact(command->to);
-        if (!from || !to || from->empty() || to->empty()) {
-            err << "フォルダ名にシフトJISで表せない文字があるか、空です\n";
-            return kUsage;
-        }
-    }
+    if (!command->check && !FoldersUsable(*command, err)) return kUsage;
 
     const ProgramFiles files = LocateProgramFiles(programFilePath);
     DatabaseSettings settings;
@@ -106,11 +116,8 @@ int RunAdminCommandOn(const QStringList& arguments, DatabaseSession& session, co
         err << kUsageText;
         return kUsage;
     }
+    if (!command->check && !FoldersUsable(*command, err)) return kUsage;
     const std::optional<std::string> from = FromQExact(command->from), to = FromQExact(command->to);
-    if (!command->check && (!from || !to || from->empty() || to->empty())) {
-        err << "フォルダ名にシフトJISで表せない文字があるか、空です\n";
-        return kUsage;
-    }
     std::vector<GroupName> groups;
     std::vector<LinkEntry> entries;
     if (!ReadGroups(session, command->group, groups) || !ReadLinkEntries(session, groups, entries)) {
@@ -133,7 +140,7 @@ int RunAdminCommandOn(const QStringList& arguments, DatabaseSession& session, co
     ProbeNewPaths(plan, mappings, {});
     out << PlanSummary(plan) << "\n";
     for (const FolderChange& c : plan.changes)
-        if (c.problem != EntryProblem::None) out << RefusedLine(c) << "\n";
+        if (!c.Storable()) out << RefusedLine(c) << "\n";
     if (command->dryRun) {
         out << QString("（確認のみ: 書き込んでいません）\n");
         return plan.Refused() > 0 ? kFound : 0;

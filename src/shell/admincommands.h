@@ -6,7 +6,8 @@
 //     exit 1 when there is one, 0 when there is none.
 //   kumolist --replace-folder OLD NEW [--group N] [--dry-run]
 //     the leading folder OLD of the entries replaced by NEW, as the window does it; the
-//     counts printed; exit 1 when a change was refused or a group left as it was.
+//     counts printed, each entry found but not replaced named with why; exit 1 when a
+//     change was refused or a group left as it was. NEW must be absolute.
 // Both read the settings of the user who runs them, where the program reads them; exit 2
 // when the command is wrong or the database cannot be reached, and when the connection
 // is lost on the way (nothing then counts as missing that was not read).

@@ -53,6 +53,7 @@ private slots:
     void rootMappingsInListsAndRegistration();
     void leadingFolderIsReplacedWholeOnly();
     void replacementWritesEachGroupWhole();
+    void replacementMatchesEveryFormOfTheFolder();
     void missingEntriesAcrossGroups();
     void relinkByName();
     void backgroundWorkIsCancelled();
@@ -243,6 +244,33 @@ void TestLinks::replacementWritesEachGroupWhole()
     const ApplyResult stale = ApplyFolderChanges(s.session, plan.changes);
     QCOMPARE(stale.failedGroups.size(), size_t(3));
     QCOMPARE(StoredFolder(s.session, 2, 1), std::string("/else/"));
+}
+
+void TestLinks::replacementMatchesEveryFormOfTheFolder()
+{
+    std::vector<LinkEntry> entries;
+    for (const std::string& folder : std::vector<std::string>{"Z:\\sub\\", "z:/sub/" + kSo + "/", "/mnt/zumen/sub/", "Z:\\subway\\",
+                                                              "c:/sub/x/", "Z:\\sub\\a:b\\", ""})
+        entries.push_back({1, "G", static_cast<int32_t>(entries.size() + 1), 0, "", folder, "a.jww", ""});
+    struct Case {
+        std::string from, to, result;   // per change its number, then ">" and the stored folder or "!" and why not
+    };
+    const Case cases[] = {
+        {"/mnt/zumen/sub", "/mnt/zumen/sub2", "1>Z:\\sub2\\ 2>Z:\\sub2\\" + kSo + "\\ 3>Z:\\sub2\\ 6!name"},
+        {"z:/sub/", "/srv/n", "1!shared 2!shared 3>/srv/n/ 6!shared"},
+        {"C:\\sub", "d:\\n", "5>D:\\n\\x\\"},
+        {"/mnt/zumen/sub", "D:\\n", "1>D:\\n\\ 2>D:\\n\\" + kSo + "\\ 3>D:\\n\\ 6!name"},
+        {"Z:\\sub", "/mnt/zumen/sub", "2>Z:\\sub\\" + kSo + "\\ 3>Z:\\sub\\"},   // only forms change
+    };
+    for (const Case& c : cases) {
+        std::string result;
+        for (const FolderChange& change : PlanReplacement(entries, c.from, c.to, {{"Z:\\", "/mnt/zumen"}}).changes)
+            result += (result.empty() ? "" : " ") + std::to_string(change.entry.number) +
+                      (change.Storable() ? ">" + change.newFolder : change.form == FormProblem::NoSharedFolder ? "!shared" : "!name");
+        QVERIFY2(result == c.result, (c.from + " -> " + c.to + ": " + result).c_str());
+    }
+    for (const char* yes : {"/srv/n", "Z:\\", "z:/a", "\\\\server\\share", "\\\\server\\share\\d\\"}) QVERIFY2(IsAbsoluteFolder(yes), yes);
+    for (const char* no : {"", "rel/dir", "Z:", "Z:rel", "\\rel", "\\\\server\\", "\\\\\\share"}) QVERIFY2(!IsAbsoluteFolder(no), no);
 }
 
 void TestLinks::missingEntriesAcrossGroups()

@@ -150,6 +150,21 @@ void TestLinkWindows::movedEntriesFoundAgain()
     QVERIFY(w->SelectEntry(4));
     w->OpenFirstSelected();
     QCOMPARE(p.fake.desktop.opened.last(), d + "here.jww");
+    // From the list's menu the selected entry's folder is proposed as stored; a relative
+    // new folder is refused and the dialog stays open.
+    QString proposed;
+    bool stayed = false;
+    QTimer::singleShot(0, [&] {
+        proposed = replace->oldFolderEdit->text();
+        replace->newFolderEdit->setText("rel/dir");
+        replace->replaceButton->click();
+        stayed = replace->isVisible();
+        replace->reject();
+    });
+    replaceFolder->trigger();
+    QCOMPARE(proposed, QString("z:\\"));
+    QVERIFY(stayed && p.fake.messages.shown.last().startsWith("置換後のフォルダは絶対パス"));
+    QCOMPARE(StoredFolder(db, 1, 4), std::string("z:\\"));
     p.fake.fileDialogs.nextFileNames = {{d + "new/p/a.jww"}};
     Control<QPushButton>(w, "addFilesButton")->click();
     QCOMPARE(StoredFolder(db, 1, 5), std::string("Z:\\new\\p\\"));

@@ -55,6 +55,7 @@ class TestAdminCommands : public QObject {
 private slots:
     void checkAndReplaceFromATerminal();
     void lostServerExitsTwo();
+    void replacementSeesEveryFormAndRefusesRelative();
 };
 
 void TestAdminCommands::checkAndReplaceFromATerminal()
@@ -157,4 +158,25 @@ void TestAdminCommands::lostServerExitsTwo()
     }
     QCOMPARE(StoredFolder(s.session, 1, 1), std::string("/mnt/new/"));
     QCOMPARE(StoredFolder(s.session, 2, 1), std::string("/mnt/old/"));
+}
+
+// The old folder found in every form the check sees; what cannot be replaced named with
+// why; a relative new folder refused.
+void TestAdminCommands::replacementSeesEveryFormAndRefusesRelative()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    QVERIFY(InsertGroup(s.session, 1, "G1", "", "0", "0"));
+    QVERIFY(OpenGroupTables(s.session, 1) && AddEntry(s.session, 1, 1, "z:/sub/", "a.jww", "", 0));
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"kumolist", "--replace-folder", "/srv/c", "rel/dir"}, "置換後のフォルダは絶対パス（/、X:\\ または \\\\サーバー\\共有 で始まるもの）で入力して下さい\n"},
+        {{"kumolist", "--replace-folder", "Z:\\sub", "/srv/else"}, "z:/sub/a.jww（Windows の形で登録されていますが、置換後のフォルダが Windows と共有するフォルダの下にありません）"},
+        {{"kumolist", "--replace-folder", "Z:\\sub", "Z:\\sub2"}, "置換したエントリ: 1 件\n"},
+    };
+    for (const auto& [args, seen] : cases) {
+        std::ostringstream out, err;
+        const int code = RunAdminCommandOn(args, s.session, {{"Z:\\", "/mnt/zumen/"}}, out, err);
+        QVERIFY2(QString::fromStdString((code == 2 ? err : out).str()).contains(seen), seen);
+        QCOMPARE(StoredFolder(s.session, 1, 1), std::string(code == 0 ? "Z:\\sub2\\" : "z:/sub/"));
+    }
 }
