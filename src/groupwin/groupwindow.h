@@ -278,4 +278,10 @@ private:
     int sortColumn_ = -1;           // the last column sorted by, -1 for the order read
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool laidOut_ = false;
+    // The detail view's columns are sized to their contents once, at their first showing
+    // with rows, unless the settings file held widths of the user's or he set them.
+    bool userColumnWidths_ = false;
+    bool columnsFitted_ = false;
+    void FitColumnsOnce();
+    static constexpr QSize kIconCell{128, 152};
 };

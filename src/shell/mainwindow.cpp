@@ -295,7 +295,9 @@ void MainWindow::FormShow()
 
     const QFileInfo settingsFile(settingsPath_);
     const bool firstStart = !settingsFile.exists() && !settingsFile.isSymLink();
-    if (LoadSettings(settingsPath_)) PlaceWindowsOnScreens(*this, windows_);
+    LoadSettings(settingsPath_);
+    // The first places too: designed for one screen, they may not fit this one or its scale.
+    PlaceWindowsOnScreens(*this, windows_);
     if (firstStart) PrepareFirstStart();
     settingsAtStart_.settings = settings_;
     ConnectAtStart();
