@@ -291,6 +291,50 @@ private slots:
         QCOMPARE(clipboard.Count(), 0);
     }
 
+    void detailColumnsFitTheirContentsUntilTheUserSetsThem()
+    {
+        const std::string longName = std::string(36, 'n') + ".jww";
+        const std::string longMemo(250, 'm');
+        struct Case {
+            const char* what;
+            std::vector<std::pair<int, int>> stored;   // column, width as the settings file gave it
+            bool fitted;
+        };
+        const Case cases[] = {
+            {"designed widths", {}, true},
+            {"all at the minimum", {{0, 16}, {1, 16}, {2, 16}, {3, 16}, {4, 16}, {5, 16}, {6, 16}, {7, 16}, {8, 16}}, true},
+            {"one width of the user's", {{3, 70}}, false},
+        };
+        for (const Case& c : cases) {
+            Run run([&](DatabaseSession& db) {
+                QVERIFY(GiveTables(db, 1, 0));
+                QVERIFY(PutEntry(db, 1, 1, longName, "/x/", 0, longMemo));
+            });
+            QVERIFY2(run.w, c.what);
+            for (auto [column, width] : c.stored) run.w->SetColumnWidth(column, width);
+            run.w->SetViewStyleIndex(2);
+            const std::vector<int> before = [&] {
+                std::vector<int> widths;
+                for (int i = 0; i < 9; ++i) widths.push_back(run.w->ColumnWidth(i));
+                return widths;
+            }();
+            run.Open(1);
+            QCOMPARE(ReadRows(run.w)->rowCount(), 1);
+            const int nameWidth = DetailView(run.w)->fontMetrics().horizontalAdvance(QString::fromStdString(longName));
+            if (c.fitted) {
+                QVERIFY2(run.w->ColumnWidth(kCellName) >= nameWidth, c.what);
+                // A long memo does not push the other columns away.
+                QVERIFY2(run.w->ColumnWidth(kCellMemo) <= 400 && run.w->ColumnWidth(kCellMemo) > 100, c.what);
+            } else {
+                for (int i = 0; i < 9; ++i) QCOMPARE(run.w->ColumnWidth(i), before[size_t(i)]);
+            }
+            // Fitted once: a width set afterwards stays through another reading.
+            run.w->SetColumnWidth(kCellName, 50);
+            run.w->FillFileList();
+            QCOMPARE(run.w->ColumnWidth(kCellName), 50);
+        }
+    }
+
     void treeListViewsAndSorting()
     {
         QTemporaryDir dir;
