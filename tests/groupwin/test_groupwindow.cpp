@@ -335,6 +335,68 @@ private slots:
         }
     }
 
+    void filesTheSubGroupHoldsAreAskedAbout()
+    {
+        const QString held = kTestData + "Test1.jww", other = kTestData + "サンプル.jww";
+        struct Case {
+            const char* what;
+            bool drop;
+            int answer;                  // -1: no question expected
+            std::vector<std::string> added;   // names filed by the command, in order
+        };
+        const Case cases[] = {
+            {"paste, left out", false, 0, {"サンプル.jww"}},
+            {"paste, filed again", false, 1, {"Test1.jww", "サンプル.jww"}},
+            {"paste, cancelled", false, 2, {}},
+            {"drop, left out", true, 0, {"サンプル.jww"}},
+            {"drop, filed again", true, 1, {"Test1.jww", "サンプル.jww"}},
+        };
+        for (const Case& c : cases) {
+            Run run([&](DatabaseSession& db) {
+                TablesAndSubGroupS(db);
+                // The same file under another sub-group is no reason to ask.
+                QVERIFY(PutEntry(db, 1, 1, "Test1.jww", Cp(kTestData), 0));
+                QVERIFY(PutEntry(db, 1, 2, "サンプル.jww", Cp(kTestData), 1));
+            });
+            QVERIFY2(run.w, c.what);
+            FakeMessages& m = run.fake().messages;
+            run.Open(1);
+            ClickNode(run.w, "root :0");
+            m.nextChoices.push_back(c.answer);
+            if (c.drop) {
+                std::unique_ptr<QMimeData> files(Urls({held, other}));
+                Drop(IconView(run.w), QPoint(5, 5), files.get());
+            } else {
+                run.p->mainWindow.Clipboard().Add(Cp(held), "");
+                run.p->mainWindow.Clipboard().Add(Cp(other), "");
+                QTest::mouseClick(Control<QPushButton>(run.w, "pasteButton"), Qt::LeftButton);
+            }
+            QCOMPARE(m.asked.value(0), QString("既に登録されているファイルが 1 件あります。"));
+            QCOMPARE(m.choices.value(0).value(0), QString("登録済みのファイルを除く(&S)"));
+            const std::vector<TextRow> rows = AllRows(run.db(), FileTableName(1));
+            QCOMPARE(rows.size(), 2 + c.added.size());
+            for (size_t i = 0; i < c.added.size(); ++i) QCOMPARE(rows[2 + i][kFileName], Cp(QString::fromStdString(c.added[i])));
+        }
+
+        // What the sub-group holds cannot be read (another copy deleted the group): said
+        // so, and nothing filed as if it held nothing.
+        Run run(TablesAndSubGroupS);
+        QVERIFY(run.w);
+        run.Open(1);
+        run.db().EndRead();
+        {
+            DatabaseSession other(run.set.db.settings);
+            other.ConnectDatabase();
+            QVERIFY(other.Connected());
+            QVERIFY(other.DropTable(FileTableName(1)));
+        }
+        run.p->mainWindow.Clipboard().Add(Cp(held), "");
+        QTest::mouseClick(Control<QPushButton>(run.w, "pasteButton"), Qt::LeftButton);
+        QVERIFY(run.fake().messages.asked.isEmpty());
+        QCOMPARE(run.fake().messages.shown.value(0),
+                 "次のファイルは貼り付け出来ませんでした。\n" + held + "（登録済みか確認出来ませんでした）");
+    }
+
     void treeListViewsAndSorting()
     {
         QTemporaryDir dir;
@@ -636,7 +698,9 @@ private slots:
         QVERIFY(Control<QAction>(w, "pasteAction")->isEnabled());   // Ctrl+V pastes them too
         run.Open(2);
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
+        m.nextChoices.push_back(1);   // filed again, as asked
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
+        QCOMPARE(m.asked.last(), QString("既に登録されているファイルが 2 件あります。"));
         const std::vector<TextRow> pasted = AllRows(run.db(), FileTableName(2));
         QCOMPARE(pasted.size(), size_t(4));
         QCOMPARE(pasted[3], (TextRow{"4", Cp("敷地図.jww"), Cp(kTestData), Cp("敷地図"), user, "0"}));
@@ -672,7 +736,7 @@ private slots:
         // An entry that could not be stored is not shown, and the user is told.
         QVERIFY(run.db().DropTable(FileTableName(2)));
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
-        QCOMPARE(m.shown.last(), QString("次のファイルは貼り付け出来ませんでした。\n/nowhere/gone.jww（データベースに書き込めませんでした）"));
+        QCOMPARE(m.shown.last(), QString("次のファイルは貼り付け出来ませんでした。\n/nowhere/gone.jww（登録済みか確認出来ませんでした）"));
         QCOMPARE(ReadRows(w)->rowCount(), 3);
 
         // The add dialog starts where the last files were added, after a restart too;
