@@ -274,11 +274,13 @@ void GroupDetailsDialog::BrowsePicture()
         return LoadGroupPicture(path, helper);
     };
     request.filters = QStringList{
-        QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"),
+        QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf;*.png;*.jpg;*.jpeg;*.svg)"),
         QStringLiteral("ビットマップ (*.bmp)"),
         QStringLiteral("アイコン (*.ico)"),
         QStringLiteral("エンハンス メタファイル (*.emf)"),
         QStringLiteral("メタファイル (*.wmf)"),
+        QStringLiteral("PNG・JPEG (*.png;*.jpg;*.jpeg)"),
+        QStringLiteral("SVG (*.svg)"),
     };
     const QStringList chosen = platform_.fileDialogs->OpenFiles(this, request);
     if (chosen.isEmpty()) return;

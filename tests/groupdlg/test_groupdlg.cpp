@@ -318,10 +318,11 @@ void TestGroupDialogs::pictureBrowser()
     QCOMPARE(r.proposedName, QStringLiteral("old.bmp"));
     QVERIFY(r.preview);
     QVERIFY(!r.multiSelect);
-    QCOMPARE(r.filters, (QStringList{QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"),
+    QCOMPARE(r.filters, (QStringList{QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf;*.png;*.jpg;*.jpeg;*.svg)"),
                                      QStringLiteral("ビットマップ (*.bmp)"), QStringLiteral("アイコン (*.ico)"),
                                      QStringLiteral("エンハンス メタファイル (*.emf)"),
-                                     QStringLiteral("メタファイル (*.wmf)")}));
+                                     QStringLiteral("メタファイル (*.wmf)"), QStringLiteral("PNG・JPEG (*.png;*.jpg;*.jpeg)"),
+                                     QStringLiteral("SVG (*.svg)")}));
 
     // Cancelled: nothing changes.
     QTest::mouseClick(dlg.browseButton, Qt::LeftButton);

@@ -962,6 +962,7 @@ private slots:
         SelectRows(w, {0, 2});
         QTest::mouseClick(Control<QPushButton>(w, "copyButton"), Qt::LeftButton);
         QCOMPARE(said(), QString("2 件をコピーしました"));
+        m.nextChoices.push_back(1);   // pasted where they lie: filed again
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
         QCOMPARE(said(), QString("2 件を貼り付けました"));
         m.nextAnswers = {true};
@@ -1024,6 +1025,7 @@ private slots:
         QCOMPARE(count(), QString("2 件（2 件選択）"));
         QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(run.p->mainWindow.Clipboard().Count(), 2);
+        run.fake().messages.nextChoices.push_back(1);   // pasted where they lie: filed again
         QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
         QCOMPARE(count(), QString("4 件（2 件選択）"));
@@ -1151,6 +1153,7 @@ private slots:
         item(menu, "コピー")->trigger();
         menu = w->PrepareContextMenu(DetailView(w));
         QVERIFY(item(menu, "貼付")->isEnabled());
+        run.fake().messages.nextChoices.push_back(1);
         item(menu, "貼付")->trigger();
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
         item(menu, "削除")->trigger();
