@@ -187,6 +187,10 @@ QImage DecodePhoto(const QString& fsPath, int allocationLimitMb)
     if (!OpenRegularFile(file, fsPath)) return {};
     QImageReader reader(&file);
     reader.setAllocationLimit(allocationLimitMb);
+    // Only the two decoders named, whatever other format the bytes may be in.
+    reader.setDecideFormatFromContent(true);
+    const QByteArray format = reader.format();
+    if (format != "png" && format != "jpeg") return {};
     const QSize declared = reader.size();
     const QSize bounded = BoundedSize(declared.width(), declared.height());
     if (!bounded.isValid()) return {};

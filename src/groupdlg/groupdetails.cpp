@@ -297,6 +297,13 @@ void GroupDetailsDialog::BrowsePicture()
         pictureEdit->setText(name);
         return;
     }
+    // One of the pictures installed with the program, not hidden by another of its name
+    // in the picture folder: found there by its name.
+    if (!inFolder.exists() && QFileInfo(file.absolutePath()).canonicalFilePath() ==
+                                  QFileInfo(QDir::cleanPath(files_.iconFolder)).canonicalFilePath()) {
+        pictureEdit->setText(name);
+        return;
+    }
     if (const QString why = PictureNameRefusal(name); !why.isEmpty()) {
         platform_.messages->ShowMessage(this, "「" + name + "」はグループアイコン画像に使えません。" + why);
         return;

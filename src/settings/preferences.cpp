@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "text/cp932.h"
@@ -17,6 +18,7 @@ const QString kLinuxKey = QStringLiteral("linux");
 // As wide as the folder column of an entry: a longer root could never be stored.
 constexpr size_t kMaxRootBytes = 255;
 const QString kPreviewKey = QStringLiteral("GroupWindow/Preview");
+const QString kPictureFolderKey = QStringLiteral("Pictures/Folder");
 
 } // namespace
 
@@ -126,6 +128,25 @@ bool SaveWindowPlace(const QString& path, const QString& window, const QRect& pl
     file->setValue(window + "/Top", place.y());
     file->setValue(window + "/Width", place.width());
     file->setValue(window + "/Height", place.height());
+    file->sync();
+    return file->status() == QSettings::NoError;
+}
+
+QString LoadPictureFolder(const QString& path)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return {};
+    const QString folder = file->value(kPictureFolderKey).toString();
+    // A relative folder would name a different one for every start.
+    if (folder.isEmpty() || folder.size() > kMaxPreferenceText || !QDir::isAbsolutePath(folder)) return {};
+    return QDir::cleanPath(folder) + (QDir::cleanPath(folder).endsWith(QLatin1Char('/')) ? "" : "/");
+}
+
+bool SavePictureFolder(const QString& path, const QString& folder)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return false;
+    file->setValue(kPictureFolderKey, folder);
     file->sync();
     return file->status() == QSettings::NoError;
 }

@@ -283,6 +283,9 @@ void MainWindow::FormShow()
     EmptyEntryClipboard();
     programFolder_ = QFileInfo(programFilePath_).absolutePath() + "/";
     files_ = LocateProgramFiles(programFilePath_);
+    // A folder the office shares, where the preferences name one.
+    if (const QString shared = LoadPictureFolder(files_.preferencesFile); !shared.isEmpty())
+        files_.pictureFolder = shared;
     settingsPath_ = files_.settingsFile;
     if (windows_.createDialog) windows_.createDialog->SetProgramFiles(files_);
     if (windows_.editDialog) windows_.editDialog->SetProgramFiles(files_);
@@ -291,7 +294,7 @@ void MainWindow::FormShow()
         windows_.groupWindow->SetThumbnailer(files_.thumbnailer);
     }
     rootMappings_ = LoadRootMappings(files_.preferencesFile);
-    boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper);
+    boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper, files_.pictureFolder);
 
     const QFileInfo settingsFile(settingsPath_);
     const bool firstStart = !settingsFile.exists() && !settingsFile.isSymLink();

@@ -230,6 +230,7 @@ private slots:
                                            << QSize(1024, 512);
         QTest::newRow("png cut short") << "g.png" << encoded(Filled(20, 20), "png").left(40) << QSize();
         QTest::newRow("not svg") << "h.svg" << QByteArray("<svg") << QSize();
+        QTest::newRow("a bitmap named as a PNG") << "j.png" << encoded(Filled(4, 4), "bmp") << QSize();
         QTest::newRow("png declaring a giant") << "i.png" << encoded(Filled(1, 1), "png").replace(16, 8, QByteArray("\x00\x01\x00\x00\x00\x01\x00\x00", 8)) << QSize();
     }
 

@@ -390,7 +390,7 @@ void TestGroupDialogs::pictureFromElsewhereCopiedIn()
     const QString tooLong = QString(37, QLatin1Char('p')) + ".bmp";   // 41 bytes
     const QString notCp932 = QStringLiteral("\u00e9t\u00e9.bmp");
     const QString quoted = QStringLiteral("it's.bmp");
-    for (const QString& name : {tooLong, notCp932, quoted, QStringLiteral("plan.png")}) {
+    for (const QString& name : {tooLong, notCp932, quoted, QStringLiteral("plan.gif")}) {
         put(elsewhere.filePath(name), "x");
         choose(elsewhere.filePath(name), {true, true});
         QVERIFY2(f.fake.messages.asked.isEmpty(), qPrintable(name));
