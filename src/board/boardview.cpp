@@ -218,9 +218,10 @@ BoardView::BoardView(DatabaseSession& session, QWidget* parent) : QScrollArea(pa
 
 BoardView::~BoardView() = default;
 
-void BoardView::SetPictureFiles(const QString& iconFolder, const QString& helperPath)
+void BoardView::SetPictureFiles(const QString& iconFolder, const QString& helperPath, const QString& pictureFolder)
 {
     iconFolder_ = iconFolder;
+    pictureFolder_ = pictureFolder == iconFolder ? QString() : pictureFolder;
     pictures_.SetHelperPath(helperPath);
 }
 
@@ -298,7 +299,10 @@ QString BoardView::GroupTip(int32_t group)
 
 QString BoardView::IconPath(const std::string& iconFile) const
 {
-    return iconFolder_ + QString::fromStdString(ToFsName(iconFile));
+    const QString name = QString::fromStdString(ToFsName(iconFile));
+    // The folder pictures are added to, then the pictures installed with the program.
+    if (!pictureFolder_.isEmpty() && QFileInfo(pictureFolder_ + name).isFile()) return pictureFolder_ + name;
+    return iconFolder_ + name;
 }
 
 bool BoardView::IconFileExists(const std::string& iconFile)

@@ -32,7 +32,8 @@ public:
     PictureCache& Pictures() { return pictures_; }
     // The folder of the group pictures (with its trailing "/") and the picture helper,
     // beside the program or in the installed layout (settings/programfiles.h).
-    void SetPictureFiles(const QString& iconFolder, const QString& helperPath);
+    // A picture's name is looked up in pictureFolder first (empty: none), then in iconFolder.
+    void SetPictureFiles(const QString& iconFolder, const QString& helperPath, const QString& pictureFolder = {});
 
     // Every icon afresh from the catalogue; each picture file is decoded once per build,
     // and a replaced file shows at the next.
@@ -126,6 +127,7 @@ private:
     PictureCache pictures_;
     GroupBoard board_{session_, *this};
     QString iconFolder_;
+    QString pictureFolder_;
     QPointer<QWidget> markedCaption_;
     QPointer<QWidget> dropCaption_;   // marked while files are dragged over its group
     // Letters typed on the board select the group whose name begins with them.

@@ -20,13 +20,13 @@ constexpr int kAllocationLimitMb = 16;
 enum class Route { None, Here, Helper };
 
 // Small bitmaps and icons are read here, in a few milliseconds and bounded memory;
-// whatever needs a metafile library, or would take a large allocation first, goes to
-// the helper.
+// whatever needs a metafile library, a photo or SVG decoder, or would take a large
+// allocation first, goes to the helper.
 Route RouteOf(const QString& fsPath)
 {
     if (!QFileInfo(fsPath).isFile()) return Route::None;
     const PictureKind kind = PictureKindOf(fsPath);
-    if (kind == PictureKind::Metafile) return Route::Helper;
+    if (kind == PictureKind::Metafile || kind == PictureKind::Photo || kind == PictureKind::Svg) return Route::Helper;
     if (kind == PictureKind::Other) return Route::None;
     const std::optional<QSize> size = DeclaredRasterSize(fsPath, kind);
     if (!size) return Route::None;

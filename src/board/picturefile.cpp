@@ -127,6 +127,9 @@ PictureKind PictureKindOf(const QString& fsPath)
     if (extension == QLatin1String("bmp")) return PictureKind::Bitmap;
     if (extension == QLatin1String("ico")) return PictureKind::Icon;
     if (extension == QLatin1String("emf") || extension == QLatin1String("wmf")) return PictureKind::Metafile;
+    if (extension == QLatin1String("png") || extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
+        return PictureKind::Photo;
+    if (extension == QLatin1String("svg")) return PictureKind::Svg;
     return PictureKind::Other;
 }
 
@@ -175,5 +178,22 @@ QImage DecodeRaster(const QString& fsPath, PictureKind kind, int allocationLimit
     // when it changes, which in the program is once.
     if (QImageReader::allocationLimit() != allocationLimitMb) QImageReader::setAllocationLimit(allocationLimitMb);
     if (index > 0 && !reader.jumpToImage(index)) return {};
+    return Bounded(reader.read());
+}
+
+QImage DecodePhoto(const QString& fsPath, int allocationLimitMb)
+{
+    QFile file;
+    if (!OpenRegularFile(file, fsPath)) return {};
+    QImageReader reader(&file);
+    reader.setAllocationLimit(allocationLimitMb);
+    // Only the two decoders named, whatever other format the bytes may be in.
+    reader.setDecideFormatFromContent(true);
+    const QByteArray format = reader.format();
+    if (format != "png" && format != "jpeg") return {};
+    const QSize declared = reader.size();
+    const QSize bounded = BoundedSize(declared.width(), declared.height());
+    if (!bounded.isValid()) return {};
+    if (bounded != declared) reader.setScaledSize(bounded);
     return Bounded(reader.read());
 }

@@ -17,10 +17,11 @@ inline quint32 LeU32(const QByteArray& b, qsizetype at) { return quint32(LeU16(b
 inline qint32 LeI32(const QByteArray& b, qsizetype at) { return qint32(LeU32(b, at)); }
 inline qint16 LeI16(const QByteArray& b, qsizetype at) { return qint16(LeU16(b, at)); }
 
-enum class PictureKind { Other, Bitmap, Icon, Metafile };
+enum class PictureKind { Other, Bitmap, Icon, Metafile, Photo, Svg };
 
 // By extension, case-insensitive: .bmp, .ico, and .emf and .wmf (either metafile
-// format may hide behind either extension, as Windows reads them by content).
+// format may hide behind either extension, as Windows reads them by content); .png,
+// .jpg and .jpeg (Photo), .svg. Photos and drawings in SVG are decoded by the helper only.
 PictureKind PictureKindOf(const QString& fsPath);
 
 // A size of width x height (any unit that maps to pixels one to one) shrunk to at most
@@ -36,3 +37,8 @@ std::optional<QSize> DeclaredRasterSize(const QString& fsPath, PictureKind kind)
 // letting Qt allocate at most allocationLimitMb for it; shrunk to the bound. A null
 // image when the file is not a whole, readable file of its kind.
 QImage DecodeRaster(const QString& fsPath, PictureKind kind, int allocationLimitMb);
+
+// Decodes a PNG or JPEG file at most kMaxPictureSide a side (a larger one is decoded
+// at the bounded size, not first whole), letting Qt allocate at most allocationLimitMb.
+// A null image when it cannot be read.
+QImage DecodePhoto(const QString& fsPath, int allocationLimitMb);

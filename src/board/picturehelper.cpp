@@ -9,9 +9,12 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 
 #include "board/metafile.h"
 #include "board/picturefile.h"
+#include "text/regularfile.h"
 
 // libemf2svg calls FcFini() after text drawn by glyph index, which tears fontconfig
 // down while Qt still holds on to it, and the process aborts. Here fontconfig simply
@@ -23,11 +26,32 @@ namespace {
 // Qt reads a few megabytes here at most; a bitmap that declares more than this is
 // given up (and the program's memory limit stands behind it).
 constexpr int kAllocationLimitMb = 256;
+// An SVG file is read whole; a larger one is no group picture.
+constexpr qint64 kMaxSvgBytes = 16 << 20;
 
 bool WriteAll(const QByteArray& bytes)
 {
     return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
            std::fflush(stdout) == 0;
+}
+
+// An SVG drawing at its own size, bounded, on a transparent ground; one of no size is
+// drawn at the size of the board's pictures.
+QImage DecodeSvg(const QString& path)
+{
+    QFile file;
+    if (!OpenRegularFile(file, path)) return {};
+    QSvgRenderer renderer(file.read(kMaxSvgBytes));
+    if (!renderer.isValid()) return {};
+    QSize size = renderer.defaultSize();
+    if (size.isEmpty()) size = QSize(32, 32);
+    size = BoundedSize(size.width(), size.height());
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return {};
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    return image;
 }
 
 } // namespace
@@ -51,6 +75,8 @@ int main(int argc, char* argv[])
     case PictureKind::Metafile: image = DecodeMetafileFile(path); break;
     case PictureKind::Bitmap:
     case PictureKind::Icon: image = DecodeRaster(path, kind, kAllocationLimitMb); break;
+    case PictureKind::Photo: image = DecodePhoto(path, kAllocationLimitMb); break;
+    case PictureKind::Svg: image = DecodeSvg(path); break;
     case PictureKind::Other: break;
     }
     if (image.isNull()) return 1;

@@ -274,11 +274,13 @@ void GroupDetailsDialog::BrowsePicture()
         return LoadGroupPicture(path, helper);
     };
     request.filters = QStringList{
-        QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"),
+        QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf;*.png;*.jpg;*.jpeg;*.svg)"),
         QStringLiteral("ビットマップ (*.bmp)"),
         QStringLiteral("アイコン (*.ico)"),
         QStringLiteral("エンハンス メタファイル (*.emf)"),
         QStringLiteral("メタファイル (*.wmf)"),
+        QStringLiteral("PNG・JPEG (*.png;*.jpg;*.jpeg)"),
+        QStringLiteral("SVG (*.svg)"),
     };
     const QStringList chosen = platform_.fileDialogs->OpenFiles(this, request);
     if (chosen.isEmpty()) return;
@@ -292,6 +294,13 @@ void GroupDetailsDialog::BrowsePicture()
     // The file itself, or the same bytes under the same name: nothing to copy.
     if (inFolder.isFile() && (QDir(file.absolutePath()).canonicalPath() == QDir(IconFolder()).canonicalPath() ||
                               SameContent(file.filePath(), inFolder.filePath()))) {
+        pictureEdit->setText(name);
+        return;
+    }
+    // One of the pictures installed with the program, not hidden by another of its name
+    // in the picture folder: found there by its name.
+    if (!inFolder.exists() && QFileInfo(file.absolutePath()).canonicalFilePath() ==
+                                  QFileInfo(QDir::cleanPath(files_.iconFolder)).canonicalFilePath()) {
         pictureEdit->setText(name);
         return;
     }

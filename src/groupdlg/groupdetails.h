@@ -31,7 +31,8 @@ class GroupDetailsDialog : public QDialog {
 public:
     // The icon folder and the picture helper the browser uses.
     void SetProgramFiles(const ProgramFiles& files) { files_ = files; }
-    QString IconFolder() const { return files_.iconFolder; }
+    // Where pictures are chosen from and copied to.
+    QString IconFolder() const { return files_.pictureFolder.isEmpty() ? files_.iconFolder : files_.pictureFolder; }
 
     // Filled when shown; the store button runs StoreGroup.
     virtual void FormShow() = 0;

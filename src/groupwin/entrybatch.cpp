@@ -1,9 +1,30 @@
 #include "groupwin/entrybatch.h"
 
 #include <algorithm>
+#include <set>
 
+#include "db/schema.h"
 #include "memo/jwmemo.h"
 #include "text/textutil.h"
+
+std::optional<std::vector<bool>> HeldInSubGroup(DatabaseSession& session, int32_t group, int32_t subGroup,
+                                                const std::vector<StoredName>& files)
+{
+    const std::vector<std::string>& column = FileColumns();
+    std::vector<TextRow> rows;
+    if (!session.SelectStatement({"SELECT " + column[kFilePath] + ", " + column[kFileName],
+                                  "   FROM " + FileTableName(group),
+                                  "   WHERE " + column[kFileSN] + " = " + IntToStr(subGroup), "   ;"},
+                                 rows))
+        return std::nullopt;
+    std::set<StoredName> held;
+    for (const TextRow& row : rows)
+        if (row.size() >= 2) held.emplace(row[0], row[1]);
+    std::vector<bool> found;
+    found.reserve(files.size());
+    for (const StoredName& file : files) found.push_back(held.count(file) > 0);
+    return found;
+}
 
 EntryBatch::EntryBatch(DatabaseSession& session, ShownGroup group, int32_t subGroup, std::string userName,
                        NetworkPathLookup getNetworkPath, size_t sliceSize, const RootMappings* mappings)

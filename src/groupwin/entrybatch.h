@@ -6,6 +6,7 @@
 // transaction stays open while the program shows its progress.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,13 @@
 // Entries stored in one unit of work at most: a cancelled batch keeps every slice
 // stored before it, and one transaction never grows without bound.
 inline constexpr size_t kEntrySlice = 2000;
+
+// Which of the files, each by the folder and file name that PrepareEntry stores, the
+// sub-group holds already: an entry filed directly under it with that folder and name,
+// byte for byte. Nothing when its entries could not be read: never taken for "none held".
+using StoredName = std::pair<std::string, std::string>;   // folder, file name
+std::optional<std::vector<bool>> HeldInSubGroup(DatabaseSession& session, int32_t group, int32_t subGroup,
+                                                const std::vector<StoredName>& files);
 
 class EntryBatch {
 public:

@@ -107,6 +107,41 @@ bool GroupWindow::ToldGone(WriteOutcome outcome, int32_t subGroup)
     return true;
 }
 
+bool GroupWindow::LeaveOutHeld(std::vector<std::string>& paths, std::vector<std::string>* memos, int32_t subGroup,
+                               const BatchTexts& texts, QStringList refused)
+{
+    if (paths.empty()) return true;
+    std::vector<StoredName> names;
+    for (const std::string& path : paths) {
+        const EntryOutcome e = PrepareEntry(subGroup, path, {}, settings_.userName, NetworkPaths(), rootMappings_);
+        names.emplace_back(e.row.cells[kCellFolder], e.row.cells[kCellName]);
+    }
+    const std::optional<std::vector<bool>> held = HeldInSubGroup(db_, currentGroupNumber, subGroup, names);
+    db_.EndRead();
+    if (!held) {
+        for (const std::string& path : paths) refused << FailureLine(ToQ(path), "登録済みか確認出来ませんでした");
+        TellRefused(texts, refused);
+        return false;
+    }
+    const auto count = std::count(held->begin(), held->end(), true);
+    if (count == 0) return true;
+    const int answer = platform_.messages->Choose(
+        this, "既に登録されているファイルが " + QString::number(count) + " 件あります。",
+        {"登録済みのファイルを除く(&S)", "もう一度登録する(&R)", "キャンセル"});
+    if (answer == 1) return true;
+    if (answer != 0) return false;
+    size_t kept = 0;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if ((*held)[i]) continue;
+        paths[kept] = std::move(paths[i]);
+        if (memos) (*memos)[kept] = std::move((*memos)[i]);
+        ++kept;
+    }
+    paths.resize(kept);
+    if (memos) memos->resize(kept);
+    return true;
+}
+
 void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std::vector<std::string>* memos,
                                QStringList refused, int32_t subGroup, const BatchTexts& texts)
 {
@@ -145,6 +180,11 @@ void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std:
             refused << FailureLine(ToQ(paths[i]), ProblemText(EntryProblem::NotStored));
     const QString said = texts.done(batch.StoredCount());
     Say(cancelled ? QString::number(total) + " 件中 " + said + "（中断）" : said);
+    TellRefused(texts, refused);
+}
+
+void GroupWindow::TellRefused(const BatchTexts& texts, const QStringList& refused)
+{
     if (refused.isEmpty()) return;
     QString text = texts.heading;
     for (int i = 0; i < refused.size() && i < kNamedFailures; ++i) text += "\n" + refused[i];
@@ -209,6 +249,9 @@ void GroupWindow::RegisterDroppedFiles(const QStringList& files, int32_t subGrou
         for (const QString& f : found.files) TakeFileName(f, paths, refused);
     }
     if (paths.empty() && refused.isEmpty()) return;
+    if (!LeaveOutHeld(paths, nullptr, subGroup, kRegistering, refused)) return;
+    // Every one of them left out: nothing to write.
+    if (paths.empty() && refused.isEmpty()) return Say(kRegistering.done(0));
     StoreEntries(paths, nullptr, refused, subGroup, kRegistering);
 }
 
@@ -248,7 +291,10 @@ void GroupWindow::PasteEntries()
         paths.push_back(e.path);
         memos.push_back(e.memo);
     }
-    StoreEntries(paths, &memos, {}, CurrentSubGroup(), kPasting);
+    const int32_t subGroup = CurrentSubGroup();
+    if (!LeaveOutHeld(paths, &memos, subGroup, kPasting, {})) return;
+    if (paths.empty()) return Say(kPasting.done(0));
+    StoreEntries(paths, &memos, {}, subGroup, kPasting);
 }
 
 void GroupWindow::RemoveEntries()

@@ -106,6 +106,7 @@ void GroupWindow::ShowRows(std::vector<FileRow> rows)
     // In the order read: a sort of the rows shown before does not carry over.
     fileSortModel->sort(-1);
     fileModel->SetRows(std::move(rows));
+    FitColumnsOnce();
 }
 
 void GroupWindow::ApplyViewStyle()
@@ -113,6 +114,7 @@ void GroupWindow::ApplyViewStyle()
     const int style = viewStyleBox->currentIndex();
     if (style == 2) {
         fileList->setCurrentWidget(fileDetailView);
+        FitColumnsOnce();
         return;
     }
     QListView* v = fileIconView;
@@ -135,7 +137,7 @@ void GroupWindow::ApplyViewStyle()
         // for a drawing's thumbnail to be recognised, with two lines of its name.
         v->setViewMode(QListView::IconMode);
         v->setIconSize(QSize(96, 96));
-        v->setGridSize(QSize(128, 152));
+        v->setGridSize(kIconCell);
         v->setSpacing(0);
         v->setWordWrap(true);
     }

@@ -27,6 +27,7 @@
 #include "groupwin/filedrag.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/subgroupnamedialog.h"
+#include "settings/settingsfile.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
 
@@ -45,6 +46,14 @@ QPushButton* BarButton(QWidget* bar, const char* name, const QString& text)
     return b;
 }
 
+
+// The detail view's designed column widths: the settings file holding these (or its
+// minimum) holds no widths of the user's.
+constexpr int kDesignedWidths[GroupWindow::kColumnCount] = {120, 160, 80, 50, 100, 50, 50, 50, 50};
+// A column sized to its contents stays within this: one long memo would push the rest away.
+constexpr int kMaxFittedWidth = 400;
+// Rows of icons the window's first size shows where the screen allows.
+constexpr int kFirstIconRows = 3;
 
 } // namespace
 
@@ -107,8 +116,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     // The settings file raises narrower columns to 16 anyway; the style's own minimum
     // would make a stored width come back wider.
     header->setMinimumSectionSize(16);
-    const int widths[kColumnCount] = {120, 160, 80, 50, 100, 50, 50, 50, 50};
-    for (int i = 0; i < kColumnCount; ++i) fileDetailView->setColumnWidth(i, widths[i]);
+    for (int i = 0; i < kColumnCount; ++i) fileDetailView->setColumnWidth(i, kDesignedWidths[i]);
     fileList->addWidget(fileIconView);
     fileList->addWidget(fileDetailView);
     // The tree keeps its width when the window is resized; the list takes the rest.
@@ -119,6 +127,9 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     auto* bar = new QWidget(this);
     bar->setObjectName("buttonBar");
     bar->setFixedHeight(32);
+    // On a narrow screen (or at a large scale) the window may be narrower than the
+    // buttons: the last ones are cut rather than the window reaching past the screen.
+    bar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto* barLayout = new QHBoxLayout(bar);
     barLayout->setContentsMargins(4, 4, 4, 4);
     barLayout->setSpacing(4);
@@ -178,6 +189,11 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
         if (!std::exchange(refilledByPress_, false)) FillFileList();
     });
     connect(header, &QHeaderView::sectionClicked, this, &GroupWindow::SortByColumn);
+    // A divider dragged or double-clicked: the widths are the user's from now on.
+    connect(header, &QHeaderView::sectionResized, this, [this] {
+        if (QApplication::mouseButtons() != Qt::NoButton) userColumnWidths_ = true;
+    });
+    connect(header, &QHeaderView::sectionHandleDoubleClicked, this, [this] { userColumnWidths_ = true; });
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(fileIconView),
                                     static_cast<QAbstractItemView*>(fileDetailView)})
         connect(view, &QAbstractItemView::doubleClicked, this, &GroupWindow::OpenFirstSelected);
@@ -204,13 +220,34 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     ApplyViewStyle();
     SetTreeWidth(treeWidth_);
     new FileDrag(*this, {fileIconView, fileDetailView}, *subGroupTree, *fileModel);
+
+    // The first size shows three rows of icons; the main window keeps it on the screen.
+    // (A few pixels spare: the layout's rounding.)
+    const int chrome = bar->height() + statusLine->sizeHint().height() + 2 * fileIconView->frameWidth() + 4;
+    resize(width(), std::max(height(), kFirstIconRows * kIconCell.height() + chrome));
 }
 
 // --- settings ----------------------------------------------------------------------------
 
 int GroupWindow::ColumnWidth(int column) const { return fileDetailView->columnWidth(column); }
 
-void GroupWindow::SetColumnWidth(int column, int width) { fileDetailView->setColumnWidth(column, width); }
+void GroupWindow::SetColumnWidth(int column, int width)
+{
+    if (column < 0 || column >= kColumnCount) return;
+    if (width > kMinColumnWidth && width != kDesignedWidths[column]) userColumnWidths_ = true;
+    fileDetailView->setColumnWidth(column, width);
+}
+
+void GroupWindow::FitColumnsOnce()
+{
+    if (userColumnWidths_ || columnsFitted_ || fileList->currentWidget() != fileDetailView || fileModel->Count() == 0)
+        return;
+    columnsFitted_ = true;
+    for (int i = 0; i < kColumnCount; ++i) {
+        fileDetailView->resizeColumnToContents(i);
+        fileDetailView->setColumnWidth(i, std::clamp(fileDetailView->columnWidth(i), kMinColumnWidth, kMaxFittedWidth));
+    }
+}
 
 int GroupWindow::ViewStyleIndex() const { return viewStyleBox->currentIndex(); }
 

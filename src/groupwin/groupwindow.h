@@ -249,6 +249,13 @@ private:
     // for more than a handful, and tells in one message which could not be stored and in
     // the status bar how many were. memos: the memo of each path, or none to read it
     // from the file.
+    // Pasted or dropped files the sub-group holds already: the user says whether they are
+    // left out (the default) or filed again. False when nothing is to be stored (he
+    // cancelled, or what the sub-group holds could not be read: said so, with the files
+    // refused before).
+    bool LeaveOutHeld(std::vector<std::string>& paths, std::vector<std::string>* memos, int32_t subGroup,
+                      const BatchTexts& texts, QStringList refused);
+    void TellRefused(const BatchTexts& texts, const QStringList& refused);
     void StoreEntries(const std::vector<std::string>& paths, const std::vector<std::string>* memos,
                       QStringList refused, int32_t subGroup, const BatchTexts& texts);
     // After a write that did not happen because another copy deleted the group or the
@@ -281,4 +288,10 @@ private:
     int sortColumn_ = -1;           // the last column sorted by, -1 for the order read
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool laidOut_ = false;
+    // The detail view's columns are sized to their contents once, at their first showing
+    // with rows, unless the settings file held widths of the user's or he set them.
+    bool userColumnWidths_ = false;
+    bool columnsFitted_ = false;
+    void FitColumnsOnce();
+    static constexpr QSize kIconCell{128, 152};
 };

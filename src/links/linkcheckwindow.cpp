@@ -17,6 +17,7 @@
 
 #include "links/folderreplacedialog.h"
 #include "links/linktexts.h"
+#include "platform/dialogplace.h"
 #include "text/cp932.h"
 #include "text/pathname.h"
 
@@ -87,6 +88,7 @@ LinkCheckWindow::LinkCheckWindow(DatabaseSession& db, const Platform& platform, 
     layout->addLayout(bar);
 
     replaceDialog = new FolderReplaceDialog(db_, platform_, mappings_, this);
+    CentreWhenShown(*replaceDialog);
 
     connect(cancelButton, &QPushButton::clicked, &task_, &BackgroundTask::Cancel);
     connect(openButton, &QPushButton::clicked, this, &LinkCheckWindow::OpenSelected);

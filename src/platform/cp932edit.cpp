@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QLineEdit>
+#include <QToolTip>
 
 #include "text/cp932.h"
 
@@ -16,7 +17,20 @@ int ForeignCount(const QString& text)
     return marks - static_cast<int>(text.count(QLatin1Char('?')));
 }
 
+// Long enough to be read, short enough not to stand over the next field for long.
+constexpr int kNoticeMs = 4000;
+
 } // namespace
+
+QString ByteLimitNotice(int maxBytes) { return QString::number(maxBytes) + " バイトまでです（全角文字は 2 バイト）"; }
+
+QString ForeignCharacterNotice() { return QStringLiteral("シフトJISで表せない文字は入力出来ません"); }
+
+void Cp932ByteValidator::Refused(const QString& why) const
+{
+    // Said where the user looks: under the field, which did not take what he typed.
+    QToolTip::showText(edit_->mapToGlobal(QPoint(0, edit_->height())), why, edit_, QRect(), kNoticeMs);
+}
 
 Cp932ByteValidator::Cp932ByteValidator(int maxBytes, QLineEdit* edit)
     : QValidator(edit), edit_(edit), maxBytes_(maxBytes), allowedBytes_(maxBytes)
@@ -38,8 +52,14 @@ QValidator::State Cp932ByteValidator::validate(QString& input, int&) const
     // typing, pasting and input method commits are validated as modifications. Refusing
     // a program's text here would also leave the edit unchecked for the next keystrokes.
     if (!edit_->isModified()) return Acceptable;
-    if (Cp932Length(input) > allowedBytes_) return Invalid;
-    if (ForeignCount(input) > allowedForeign_) return Invalid;
+    if (Cp932Length(input) > allowedBytes_) {
+        Refused(ByteLimitNotice(maxBytes_));
+        return Invalid;
+    }
+    if (ForeignCount(input) > allowedForeign_) {
+        Refused(ForeignCharacterNotice());
+        return Invalid;
+    }
     return Acceptable;
 }
 

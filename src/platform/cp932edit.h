@@ -6,6 +6,7 @@
 // The limit binds typing only: text the program puts in with setText stays whole, even
 // beyond the limit or with characters CP932 lacks. Until the user shortens such a text,
 // an edit may keep its length and those characters but not add to them.
+#include <QString>
 #include <QValidator>
 
 class QLineEdit;
@@ -19,12 +20,18 @@ public:
 
 private:
     void Measure(const QString& text);
+    // A keystroke, paste or input-method text refused: the user is told why, at the field.
+    void Refused(const QString& why) const;
 
     QLineEdit* edit_;
     int maxBytes_;
     int allowedBytes_;
     int allowedForeign_ = 0;   // characters without a CP932 form in the current text
 };
+
+// What the field says when it refuses input: its limit, or a character CP932 lacks.
+QString ByteLimitNotice(int maxBytes);
+QString ForeignCharacterNotice();
 
 // Installs a Cp932ByteValidator of the given limit on the edit (replacing one installed
 // before).

@@ -56,6 +56,20 @@ public:
         box.exec();
         return box.clickedButton() == yes;
     }
+
+    int Choose(QWidget* parent, const QString& text, const QStringList& buttons) override
+    {
+        if (buttons.isEmpty()) return -1;
+        QMessageBox box(QMessageBox::Question, "確認", text, QMessageBox::NoButton, parent);
+        QList<QAbstractButton*> added;
+        for (const QString& b : buttons) added << box.addButton(b, QMessageBox::AcceptRole);
+        box.setDefaultButton(static_cast<QPushButton*>(added.first()));
+        box.setEscapeButton(added.last());
+        box.exec();
+        // Closed by its title bar: as Escape.
+        const qsizetype pressed = added.indexOf(box.clickedButton());
+        return static_cast<int>(pressed < 0 ? added.size() - 1 : pressed);
+    }
 };
 
 class RealFileDialogs : public FileDialogService {

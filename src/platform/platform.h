@@ -30,6 +30,9 @@ public:
     // The same message with a detail the user may unfold (a server's own reason).
     virtual void ShowMessageWithDetail(QWidget* parent, const QString& text, const QString& detail) = 0;
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;   // true on Yes
+    // A question with buttons of these texts (title "確認"), the first the default, the
+    // last the one Escape presses: the index of the button pressed.
+    virtual int Choose(QWidget* parent, const QString& text, const QStringList& buttons) = 0;
 };
 
 struct OpenFileRequest {

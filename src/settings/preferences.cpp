@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "text/cp932.h"
@@ -18,6 +19,7 @@ const QString kLinuxKey = QStringLiteral("linux");
 constexpr size_t kMaxRootBytes = 255;
 const QString kPreviewKey = QStringLiteral("GroupWindow/Preview");
 const QString kOpenProgramsGroup = QStringLiteral("OpenPrograms");
+const QString kPictureFolderKey = QStringLiteral("Pictures/Folder");
 
 } // namespace
 
@@ -193,6 +195,25 @@ bool SaveOpenProgram(const QString& path, const QString& type, const QString& co
         file->remove(key);
     else
         file->setValue(key, command.trimmed());
+    file->sync();
+    return file->status() == QSettings::NoError;
+}
+
+QString LoadPictureFolder(const QString& path)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return {};
+    const QString folder = file->value(kPictureFolderKey).toString();
+    // A relative folder would name a different one for every start.
+    if (folder.isEmpty() || folder.size() > kMaxPreferenceText || !QDir::isAbsolutePath(folder)) return {};
+    return QDir::cleanPath(folder) + (QDir::cleanPath(folder).endsWith(QLatin1Char('/')) ? "" : "/");
+}
+
+bool SavePictureFolder(const QString& path, const QString& folder)
+{
+    const std::unique_ptr<QSettings> file = OpenPreferences(path);
+    if (!file) return false;
+    file->setValue(kPictureFolderKey, folder);
     file->sync();
     return file->status() == QSettings::NoError;
 }

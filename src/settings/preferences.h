@@ -39,6 +39,11 @@ RootMappings LoadRootMappings(const QString& path);
 // False when the table was not stored.
 bool SaveRootMappings(const QString& path, const RootMappings& mappings);
 
+// A picture folder that every PC of the office shares (an absolute folder, ending in "/"
+// when read); empty: none set, or damaged.
+QString LoadPictureFolder(const QString& path);
+bool SavePictureFolder(const QString& path, const QString& folder);
+
 // Whether the group window shows its preview pane, across restarts.
 bool LoadPreviewShown(const QString& path);
 bool SavePreviewShown(const QString& path, bool shown);

@@ -25,6 +25,13 @@ QString ConfigHome()
     return QDir::cleanPath(QDir::homePath() + QStringLiteral("/.config"));
 }
 
+QString DataHome()
+{
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) return QDir::cleanPath(xdg);
+    return QDir::cleanPath(QDir::homePath() + QStringLiteral("/.local/share"));
+}
+
 } // namespace
 
 SystemView RealSystemView()
@@ -34,6 +41,7 @@ SystemView RealSystemView()
         return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
     };
     view.configHome = ConfigHome();
+    view.dataHome = DataHome();
     return view;
 }
 
@@ -56,6 +64,12 @@ ProgramFiles LocateProgramFiles(const QString& programFilePath, const SystemView
         files.pictureHelper = folder + kHelperName;
         files.thumbnailer = folder + kThumbnailerName;
     }
+
+    // The installed folder is root's: pictures the user adds go to a folder of his own.
+    const QString dataHome = system.dataHome.isEmpty() ? system.configHome : system.dataHome;
+    files.pictureFolder = system.writable && system.writable(files.iconFolder)
+                              ? files.iconFolder
+                              : dataHome + QLatin1Char('/') + kOwnFolder + QStringLiteral("/img/");
 
     const QString beside = folder + base + QStringLiteral(".dat");
     const bool keepBeside = Exists(beside) || (!files.installed && system.writable && system.writable(folder));

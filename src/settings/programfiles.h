@@ -12,7 +12,11 @@
 
 struct ProgramFiles {
     bool installed = false;    // the file-system layout, not a folder of its own
-    QString iconFolder;        // the group pictures, ending in "/"
+    QString iconFolder;        // the group pictures installed with the program, ending in "/"
+    // Where pictures are added and looked up first (then in iconFolder), ending in "/":
+    // the program's own folder where the user may write there, else his own
+    // (share/kumolist/img/ in his data folder); the preferences may name a shared one.
+    QString pictureFolder;
     QString pictureHelper;     // the picture helper program
     QString thumbnailer;       // the program that draws thumbnails of drawings
     QString settingsFile;      // the 37-line settings file
@@ -27,6 +31,8 @@ struct SystemView {
     std::function<bool(const QString& folder)> writable;
     // $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config.
     QString configHome;
+    // $XDG_DATA_HOME when it is an absolute path, else $HOME/.local/share; empty: configHome.
+    QString dataHome;
 };
 SystemView RealSystemView();
 

@@ -46,8 +46,8 @@ QRect PlaceOnScreens(int left, int top, int width, int height, const QList<QRect
     Box placed = w;
     placed.width = std::min(w.width, s.width);
     placed.height = std::min(w.height, std::max<int64_t>(s.height - kTitleBarAllowance, 1));
-    const int64_t grip = std::min<int64_t>(kTitleBarGrip, std::max<int64_t>(placed.width, 1));
-    placed.left = std::clamp(w.left, s.left + grip - std::max<int64_t>(placed.width, grip), s.right() - grip);
-    placed.top = std::clamp(w.top, s.top, std::max(s.top, s.bottom() - kTitleBarAllowance));
+    // Nothing past an edge: a window half off the screen has controls out of reach.
+    placed.left = std::clamp(w.left, s.left, s.right() - placed.width);
+    placed.top = std::clamp(w.top, s.top, std::max(s.top, s.bottom() - kTitleBarAllowance - placed.height));
     return QRect(int(placed.left), int(placed.top), int(placed.width), int(placed.height));
 }

@@ -7,12 +7,11 @@
 
 // Height allowed for a title bar that does not exist yet when windows are restored.
 constexpr int kTitleBarAllowance = 32;
-// Width of title bar that must stay on a screen for the window to be dragged back.
-constexpr int kTitleBarGrip = 96;
 
 // The stored frame position (left, top) and client size (width, height) of a window, any
-// int values; screens: the available areas of the screens. A window that fits
-// is returned unchanged. Otherwise, on the screen its title bar lies on most (else the
-// nearest one), its size is cut to the screen and it is moved just far enough for the
-// whole height and kTitleBarGrip pixels of the width of its title bar to lie on it.
+// int values; screens: the available areas of the screens, in the device-independent
+// pixels of the scale in use (a place stored at another scale may lie off them). A window
+// that lies wholly on one screen, its title bar included, is returned unchanged.
+// Otherwise, on the screen its title bar lies on most (else the nearest one), its size is
+// cut to the screen and it is moved just far enough to lie wholly on it.
 QRect PlaceOnScreens(int left, int top, int width, int height, const QList<QRect>& screens);

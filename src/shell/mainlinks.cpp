@@ -10,6 +10,7 @@
 #include "links/folderreplacedialog.h"
 #include "links/linkcheckwindow.h"
 #include "links/rootmapdialog.h"
+#include "platform/dialogplace.h"
 #include "text/cp932.h"
 
 void MainWindow::BuildLinkMenu()
@@ -33,6 +34,8 @@ void MainWindow::MakeLinkWindows()
     RestoreWindowPlace(*linkCheckWindow, files_.preferencesFile);
     folderReplaceDialog = new FolderReplaceDialog(session_, platform_, rootMappings_, this);
     rootMapDialog = new RootMapDialog(platform_, this);
+    CentreWhenShown(*folderReplaceDialog);
+    CentreWhenShown(*rootMapDialog);
     connect(linkCheckWindow, &LinkCheckWindow::OpenEntryRequested, this, &MainWindow::OpenGroupAt);
     // Entries pointed elsewhere show so at once in the open group.
     connect(linkCheckWindow, &LinkCheckWindow::EntriesChanged, this, [this](int32_t group) {

@@ -287,6 +287,9 @@ void MainWindow::FormShow()
     EmptyEntryClipboard();
     programFolder_ = QFileInfo(programFilePath_).absolutePath() + "/";
     files_ = LocateProgramFiles(programFilePath_);
+    // A folder the office shares, where the preferences name one.
+    if (const QString shared = LoadPictureFolder(files_.preferencesFile); !shared.isEmpty())
+        files_.pictureFolder = shared;
     settingsPath_ = files_.settingsFile;
     if (windows_.createDialog) windows_.createDialog->SetProgramFiles(files_);
     if (windows_.editDialog) windows_.editDialog->SetProgramFiles(files_);
@@ -296,11 +299,13 @@ void MainWindow::FormShow()
     }
     if (windows_.searchWindow) windows_.searchWindow->SetPreferencesFile(files_.preferencesFile);
     rootMappings_ = LoadRootMappings(files_.preferencesFile);
-    boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper);
+    boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper, files_.pictureFolder);
 
     const QFileInfo settingsFile(settingsPath_);
     const bool firstStart = !settingsFile.exists() && !settingsFile.isSymLink();
-    if (LoadSettings(settingsPath_)) PlaceWindowsOnScreens(*this, windows_);
+    LoadSettings(settingsPath_);
+    // The first places too: designed for one screen, they may not fit this one or its scale.
+    PlaceWindowsOnScreens(*this, windows_);
     if (firstStart) PrepareFirstStart();
     settingsAtStart_.settings = settings_;
     ConnectAtStart();

@@ -10,6 +10,7 @@
 #include "groupwin/groupwindow.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "memo/memodialog.h"
+#include "platform/dialogplace.h"
 #include "search/searchwindow.h"
 #include "shell/databasesettingsdialog.h"
 
@@ -24,6 +25,9 @@ ProgramWindows CreateProgramWindows(MainWindow& mainWindow, const Platform& plat
     w.memoDialog = new MemoDialog(platform, &mainWindow);
     w.subGroupNameDialog = new SubGroupNameDialog(platform, &mainWindow);
     w.searchWindow = new SearchWindow(mainWindow.Session(), platform, &mainWindow);
+    for (QWidget* dialog : std::initializer_list<QWidget*>{w.settingsDialog, w.editDialog, w.createDialog,
+                                                           w.memoDialog, w.subGroupNameDialog})
+        CentreWhenShown(*dialog);
     // Shown only from the group window: over it, and leaving it in front.
     w.groupWindow->KeepInFront(w.memoDialog);
     w.groupWindow->KeepInFront(w.subGroupNameDialog);

@@ -14,12 +14,17 @@
 #include "groupwin/groupwindow.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "memo/memodialog.h"
+#include "platform/dialogplace.h"
 #include "search/searchwindow.h"
 #include "settings/preferences.h"
 #include "settings/windowplace.h"
 #include "shell/databasesettingsdialog.h"
 
 namespace {
+
+// The group window's height as earlier versions first made it, one and a half rows of
+// icons: stored unchanged, it is no size the user chose, and the first size stands.
+constexpr int32_t kOldGroupFirstHeight = 331;
 
 // Window arithmetic in Qt overflows near the ends of int; no screen is this large.
 constexpr int32_t kMaxWindowValue = 1000000;
@@ -75,6 +80,7 @@ void ApplyWindowSetting(QWidget& mainWindow, const ProgramWindows& windows, int 
             groupWindow->SetColumnWidth(line - kFirstColumnWidth, value);
         return;
     }
+    if (line == kGroupHeight && value == kOldGroupFirstHeight) return;
     for (const WindowLines& lines : AllWindows(mainWindow, windows)) {
         const int at = line - lines.first;
         if (at < 0 || at >= (lines.withSize ? 4 : 2)) continue;
@@ -83,8 +89,9 @@ void ApplyWindowSetting(QWidget& mainWindow, const ProgramWindows& windows, int 
         switch (at) {
         case 0: w->move(value, w->y()); break;
         case 1: w->move(w->x(), value); break;
-        case 2: w->resize(value, w->height()); break;
-        default: w->resize(w->width(), value); break;
+        // No size stored (a window never made writes zeros): the window's first size stays.
+        case 2: if (value > 0) w->resize(value, w->height()); break;
+        default: if (value > 0) w->resize(w->width(), value); break;
         }
         return;
     }
@@ -98,8 +105,11 @@ void PlaceWindowsOnScreens(QWidget& mainWindow, const ProgramWindows& windows)
 
 void RestoreWindowPlace(QWidget& window, const QString& preferencesFile)
 {
-    if (const std::optional<QRect> place = LoadWindowPlace(preferencesFile, window.objectName()))
-        PutOnScreens(window, *place);
+    // With no place stored: over the window it belongs to, wholly on the screen, rather
+    // than wherever the window manager finds room.
+    const std::optional<QRect> place = LoadWindowPlace(preferencesFile, window.objectName());
+    if (!place) CentreOnOpener(window, window.parentWidget());
+    PutOnScreens(window, place ? *place : QRect(window.pos(), window.size()));
 }
 
 void StoreWindowPlace(const QWidget& window, const QString& preferencesFile)

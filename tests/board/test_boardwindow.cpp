@@ -188,7 +188,7 @@ private slots:
         set.folder.PutPicture("a.bmp", BmpBytes(20, 10));
         set.folder.PutPicture("b.emf", EmfBytes());
         set.folder.PutPicture("c.wmf", WmfBytes());
-        set.folder.PutPicture("d.png", BmpBytes(8, 8));        // not one of the four kinds
+        set.folder.PutPicture("d.png", BmpBytes(8, 8));        // a bitmap named as a PNG
         set.folder.PutPicture("e.ico", QByteArray("no icon"));  // cannot be decoded
         QVERIFY(InsertGroup(set.session, 1, "bmp", "a.bmp", "0", "0"));
         QVERIFY(InsertGroup(set.session, 2, "ico", "icon1.ico", "0", "0"));
@@ -215,9 +215,9 @@ private slots:
         }
         QCOMPARE(p.mainWindow.boardView->GroupIcon(5)->pixmap().toImage(), p.mainWindow.boardView->GroupIcon(7)->pixmap().toImage());
         // a.bmp, icon1.ico, b.emf, c.wmf, d.png, e.ico: one decode each, the metafiles
-        // by the helper.
+        // and the PNG by the helper.
         QCOMPARE(p.mainWindow.boardView->Pictures().DecodeCount(), 6);
-        QCOMPARE(p.mainWindow.boardView->Pictures().HelperRunCount(), 2);
+        QCOMPARE(p.mainWindow.boardView->Pictures().HelperRunCount(), 3);
 
         // The next build decodes afresh (a picture may have been replaced).
         set.folder.PutPicture("a.bmp", BmpBytes(30, 30));

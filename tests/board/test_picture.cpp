@@ -1,6 +1,7 @@
 // Group pictures: the four kinds decode at their natural size, anything else (or
 // anything broken) gives a null picture without bringing the program down, and the
 // board's cache decodes each file once per build.
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
@@ -193,10 +194,9 @@ private slots:
         QVERIFY(Load(dir_.path()).isNull());   // a folder
 
         const QString png = SaveImage("photo.png", Filled(20, 20), "png");
-        QVERIFY(Load(png).isNull());
         QVERIFY(Load(Write("photo.bmp", Bytes(png))).isNull());
         QVERIFY(Load(Write("photo.ico", Bytes(png))).isNull());
-        // A one-pixel GIF that Qt itself reads fine: only the four kinds are pictures.
+        // A one-pixel GIF that Qt itself reads fine: only the kinds named are pictures.
         static const char gif[] =
             "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01"
             "\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;";
@@ -204,6 +204,44 @@ private slots:
         QVERIFY(!QImage::fromData(gifBytes).isNull());
         QVERIFY(Load(Write("anim.gif", gifBytes)).isNull());
         QVERIFY(Load(Write("noextension", MakeEmf())).isNull());
+    }
+
+    void photosAndSvgDrawnThroughTheHelper_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");   // invalid: no picture
+        auto encoded = [](const QImage& image, const char* format) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, format);
+            return bytes;
+        };
+        const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'>"
+                               "<rect width='40' height='20' fill='#0000ff'/></svg>";
+        QTest::newRow("png") << "a.png" << encoded(Filled(20, 20), "png") << QSize(20, 20);
+        QTest::newRow("jpeg") << "b.JPG" << encoded(Filled(30, 10), "jpeg") << QSize(30, 10);
+        QTest::newRow("jpeg, long name") << "c.jpeg" << encoded(Filled(12, 12), "jpeg") << QSize(12, 12);
+        QTest::newRow("large png, bounded") << "d.png" << encoded(Filled(2048, 1024), "png") << QSize(1024, 512);
+        QTest::newRow("svg") << "e.svg" << svg << QSize(40, 20);
+        QTest::newRow("huge svg, bounded") << "f.svg"
+                                           << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='100000' "
+                                                         "height='50000'><rect width='10' height='10'/></svg>")
+                                           << QSize(1024, 512);
+        QTest::newRow("png cut short") << "g.png" << encoded(Filled(20, 20), "png").left(40) << QSize();
+        QTest::newRow("not svg") << "h.svg" << QByteArray("<svg") << QSize();
+        QTest::newRow("a bitmap named as a PNG") << "j.png" << encoded(Filled(4, 4), "bmp") << QSize();
+        QTest::newRow("png declaring a giant") << "i.png" << encoded(Filled(1, 1), "png").replace(16, 8, QByteArray("\x00\x01\x00\x00\x00\x01\x00\x00", 8)) << QSize();
+    }
+
+    void photosAndSvgDrawnThroughTheHelper() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        const QPixmap picture = Load(Write(name, bytes));
+        QCOMPARE(picture.isNull() ? QSize() : picture.size(), size);
+        // Drawn, not only sized.
+        if (name == "e.svg") QVERIFY(IsBlue(picture.toImage().pixel(20, 10)));
     }
 
     void brokenFilesGiveNull_data() {

@@ -318,10 +318,11 @@ void TestGroupDialogs::pictureBrowser()
     QCOMPARE(r.proposedName, QStringLiteral("old.bmp"));
     QVERIFY(r.preview);
     QVERIFY(!r.multiSelect);
-    QCOMPARE(r.filters, (QStringList{QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf)"),
+    QCOMPARE(r.filters, (QStringList{QStringLiteral("すべてのファイル (*.bmp;*.ico;*.emf;*.wmf;*.png;*.jpg;*.jpeg;*.svg)"),
                                      QStringLiteral("ビットマップ (*.bmp)"), QStringLiteral("アイコン (*.ico)"),
                                      QStringLiteral("エンハンス メタファイル (*.emf)"),
-                                     QStringLiteral("メタファイル (*.wmf)")}));
+                                     QStringLiteral("メタファイル (*.wmf)"), QStringLiteral("PNG・JPEG (*.png;*.jpg;*.jpeg)"),
+                                     QStringLiteral("SVG (*.svg)")}));
 
     // Cancelled: nothing changes.
     QTest::mouseClick(dlg.browseButton, Qt::LeftButton);
@@ -389,7 +390,7 @@ void TestGroupDialogs::pictureFromElsewhereCopiedIn()
     const QString tooLong = QString(37, QLatin1Char('p')) + ".bmp";   // 41 bytes
     const QString notCp932 = QStringLiteral("\u00e9t\u00e9.bmp");
     const QString quoted = QStringLiteral("it's.bmp");
-    for (const QString& name : {tooLong, notCp932, quoted, QStringLiteral("plan.png")}) {
+    for (const QString& name : {tooLong, notCp932, quoted, QStringLiteral("plan.gif")}) {
         put(elsewhere.filePath(name), "x");
         choose(elsewhere.filePath(name), {true, true});
         QVERIFY2(f.fake.messages.asked.isEmpty(), qPrintable(name));

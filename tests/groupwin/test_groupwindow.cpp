@@ -291,6 +291,112 @@ private slots:
         QCOMPARE(clipboard.Count(), 0);
     }
 
+    void detailColumnsFitTheirContentsUntilTheUserSetsThem()
+    {
+        const std::string longName = std::string(36, 'n') + ".jww";
+        const std::string longMemo(250, 'm');
+        struct Case {
+            const char* what;
+            std::vector<std::pair<int, int>> stored;   // column, width as the settings file gave it
+            bool fitted;
+        };
+        const Case cases[] = {
+            {"designed widths", {}, true},
+            {"all at the minimum", {{0, 16}, {1, 16}, {2, 16}, {3, 16}, {4, 16}, {5, 16}, {6, 16}, {7, 16}, {8, 16}}, true},
+            {"one width of the user's", {{3, 70}}, false},
+        };
+        for (const Case& c : cases) {
+            Run run([&](DatabaseSession& db) {
+                QVERIFY(GiveTables(db, 1, 0));
+                QVERIFY(PutEntry(db, 1, 1, longName, "/x/", 0, longMemo));
+            });
+            QVERIFY2(run.w, c.what);
+            for (auto [column, width] : c.stored) run.w->SetColumnWidth(column, width);
+            run.w->SetViewStyleIndex(2);
+            const std::vector<int> before = [&] {
+                std::vector<int> widths;
+                for (int i = 0; i < 9; ++i) widths.push_back(run.w->ColumnWidth(i));
+                return widths;
+            }();
+            run.Open(1);
+            QCOMPARE(ReadRows(run.w)->rowCount(), 1);
+            const int nameWidth = DetailView(run.w)->fontMetrics().horizontalAdvance(QString::fromStdString(longName));
+            if (c.fitted) {
+                QVERIFY2(run.w->ColumnWidth(kCellName) >= nameWidth, c.what);
+                // A long memo does not push the other columns away.
+                QVERIFY2(run.w->ColumnWidth(kCellMemo) <= 400 && run.w->ColumnWidth(kCellMemo) > 100, c.what);
+            } else {
+                for (int i = 0; i < 9; ++i) QCOMPARE(run.w->ColumnWidth(i), before[size_t(i)]);
+            }
+            // Fitted once: a width set afterwards stays through another reading.
+            run.w->SetColumnWidth(kCellName, 50);
+            run.w->FillFileList();
+            QCOMPARE(run.w->ColumnWidth(kCellName), 50);
+        }
+    }
+
+    void filesTheSubGroupHoldsAreAskedAbout()
+    {
+        const QString held = kTestData + "Test1.jww", other = kTestData + "サンプル.jww";
+        struct Case {
+            const char* what;
+            bool drop;
+            int answer;                  // -1: no question expected
+            std::vector<std::string> added;   // names filed by the command, in order
+        };
+        const Case cases[] = {
+            {"paste, left out", false, 0, {"サンプル.jww"}},
+            {"paste, filed again", false, 1, {"Test1.jww", "サンプル.jww"}},
+            {"paste, cancelled", false, 2, {}},
+            {"drop, left out", true, 0, {"サンプル.jww"}},
+            {"drop, filed again", true, 1, {"Test1.jww", "サンプル.jww"}},
+        };
+        for (const Case& c : cases) {
+            Run run([&](DatabaseSession& db) {
+                TablesAndSubGroupS(db);
+                // The same file under another sub-group is no reason to ask.
+                QVERIFY(PutEntry(db, 1, 1, "Test1.jww", Cp(kTestData), 0));
+                QVERIFY(PutEntry(db, 1, 2, "サンプル.jww", Cp(kTestData), 1));
+            });
+            QVERIFY2(run.w, c.what);
+            FakeMessages& m = run.fake().messages;
+            run.Open(1);
+            ClickNode(run.w, "root :0");
+            m.nextChoices.push_back(c.answer);
+            if (c.drop) {
+                std::unique_ptr<QMimeData> files(Urls({held, other}));
+                Drop(IconView(run.w), QPoint(5, 5), files.get());
+            } else {
+                run.p->mainWindow.Clipboard().Add(Cp(held), "");
+                run.p->mainWindow.Clipboard().Add(Cp(other), "");
+                QTest::mouseClick(Control<QPushButton>(run.w, "pasteButton"), Qt::LeftButton);
+            }
+            QCOMPARE(m.asked.value(0), QString("既に登録されているファイルが 1 件あります。"));
+            QCOMPARE(m.choices.value(0).value(0), QString("登録済みのファイルを除く(&S)"));
+            const std::vector<TextRow> rows = AllRows(run.db(), FileTableName(1));
+            QCOMPARE(rows.size(), 2 + c.added.size());
+            for (size_t i = 0; i < c.added.size(); ++i) QCOMPARE(rows[2 + i][kFileName], Cp(QString::fromStdString(c.added[i])));
+        }
+
+        // What the sub-group holds cannot be read (another copy deleted the group): said
+        // so, and nothing filed as if it held nothing.
+        Run run(TablesAndSubGroupS);
+        QVERIFY(run.w);
+        run.Open(1);
+        run.db().EndRead();
+        {
+            DatabaseSession other(run.set.db.settings);
+            other.ConnectDatabase();
+            QVERIFY(other.Connected());
+            QVERIFY(other.DropTable(FileTableName(1)));
+        }
+        run.p->mainWindow.Clipboard().Add(Cp(held), "");
+        QTest::mouseClick(Control<QPushButton>(run.w, "pasteButton"), Qt::LeftButton);
+        QVERIFY(run.fake().messages.asked.isEmpty());
+        QCOMPARE(run.fake().messages.shown.value(0),
+                 "次のファイルは貼り付け出来ませんでした。\n" + held + "（登録済みか確認出来ませんでした）");
+    }
+
     void treeListViewsAndSorting()
     {
         QTemporaryDir dir;
@@ -592,7 +698,9 @@ private slots:
         QVERIFY(Control<QAction>(w, "pasteAction")->isEnabled());   // Ctrl+V pastes them too
         run.Open(2);
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
+        m.nextChoices.push_back(1);   // filed again, as asked
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
+        QCOMPARE(m.asked.last(), QString("既に登録されているファイルが 2 件あります。"));
         const std::vector<TextRow> pasted = AllRows(run.db(), FileTableName(2));
         QCOMPARE(pasted.size(), size_t(4));
         QCOMPARE(pasted[3], (TextRow{"4", Cp("敷地図.jww"), Cp(kTestData), Cp("敷地図"), user, "0"}));
@@ -628,7 +736,7 @@ private slots:
         // An entry that could not be stored is not shown, and the user is told.
         QVERIFY(run.db().DropTable(FileTableName(2)));
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
-        QCOMPARE(m.shown.last(), QString("次のファイルは貼り付け出来ませんでした。\n/nowhere/gone.jww（データベースに書き込めませんでした）"));
+        QCOMPARE(m.shown.last(), QString("次のファイルは貼り付け出来ませんでした。\n/nowhere/gone.jww（登録済みか確認出来ませんでした）"));
         QCOMPARE(ReadRows(w)->rowCount(), 3);
 
         // The add dialog starts where the last files were added, after a restart too;
@@ -854,6 +962,7 @@ private slots:
         SelectRows(w, {0, 2});
         QTest::mouseClick(Control<QPushButton>(w, "copyButton"), Qt::LeftButton);
         QCOMPARE(said(), QString("2 件をコピーしました"));
+        m.nextChoices.push_back(1);   // pasted where they lie: filed again
         QTest::mouseClick(Control<QPushButton>(w, "pasteButton"), Qt::LeftButton);
         QCOMPARE(said(), QString("2 件を貼り付けました"));
         m.nextAnswers = {true};
@@ -916,6 +1025,7 @@ private slots:
         QCOMPARE(count(), QString("2 件（2 件選択）"));
         QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(run.p->mainWindow.Clipboard().Count(), 2);
+        run.fake().messages.nextChoices.push_back(1);   // pasted where they lie: filed again
         QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
         QCOMPARE(count(), QString("4 件（2 件選択）"));
@@ -1045,6 +1155,7 @@ private slots:
         item(menu, "コピー")->trigger();
         menu = w->PrepareContextMenu(DetailView(w));
         QVERIFY(item(menu, "貼付")->isEnabled());
+        run.fake().messages.nextChoices.push_back(1);
         item(menu, "貼付")->trigger();
         QCOMPARE(run.db().CountRecords(FileTableName(1), ""), 4);
         item(menu, "削除")->trigger();

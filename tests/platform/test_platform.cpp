@@ -13,7 +13,9 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolTip>
 
+#include "platform/cp932edit.h"
 #include "platform/platform.h"
 
 namespace {
@@ -58,6 +60,64 @@ private slots:
         // Closing the box is a no.
         WhenModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
         QCOMPARE(real.platform.messages->Confirm(nullptr, "よろしいですか？"), false);
+    }
+
+    void choice()
+    {
+        RealPlatform real;
+        const QStringList buttons{"除く(&S)", "登録する(&R)", "キャンセル"};
+        // A button pressed, Enter (the first), Escape (the last).
+        struct Case {
+            int click;   // -1: Enter, -2: Escape
+            int answer;
+        };
+        for (const Case& c : {Case{1, 1}, Case{2, 2}, Case{-1, 0}, Case{-2, 2}}) {
+            WhenModal<QMessageBox>([&](QMessageBox* box) {
+                QCOMPARE(box->windowTitle(), QString("確認"));
+                QCOMPARE(box->text(), QString("既に登録されているファイルが 2 件あります。"));
+                if (c.click >= 0)
+                    ButtonWithText(box, buttons[c.click])->click();
+                else
+                    QTest::keyClick(box, c.click == -1 ? Qt::Key_Return : Qt::Key_Escape);
+            });
+            QCOMPARE(real.platform.messages->Choose(nullptr, "既に登録されているファイルが 2 件あります。", buttons), c.answer);
+        }
+    }
+
+    void byteLimitNotice_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("within") << 32 << "図面abc" << "図面abc" << QString();
+        QTest::newRow("at the limit") << 4 << "図面" << "図面" << QString();
+        QTest::newRow("past it") << 32 << QString(17, QChar(0x56F3)) << QString(16, QChar(0x56F3))
+                                 << "32 バイトまでです（全角文字は 2 バイト）";
+        QTest::newRow("single bytes past it") << 16 << "abcdefghijklmnopq" << "abcdefghijklmnop"
+                                              << "16 バイトまでです（全角文字は 2 バイト）";
+        QTest::newRow("no CP932 form") << 32 << "a한" << "a" << "シフトJISで表せない文字は入力出来ません";
+    }
+
+    void byteLimitNotice()
+    {
+        QFETCH(int, limit);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(QString, notice);
+        QToolTip::showText(QPoint(), QString());
+        QLineEdit e;
+        SetByteLimit(&e, limit);
+        e.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&e));
+        for (QChar c : typed) {
+            if (c.unicode() < 0x80)
+                QTest::keyClick(&e, c.toLatin1());
+            else
+                QTest::sendKeyEvent(QTest::Click, &e, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+        QCOMPARE(e.text(), kept);
+        QCOMPARE(QToolTip::text(), notice);
     }
 
     void message()

@@ -26,7 +26,7 @@ void Touch(const QString& path, const QByteArray& bytes = {})
 
 SystemView View(bool writable, const QString& configHome)
 {
-    return {[writable](const QString&) { return writable; }, configHome};
+    return {[writable](const QString&) { return writable; }, configHome, {}};
 }
 
 } // namespace
@@ -64,6 +64,40 @@ private slots:
         // The helper alone marks a folder of its own as well.
         QVERIFY(QDir(folder + "img").removeRecursively());
         QVERIFY(!LocateProgramFiles(folder + "kumolist", View(true, config)).installed);
+    }
+
+    void pictureFolder_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<QString>("dataHome");
+        QTest::addColumn<QString>("preference");   // Pictures/Folder in the preferences file
+        QTest::addColumn<QString>("folder");       // "@" stands for the program's img/
+        QTest::newRow("program's own, writable") << true << "/d" << QString() << "@";
+        QTest::newRow("installed, not writable") << false << "/d" << QString() << "/d/kumolist/img/";
+        QTest::newRow("no data folder known") << false << QString() << QString() << "/c/kumolist/img/";
+        QTest::newRow("shared folder") << false << "/d" << "/srv/office/pictures" << "/srv/office/pictures/";
+        QTest::newRow("shared folder with slash") << true << "/d" << "/srv/office/" << "/srv/office/";
+        QTest::newRow("relative: ignored") << false << "/d" << "pictures" << "/d/kumolist/img/";
+    }
+
+    void pictureFolder()
+    {
+        QFETCH(bool, writable);
+        QFETCH(QString, dataHome);
+        QFETCH(QString, preference);
+        QFETCH(QString, folder);
+        QTemporaryDir dir;
+        const QString program = dir.path() + "/";
+        QVERIFY(QDir(program).mkdir("img"));
+        SystemView view = View(writable, "/c");
+        view.dataHome = dataHome;
+        const ProgramFiles files = LocateProgramFiles(program + "kumolist", view);
+        const QString prefs = dir.filePath("kumolist.ini");
+        if (!preference.isEmpty()) QVERIFY(SavePictureFolder(prefs, preference));
+        const QString shared = LoadPictureFolder(prefs);
+        QCOMPARE(shared.isEmpty() ? files.pictureFolder : shared, folder == "@" ? program + "img/" : folder);
+        // The installed pictures stay where they were, looked up after the picture folder.
+        QCOMPARE(files.iconFolder, program + "img/");
     }
 
     void installedLayout()

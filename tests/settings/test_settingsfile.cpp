@@ -204,28 +204,42 @@ private slots:
         QCOMPARE(a.values.at(kTreeWidth), kMinTreeWidth);
     }
 
+    void windowsComeBackOnTheScreens_data()
+    {
+        QTest::addColumn<QRect>("stored");
+        QTest::addColumn<QList<QRect>>("screens");
+        QTest::addColumn<QRect>("placed");
+        const QList<QRect> one{QRect(0, 0, 1280, 1024)};
+        // 1366 x 768 with a panel, at scale 1 and at scale 2 (device-independent pixels).
+        const QList<QRect> laptop{QRect(0, 0, 1366, 740)};
+        const QList<QRect> laptop2{QRect(0, 0, 683, 370)};
+        const QList<QRect> two{QRect(0, 0, 1280, 1024), QRect(1280, 0, 1920, 1080)};
+        QTest::newRow("fits") << QRect(192, 107, 616, 347) << one << QRect(192, 107, 616, 347);
+        QTest::newRow("partly below") << QRect(-500, 900, 616, 347) << one << QRect(0, 1024 - 32 - 347, 616, 347);
+        QTest::newRow("too large") << QRect(0, 0, 2147483647, 2147483647) << one << QRect(0, 0, 1280, 1024 - 32);
+        QTest::newRow("far up left") << QRect(-32767, -32767, 616, 347) << one << QRect(0, 0, 616, 347);
+        QTest::newRow("far down right") << QRect(5000, 5000, 616, 347) << one
+                                        << QRect(1280 - 616, 1024 - 32 - 347, 616, 347);
+        QTest::newRow("above") << QRect(100, -20, 40, 40) << one << QRect(100, 0, 40, 40);
+        QTest::newRow("laptop main") << QRect(192, 107, 616, 347) << laptop << QRect(192, 107, 616, 347);
+        QTest::newRow("laptop group") << QRect(1000, 300, 831, 520) << laptop << QRect(1366 - 831, 740 - 32 - 520, 831, 520);
+        QTest::newRow("scale 2 main") << QRect(192, 107, 616, 347) << laptop2 << QRect(683 - 616, 0, 616, 370 - 32);
+        QTest::newRow("scale 2 group") << QRect(193, 109, 961, 520) << laptop2 << QRect(0, 0, 683, 370 - 32);
+        QTest::newRow("second screen") << QRect(2000, 400, 800, 600) << two << QRect(2000, 400, 800, 600);
+        QTest::newRow("below both") << QRect(2000, 3000, 800, 600) << two << QRect(2000, 1080 - 32 - 600, 800, 600);
+        QTest::newRow("maximised right") << QRect(1280, 0, 3200, 1080) << two << QRect(1280, 0, 1920, 1080 - 32);
+        QTest::newRow("no screen") << QRect(-5000, 0, 100, 100) << QList<QRect>{} << QRect(0, 0, 100, 100);
+    }
+
     void windowsComeBackOnTheScreens()
     {
-        const QList<QRect> one{QRect(0, 0, 1280, 1024)};
-        // Valid places stay as they are, partly off the screen included.
-        QCOMPARE(PlaceOnScreens(192, 107, 616, 347, one), QRect(192, 107, 616, 347));
-        QCOMPARE(PlaceOnScreens(-500, 900, 616, 347, one), QRect(-500, 900, 616, 347));
-        // Too large: cut to the screen, the title bar's height spared.
-        QCOMPARE(PlaceOnScreens(0, 0, 2147483647, 2147483647, one), QRect(0, 0, 1280, 1024 - 32));
-        // Out of sight on any side: moved just far enough back.
-        QCOMPARE(PlaceOnScreens(-32767, -32767, 616, 347, one), QRect(96 - 616, 0, 616, 347));
-        QCOMPARE(PlaceOnScreens(5000, 5000, 616, 347, one), QRect(1280 - 96, 1024 - 32, 616, 347));
-        QCOMPARE(PlaceOnScreens(-2147483647 - 1, 2147483647, -32767, -32767, one), QRect(0, 1024 - 32, 0, 0));
-        QCOMPARE(PlaceOnScreens(100, -20, 40, 40, one), QRect(100, 0, 40, 40));
-
-        // Two screens side by side: a window on the second stays there; one below both
-        // goes to the nearer; a maximised window of the right one is cut to it.
-        const QList<QRect> two{QRect(0, 0, 1280, 1024), QRect(1280, 0, 1920, 1080)};
-        QCOMPARE(PlaceOnScreens(2000, 500, 800, 600, two), QRect(2000, 500, 800, 600));
-        QCOMPARE(PlaceOnScreens(2000, 3000, 800, 600, two), QRect(2000, 1080 - 32, 800, 600));
-        QCOMPARE(PlaceOnScreens(1280, 0, 3200, 1080, two), QRect(1280, 0, 1920, 1080 - 32));
-        // No screen reported: a common one stands in.
-        QCOMPARE(PlaceOnScreens(-5000, 0, 100, 100, {}), QRect(-4, 0, 100, 100));
+        QFETCH(QRect, stored);
+        QFETCH(QList<QRect>, screens);
+        QFETCH(QRect, placed);
+        QCOMPARE(PlaceOnScreens(stored.x(), stored.y(), stored.width(), stored.height(), screens), placed);
+        // Values no QRect can hold come from damaged files too.
+        QCOMPARE(PlaceOnScreens(-2147483647 - 1, 2147483647, -32767, -32767, screens.mid(0, 1)).topLeft(),
+                 screens.isEmpty() ? QPoint(0, 768 - 32) : QPoint(screens[0].x(), screens[0].bottom() + 1 - 32));
     }
 
     void databaseExtension()

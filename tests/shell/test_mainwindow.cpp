@@ -125,7 +125,9 @@ private slots:
         QVERIFY(!p.windows.settingsDialog->isVisible());
         QCOMPARE(p.windows.settingsDialog->windowTitle(), QString("データベース設定"));
         QCOMPARE(p.windows.settingsDialog->size(), QSize(251, 241));
-        QCOMPARE(p.windows.groupWindow->size(), QSize(831, 331));
+        // Three rows of icons.
+        QCOMPARE(p.windows.groupWindow->width(), 831);
+        QVERIFY(p.windows.groupWindow->height() >= 3 * 152);
         QCOMPARE(p.windows.memoDialog->windowTitle(), QString("メモ入力編集"));
         QCOMPARE(p.windows.memoDialog->size(), QSize(445, 97));
         QCOMPARE(p.windows.subGroupNameDialog->windowTitle(), QString("サブグループ"));
@@ -152,8 +154,9 @@ private slots:
             QCOMPARE(p.mainWindow.ProgramFolder(), folder.path());
             QCOMPARE(p.mainWindow.SettingsPath(), folder.settingsPath());
             QCOMPARE(p.windows.createDialog->IconFolder(), folder.path() + "img/");
-            // The windows keep their designed places.
-            QCOMPARE(p.mainWindow.pos(), QPoint(192, 107));
+            // The windows keep their designed places, but for the edge of the offscreen
+            // screen (800 x 800), which the main window would pass.
+            QCOMPARE(p.mainWindow.pos(), QPoint(800 - 616, 107));
             QCOMPARE(p.windows.groupWindow->TreeWidth(), 161);
 
             WithSettingsDialog(p, [](DatabaseSettingsDialog* d) {
@@ -177,8 +180,18 @@ private slots:
         QCOMPARE(lines[1], QByteArray());
         QCOMPARE(lines[2], QByteArray("JWWDB.FDB"));
         QCOMPARE(lines[3], QByteArray("PC\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC"));
-        // Every window at its designed place and size, the dialogs included.
-        const SettingsNumbers defaults = DefaultSettingsNumbers();
+        // Every window at its designed place and size, the dialogs included, but for
+        // the offscreen screen (800 x 800): the main window moved left to fit, the group
+        // window (three rows of icons high) cut to its width.
+        SettingsNumbers defaults = DefaultSettingsNumbers();
+        const int groupHeight = lines[kGroupHeight - 1].toInt();
+        QVERIFY(groupHeight >= 3 * 152);
+        for (auto [line, value] : {std::pair{kMainLeft, 800 - 616}, {kGroupLeft, 0},
+                                   {kGroupWidth, 800}, {kGroupHeight, groupHeight}})
+            defaults[static_cast<size_t>(line - kFirstNumberLine)] = value;
+        // The settings dialog was shown, centred on the main window: over its middle.
+        for (int line : {kDbDialogLeft, kDbDialogTop}) defaults[static_cast<size_t>(line - kFirstNumberLine)] = lines[line - 1].toInt();
+        QVERIFY(std::abs(lines[kDbDialogLeft - 1].toInt() + 251 / 2 - (184 + 616 / 2)) <= 20);
         for (size_t i = 0; i < defaults.size(); ++i)
             QCOMPARE(lines[int(i) + 4], QByteArray::number(defaults[i]));
         QCOMPARE(folder.SettingsBytes().count("\r\n"), 37);
@@ -232,7 +245,7 @@ private slots:
         lines[26] = "5";      // first column width
         lines[36] = "abc";    // tree width
         lines[35] = "2";      // details view
-        lines[22] = "333";    // search window left
+        lines[22] = "300";    // search window left
         lines[23] = "40";     // search window top
         lines[24] = "500";    // search window width
         folder.WriteSettingsBytes(lines.join("\r\n") + "\r\n");
@@ -244,7 +257,7 @@ private slots:
             QCOMPARE(p.windows.groupWindow->ColumnWidth(1), 160);
             QCOMPARE(p.windows.groupWindow->TreeWidth(), 20);
             QCOMPARE(p.windows.groupWindow->ViewStyleIndex(), 2);
-            QCOMPARE(p.windows.searchWindow->pos(), QPoint(333, 40));
+            QCOMPARE(p.windows.searchWindow->pos(), QPoint(300, 40));
             QCOMPARE(p.windows.searchWindow->width(), 500);
             QCOMPARE(p.mainWindow.Settings().userName, s.userName);
             p.windows.groupWindow->SetColumnWidth(4, 222);
@@ -256,7 +269,7 @@ private slots:
         QCOMPARE(lines[3], QByteArray("\x8E\x52\x93\x63\x91\xBE\x98\x59"));
         QCOMPARE(lines[20], QByteArray("40"));
         QCOMPARE(lines[21], QByteArray("50"));
-        QCOMPARE(lines[22], QByteArray("333"));
+        QCOMPARE(lines[22], QByteArray("300"));
         QCOMPARE(lines[23], QByteArray("40"));
         QCOMPARE(lines[24], QByteArray("500"));
         QCOMPARE(lines[26], QByteArray("16"));
@@ -422,7 +435,7 @@ private slots:
             QVERIFY(::mkfifo(QFile::encodeName(folder.settingsPath()).constData(), 0600) == 0);
             Program p(folder.programFile());
             QVERIFY(p.Show());
-            QCOMPARE(p.mainWindow.pos(), QPoint(192, 107));
+            QCOMPARE(p.mainWindow.pos(), QPoint(800 - 616, 107));
             QVERIFY(p.fake.messages.shown.isEmpty());
             p.Close();
             QVERIFY(QFileInfo(folder.settingsPath()).isFile());

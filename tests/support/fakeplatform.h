@@ -34,8 +34,20 @@ public:
         nextAnswers.pop_front();
         return a;
     }
+    int Choose(QWidget*, const QString& text, const QStringList& buttons) override
+    {
+        asked.push_back(text);
+        choices.push_back(buttons);
+        if (onAsk) onAsk(text);
+        if (nextChoices.empty()) return 0;
+        const int c = nextChoices.front();
+        nextChoices.pop_front();
+        return c;
+    }
     QStringList shown;
     QStringList details;   // one per shown message, empty when it had none
+    QList<QStringList> choices;   // the buttons of each Choose
+    std::deque<int> nextChoices;   // an empty queue presses the default (the first)
     QStringList asked;
     std::deque<bool> nextAnswers;   // Yes = true; an empty queue answers No
     std::function<void(const QString&)> onAsk;   // lets a test act while the user is asked
