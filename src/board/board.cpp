@@ -294,20 +294,17 @@ void GroupBoard::StoreIconPosition(int32_t group)
     session_.UpdateRecordText(kCatalogueTable, PositionSetText(slot->x, slot->y), GroupCondition(group));
 }
 
-TextRow GroupBoard::ReadGroupRow(int32_t group)
-{
-    TextRow row(kCatalogueColumnCount);
-    session_.SelectRecords("*", kCatalogueTable, GroupCondition(group), "");
-    session_.ReadFirstRecord(row);
-    session_.CloseSelect();
-    if (row.size() < kCatalogueColumnCount) row.resize(kCatalogueColumnCount);
-    return row;
-}
+std::optional<GroupRecord> GroupBoard::ReadGroup(int32_t group) { return ReadGroupRecord(session_, group); }
 
 void GroupBoard::ShowGroupDetails(int32_t group)
 {
-    const TextRow row = ReadGroupRow(group);
-    host_.ShowDetails(row[kColGrpName], row[kColPName], row[kColN], row[kColMTitle], row[kColSTitle]);
+    const std::optional<GroupRecord> record = ReadGroup(group);
+    if (!record) {
+        host_.DetailsUnread(group);
+        return;
+    }
+    host_.ShowDetails(record->name, record->author, record->number != 0 ? IntToStr(record->number) : std::string(),
+                      record->title, record->subtitle);
 }
 
 void GroupBoard::IconMouseDown(int32_t group, int x, int y)
