@@ -161,24 +161,26 @@ void GroupBoard::BuildBoard()
 
     std::vector<std::string> pictures;
     std::set<std::string> seen;
-    for (const TextRow& r : rows) {
-        if (r.size() < kCatalogueColumnCount) continue;
-        std::string file = ShownPictureFile(r[kColIconP]);
+    std::vector<GroupRecord> groups;
+    groups.reserve(rows.size());
+    for (const TextRow& r : rows)
+        if (std::optional<GroupRecord> g = GroupFromRow(r)) groups.push_back(std::move(*g));
+    for (const GroupRecord& g : groups) {
+        std::string file = ShownPictureFile(g.picture);
         if (seen.insert(file).second) pictures.push_back(std::move(file));
     }
     host_.PreparePictures(pictures);
 
-    for (const TextRow& r : rows) {
-        if (r.size() < kCatalogueColumnCount) continue;
-        const int32_t n = StrToIntOrZero(r[kColN]);
+    for (const GroupRecord& g : groups) {
+        const int32_t n = g.number;
         if (n < 1 || n > slotCount) continue;
-        const int32_t x = StrToIntOrZero(r[kColX]), y = StrToIntOrZero(r[kColY]);
+        const int32_t x = g.x.value_or(0), y = g.y.value_or(0);
         const auto old = kept.find(n);
-        if (old != kept.end() && RefreshSlot(old->second, n, x, y, r[kColGrpName], r[kColIconP])) {
+        if (old != kept.end() && RefreshSlot(old->second, n, x, y, g.name, g.picture)) {
             kept.erase(old);
             continue;
         }
-        AddGroupIcon(n - 1, x, y, r[kColGrpName], r[kColIconP]);
+        AddGroupIcon(n - 1, x, y, g.name, g.picture);
     }
     // Groups gone from the catalogue, and those whose controls could not be kept.
     releaseKept();
@@ -303,8 +305,7 @@ void GroupBoard::ShowGroupDetails(int32_t group)
         host_.DetailsUnread(group);
         return;
     }
-    host_.ShowDetails(record->name, record->author, record->number != 0 ? IntToStr(record->number) : std::string(),
-                      record->title, record->subtitle);
+    host_.ShowDetails(*record);
 }
 
 void GroupBoard::IconMouseDown(int32_t group, int x, int y)

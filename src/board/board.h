@@ -75,9 +75,9 @@ public:
     virtual void RefreshCaption(BoardCaption* caption, const std::string& text) { (void)caption, (void)text; }
     // Clears the picture and destroys both controls (either may be null).
     virtual void DestroyControls(BoardIcon* icon, BoardCaption* caption) = 0;
-    // Puts the five detail fields: group name, author name, number, title, subtitle.
-    virtual void ShowDetails(const std::string& name, const std::string& author, const std::string& number,
-                             const std::string& title, const std::string& subtitle) = 0;
+    // Puts the five detail fields: group name, author name, number, title, subtitle (all
+    // empty for a record numbered 0: no such group).
+    virtual void ShowDetails(const GroupRecord& group) = 0;
     // The group's row could not be read: no fields may pass for its own.
     virtual void DetailsUnread(int32_t group) { (void)group; }
     // The client area: its width and the height left for icons above the detail panel and

@@ -402,11 +402,7 @@ void BoardView::DestroyControls(BoardIcon* icon, BoardCaption* caption)
     }
 }
 
-void BoardView::ShowDetails(const std::string& name, const std::string& author, const std::string& number,
-                            const std::string& title, const std::string& subtitle)
-{
-    emit GroupShown({StrToIntOrZero(number), name, author, title, subtitle});
-}
+void BoardView::ShowDetails(const GroupRecord& group) { emit GroupShown(ShownFromRecord(group)); }
 
 void BoardView::DetailsUnread(int32_t group)
 {

@@ -108,8 +108,7 @@ private:
     bool RefreshIcon(BoardIcon* icon, int x, int y, const std::string& iconFile) override;
     void RefreshCaption(BoardCaption* caption, const std::string& text) override;
     void DestroyControls(BoardIcon* icon, BoardCaption* caption) override;
-    void ShowDetails(const std::string& name, const std::string& author, const std::string& number,
-                     const std::string& title, const std::string& subtitle) override;
+    void ShowDetails(const GroupRecord& group) override;
     void DetailsUnread(int32_t group) override;
     void PreparePictures(const std::vector<std::string>& iconFiles) override;
     int ClientWidth() const override;

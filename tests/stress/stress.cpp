@@ -46,8 +46,7 @@ public:
     BoardCaption* CreateCaption(int, const std::string&) override { return nullptr; }
     void ShowControls(BoardIcon*, BoardCaption*) override {}
     void DestroyControls(BoardIcon*, BoardCaption*) override {}
-    void ShowDetails(const std::string&, const std::string&, const std::string&, const std::string&,
-                     const std::string&) override {}
+    void ShowDetails(const GroupRecord&) override {}
     int ClientWidth() const override { return 608; }
     int BoardHeight() const override { return 206; }
 };
