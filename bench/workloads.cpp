@@ -123,11 +123,6 @@ std::vector<std::string> CopyDrawings(const QString& folder, int count)
     return paths;
 }
 
-NetworkPathLookup NoNetworkDrives()
-{
-    return [](const std::string& drive) { return drive; };
-}
-
 // What the workloads share: the benchmark's database, the program started on it, the
 // statements recorded in the first timed run, and the floor that replays them.
 class ReplayedWorkload : public Workload {
@@ -229,7 +224,7 @@ public:
         if (!RemoveBatch()) return -1;
         stored_ = 0;
         return Timed([this] {
-            EntryBatch batch(db_.session, ReadShownGroup(db_.session, 1).value_or(ShownGroup{}), 0, db_.settings.userName, NoNetworkDrives());
+            EntryBatch batch(db_.session, ReadShownGroup(db_.session, 1).value_or(ShownGroup{}), 0, db_.settings.userName);
             for (const std::string& path : paths_)
                 if (!batch.Add(path)) break;
             if (batch.Finish()) stored_ = batch.StoredCount();

@@ -84,9 +84,8 @@ int main(int argc, char* argv[])
     const int firstGroup = groups.front().n;
     for (int i = entriesAt + 1; i < argc; ++i) {
         const std::string path = Cp932(argv[i]);
-        const auto same = [](const std::string& drive) { return drive; };
         if (!EnsureGroupTables(session, firstGroup) ||
-            !RegisterFile(session, firstGroup, 0, path, settings.userName, same).Stored()) {
+            !RegisterFile(session, firstGroup, 0, path, settings.userName).Stored()) {
             std::fprintf(stderr, "entry %s not stored: %s\n", argv[i], session.LastError().c_str());
             return 1;
         }

@@ -161,24 +161,26 @@ void GroupBoard::BuildBoard()
 
     std::vector<std::string> pictures;
     std::set<std::string> seen;
-    for (const TextRow& r : rows) {
-        if (r.size() < kCatalogueColumnCount) continue;
-        std::string file = ShownPictureFile(r[kColIconP]);
+    std::vector<GroupRecord> groups;
+    groups.reserve(rows.size());
+    for (const TextRow& r : rows)
+        if (std::optional<GroupRecord> g = GroupFromRow(r)) groups.push_back(std::move(*g));
+    for (const GroupRecord& g : groups) {
+        std::string file = ShownPictureFile(g.picture);
         if (seen.insert(file).second) pictures.push_back(std::move(file));
     }
     host_.PreparePictures(pictures);
 
-    for (const TextRow& r : rows) {
-        if (r.size() < kCatalogueColumnCount) continue;
-        const int32_t n = StrToIntOrZero(r[kColN]);
+    for (const GroupRecord& g : groups) {
+        const int32_t n = g.number;
         if (n < 1 || n > slotCount) continue;
-        const int32_t x = StrToIntOrZero(r[kColX]), y = StrToIntOrZero(r[kColY]);
+        const int32_t x = g.x.value_or(0), y = g.y.value_or(0);
         const auto old = kept.find(n);
-        if (old != kept.end() && RefreshSlot(old->second, n, x, y, r[kColGrpName], r[kColIconP])) {
+        if (old != kept.end() && RefreshSlot(old->second, n, x, y, g.name, g.picture)) {
             kept.erase(old);
             continue;
         }
-        AddGroupIcon(n - 1, x, y, r[kColGrpName], r[kColIconP]);
+        AddGroupIcon(n - 1, x, y, g.name, g.picture);
     }
     // Groups gone from the catalogue, and those whose controls could not be kept.
     releaseKept();
@@ -294,20 +296,16 @@ void GroupBoard::StoreIconPosition(int32_t group)
     session_.UpdateRecordText(kCatalogueTable, PositionSetText(slot->x, slot->y), GroupCondition(group));
 }
 
-TextRow GroupBoard::ReadGroupRow(int32_t group)
-{
-    TextRow row(kCatalogueColumnCount);
-    session_.SelectRecords("*", kCatalogueTable, GroupCondition(group), "");
-    session_.ReadFirstRecord(row);
-    session_.CloseSelect();
-    if (row.size() < kCatalogueColumnCount) row.resize(kCatalogueColumnCount);
-    return row;
-}
+std::optional<GroupRecord> GroupBoard::ReadGroup(int32_t group) { return ReadGroupRecord(session_, group); }
 
 void GroupBoard::ShowGroupDetails(int32_t group)
 {
-    const TextRow row = ReadGroupRow(group);
-    host_.ShowDetails(row[kColGrpName], row[kColPName], row[kColN], row[kColMTitle], row[kColSTitle]);
+    const std::optional<GroupRecord> record = ReadGroup(group);
+    if (!record) {
+        host_.DetailsUnread(group);
+        return;
+    }
+    host_.ShowDetails(*record);
 }
 
 void GroupBoard::IconMouseDown(int32_t group, int x, int y)

@@ -5,11 +5,13 @@
 // statements; the window supplies the controls through BoardHost.
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "db/schema.h"
 #include "db/session.h"
+#include "store/records.h"
 
 extern const char* const kDefaultIcon;      // "icon1.ico"
 
@@ -73,9 +75,11 @@ public:
     virtual void RefreshCaption(BoardCaption* caption, const std::string& text) { (void)caption, (void)text; }
     // Clears the picture and destroys both controls (either may be null).
     virtual void DestroyControls(BoardIcon* icon, BoardCaption* caption) = 0;
-    // Puts the five detail fields: group name, author name, number, title, subtitle.
-    virtual void ShowDetails(const std::string& name, const std::string& author, const std::string& number,
-                             const std::string& title, const std::string& subtitle) = 0;
+    // Puts the five detail fields: group name, author name, number, title, subtitle (all
+    // empty for a record numbered 0: no such group).
+    virtual void ShowDetails(const GroupRecord& group) = 0;
+    // The group's row could not be read: no fields may pass for its own.
+    virtual void DetailsUnread(int32_t group) { (void)group; }
     // The client area: its width and the height left for icons above the detail panel and
     // the status bar.
     virtual int ClientWidth() const = 0;
@@ -166,8 +170,9 @@ public:
     // The slot of group n, or nullptr when it lies outside the table or is not present.
     IconSlot* PresentSlot(int32_t group);
 
-    // Reads the catalogue row of group n (11 texts, empty when there is none).
-    TextRow ReadGroupRow(int32_t group);
+    // The catalogue row of group n: numbered 0 when there is none, nullopt when it could
+    // not be read.
+    std::optional<GroupRecord> ReadGroup(int32_t group);
 
 private:
     // Destroys the slot's controls, errors swallowed, and marks it not present.

@@ -239,12 +239,10 @@ void BoardView::BuildBoard()
     UpdateSelectionMark();
 }
 
-void BoardView::AddGroupIconFromRow(const TextRow& row)
+void BoardView::AddGroupIconFromRecord(const GroupRecord& record)
 {
-    const int32_t n = StrToIntOrZero(row[kColN]);
-    if (n < 1) return;
-    board_.AddGroupIcon(n - 1, StrToIntOrZero(row[kColX]), StrToIntOrZero(row[kColY]), row[kColGrpName],
-                        row[kColIconP]);
+    if (record.number < 1) return;
+    board_.AddGroupIcon(record.number - 1, record.x.value_or(0), record.y.value_or(0), record.name, record.picture);
     AfterBoardCommand();
 }
 
@@ -285,14 +283,14 @@ QLabel* BoardView::GroupCaption(int32_t group) const
 QString BoardView::GroupTip(int32_t group)
 {
     if (!session_.Connected()) return {};
-    const TextRow row = board_.ReadGroupRow(group);
-    if (row[kColN].empty()) return {};
+    const std::optional<GroupRecord> record = board_.ReadGroup(group);
+    if (!record || record->number == 0) return {};
     auto line = [](const QString& caption, const std::string& value) {
         return caption + "\u3000" + ToQ(value).toHtmlEscaped();
     };
     // Rich text, so that no name is taken for markup and long names stay on one line.
-    return "<p style='white-space:pre'>" + line("グループ名", row[kColGrpName]) + "<br>" +
-           line("表題", row[kColMTitle]) + "<br>" + line("作成者名", row[kColPName]) + "</p>";
+    return "<p style='white-space:pre'>" + line("グループ名", record->name) + "<br>" + line("表題", record->title) +
+           "<br>" + line("作成者名", record->author) + "</p>";
 }
 
 // --- the controls ----------------------------------------------------------------------
@@ -408,10 +406,12 @@ void BoardView::DestroyControls(BoardIcon* icon, BoardCaption* caption)
     }
 }
 
-void BoardView::ShowDetails(const std::string& name, const std::string& author, const std::string& number,
-                            const std::string& title, const std::string& subtitle)
+void BoardView::ShowDetails(const GroupRecord& group) { emit GroupShown(ShownFromRecord(group)); }
+
+void BoardView::DetailsUnread(int32_t group)
 {
-    emit GroupShown({StrToIntOrZero(number), name, author, title, subtitle});
+    (void)group;
+    emit GroupUnread();
 }
 
 // The limits of a drag: the visible board (the view lies above the detail panel and the

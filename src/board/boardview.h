@@ -40,7 +40,7 @@ public:
     void BuildBoard();
     // The icon of one catalogue row, in place of the one its group had; a row without a
     // number a slot can have (another copy deleted it) adds nothing.
-    void AddGroupIconFromRow(const TextRow& row);
+    void AddGroupIconFromRecord(const GroupRecord& record);
     // The canvas and the selection mark after a command moved, added or removed icons.
     void AfterBoardCommand();
     // Where a new group of that name and picture (CP932) goes: the first free place of the
@@ -80,6 +80,8 @@ public:
 signals:
     // The board showed a group (a press, a drag, a drop): the five fields as stored.
     void GroupShown(const ShownGroup& group);
+    // The group's row could not be read when the board would have shown it.
+    void GroupUnread();
     // A double-click on a group's icon or caption.
     void OpenRequested();
     // A press after the connection was lost: the main window attaches again, which
@@ -107,8 +109,8 @@ private:
     bool RefreshIcon(BoardIcon* icon, int x, int y, const std::string& iconFile) override;
     void RefreshCaption(BoardCaption* caption, const std::string& text) override;
     void DestroyControls(BoardIcon* icon, BoardCaption* caption) override;
-    void ShowDetails(const std::string& name, const std::string& author, const std::string& number,
-                     const std::string& title, const std::string& subtitle) override;
+    void ShowDetails(const GroupRecord& group) override;
+    void DetailsUnread(int32_t group) override;
     void PreparePictures(const std::vector<std::string>& iconFiles) override;
     int ClientWidth() const override;
     int BoardHeight() const override;

@@ -27,17 +27,16 @@ std::optional<std::vector<bool>> HeldInSubGroup(DatabaseSession& session, int32_
 }
 
 EntryBatch::EntryBatch(DatabaseSession& session, ShownGroup group, int32_t subGroup, std::string userName,
-                       NetworkPathLookup getNetworkPath, size_t sliceSize, const RootMappings* mappings)
+                       size_t sliceSize, const RootMappings* mappings)
     : session_(session), group_(std::move(group)), subGroup_(subGroup), userName_(std::move(userName)),
-      getNetworkPath_(std::move(getNetworkPath)), sliceSize_(std::max<size_t>(sliceSize, 1)), mappings_(mappings)
+      sliceSize_(std::max<size_t>(sliceSize, 1)), mappings_(mappings)
 {
 }
 
 bool EntryBatch::Add(const std::string& fullPath, const std::string* memo)
 {
     if (outcome_ != WriteOutcome::Done) return false;
-    EntryOutcome entry =
-        PrepareEntry(subGroup_, fullPath, memo ? *memo : ReadJwMemo(fullPath), userName_, getNetworkPath_, mappings_);
+    EntryOutcome entry = PrepareEntry(subGroup_, fullPath, memo ? *memo : ReadJwMemo(fullPath), userName_, mappings_);
     if (entry.problem != EntryProblem::None) {
         failures_.emplace_back(fullPath, entry.problem);
         return true;

@@ -27,8 +27,7 @@ std::optional<std::vector<bool>> HeldInSubGroup(DatabaseSession& session, int32_
 class EntryBatch {
 public:
     EntryBatch(DatabaseSession& session, ShownGroup group, int32_t subGroup, std::string userName,
-               NetworkPathLookup getNetworkPath, size_t sliceSize = kEntrySlice,
-               const RootMappings* mappings = nullptr);
+               size_t sliceSize = kEntrySlice, const RootMappings* mappings = nullptr);
 
     // The wait between two tries after a clash with another copy; the window passes
     // WaitInEventLoop while its progress dialog stands.
@@ -58,7 +57,6 @@ private:
     ShownGroup group_;
     int32_t subGroup_;
     std::string userName_;
-    NetworkPathLookup getNetworkPath_;
     size_t sliceSize_;
     const RootMappings* mappings_;   // folders shared with Windows PCs; nullptr: none
     ClashPause pause_ = SleepPause;

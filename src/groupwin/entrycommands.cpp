@@ -151,7 +151,7 @@ void GroupWindow::StoreEntries(const std::vector<std::string>& paths, const std:
     std::unique_ptr<ProgressDisplay> progress;
     if (paths.size() > kQuietBatch && platform_.progress)
         progress = platform_.progress->Start(this, texts.working, static_cast<int>(paths.size()));
-    EntryBatch batch(db_, currentGroup, subGroup, settings_.userName, NetworkPaths(), entrySlice, rootMappings_);
+    EntryBatch batch(db_, currentGroup, subGroup, settings_.userName, entrySlice, rootMappings_);
     if (progress) batch.SetClashPause(WaitInEventLoop);   // the window is drawn while a clash waits
     size_t taken = 0;
     bool cancelled = false;

@@ -17,14 +17,6 @@ bool IsNumberColumn(int column) { return column == kCellSize || column == kCellN
 
 } // namespace
 
-bool OnNetworkDrive(const std::string& path) { return path.size() >= 2 && path[0] >= 'D' && path[0] <= 'Z' && path[1] == ':'; }
-
-std::string ResolveNetworkDrive(const std::string& path, const NetworkPathLookup& getNetworkPath)
-{
-    if (!OnNetworkDrive(path) || !getNetworkPath) return path;
-    return getNetworkPath(path.substr(0, 2)) + path.substr(2);
-}
-
 FileProbe ProbeFile(const std::string& cp932Path)
 {
     FileProbe probe;
@@ -62,18 +54,16 @@ std::string FormatFileTime(std::int64_t secondsSinceEpoch)
 }
 
 FileRow MakeFileRow(int32_t number, int32_t subGroup, const std::string& storedPath, const std::string& memo,
-                    const std::string& addedBy, const NetworkPathLookup& getNetworkPath, const RootMappings* mappings)
+                    const std::string& addedBy, const RootMappings* mappings)
 {
     const std::string fullPath = mappings ? LocalPath(storedPath, *mappings) : storedPath;
     FileRow row;
-    const FileProbe atPath = ProbeFile(fullPath);
-    row.exists = atPath.found;
-    const std::string resolved = ResolveNetworkDrive(fullPath, getNetworkPath);
-    const FileProbe probe = resolved == fullPath ? atPath : ProbeFile(resolved);
+    const FileProbe probe = ProbeFile(fullPath);
+    row.exists = probe.found;
 
     auto& c = row.cells;
-    c[kCellFolder] = PathFolder(resolved);
-    c[kCellName] = PathFileName(resolved);
+    c[kCellFolder] = PathFolder(fullPath);
+    c[kCellName] = PathFileName(fullPath);
     c[kCellSize] = probe.found ? std::to_string(probe.size) : "0";
     c[kCellType] = FileTypeOf(c[kCellName]);
     c[kCellTime] = probe.found ? FormatFileTime(probe.modified) : "<No File>";

@@ -4,7 +4,6 @@
 // group can be tested and timed without a window.
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,15 +35,6 @@ struct FileRow {
 
 // --- paths ---------------------------------------------------------------------------
 
-// Network path of a drive such as "E:", or the drive itself when it is not mapped.
-using NetworkPathLookup = std::function<std::string(const std::string& drive)>;
-
-// A path on a drive from D: to Z: with its drive replaced by the drive's network path;
-// any other path unchanged.
-// A path on a drive letter from D: to Z:, which the lookup may turn into a network path.
-bool OnNetworkDrive(const std::string& path);
-std::string ResolveNetworkDrive(const std::string& path, const NetworkPathLookup& getNetworkPath);
-
 // --- the disk ------------------------------------------------------------------------
 
 struct FileProbe {
@@ -62,12 +52,11 @@ bool FileExists(const std::string& cp932Path);
 // "yyyy/mm/dd hh:mm:ss" in local time.
 std::string FormatFileTime(std::int64_t secondsSinceEpoch);
 
-// The row of one entry: probes the file at fullPath, resolves a mapped drive, splits
-// the resolved path into folder and name. A path below a root shared with Windows PCs
+// The row of one entry: probes the file at fullPath, splits the path into folder and
+// name. A path below a root shared with Windows PCs
 // is probed and shown where this system finds it (text/rootmap.h).
 FileRow MakeFileRow(int32_t number, int32_t subGroup, const std::string& fullPath, const std::string& memo,
-                    const std::string& addedBy, const NetworkPathLookup& getNetworkPath,
-                    const RootMappings* mappings = nullptr);
+                    const std::string& addedBy, const RootMappings* mappings = nullptr);
 
 // --- order ---------------------------------------------------------------------------
 

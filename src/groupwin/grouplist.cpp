@@ -96,7 +96,11 @@ void GroupWindow::FillFileList()
 {
     if (!MayRun()) return;
     shownSubGroup_ = CurrentSubGroup();
-    ShowRows(ReadFileRows(db_, currentGroupNumber, shownSubGroup_, NetworkPaths(), rootMappings_));
+    std::optional<std::vector<FileRow>> rows = ReadFileRows(db_, currentGroupNumber, shownSubGroup_, rootMappings_);
+    // The list follows the node: the rows shown before belong to another node or are
+    // stale, so a failed read empties it and says so.
+    ShowRows(rows ? std::move(*rows) : std::vector<FileRow>{});
+    if (!rows) SayUnread();
 }
 
 void GroupWindow::ShowRows(std::vector<FileRow> rows)

@@ -14,26 +14,22 @@ constexpr size_t kRowsWorthAThread = 2000;
 
 } // namespace
 
-std::vector<TextRow> ReadTableRows(DatabaseSession& session, const std::string& table, const std::string& condition)
-{
-    return ReadNumberedRows(session, table, condition).value_or(std::vector<TextRow>{});
-}
-
-std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32_t subGroup,
-                                  const NetworkPathLookup& getNetworkPath, const RootMappings* mappings)
+std::optional<std::vector<FileRow>> ReadFileRows(DatabaseSession& session, int32_t group, int32_t subGroup,
+                                                 const RootMappings* mappings)
 {
     const std::string condition = subGroup > 0 ? SubGroupIs(subGroup) : "";
-    std::vector<TextRow> rows = ReadTableRows(session, FileTableName(group), condition);
+    std::optional<std::vector<TextRow>> read = ReadNumberedRows(session, FileTableName(group), condition);
+    if (!read) return std::nullopt;
+    std::vector<TextRow>& rows = *read;
     std::vector<FileRow> list(rows.size());
-    auto make = [&](size_t i, const NetworkPathLookup& lookup) {
+    auto make = [&](size_t i) {
         TextRow& r = rows[i];
         r.resize(std::max<size_t>(r.size(), kFileColumnCount));
         const EntryRecord e = EntryFromRow(r).value_or(EntryRecord{});
-        list[i] = MakeFileRow(e.number, e.subGroup, e.StoredPath(), e.memo, e.author, lookup, mappings);
+        list[i] = MakeFileRow(e.number, e.subGroup, e.StoredPath(), e.memo, e.author, mappings);
     };
     // Probing the disk is most of the work once the rows are read: a large list
-    // shares it with a second core. The drive lookup is the caller's and stays on this
-    // thread, so the helper leaves drive paths as they are and they are made again below.
+    // shares it with a second core.
     const size_t half = rows.size() >= kRowsWorthAThread && std::thread::hardware_concurrency() > 1 ? rows.size() / 2 : 0;
     bool helped = false;
     std::thread helper;
@@ -41,7 +37,7 @@ std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32
         try {
             helper = std::thread([&] {
                 try {
-                    for (size_t i = half; i < rows.size(); ++i) make(i, {});
+                    for (size_t i = half; i < rows.size(); ++i) make(i);
                     helped = true;
                 } catch (...) {   // out of memory: this thread makes them again
                 }
@@ -50,11 +46,10 @@ std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32
         }
     }
     const size_t mine = helper.joinable() ? half : rows.size();
-    for (size_t i = 0; i < mine; ++i) make(i, getNetworkPath);
+    for (size_t i = 0; i < mine; ++i) make(i);
     if (helper.joinable()) helper.join();
-    if (mine < rows.size())
-        for (size_t i = mine; i < rows.size(); ++i)
-            if (!helped || (getNetworkPath && OnNetworkDrive(list[i].cells[kCellFolder]))) make(i, getNetworkPath);
+    if (!helped)
+        for (size_t i = mine; i < rows.size(); ++i) make(i);
     return list;
 }
 
@@ -85,19 +80,20 @@ std::vector<SubGroupNode> BuildSubGroupTree(const std::vector<TextRow>& subGroup
     return nodes;
 }
 
-std::vector<SubGroupNode> ReadSubGroupTree(DatabaseSession& session, int32_t group)
+std::optional<std::vector<SubGroupNode>> ReadSubGroupTree(DatabaseSession& session, int32_t group)
 {
-    return BuildSubGroupTree(ReadTableRows(session, SubGroupTableName(group), ""));
+    const std::optional<std::vector<TextRow>> rows = ReadNumberedRows(session, SubGroupTableName(group), "");
+    if (!rows) return std::nullopt;
+    return BuildSubGroupTree(*rows);
 }
 
 // --- file entries --------------------------------------------------------------------
 
 EntryOutcome PrepareEntry(int32_t subGroup, const std::string& fullPath, const std::string& memo,
-                          const std::string& userName, const NetworkPathLookup& getNetworkPath,
-                          const RootMappings* mappings)
+                          const std::string& userName, const RootMappings* mappings)
 {
     EntryOutcome out;
-    out.row = MakeFileRow(0, subGroup, fullPath, StoredMemo(memo), CleanText(userName), getNetworkPath);
+    out.row = MakeFileRow(0, subGroup, fullPath, StoredMemo(memo), CleanText(userName));
     out.row.cells[kCellNumber].clear();
     // Where the stored folder is decided: the Windows form below a shared folder, so that
     // colleagues on Windows PCs find the file too, and checked in that form, which is the
@@ -118,10 +114,9 @@ void ShowLocally(FileRow& row, const RootMappings* mappings)
 }
 
 EntryOutcome StoreEntry(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
-                        const std::string& memo, const std::string& userName, const NetworkPathLookup& getNetworkPath,
-                        const RootMappings* mappings)
+                        const std::string& memo, const std::string& userName, const RootMappings* mappings)
 {
-    EntryOutcome out = PrepareEntry(subGroup, fullPath, memo, userName, getNetworkPath, mappings);
+    EntryOutcome out = PrepareEntry(subGroup, fullPath, memo, userName, mappings);
     if (out.problem != EntryProblem::None) return out;
     const int32_t number = InsertNumbered(session, FileTableName(group), FileColumns(), EntryValues(out.record));
     ShowLocally(out.row, mappings);
@@ -135,8 +130,7 @@ EntryOutcome StoreEntry(DatabaseSession& session, int32_t group, int32_t subGrou
 }
 
 EntryOutcome RegisterFile(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
-                          const std::string& userName, const NetworkPathLookup& getNetworkPath,
-                          const RootMappings* mappings)
+                          const std::string& userName, const RootMappings* mappings)
 {
-    return StoreEntry(session, group, subGroup, fullPath, ReadJwMemo(fullPath), userName, getNetworkPath, mappings);
+    return StoreEntry(session, group, subGroup, fullPath, ReadJwMemo(fullPath), userName, mappings);
 }

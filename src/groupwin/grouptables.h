@@ -4,6 +4,7 @@
 // entries prepared for registration, and the entry clipboard. Texts are CP932.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,15 +14,12 @@
 #include "store/grouptables.h"
 #include "store/writes.h"
 
-// Every row of the table ("*", ordered by N), as many as the select found; none when
-// it could not be read.
-std::vector<TextRow> ReadTableRows(DatabaseSession& session, const std::string& table, const std::string& condition);
-
 // The list of a group: every entry when subGroup is 0, else the entries filed directly
 // under that sub-group; by entry number, each file probed on disk.
 // Paths below a root shared with Windows PCs are shown where this system finds them.
-std::vector<FileRow> ReadFileRows(DatabaseSession& session, int32_t group, int32_t subGroup,
-                                  const NetworkPathLookup& getNetworkPath, const RootMappings* mappings = nullptr);
+// nullopt when the entries could not be read (never an empty list for a failed read).
+std::optional<std::vector<FileRow>> ReadFileRows(DatabaseSession& session, int32_t group, int32_t subGroup,
+                                                 const RootMappings* mappings = nullptr);
 
 // --- the sub-group tree --------------------------------------------------------------
 
@@ -40,7 +38,8 @@ std::string NodeLabel(const std::string& name, const std::string& numberText);
 // or under the root when no node has that number yet (0, NULL, a missing parent).
 // Rows come ordered by N.
 std::vector<SubGroupNode> BuildSubGroupTree(const std::vector<TextRow>& subGroupRows);
-std::vector<SubGroupNode> ReadSubGroupTree(DatabaseSession& session, int32_t group);
+// nullopt when the sub-groups could not be read.
+std::optional<std::vector<SubGroupNode>> ReadSubGroupTree(DatabaseSession& session, int32_t group);
 
 // --- file entries --------------------------------------------------------------------
 
@@ -57,8 +56,7 @@ struct EntryOutcome {
 // form that is stored (ShowLocally gives the list's back). problem says whether its
 // names can be stored.
 EntryOutcome PrepareEntry(int32_t subGroup, const std::string& fullPath, const std::string& memo,
-                          const std::string& userName, const NetworkPathLookup& getNetworkPath,
-                          const RootMappings* mappings = nullptr);
+                          const std::string& userName, const RootMappings* mappings = nullptr);
 // The folder of a prepared row as this system finds it, for the list.
 void ShowLocally(FileRow& row, const RootMappings* mappings);
 
@@ -68,12 +66,11 @@ void ShowLocally(FileRow& row, const RootMappings* mappings);
 // below a folder shared with Windows PCs is stored in its Windows form (the row keeps
 // this system's).
 EntryOutcome StoreEntry(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
-                        const std::string& memo, const std::string& userName, const NetworkPathLookup& getNetworkPath,
+                        const std::string& memo, const std::string& userName,
                         const RootMappings* mappings = nullptr);
 // StoreEntry with the memo that the drawing holds.
 EntryOutcome RegisterFile(DatabaseSession& session, int32_t group, int32_t subGroup, const std::string& fullPath,
-                          const std::string& userName, const NetworkPathLookup& getNetworkPath,
-                          const RootMappings* mappings = nullptr);
+                          const std::string& userName, const RootMappings* mappings = nullptr);
 
 // Entries copied for pasting, in this group or another: full path and memo of each.
 // Program-wide; the main window owns it.

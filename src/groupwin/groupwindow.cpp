@@ -298,13 +298,30 @@ void GroupWindow::closeEvent(QCloseEvent* event)
 void GroupWindow::FormShow()
 {
     setWindowTitle("グループ名 【" + ToQ(currentGroupName) + "】 (N:" + QString::number(currentGroupNumber) + ")");
-    if (currentGroup.number != currentGroupNumber) currentGroup = ReadShownGroup(db_, currentGroupNumber).value_or(ShownGroup{});
+    bool read = true;
+    if (currentGroup.number != currentGroupNumber) {
+        const std::optional<ShownGroup> group = ReadShownGroup(db_, currentGroupNumber);
+        read = group.has_value();
+        currentGroup = group.value_or(ShownGroup{});
+    }
     ApplyViewStyle();
-    ShowRows(ReadFileRows(db_, currentGroupNumber, 0, NetworkPaths(), rootMappings_));
+    // A group that could not be read is shown empty with the failure said: nothing of it
+    // half shown, and no empty list that would pass for a group without entries.
+    std::optional<std::vector<FileRow>> rows;
+    if (read) rows = ReadFileRows(db_, currentGroupNumber, 0, rootMappings_);
+    ShowRows(rows ? std::move(*rows) : std::vector<FileRow>{});
     shownSubGroup_ = 0;
-    BuildSubGroupTree();
+    if (!rows) {
+        subGroupTree->clear();
+        SayUnread();
+    } else if (!BuildSubGroupTree()) {
+        subGroupTree->clear();
+        fileModel->Clear();
+    }
     UpdateActions();
 }
+
+void GroupWindow::SayUnread() { Say("データベースから読めませんでした"); }
 
 void GroupWindow::FormClose()
 {
@@ -316,18 +333,5 @@ void GroupWindow::CloseWindow()
 {
     FormClose();
     hide();
-}
-
-std::string GroupWindow::GetNetworkPath(const std::string& drive) const
-{
-    const QString path = platform_.desktop->DriveToNetworkPath(ToQ(drive));
-    if (path.isEmpty()) return drive;
-    const std::optional<std::string> bytes = FromQ(path);
-    return bytes ? *bytes : drive;
-}
-
-NetworkPathLookup GroupWindow::NetworkPaths() const
-{
-    return [this](const std::string& drive) { return GetNetworkPath(drive); };
 }
 

@@ -94,16 +94,17 @@ public:
     void FormShow();                 // caption, list and tree of the current group
     void FormClose();                // empties list and tree
     void CloseWindow();              // FormClose, then hidden (also when hidden already)
-    void BuildSubGroupTree();
-    void FillFileList();             // for the selected node: the tree's click
+    // The tree as stored; false when it could not be read: the tree stays as it was and
+    // the failure is said.
+    bool BuildSubGroupTree();
+    // For the selected node (the tree's click); a failed read empties the list and says so.
+    void FillFileList();
     void ApplyViewStyle();           // as the combo box shows
     // A header click: ascending, the same column again descending, then ascending again.
     void SortByColumn(int column);
     // Number of the current node, whose entries the list shows; 0 for the root, for none
     // and for an empty tree.
     int32_t CurrentSubGroup() const;
-    // Network path of a mapped drive ("E:"), or the drive itself.
-    std::string GetNetworkPath(const std::string& drive) const;
 
     // Shows the entry of that number on its sub-group's node (the root's when the
     // sub-group is gone), selected; false when the group holds no such entry.
@@ -231,7 +232,6 @@ private:
 
     // Draws the list's cells, in every view style (grouplist.cpp).
     static QAbstractItemDelegate* CellDelegate(QAbstractItemView* view);
-    NetworkPathLookup NetworkPaths() const;
     // The list style's cell: the widest name (within a bound) beside a small icon.
     QSize ListCellSize() const;
     void MeasureListCells(int first, int last);
@@ -264,6 +264,8 @@ private:
     bool ToldGone(WriteOutcome outcome, int32_t subGroup);
     // What the last command did, in the status bar.
     void Say(const QString& text);
+    // A read of the group that failed, in the status bar.
+    void SayUnread();
 
     bool MayRun() const { return !commandGate_ || commandGate_(); }
 

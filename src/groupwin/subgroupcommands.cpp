@@ -24,15 +24,21 @@ QTreeWidgetItem* GroupWindow::AddNode(QTreeWidgetItem* parent, const SubGroupNod
     return item;
 }
 
-void GroupWindow::BuildSubGroupTree()
+bool GroupWindow::BuildSubGroupTree()
 {
+    const std::optional<std::vector<SubGroupNode>> read = ReadSubGroupTree(db_, currentGroupNumber);
+    if (!read) {
+        SayUnread();
+        return false;
+    }
+    const std::vector<SubGroupNode>& nodes = *read;
     subGroupTree->clear();
-    const std::vector<SubGroupNode> nodes = ReadSubGroupTree(db_, currentGroupNumber);
     std::vector<QTreeWidgetItem*> items(nodes.size());
     // Parents come before their children.
     for (size_t i = 0; i < nodes.size(); ++i)
         items[i] = AddNode(nodes[i].parent < 0 ? nullptr : items[static_cast<size_t>(nodes[i].parent)], nodes[i]);
     subGroupTree->expandAll();
+    return true;
 }
 
 QTreeWidgetItem* GroupWindow::SelectedNode() const
@@ -72,7 +78,8 @@ void GroupWindow::ReadAgain()
     {
         // One reading of the list below, not one for each node the rebuilt tree passes.
         const QSignalBlocker quiet(subGroupTree);
-        BuildSubGroupTree();
+        // Not read: the tree and its list stay as they were, the failure said.
+        if (!BuildSubGroupTree()) return;
         if (QTreeWidgetItem* node = hadNode ? FindNode(number) : nullptr) subGroupTree->setCurrentItem(node);
     }
     FillFileList();

@@ -23,7 +23,6 @@ public:
     bool OpenWithProgram(const QString& path) override;
     bool OpenWithChooser(QWidget* parent, const QString& path) override;
     QIcon FileIcon(const QString& path) override { return desktop_.FileIcon(path); }
-    QString DriveToNetworkPath(const QString& drive) override { return desktop_.DriveToNetworkPath(drive); }
     bool ShowInFolder(const QString& path) override { return desktop_.ShowInFolder(path); }
     void CopyText(const QString& text) override { desktop_.CopyText(text); }
 

@@ -192,8 +192,6 @@ public:
         if (icon.isNull()) icon = provider_.icon(QAbstractFileIconProvider::File);
         return icon;
     }
-    // Drive letters do not exist here.
-    QString DriveToNetworkPath(const QString&) override { return {}; }
     bool ShowInFolder(const QString& path) override
     {
         // File managers that speak the freedesktop interface open the folder with the

@@ -80,8 +80,6 @@ public:
     }
     // The icon of the file's type, found by its name alone: the file is not read.
     virtual QIcon FileIcon(const QString& path) = 0;
-    // Network path of a mapped drive ("X:" -> "\\server\share"); empty when none.
-    virtual QString DriveToNetworkPath(const QString& drive) = 0;
     // Shows the file in the desktop's file manager, selected where the file manager can
     // do that, else its folder; false when nothing could be opened.
     virtual bool ShowInFolder(const QString& path) = 0;

@@ -137,7 +137,10 @@ public:
     {
         std::vector<Group> groups;
         // A read cancelled by the stop is no empty catalogue.
-        if (!ReadGroups(groups)) return !session_.ConnectionLost() && EscPressed(escape_) ? SearchEnd::Stopped : Ended();
+        if (!ReadGroups(groups)) {
+            if (!session_.ConnectionLost() && EscPressed(escape_)) return SearchEnd::Stopped;
+            return unread_ && !session_.ConnectionLost() ? SearchEnd::ReadFailed : Ended();
+        }
         if (EscPressed(escape_)) return SearchEnd::Stopped;
         for (size_t from = 0; from < groups.size(); from += kGroupsPerStatement) {
             const size_t to = std::min(groups.size(), from + kGroupsPerStatement);
@@ -185,7 +188,13 @@ private:
     bool ReadGroups(std::vector<Group>& groups)
     {
         const std::vector<TextRow> catalogue = session_.SelectAllRows("*", kCatalogueTable, "", "N");
-        if (catalogue.empty()) return false;
+        if (catalogue.empty()) {
+            // No catalogue yet (no group was ever made) leaves nothing to search; one that
+            // could not be read is no empty database.
+            unread_ = session_.LastFailure() != DbFailure::None &&
+                      (session_.TableExists(kCatalogueTable) || session_.LastFailure() != DbFailure::None);
+            return false;
+        }
         std::vector<TextRow> tables;
         const bool known = session_.SelectStatement(
             {"SELECT RDB$RELATION_NAME FROM RDB$RELATIONS", "   WHERE RDB$RELATION_NAME STARTING WITH 'GRP'", "   ;"}, tables);
@@ -295,6 +304,7 @@ private:
     const std::string condition_;
     const std::vector<Group>* groups_ = nullptr;
     std::unordered_map<int32_t, size_t> groupAt_;
+    bool unread_ = false;   // the catalogue could not be read
     int32_t headerShown_ = 0;
     bool anyHeader_ = false;
     std::vector<SearchLine> pending_;

@@ -57,6 +57,7 @@ enum class SearchEnd {
     Finished,
     Stopped,          // the Escape key (or the window's stop) was seen
     ConnectionLost,   // the server went away; the lines before stay
+    ReadFailed,       // the catalogue could not be read
 };
 
 // Searches the file tables of all groups of the catalogue, in ascending group number,

@@ -333,6 +333,7 @@ void SearchWindow::WorkerEnded()
     switch (end) {
     case SearchEnd::Stopped: SetStatus(kEscapeText); break;
     case SearchEnd::ConnectionLost: SetStatus(kLostText); break;
+    case SearchEnd::ReadFailed: SetStatus("データベースから読めませんでした"); break;
     case SearchEnd::Finished: SetStatus(CountText()); break;
     }
     emit SearchEnded();

@@ -97,9 +97,14 @@ void MainWindow::mnuMakeGroupClick()
     if (dialog->exec() != QDialog::Accepted) return;
     const int32_t group = dialog->createdGroupNumber;
     GroupBoard& board = boardView->Board();
-    const TextRow row = board.ReadGroupRow(group);
+    const std::optional<GroupRecord> record = board.ReadGroup(group);
     board.AddSlot(group);
-    boardView->AddGroupIconFromRow(row);
+    if (!record) {
+        // Created but not read back: the next reading of the board shows it.
+        ShowGroupUnread();
+        return;
+    }
+    boardView->AddGroupIconFromRecord(*record);
     boardView->EnsureGroupVisible(group);
 }
 
@@ -111,14 +116,19 @@ void MainWindow::mnuEditGroupClick()
     const int32_t group = boardView->SelectedGroup();
     dialog->editedGroupNumber = group;
     if (dialog->exec() != QDialog::Accepted) return;
-    const TextRow row = board.ReadGroupRow(group);
+    const std::optional<GroupRecord> record = board.ReadGroup(group);
+    if (!record) {
+        // Stored but not read back: the icon stays as it was, the panel shows nothing.
+        ShowGroupUnread();
+        return;
+    }
     // The open group window checks its group before each write: this user's own edit is
     // no other user's change.
     GroupWindow* window = windows_.groupWindow;
-    if (window && window->currentGroupNumber == group && row.size() >= kCatalogueColumnCount)
-        window->currentGroup = ShownFromRow(row);
+    if (window && window->currentGroupNumber == group && record->number == group)
+        window->currentGroup = ShownFromRecord(*record);
     board.RemoveGroupIcon(group);
-    boardView->AddGroupIconFromRow(row);
+    boardView->AddGroupIconFromRecord(*record);
     // The panel shows what was stored, not the values from before the edit.
     if (boardView->SelectedGroup() == group) board.ShowGroupDetails(group);
 }

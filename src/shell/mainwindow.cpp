@@ -212,6 +212,7 @@ void MainWindow::BuildClientArea()
 
     boardView = new BoardView(session_, clientArea);
     connect(boardView, &BoardView::GroupShown, this, &MainWindow::ShowGroup);
+    connect(boardView, &BoardView::GroupUnread, this, &MainWindow::ShowGroupUnread);
     connect(boardView, &BoardView::OpenRequested, this, &MainWindow::OpenSelectedGroup);
     connect(boardView, &BoardView::ReattachRequested, this, &MainWindow::ReattachIfLost);
     connect(boardView, &BoardView::FilesDroppedOnGroup, this, &MainWindow::RegisterOnGroup);
@@ -399,6 +400,14 @@ void MainWindow::ShowGroup(const ShownGroup& group)
     titleField->setText(ToQ(group.title));
     subtitleField->setText(ToQ(group.subtitle));
     shownGroup_ = group;
+}
+
+void MainWindow::ShowGroupUnread()
+{
+    // Empty fields alone would pass for a group that has none; the commands on the
+    // selected group wait for a panel that shows it.
+    ClearDetails();
+    statusLine->showMessage("データベースから読めませんでした", 15000);
 }
 
 

@@ -174,6 +174,8 @@ private:
     void EmptyEntryClipboard();
     // The detail panel shows the group the board showed.
     void ShowGroup(const ShownGroup& group);
+    // The selected group's row could not be read: the panel emptied, the failure said.
+    void ShowGroupUnread();
 
     const Platform& platform_;
     QString programFilePath_;

@@ -9,6 +9,7 @@
 #include "catalogue.h"
 #include "db/schema.h"
 #include "support/testdb.h"
+#include "text/textutil.h"
 
 namespace {
 
@@ -79,10 +80,9 @@ struct FakeHost : BoardHost {
     void PreparePictures(const std::vector<std::string>& f) override { prepared.push_back(f); }
     void ShowControls(BoardIcon*, BoardCaption*) override {}
     void DestroyControls(BoardIcon*, BoardCaption*) override { ++destroyed; }
-    void ShowDetails(const std::string& a, const std::string& b, const std::string& c, const std::string& d,
-                     const std::string& e) override
+    void ShowDetails(const GroupRecord& g) override
     {
-        details = {a, b, c, d, e};
+        details = {g.name, g.author, g.number != 0 ? IntToStr(g.number) : std::string(), g.title, g.subtitle};
         ++detailCalls;
     }
     int ClientWidth() const override { return width; }

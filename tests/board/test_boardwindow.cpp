@@ -309,7 +309,7 @@ private slots:
         // A group added and one removed by a command are found, and no longer found.
         view.Board().AddSlot(4);
         QVERIFY(db.ExecuteStatement({"INSERT INTO GRPJWW (N, GRPNAME, X, Y) VALUES (4, 'four', 300, 0)"}));
-        view.AddGroupIconFromRow(view.Board().ReadGroupRow(4));
+        view.AddGroupIconFromRecord(view.Board().ReadGroup(4).value());
         QCOMPARE(view.GroupCaption(4)->text(), QString("four"));
         QCOMPARE(view.GroupIcon(4)->pos(), QPoint(300, 0));
         view.Board().RemoveGroupIcon(4);

@@ -76,7 +76,7 @@ private slots:
         QVERIFY(g.ok);
         QVERIFY(g.Entry(g.db(), 7, 0));
         const std::string memo = "m";
-        EntryBatch batch(g.db(), g.shown, 1, "u", {}, 3);
+        EntryBatch batch(g.db(), g.shown, 1, "u", 3);
         g.sent.clear();
         // A name that cannot be stored is refused before any statement; the drawing's memo
         // is read when none is given.
@@ -127,7 +127,7 @@ private slots:
         };
         std::vector<EntryRecord> rows;
         for (const char* p : {"/x/a.jww", "/x/b.jww"})
-            rows.push_back(PrepareEntry(0, p, "", "u", {}).record);
+            rows.push_back(PrepareEntry(0, p, "", "u").record);
         QCOMPARE(StoreEntryRecords(g.db(), g.shown, 0, rows), WriteOutcome::Done);
         QCOMPARE(g.Sent("SELECT MAX(N)"), 4);
         QCOMPARE(rows[0].number, 4);
@@ -143,7 +143,7 @@ private slots:
         constexpr int kEach = 400;
         int stored[2] = {0, 0};
         auto work = [&](DatabaseSession& s, int copy) {
-            EntryBatch batch(s, g.shown, 1, "u", {});
+            EntryBatch batch(s, g.shown, 1, "u");
             const std::string memo;
             for (int i = 0; i < kEach; ++i)
                 batch.Add("/c" + IntToStr(copy) + "/" + IntToStr(i) + ".jww", &memo);
@@ -163,7 +163,7 @@ private slots:
     {
         Shared g;
         QVERIFY(g.ok);
-        std::vector<EntryRecord> rows{PrepareEntry(1, "/x/a.jww", "", "u", {}).record};
+        std::vector<EntryRecord> rows{PrepareEntry(1, "/x/a.jww", "", "u").record};
         // The other copy deletes the sub-group: nothing is filed under its number.
         QVERIFY(g.other.DeleteRecords(SubGroupTableName(1), "N=1"));
         QCOMPARE(StoreEntryRecords(g.db(), g.shown, 1, rows), WriteOutcome::SubGroupGone);

@@ -124,27 +124,27 @@ void TestLinks::rootMappingsInListsAndRegistration()
     const RootMappings m{{"Z:\\", Cp(local)}};
 
     // Registered below the shared folder: stored the Windows way, listed and probed here.
-    const EntryOutcome stored = StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u", {}, &m);
+    const EntryOutcome stored = StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u", &m);
     QVERIFY(stored.Stored());
     QCOMPARE(StoredFolder(s.session, 1, 1), std::string("Z:\\p\\"));
-    std::vector<FileRow> rows = ReadFileRows(s.session, 1, 0, {}, &m);
+    std::vector<FileRow> rows = ReadFileRows(s.session, 1, 0, &m).value();
     QCOMPARE(rows.size(), size_t(1));
     QVERIFY(rows[0].exists);
     QCOMPARE(rows[0].FullPath(), Cp(local + "p/a.jww"));
     // Without mappings the bytes are kept and the Windows path is no file here.
-    QVERIFY(StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u", {}).Stored());
+    QVERIFY(StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u").Stored());
     QCOMPARE(StoredFolder(s.session, 1, 2), Cp(local + "p/"));
-    rows = ReadFileRows(s.session, 1, 0, {});
+    rows = ReadFileRows(s.session, 1, 0).value();
     QVERIFY(!rows[0].exists);
     QCOMPARE(rows[0].FullPath(), std::string("Z:\\p\\a.jww"));
     // The width is that of the stored form.
     const RootMappings longRoot{{"\\\\" + std::string(260, 'w'), Cp(local)}};
-    QCOMPARE(StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u", {}, &longRoot).problem, EntryProblem::TooLong);
+    QCOMPARE(StoreEntry(s.session, 1, 0, Cp(local + "p/a.jww"), "", "u", &longRoot).problem, EntryProblem::TooLong);
 
     // Add, paste and drop register as a batch: the same stored form and check, and the
     // rows handed to the list keep this system's folder.
     QVERIFY(InsertGroup(s.session, 1, "G", "", "", ""));
-    EntryBatch batch(s.session, *ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &m);
+    EntryBatch batch(s.session, *ReadShownGroup(s.session, 1), 0, "u", kEntrySlice, &m);
     QVERIFY(batch.Add(Cp(local + "p/a.jww"), nullptr));
     QVERIFY(batch.Add(Cp(disk.path() + "/elsewhere/b.jww"), nullptr));
     QVERIFY(batch.Finish());
@@ -154,7 +154,7 @@ void TestLinks::rootMappingsInListsAndRegistration()
     QCOMPARE(StoredFolder(s.session, 1, 4), Cp(disk.path() + "/elsewhere/"));
     QCOMPARE(shown[0].FullPath(), Cp(local + "p/a.jww"));
     QVERIFY(shown[0].exists);
-    EntryBatch tooLong(s.session, *ReadShownGroup(s.session, 1), 0, "u", {}, kEntrySlice, &longRoot);
+    EntryBatch tooLong(s.session, *ReadShownGroup(s.session, 1), 0, "u", kEntrySlice, &longRoot);
     QVERIFY(tooLong.Add(Cp(local + "p/a.jww"), nullptr) && tooLong.Finish());
     QCOMPARE(tooLong.StoredCount(), 0);
     QCOMPARE(tooLong.Failures().size(), size_t(1));

@@ -259,6 +259,11 @@ private slots:
         QVERIFY(none.ok);
         const Run noCatalogue = Search(none.session, SearchColumn::Folder, "x");
         QVERIFY(noCatalogue.lines.empty() && noCatalogue.end == SearchEnd::Finished);
+        // A catalogue that cannot be read is a failure, not an empty database.
+        QVERIFY(none.session.ExecuteStatement({"CREATE TABLE GRPJWW (X INTEGER, N COMPUTED BY (X / 0))"}));
+        QVERIFY(none.session.ExecuteStatement({"INSERT INTO GRPJWW (X) VALUES (1)"}));
+        const Run unreadable = Search(none.session, SearchColumn::Folder, "x");
+        QVERIFY(unreadable.lines.empty() && unreadable.end == SearchEnd::ReadFailed);
     }
 
     // Escape held at the start lists nothing; pressed while a later statement runs it

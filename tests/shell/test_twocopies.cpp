@@ -9,6 +9,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 
 #include "boardfixture.h"
@@ -386,6 +389,76 @@ private slots:
         search->RunSearch();
         QTRY_VERIFY(!search->Searching());
         QVERIFY(search->ResultText().contains("e1.jww"));
+        p.Close();
+    }
+
+    // A read that the lost server cut is said, never shown as an empty group: the group
+    // window opened empty, a node's list emptied, F5 keeping tree and list as they were,
+    // the board's panel emptied; each with the failure in its status bar.
+    void failedReadsAreSaidNotShownAsEmpty()
+    {
+        TcpForwarder relay;
+        Setup set;
+        QVERIFY(TwoGroupsThrough(relay, set));
+        QVERIFY(GiveTables(set.session, 1, 2));
+        set.Done();
+        Program p(set.folder.programFile());
+        QVERIFY(p.Show());
+        GroupWindow* window = p.windows.groupWindow;
+        auto& db = p.mainWindow.Session();
+        auto* windowStatus = window->findChild<QStatusBar*>("statusLine");
+        auto tree = [&] { return window->findChild<QTreeWidget*>("subGroupTree"); };
+        auto listed = [&] { return window->findChild<QTreeView*>("fileDetailView")->model()->rowCount(); };
+        auto openOne = [&] {
+            Select(p, 1);
+            Trigger(p, "mnuOpenGroup");
+        };
+        auto clickSub = [&] {
+            const QList<QTreeWidgetItem*> found = tree()->findItems("sub :1", Qt::MatchExactly | Qt::MatchRecursive);
+            QVERIFY(!found.isEmpty());
+            QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(found.first()).center());
+        };
+        const QString unread = "データベースから読めませんでした";
+        struct Case {
+            const char* name;
+            std::function<void()> before, act;
+            const char* cutAt;   // the statement before which the server goes
+            int nodes, rows;     // what the window shows after; -1: not looked at
+            bool panel;          // the main window's panel and status bar, not the group window's
+        };
+        const Case cases[] = {
+            {"opening, its entries", {}, openOne, "FROM GRP1_1", 0, 0, false},
+            {"opening, its sub-groups", {}, openOne, "FROM GRP2_1", 0, 0, false},
+            {"a node's list", openOne, clickSub, "FROM GRP1_1", 2, 0, false},
+            {"read again", openOne, [&] { window->ReadAgain(); }, "FROM GRP2_1", 2, 2, false},
+            {"the board's panel", {}, [&] { Select(p, 2); }, "FROM GRPJWW", -1, -1, true},
+        };
+        for (const Case& c : cases) {
+            window->CloseWindow();
+            Select(p, 1);
+            Trigger(p, "mnuRefresh");   // attached again after the last case's loss
+            if (c.before) c.before();
+            QVERIFY2(db.Connected(), c.name);
+            windowStatus->clearMessage();
+            p.mainWindow.statusLine->clearMessage();
+            db.SetStatementLog([&](const std::string& sent) {
+                if (sent.find(c.cutAt) != std::string::npos) relay.Cut();
+            });
+            c.act();
+            db.SetStatementLog({});
+            QVERIFY2(db.ConnectionLost(), c.name);
+            if (c.panel) {
+                QCOMPARE(p.mainWindow.statusLine->currentMessage(), unread);
+                QVERIFY2(p.mainWindow.groupNumberField->text().isEmpty(), c.name);
+                QVERIFY2(p.mainWindow.groupNameField->text().isEmpty(), c.name);
+                continue;
+            }
+            QCOMPARE(windowStatus->currentMessage(), unread);
+            int nodes = 0;
+            for (QTreeWidgetItemIterator it(tree()); *it; ++it) ++nodes;
+            QVERIFY2(nodes == c.nodes, c.name);
+            QVERIFY2(listed() == c.rows, c.name);
+        }
         p.Close();
     }
 };

@@ -46,8 +46,7 @@ public:
     BoardCaption* CreateCaption(int, const std::string&) override { return nullptr; }
     void ShowControls(BoardIcon*, BoardCaption*) override {}
     void DestroyControls(BoardIcon*, BoardCaption*) override {}
-    void ShowDetails(const std::string&, const std::string&, const std::string&, const std::string&,
-                     const std::string&) override {}
+    void ShowDetails(const GroupRecord&) override {}
     int ClientWidth() const override { return 608; }
     int BoardHeight() const override { return 206; }
 };
@@ -83,8 +82,7 @@ const char* Mark(Outcome o) { return o == Outcome::Done ? "" : o == Outcome::InD
 // one a crafted drawing could hold: a lead byte before a quotation mark.
 Outcome RegisterFile(DatabaseSession& session, int group, const std::string& file)
 {
-    const EntryOutcome o = StoreEntry(session, group, 0, "/stress/" + file, "memo\x81'x", "stress",
-                                      [](const std::string& drive) { return drive; });
+    const EntryOutcome o = StoreEntry(session, group, 0, "/stress/" + file, "memo\x81'x", "stress");
     return o.Stored() ? Outcome::Done : Failure(session);
 }
 
@@ -197,10 +195,10 @@ private:
     {
         const std::string title = "w" + IntToStr(me_) + "-d" + IntToStr(++dups_);
         if (!session_.UpdateRecordText(kCatalogueTable, "MTITLE='" + title + "'", GroupCondition(me_))) return;
-        const TextRow row = board_.ReadGroupRow(me_);
-        if (row[kColMTitle] != title) return;   // the read met a loss
+        const std::optional<GroupRecord> row = board_.ReadGroup(me_);
+        if (!row || row->title != title) return;   // the read met a loss
         int32_t made = 0;
-        const WriteOutcome g = DuplicateGroup(board_, session_, me_, ShownFromRow(row), 608, &made);
+        const WriteOutcome g = DuplicateGroup(board_, session_, me_, ShownFromRecord(*row), 608, &made);
         if (g == WriteOutcome::GroupChanged) Fault("own group " + IntToStr(me_) + " reported changed");
         const Outcome o = g == WriteOutcome::Done ? Outcome::Done : Failure(session_);
         if (o == Outcome::NotDone) std::fprintf(stderr, "copy %d: duplicate failed: %s\n", me_, session_.LastError().c_str());

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include <QIcon>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -106,7 +105,6 @@ public:
         iconsAsked.push_back(path);
         return icon;
     }
-    QString DriveToNetworkPath(const QString& drive) override { return drives.value(drive); }
     bool ShowInFolder(const QString& path) override
     {
         shownInFolder.push_back(path);
@@ -120,7 +118,6 @@ public:
     QStringList iconsAsked;
     QIcon icon;   // the icon of every file
     bool openResult = true;
-    QMap<QString, QString> drives;
 };
 
 // Progress displays that answer "cancelled" from the update given on.
