@@ -113,7 +113,7 @@ bool GroupWindow::LeaveOutHeld(std::vector<std::string>& paths, std::vector<std:
     if (paths.empty()) return true;
     std::vector<StoredName> names;
     for (const std::string& path : paths) {
-        const EntryOutcome e = PrepareEntry(subGroup, path, {}, settings_.userName, NetworkPaths(), rootMappings_);
+        const EntryOutcome e = PrepareEntry(subGroup, path, {}, settings_.userName, rootMappings_);
         names.emplace_back(e.row.cells[kCellFolder], e.row.cells[kCellName]);
     }
     const std::optional<std::vector<bool>> held = HeldInSubGroup(db_, currentGroupNumber, subGroup, names);
