@@ -325,28 +325,26 @@ void GroupWindow::RemoveEntries()
     Say(QString::number(numbers.size()) + " 件を除去しました");
 }
 
-void GroupWindow::OpenFirstSelected()
+QString GroupWindow::FirstSelectedFile()
 {
     const std::vector<int> rows = SelectedRows();
-    if (rows.empty()) return;
+    if (rows.empty()) return {};
     const std::string path = fileSortModel->Row(rows.front()).FullPath();
     if (!FileExists(path)) {
         platform_.messages->ShowMessage(this, "ファイルが見つかりません: " + ToQ(path));
-        return;
+        return {};
     }
-    platform_.desktop->OpenWithProgram(QString::fromStdString(ToFsName(path)));
+    return QString::fromStdString(ToFsName(path));
+}
+
+void GroupWindow::OpenFirstSelected()
+{
+    if (const QString file = FirstSelectedFile(); !file.isEmpty()) platform_.desktop->OpenWithProgram(file);
 }
 
 void GroupWindow::OpenFirstSelectedWith()
 {
-    const std::vector<int> rows = SelectedRows();
-    if (rows.empty()) return;
-    const std::string path = fileSortModel->Row(rows.front()).FullPath();
-    if (!FileExists(path)) {
-        platform_.messages->ShowMessage(this, "ファイルが見つかりません: " + ToQ(path));
-        return;
-    }
-    platform_.desktop->OpenWithChooser(this, QString::fromStdString(ToFsName(path)));
+    if (const QString file = FirstSelectedFile(); !file.isEmpty()) platform_.desktop->OpenWithChooser(this, file);
 }
 
 void GroupWindow::EditMemo()

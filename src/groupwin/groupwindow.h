@@ -267,6 +267,9 @@ private:
     // A read of the group that failed, in the status bar.
     void SayUnread();
 
+    // The first selected entry's file as this system names it; empty, and said, when
+    // there is none on disk.
+    QString FirstSelectedFile();
     bool MayRun() const { return !commandGate_ || commandGate_(); }
 
     // Thumbnails and the preview pane (groupdrawings.cpp).

@@ -33,32 +33,6 @@ std::optional<std::string> RestBelow(std::string_view folder, std::string_view l
     return std::string(folder.substr(leading.size()));
 }
 
-// The text with every separator byte that starts a character replaced; second bytes of
-// double-byte characters (ソ is 0x83 0x5C) stay.
-std::string SwapSeparators(std::string_view text, char from, char to)
-{
-    std::string out(text);
-    for (size_t i = 0; i < out.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(out[i])))
-            ++i;
-        else if (out[i] == from)
-            out[i] = to;
-    }
-    return out;
-}
-
-// Whether one of the bytes starts a character of the text.
-bool HoldsCharacter(std::string_view text, std::string_view bytes)
-{
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(text[i])))
-            ++i;
-        else if (bytes.find(text[i]) != std::string_view::npos)
-            return true;
-    }
-    return false;
-}
-
 // A folder as this system sees it, so that the forms of one folder compare equal: a
 // shared folder's Windows form read as its Linux folder; another Windows form with "\"
 // for "/" and its drive letter in upper case, as Windows takes them alike.

@@ -14,31 +14,6 @@ bool HasControl(std::string_view text)
     return false;
 }
 
-// The text with every separator byte that starts a character replaced; second bytes of
-// double-byte characters (ソ is 0x83 0x5C) stay.
-std::string SwapSeparators(std::string_view text, char from, char to)
-{
-    std::string out(text);
-    for (size_t i = 0; i < out.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(out[i])))
-            ++i;
-        else if (out[i] == from)
-            out[i] = to;
-    }
-    return out;
-}
-
-// Whether a separator byte of the kinds given starts a character of the text.
-bool HoldsCharacter(std::string_view text, std::string_view bytes)
-{
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(text[i])))
-            ++i;
-        else if (bytes.find(text[i]) != std::string_view::npos)
-            return true;
-    }
-    return false;
-}
 
 // Ends with the separator as a character of its own (not as a second byte).
 std::string WithSeparator(std::string_view folder, char separator)
@@ -78,6 +53,29 @@ bool StartsWithWindowsRoot(std::string_view path, std::string_view root)
 }
 
 } // namespace
+
+std::string SwapSeparators(std::string_view text, char from, char to)
+{
+    std::string out(text);
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(out[i])))
+            ++i;
+        else if (out[i] == from)
+            out[i] = to;
+    }
+    return out;
+}
+
+bool HoldsCharacter(std::string_view text, std::string_view bytes)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(text[i])))
+            ++i;
+        else if (bytes.find(text[i]) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
 
 bool IsUsableMapping(const RootMapping& m)
 {

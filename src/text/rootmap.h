@@ -26,3 +26,9 @@ std::string LocalPath(std::string_view storedPath, const RootMappings& mappings)
 // the Windows root with the rest's "/" written "\". A rest holding "\" or ":" cannot be
 // named on Windows and stays in the Linux form, as does every other path.
 std::string StoredPath(std::string_view localPath, const RootMappings& mappings);
+
+// The text with every separator byte that starts a character replaced; second bytes of
+// double-byte characters (ソ is 0x83 0x5C) stay.
+std::string SwapSeparators(std::string_view text, char from, char to);
+// Whether one of the bytes starts a character of the text (not a second byte).
+bool HoldsCharacter(std::string_view text, std::string_view bytes);
