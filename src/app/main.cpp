@@ -29,6 +29,11 @@ int main(int argc, char* argv[])
                                std::cerr);
     }
     QApplication app(argc, argv);
+    // First of all: a signal that comes while the fonts and windows are still being made
+    // (seconds on a busy machine) waits in the event loop instead of killing the program,
+    // and the handlers must stand before the first attach, which the main window's
+    // showing makes.
+    QuitSignals quitSignals;
     // One copy per user and settings file: a later start hands its files (made absolute,
     // since the first copy runs elsewhere) to the first and ends.
     QStringList arguments;
@@ -53,8 +58,6 @@ int main(int argc, char* argv[])
                            LocateProgramFiles(QCoreApplication::applicationFilePath()).preferencesFile,
                            QCoreApplication::applicationFilePath());
     real.platform.desktop = &opening;
-    // Before the first attach, which the main window's showing makes.
-    QuitSignals quitSignals;
 
     // All windows exist, hidden, before the main window is shown: its show handler
     // positions them from the settings file. They belong to the main window, so closing
