@@ -192,7 +192,7 @@ std::optional<DesktopApp> DefaultApp(const QString& mimeType, const DesktopFolde
 {
     const EntryTable table(folders);
     const QStringList names = TypeAndAliases(mimeType);
-    // The lists in the order the specification gives: the desktop's own before the
+    // The lists in the freedesktop order: the desktop's own before the
     // common one, configuration before data.
     QStringList lists;
     auto addLists = [&lists, &folders](const QString& folder) {

@@ -8,16 +8,9 @@
 #include "opening/desktopapps.h"
 #include "opening/execline.h"
 #include "settings/preferences.h"
+#include "support/writefile.h"
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QByteArray Entry(const QByteArray& name, const QByteArray& exec, const QString& type)
 {

@@ -13,16 +13,9 @@
 #include "opening/openingdesktop.h"
 #include "opening/openprogramsdialog.h"
 #include "support/fakeplatform.h"
+#include "support/writefile.h"
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 } // namespace
 
