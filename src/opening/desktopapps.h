@@ -1,6 +1,6 @@
 #pragma once
 // The desktop's applications for a type of file, read from the desktop entries and the
-// mimeapps.list files of the freedesktop specifications, every file and count bounded,
+// mimeapps.list files as freedesktop.org lays them out, every file and count bounded,
 // and the way a file is to be opened: the type's own command, the desktop's default, or
 // the user asked (never Kumolist itself).
 #include <optional>
