@@ -19,23 +19,27 @@ if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
 # Building and running: compilers, Qt, the Firebird client and (for a one-machine office)
 # server with its tools, which this script uses too; the picture libraries, the fonts,
 # the icon theme and Qt's translations the windows use; Qt's readers of TIFF and WebP for
-# the thumbnails of scans and photos; xdg-utils to open an entry with its program.
+# the thumbnails of scans and photos; xdg-utils to open an entry with its program; Groonga
+# for the search of the drawings' texts, xxHash for their fingerprints, Poppler for PDF plots.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev qt6-translations-l10n adwaita-icon-theme
   firebird3.0-server firebird3.0-utils firebird-dev
   libemf2svg-dev libwmf-dev
   fonts-noto-cjk xdg-utils qt6-image-formats-plugins
+  libgroonga-dev libxxhash-dev libpoppler-cpp-dev
 )
 case "${1:-tests}" in
   server) PACKAGES=(firebird3.0-server firebird3.0-utils) ;;
   program) ;;
   tests)
     # A virtual X server with a window manager for the window tests and screenshots, the
-    # desktop entry's checker, and clang with its sanitizer runtimes for fuzzing.
+    # desktop entry's checker, and clang with its sanitizer runtimes for fuzzing; Groonga's
+    # own tool and Poppler's text reader as the benchmark's floor and the tests' witness;
+    # ezdxf, which writes the test DXF files again (tools/).
     PACKAGES+=(
       xvfb xauth x11-apps x11-utils imagemagick openbox xdotool desktop-file-utils
-      clang libclang-rt-14-dev
+      clang libclang-rt-14-dev groonga-bin poppler-utils python3-ezdxf
     ) ;;
   *) echo "usage: $0 [server|program|tests]" >&2; exit 2 ;;
 esac
