@@ -1,5 +1,7 @@
 #include "drawing/jwwdrawing.h"
 
+#include "drawing/drawingfile.h"
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -80,7 +82,7 @@ DrawingString ReadString(Cursor& c)
     // Jw_cad pads some strings with zero characters.
     const std::size_t unit = s.utf16 ? 2 : 1;
     while (s.bytes.size() >= unit && s.bytes.find_first_not_of('\0', s.bytes.size() - unit) == std::string::npos)
-        s.bytes.resize(s.bytes.size() - unit);
+        s.bytes.erase(s.bytes.size() - unit);
     return s;
 }
 
@@ -545,33 +547,6 @@ bool ReadJwwDrawing(std::string_view bytes, JwwDrawing& drawing) noexcept
 bool ReadJwwDrawingFile(const std::string& fsPath, JwwDrawing& drawing, std::int64_t* mtime) noexcept
 {
     drawing = JwwDrawing{};
-    if (mtime) *mtime = 0;
-    if (fsPath.empty() || fsPath.find('\0') != std::string::npos) return false;
-    // Never waits: O_NONBLOCK keeps a FIFO under a drawing's name from hanging the open,
-    // and only a regular file is read.
-    const int fd = ::open(fsPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    if (mtime) *mtime = static_cast<std::int64_t>(st.st_mtime);
     std::string bytes;
-    try {
-        bytes.resize(static_cast<std::size_t>(std::min<off_t>(st.st_size, off_t(kMaxDrawingBytes))));
-    } catch (...) {
-        ::close(fd);
-        return false;
-    }
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;                            // cut while we read: what came is read
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(got);
-    return ReadJwwDrawing(bytes, drawing);
+    return ReadDrawingBytes(fsPath, bytes, mtime) && ReadJwwDrawing(bytes, drawing);
 }

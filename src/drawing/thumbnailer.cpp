@@ -27,6 +27,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 
+#include "drawing/drawingfile.h"
 #include "drawing/drawingrender.h"
 #include "drawing/picturethumb.h"
 #include "drawing/thumbcache.h"
@@ -102,7 +103,7 @@ std::string Number(double v)
 int Info(const char* input)
 {
     JwwDrawing d;
-    if (!ReadJwwDrawingFile(input, d)) {
+    if (!ReadDrawingFile(input, d)) {
         std::fprintf(stderr, "kumolist-thumbnailer: %s: not a drawing this program can read\n", input);
         return 1;
     }
@@ -132,7 +133,7 @@ bool Thumbnail(int size, const std::string& input, const std::string& output, bo
         image = ReadPictureThumbnail(input, size, &mtime);
     } else {
         JwwDrawing d;
-        if (!ReadJwwDrawingFile(input, d, &mtime)) return false;
+        if (!ReadDrawingFile(input, d, &mtime)) return false;
         image = RenderThumbnail(d, size);
     }
     const QString out = QFile::decodeName(output.c_str());
