@@ -22,6 +22,7 @@
 #include "db/schema.h"
 #include "groupdlg/groupcreatedialog.h"
 #include "groupdlg/groupeditdialog.h"
+#include "groupdlg/picturefolderdialog.h"
 #include "groupwin/groupwindow.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "links/linkcheckwindow.h"
@@ -156,6 +157,8 @@ void MainWindow::BuildMenu()
     mnuOpenPrograms = mnuEdit->addAction("図面を開くプログラム(&P)...", this,
                                          [this] { EditOpenPrograms(this, platform_, files_.preferencesFile); });
     mnuOpenPrograms->setObjectName("mnuOpenPrograms");
+    mnuPictureFolder = mnuEdit->addAction("グループの画像フォルダ(&I)...", this, &MainWindow::ChangePictureFolder);
+    mnuPictureFolder->setObjectName("mnuPictureFolder");
     BuildLinkMenu();
 
     // The keys a file manager's icon view answers; the board holds the focus, and the
@@ -281,6 +284,18 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void MainWindow::ChangePictureFolder()
+{
+    const QString folder = EditPictureFolder(this, platform_, files_.preferencesFile, defaultPictureFolder_);
+    if (folder.isEmpty() || folder == files_.pictureFolder) return;
+    files_.pictureFolder = folder;
+    if (windows_.createDialog) windows_.createDialog->SetProgramFiles(files_);
+    if (windows_.editDialog) windows_.editDialog->SetProgramFiles(files_);
+    boardView->SetPictureFiles(files_.iconFolder, files_.pictureHelper, files_.pictureFolder);
+    boardView->Board().ReleaseIcons();
+    boardView->BuildBoard();
+}
+
 void MainWindow::EmptyEntryClipboard() { clipboard_.Clear(); }
 
 void MainWindow::FormShow()
@@ -288,6 +303,7 @@ void MainWindow::FormShow()
     EmptyEntryClipboard();
     programFolder_ = QFileInfo(programFilePath_).absolutePath() + "/";
     files_ = LocateProgramFiles(programFilePath_);
+    defaultPictureFolder_ = files_.pictureFolder;
     // A folder the office shares, where the preferences name one.
     if (const QString shared = LoadPictureFolder(files_.preferencesFile); !shared.isEmpty())
         files_.pictureFolder = shared;

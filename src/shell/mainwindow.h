@@ -83,6 +83,7 @@ public:
     QAction* mnuDeleteGroup = nullptr;
     QAction* mnuFind = nullptr;
     QAction* mnuOpenPrograms = nullptr;   // the program each type of file opens in
+    QAction* mnuPictureFolder = nullptr;  // where group pictures are kept
     QAction* mnuLinkCheck = nullptr;
     QAction* mnuReplaceFolder = nullptr;
     QAction* mnuRootMap = nullptr;
@@ -172,6 +173,7 @@ private:
     // "Kumolist - server:folder/file" while attached, else "Kumolist".
     void ShowDatabaseInTitle();
     void EmptyEntryClipboard();
+    void ChangePictureFolder();   // asks for the folder of group pictures, then shows the board with it
     // The detail panel shows the group the board showed.
     void ShowGroup(const ShownGroup& group);
     // The selected group's row could not be read: the panel emptied, the failure said.
@@ -182,6 +184,7 @@ private:
     QString programFolder_;
     QString settingsPath_;
     ProgramFiles files_;
+    QString defaultPictureFolder_;   // the picture folder where the preferences name none
     QString firstStartFolder_;
     DatabaseSettings settings_;
     // The settings file as read at the start (with a first start's settings): at the end

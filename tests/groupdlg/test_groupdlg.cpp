@@ -10,10 +10,13 @@
 #include "db/session.h"
 #include "groupdlg/groupcreatedialog.h"
 #include "groupdlg/groupeditdialog.h"
+#include "groupdlg/picturefolderdialog.h"
 #include "text/cp932.h"
 #include "platform/cp932edit.h"
 #include "platform/platform.h"
+#include "settings/preferences.h"
 #include "text/textutil.h"
+#include "support/controls.h"
 #include "support/fakeplatform.h"
 #include "support/testdb.h"
 
@@ -109,6 +112,7 @@ private slots:
     void overLongPictureNameFailsStore();
     void byteLimitCountsDoubleByteAsTwo();
     void tabOrderEnterAndEscape();
+    void pictureFolderCheckedStoredAndDefault();
 };
 
 void TestGroupDialogs::createFirstGroupMakesCatalogue()
@@ -527,6 +531,49 @@ void TestGroupDialogs::tabOrderEnterAndEscape()
     QVERIFY(!dlg.isVisible());
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QCOMPARE(f.db.CountRecords(kCatalogueTable, ""), 1);
+}
+
+void TestGroupDialogs::pictureFolderCheckedStoredAndDefault()
+{
+    QTemporaryDir dir;
+    const QString shared = dir.path() + "/共有/絵";
+    QVERIFY(QDir().mkpath(shared));
+    const QString defaultFolder = dir.path() + "/mine/";
+    const QString prefs = dir.path() + "/kumolist.ini";
+    FakePlatform fake;
+    struct Case {
+        QString typed;
+        bool accepted;
+        QString folder;   // what the dialog answers
+    };
+    const Case cases[] = {
+        {shared, true, shared + "/"},
+        {"  " + shared + "//", true, shared + "/"},
+        {"", true, ""},                                   // the default
+        {dir.path() + "/gone", false, {}},                // a folder that is not there loses pictures
+        {"relative/folder", false, {}},
+    };
+    for (const Case& c : cases) {
+        PictureFolderDialog dialog(fake.platform, {}, defaultFolder);
+        Control<QLineEdit>(&dialog, "folderEdit")->setText(c.typed);
+        const int shownBefore = int(fake.messages.shown.size());
+        dialog.accept();
+        QCOMPARE(dialog.result() == QDialog::Accepted, c.accepted);
+        QCOMPARE(int(fake.messages.shown.size()) - shownBefore, c.accepted ? 0 : 1);
+        if (c.accepted) QCOMPARE(dialog.Folder(), c.folder);
+    }
+
+    // Stored in the preferences, then back to the default; each answer is the folder in use.
+    for (const auto& [typed, inUse] : {std::pair{shared, shared + "/"}, std::pair{QString(), defaultFolder}}) {
+        QTimer::singleShot(0, [typed] {
+            auto* dialog = qobject_cast<PictureFolderDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            Control<QLineEdit>(dialog, "folderEdit")->setText(typed);
+            dialog->accept();
+        });
+        QCOMPARE(EditPictureFolder(nullptr, fake.platform, prefs, defaultFolder), inUse);
+        QCOMPARE(LoadPictureFolder(prefs), typed.isEmpty() ? QString() : inUse);
+    }
 }
 
 QTEST_MAIN(TestGroupDialogs)
