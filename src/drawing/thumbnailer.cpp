@@ -20,6 +20,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -171,6 +172,15 @@ int Batch(int fileSeconds)
     return 0;
 }
 
+// A runtime folder Qt takes as it is: ours alone, and there. GNOME's sandbox passes the
+// desktop's on but does not bind it.
+bool UsableRuntimeFolder(const QByteArray& folder)
+{
+    struct stat st {};
+    return folder.startsWith('/') && ::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700;
+}
+
 int Usage()
 {
     std::fprintf(stderr,
@@ -206,11 +216,11 @@ int main(int argc, char* argv[])
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     // Starting, Qt looks into the runtime folder and makes one (with a warning) where the
-    // environment names none, as in file managers' sandboxes, which then keep it: it
-    // looks into a folder of its own here, gone again once Qt has started.
+    // environment names none or one that is not there, as in file managers' sandboxes
+    // (which bind none), and those keep it: it looks into a folder of its own here, gone
+    // again once Qt has started.
     std::string runtime;
-    const QByteArray given = qgetenv("XDG_RUNTIME_DIR");
-    if (given.isEmpty() || given[0] != '/') {
+    if (!UsableRuntimeFolder(qgetenv("XDG_RUNTIME_DIR"))) {
         const QByteArray tmp = qgetenv("TMPDIR");
         std::string pattern = (tmp.startsWith('/') ? tmp.toStdString() : std::string("/tmp")) + "/kumolist-thumbnailer-XXXXXX";
         if (::mkdtemp(pattern.data())) {

@@ -276,16 +276,19 @@ private slots:
     // The command line of the desktop's .thumbnailer file, run as tumbler runs it: the
     // output made and held open before, read back through that handle; with no runtime
     // folder in the environment, none is made (nor warned about) in the temporary folder.
-    // As a file manager in GNOME's sandbox runs it: the output not there yet.
+    // As a file manager in GNOME's sandbox runs it: the output not there yet, and the
+    // desktop's runtime folder named but not there inside the sandbox.
     void asFileManagersRunIt_data()
     {
         QTest::addColumn<bool>("outputMadeFirst");
-        QTest::newRow("tumbler") << true;
-        QTest::newRow("gnome") << false;
+        QTest::addColumn<QString>("runtimeFolder");
+        QTest::newRow("tumbler") << true << QString();
+        QTest::newRow("gnome") << false << QStringLiteral("/proc/kumolist-runtime-not-bound");
     }
     void asFileManagersRunIt()
     {
         QFETCH(bool, outputMadeFirst);
+        QFETCH(QString, runtimeFolder);
         QFile entry(QStringLiteral(KUMO_SOURCE_DIR "/desktop/kumolist.thumbnailer.in"));
         QVERIFY(entry.open(QIODevice::ReadOnly));
         QString exec;
@@ -308,6 +311,7 @@ private slots:
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("XDG_RUNTIME_DIR");
+        if (!runtimeFolder.isEmpty()) env.insert("XDG_RUNTIME_DIR", runtimeFolder);
         env.insert("TMPDIR", tmp.path());
         p.setProcessEnvironment(env);
         p.start(command[0], command.mid(1));
