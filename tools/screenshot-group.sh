@@ -69,7 +69,7 @@ sleep 1
 # The office floor plan (the plot, for the formats) made current with a click on it; the
 # pointer then leaves the list.
 if [ "$kind" = formats ]; then
-  xdotool mousemove --window "$group" 358 50 click 1 key Right Right mousemove 1010 760
+  xdotool mousemove --window "$group" 358 50 click 1 key Right Right Right mousemove 1010 760
 else
   xdotool mousemove --window "$group" 358 50 click 1 mousemove 1010 760
 fi

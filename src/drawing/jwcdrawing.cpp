@@ -136,7 +136,7 @@ bool ReadHeader(std::string_view bytes, JwwDrawing& d, std::array<std::size_t, 4
             if (!Parse(word, whole)) return false;
             scale = whole;
         }
-        // A scale is a denominator: nothing below 1:1 000 000 or at or under zero.
+        // A scale is a denominator: a damaged one (not a positive finite number) counts as 1:1.
         g.scale = Sane(scale) && scale > 0 ? scale : 1;
     }
 
