@@ -47,7 +47,7 @@ const std::string kHalf = "\xB1\xB2";
 JwcWriter Plan(bool real)
 {
     JwcWriter w(real);
-    w.Memo("\x8B\x8C\x90\x7D\x96\xCA", "1998").Paper(2);
+    w.Memo("\x8B\x8C\x90\x7D\x96\xCA", "1998");
     w.Line(0, 0, 20, 0).Line(20, 0, 20, 20).Line(20, 20, 0, 20).Line(0, 20, 0, 0);
     w.Arc(50, 10, 5, 0, 360).Point(-5, 0).Point(-100, 0, true);
     w.Text(0, -10, 4, kPlan, 0, 1);

