@@ -15,8 +15,8 @@
 namespace {
 
 constexpr double kMmPerPoint = 25.4 / 72;
-// Pages larger than this (5 m) are damage or a poster no thumbnail needs at full width.
-constexpr double kMaxPagePoints = 5000 / kMmPerPoint;
+// PDF's own bound on a page's side (200 inches, about 5 m); past it a page is damage.
+constexpr double kMaxPagePoints = 14400;
 
 void Quiet(const std::string&, void*) {}
 
