@@ -142,8 +142,11 @@ int Info(const char* input)
     }
     const DrawingEntities& e = d.entities;
     const DrawingBox box = DrawingExtents(d, BoxOf::Everything);
-    std::string json = "{\"format\": \"" + std::string(FormatName(input)) + "\", \"version\": " + std::to_string(d.version) + ", \"entities\": {\"line\": " +
-                       std::to_string(e.lines.size()) + ", \"arc\": " + std::to_string(e.arcs.size()) +
+    const std::string format = FormatName(input);
+    // The old format has no version field.
+    std::string json = "{\"format\": \"" + format + "\", " +
+                       (format == "jwc" ? std::string() : "\"version\": " + std::to_string(d.version) + ", ") +
+                       "\"entities\": {\"line\": " + std::to_string(e.lines.size()) + ", \"arc\": " + std::to_string(e.arcs.size()) +
                        ", \"point\": " + std::to_string(e.points.size()) + ", \"text\": " + std::to_string(e.texts.size()) +
                        ", \"solid\": " + std::to_string(e.solids.size()) + ", \"block_insert\": " +
                        std::to_string(e.inserts.size()) + ", \"dimension\": " + std::to_string(e.dimensions.size()) +
