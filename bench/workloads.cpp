@@ -106,10 +106,10 @@ private:
 
 // The real drawings of the shared test data, under distinct names in a folder of their
 // own: count files, paths in CP932 as the file dialog hands them to the program.
-std::vector<std::string> CopyDrawings(const QString& folder, int count)
+std::vector<std::string> CopyDrawings(const QString& folder, int count, const char* kind = "jww", const char* pattern = "*.jww")
 {
-    const QDir source(QStringLiteral(KUMO_TESTDATA) + "/jww");
-    const QStringList drawings = source.entryList({"*.jww"}, QDir::Files, QDir::Name);
+    const QDir source(QStringLiteral(KUMO_TESTDATA) + "/" + kind);
+    const QStringList drawings = source.entryList({pattern}, QDir::Files, QDir::Name);
     std::vector<std::string> paths;
     if (drawings.isEmpty()) return paths;
     for (int i = 0; i < count; ++i) {
@@ -511,6 +511,8 @@ private:
 };
 
 // ---- W5: thumbnails of drawings -------------------------------------------------------
+// (W5P: of the PDF plot of the tests, first page; its floor is Poppler's own pdftoppm
+// drawing the same page to the same size, one process a file.)
 
 // The real drawings drawn as 256-pixel thumbnails by one thumbnailer process in batch
 // mode, as the group window has them drawn: the CPU time of that process, its start
@@ -518,10 +520,12 @@ private:
 // files and writes a blank PNG of the size for each, in this process.
 class ThumbnailWorkload : public Workload {
 public:
+    explicit ThumbnailWorkload(bool pdf = false) : pdf_(pdf) {}
+
     bool Prepare(int size) override
     {
         size_ = size;
-        paths_ = CopyDrawings(files_.path(), size);
+        paths_ = pdf_ ? CopyDrawings(files_.path(), size, "pdf", "plans.pdf") : CopyDrawings(files_.path(), size);
         if (int(paths_.size()) != size) return false;
         QFile requests(files_.path() + "/requests");
         if (!requests.open(QIODevice::WriteOnly)) return false;
@@ -549,12 +553,13 @@ public:
         if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
         const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        std::fprintf(stderr, "  W5: %.1f ms of CPU per drawing\n", 1000 * cpu / size_);
+        std::fprintf(stderr, "  %s: %.1f ms of CPU per drawing\n", pdf_ ? "W5P" : "W5", 1000 * cpu / size_);
         return cpu;
     }
 
     double RunFloor() override
     {
+        if (pdf_) return PdfFloor();
         const double start = CpuSeconds();
         for (int i = 0; i < size_; ++i) {
             QFile file(QString::fromStdString(ToFsName(paths_[i])));
@@ -581,6 +586,30 @@ public:
 private:
     QByteArray Output(int i) const { return QFile::encodeName(files_.path() + QString::asprintf("/%05d.png", i)); }
 
+    // pdftoppm's CPU for the first page of each file at 256 pixels on its longer side.
+    double PdfFloor()
+    {
+        double cpu = 0;
+        for (int i = 0; i < size_; ++i) {
+            const QByteArray in = QByteArray::fromStdString(ToFsName(paths_[i]));
+            QByteArray prefix = Output(i);
+            prefix.chop(4);   // pdftoppm adds .png
+            const pid_t pid = fork();
+            if (pid < 0) return -1;
+            if (pid == 0) {
+                execlp("pdftoppm", "pdftoppm", "-q", "-f", "1", "-l", "1", "-singlefile", "-scale-to", "256", "-png",
+                       in.constData(), prefix.constData(), static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            int status = 0;
+            rusage usage{};
+            if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+            cpu += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        }
+        return cpu;
+    }
+
     static double CpuSeconds()
     {
         rusage usage{};
@@ -592,6 +621,7 @@ private:
     QTemporaryDir files_;
     std::vector<std::string> paths_;
     int size_ = 0;
+    bool pdf_ = false;
 };
 
 
@@ -728,6 +758,7 @@ const std::vector<WorkloadInfo>& Workloads()
         {"W3L", "search by memo, 2 000 entries a group, every second a hit", {300}, false},
         {"W4", "board", {1000, 5000}},
         {"W5", "thumbnails at 256 px (CPU)", {100, 500}},
+        {"W5P", "thumbnails of PDF plots at 256 px (CPU)", {100}},
         {"W6", "icon view, thumbnails cached", {1000}},
     };
     return all;
@@ -742,6 +773,7 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
     if (key == "W3L") return std::make_unique<SearchWorkload>(2000, 2);
     if (key == "W4") return std::make_unique<BoardWorkload>();
     if (key == "W5") return std::make_unique<ThumbnailWorkload>();
+    if (key == "W5P") return std::make_unique<ThumbnailWorkload>(true);
     if (key == "W6") return std::make_unique<CachedThumbnailsWorkload>();
     return nullptr;
 }

@@ -3,7 +3,10 @@
 # of the real drawings of tests/data/jww and a few other files, and the preview pane on,
 # as a user opens it from the board under a virtual X server with a window manager.
 #
-#   tools/screenshot-group.sh [build folder]   (default: build-screenshot, configured if new)
+#   tools/screenshot-group.sh [build folder] [formats]   (default: build-screenshot, configured if new)
+#
+# With "formats", docs/screenshot-jwc-pdf.png instead: an old .jwc drawing and a PDF plot
+# of two pages among the drawings, the plot current in the preview pane.
 #
 # Needs the Firebird server running (scripts/setup.sh), Xvfb, openbox, xdotool and
 # ImageMagick. KUMO_DISPLAY=:N picks the X display; by default a free one is taken.
@@ -11,7 +14,9 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build-screenshot}
+kind=${2:-}
 out=$here/docs/screenshot-group.png
+[ "$kind" = formats ] && out=$here/docs/screenshot-jwc-pdf.png
 
 if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
   cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -37,6 +42,11 @@ cp "$here/tests/data/jww/Test1.jww" "$files/04 試験図1.jww"
 cp "$here/tests/data/jww/Test2.jww" "$files/05 試験図2.jww"
 convert -size 160x120 gradient:skyblue-white "$files/06 現場写真.png"
 cp "$here/tests/data/jww/non_block.jww" "$files/07 部分詳細.jww"
+if [ "$kind" = formats ]; then
+  rm "$files/04 試験図1.jww" "$files/05 試験図2.jww"
+  cp "$here/tests/fuzz/jwc-seeds/plan.jwc" "$files/02 旧平面図.jwc"
+  cp "$here/tests/data/pdf/plans.pdf" "$files/04 承認図.pdf"
+fi
 entries=()
 for f in "$files"/*; do entries+=("$f"); done
 "$build/tools/kumo_seedboard" "$work/program/" "$work/data/" --entries "${entries[@]}" >/dev/null
@@ -56,8 +66,13 @@ sleep 1
 xdotool mousemove --window "$main" 48 52 click --repeat 2 --delay 100 1
 group=$(timeout 30 xdotool search --sync --onlyvisible --name 'N:1' | head -n 1)
 sleep 1
-# The office floor plan made current with a click on it; the pointer then leaves the list.
-xdotool mousemove --window "$group" 358 50 click 1 mousemove 1010 760
+# The office floor plan (the plot, for the formats) made current with a click on it; the
+# pointer then leaves the list.
+if [ "$kind" = formats ]; then
+  xdotool mousemove --window "$group" 358 50 click 1 key Right Right Right mousemove 1010 760
+else
+  xdotool mousemove --window "$group" 358 50 click 1 mousemove 1010 760
+fi
 # Drawn once into the fresh cache, then read from it.
 sleep 6
 import -window "$group" "$work/group.png"

@@ -1,5 +1,7 @@
 #include "drawing/drawingfile.h"
 
+#include "drawing/jwcdrawing.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -76,7 +78,7 @@ bool ReadDrawingFile(const std::string& fsPath, JwwDrawing& drawing, std::int64_
     switch (DrawingFormatOfType(TypeOfPath(fsPath))) {
     case DrawingFormat::Jww:
     case DrawingFormat::Unknown: return ReadJwwDrawing(bytes, drawing);
-    case DrawingFormat::Jwc:
+    case DrawingFormat::Jwc: return ReadJwcDrawing(bytes, drawing);
     case DrawingFormat::Dxf:
     case DrawingFormat::Pdf: return false;
     }

@@ -30,6 +30,7 @@
 
 #include "drawing/drawingfile.h"
 #include "drawing/drawingrender.h"
+#include "drawing/pdfdocument.h"
 #include "drawing/picturethumb.h"
 #include "drawing/thumbcache.h"
 #include "text/sanitized.h"
@@ -101,8 +102,40 @@ std::string Number(double v)
     return ec == std::errc() ? std::string(buf, ptr) : std::string("0");
 }
 
+// The format's name for --info, by the file's type as the readers take it.
+const char* FormatName(const char* input)
+{
+    switch (DrawingFormatOfType(("." + QFileInfo(QFile::decodeName(input)).suffix()).toStdString())) {
+    case DrawingFormat::Jwc: return "jwc";
+    case DrawingFormat::Dxf: return "dxf";
+    case DrawingFormat::Pdf: return "pdf";
+    case DrawingFormat::Jww:
+    case DrawingFormat::Unknown: break;
+    }
+    return "jww";
+}
+
+bool IsPdf(const std::string& input)
+{
+    return DrawingFormatOfType(("." + QFileInfo(QFile::decodeName(input.c_str())).suffix()).toStdString()) == DrawingFormat::Pdf;
+}
+
+int PdfInfo(const char* input)
+{
+    int pages = 0;
+    double w = 0, h = 0;
+    if (!ReadPdfInfo(input, pages, w, h)) {
+        std::fprintf(stderr, "kumolist-thumbnailer: %s: not a drawing this program can read\n", input);
+        return 1;
+    }
+    std::printf("{\"format\": \"pdf\", \"pages\": %d, \"extents_mm\": [0, 0, %s, %s]}\n", pages, Number(w).c_str(),
+                Number(h).c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 int Info(const char* input)
 {
+    if (IsPdf(input)) return PdfInfo(input);
     JwwDrawing d;
     if (!ReadDrawingFile(input, d)) {
         std::fprintf(stderr, "kumolist-thumbnailer: %s: not a drawing this program can read\n", input);
@@ -110,8 +143,11 @@ int Info(const char* input)
     }
     const DrawingEntities& e = d.entities;
     const DrawingBox box = DrawingExtents(d, BoxOf::Everything);
-    std::string json = "{\"version\": " + std::to_string(d.version) + ", \"entities\": {\"line\": " +
-                       std::to_string(e.lines.size()) + ", \"arc\": " + std::to_string(e.arcs.size()) +
+    const std::string format = FormatName(input);
+    // The old format has no version field.
+    std::string json = "{\"format\": \"" + format + "\", " +
+                       (format == "jwc" ? std::string() : "\"version\": " + std::to_string(d.version) + ", ") +
+                       "\"entities\": {\"line\": " + std::to_string(e.lines.size()) + ", \"arc\": " + std::to_string(e.arcs.size()) +
                        ", \"point\": " + std::to_string(e.points.size()) + ", \"text\": " + std::to_string(e.texts.size()) +
                        ", \"solid\": " + std::to_string(e.solids.size()) + ", \"block_insert\": " +
                        std::to_string(e.inserts.size()) + ", \"dimension\": " + std::to_string(e.dimensions.size()) +
@@ -125,13 +161,15 @@ int Info(const char* input)
 // One thumbnail of input into output; false when the file is no drawing (or, by its
 // name, no picture) or the thumbnail could not be written. inPlace: output is a file
 // manager's, written as it stands; else the program's cache, written by a rename.
-bool Thumbnail(int size, const std::string& input, const std::string& output, bool inPlace)
+bool Thumbnail(int size, const std::string& input, const std::string& output, bool inPlace, int page = 1)
 {
     const QString in = QFile::decodeName(input.c_str());
     std::int64_t mtime = 0;
     QImage image;
     if (IsPictureFileType(("." + QFileInfo(in).suffix().toLower()).toStdString())) {
         image = ReadPictureThumbnail(input, size, &mtime);
+    } else if (IsPdf(input)) {
+        image = RenderPdfPage(input, page, size, &mtime);
     } else {
         JwwDrawing d;
         if (!ReadDrawingFile(input, d, &mtime)) return false;
@@ -158,12 +196,14 @@ int Batch(int fileSeconds)
         const std::size_t tab1 = line.find('\t');
         const std::size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
         const std::string input = tab2 == std::string::npos ? std::string() : line.substr(tab1 + 1, tab2 - tab1 - 1);
-        int size = 0;
+        const std::size_t tab3 = tab2 == std::string::npos ? tab2 : line.find('\t', tab2 + 1);
+        int size = 0, page = 1;
         bool ok = tab2 != std::string::npos && line.size() <= kMaxRequestBytes && ParseInt(line.substr(0, tab1), size) &&
-                  size >= kMinSize && size <= kMaxSize;
+                  size >= kMinSize && size <= kMaxSize &&
+                  (tab3 == std::string::npos || (ParseInt(line.substr(tab3 + 1), page) && page >= 1));
         if (ok) {
             AllowSeconds(fileSeconds);
-            ok = Thumbnail(size, input, line.substr(tab2 + 1), false);
+            ok = Thumbnail(size, input, line.substr(tab2 + 1, tab3 == std::string::npos ? tab3 : tab3 - tab2 - 1), false, page);
             ::alarm(0);
         }
         std::printf("%s\t%s\n", ok ? "ok" : "fail", input.c_str());

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include "drawing/drawingfile.h"
 #include "drawing/picturethumb.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/thumbnailclient.h"
@@ -28,7 +29,8 @@ constexpr int kMaxFailed = 10000;
 
 bool IsThumbnailRow(const FileRow& row)
 {
-    return row.exists && (row.cells[kCellType] == ".jww" || IsPictureFileType(row.cells[kCellType]));
+    return row.exists &&
+           (DrawingFormatOfType(row.cells[kCellType]) != DrawingFormat::Unknown || IsPictureFileType(row.cells[kCellType]));
 }
 
 QString RowFsPath(const FileRow& row) { return QFile::decodeName(QByteArray::fromStdString(ToFsName(row.FullPath()))); }

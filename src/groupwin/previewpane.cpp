@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QToolButton>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include "groupwin/drawingthumbnails.h"
+#include "drawing/pdfdocument.h"
 #include "drawing/picturethumb.h"
 #include "drawing/thumbcache.h"
 #include "groupwin/thumbnailclient.h"
@@ -25,12 +28,16 @@ constexpr int kMargin = 8;
 // One notch of the wheel.
 constexpr double kZoomStep = 1.25;
 constexpr double kMinZoom = 0.5;   // times the fitted scale
+// More pages than a plot set has are damage in the picture's key.
+constexpr int kMaxPages = 100000;
 
-std::unique_ptr<ThumbnailClient> MakeClient(const QString& thumbnailer, int size)
+std::unique_ptr<ThumbnailClient> MakeClient(const QString& thumbnailer, int size, int page = 1, const QString& cacheRoot = {})
 {
     ThumbnailClientOptions options;
     options.thumbnailer = thumbnailer;
     options.size = size;
+    options.page = page;
+    options.cacheRoot = cacheRoot;
     return std::make_unique<ThumbnailClient>(options);
 }
 
@@ -181,7 +188,26 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent)
     memoLabel->setWordWrap(true);
     memoLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     memoLabel->setMargin(4);
+    pageBar = new QWidget(this);
+    auto* pages = new QHBoxLayout(pageBar);
+    pages->setContentsMargins(0, 0, 0, 0);
+    previousPage = new QToolButton(pageBar);
+    previousPage->setArrowType(Qt::LeftArrow);
+    previousPage->setToolTip(QStringLiteral("前のページ"));
+    nextPage = new QToolButton(pageBar);
+    nextPage->setArrowType(Qt::RightArrow);
+    nextPage->setToolTip(QStringLiteral("次のページ"));
+    pageLabel = new QLabel(pageBar);
+    pages->addStretch();
+    pages->addWidget(previousPage);
+    pages->addWidget(pageLabel);
+    pages->addWidget(nextPage);
+    pages->addStretch();
+    pageBar->hide();
+    connect(previousPage, &QToolButton::clicked, this, [this] { ShowPage(page_ - 1); });
+    connect(nextPage, &QToolButton::clicked, this, [this] { ShowPage(page_ + 1); });
     layout->addWidget(canvas, 1);
+    layout->addWidget(pageBar);
     layout->addWidget(memoLabel);
     connect(canvas, &DrawingCanvas::ScaleChanged, this, &PreviewPane::AskSharper);
 }
@@ -207,6 +233,10 @@ void PreviewPane::ShowEntry(const FileRow* row)
     shownKey_ = key;
     file_.clear();
     sharpAsked_ = false;
+    page_ = pages_ = 1;
+    firstPage_ = {};
+    pageClient_.reset();
+    pageBar->hide();
     canvas->SetPicture({});
     if (client_) client_->Clear();
     if (sharpClient_) sharpClient_->Clear();
@@ -227,6 +257,44 @@ void PreviewPane::Answered(const QString& file, const QImage& image)
     // A photo smaller than the size asked for is whole: it is not blown up to fit.
     const bool whole = picture_ && std::max(image.width(), image.height()) < kPreviewPixels;
     canvas->SetPicture(image, picture_ ? "この画像は表示出来ません。" : "この図面は表示出来ません。", !whole);
+    bool counted = false;
+    const int pages = image.text(kPdfPagesKey).toInt(&counted);
+    if (counted && pages > 1 && pages <= kMaxPages) {
+        pages_ = pages;
+        firstPage_ = image;
+        ShowPageBar();
+    }
+}
+
+void PreviewPane::ShowPageBar()
+{
+    pageLabel->setText(QStringLiteral("%1 / %2").arg(page_).arg(pages_));
+    previousPage->setEnabled(page_ > 1);
+    nextPage->setEnabled(page_ < pages_);
+    pageBar->setVisible(pages_ > 1);
+}
+
+void PreviewPane::ShowPage(int page)
+{
+    if (file_.isEmpty() || page < 1 || page > pages_ || page == page_) return;
+    page_ = page;
+    ShowPageBar();
+    pageClient_.reset();   // a page asked for before is not wanted any more
+    if (page == 1) {
+        canvas->SetPicture(firstPage_);
+        return;
+    }
+    canvas->SetPicture({});
+    if (!pagesCache_) pagesCache_ = std::make_unique<QTemporaryDir>();
+    if (!pagesCache_->isValid()) return;
+    pageClient_ = MakeClient(thumbnailer_, kPreviewPixels, page, pagesCache_->filePath(QString::number(page)));
+    connect(pageClient_.get(), &ThumbnailClient::Ready, this, &PreviewPane::PageAnswered);
+    pageClient_->Request({file_});
+}
+
+void PreviewPane::PageAnswered(const QString& file, const QImage& image)
+{
+    if (file == file_ && page_ > 1) canvas->SetPicture(image, "このページは表示出来ません。");
 }
 
 void PreviewPane::AskSharper()
@@ -235,7 +303,7 @@ void PreviewPane::AskSharper()
     // the screen's pixels, which may be finer than the canvas's).
     // A picture smaller than the first size asked for is already whole.
     const QSize has = canvas->PictureSize();
-    if (sharpAsked_ || file_.isEmpty() || !canvas->HasPicture() || std::max(has.width(), has.height()) < kPreviewPixels ||
+    if (sharpAsked_ || page_ > 1 || file_.isEmpty() || !canvas->HasPicture() || std::max(has.width(), has.height()) < kPreviewPixels ||
         canvas->Scale() * canvas->devicePixelRatioF() <= 1)
         return;
     sharpAsked_ = true;
@@ -249,5 +317,5 @@ void PreviewPane::AskSharper()
 void PreviewPane::SharperAnswered(const QString& file, const QImage& image)
 {
     // None, or for an entry left since: the first picture stays, without a word.
-    if (file == file_ && !image.isNull()) canvas->SetSharperPicture(image);
+    if (file == file_ && page_ == 1 && !image.isNull()) canvas->SetSharperPicture(image);
 }

@@ -7,17 +7,20 @@
 // a double-click fits the paper again. Once the picture is shown larger than its own
 // pixels, the drawing is asked for once more at 2048 pixels (kept in the program's own
 // cache, never the desktop's) and takes the first one's place at the same zoom when it
-// comes; until then, or when it fails, the first one stays.
+// comes; until then, or when it fails, the first one stays. A document of several
+// pages (a PDF plot) shows buttons that page through it, each page drawn as the first.
 #include <memory>
 
 #include <QImage>
 #include <QPixmap>
 #include <QString>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include "groupwin/filerow.h"
 
 class QLabel;
+class QToolButton;
 class ThumbnailClient;
 
 // The picture, zoomed and panned by the mouse.
@@ -88,9 +91,19 @@ public:
 
     DrawingCanvas* canvas = nullptr;
     QLabel* memoLabel = nullptr;
+    // Shown only for a document of more than one page.
+    QWidget* pageBar = nullptr;
+    QToolButton* previousPage = nullptr;
+    QToolButton* nextPage = nullptr;
+    QLabel* pageLabel = nullptr;
+    int Page() const { return page_; }
+    int Pages() const { return pages_; }
+    void ShowPage(int page);
 
 private:
     void Answered(const QString& file, const QImage& image);
+    void PageAnswered(const QString& file, const QImage& image);
+    void ShowPageBar();
     void AskSharper();
     void SharperAnswered(const QString& file, const QImage& image);
 
@@ -101,4 +114,9 @@ private:
     QString file_;
     bool picture_ = false;   // a photo or scan, not a drawing
     QByteArray shownKey_;   // path and time of the entry shown
+    int page_ = 1, pages_ = 1;
+    QImage firstPage_;
+    std::unique_ptr<ThumbnailClient> pageClient_;   // the page past the first shown
+    // Pages past the first are no thumbnails of the file: kept apart, for this pane only.
+    std::unique_ptr<QTemporaryDir> pagesCache_;
 };

@@ -167,7 +167,8 @@ private:
                 continue;
             }
             const QByteArray line = QByteArray::number(o_.size) + '\t' + name + '\t' +
-                                    QFile::encodeName(cache_.ThumbnailPath(w.file, o_.size)) + '\n';
+                                    QFile::encodeName(cache_.ThumbnailPath(w.file, o_.size)) +
+                                    (o_.page > 1 ? '\t' + QByteArray::number(o_.page) : QByteArray()) + '\n';
             busy_ = w;
             watchdog_->start(o_.fileWallMs);
             process_->write(line);

@@ -20,6 +20,8 @@ struct ThumbnailClientOptions {
                                                 // sizes the program's own (ProgramCacheRoot)
     QString timeoutsFolder;                     // empty: ProgramCacheRoot()/timeouts
     int size = 128;                             // pixels on the longer side
+    int page = 1;                               // of a PDF; past the first, keep the
+                                                // pictures in a cacheRoot of their own
     int fileSeconds = 5;                        // CPU time the thumbnailer may give one file
     int fileWallMs = 15000;                     // wall time for one file, then it is killed
     qint64 memoryBytes = 1024LL * 1024 * 1024;  // the thumbnailer's address space

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include "drawing/thumbcache.h"
+#include "support/jwcwriter.h"
 
 namespace {
 
@@ -216,6 +217,9 @@ private slots:
                                 << QList<double>{-142.400674, -82.053010, 70.974251, 51.880302};
         QTest::newRow("site") << Real("敷地図.jww") << 600 << "9 0 0 0 0 0 0"
                               << QList<double>{-118.644107, -84.949153, 125.764281, 63.045234};
+        // An old drawing: no version.
+        QTest::newRow("old") << QStringLiteral(KUMO_SOURCE_DIR "/tests/fuzz/jwc-seeds/plan.jwc") << -1 << "4 2 2 2 0 0 0"
+                             << QList<double>{-5, -10, 55, 40};
     }
     void info()
     {
@@ -228,8 +232,11 @@ private slots:
         QCOMPARE(out.count('\n'), 1);
         QVERIFY(out.endsWith('\n'));
         const QJsonObject o = QJsonDocument::fromJson(out).object();
-        QCOMPARE(o.keys(), (QStringList{"block_definitions", "entities", "extents_mm", "version"}));
-        QCOMPARE(o["version"].toInt(), version);
+        QStringList keys{"block_definitions", "entities", "extents_mm", "format"};
+        if (version >= 0) keys << "version";
+        QCOMPARE(o.keys(), keys);
+        QCOMPARE(o["format"].toString(), QString(version >= 0 ? "jww" : "jwc"));
+        QCOMPARE(o["version"].toInt(-1), version);
         QCOMPARE(o["block_definitions"].toInt(), 0);
         const QJsonObject e = o["entities"].toObject();
         QStringList got;
@@ -351,6 +358,41 @@ private slots:
         QCOMPARE(QImage(c).width(), 256);
         QVERIFY(!QFile::exists(b));
         QCOMPARE(Run({"--batch", "--file-seconds", "0"}), 2);
+    }
+
+    // A PDF plot: --info with the format and the keys that apply; in batch, a PDF's page as a fourth field, its page count in the PNG,
+    // a page past the last, an encrypted plot and a page that is no number failing alone.
+    void otherFormats()
+    {
+        const QString jwc = dir_.path() + "/old.jwc";
+        QFile f(jwc);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(JwcWriter().Line(0, 0, 30, 0).Arc(0, 0, 10, 0, 360).Text(0, 5, 3, "AB").Bytes()));
+        f.close();
+        const QString pdf = QStringLiteral(KUMO_TESTDATA "/pdf/plans.pdf");
+        QByteArray out;
+        QCOMPARE(Run({"--info", pdf}, &out), 0);
+        const QJsonObject o = QJsonDocument::fromJson(out).object();
+        QCOMPARE(o.keys(), (QStringList{"extents_mm", "format", "pages"}));
+        QCOMPARE(o["pages"].toInt(), 2);
+        QVERIFY(std::abs(o["extents_mm"].toArray().at(2).toDouble() - 420) < 1);
+        QCOMPARE(Run({"--info", QStringLiteral(KUMO_TESTDATA "/pdf/plans-encrypted.pdf")}, &out), 1);
+
+        const QByteArray encrypted = QFile::encodeName(QStringLiteral(KUMO_TESTDATA "/pdf/plans-encrypted.pdf"));
+        const QByteArray p = QFile::encodeName(pdf);
+        const auto png = [&](int i) { return QFile::encodeName(dir_.path() + QString("/page%1.png").arg(i)); };
+        const QByteArray input = "256\t" + p + "\t" + png(1) + "\n" + "256\t" + p + "\t" + png(2) + "\t2\n" + "256\t" + p +
+                                 "\t" + png(3) + "\t3\n" + "256\t" + encrypted + "\t" + png(4) + "\n" + "256\t" + p + "\t" +
+                                 png(5) + "\tx\n" + "128\t" + QFile::encodeName(jwc) + "\t" + png(6) + "\n";
+        QCOMPARE(Run({"--batch"}, &out, input), 0);
+        QCOMPARE(out, "ok\t" + p + "\nok\t" + p + "\nfail\t" + p + "\nfail\t" + encrypted + "\nfail\t" + p + "\nok\t" +
+                          QFile::encodeName(jwc) + "\n");
+        const QImage first(QFile::decodeName(png(1))), second(QFile::decodeName(png(2)));
+        QCOMPARE(first.width(), 256);
+        QCOMPARE(first.text("Thumb::Document::Pages"), QString("2"));
+        QCOMPARE(first.text("Thumb::URI"), QString::fromLatin1(FileUri(pdf)));
+        QVERIFY(first != second);
+        QCOMPARE(QImage(QFile::decodeName(png(6))).width(), 128);
     }
 
     // Pictures by their bytes, not their names: fitted to the size without being

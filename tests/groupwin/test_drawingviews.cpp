@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QToolButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -480,6 +481,65 @@ private slots:
         pane.ShowEntry(&notPhotoRow);
         QTRY_COMPARE_WITH_TIMEOUT(canvas->Note(), QString("この画像は表示出来ません。"), 30000);
         QCOMPARE(asked(2048, photo), 0);
+    }
+
+    // Which rows have their picture drawn: the drawings of every format read and photos,
+    // by their type in any case, only when the file is there.
+    void thumbnailRows_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<bool>("drawn");
+        for (const char* name : {"a.jww", "A.JWC", "b.dxf", "c.PDF", "d.png"}) QTest::newRow(name) << name << true << true;
+        QTest::newRow("missing drawing") << "gone.jwc" << false << false;
+        QTest::newRow("symbol") << "e.jws" << true << false;
+        QTest::newRow("text") << "f.txt" << true << false;
+    }
+    void thumbnailRows()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, exists);
+        QFETCH(bool, drawn);
+        FileRow row = DrawingRow(dir_.path() + "/" + name);
+        row.exists = exists;
+        QCOMPARE(IsThumbnailRow(row), drawn);
+    }
+
+    // A plot of several pages: the pane's buttons page through it, each page drawn,
+    // the first kept; a drawing of one page shows no buttons.
+    void pagesOfAPlot()
+    {
+        PreviewPane pane;
+        pane.resize(500, 400);
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        pane.SetThumbnailer(QStringLiteral(KUMO_THUMBNAILER));
+        const FileRow plot = DrawingRow(QStringLiteral(KUMO_TESTDATA "/pdf/plans.pdf"));
+        pane.ShowEntry(&plot);
+        QTRY_VERIFY_WITH_TIMEOUT(pane.canvas->HasPicture(), 30000);
+        QVERIFY(pane.pageBar->isVisible());
+        QCOMPARE(pane.pageLabel->text(), QString("1 / 2"));
+        QVERIFY(!pane.previousPage->isEnabled() && pane.nextPage->isEnabled());
+        const QImage first = pane.canvas->grab().toImage();
+
+        pane.nextPage->click();
+        QCOMPARE(pane.pageLabel->text(), QString("2 / 2"));
+        QVERIFY(pane.previousPage->isEnabled() && !pane.nextPage->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(pane.canvas->HasPicture(), 30000);
+        QVERIFY(pane.canvas->grab().toImage() != first);
+        // The second page is no thumbnail of the file: the desktop's cache keeps the first.
+        QCOMPARE(ThumbnailCache().Find(QStringLiteral(KUMO_TESTDATA "/pdf/plans.pdf"),
+                                       FileMTime(QStringLiteral(KUMO_TESTDATA "/pdf/plans.pdf")), 1024),
+                 ThumbnailCache::State::Valid);
+        pane.previousPage->click();
+        QCOMPARE(pane.Page(), 1);
+        QCOMPARE(pane.canvas->grab().toImage(), first);
+
+        const FileRow drawing = DrawingRow(QStringLiteral(KUMO_TESTDATA "/jww/") + QString::fromUtf8("敷地図.jww"));
+        pane.ShowEntry(&drawing);
+        QTRY_VERIFY_WITH_TIMEOUT(pane.canvas->HasPicture(), 30000);
+        QVERIFY(!pane.pageBar->isVisible());
+        QCOMPARE(pane.Pages(), 1);
     }
 };
 

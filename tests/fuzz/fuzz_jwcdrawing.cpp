@@ -1,0 +1,56 @@
+// libFuzzer target for the old-format drawing reader and what is done with its result:
+// the boxes and a small thumbnail. Whatever the bytes, the reader keeps to its bounds
+// and everything it keeps is a finite number on the paper.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include <QGuiApplication>
+
+#include "drawing/drawingrender.h"
+#include "drawing/jwcdrawing.h"
+
+namespace {
+
+void Check(bool ok)
+{
+    if (!ok) __builtin_trap();
+}
+
+bool Finite(const DrawingBox& box)
+{
+    return box.empty || (std::isfinite(box.minX) && std::isfinite(box.maxY) && box.minX <= box.maxX && box.minY <= box.maxY);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int qtArgc = 1;
+    static char* qtArgv[] = {(*argv)[0], nullptr};
+    (void)argc;
+    new QGuiApplication(qtArgc, qtArgv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    JwwDrawing d;
+    const bool read = ReadJwcDrawing(bytes, d);
+    Check(read || d.entities.Count() == 0);
+    Check(d.blocks.empty());
+    // Every entity took at least 12 bytes of the input past the header.
+    Check(d.entities.Count() <= size / 12);
+    for (const DrawingLine& l : d.entities.lines) Check(std::isfinite(l.x1 + l.y1 + l.x2 + l.y2));
+    for (const DrawingArc& a : d.entities.arcs) Check(a.radius >= 0 && std::isfinite(a.cx + a.cy + a.radius + a.flatness));
+    for (const DrawingText& t : d.entities.texts) Check(t.content.bytes.size() <= 255 && std::isfinite(t.x2 + t.y2));
+    if (!read) return 0;
+    Check(Finite(DrawingExtents(d, BoxOf::Everything)));
+    Check(Finite(DrawingExtents(d, BoxOf::Shown)));
+    const QImage thumb = RenderThumbnail(d, 48);
+    Check(!thumb.isNull() && thumb.width() <= 48 && thumb.height() <= 48);
+    return 0;
+}
