@@ -79,6 +79,10 @@ void GroupWindow::BuildActions()
     // In the list's menu rather than the bar, which they would make too wide.
     linkCheckAction = on(KeyAction(fileList, "linkCheckAction", "リンク切れ確認...", {}), &GroupWindow::RequestLinkCheck);
     replaceFolderAction = on(KeyAction(fileList, "replaceFolderAction", "フォルダの置換...", {}), &GroupWindow::RequestFolderReplace);
+    compareAction = KeyAction(fileList, "compareAction", "図面を比較(&D)", {});
+    compareWithAction = KeyAction(fileList, "compareWithAction", "比較するファイルを選ぶ...", {});
+    connect(compareAction, &QAction::triggered, this, [this] { CompareSelectedDrawings(false); });
+    connect(compareWithAction, &QAction::triggered, this, [this] { CompareSelectedDrawings(true); });
 
     fileMenu = new QMenu(this);
     fileMenu->setObjectName("fileMenu");
@@ -91,6 +95,8 @@ void GroupWindow::BuildActions()
     fileMenu->addAction(copyPathsAction);
     fileMenu->addSeparator();
     fileMenu->addActions({linkCheckAction, replaceFolderAction});
+    fileMenu->addSeparator();
+    fileMenu->addActions({compareAction, compareWithAction});
     treeMenu = new QMenu(this);
     treeMenu->setObjectName("treeMenu");
     treeMenu->addActions({createSubGroupAction, editSubGroupAction, deleteSubGroupAction});
@@ -154,6 +160,9 @@ void GroupWindow::UpdateActions()
     for (QAction* a : {openAction, openWithAction, openFolderAction, editMemoAction, readMemosAction, copyAction, removeAction,
                        copyPathsAction})
         a->setEnabled(selected);
+    const qsizetype count = fileIconView->selectionModel()->selectedRows(kCellName).size();
+    compareAction->setEnabled(count == 2 && !thumbnailer_.isEmpty());
+    compareWithAction->setEnabled(count == 1 && !thumbnailer_.isEmpty());
     pasteAction->setEnabled(clipboard_.Count() > 0);
     pasteIntoNodeAction->setEnabled(clipboard_.Count() > 0);
     const QTreeWidgetItem* node = SelectedNode();
