@@ -119,6 +119,7 @@ CompareWindow::CompareWindow(const Platform& platform, const QString& thumbnaile
     split->addWidget(side);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
+    split->setSizes({760, 320});
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(legend);
     layout->addWidget(split, 1);
@@ -220,8 +221,8 @@ void CompareWindow::ZoomToDifference(int row)
 {
     if (row < 0 || row >= differences_.size() || !canvas->HasPicture() || frame_.empty) return;
     const QRectF r = ComparisonPixels(frame_, canvas->PictureSize(), JsonBox(differences_[row].toObject().value("box_mm")));
-    // A little of what stands around it, at least a sixteenth of the paper.
-    const double side = std::max({r.width(), r.height(), canvas->PictureSize().width() / 16.0}) * 1.5;
+    // With what stands around it, at least an eighth of the paper.
+    const double side = std::max({r.width(), r.height(), canvas->PictureSize().width() / 8.0}) * 2.5;
     canvas->ZoomTo(QRectF(r.center() - QPointF(side, side) / 2, QSizeF(side, side)));
 }
 
