@@ -13,7 +13,7 @@ namespace {
 
 // Candidates looked at for one entity past the exact match: drawings where thousands of
 // entities stand within a hundredth of a millimetre of each other must not cost n².
-constexpr std::size_t kMaxCandidates = 64;
+constexpr std::size_t kMaxCandidates = 16;
 constexpr int kMaxValues = 10;
 // Angles count by what they move a point this far from their centre.
 constexpr double kAngleArmMm = 10;

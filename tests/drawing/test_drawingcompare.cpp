@@ -216,12 +216,13 @@ private slots:
             QVERIFY(WriteAll(dir_.filePath("damaged.jww"), plan.substr(0, plan.size() - 40)));
             QVERIFY(WriteAll(dir_.filePath("zero.jww"), {}));
             QVERIFY(QFile::copy(QStringLiteral(KUMO_TESTDATA "/jww/README.md"), dir_.filePath("README.jww")));
-            // Lines that all start on one spot, the second drawing's each a thousandth
-            // of a millimetre off and of another pen: no pair may cost more than a few looks.
+            // Lines that all start on one spot (one cell of the search), none of the
+            // second drawing's ending where one of the first's does: no entity may cost
+            // more than a few looks.
             JwwWriter crowd, crowd2;
             for (int i = 0; i < 200000; ++i) {
                 crowd.Line(0, 0, 1 + i * 1e-4, 0);
-                crowd2.Line(0.001, 0, 1.001 + i * 1e-4, 0, WriterPen{1, 3, 0, 0, 0});
+                crowd2.Line(0.001, 0, 0.001, 1000 + i * 1e-4);
             }
             QVERIFY(WriteAll(dir_.filePath("crowd.jww"), crowd.Bytes()));
             QVERIFY(WriteAll(dir_.filePath("crowd2.jww"), crowd2.Bytes()));
