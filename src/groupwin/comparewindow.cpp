@@ -20,6 +20,7 @@
 
 #include "board/limitedprocess.h"
 #include "drawing/comparerender.h"
+#include "drawing/drawingfile.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/filerow.h"
 #include "groupwin/groupwindow.h"
@@ -60,6 +61,12 @@ QWidget* Swatch(QRgb colour, const QString& text, QWidget* parent)
 }
 
 } // namespace
+
+bool IsComparedType(const std::string& type)
+{
+    const DrawingFormat format = DrawingFormatOfType(type);
+    return format == DrawingFormat::Jww || format == DrawingFormat::Jwc || format == DrawingFormat::Dxf;
+}
 
 QString CompareDifferenceText(const QJsonObject& d)
 {

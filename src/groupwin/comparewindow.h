@@ -3,6 +3,8 @@
 // in red, only the second in blue, beside the list of the differences. The thumbnailer
 // reads both drawings in a process of its own under limits (the program never parses a
 // drawing itself) and hands back the overlay as a picture and the differences as JSON.
+#include <string>
+
 #include <QImage>
 #include <QJsonArray>
 #include <QString>
@@ -17,6 +19,9 @@ class QProcess;
 class QPushButton;
 class QRadioButton;
 class DrawingCanvas;
+
+// Whether entries of the type (".jww", ".DXF") are drawings the thumbnailer compares.
+bool IsComparedType(const std::string& type);
 
 // The differences as the list shows them, one line each, from the thumbnailer's
 // details ("線 削除", "文字 居間 → リビング").

@@ -3,6 +3,7 @@
 // the status bar, and the dialogs it lends.
 #include "groupwin/groupwindow.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include "groupwin/comparewindow.h"
 #include "groupwin/filelistmodel.h"
 
 namespace {
@@ -160,9 +162,12 @@ void GroupWindow::UpdateActions()
     for (QAction* a : {openAction, openWithAction, openFolderAction, editMemoAction, readMemosAction, copyAction, removeAction,
                        copyPathsAction})
         a->setEnabled(selected);
-    const qsizetype count = fileIconView->selectionModel()->selectedRows(kCellName).size();
-    compareAction->setEnabled(count == 2 && !thumbnailer_.isEmpty());
-    compareWithAction->setEnabled(count == 1 && !thumbnailer_.isEmpty());
+    const std::vector<int> rows = SelectedRows();
+    const bool drawings = !thumbnailer_.isEmpty() && std::all_of(rows.begin(), rows.end(), [this](int r) {
+        return IsComparedType(fileSortModel->Row(r).cells[kCellType]);
+    });
+    compareAction->setEnabled(drawings && rows.size() == 2);
+    compareWithAction->setEnabled(drawings && rows.size() == 1);
     pasteAction->setEnabled(clipboard_.Count() > 0);
     pasteIntoNodeAction->setEnabled(clipboard_.Count() > 0);
     const QTreeWidgetItem* node = SelectedNode();

@@ -486,10 +486,12 @@ private slots:
     }
 
     // The entries' menu compares two selected drawings, or one with a file chosen then,
-    // each in a compare window of its own; other selections leave both commands off.
+    // each in a compare window of its own; other selections (a file of another type
+    // among them) leave both commands off.
     void compareFromTheEntryMenu()
     {
-        const QStringList files{Copy("Test1.jww", "cmp-a.jww"), Copy("Test2.jww", "cmp-b.jww"), Copy("敷地図.jww", "cmp-c.jww")};
+        const QStringList files{Copy("Test1.jww", "cmp-a.jww"), Copy("Test2.jww", "cmp-b.jww"), Copy("敷地図.jww", "cmp-c.jww"),
+                                Copy("Test1.jww", "cmp-d.txt")};
         Run run(files);
         QVERIFY(run.w);
         GroupWindow* w = run.w;
@@ -501,7 +503,8 @@ private slots:
         const struct {
             QList<int> rows;
             bool two, one;
-        } cases[] = {{{}, false, false}, {{0}, false, true}, {{0, 1}, true, false}, {{0, 1, 2}, false, false}};
+        } cases[] = {{{}, false, false}, {{0}, false, true}, {{0, 1}, true, false}, {{3}, false, false}, {{2, 3}, false, false},
+                     {{0, 1, 2}, false, false}};
         for (const auto& c : cases) {
             IconView(w)->selectionModel()->clearSelection();
             for (int r : c.rows) IconView(w)->selectionModel()->select(ShownRows(w)->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
