@@ -2,6 +2,7 @@
 // asked for, drawn over each other into a PNG. Exit codes as cmp's: 0 the same, 1
 // different, 2 trouble (a drawing that cannot be read whole, a picture not written).
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,6 +29,7 @@ int Trouble(const char* what, const char* path)
 } // namespace
 
 // argv: program --compare A B [--png OUT -s SIZE] [--show first|second|both] [--no-legend] [--details]
+//       [--view X0 Y0 X1 Y1] (the part of the paper drawn, millimetres; else all of it)
 int CompareMode(int argc, char* argv[])
 {
     if (argc < 4) return Trouble("two drawings are needed", "--compare");
@@ -36,6 +38,7 @@ int CompareMode(int argc, char* argv[])
     int size = 1024;
     OverlayLayers layers;
     bool legend = true, details = false;
+    DrawingBox view;
     for (int i = 4; i < argc; ++i) {
         const std::string a = argv[i];
         const bool more = i + 1 < argc;
@@ -50,6 +53,16 @@ int CompareMode(int argc, char* argv[])
             layers.first = v != "second";
             layers.second = v != "first";
             if (v != "first" && v != "second" && v != "both") return Trouble("first, second or both", "--show");
+        } else if (a == "--view" && i + 4 < argc) {
+            double v[4];
+            for (double& n : v) {
+                const char* text = argv[++i];
+                const auto [ptr, ec] = std::from_chars(text, text + std::strlen(text), n);
+                if (ec != std::errc() || *ptr || !(std::fabs(n) < 1e9)) return Trouble("no view", text);
+            }
+            if (!(v[2] - v[0] > 1e-6 && v[3] - v[1] > 1e-6)) return Trouble("an empty view", "--view");
+            view.Add(v[0], v[1]);
+            view.Add(v[2], v[3]);
         } else if (a == "--no-legend") {
             legend = false;
         } else if (a == "--details") {
@@ -66,7 +79,7 @@ int CompareMode(int argc, char* argv[])
     }
     const DrawingComparison c = CompareDrawings(std::move(drawings[0]), std::move(drawings[1]));
     if (png) {
-        const DrawingBox frame = ComparisonFrame(c);
+        const DrawingBox frame = view.empty ? ComparisonFrame(c) : view;
         const QString first = QFileInfo(QFile::decodeName(paths[0])).fileName();
         const QString second = QFileInfo(QFile::decodeName(paths[1])).fileName();
         const QImage image = RenderComparison(c, frame, ComparisonPictureSize(frame, size), layers, legend ? first : QString(),

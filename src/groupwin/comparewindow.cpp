@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <functional>
+
 #include <QButtonGroup>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -9,6 +11,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -60,6 +63,40 @@ QWidget* Swatch(QRgb colour, const QString& text, QWidget* parent)
     return label;
 }
 
+// The canvas with the part in view drawn again at its own size over the picture, while
+// zoom, place and size are those it was drawn for.
+class CompareCanvas : public DrawingCanvas {
+public:
+    using DrawingCanvas::DrawingCanvas;
+    std::function<void()> dragged;
+    QImage sharper;
+    double sharperScale = 0;
+    QPointF sharperOffset;
+    QSize sharperSize;
+
+    bool SharperShown() const
+    {
+        return !sharper.isNull() && sharperScale == Scale() && sharperOffset == Offset() && sharperSize == size();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        DrawingCanvas::paintEvent(event);
+        if (!SharperShown()) return;
+        QPainter p(this);
+        p.setClipRect(QRectF(Offset(), QSizeF(PictureSize()) * Scale()));
+        p.drawImage(QRectF(rect()), sharper);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        DrawingCanvas::mouseReleaseEvent(event);
+        if (dragged) dragged();
+    }
+};
+
+CompareCanvas* Sharp(DrawingCanvas* canvas) { return static_cast<CompareCanvas*>(canvas); }
+
 } // namespace
 
 bool IsComparedType(const std::string& type)
@@ -104,8 +141,16 @@ CompareWindow::CompareWindow(const Platform& platform, const QString& thumbnaile
     }
     connect(shown, &QButtonGroup::buttonClicked, this, &CompareWindow::Ask);
 
-    canvas = new DrawingCanvas(this);
+    auto* sharpCanvas = new CompareCanvas(this);
+    canvas = sharpCanvas;
     canvas->setObjectName("compareCanvas");
+    sharperFile_ = pictureFile_.chopped(4) + "-view.png";
+    sharperLater_ = new QTimer(this);
+    sharperLater_->setSingleShot(true);
+    sharperLater_->setInterval(250);
+    connect(sharperLater_, &QTimer::timeout, this, &CompareWindow::AskSharper);
+    connect(canvas, &DrawingCanvas::ScaleChanged, sharperLater_, qOverload<>(&QTimer::start));
+    sharpCanvas->dragged = [this] { sharperLater_->start(); };
     differenceList = new QListWidget(this);
     differenceList->setObjectName("differenceList");
     connect(differenceList, &QListWidget::currentRowChanged, this, &CompareWindow::ZoomToDifference);
@@ -138,18 +183,26 @@ CompareWindow::CompareWindow(const Platform& platform, const QString& thumbnaile
 
 CompareWindow::~CompareWindow()
 {
-    if (process_) {
-        process_->disconnect(this);
-        process_->kill();
-        process_->waitForFinished(1000);
+    for (QProcess* p : {process_, sharperProcess_}) {
+        if (!p) continue;
+        p->disconnect(this);
+        p->kill();
+        p->waitForFinished(1000);
     }
     QFile::remove(pictureFile_);
+    QFile::remove(sharperFile_);
+}
+
+bool CompareWindow::SharperShown() const { return Sharp(canvas)->SharperShown(); }
+
+QStringList CompareWindow::ShowArgument() const
+{
+    return {"--show", showFirst->isChecked() ? "first" : showSecond->isChecked() ? "second" : "both"};
 }
 
 QStringList CompareWindow::Arguments(const QString& png, bool legend) const
 {
-    QStringList args{"--compare", first_, second_, "--png", png, "-s", QString::number(kPictureSize), "--show",
-                     showFirst->isChecked() ? "first" : showSecond->isChecked() ? "second" : "both"};
+    QStringList args = QStringList{"--compare", first_, second_, "--png", png, "-s", QString::number(kPictureSize)} + ShowArgument();
     if (!legend) args << "--no-legend";
     if (!listed_) args << "--details";
     return args;
@@ -220,8 +273,62 @@ void CompareWindow::Answered()
     } else if (!canvas->ReplacePicture(picture)) {
         canvas->SetPicture(picture);
     }
+    // Other layers: what was drawn sharper is of the old ones.
+    Sharp(canvas)->sharper = {};
+    sharperLater_->start();
     saveButton->setEnabled(true);
     emit pictureShown();
+}
+
+void CompareWindow::AskSharper()
+{
+    // Only where the picture is shown larger than its own pixels.
+    if (!listed_ || frame_.empty || !canvas->HasPicture() || canvas->Scale() <= 1 || SharperShown()) return;
+    if (sharperProcess_) {
+        sharperAgain_ = true;
+        return;
+    }
+    // The canvas in the picture's pixels, then on the paper.
+    const QSize size = canvas->size();
+    const QRectF seen(-canvas->Offset() / canvas->Scale(), QSizeF(size) / canvas->Scale());
+    const QRectF paper = ComparisonPixels(frame_, canvas->PictureSize(), frame_);
+    auto x = [&](double px) { return frame_.minX + (px - paper.left()) / paper.width() * frame_.Width(); };
+    auto y = [&](double py) { return frame_.maxY - (py - paper.top()) / paper.height() * frame_.Height(); };
+    const int longest = std::max(size.width(), size.height());
+    if (longest < 16 || longest > 4096) return;
+    auto* canvasNow = Sharp(canvas);
+    const double scale = canvas->Scale();
+    const QPointF offset = canvas->Offset();
+    sharperProcess_ = new QProcess(this);
+    ProcessLimits limits;
+    limits.timeoutMs = kTimeoutMs;
+    LimitProcess(*sharperProcess_, limits);
+    auto* timer = new QTimer(sharperProcess_);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, sharperProcess_, &QProcess::kill);
+    connect(sharperProcess_, &QProcess::finished, this, [this, canvasNow, scale, offset, size] {
+        QProcess* p = std::exchange(sharperProcess_, nullptr);
+        p->deleteLater();
+        QImage image;
+        if (p->exitStatus() == QProcess::NormalExit && (p->exitCode() == 0 || p->exitCode() == 1)) image.load(sharperFile_, "PNG");
+        if (!image.isNull() && image.size() == size) {
+            canvasNow->sharper = image;
+            canvasNow->sharperScale = scale;
+            canvasNow->sharperOffset = offset;
+            canvasNow->sharperSize = size;
+            canvasNow->update();
+            if (SharperShown()) emit sharperShown();
+        }
+        if (std::exchange(sharperAgain_, false)) AskSharper();
+    });
+    connect(sharperProcess_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) std::exchange(sharperProcess_, nullptr)->deleteLater();
+    });
+    const QStringList view{QString::number(x(seen.left()), 'g', 12), QString::number(y(seen.bottom()), 'g', 12),
+                           QString::number(x(seen.right()), 'g', 12), QString::number(y(seen.top()), 'g', 12)};
+    sharperProcess_->start(thumbnailer_, QStringList{"--compare", first_, second_, "--png", sharperFile_, "-s", QString::number(longest),
+                                                     "--no-legend", "--view"} + view + ShowArgument());
+    timer->start(kTimeoutMs);
 }
 
 void CompareWindow::ZoomToDifference(int row)

@@ -18,6 +18,7 @@ class QListWidget;
 class QProcess;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class DrawingCanvas;
 
 // Whether entries of the type (".jww", ".DXF") are drawings the thumbnailer compares.
@@ -35,8 +36,9 @@ public:
                   QWidget* parent = nullptr);
     ~CompareWindow() override;
 
-    // The overlay picture's longer side, in pixels: zoomed up to 16 times, a room's name
-    // on an A1 sheet stays readable.
+    // The overlay picture's longer side, in pixels. Zoomed in past its pixels, the part
+    // in view is drawn again at the canvas's size and shown over it, as long as the view
+    // stays where it was asked for.
     static constexpr int kPictureSize = 2048;
 
     QListWidget* differenceList = nullptr;
@@ -52,18 +54,29 @@ public:
     // Zooms to the difference of that row of the list.
     void ZoomToDifference(int row);
 
+    // The part in view is shown drawn at the canvas's own size.
+    bool SharperShown() const;
+
 signals:
     // The thumbnailer answered (or failed) for the layers shown.
     void pictureShown();
+    // The part in view came drawn at the canvas's size.
+    void sharperShown();
 
 private:
     QStringList Arguments(const QString& png, bool legend) const;
     void Ask();
     void Answered();
+    void AskSharper();
+    QStringList ShowArgument() const;
 
     const Platform& platform_;
     QString thumbnailer_, first_, second_, pictureFile_;
     QProcess* process_ = nullptr;
+    QProcess* sharperProcess_ = nullptr;
+    QString sharperFile_;
+    bool sharperAgain_ = false;
+    QTimer* sharperLater_ = nullptr;   // once the wheel and the drag have stopped
     bool again_ = false;           // the layers changed while the thumbnailer worked
     bool listed_ = false;          // the list and the frame are filled (once)
     DrawingBox frame_;

@@ -105,6 +105,15 @@ private slots:
             w.differenceList->setCurrentRow(0);
             QVERIFY(w.canvas->Scale() > fit * 2);
         }
+        // Zoomed in past the picture's pixels: the part in view drawn again at the
+        // canvas's size; zoomed out again, the picture alone.
+        QSignalSpy sharper(&w, &CompareWindow::sharperShown);
+        w.canvas->ZoomTo(QRectF(QPointF(size.width() / 2.0, size.height() / 2.0), QSizeF(20, 20)));
+        QVERIFY(w.canvas->Scale() > 1);
+        QVERIFY(sharper.wait(30000));
+        QVERIFY(w.SharperShown());
+        w.canvas->Fit();
+        QVERIFY(!w.SharperShown());
 
         // Saved where the dialog says, with its legend; a cancelled dialog saves nothing.
         const QString png = dir_.filePath(second + ".png");
