@@ -180,7 +180,7 @@ private slots:
         QVERIFY(c.differences.front().box.minX <= box.minX && c.differences.front().box.maxY >= box.maxY);
     }
 
-    // The terminal: the one line of JSON as the issue gives it, the overlay picture, and
+    // The terminal: the one line of JSON in its documented form, the overlay picture, and
     // cmp's exit codes, hostile pairs among them (damaged, empty, no drawing, thousands
     // of entities on one spot) ending in time.
     void terminal_data()
