@@ -178,8 +178,8 @@ struct TextItem {
 // pen (one call each), points, texts on top.
 class Renderer : public DrawingVisitor {
 public:
-    Renderer(const JwwDrawing& d, double scale, double ox, double oy, QRectF view)
-        : d_(d), s_(scale), ox_(ox), oy_(oy), view_(view.adjusted(-2, -2, 2, 2))
+    Renderer(const JwwDrawing& d, double scale, double ox, double oy, QRectF view, std::optional<QRgb> only = {})
+        : d_(d), s_(scale), ox_(ox), oy_(oy), view_(view.adjusted(-2, -2, 2, 2)), only_(only)
     {
         const bool lightPaper = d.screenColours.size() == 10 && qGray(FromColorRef(d.screenColours[0])) >= 0xC0;
         for (int i = 0; i < 10; ++i) pens_[i] = lightPaper ? FromColorRef(d.screenColours[i]) : kDefaultPens[i];
@@ -252,7 +252,7 @@ public:
     void Solid(const DrawingSolid& s, const Affine& t, bool shown) override
     {
         if (!shown) return;
-        const QRgb colour = s.hasRgb ? FromColorRef(s.rgb) : Colour(s.pen);
+        const QRgb colour = s.hasRgb && !only_ ? FromColorRef(s.rgb) : Colour(s.pen);
         QPainterPath path;
         const auto& v = s.v;
         if (s.pen.style <= 100) {
@@ -358,6 +358,7 @@ private:
 
     QRgb Colour(const DrawingPen& pen) const
     {
+        if (only_) return *only_;
         if (pen.colour >= 1 && pen.colour <= 9) return pens_[pen.colour];
         const std::size_t sxf = std::size_t(pen.colour) - 100;
         if (pen.colour >= 100 && sxf < d_.sxfColours.size()) {
@@ -450,6 +451,7 @@ private:
     const JwwDrawing& d_;
     double s_, ox_, oy_;
     QRectF view_;
+    std::optional<QRgb> only_;   // every pen in this colour
     QRgb pens_[10];
     double widthUnitMm_;
     std::map<Stroke, Strokes> lines_, bands_;
@@ -503,13 +505,19 @@ DrawingBox DrawingFrame(const JwwDrawing& drawing)
 
 void DrawDrawing(QPainter& painter, const JwwDrawing& drawing, double scale, double originX, double originY)
 {
+    DrawDrawingInColour(painter, drawing, scale, originX, originY, std::nullopt);
+}
+
+void DrawDrawingInColour(QPainter& painter, const JwwDrawing& drawing, double scale, double originX, double originY,
+                         std::optional<QRgb> colour)
+{
     // What lies outside the painter's view is not drawn (a zoomed view shows little of it).
     QRectF view;
     if (painter.hasClipping())
         view = painter.clipBoundingRect();
     else if (painter.device())
         view = painter.transform().inverted().mapRect(QRectF(0, 0, painter.device()->width(), painter.device()->height()));
-    Renderer renderer(drawing, scale, originX, originY, view);
+    Renderer renderer(drawing, scale, originX, originY, view, colour);
     // An insert smaller than a pixel is drawn as one.
     WalkLimits limits;
     limits.leastSize = scale > 0 ? 1 / scale : 0;

@@ -2,6 +2,8 @@
 // A drawing drawn as the CAD program shows it on white paper: its pen colours, lines as
 // wide as their pens on paper, texts as text. Lives apart from the core (it needs Qt
 // Gui): the thumbnailer and the windows link it.
+#include <optional>
+
 #include <QImage>
 #include <QPainter>
 #include <QRectF>
@@ -20,6 +22,11 @@ DrawingBox DrawingFrame(const JwwDrawing& drawing);
 // Draws the drawing with paper millimetres (x, y) landing at pixel
 // (originX + scale x, originY - scale y). Paints no background.
 void DrawDrawing(QPainter& painter, const JwwDrawing& drawing, double scale, double originX, double originY);
+
+// The same with every pen, solid and text in one colour (nullopt: their own), as
+// drawings laid over each other are told apart.
+void DrawDrawingInColour(QPainter& painter, const JwwDrawing& drawing, double scale, double originX, double originY,
+                         std::optional<QRgb> colour);
 
 // Draws the drawing so that frame fills target (pixels), centred, its shape kept.
 void DrawDrawingFitted(QPainter& painter, const JwwDrawing& drawing, const DrawingBox& frame, const QRectF& target);

@@ -4,6 +4,7 @@
 //
 //   kumolist-thumbnailer -s SIZE INPUT OUTPUT.png   one thumbnail (the desktop's convention)
 //   kumolist-thumbnailer --info INPUT               one line of JSON: version, counts, extents
+//   kumolist-thumbnailer --compare A B [--png OUT.png -s SIZE]   two drawings compared (comparemode.cpp)
 //   kumolist-thumbnailer --batch [--file-seconds N] lines "SIZE<TAB>INPUT<TAB>OUTPUT" on
 //       standard input, one answer "ok<TAB>INPUT" or "fail<TAB>INPUT" per line
 //
@@ -34,6 +35,8 @@
 #include "drawing/picturethumb.h"
 #include "drawing/thumbcache.h"
 #include "text/sanitized.h"
+
+int CompareMode(int argc, char* argv[]);
 
 namespace {
 
@@ -226,7 +229,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: kumolist-thumbnailer -s SIZE INPUT OUTPUT.png\n"
                  "       kumolist-thumbnailer --info INPUT\n"
-                 "       kumolist-thumbnailer --batch [--file-seconds N]\n");
+                 "       kumolist-thumbnailer --batch [--file-seconds N]\n"
+                 "       kumolist-thumbnailer --compare A B [--png OUT.png -s SIZE]\n");
     return 2;
 }
 
@@ -247,8 +251,9 @@ int main(int argc, char* argv[])
     const bool batch = mode == "--batch" &&
                        (argc == 2 || (argc == 4 && std::strcmp(argv[2], "--file-seconds") == 0 &&
                                       ParseInt(argv[3], fileSeconds) && fileSeconds >= 1 && fileSeconds <= kMaxFileSeconds));
-    if (!single && !batch) return Usage();
-    if (single) AllowSeconds(kDefaultFileSeconds * 2);
+    const bool compare = mode == "--compare";
+    if (!single && !batch && !compare) return Usage();
+    if (single || compare) AllowSeconds(kDefaultFileSeconds * 2);
 
     // Texts need the font database of a GUI application, never a display. The paths
     // stay out of Qt's option parsing.
@@ -272,5 +277,6 @@ int main(int argc, char* argv[])
     if (!runtime.empty()) ::rmdir(runtime.c_str());
     QImageReader::setAllocationLimit(kPictureAllocationMb);
     if (batch) return Batch(fileSeconds);
+    if (compare) return CompareMode(argc, argv);
     return Thumbnail(size, argv[3], argv[4], true) ? 0 : 1;
 }

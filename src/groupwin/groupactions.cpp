@@ -3,6 +3,7 @@
 // the status bar, and the dialogs it lends.
 #include "groupwin/groupwindow.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include "groupwin/comparewindow.h"
 #include "groupwin/filelistmodel.h"
 
 namespace {
@@ -79,6 +81,10 @@ void GroupWindow::BuildActions()
     // In the list's menu rather than the bar, which they would make too wide.
     linkCheckAction = on(KeyAction(fileList, "linkCheckAction", "リンク切れ確認...", {}), &GroupWindow::RequestLinkCheck);
     replaceFolderAction = on(KeyAction(fileList, "replaceFolderAction", "フォルダの置換...", {}), &GroupWindow::RequestFolderReplace);
+    compareAction = KeyAction(fileList, "compareAction", "図面を比較(&D)", {});
+    compareWithAction = KeyAction(fileList, "compareWithAction", "比較するファイルを選ぶ...", {});
+    connect(compareAction, &QAction::triggered, this, [this] { CompareSelectedDrawings(false); });
+    connect(compareWithAction, &QAction::triggered, this, [this] { CompareSelectedDrawings(true); });
 
     fileMenu = new QMenu(this);
     fileMenu->setObjectName("fileMenu");
@@ -91,6 +97,8 @@ void GroupWindow::BuildActions()
     fileMenu->addAction(copyPathsAction);
     fileMenu->addSeparator();
     fileMenu->addActions({linkCheckAction, replaceFolderAction});
+    fileMenu->addSeparator();
+    fileMenu->addActions({compareAction, compareWithAction});
     treeMenu = new QMenu(this);
     treeMenu->setObjectName("treeMenu");
     treeMenu->addActions({createSubGroupAction, editSubGroupAction, deleteSubGroupAction});
@@ -154,6 +162,12 @@ void GroupWindow::UpdateActions()
     for (QAction* a : {openAction, openWithAction, openFolderAction, editMemoAction, readMemosAction, copyAction, removeAction,
                        copyPathsAction})
         a->setEnabled(selected);
+    const std::vector<int> rows = SelectedRows();
+    const bool drawings = !thumbnailer_.isEmpty() && std::all_of(rows.begin(), rows.end(), [this](int r) {
+        return IsComparedType(fileSortModel->Row(r).cells[kCellType]);
+    });
+    compareAction->setEnabled(drawings && rows.size() == 2);
+    compareWithAction->setEnabled(drawings && rows.size() == 1);
     pasteAction->setEnabled(clipboard_.Count() > 0);
     pasteIntoNodeAction->setEnabled(clipboard_.Count() > 0);
     const QTreeWidgetItem* node = SelectedNode();

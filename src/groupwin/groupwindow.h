@@ -156,6 +156,8 @@ public:
     int32_t NodeNumber(const QTreeWidgetItem* node) const;
     // The entries the list shows, in its order, as CSV to a file the user chooses.
     void ExportCsv();
+    // The two selected drawings, or the one and a file chosen then, in a compare window.
+    void CompareSelectedDrawings(bool chooseSecond);
 
 signals:
     // The rows of the list changed: read, added, removed or a memo stored.
@@ -175,6 +177,7 @@ protected:
     DatabaseSession& db_;
     const DatabaseSettings& settings_;
     const Platform& platform_;
+    QString thumbnailer_;   // also compares drawings
 
 private:
     // The context menus of the list and of the tree.
@@ -199,6 +202,8 @@ private:
     QAction* readAgainAction = nullptr;       // F5, anywhere in the window
     QAction* linkCheckAction = nullptr;       // the list's menu: this group's missing files
     QAction* replaceFolderAction = nullptr;   // the list's menu: a moved folder
+    QAction* compareAction = nullptr;         // the list's menu: two drawings compared
+    QAction* compareWithAction = nullptr;     // the list's menu: one compared with a file chosen
     // The number of entries shown and selected, while no command's message stands.
     QLabel* countLabel = nullptr;
 

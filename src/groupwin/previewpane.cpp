@@ -94,6 +94,26 @@ void DrawingCanvas::Fit()
     emit ScaleChanged();
 }
 
+void DrawingCanvas::ZoomTo(const QRectF& pictureRect)
+{
+    if (image_.isNull() || !pictureRect.isValid()) return;
+    const double fit = FitScale();
+    scale_ = std::clamp(std::min(width() / pictureRect.width(), height() / pictureRect.height()), fit, fit * kMaxZoom);
+    offset_ = QPointF(width() / 2.0, height() / 2.0) - pictureRect.center() * scale_;
+    fitted_ = false;
+    update();
+    emit ScaleChanged();
+}
+
+bool DrawingCanvas::ReplacePicture(const QImage& image)
+{
+    if (image_.isNull() || image.size() != image_.size()) return false;
+    image_ = image;
+    scaled_ = {};
+    update();
+    return true;
+}
+
 void DrawingCanvas::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

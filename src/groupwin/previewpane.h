@@ -47,6 +47,11 @@ public:
     QPointF ToCanvas(QPointF picturePoint) const { return offset_ + picturePoint * scale_; }
     // Fits the whole picture again.
     void Fit();
+    // Shows that rectangle of the picture (its pixels) centred, as large as the zoom allows.
+    void ZoomTo(const QRectF& pictureRect);
+    // Another picture of the same size in the picture's place, zoom and place kept;
+    // false (nothing changed) for another size.
+    bool ReplacePicture(const QImage& image);
 
     static constexpr double kMaxZoom = 16;   // times the fitted scale
 

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QListView>
 #include <QPushButton>
 #include <QToolButton>
@@ -20,6 +22,7 @@
 #include "catalogue.h"
 #include "db/schema.h"
 #include "drawing/thumbcache.h"
+#include "groupwin/comparewindow.h"
 #include "groupwin/drawingthumbnails.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
@@ -540,6 +543,48 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pane.canvas->HasPicture(), 30000);
         QVERIFY(!pane.pageBar->isVisible());
         QCOMPARE(pane.Pages(), 1);
+    // The entries' menu compares two selected drawings, or one with a file chosen then,
+    // each in a compare window of its own; other selections (a file of another type
+    // among them) leave both commands off.
+    void compareFromTheEntryMenu()
+    {
+        const QStringList files{Copy("Test1.jww", "cmp-a.jww"), Copy("Test2.jww", "cmp-b.jww"), Copy("敷地図.jww", "cmp-c.jww"),
+                                Copy("Test1.jww", "cmp-d.txt")};
+        Run run(files);
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        w->SetThumbnailer(QStringLiteral(KUMO_THUMBNAILER));
+        run.Open();
+        auto* compare = w->findChild<QAction*>("compareAction");
+        auto* compareWith = w->findChild<QAction*>("compareWithAction");
+        QVERIFY(compare && compareWith);
+        const struct {
+            QList<int> rows;
+            bool two, one;
+        } cases[] = {{{}, false, false}, {{0}, false, true}, {{0, 1}, true, false}, {{3}, false, false}, {{2, 3}, false, false},
+                     {{0, 1, 2}, false, false}};
+        for (const auto& c : cases) {
+            IconView(w)->selectionModel()->clearSelection();
+            for (int r : c.rows) IconView(w)->selectionModel()->select(ShownRows(w)->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QVERIFY(w->PrepareContextMenu(IconView(w))->actions().contains(compare));
+            QCOMPARE(compare->isEnabled(), c.two);
+            QCOMPARE(compareWith->isEnabled(), c.one);
+        }
+        compare->trigger();   // three selected: nothing to compare
+        QCOMPARE(w->findChildren<CompareWindow*>().size(), 0);
+
+        IconView(w)->selectionModel()->clearSelection();
+        IconView(w)->selectionModel()->select(ShownRows(w)->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w->PrepareContextMenu(IconView(w));
+        run.p->fake.fileDialogs.nextFileNames.push_back({QString::fromStdString(ToFsName(ShownRows(w)->Row(0).FullPath()))});
+        compareWith->trigger();
+        const auto windows = w->findChildren<CompareWindow*>();
+        QCOMPARE(windows.size(), 1);
+        QSignalSpy shown(windows[0], &CompareWindow::pictureShown);
+        QVERIFY(shown.wait(30000));
+        QVERIFY(windows[0]->canvas->HasPicture());
+        QCOMPARE(windows[0]->differenceList->count(), 0);   // the drawing against itself
+        windows[0]->close();
     }
 };
 
