@@ -543,6 +543,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pane.canvas->HasPicture(), 30000);
         QVERIFY(!pane.pageBar->isVisible());
         QCOMPARE(pane.Pages(), 1);
+    }
+
     // The entries' menu compares two selected drawings, or one with a file chosen then,
     // each in a compare window of its own; other selections (a file of another type
     // among them) leave both commands off.
