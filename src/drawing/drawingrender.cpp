@@ -279,6 +279,29 @@ public:
         if (Spend(fill_, seen.width() * seen.height() + kPainterCost * 16)) solids_.push_back({std::move(path), colour});
     }
 
+    void Polygon(const DrawingPolygon& g, const Affine& t, bool shown) override
+    {
+        if (!shown) return;
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        std::size_t from = 0;
+        for (const std::uint32_t end : g.ends) {
+            if (end <= from || std::size_t(end) * 2 > g.xy.size()) break;
+            QPolygonF ring;
+            ring.reserve(qsizetype(end - from));
+            for (std::size_t i = from; i < end; ++i) ring << Px(t, g.xy[2 * i], g.xy[2 * i + 1]);
+            path.addPolygon(ring);
+            path.closeSubpath();
+            from = end;
+        }
+        const QRectF box = path.boundingRect();
+        if (path.isEmpty() || Outside(box.left(), box.top(), box.right(), box.bottom())) return;
+        const QRectF seen = box & view_;
+        // The outline is walked once more for the fill: its points cost too.
+        if (Spend(fill_, seen.width() * seen.height() + kPainterCost * (16 + double(from))))
+            solids_.push_back({std::move(path), Colour(g.pen)});
+    }
+
     void Speck(const DrawingBox& box, const DrawingPen& pen, bool shown) override
     {
         if (!shown || box.empty) return;
@@ -358,6 +381,10 @@ private:
 
     QRgb Colour(const DrawingPen& pen) const
     {
+        if (pen.hasRgb) {
+            const QRgb c = FromColorRef(pen.rgb);
+            return qGray(c) > 0xF0 ? kBlack : c;   // white on the white paper would vanish
+        }
         if (pen.colour >= 1 && pen.colour <= 9) return pens_[pen.colour];
         const std::size_t sxf = std::size_t(pen.colour) - 100;
         if (pen.colour >= 100 && sxf < d_.sxfColours.size()) {
