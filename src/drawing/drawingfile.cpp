@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "drawing/dxfdrawing.h"
+
 namespace {
 
 bool SameType(std::string_view type, std::string_view lower)
@@ -76,8 +78,8 @@ bool ReadDrawingFile(const std::string& fsPath, JwwDrawing& drawing, std::int64_
     switch (DrawingFormatOfType(TypeOfPath(fsPath))) {
     case DrawingFormat::Jww:
     case DrawingFormat::Unknown: return ReadJwwDrawing(bytes, drawing);
+    case DrawingFormat::Dxf: return ReadDxfDrawing(bytes, drawing);
     case DrawingFormat::Jwc:
-    case DrawingFormat::Dxf:
     case DrawingFormat::Pdf: return false;
     }
     return false;
