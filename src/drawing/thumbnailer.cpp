@@ -3,7 +3,7 @@
 // WebP) the program's groups hold beside them.
 //
 //   kumolist-thumbnailer -s SIZE INPUT OUTPUT.png   one thumbnail (the desktop's convention)
-//   kumolist-thumbnailer --info INPUT               one line of JSON: version, counts, extents
+//   kumolist-thumbnailer --info INPUT               one line of JSON: format, version, counts, extents
 //   kumolist-thumbnailer --batch [--file-seconds N] lines "SIZE<TAB>INPUT<TAB>OUTPUT" on
 //       standard input, one answer "ok<TAB>INPUT" or "fail<TAB>INPUT" per line
 //
@@ -100,6 +100,22 @@ std::string Number(double v)
     return ec == std::errc() ? std::string(buf, ptr) : std::string("0");
 }
 
+// The reader's name of the file's format: its type's, an unknown type read as .jww.
+const char* FormatName(const std::string& path)
+{
+    const std::size_t dot = path.rfind('.'), slash = path.rfind('/');
+    const std::string_view type = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? std::string_view()
+                                                                                                           : std::string_view(path).substr(dot);
+    switch (DrawingFormatOfType(type)) {
+    case DrawingFormat::Jwc: return "jwc";
+    case DrawingFormat::Dxf: return "dxf";
+    case DrawingFormat::Pdf: return "pdf";
+    case DrawingFormat::Jww:
+    case DrawingFormat::Unknown: break;
+    }
+    return "jww";
+}
+
 int Info(const char* input)
 {
     JwwDrawing d;
@@ -109,7 +125,7 @@ int Info(const char* input)
     }
     const DrawingEntities& e = d.entities;
     const DrawingBox box = DrawingExtents(d, BoxOf::Everything);
-    std::string json = "{\"version\": " + std::to_string(d.version) + ", \"entities\": {\"line\": " +
+    std::string json = std::string("{\"format\": \"") + FormatName(input) + "\", \"version\": " + std::to_string(d.version) + ", \"entities\": {\"line\": " +
                        std::to_string(e.lines.size()) + ", \"arc\": " + std::to_string(e.arcs.size()) +
                        ", \"point\": " + std::to_string(e.points.size()) + ", \"text\": " + std::to_string(e.texts.size()) +
                        ", \"solid\": " + std::to_string(e.solids.size()) + ", \"block_insert\": " +
