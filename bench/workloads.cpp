@@ -106,10 +106,10 @@ private:
 
 // The real drawings of the shared test data, under distinct names in a folder of their
 // own: count files, paths in CP932 as the file dialog hands them to the program.
-std::vector<std::string> CopyDrawings(const QString& folder, int count)
+std::vector<std::string> CopyDrawings(const QString& folder, int count, const QString& type = QStringLiteral("jww"))
 {
-    const QDir source(QStringLiteral(KUMO_TESTDATA) + "/jww");
-    const QStringList drawings = source.entryList({"*.jww"}, QDir::Files, QDir::Name);
+    const QDir source(QStringLiteral(KUMO_TESTDATA) + "/" + type);
+    const QStringList drawings = source.entryList({"*." + type}, QDir::Files, QDir::Name);
     std::vector<std::string> paths;
     if (drawings.isEmpty()) return paths;
     for (int i = 0; i < count; ++i) {
@@ -515,13 +515,16 @@ private:
 // The real drawings drawn as 256-pixel thumbnails by one thumbnailer process in batch
 // mode, as the group window has them drawn: the CPU time of that process, its start
 // included, for all of them (per drawing: divide by the size). The floor reads the same
-// files and writes a blank PNG of the size for each, in this process.
+// files and writes a blank PNG of the size for each, in this process. W5D: the same with
+// the DXF drawings of the tests.
 class ThumbnailWorkload : public Workload {
 public:
+    explicit ThumbnailWorkload(QString type = QStringLiteral("jww")) : type_(std::move(type)) {}
+
     bool Prepare(int size) override
     {
         size_ = size;
-        paths_ = CopyDrawings(files_.path(), size);
+        paths_ = CopyDrawings(files_.path(), size, type_);
         if (int(paths_.size()) != size) return false;
         QFile requests(files_.path() + "/requests");
         if (!requests.open(QIODevice::WriteOnly)) return false;
@@ -549,7 +552,7 @@ public:
         if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
         const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        std::fprintf(stderr, "  W5: %.1f ms of CPU per drawing\n", 1000 * cpu / size_);
+        std::fprintf(stderr, "  W5 (%s): %.1f ms of CPU per drawing\n", qPrintable(type_), 1000 * cpu / size_);
         return cpu;
     }
 
@@ -589,6 +592,7 @@ private:
                double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     }
 
+    QString type_;
     QTemporaryDir files_;
     std::vector<std::string> paths_;
     int size_ = 0;
@@ -728,6 +732,7 @@ const std::vector<WorkloadInfo>& Workloads()
         {"W3L", "search by memo, 2 000 entries a group, every second a hit", {300}, false},
         {"W4", "board", {1000, 5000}},
         {"W5", "thumbnails at 256 px (CPU)", {100, 500}},
+        {"W5D", "DXF thumbnails at 256 px (CPU; target 50 ms each)", {100}},
         {"W6", "icon view, thumbnails cached", {1000}},
     };
     return all;
@@ -742,6 +747,7 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
     if (key == "W3L") return std::make_unique<SearchWorkload>(2000, 2);
     if (key == "W4") return std::make_unique<BoardWorkload>();
     if (key == "W5") return std::make_unique<ThumbnailWorkload>();
+    if (key == "W5D") return std::make_unique<ThumbnailWorkload>(QStringLiteral("dxf"));
     if (key == "W6") return std::make_unique<CachedThumbnailsWorkload>();
     return nullptr;
 }
