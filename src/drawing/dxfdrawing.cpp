@@ -67,6 +67,11 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
+// Coordinates beyond this are damage: no drawing spans them, and sums of them must stay finite.
+constexpr double kMaxCoordinate = 1e15;
+
+double Bounded(double v) { return std::fabs(v) <= kMaxCoordinate ? v : std::nan(""); }
+
 double ParseNumber(std::string_view s)
 {
     s = Trim(s);
@@ -129,7 +134,8 @@ private:
         if (ec != std::errc() || ptr != code.data() + code.size() || c < 0 || c > 1071) return false;
         g.code = c;
         g.text = value;
-        g.number = KindOf(c) == Kind::Text || KindOf(c) == Kind::Binary ? 0 : ParseNumber(value);
+        const Kind kind = KindOf(c);
+        g.number = kind == Kind::Text || kind == Kind::Binary ? 0 : kind == Kind::Double ? Bounded(ParseNumber(value)) : ParseNumber(value);
         return true;
     }
 
@@ -198,7 +204,7 @@ private:
             const std::uint64_t bits = Le(p, 8);
             double v;
             std::memcpy(&v, &bits, sizeof v);
-            g.number = std::isfinite(v) ? v : std::nan("");
+            g.number = Bounded(v);
             return true;
         }
         }
