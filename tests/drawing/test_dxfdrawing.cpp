@@ -158,6 +158,10 @@ private slots:
         row("Unicode and CP932 escapes", Dxf("AC1015", "ANSI_1252", text("\\U+5E73\\M+1907D")), "平図");
         row("control codes", Dxf("AC1015", "ANSI_1252", text("%%d45%%p1%%%%%u")), "°45±1%");
         row("mtext formatting", Dxf("AC1032", "", mtext("{\\fMS Gothic|b0|i0;AB}\\PC\\~D\\H2.5x;\\S1^2;\\\\")), "AB|C D1/2\\");
+        row("mtext wraps at a space", Dxf("AC1032", "", "0\nMTEXT\n10\n0\n20\n0\n40\n2\n41\n10\n1\nAAAA BBBB\n"), "AAAA|BBBB");
+        row("mtext wraps Japanese anywhere", Dxf("AC1032", "", "0\nMTEXT\n10\n0\n20\n0\n40\n2\n41\n7\n1\n一二三四五六\n"), "一二三|四五六");
+        row("invisible attribute", Dxf("AC1015", "", "0\nINSERT\n2\nB\n66\n1\n" + std::string("0\nATTRIB\n70\n1\n1\nX\n") +
+                                                 "0\nATTRIB\n70\n0\n1\nY\n0\nSEQEND\n"), "Y");
         row("mtext chunks", Dxf("AC1032", "", "0\nMTEXT\n10\n0\n20\n0\n40\n2\n3\n一二\n1\n三\n"), "一二三");
     }
 
@@ -187,13 +191,20 @@ private slots:
             "insert 8 -2 2 2", "0\nBLOCK\n2\nB\n10\n1\n20\n1\n0\nLINE\n10\n1\n20\n1\n11\n2\n21\n2\n0\nENDBLK\n");
         row("hatch of arcs", "0\nHATCH\n70\n1\n91\n1\n92\n1\n93\n2\n72\n2\n10\n0\n20\n0\n40\n1\n50\n0\n51\n180\n73\n1\n"
             "72\n1\n10\n-1\n20\n0\n11\n1\n21\n0\n97\n0\n75\n1\n", "polygon 1 35 -1 0 1 1");
+        row("old polyline, closed, bulged", "0\nPOLYLINE\n66\n1\n70\n1\n0\nVERTEX\n10\n0\n20\n0\n42\n1\n0\nVERTEX\n10\n2\n20\n0\n"
+            "0\nVERTEX\n10\n2\n20\n2\n0\nSEQEND\n", "arc 1 0 1 180 180 lines 2 2 0 0 0");
+        row("face set, an edge hidden", "0\nPOLYLINE\n70\n64\n71\n3\n72\n1\n0\nVERTEX\n70\n192\n10\n0\n20\n0\n0\nVERTEX\n70\n192\n10\n1\n20\n0\n"
+            "0\nVERTEX\n70\n192\n10\n0\n20\n1\n0\nVERTEX\n70\n128\n71\n1\n72\n2\n73\n-3\n0\nSEQEND\n", "lines 2 0 0 0 1");
+        row("3D face, an edge hidden", "0\n3DFACE\n10\n0\n20\n0\n11\n1\n21\n0\n12\n1\n22\n1\n13\n0\n23\n1\n70\n4\n", "lines 3 0 0 0 0");
+        row("insert seen from below", "0\nINSERT\n2\nB\n10\n3\n20\n0\n50\n30\n230\n-1\n", "insert -3 0 -1 1",
+            "0\nBLOCK\n2\nB\n10\n0\n20\n0\n0\nPOINT\n0\nENDBLK\n");
         row("spline ends", "0\nSPLINE\n71\n2\n72\n6\n73\n3\n40\n0\n40\n0\n40\n0\n40\n1\n40\n1\n40\n1\n10\n0\n20\n0\n10\n1\n20\n2\n10\n2\n20\n0\n",
             "lines 16 0 0 2 0");
     }
 
     // Entities whose geometry the reader works out: arcs from bulges and angles, the
     // plane seen from below, a solid's crossed corners, a block's base point, a
-    // hatch's boundary, a spline's curve.
+    // hatch's boundary, old polylines and face sets, a face's hidden edges, a spline's curve.
     void geometry()
     {
         QFETCH(QByteArray, file);
