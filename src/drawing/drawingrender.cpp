@@ -220,7 +220,9 @@ public:
         if (!shown || p.temporary) return;
         const QPointF at = Px(t, p.x, p.y);
         if (Outside(at.x(), at.y(), at.x(), at.y())) return;
-        if (Spend(ink_, kPainterCost * (4 * Dot() * Dot() + 8))) points_.push_back({at, Colour(p.pen)});
+        // A pen of its own RGB comes from a drawing without paper sizes (DXF): a pixel's dot.
+        const double r = p.pen.hasRgb ? 1 : Dot();
+        if (Spend(ink_, kPainterCost * (4 * r * r + 8))) points_.push_back({at, Colour(p.pen), r});
     }
 
     void Text(const DrawingText& x, const Affine& t, bool shown) override
@@ -358,9 +360,9 @@ public:
             p.drawRect(r);
         }
         p.setPen(Qt::NoPen);
-        for (const auto& [at, colour] : points_) {
+        for (const auto& [at, colour, r] : points_) {
             p.setBrush(QColor(colour));
-            p.drawEllipse(at, Dot(), Dot());
+            p.drawEllipse(at, r, r);
         }
         for (const TextItem& item : texts_) DrawText(p, item);
         p.restore();
@@ -481,7 +483,7 @@ private:
     double widthUnitMm_;
     std::map<Stroke, Strokes> lines_, bands_;
     std::vector<std::pair<QPainterPath, QRgb>> solids_;
-    std::vector<std::pair<QPointF, QRgb>> points_;
+    std::vector<std::tuple<QPointF, QRgb, double>> points_;
     std::vector<std::pair<QRectF, QRgb>> specks_;
     double ink_ = 0, fill_ = 0;   // what lines, points and specks, and solids, may still cost
     std::vector<TextItem> texts_;

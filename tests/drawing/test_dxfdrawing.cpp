@@ -232,6 +232,20 @@ private slots:
         QCOMPARE(got.join(' '), expected);
     }
 
+    // A point stays a dot however far the picture zooms into a drawing of large units.
+    void pointsStayDots()
+    {
+        JwwDrawing d;
+        QVERIFY(ReadDxfDrawing(Dxf("AC1015", "", "0\nPOINT\n10\n0\n20\n0\n"), d));
+        QImage image(200, 200, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        DrawDrawing(painter, d, 100, 100, 100);
+        painter.end();
+        QVERIFY(Distance(image.pixel(100, 100), qRgb(0, 0, 0)) < 300);
+        QCOMPARE(image.pixel(104, 100), qRgb(255, 255, 255));
+    }
+
     // Every prefix of a file, bytes changed at random, and counts that ask for the
     // impossible: read without crash or hang, finite, within the file's bounds.
     void damagedFiles()
