@@ -822,7 +822,7 @@ private:
                 out.solids.push_back(s);
             }
         } else if (type == "HATCH") {
-            Hatch(out, c.pen);
+            Hatch(out, c.pen, m);
         } else if (type == "TEXT" || type == "ATTRIB") {
             if (type == "ATTRIB" && (int(Find({70}, {0}).v[0]) & 1)) return;
             Text(out, c, type == "ATTRIB");
@@ -842,7 +842,7 @@ private:
         } else if (type == "LEADER") {
             std::vector<Point> points;
             for (const Group& g : rec_) {
-                if (g.code == 10) points.push_back({m * Num(g), 0});
+                if (g.code == 10) points.push_back({Num(g), 0});   // in the world's coordinates
                 else if (g.code == 20 && !points.empty()) points.back().y = Num(g);
             }
             for (std::size_t i = 0; i + 1 < points.size(); ++i) AddLine(out, c.pen, points[i], points[i + 1]);
@@ -1091,7 +1091,7 @@ private:
 
     static std::size_t CountOf(double v) { return std::size_t(std::clamp(v, 0.0, 1e9)); }
 
-    void Hatch(DrawingEntities& out, DrawingPen pen)
+    void Hatch(DrawingEntities& out, DrawingPen pen, double m)
     {
         bool solid = false;
         Cursor r{rec_};
@@ -1149,7 +1149,7 @@ private:
             while (r.More() && !r.Is(92) && !r.Is(75)) ++r.at;
             if (ring.size() < 3 || !Take(1 + ring.size() / 8)) continue;
             for (const Point& q : ring) {
-                polygon.xy.push_back(q.x);
+                polygon.xy.push_back(m * q.x);
                 polygon.xy.push_back(q.y);
             }
             polygon.ends.push_back(std::uint32_t(polygon.xy.size() / 2));
@@ -1311,11 +1311,8 @@ private:
         const int attach = int(std::clamp(v.v[4], 1.0, 9.0)) - 1;
         const double along = (attach % 3) * 0.5, down = attach / 3 * 0.5;
         double angle = v.has[5] || v.has[6] ? std::atan2(v.v[6], v.v[5]) : v.v[7];
-        Point at{v.v[0], v.v[1]};
-        if (c.mirrored) {
-            at.x = -at.x;
-            angle = kPi - angle;
-        }
+        // Unlike TEXT, placed in the world's coordinates.
+        const Point at{v.v[0], v.v[1]};
         const double ca = std::cos(angle), sa = std::sin(angle);
         const double block = h + pitch * double(lines.size() - 1);
         // The first line's baseline below the top, the top above the attachment point.

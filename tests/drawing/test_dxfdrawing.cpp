@@ -198,6 +198,8 @@ private slots:
         row("3D face, an edge hidden", "0\n3DFACE\n10\n0\n20\n0\n11\n1\n21\n0\n12\n1\n22\n1\n13\n0\n23\n1\n70\n4\n", "lines 3 0 0 0 0");
         row("insert seen from below", "0\nINSERT\n2\nB\n10\n3\n20\n0\n50\n30\n230\n-1\n", "insert -3 0 -1 1",
             "0\nBLOCK\n2\nB\n10\n0\n20\n0\n0\nPOINT\n0\nENDBLK\n");
+        row("hatch seen from below", "0\nHATCH\n230\n-1\n70\n1\n91\n1\n92\n2\n72\n0\n73\n1\n93\n3\n10\n1\n20\n0\n10\n2\n20\n0\n10\n2\n20\n1\n97\n0\n",
+            "polygon 1 3 -2 0 -1 1");
         row("spline ends", "0\nSPLINE\n71\n2\n72\n6\n73\n3\n40\n0\n40\n0\n40\n0\n40\n1\n40\n1\n40\n1\n10\n0\n20\n0\n10\n1\n20\n2\n10\n2\n20\n0\n",
             "lines 16 0 0 2 0");
     }
