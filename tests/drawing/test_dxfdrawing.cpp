@@ -152,6 +152,7 @@ private slots:
             QTest::newRow(name) << QByteArray::fromStdString(file) << QString::fromUtf8(expected);
         };
         row("CP932 before R2007", Dxf("AC1015", "ANSI_932", text("\x90\x7d\x96\xca")), "図面");
+        row("CP932 whose second byte is a backslash", Dxf("AC1009", "ANSI_932", mtext("\x83\x5c\x95\x5c")), "ソ表");
         row("UTF-8 from R2007 whatever the page", Dxf("AC1021", "ANSI_932", text("図面")), "図面");
         row("no header: UTF-8 where it is", "0\nSECTION\n2\nENTITIES\n" + text("図面") + "0\nENDSEC\n0\nEOF\n", "図面");
         row("no header: else CP932", "0\nSECTION\n2\nENTITIES\n" + text("\x90\x7d") + "0\nENDSEC\n0\nEOF\n", "図");
