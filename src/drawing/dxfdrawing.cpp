@@ -133,7 +133,7 @@ private:
         const auto [ptr, ec] = std::from_chars(code.data(), code.data() + code.size(), c);
         if (ec != std::errc() || ptr != code.data() + code.size() || c < 0 || c > 1071) return false;
         g.code = c;
-        g.text = value;
+        g.text = c == 0 ? Trim(value) : value;   // record names, padded by some writers
         const Kind kind = KindOf(c);
         g.number = kind == Kind::Text || kind == Kind::Binary ? 0 : kind == Kind::Double ? Bounded(ParseNumber(value)) : ParseNumber(value);
         return true;
@@ -525,7 +525,7 @@ public:
             Group name;
             if (!groups_.Next(name) || name.code != 2) return any && Finish(false);
             any = true;
-            if (!Section(name.text)) return Finish(false);
+            if (!Section(Trim(name.text))) return Finish(false);
         }
         // Some writers end without EOF; a file cut after a whole section reads as far.
         return any && Finish(false);
@@ -650,7 +650,6 @@ private:
             const bool paper = layout && bare.rfind("PAPER_SPACE", 0) == 0, model = layout && bare.rfind("MODEL_SPACE", 0) == 0;
             if (paper || model) {
                 current_ = paper && bare == "PAPER_SPACE" ? &paper_ : model ? &model_ : &discard_;
-                currentBase_ = {};
                 return;
             }
             blockIndex_.emplace(name, d_.blocks.size());   // the first of equal names
@@ -1541,7 +1540,6 @@ private:
     DrawingEntities model_, paper_, discard_;
     DrawingEntities* current_ = nullptr;   // a layout's block being read, else the block below
     std::size_t currentBlock_ = 0;
-    Point currentBase_;
     std::vector<PendingInsert> pending_;
 };
 
