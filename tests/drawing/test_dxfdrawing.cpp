@@ -126,6 +126,8 @@ private slots:
             {30, 50, 0xFF0000, true},      // the circle on the red layer
             {65, 70, 0xFF0000, true},      // the door inserted red (BYBLOCK and layer 0)
             {80, 75, 0x0000FF, true},      // the door inserted blue, turned a quarter
+            {71, 78, 0x0000FF, true},      // its knob, a block within it, blue too
+            {69, 80, 0xFF0000, true},      // the red door's knob
             {130, 20, 0xFFFF00, true},     // the solid
             {50, -10, 0x000000, true},     // the dimension's line
             {155, 5, 0x000000, false},     // the array's first door, in the layer's colour
@@ -264,8 +266,13 @@ private slots:
         for (const char* name : {"r12.dxf", "r2018-bin.dxf", "r12-bin.dxf"}) {
             const std::string whole = Data(name);
             QVERIFY(!whole.empty());
-            for (std::size_t n = 0; n < whole.size(); n += name[1] == '1' ? 1 : 3)
+            for (std::size_t n = 0; n < whole.size(); n += name[1] == '1' ? 1 : 3) {
                 QVERIFY2(check(whole.substr(0, n), n % 257 == 0), qPrintable(QString("%1 cut at %2").arg(name).arg(n)));
+                // A cut file is never taken for a whole one (the last line break holds nothing).
+                JwwDrawing d;
+                if (n + 1 < whole.size())
+                    QVERIFY2(!ReadDxfDrawing(whole.substr(0, n), d) || !d.complete, qPrintable(QString("%1 of %2").arg(n).arg(whole.size())));
+            }
         }
         std::mt19937 random(36);
         const std::string sources[] = {Data("r2000.dxf"), Data("r2004-bin.dxf")};
