@@ -1293,9 +1293,9 @@ private:
                     std::size_t cut = from;
                     double w = 0;
                     for (; cut < line.size(); ++cut) {
-                        const double c = FullWidth(line[cut]) ? 1 : kHalfWidth;
-                        if (cut > from && (w + c) * h > v.v[3]) break;
-                        w += c;
+                        const double width = FullWidth(line[cut]) ? 1 : kHalfWidth;
+                        if (cut > from && (w + width) * h > v.v[3]) break;
+                        w += width;
                     }
                     if (cut < line.size() && !FullWidth(line[cut - 1])) {
                         const std::size_t space = line.rfind(U' ', cut - 1);
