@@ -106,10 +106,11 @@ private:
 
 // The real drawings of the shared test data, under distinct names in a folder of their
 // own: count files, paths in CP932 as the file dialog hands them to the program.
-std::vector<std::string> CopyDrawings(const QString& folder, int count, const char* kind = "jww", const char* pattern = "*.jww")
+std::vector<std::string> CopyDrawings(const QString& folder, int count, const QString& type = QStringLiteral("jww"),
+                                      const QString& pattern = {})
 {
-    const QDir source(QStringLiteral(KUMO_TESTDATA) + "/" + kind);
-    const QStringList drawings = source.entryList({pattern}, QDir::Files, QDir::Name);
+    const QDir source(QStringLiteral(KUMO_TESTDATA) + "/" + type);
+    const QStringList drawings = source.entryList({pattern.isEmpty() ? "*." + type : pattern}, QDir::Files, QDir::Name);
     std::vector<std::string> paths;
     if (drawings.isEmpty()) return paths;
     for (int i = 0; i < count; ++i) {
@@ -517,15 +518,17 @@ private:
 // The real drawings drawn as 256-pixel thumbnails by one thumbnailer process in batch
 // mode, as the group window has them drawn: the CPU time of that process, its start
 // included, for all of them (per drawing: divide by the size). The floor reads the same
-// files and writes a blank PNG of the size for each, in this process.
+// files and writes a blank PNG of the size for each, in this process. W5D: the same with
+// the DXF drawings of the tests.
 class ThumbnailWorkload : public Workload {
 public:
-    explicit ThumbnailWorkload(bool pdf = false) : pdf_(pdf) {}
+    explicit ThumbnailWorkload(QString type = QStringLiteral("jww")) : type_(std::move(type)) {}
 
     bool Prepare(int size) override
     {
         size_ = size;
-        paths_ = pdf_ ? CopyDrawings(files_.path(), size, "pdf", "plans.pdf") : CopyDrawings(files_.path(), size);
+        // The plot alone: the encrypted copy beside it is there to fail.
+        paths_ = type_ == "pdf" ? CopyDrawings(files_.path(), size, type_, "plans.pdf") : CopyDrawings(files_.path(), size, type_);
         if (int(paths_.size()) != size) return false;
         QFile requests(files_.path() + "/requests");
         if (!requests.open(QIODevice::WriteOnly)) return false;
@@ -553,13 +556,13 @@ public:
         if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
         const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        std::fprintf(stderr, "  %s: %.1f ms of CPU per drawing\n", pdf_ ? "W5P" : "W5", 1000 * cpu / size_);
+        std::fprintf(stderr, "  W5 (%s): %.1f ms of CPU per drawing\n", qPrintable(type_), 1000 * cpu / size_);
         return cpu;
     }
 
     double RunFloor() override
     {
-        if (pdf_) return PdfFloor();
+        if (type_ == "pdf") return PdfFloor();
         const double start = CpuSeconds();
         for (int i = 0; i < size_; ++i) {
             QFile file(QString::fromStdString(ToFsName(paths_[i])));
@@ -618,10 +621,10 @@ private:
                double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     }
 
+    QString type_;
     QTemporaryDir files_;
     std::vector<std::string> paths_;
     int size_ = 0;
-    bool pdf_ = false;
 };
 
 
@@ -759,6 +762,7 @@ const std::vector<WorkloadInfo>& Workloads()
         {"W4", "board", {1000, 5000}},
         {"W5", "thumbnails at 256 px (CPU)", {100, 500}},
         {"W5P", "thumbnails of PDF plots at 256 px (CPU)", {100}},
+        {"W5D", "DXF thumbnails at 256 px (CPU; target 50 ms each)", {100}},
         {"W6", "icon view, thumbnails cached", {1000}},
     };
     return all;
@@ -773,7 +777,8 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
     if (key == "W3L") return std::make_unique<SearchWorkload>(2000, 2);
     if (key == "W4") return std::make_unique<BoardWorkload>();
     if (key == "W5") return std::make_unique<ThumbnailWorkload>();
-    if (key == "W5P") return std::make_unique<ThumbnailWorkload>(true);
+    if (key == "W5P") return std::make_unique<ThumbnailWorkload>(QStringLiteral("pdf"));
+    if (key == "W5D") return std::make_unique<ThumbnailWorkload>(QStringLiteral("dxf"));
     if (key == "W6") return std::make_unique<CachedThumbnailsWorkload>();
     return nullptr;
 }

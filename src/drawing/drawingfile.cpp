@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "drawing/dxfdrawing.h"
+
 namespace {
 
 bool SameType(std::string_view type, std::string_view lower)
@@ -79,7 +81,7 @@ bool ReadDrawingFile(const std::string& fsPath, JwwDrawing& drawing, std::int64_
     case DrawingFormat::Jww:
     case DrawingFormat::Unknown: return ReadJwwDrawing(bytes, drawing);
     case DrawingFormat::Jwc: return ReadJwcDrawing(bytes, drawing);
-    case DrawingFormat::Dxf:
+    case DrawingFormat::Dxf: return ReadDxfDrawing(bytes, drawing);
     case DrawingFormat::Pdf: return false;
     }
     return false;

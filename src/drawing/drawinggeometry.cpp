@@ -62,6 +62,10 @@ public:
     {
         if (Counts(shown)) AddSolid(box, s, t);
     }
+    void Polygon(const DrawingPolygon& p, const Affine& t, bool shown) override
+    {
+        if (Counts(shown)) AddPolygon(box, p, t);
+    }
     void Speck(const DrawingBox& placed, const DrawingPen&, bool shown) override
     {
         if (Counts(shown)) box.Add(placed);
@@ -80,7 +84,8 @@ private:
 
 std::size_t OwnCount(const DrawingEntities& e)
 {
-    return e.lines.size() + e.arcs.size() + e.points.size() + e.texts.size() + e.solids.size() + e.dimensions.size();
+    return e.lines.size() + e.arcs.size() + e.points.size() + e.texts.size() + e.solids.size() + e.dimensions.size() +
+           e.polygons.size();
 }
 
 // Visits the list's own entities (not its inserts) while visits are left; false when
@@ -96,7 +101,8 @@ bool VisitOwn(const JwwDrawing& d, const DrawingEntities& list, const Affine& t,
         }
         return true;
     };
-    return each(list.solids, [&](const DrawingSolid& s) { v.Solid(s, t, on(s.pen)); }) &&
+    return each(list.polygons, [&](const DrawingPolygon& p) { v.Polygon(p, t, on(p.pen)); }) &&
+           each(list.solids, [&](const DrawingSolid& s) { v.Solid(s, t, on(s.pen)); }) &&
            each(list.lines, [&](const DrawingLine& l) { v.Line(l, t, on(l.pen)); }) &&
            each(list.arcs, [&](const DrawingArc& a) { v.Arc(a, t, on(a.pen)); }) &&
            each(list.points, [&](const DrawingPoint& p) { v.Point(p, t, on(p.pen)); }) &&
@@ -187,7 +193,8 @@ std::vector<BlockSummary> Summarise(const JwwDrawing& d)
                                   : !e.solids.empty() ? &e.solids.front().pen
                                   : !e.texts.empty() ? &e.texts.front().pen
                                   : !e.dimensions.empty() ? &e.dimensions.front().pen
-                                  : !e.points.empty() ? &e.points.front().pen : nullptr;
+                                  : !e.points.empty() ? &e.points.front().pen
+                                  : !e.polygons.empty() ? &e.polygons.front().pen : nullptr;
         if (first) {
             s.pen = *first;
             s.hasPen = true;
@@ -392,6 +399,15 @@ void AddSolid(DrawingBox& box, const DrawingSolid& solid, const Affine& t)
     const FilledArc kind = FilledArcKind(solid);
     AddCurve(box, curve, v[5], v[6], kind == FilledArc::Whole || kind == FilledArc::Ring);
     if (kind == FilledArc::Sector) box.Add(curve.ox, curve.oy);
+}
+
+void AddPolygon(DrawingBox& box, const DrawingPolygon& polygon, const Affine& t)
+{
+    for (std::size_t i = 0; i + 1 < polygon.xy.size(); i += 2) {
+        double x, y;
+        t.Map(polygon.xy[i], polygon.xy[i + 1], x, y);
+        box.Add(x, y);
+    }
 }
 
 FilledArc FilledArcKind(const DrawingSolid& solid)

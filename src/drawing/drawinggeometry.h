@@ -43,6 +43,7 @@ public:
     virtual void Point(const DrawingPoint&, const Affine&, bool /*shown*/) {}
     virtual void Text(const DrawingText&, const Affine&, bool /*shown*/) {}
     virtual void Solid(const DrawingSolid&, const Affine&, bool /*shown*/) {}
+    virtual void Polygon(const DrawingPolygon&, const Affine&, bool /*shown*/) {}
     // An insert left unexpanded (smaller than the walk's least size, or past its bound of
     // work): the box it covers on the paper and the pen of what it holds first.
     virtual void Speck(const DrawingBox&, const DrawingPen&, bool /*shown*/) {}
@@ -65,7 +66,7 @@ struct WalkLimits {
     std::size_t maxVisits = kMaxWalkVisits;
 };
 
-// Visits the main list (solids first in each list: they are filled and must not hide
+// Visits the main list (filled areas and solids first in each list: they are filled and must not hide
 // lines), then the inserts' definitions, the largest placed first; a definition is
 // expanded only when its own entities and inserts fit in the visits left, else it is a
 // speck, so that inserts of inserts that multiply cost no more than the bound. False
@@ -98,6 +99,7 @@ FilledArc FilledArcKind(const DrawingSolid& solid);
 void AddArc(DrawingBox& box, const DrawingArc& arc, const Affine& t);
 void AddText(DrawingBox& box, const DrawingText& text, const Affine& t);
 void AddSolid(DrawingBox& box, const DrawingSolid& solid, const Affine& t);
+void AddPolygon(DrawingBox& box, const DrawingPolygon& polygon, const Affine& t);
 
 // The four corners of a text's box: start, end, end raised by its height, start raised.
 void TextCorners(const DrawingText& text, const Affine& t, double xs[4], double ys[4]);

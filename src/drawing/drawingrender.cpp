@@ -220,7 +220,9 @@ public:
         if (!shown || p.temporary) return;
         const QPointF at = Px(t, p.x, p.y);
         if (Outside(at.x(), at.y(), at.x(), at.y())) return;
-        if (Spend(ink_, kPainterCost * (4 * Dot() * Dot() + 8))) points_.push_back({at, Colour(p.pen)});
+        // A pen of its own RGB comes from a drawing without paper sizes (DXF): a pixel's dot.
+        const double r = p.pen.hasRgb ? 1 : Dot();
+        if (Spend(ink_, kPainterCost * (4 * r * r + 8))) points_.push_back({at, Colour(p.pen), r});
     }
 
     void Text(const DrawingText& x, const Affine& t, bool shown) override
@@ -279,6 +281,29 @@ public:
         if (Spend(fill_, seen.width() * seen.height() + kPainterCost * 16)) solids_.push_back({std::move(path), colour});
     }
 
+    void Polygon(const DrawingPolygon& g, const Affine& t, bool shown) override
+    {
+        if (!shown) return;
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        std::size_t from = 0;
+        for (const std::uint32_t end : g.ends) {
+            if (end <= from || std::size_t(end) * 2 > g.xy.size()) break;
+            QPolygonF ring;
+            ring.reserve(qsizetype(end - from));
+            for (std::size_t i = from; i < end; ++i) ring << Px(t, g.xy[2 * i], g.xy[2 * i + 1]);
+            path.addPolygon(ring);
+            path.closeSubpath();
+            from = end;
+        }
+        const QRectF box = path.boundingRect();
+        if (path.isEmpty() || Outside(box.left(), box.top(), box.right(), box.bottom())) return;
+        const QRectF seen = box & view_;
+        // The outline is walked once more for the fill: its points cost too.
+        if (Spend(fill_, seen.width() * seen.height() + kPainterCost * (16 + double(from))))
+            solids_.push_back({std::move(path), Colour(g.pen)});
+    }
+
     void Speck(const DrawingBox& box, const DrawingPen& pen, bool shown) override
     {
         if (!shown || box.empty) return;
@@ -335,9 +360,9 @@ public:
             p.drawRect(r);
         }
         p.setPen(Qt::NoPen);
-        for (const auto& [at, colour] : points_) {
+        for (const auto& [at, colour, r] : points_) {
             p.setBrush(QColor(colour));
-            p.drawEllipse(at, Dot(), Dot());
+            p.drawEllipse(at, r, r);
         }
         for (const TextItem& item : texts_) DrawText(p, item);
         p.restore();
@@ -359,6 +384,10 @@ private:
     QRgb Colour(const DrawingPen& pen) const
     {
         if (only_) return *only_;
+        if (pen.hasRgb) {
+            const QRgb c = FromColorRef(pen.rgb);
+            return qGray(c) > 0xF0 ? kBlack : c;   // white on the white paper would vanish
+        }
         if (pen.colour >= 1 && pen.colour <= 9) return pens_[pen.colour];
         const std::size_t sxf = std::size_t(pen.colour) - 100;
         if (pen.colour >= 100 && sxf < d_.sxfColours.size()) {
@@ -456,7 +485,7 @@ private:
     double widthUnitMm_;
     std::map<Stroke, Strokes> lines_, bands_;
     std::vector<std::pair<QPainterPath, QRgb>> solids_;
-    std::vector<std::pair<QPointF, QRgb>> points_;
+    std::vector<std::tuple<QPointF, QRgb, double>> points_;
     std::vector<std::pair<QRectF, QRgb>> specks_;
     double ink_ = 0, fill_ = 0;   // what lines, points and specks, and solids, may still cost
     std::vector<TextItem> texts_;

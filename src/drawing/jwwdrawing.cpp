@@ -508,7 +508,7 @@ bool Read(std::string_view bytes, JwwDrawing& d)
 std::size_t DrawingEntities::Count() const
 {
     return lines.size() + arcs.size() + points.size() + texts.size() + solids.size() + inserts.size() +
-           dimensions.size();
+           dimensions.size() + polygons.size();
 }
 
 bool JwwDrawing::Shown(const DrawingPen& pen) const

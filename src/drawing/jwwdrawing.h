@@ -24,6 +24,8 @@ struct DrawingPen {
     std::uint16_t width = 0;     // 0: the width of the pen colour
     std::uint16_t layer = 0;     // 0..15
     std::uint16_t group = 0;     // layer group 0..15
+    bool hasRgb = false;         // drawn in rgb, not in the pen colour (files of other programs)
+    std::uint32_t rgb = 0;       // 0x00BBGGRR
 };
 
 struct DrawingLine {
@@ -64,6 +66,14 @@ struct DrawingSolid {
     std::uint32_t rgb = 0;       // 0x00BBGGRR
 };
 
+// A filled area of one or more closed outlines (holes where they overlap an odd number of
+// times): xy holds x, y pairs, ends the pair count at the end of each outline.
+struct DrawingPolygon {
+    DrawingPen pen;
+    std::vector<double> xy;
+    std::vector<std::uint32_t> ends;
+};
+
 // A block definition placed at (x, y), scaled and turned (radians) about its base point.
 struct DrawingInsert {
     DrawingPen pen;
@@ -88,6 +98,7 @@ struct DrawingEntities {
     std::vector<DrawingSolid> solids;
     std::vector<DrawingInsert> inserts;
     std::vector<DrawingDimension> dimensions;
+    std::vector<DrawingPolygon> polygons{};
     std::size_t Count() const;
 };
 

@@ -3,7 +3,7 @@
 // WebP) the program's groups hold beside them.
 //
 //   kumolist-thumbnailer -s SIZE INPUT OUTPUT.png   one thumbnail (the desktop's convention)
-//   kumolist-thumbnailer --info INPUT               one line of JSON: version, counts, extents
+//   kumolist-thumbnailer --info INPUT               one line of JSON: format, version, counts, extents
 //   kumolist-thumbnailer --compare A B [--png OUT.png -s SIZE]   two drawings compared (comparemode.cpp)
 //   kumolist-thumbnailer --batch [--file-seconds N] lines "SIZE<TAB>INPUT<TAB>OUTPUT" on
 //       standard input, one answer "ok<TAB>INPUT" or "fail<TAB>INPUT" per line

@@ -207,6 +207,8 @@ private slots:
         QTest::addColumn<int>("version");
         QTest::addColumn<QString>("counts");
         QTest::addColumn<QList<double>>("extents");
+        QTest::newRow("dxf") << QStringLiteral(KUMO_TESTDATA "/dxf/r2018.dxf") << 1032 << "24 4 1 4 1 9 0"
+                             << QList<double>{0, -10.5, 500, 500};
         QTest::newRow("Test1") << Real("Test1.jww") << 600 << "1642 4 4 36 0 0 0"
                                << QList<double>{-269.478760, -187.065637, 283.428568, 155.482625};
         QTest::newRow("Test2") << Real("Test2.jww") << 600 << "38 4 6 23 0 0 0"
@@ -232,12 +234,13 @@ private slots:
         QCOMPARE(out.count('\n'), 1);
         QVERIFY(out.endsWith('\n'));
         const QJsonObject o = QJsonDocument::fromJson(out).object();
+        const QString format = file.endsWith(".dxf") ? "dxf" : version >= 0 ? "jww" : "jwc";
         QStringList keys{"block_definitions", "entities", "extents_mm", "format"};
-        if (version >= 0) keys << "version";
+        if (version >= 0) keys << "version";   // the old format has none
         QCOMPARE(o.keys(), keys);
-        QCOMPARE(o["format"].toString(), QString(version >= 0 ? "jww" : "jwc"));
+        QCOMPARE(o["format"].toString(), format);
         QCOMPARE(o["version"].toInt(-1), version);
-        QCOMPARE(o["block_definitions"].toInt(), 0);
+        QCOMPARE(o["block_definitions"].toInt(), format == "dxf" ? 8 : 0);   // with the doors' copies in two more colours
         const QJsonObject e = o["entities"].toObject();
         QStringList got;
         for (const char* kind : {"line", "arc", "point", "text", "solid", "block_insert", "dimension"})
