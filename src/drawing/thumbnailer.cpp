@@ -4,6 +4,7 @@
 //
 //   kumolist-thumbnailer -s SIZE INPUT OUTPUT.png   one thumbnail (the desktop's convention)
 //   kumolist-thumbnailer --info INPUT               one line of JSON: version, counts, extents
+//   kumolist-thumbnailer --text INPUT               one line of JSON: the memo and every text
 //   kumolist-thumbnailer --batch [--file-seconds N] lines "SIZE<TAB>INPUT<TAB>OUTPUT" on
 //       standard input, one answer "ok<TAB>INPUT" or "fail<TAB>INPUT" per line
 //
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <signal.h>
@@ -29,6 +31,7 @@
 
 #include "drawing/drawingfile.h"
 #include "drawing/drawingrender.h"
+#include "drawing/drawingtexts.h"
 #include "drawing/picturethumb.h"
 #include "drawing/thumbcache.h"
 #include "text/sanitized.h"
@@ -176,6 +179,7 @@ int Usage()
     std::fprintf(stderr,
                  "usage: kumolist-thumbnailer -s SIZE INPUT OUTPUT.png\n"
                  "       kumolist-thumbnailer --info INPUT\n"
+                 "       kumolist-thumbnailer --text INPUT\n"
                  "       kumolist-thumbnailer --batch [--file-seconds N]\n");
     return 2;
 }
@@ -191,6 +195,13 @@ int main(int argc, char* argv[])
     if (mode == "--info" && argc == 3) {
         AllowSeconds(kDefaultFileSeconds * 2);
         return Info(argv[2]);
+    }
+    if (mode == "--text" && argc == 3) {
+        AllowSeconds(kDefaultFileSeconds * 2);
+        const std::optional<std::string> texts = ReadDrawingTextsJson(argv[2]);
+        if (!texts) return 1;
+        std::printf("%s\n", texts->c_str());
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
     int size = 0, fileSeconds = kDefaultFileSeconds;
     const bool single = mode == "-s" && argc == 5 && ParseInt(argv[2], size) && size >= kMinSize && size <= kMaxSize;
