@@ -21,7 +21,7 @@ int RunIndexCommandOn(DatabaseSession& session, const DrawingTextJob& job, std::
         session, job, counts,
         [&](const DrawingTextCounts& c) {
             const auto now = std::chrono::steady_clock::now();
-            if (c.done == c.toRead || now - last >= kProgressEvery) {
+            if (c.toRead > 0 && (c.done == c.toRead || now - last >= kProgressEvery)) {
                 last = now;
                 err << DrawingTextProgressText(c.done, c.toRead) << "\n" << std::flush;
             }

@@ -48,8 +48,14 @@ bool EnsureDrawingTextTable(DatabaseSession& session)
     if (!present) return false;
     if (*present) return true;
     if (CreateDrawingTextTable(session)) return true;
-    // Another copy may have made it meanwhile.
-    return TablePresent(session, kDrawingTextTable).value_or(false);
+    // Another copy may be making it at the same moment: its commit is looked for a while.
+    for (int look = 0; look < 10; ++look) {
+        const std::optional<bool> made = TablePresent(session, kDrawingTextTable);
+        if (!made) return false;
+        if (*made) return true;
+        SleepPause(100);
+    }
+    return false;
 }
 
 std::optional<StoredDrawingTexts> ReadStoredDrawingTexts(DatabaseSession& session)

@@ -118,6 +118,12 @@ private slots:
             QCOMPARE(first["box_mm"].toArray(), (QJsonArray{0, 0, 20, 5}));
             // The block's text runs along its base line from (1, 1) to (9, 1).
             QCOMPARE(o["texts"].toArray()[2].toObject()["box_mm"].toArray(), (QJsonArray{1, 1, 9, 4}));
+
+            // Damaged inside the block definitions: the texts before the damage stay.
+            const std::string bytes = w.Bytes();
+            QVERIFY(ReadJwwDrawing(std::string_view(bytes).substr(0, bytes.size() - 30), d));
+            const QJsonObject cut = Parse(DrawingTextsJson(d, "jww"));
+            QCOMPARE(Strings(cut, false), (QStringList{"PLAN", "40"}));
         }
     }
 
