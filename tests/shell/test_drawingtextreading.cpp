@@ -1,7 +1,7 @@
 // Reading the drawings' texts into the shared table as the program and `kumolist --index`
 // do: the real thumbnailer on real drawings, read once, read again only when changed,
-// unreadable and missing files remembered, rows no entry names dropped, a server lost in
-// the middle, the exit codes, and the status bar's count with its cancel.
+// unreadable and missing files remembered, rows no entry names dropped, the exit codes
+// (a lost server among them), and the status bar's count with its cancel.
 #include <sstream>
 
 #include <sys/stat.h>
@@ -24,7 +24,6 @@
 #include "shell/drawingtextreader.h"
 #include "shell/drawingtextreading.h"
 #include "store/drawingtexts.h"
-#include "support/tcpforwarder.h"
 #include "support/testdb.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
@@ -153,35 +152,6 @@ private slots:
         err.str("");
         QCOMPARE(RunAdminCommandOn({"kumolist", "--index"}, s, {}, out, err, kThumbnailer), 2);
         QCOMPARE(QString::fromStdString(err.str()), QString("データベースとの接続が切れました。\n"));
-    }
-
-    // The server goes after the first drawing: that one stays stored whole, nothing else.
-    void lostServerInTheMiddle()
-    {
-        Disk disk;
-        TcpForwarder relay;
-        TestDatabase t;
-        t.settings.serverName = relay.ServerName();
-        DatabaseSession s(t.settings);
-        QVERIFY(t.Create(s));
-        QVERIFY(InsertGroup(s, 1, "A", "", "0", "0") && OpenGroupTables(s, 1));
-        for (int i = 1; i <= 4; ++i) {
-            const QString name = QString("d%1.jww").arg(i);
-            QVERIFY(disk.Copy("Test2.jww", name) && AddEntry(s, 1, i, disk.folder, name.toStdString(), "", 0));
-        }
-        DrawingTextCounts c;
-        QCOMPARE(ReadDrawingTexts(s, {kThumbnailer, {}, 0}, c, [&](const DrawingTextCounts& now) {
-                     if (now.done == 1) relay.Cut();
-                     return true;
-                 }),
-                 DrawingTextEnd::Lost);
-        QCOMPARE(c.done, std::size_t(1));
-        DatabaseSession check(t.settings);
-        check.ConnectDatabase();
-        const StoredDrawingTexts rows = ReadStoredDrawingTexts(check).value_or(StoredDrawingTexts{});
-        QCOMPARE(rows.size(), std::size_t(1));
-        const std::string name = rows.begin()->first.name;
-        QCOMPARE(Texts(check, name), ReadDrawingTextsJson(disk.dir.path().toStdString() + "/" + name).value());
     }
 
     // The status bar counts while reading and ends with a summary; the cancel stops it
