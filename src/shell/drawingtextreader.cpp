@@ -1,9 +1,7 @@
 #include "shell/drawingtextreader.h"
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
-#include <thread>
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -18,6 +18,7 @@ namespace {
 
 // Files handed to the processes between two looks at the stop.
 constexpr std::size_t kBatch = 8;
+constexpr std::size_t kProbesBetweenLooks = 256;
 
 ProcessLimits TextLimits()
 {
@@ -91,7 +92,11 @@ DrawingTextEnd ReadDrawingTexts(DatabaseSession& session, const DrawingTextJob& 
 
     std::set<DrawingTextKey> named;
     std::vector<Pending> pending;
-    for (const LinkEntry& e : entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        // A file server may answer slowly: the stop is looked at while files are probed.
+        if (i % kProbesBetweenLooks == kProbesBetweenLooks - 1 && progress && !progress(counts))
+            return DrawingTextEnd::Stopped;
+        const LinkEntry& e = entries[i];
         DrawingTextKey key{e.folder, e.fileName};
         if (!IsTextDrawingName(e.fileName) || !StorableDrawingTextKey(key) || !named.insert(key).second) continue;
         const DrawingFileSeen seen = Probe(e.StoredPath(), job.mappings);

@@ -1,5 +1,6 @@
 #include "store/drawingtexts.h"
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
