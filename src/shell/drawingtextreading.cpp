@@ -82,6 +82,10 @@ DrawingTextEnd ReadDrawingTexts(DatabaseSession& session, const DrawingTextJob& 
     std::vector<LinkEntry> entries;
     if (!ReadGroups(session, job.group, groups) || !ReadLinkEntries(session, groups, entries))
         return Ending(session, failure, "登録された図面を読めませんでした");
+    if (job.group > 0 && groups.empty()) {
+        if (failure) *failure = "グループ " + std::to_string(job.group) + " がありません";
+        return DrawingTextEnd::Failed;
+    }
     // The table is made only when there is something to store in it.
     const std::optional<bool> tablePresent = TablePresent(session, kDrawingTextTable);
     const std::optional<StoredDrawingTexts> stored =

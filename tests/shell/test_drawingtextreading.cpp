@@ -148,6 +148,7 @@ private slots:
         QVERIFY2(out.str().starts_with("図面の文字: 読み込み 0、変更なし 1、"), out.str().c_str());
         QCOMPARE(RunAdminCommandOn({"kumolist", "--index"}, s, {}, out, err, "/nonexistent/thumbnailer"), 2);
         QCOMPARE(RunAdminCommandOn({"kumolist", "--index", "--group"}, s, {}, out, err, kThumbnailer), 2);
+        QCOMPARE(RunAdminCommandOn({"kumolist", "--index", "--group", "9"}, s, {}, out, err, kThumbnailer), 2);
         s.CloseDatabase();
         err.str("");
         QCOMPARE(RunAdminCommandOn({"kumolist", "--index"}, s, {}, out, err, kThumbnailer), 2);
