@@ -138,27 +138,29 @@ DrawingTextEnd ReadDrawingTexts(DatabaseSession& session, const DrawingTextJob& 
             read.push_back(&pending[i]);
         }
         RunLimited(runs, limits);
+        std::vector<DrawingTextResult> results;
+        std::vector<QByteArray> lines(end - at);
         std::size_t next = 0;
         for (std::size_t i = at; i < end; ++i) {
             Pending& p = pending[i];
-            const std::string path = p.key.folder + p.key.name;
             DrawingTextState state = DrawingTextState::Missing;
-            QByteArray line;
+            QByteArray& line = lines[i - at];
             if (!p.missing) {
                 LimitedRun& run = runs[next++];
                 line = std::move(run.output);
                 state = run.ok && TextsLine(line) ? DrawingTextState::Read : DrawingTextState::Unreadable;
             }
-            const DrawingTextStored result = StoreDrawingText(
-                session, p.key, p.seen, state, std::string_view(line.constData(), std::size_t(line.size())));
-            if (result == DrawingTextStored::Lost) return DrawingTextEnd::Lost;
-            if (result == DrawingTextStored::Failed) return Ending(session, failure, "図面の文字を書き込めませんでした");
-            if (state == DrawingTextState::Read)
+            results.push_back({p.key, p.seen, state, std::string_view(line.constData(), std::size_t(line.size()))});
+        }
+        const DrawingTextStored stored = StoreDrawingTexts(session, results);
+        if (stored == DrawingTextStored::Lost) return DrawingTextEnd::Lost;
+        if (stored == DrawingTextStored::Failed) return Ending(session, failure, "図面の文字を書き込めませんでした");
+        for (const DrawingTextResult& r : results) {
+            if (r.state == DrawingTextState::Read)
                 ++counts.stored;
-            else if (state == DrawingTextState::Unreadable)
-                counts.unreadable.push_back(path);
             else
-                counts.missing.push_back(path);
+                (r.state == DrawingTextState::Unreadable ? counts.unreadable : counts.missing)
+                    .push_back(r.key.folder + r.key.name);
             ++counts.done;
             if (progress && !progress(counts)) return DrawingTextEnd::Stopped;
         }

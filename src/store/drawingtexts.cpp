@@ -84,23 +84,38 @@ DrawingTextPlan PlanDrawingText(const StoredDrawingText* row, const DrawingFileS
     return DrawingTextPlan::Read;
 }
 
-DrawingTextStored StoreDrawingText(DatabaseSession& session, const DrawingTextKey& key, const DrawingFileSeen& file,
-                                   DrawingTextState state, std::string_view texts, const ClashPause& pause)
+namespace {
+
+std::vector<std::string> StoreStatement(const DrawingTextResult& r)
 {
-    if (!StorableDrawingTextKey(key)) return DrawingTextStored::Failed;
-    const bool withTexts = state == DrawingTextState::Read;
-    const std::vector<std::string> lines{
-        "UPDATE OR INSERT INTO " + std::string(kDrawingTextTable) + " (FOLDER, FNAME, FSIZE, FTIME, STATE, TEXTS, STAMP)",
-        "  VALUES (" + KeyLiteral(key.folder) + ", " + KeyLiteral(key.name) + ", " +
-            IntToStr(file.present ? file.size : -1) + ", " + IntToStr(file.present ? file.time : -1) + ", " +
-            IntToStr(static_cast<int>(state)) + ", " + (withTexts ? "?" : "NULL") + ", NEXT VALUE FOR " +
-            kDrawingTextStampSequence + ")",
-        "  MATCHING (FOLDER, FNAME);"};
+    return {"UPDATE OR INSERT INTO " + std::string(kDrawingTextTable) + " (FOLDER, FNAME, FSIZE, FTIME, STATE, TEXTS, STAMP)",
+            "  VALUES (" + KeyLiteral(r.key.folder) + ", " + KeyLiteral(r.key.name) + ", " +
+                IntToStr(r.file.present ? r.file.size : -1) + ", " + IntToStr(r.file.present ? r.file.time : -1) + ", " +
+                IntToStr(static_cast<int>(r.state)) + ", " + (r.state == DrawingTextState::Read ? "?" : "NULL") +
+                ", NEXT VALUE FOR " + kDrawingTextStampSequence + ")",
+            "  MATCHING (FOLDER, FNAME);"};
+}
+
+bool Write(DatabaseSession& session, const DrawingTextResult& r)
+{
+    return r.state == DrawingTextState::Read ? session.ExecuteWithBlob(StoreStatement(r), r.texts)
+                                             : session.ExecuteStatement(StoreStatement(r));
+}
+
+bool Lost(DatabaseSession& session)
+{
+    return session.LastFailure() == DbFailure::LostConnection || !session.Connected();
+}
+
+} // namespace
+
+DrawingTextStored StoreDrawingText(DatabaseSession& session, const DrawingTextResult& result, const ClashPause& pause)
+{
+    if (!StorableDrawingTextKey(result.key)) return DrawingTextStored::Failed;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!session.Connected()) return session.ConnectionLost() ? DrawingTextStored::Lost : DrawingTextStored::Failed;
-        const bool ok = withTexts ? session.ExecuteWithBlob(lines, texts) : session.ExecuteStatement(lines);
-        if (ok) return DrawingTextStored::Stored;
-        if (session.LastFailure() == DbFailure::LostConnection || !session.Connected()) return DrawingTextStored::Lost;
+        if (Write(session, result)) return DrawingTextStored::Stored;
+        if (Lost(session)) return DrawingTextStored::Lost;
         if (!Clash(session.LastFailure())) return DrawingTextStored::Failed;
         // The other copy has committed or given up by now (the lock time-out): the row
         // is written again over its row, with a stamp after its stamp.
@@ -110,6 +125,26 @@ DrawingTextStored StoreDrawingText(DatabaseSession& session, const DrawingTextKe
         }
     }
     return DrawingTextStored::Yielded;
+}
+
+DrawingTextStored StoreDrawingTexts(DatabaseSession& session, const std::vector<DrawingTextResult>& results,
+                                    const ClashPause& pause)
+{
+    if (results.empty()) return DrawingTextStored::Stored;
+    bool together = results.size() > 1 && session.BeginWork();
+    for (std::size_t i = 0; together && i < results.size(); ++i)
+        together = StorableDrawingTextKey(results[i].key) && Write(session, results[i]);
+    if (together && session.CommitWork()) return DrawingTextStored::Stored;
+    session.RollbackWork();
+    if (results.size() > 1 && Lost(session)) return DrawingTextStored::Lost;
+    // A clash with another copy, or one result the server refused: each alone.
+    DrawingTextStored all = DrawingTextStored::Stored;
+    for (const DrawingTextResult& r : results) {
+        const DrawingTextStored one = StoreDrawingText(session, r, pause);
+        if (one == DrawingTextStored::Lost || one == DrawingTextStored::Failed) return one;
+        if (one == DrawingTextStored::Yielded) all = one;
+    }
+    return all;
 }
 
 std::optional<long> DropUnnamedDrawingTexts(DatabaseSession& session, const StoredDrawingTexts& seen,

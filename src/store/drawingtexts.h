@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/session.h"
 #include "store/writes.h"
@@ -53,13 +54,26 @@ std::optional<StoredDrawingTexts> ReadStoredDrawingTexts(DatabaseSession& sessio
 enum class DrawingTextPlan { Read, StoreMissing, Keep };
 DrawingTextPlan PlanDrawingText(const StoredDrawingText* row, const DrawingFileSeen& file);
 
+// One file's result. texts: the line read (UTF-8), for a file read.
+struct DrawingTextResult {
+    DrawingTextKey key;
+    DrawingFileSeen file;
+    DrawingTextState state = DrawingTextState::Read;
+    std::string_view texts;
+};
+
 // One file's result, inserted or updated as one statement with a new stamp: all or
 // nothing. Another copy storing the same file at once is no failure: after a clash the
 // row is written once more, and when it clashes again the other's row stands (Yielded).
 enum class DrawingTextStored { Stored, Yielded, Failed, Lost };
-DrawingTextStored StoreDrawingText(DatabaseSession& session, const DrawingTextKey& key, const DrawingFileSeen& file,
-                                   DrawingTextState state, std::string_view texts,
+DrawingTextStored StoreDrawingText(DatabaseSession& session, const DrawingTextResult& result,
                                    const ClashPause& pause = SleepPause);
+
+// Several results in one unit of work, each whole, so that a server's commit is not
+// waited for once per file; after a clash or a refused result each is stored alone as
+// above. Lost: none of them was stored.
+DrawingTextStored StoreDrawingTexts(DatabaseSession& session, const std::vector<DrawingTextResult>& results,
+                                    const ClashPause& pause = SleepPause);
 
 // Deletes the rows of `seen` that no key of `named` (the entries of every group) names,
 // each only while it still has the stamp seen: a row stored again since is left. The

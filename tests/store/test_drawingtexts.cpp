@@ -84,27 +84,27 @@ private slots:
         QVERIFY(EnsureDrawingTextTable(s));
         const DrawingTextKey a{"Z:\\図'面\\", "a'.jww"}, b{"", "b.jww"};
         const std::string big(3 * 1024 * 1024 + 7, 'x');
-        QCOMPARE(StoreDrawingText(s, a, kFile, DrawingTextState::Read, big), DrawingTextStored::Stored);
-        QCOMPARE(StoreDrawingText(s, b, {}, DrawingTextState::Missing, {}), DrawingTextStored::Stored);
+        QCOMPARE(StoreDrawingText(s, {a, kFile, DrawingTextState::Read, big}), DrawingTextStored::Stored);
+        QCOMPARE(StoreDrawingText(s, {b, {}, DrawingTextState::Missing, {}}), DrawingTextStored::Stored);
         const StoredDrawingText first = Row(s, a).value_or(StoredDrawingText{});
         QVERIFY(first.size == 100 && first.time == 1700000000 && first.state == 0);
         QCOMPARE(TextsLength(s, a), qint64(big.size()));
         QVERIFY(Row(s, b) && Row(s, b)->state == 2 && Row(s, b)->size == -1);
         QCOMPARE(TextsLength(s, b), -2LL);
 
-        QCOMPARE(StoreDrawingText(s, a, {true, 200, 5}, DrawingTextState::Unreadable, {}), DrawingTextStored::Stored);
+        QCOMPARE(StoreDrawingText(s, {a, {true, 200, 5}, DrawingTextState::Unreadable, {}}), DrawingTextStored::Stored);
         const StoredDrawingText second = Row(s, a).value_or(StoredDrawingText{});
         QVERIFY(second.size == 200 && second.state == 1);
         QVERIFY(std::stoll(second.stamp) > std::stoll(first.stamp));
         QCOMPARE(TextsLength(s, a), -2LL);
         QCOMPARE(ReadStoredDrawingTexts(s)->size(), size_t(2));
         QVERIFY(!StorableDrawingTextKey({std::string(256, 'f'), "a.jww"}));
-        QCOMPARE(StoreDrawingText(s, {"f", std::string("a\0b", 3)}, kFile, DrawingTextState::Read, "{}"),
+        QCOMPARE(StoreDrawingText(s, {{"f", std::string("a\0b", 3)}, kFile, DrawingTextState::Read, "{}"}),
                  DrawingTextStored::Failed);
     }
 
     // Two copies make the table and store the same drawing at the same moment, again
-    // and again: each ends stored or yielding, never failed, and one row stands.
+    // and again: each ends stored or yielding, never failed, and one row of it stands.
     void twoCopiesAtOnce()
     {
         FreshSession f;
@@ -115,13 +115,17 @@ private slots:
         const DrawingTextKey key{"/d/", "same.jww"};
         std::atomic<int> ready{0};
         std::atomic<int> failures{0};
+        // Alone, and together with a drawing of each copy's own in one unit.
         auto copy = [&](DatabaseSession& s, const std::string& texts) {
             ++ready;
             while (ready < 2) std::this_thread::yield();
             if (!EnsureDrawingTextTable(s)) ++failures;
             for (int i = 0; i < 6; ++i) {
-                const DrawingTextStored r = StoreDrawingText(s, key, {true, 100 + i, 1}, DrawingTextState::Read, texts,
-                                                             [](int) {});
+                const DrawingTextResult shared{key, {true, 100 + i, 1}, DrawingTextState::Read, texts};
+                const DrawingTextStored r =
+                    i % 2 ? StoreDrawingText(s, shared, [](int) {})
+                          : StoreDrawingTexts(s, {{{"/own/", texts.substr(0, 1)}, kFile, DrawingTextState::Read, texts}, shared},
+                                              [](int) {});
                 if (r != DrawingTextStored::Stored && r != DrawingTextStored::Yielded) ++failures;
             }
         };
@@ -130,13 +134,14 @@ private slots:
         second.join();
         QCOMPARE(failures.load(), 0);
         const std::optional<StoredDrawingTexts> rows = ReadStoredDrawingTexts(f.session);
-        QVERIFY(rows && rows->size() == 1);
-        QCOMPARE(rows->begin()->second.size, 105LL);
+        QVERIFY(rows && rows->size() == 3);
+        QCOMPARE(rows->at(key).size, 105LL);
         const long long length = TextsLength(f.session, key);
         QVERIFY(length == 100000 || length == 200000);
     }
 
-    // The server goes while a large text is being written: the row is whole or absent.
+    // The server goes while a large text is being written: the rows stored together are
+    // whole or absent.
     void lostWhileWriting()
     {
         TcpForwarder relay;
@@ -151,16 +156,20 @@ private slots:
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
             relay.Cut();
         });
-        const DrawingTextStored result = StoreDrawingText(s, key, kFile, DrawingTextState::Read, huge);
+        const DrawingTextKey small{"/d/", "small.jww"};
+        const DrawingTextStored result = StoreDrawingTexts(
+            s, {{small, kFile, DrawingTextState::Read, "{}"}, {key, kFile, DrawingTextState::Read, huge}});
         cut.join();
         DatabaseSession check(t.settings);
         check.ConnectDatabase();
         QVERIFY(check.Connected());
-        const long long length = TextsLength(check, key);
-        if (result == DrawingTextStored::Stored)
-            QCOMPARE(length, qint64(huge.size()));
-        else
-            QCOMPARE(length, -1LL);
+        if (result == DrawingTextStored::Stored) {
+            QCOMPARE(TextsLength(check, key), qint64(huge.size()));
+            QCOMPARE(TextsLength(check, small), 2LL);
+        } else {
+            QCOMPARE(TextsLength(check, key), -1LL);
+            QCOMPARE(TextsLength(check, small), -1LL);
+        }
         QVERIFY(result == DrawingTextStored::Stored || result == DrawingTextStored::Lost);
         if (result == DrawingTextStored::Stored) qInfo("the text was stored before the server went");
         QVERIFY(result == DrawingTextStored::Stored || s.ConnectionLost());
@@ -174,9 +183,9 @@ private slots:
         DatabaseSession& s = f.session;
         QVERIFY(EnsureDrawingTextTable(s));
         for (const char* name : {"named.jww", "gone.jww", "again.jww"})
-            QCOMPARE(StoreDrawingText(s, {"/d/", name}, kFile, DrawingTextState::Read, "{}"), DrawingTextStored::Stored);
+            QCOMPARE(StoreDrawingText(s, {{"/d/", name}, kFile, DrawingTextState::Read, "{}"}), DrawingTextStored::Stored);
         const StoredDrawingTexts seen = ReadStoredDrawingTexts(s).value();
-        QCOMPARE(StoreDrawingText(s, {"/d/", "again.jww"}, kFile, DrawingTextState::Read, "{}"), DrawingTextStored::Stored);
+        QCOMPARE(StoreDrawingText(s, {{"/d/", "again.jww"}, kFile, DrawingTextState::Read, "{}"}), DrawingTextStored::Stored);
         QCOMPARE(DropUnnamedDrawingTexts(s, seen, {{"/d/", "named.jww"}}), std::optional<long>(1));
         const StoredDrawingTexts left = ReadStoredDrawingTexts(s).value();
         QVERIFY(left.size() == 2 && left.count({"/d/", "named.jww"}) && left.count({"/d/", "again.jww"}));
