@@ -48,7 +48,8 @@ void LimitProcess(QProcess& process, const ProcessLimits& limits)
         process.setStandardErrorFile(QProcess::nullDevice());
     const qint64 memory = limits.memoryBytes;
     const rlim_t cpuSeconds = rlim_t(limits.timeoutMs / 1000 + 2);
-    process.setChildProcessModifier([memory, cpuSeconds] {
+    const int niceness = limits.niceness;
+    process.setChildProcessModifier([memory, cpuSeconds, niceness] {
         // Between fork and exec: only calls that are safe there.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);   // never outlive the program
         const rlimit none{0, 0};
@@ -56,6 +57,7 @@ void LimitProcess(QProcess& process, const ProcessLimits& limits)
         // Also bounds a process whose parent cannot wait for it any more.
         const rlimit cpu{cpuSeconds, cpuSeconds};
         ::setrlimit(RLIMIT_CPU, &cpu);
+        if (niceness > 0) ::setpriority(PRIO_PROCESS, 0, niceness);
         // AddressSanitizer reserves terabytes of address space for itself; its builds
         // run without this limit.
         if (!kSanitized) {

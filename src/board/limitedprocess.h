@@ -13,6 +13,7 @@ struct ProcessLimits {
     qint64 memoryBytes = 1024LL * 1024 * 1024;     // address space (setrlimit)
     qint64 outputBytes = 16LL * 1024 * 1024;       // standard output kept at most
     int parallel = 4;                              // processes running at once
+    int niceness = 0;                              // above 0: work in the background, yielding the CPU
 };
 
 struct LimitedRun {

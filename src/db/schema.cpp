@@ -74,6 +74,30 @@ bool CreateSubGroupTable(DatabaseSession& session, const std::string& name)
                                      "  );"});
 }
 
+bool CreateDrawingTextTable(DatabaseSession& session)
+{
+    if (!session.BeginWork()) return false;
+    const bool ok = session.ExecuteStatement({"CREATE SEQUENCE " + std::string(kDrawingTextStampSequence) + ";"}) &&
+                    session.ExecuteStatement({"CREATE TABLE " + std::string(kDrawingTextTable) + " (",
+                                              "  FOLDER " + Text(kFileTextWidth) + " NOT NULL,",
+                                              "  FNAME  " + Text(kFileTextWidth) + " NOT NULL,",
+                                              "  FSIZE  BIGINT,",
+                                              "  FTIME  BIGINT,",
+                                              "  STATE  SMALLINT,",
+                                              "  TEXTS  BLOB SUB_TYPE 0,",
+                                              "  STAMP  BIGINT,",
+                                              "  PRIMARY KEY (FOLDER, FNAME)",
+                                              "  );"}) &&
+                    // Each copy's index asks for the rows stamped after the last it saw.
+                    session.ExecuteStatement({"CREATE INDEX " + std::string(kDrawingTextTable) + "_STAMPS ON " +
+                                              kDrawingTextTable + " (STAMP);"});
+    if (!ok) {
+        session.RollbackWork();
+        return false;
+    }
+    return session.CommitWork();
+}
+
 std::string NumberIndexName(const std::string& table) { return table + "_NDESC"; }
 
 bool AddNumberIndex(DatabaseSession& session, const std::string& table)

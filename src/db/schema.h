@@ -45,12 +45,20 @@ std::string SubGroupTableName(int32_t group);
 enum SubGroupColumn : int { kSubN, kSubName, kSubPName, kSubParent, kSubGroupColumnCount };
 const std::vector<std::string>& SubGroupColumns();
 
+// --- the texts of the drawings the entries name, read once for every copy ---------------
+// Keyed by an entry's PATH_NAME and FILE_NAME bytes; each insert or update takes a new
+// STAMP from the sequence, so that a reader can ask for the rows changed since a stamp.
+inline constexpr const char* kDrawingTextTable = "KUMO_DRAWINGTEXT";
+inline constexpr const char* kDrawingTextStampSequence = "KUMO_DRAWINGTEXT_STAMP";
+
 // --- creating them ------------------------------------------------------------------------
 // Each runs its statement through the session's ExecuteStatement: in a transaction of
 // its own, or inside the open unit of work. True when the table was created.
 bool CreateCatalogueTable(DatabaseSession& session);
 bool CreateFileTable(DatabaseSession& session, const std::string& name);
 bool CreateSubGroupTable(DatabaseSession& session, const std::string& name);
+// The drawing-text table and its stamp sequence, together.
+bool CreateDrawingTextTable(DatabaseSession& session);
 
 // A descending index on a table's N, so that SELECT MAX(N) is answered from the index
 // instead of a read of every row. Added only while no other attachment holds uncommitted

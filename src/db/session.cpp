@@ -271,6 +271,10 @@ struct DatabaseSession::Impl {
     std::vector<std::string> columnNames;
     size_t cursor = 0;
     OutputArea out;
+    // The blob parameter of ExecuteWithBlob: its descriptor points at the two below.
+    XSQLDA blobIn{};
+    ISC_QUAD blobId{};
+    short blobNull = 0;
 
     explicit Impl(const DatabaseSettings& s) : settings(s) {}
 
@@ -379,6 +383,40 @@ struct DatabaseSession::Impl {
         return true;
     }
 
+    // The input descriptor of a statement's one blob parameter, the blob written first
+    // in the open transaction; null (status set) when it could not be written.
+    XSQLDA* blobParameter(std::string_view bytes)
+    {
+        XSQLDA* in = &blobIn;
+        *in = XSQLDA{};
+        in->version = SQLDA_VERSION1;
+        in->sqln = in->sqld = 1;
+        XSQLVAR& v = in->sqlvar[0];
+        v.sqltype = SQL_BLOB + 1;
+        v.sqllen = sizeof(ISC_QUAD);
+        blobId = ISC_QUAD{};
+        blobNull = 0;
+        v.sqldata = reinterpret_cast<char*>(&blobId);
+        v.sqlind = &blobNull;
+        isc_blob_handle handle = 0;
+        isc_create_blob2(status, &db, &tr, &handle, &blobId, 0, nullptr);
+        if (!check()) return nullptr;
+        // Segments of at most 32 KiB, the most one call takes.
+        for (std::size_t at = 0; at < bytes.size();) {
+            const auto n = static_cast<unsigned short>(std::min<std::size_t>(bytes.size() - at, 32768));
+            isc_put_segment(status, &handle, n, bytes.data() + at);
+            if (!check()) {
+                ISC_STATUS_ARRAY ignore{};
+                if (db) isc_cancel_blob(ignore, &handle);
+                return nullptr;
+            }
+            at += n;
+        }
+        isc_close_blob(status, &handle);
+        if (!check()) return nullptr;
+        return in;
+    }
+
     // Rows inserted, updated and deleted by the statement just executed; -1 when the
     // server did not say.
     long countRows()
@@ -420,7 +458,9 @@ struct DatabaseSession::Impl {
     // oneRow: an INSERT ... VALUES, which stores its one row or fails; it goes to the
     // server in one round trip instead of three (prepare, execute, the row count), which
     // is most of a batch's time on a real network.
-    bool runWrite(const std::string& text, bool needRow = false, bool oneRow = false)
+    // blob: the bytes of the statement's one blob parameter.
+    bool runWrite(const std::string& text, bool needRow = false, bool oneRow = false,
+                  const std::string_view* blob = nullptr)
     {
         lastFailure = DbFailure::None;
         rowsAffected = 0;
@@ -439,8 +479,13 @@ struct DatabaseSession::Impl {
         } else if (ok) {
             ok = prepare(text);
             if (ok) {
-                isc_dsql_execute(status, &tr, &stmt, 1, nullptr);
-                ok = check();
+                XSQLDA* in = blob ? blobParameter(*blob) : nullptr;
+                if (blob && !in) {
+                    ok = false;
+                } else {
+                    isc_dsql_execute(status, &tr, &stmt, 1, in);
+                    ok = check();
+                }
             }
             if (ok) {
                 rowsAffected = countRows();
@@ -695,6 +740,12 @@ bool DatabaseSession::ExecuteStatement(const std::vector<std::string>& lines)
 {
     if (lines.empty() || !Connected()) return false;
     return d->runWrite(JoinLines(lines));
+}
+
+bool DatabaseSession::ExecuteWithBlob(const std::vector<std::string>& lines, std::string_view blob)
+{
+    if (lines.empty() || !Connected()) return false;
+    return d->runWrite(JoinLines(lines), false, false, &blob);
 }
 
 bool DatabaseSession::DropTable(const std::string& name)

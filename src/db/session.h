@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/settings.h"
@@ -75,6 +76,9 @@ public:
     // --- tables (their shapes: db/schema.h) --------------------------------------
     bool DropTable(const std::string& name);
     bool ExecuteStatement(const std::vector<std::string>& lines);
+    // A write whose one parameter ("?") is a blob of these bytes, written in the
+    // statement's transaction: both are stored or neither. As ExecuteStatement otherwise.
+    bool ExecuteWithBlob(const std::vector<std::string>& lines, std::string_view blob);
     // A table copied in two halves, inside a unit of work of the caller's.
     // ReadTable: column names and every row; false when the table could not be read.
     bool ReadTable(const std::string& table, TextRow& names, std::vector<TextRow>& rows);

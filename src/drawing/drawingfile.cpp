@@ -39,6 +39,20 @@ DrawingFormat DrawingFormatOfType(std::string_view type)
     return DrawingFormat::Unknown;
 }
 
+DrawingFormat DrawingFormatOfPath(const std::string& fsPath) { return DrawingFormatOfType(TypeOfPath(fsPath)); }
+
+const char* DrawingFormatName(DrawingFormat format)
+{
+    switch (format) {
+    case DrawingFormat::Jwc: return "jwc";
+    case DrawingFormat::Dxf: return "dxf";
+    case DrawingFormat::Pdf: return "pdf";
+    case DrawingFormat::Jww:
+    case DrawingFormat::Unknown: break;
+    }
+    return "jww";
+}
+
 bool ReadDrawingBytes(const std::string& fsPath, std::string& bytes, std::int64_t* mtime) noexcept
 {
     bytes.clear();
@@ -77,7 +91,7 @@ bool ReadDrawingFile(const std::string& fsPath, JwwDrawing& drawing, std::int64_
     drawing = JwwDrawing{};
     std::string bytes;
     if (!ReadDrawingBytes(fsPath, bytes, mtime)) return false;
-    switch (DrawingFormatOfType(TypeOfPath(fsPath))) {
+    switch (DrawingFormatOfPath(fsPath)) {
     case DrawingFormat::Jww:
     case DrawingFormat::Unknown: return ReadJwwDrawing(bytes, drawing);
     case DrawingFormat::Jwc: return ReadJwcDrawing(bytes, drawing);

@@ -12,6 +12,13 @@ enum class DrawingFormat { Unknown, Jww, Jwc, Dxf, Pdf };
 // The format a file type names (".jww", ".JWC", ".dxf", ".pdf"); Unknown for others.
 DrawingFormat DrawingFormatOfType(std::string_view type);
 
+// The format of a file by its name's type.
+DrawingFormat DrawingFormatOfPath(const std::string& fsPath);
+
+// The format's name as the thumbnailer's answers give it ("jww", "jwc", "dxf", "pdf"); an
+// unknown type is read as .jww, so named so.
+const char* DrawingFormatName(DrawingFormat format);
+
 // The bytes of a regular file (never a FIFO or device, never waiting), at most
 // kMaxDrawingBytes of them: a larger file is read as if cut there. False when the file
 // cannot be opened or is no regular file. mtime receives its modification time (seconds).

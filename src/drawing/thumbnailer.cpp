@@ -5,6 +5,7 @@
 //   kumolist-thumbnailer -s SIZE INPUT OUTPUT.png   one thumbnail (the desktop's convention)
 //   kumolist-thumbnailer --info INPUT               one line of JSON: format, version, counts, extents
 //   kumolist-thumbnailer --compare A B [--png OUT.png -s SIZE]   two drawings compared (comparemode.cpp)
+//   kumolist-thumbnailer --text INPUT               one line of JSON: the memo and every text
 //   kumolist-thumbnailer --batch [--file-seconds N] lines "SIZE<TAB>INPUT<TAB>OUTPUT" on
 //       standard input, one answer "ok<TAB>INPUT" or "fail<TAB>INPUT" per line
 //
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <signal.h>
@@ -31,6 +33,7 @@
 
 #include "drawing/drawingfile.h"
 #include "drawing/drawingrender.h"
+#include "drawing/drawingtexts.h"
 #include "drawing/pdfdocument.h"
 #include "drawing/picturethumb.h"
 #include "drawing/thumbcache.h"
@@ -105,22 +108,29 @@ std::string Number(double v)
     return ec == std::errc() ? std::string(buf, ptr) : std::string("0");
 }
 
-// The format's name for --info, by the file's type as the readers take it.
-const char* FormatName(const char* input)
-{
-    switch (DrawingFormatOfType(("." + QFileInfo(QFile::decodeName(input)).suffix()).toStdString())) {
-    case DrawingFormat::Jwc: return "jwc";
-    case DrawingFormat::Dxf: return "dxf";
-    case DrawingFormat::Pdf: return "pdf";
-    case DrawingFormat::Jww:
-    case DrawingFormat::Unknown: break;
-    }
-    return "jww";
-}
+bool IsPdf(const std::string& input) { return DrawingFormatOfPath(input) == DrawingFormat::Pdf; }
 
-bool IsPdf(const std::string& input)
+// A plot's texts, given to the one writer of the --text line as the texts of a drawing:
+// each box from the page's lower left, as a drawing's paper lies.
+std::optional<std::string> PdfTextsJson(const std::string& input)
 {
-    return DrawingFormatOfType(("." + QFileInfo(QFile::decodeName(input.c_str())).suffix()).toStdString()) == DrawingFormat::Pdf;
+    std::vector<PdfText> found;
+    int pages = 0;
+    double width = 0, height = 0;
+    if (!ReadPdfInfo(input, pages, width, height) || !ReadPdfTexts(input, found)) return std::nullopt;
+    JwwDrawing plot;
+    plot.entities.texts.reserve(found.size());
+    for (const PdfText& t : found) {
+        DrawingText text;
+        const QString content = QString::fromUtf8(t.text.data(), qsizetype(t.text.size()));
+        text.content = {std::string(reinterpret_cast<const char*>(content.utf16()), std::size_t(content.size()) * 2), true};
+        text.x1 = t.x;
+        text.x2 = t.x + t.width;
+        text.y1 = text.y2 = height - (t.y + t.height);
+        text.sizeY = t.height;
+        plot.entities.texts.push_back(std::move(text));
+    }
+    return DrawingTextsJson(plot, "pdf");
 }
 
 int PdfInfo(const char* input)
@@ -146,7 +156,7 @@ int Info(const char* input)
     }
     const DrawingEntities& e = d.entities;
     const DrawingBox box = DrawingExtents(d, BoxOf::Everything);
-    const std::string format = FormatName(input);
+    const std::string format = DrawingFormatName(DrawingFormatOfPath(input));
     // The old format has no version field.
     std::string json = "{\"format\": \"" + format + "\", " +
                        (format == "jwc" ? std::string() : "\"version\": " + std::to_string(d.version) + ", ") +
@@ -229,6 +239,7 @@ int Usage()
     std::fprintf(stderr,
                  "usage: kumolist-thumbnailer -s SIZE INPUT OUTPUT.png\n"
                  "       kumolist-thumbnailer --info INPUT\n"
+                 "       kumolist-thumbnailer --text INPUT\n"
                  "       kumolist-thumbnailer --batch [--file-seconds N]\n"
                  "       kumolist-thumbnailer --compare A B [--png OUT.png -s SIZE]\n");
     return 2;
@@ -245,6 +256,13 @@ int main(int argc, char* argv[])
     if (mode == "--info" && argc == 3) {
         AllowSeconds(kDefaultFileSeconds * 2);
         return Info(argv[2]);
+    }
+    if (mode == "--text" && argc == 3) {
+        AllowSeconds(kDefaultFileSeconds * 2);
+        const std::optional<std::string> texts = IsPdf(argv[2]) ? PdfTextsJson(argv[2]) : ReadDrawingTextsJson(argv[2]);
+        if (!texts) return 1;
+        std::printf("%s\n", texts->c_str());
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
     int size = 0, fileSeconds = kDefaultFileSeconds;
     const bool single = mode == "-s" && argc == 5 && ParseInt(argv[2], size) && size >= kMinSize && size <= kMaxSize;

@@ -9,6 +9,7 @@
 #include "settings/preferences.h"
 #include "settings/programfiles.h"
 #include "settings/settingsfile.h"
+#include "shell/indexcommand.h"
 #include "text/cp932.h"
 
 namespace {
@@ -20,10 +21,12 @@ const char* const kLostText = "データベースとの接続が切れました�
 const char* const kUsageText =
     "使い方:\n"
     "  kumolist --check-links [--group N]\n"
-    "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n";
+    "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n"
+    "  kumolist --index [--group N]\n";
 
 struct Command {
     bool check = false;
+    bool index = false;
     QString from, to;
     int32_t group = 0;
     bool dryRun = false;
@@ -33,8 +36,9 @@ std::optional<Command> Parse(const QStringList& args)
 {
     Command c;
     int i = 1;
-    if (args.value(i) == "--check-links") {
-        c.check = true;
+    if (args.value(i) == "--check-links" || args.value(i) == "--index") {
+        c.check = args.value(i) == "--check-links";
+        c.index = !c.check;
         ++i;
     } else if (args.value(i) == "--replace-folder" && args.size() > i + 2) {
         c.from = args[i + 1];
@@ -48,7 +52,7 @@ std::optional<Command> Parse(const QStringList& args)
             bool ok = false;
             c.group = args[++i].toInt(&ok);
             if (!ok || c.group <= 0) return std::nullopt;
-        } else if (args[i] == "--dry-run" && !c.check) {
+        } else if (args[i] == "--dry-run" && !c.check && !c.index) {
             c.dryRun = true;
         } else {
             return std::nullopt;
@@ -80,7 +84,7 @@ bool FoldersUsable(const Command& c, std::ostream& err)
 bool IsAdminCommand(const QStringList& arguments)
 {
     const QString first = arguments.value(1);
-    return first == "--check-links" || first == "--replace-folder";
+    return first == "--check-links" || first == "--replace-folder" || first == "--index";
 }
 
 int RunAdminCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
@@ -91,7 +95,7 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         err << kUsageText;
         return kUsage;
     }
-    if (!command->check && !FoldersUsable(*command, err)) return kUsage;
+    if (!command->check && !command->index && !FoldersUsable(*command, err)) return kUsage;
 
     const ProgramFiles files = LocateProgramFiles(programFilePath);
     DatabaseSettings settings;
@@ -105,17 +109,18 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         err << QString("データベース接続が出来ません。設定を確認して下さい。\n") << ToQ(session.LastError()) << "\n";
         return kUsage;
     }
-    return RunAdminCommandOn(arguments, session, LoadRootMappings(files.preferencesFile), out, err);
+    return RunAdminCommandOn(arguments, session, LoadRootMappings(files.preferencesFile), out, err, files.thumbnailer);
 }
 
 int RunAdminCommandOn(const QStringList& arguments, DatabaseSession& session, const RootMappings& mappings,
-                      std::ostream& out, std::ostream& err)
+                      std::ostream& out, std::ostream& err, const QString& thumbnailer)
 {
     const std::optional<Command> command = Parse(arguments);
     if (!command) {
         err << kUsageText;
         return kUsage;
     }
+    if (command->index) return RunIndexCommandOn(session, DrawingTextJob{thumbnailer, mappings, command->group}, out, err);
     if (!command->check && !FoldersUsable(*command, err)) return kUsage;
     const std::optional<std::string> from = FromQExact(command->from), to = FromQExact(command->to);
     std::vector<GroupName> groups;

@@ -8,6 +8,8 @@
 //     the leading folder OLD of the entries replaced by NEW, as the window does it; the
 //     counts printed, each entry found but not replaced named with why; exit 1 when a
 //     change was refused or a group left as it was. NEW must be absolute.
+//   kumolist --index [--group N]
+//     the texts of the drawings read into the database (shell/indexcommand.h).
 // Both read the settings of the user who runs them, where the program reads them; exit 2
 // when the command is wrong or the database cannot be reached, and when the connection
 // is lost on the way (nothing then counts as missing that was not read).
@@ -27,6 +29,7 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
                     std::ostream& err);
 
 // The command's work on a session attached already, with the folders shared with
-// Windows PCs: what RunAdminCommand does once attached.
+// Windows PCs: what RunAdminCommand does once attached. thumbnailer: the program that
+// reads the drawings (--index).
 int RunAdminCommandOn(const QStringList& arguments, DatabaseSession& session, const RootMappings& mappings,
-                      std::ostream& out, std::ostream& err);
+                      std::ostream& out, std::ostream& err, const QString& thumbnailer = {});

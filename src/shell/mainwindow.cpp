@@ -34,6 +34,7 @@
 #include "settings/settingsfile.h"
 #include "text/textutil.h"
 #include "shell/databasesettingsdialog.h"
+#include "shell/drawingtextreader.h"
 
 namespace {
 
@@ -114,6 +115,9 @@ void MainWindow::SetWindows(const ProgramWindows& windows)
         groupWindow->SetRootMappings(&rootMappings_);
         connect(groupWindow, &GroupWindow::LinkCheckRequested, this, &MainWindow::CheckLinks);
         connect(groupWindow, &GroupWindow::FolderReplaceRequested, this, &MainWindow::ReplaceFolder);
+        // Entries registered there: their drawings' texts are read.
+        connect(groupWindow, &GroupWindow::entriesChanged, this,
+                [this, groupWindow] { ReadDrawingTexts(groupWindow->currentGroupNumber); });
     }
     if (SearchWindow* search = windows_.searchWindow) {
         search->SetCommandGate([this] { return ReattachIfLost(); });
@@ -251,6 +255,7 @@ void MainWindow::BuildClientArea()
     statusLine->setFixedHeight(kStatusBarHeight);
     statusLine->setStyleSheet("QStatusBar { background: rgb(192, 220, 192); }");
     statusLine->setAttribute(Qt::WA_NoMousePropagation);
+    textReader = new DrawingTextReader(statusLine, this);
 
     auto* layout = new QVBoxLayout(clientArea);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -332,6 +337,12 @@ void MainWindow::FormShow()
     ClearDetails();
     boardView->Board().ReleaseIcons();
     boardView->BuildBoard();
+    ReadDrawingTexts(0);
+}
+
+void MainWindow::ReadDrawingTexts(int32_t group)
+{
+    if (session_.Connected()) textReader->Start(settings_, files_.thumbnailer, rootMappings_, group);
 }
 
 void MainWindow::FormClose()

@@ -18,6 +18,7 @@
 #include "shell/windowsettings.h"
 #include "text/rootmap.h"
 
+class DrawingTextReader;
 class FolderReplaceDialog;
 class LinkCheckWindow;
 class FiledWindow;
@@ -93,6 +94,9 @@ public:
     FolderReplaceDialog* folderReplaceDialog = nullptr;
     RootMapDialog* rootMapDialog = nullptr;
 
+    // The drawings' texts read in the background, shown at the right of the status bar.
+    DrawingTextReader* textReader = nullptr;
+
     // The board's context menus: on a group, and on the empty board.
     QMenu* groupMenu = nullptr;
     QMenu* boardMenu = nullptr;
@@ -150,6 +154,8 @@ private:
     // The group the group commands act on: attached, catalogue present, and the group
     // selected on the board, whose row the detail panel shows; 0 when none is.
     int32_t CommandGroup();
+    // Reads the texts of the group's drawings (0: of every group) in the background.
+    void ReadDrawingTexts(int32_t group);
     // Tells the user and returns true when the catalogue has no group number left.
     bool RefuseWithoutNumber();
     // Attached (again, after a lost connection) and the catalogue present.

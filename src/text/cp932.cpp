@@ -1,5 +1,6 @@
 #include "text/cp932.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 
@@ -85,6 +86,26 @@ std::string Cp932ToUtf8(std::string_view cp932)
         out += "\xEF\xBF\xBD";
         cp932.remove_prefix(skip);
         cv.reset();
+    }
+    return out;
+}
+
+std::string Utf16LeToUtf8(std::string_view utf16le)
+{
+    thread_local Iconv fromUtf16("UTF-8", "UTF-16LE");
+    std::string out;
+    if (!fromUtf16.ok()) return out;
+    fromUtf16.reset();
+    out.reserve(utf16le.size() * 3 / 2);
+    while (!utf16le.empty()) {
+        // Whole code units only: an odd last byte is no character.
+        const size_t whole = utf16le.size() & ~size_t(1);
+        const size_t used = whole ? fromUtf16.convert(utf16le.substr(0, whole), out) : 0;
+        utf16le.remove_prefix(used);
+        if (utf16le.empty()) break;
+        out += "\xEF\xBF\xBD";
+        utf16le.remove_prefix(std::min<size_t>(2, utf16le.size()));
+        fromUtf16.reset();
     }
     return out;
 }

@@ -12,6 +12,9 @@
 // lead byte, unassigned codes) become U+FFFD, so a display never fails.
 QString ToQ(std::string_view cp932);
 std::string Cp932ToUtf8(std::string_view cp932);
+// UTF-16LE bytes (the newer strings of drawing files) to UTF-8; a lone surrogate or an
+// odd last byte becomes U+FFFD, so nothing is dropped unseen.
+std::string Utf16LeToUtf8(std::string_view utf16le);
 
 // Unicode to CP932; nullopt when a character cannot be held by CP932, so the caller
 // can refuse it instead of storing something else.
