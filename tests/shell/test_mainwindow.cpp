@@ -93,7 +93,8 @@ private slots:
         const QList<Item> edit{{"mnuMoveGroup", "左上へ移動(&M)"}, {"mnuLocInitGroup", "グループ位置整理(&S)"},
                                {"", ""}, {"mnuEditGroup", "グループ編集(&E)..."}, {"mnuCopyGroup", "グループ複製(&C)"},
                                {"", ""}, {"mnuDeleteGroup", "グループ削除(&D)"}, {"", ""},
-                               {"mnuFind", "検索(&F)..."}, {"mnuOpenPrograms", "図面を開くプログラム(&P)..."}, {"", ""},
+                               {"mnuFind", "検索(&F)..."}, {"mnuOpenPrograms", "図面を開くプログラム(&P)..."},
+                               {"mnuPictureFolder", "グループの画像フォルダ(&I)..."}, {"", ""},
                                {"mnuLinkCheck", "リンク切れ確認(&L)..."}, {"mnuReplaceFolder", "フォルダの置換(&R)..."},
                                {"mnuRootMap", "Windows と共有するフォルダ(&W)..."}};
         const QList<QAction*> menus = p.mainWindow.menuBar()->actions();
