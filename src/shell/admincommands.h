@@ -8,7 +8,9 @@
 //     the leading folder OLD of the entries replaced by NEW, as the window does it; the
 //     counts printed, each entry found but not replaced named with why; exit 1 when a
 //     change was refused or a group left as it was. NEW must be absolute.
-// Both read the settings of the user who runs them, where the program reads them; exit 2
+//   kumolist --search TEXT [--in folder|name|memo|text|all] [--csv]
+//     the search window's search (shell/searchcommand.h).
+// All read the settings of the user who runs them, where the program reads them; exit 2
 // when the command is wrong or the database cannot be reached, and when the connection
 // is lost on the way (nothing then counts as missing that was not read).
 #include <ostream>
