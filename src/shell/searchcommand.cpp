@@ -27,7 +27,12 @@ bool IsSearchCommand(const QStringList& arguments) { return arguments.value(1) =
 
 std::optional<SearchCommand> ParseSearchCommand(const QStringList& args, std::ostream& err)
 {
-    if (!IsSearchCommand(args) || args.size() < 3) return std::nullopt;
+    if (!IsSearchCommand(args)) return std::nullopt;
+    const auto wrong = [&err] {
+        err << "使い方: kumolist --search 検索文字 [--in folder|name|memo|text|all] [--csv]\n";
+        return std::nullopt;
+    };
+    if (args.size() < 3) return wrong();
     SearchCommand c;
     const std::optional<std::string> text = FromQExact(args[2]);
     if (!text || CheckSearchText(*text) == SearchRefusal::Blank) {
@@ -45,9 +50,9 @@ std::optional<SearchCommand> ParseSearchCommand(const QStringList& args, std::os
             else if (way == "memo") c.column = SearchColumn::Memo;
             else if (way == "text") c.column = SearchColumn::DrawingText;
             else if (way == "all") c.column = SearchColumn::Everything;
-            else return std::nullopt;
+            else return wrong();
         } else {
-            return std::nullopt;
+            return wrong();
         }
     }
     const bool throughIndex = c.column == SearchColumn::DrawingText || c.column == SearchColumn::Everything;
@@ -61,6 +66,11 @@ std::optional<SearchCommand> ParseSearchCommand(const QStringList& args, std::os
 int RunSearchCommand(const SearchCommand& command, DatabaseSession& session, const QString& indexFolder,
                      std::ostream& out, std::ostream& err)
 {
+    // Not attached is no empty database.
+    if (!session.Connected()) {
+        err << "データベースとの接続が切れました。\n";
+        return 2;
+    }
     std::vector<SearchLine> hits;
     const SearchSink sink = [&hits](std::vector<SearchLine>& lines) {
         for (SearchLine& l : lines)
