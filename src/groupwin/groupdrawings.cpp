@@ -79,3 +79,10 @@ void GroupWindow::PreviewCurrent()
     const QModelIndex current = fileIconView->selectionModel()->currentIndex();
     previewPane->ShowEntry(current.isValid() ? &fileSortModel->Row(current.row()) : nullptr);
 }
+
+void GroupWindow::PreviewText(const std::array<double, 4>& box)
+{
+    ShowPreview(true, false);
+    PreviewCurrent();
+    previewPane->ShowBox(box);
+}

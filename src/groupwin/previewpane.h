@@ -8,7 +8,9 @@
 // pixels, the drawing is asked for once more at 2048 pixels (kept in the program's own
 // cache, never the desktop's) and takes the first one's place at the same zoom when it
 // comes; until then, or when it fails, the first one stays.
+#include <array>
 #include <memory>
+#include <optional>
 
 #include <QImage>
 #include <QPixmap>
@@ -34,6 +36,7 @@ public:
     bool SetSharperPicture(const QImage& image);
     bool HasPicture() const { return !image_.isNull(); }
     QSize PictureSize() const { return image_.size(); }
+    QSizeF BasisSize() const { return basis_; }   // the first picture's, which marks count in
     const QString& Note() const { return note_; }
 
     // Canvas pixels per pixel of the first picture, and where its top left lies.
@@ -44,6 +47,9 @@ public:
     QPointF ToCanvas(QPointF picturePoint) const { return offset_ + picturePoint * scale_; }
     // Fits the whole picture again.
     void Fit();
+    // Zooms to a part of the picture (its pixels), centred, and marks it until the
+    // picture changes.
+    void ShowMark(const QRectF& picturePart);
 
     static constexpr double kMaxZoom = 16;   // times the fitted scale
 
@@ -71,6 +77,7 @@ private:
     bool fitted_ = true;   // follows the canvas's size until zoomed or panned
     bool dragging_ = false;
     QPointF dragFrom_;
+    QRectF mark_;   // in the first picture's pixels; empty: none
 };
 
 class PreviewPane : public QWidget {
@@ -85,6 +92,10 @@ public:
     void ShowEntry(const FileRow* row);
     // The drawing shown or being read; empty when the entry is none or no drawing.
     const QString& File() const { return file_; }
+    // Zooms the drawing shown to a text on its paper (mm: x0, y0, x1, y1) and marks it,
+    // once its picture is there; where the paper lies on the picture is asked of the
+    // thumbnailer.
+    void ShowBox(const std::array<double, 4>& box);
 
     DrawingCanvas* canvas = nullptr;
     QLabel* memoLabel = nullptr;
@@ -93,6 +104,7 @@ private:
     void Answered(const QString& file, const QImage& image);
     void AskSharper();
     void SharperAnswered(const QString& file, const QImage& image);
+    void ApplyMark();
 
     std::unique_ptr<ThumbnailClient> client_;
     std::unique_ptr<ThumbnailClient> sharpClient_;   // 2048 pixels, when zoomed in
@@ -101,4 +113,7 @@ private:
     QString file_;
     bool picture_ = false;   // a photo or scan, not a drawing
     QByteArray shownKey_;   // path and time of the entry shown
+    // The text to show (ShowBox), for the file it was asked for, and that file's frame.
+    std::optional<std::array<double, 4>> markBox_, markFrame_;
+    QString markFile_;
 };
