@@ -28,24 +28,53 @@ bool IsVoicedMark(QChar c) { return c == QChar(0xFF9E) || c == QChar(0xFF9F) || 
 FoldedText FoldText(const QString& source)
 {
     FoldedText out;
+    FoldInto(out, source);
+    return out;
+}
+
+void FoldInto(FoldedText& out, QStringView source)
+{
+    out.text.clear();
+    out.origin.clear();
     out.text.reserve(source.size());
     out.origin.reserve(static_cast<size_t>(source.size()) + 1);
     qsizetype i = 0;
     while (i < source.size()) {
-        const char16_t u = source[i].unicode();
+        const QChar q = source[i];
+        const char16_t u = q.unicode();
         const bool nextVoiced = i + 1 < source.size() && IsVoicedMark(source[i + 1]);
-        // Most text is plain letters, kana and kanji, which fold without the tables.
-        if (!nextVoiced && (u < 0x80 || (u >= 0x3041 && u <= 0x3096) || (u >= 0x30A1 && u <= 0x30F6) || (u >= 0x4E00 && u <= 0x9FFF))) {
-            char16_t f = u;
-            if (u >= u'A' && u <= u'Z') f = static_cast<char16_t>(u + 0x20);
-            else if (u >= 0x30A1 && u <= 0x30F6) f = static_cast<char16_t>(u - 0x60);
-            out.text += QChar(f);
-            out.origin.push_back(i++);
-            continue;
+        // Most characters fold without the tables: those NFKC leaves alone and case folding
+        // too, and the full-width letters and digits, which are ASCII shifted.
+        if (!nextVoiced && !q.isSurrogate()) {
+            char16_t f = 0;
+            if ((u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3041 && u <= 0x3096)) {
+                out.text += q;   // kanji and hiragana, the bulk of the texts
+                out.origin.push_back(i++);
+                continue;
+            }
+            if (u >= 0xFF01 && u <= 0xFF5E)
+                f = static_cast<char16_t>(u - 0xFEE0);
+            else if (u == 0x3000)
+                f = u' ';
+            else if (u < 0x80 || (q.decompositionTag() == QChar::NoDecomposition && q.toCaseFolded() == q))
+                f = u;
+            if (f != 0) {
+                if (f >= u'A' && f <= u'Z')
+                    f = static_cast<char16_t>(f + 0x20);
+                else if (f >= 0x30A1 && f <= 0x30F6)
+                    f = static_cast<char16_t>(f - 0x60);
+                else if (IsMiddleDot(f))
+                    f = 0x00B7;
+                else if (IsHyphenOrLongVowel(f))
+                    f = u'-';
+                out.text += QChar(f);
+                out.origin.push_back(i++);
+                continue;
+            }
         }
         qsizetype len = source[i].isHighSurrogate() && i + 1 < source.size() ? 2 : 1;
         while (i + len < source.size() && IsVoicedMark(source[i + len])) ++len;
-        const QString piece = source.mid(i, len).normalized(QString::NormalizationForm_KC).toCaseFolded();
+        const QString piece = source.mid(i, len).toString().normalized(QString::NormalizationForm_KC).toCaseFolded();
         for (char32_t c : piece.toUcs4()) {
             if (c >= 0x30A1 && c <= 0x30F6)
                 c -= 0x60;   // katakana as hiragana
@@ -61,7 +90,6 @@ FoldedText FoldText(const QString& source)
         i += len;
     }
     out.origin.push_back(source.size());
-    return out;
 }
 
 SourceRange FindFirst(const FoldedText& folded, const QStringList& foldedWords, qsizetype from)

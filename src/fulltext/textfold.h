@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QString>
+#include <QStringView>
 
 struct FoldedText {
     QString text;
@@ -15,6 +16,9 @@ struct FoldedText {
 };
 
 FoldedText FoldText(const QString& source);
+// The same into a buffer kept for the next piece (its allocations reused); origins count
+// in the piece.
+void FoldInto(FoldedText& out, QStringView source);
 
 // Where the first of the words (folded already) occurs in the source: [begin, end) in
 // the source's characters, the earliest and then the longest; begin -1 when none does.

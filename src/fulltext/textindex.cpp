@@ -97,19 +97,25 @@ std::string BoxesText(const std::vector<std::optional<PaperBox>>& boxes)
     return out;
 }
 
-std::vector<std::optional<PaperBox>> BoxesOf(const QString& text)
+// The box of one line of the boxes column, without reading the others.
+std::optional<PaperBox> BoxOfLine(std::string_view boxes, qsizetype line)
 {
-    std::vector<std::optional<PaperBox>> boxes;
-    for (const QString& line : text.split(u'\n')) {
-        const QStringList parts = line.split(u' ');
-        std::optional<PaperBox> box;
-        if (parts.size() == 4) {
-            box.emplace();
-            for (int i = 0; i < 4; ++i) (*box)[static_cast<size_t>(i)] = parts[i].toDouble();
-        }
-        boxes.push_back(box);
+    size_t at = 0;
+    for (qsizetype i = 0; i < line; ++i) {
+        at = boxes.find('\n', at);
+        if (at == std::string_view::npos) return std::nullopt;
+        ++at;
     }
-    return boxes;
+    const size_t end = std::min(boxes.find('\n', at), boxes.size());
+    const QList<QByteArray> parts = QByteArray(boxes.data() + at, static_cast<qsizetype>(end - at)).split(' ');
+    if (parts.size() != 4) return std::nullopt;
+    PaperBox box{};
+    for (size_t i = 0; i < 4; ++i) {
+        bool ok = false;
+        box[i] = parts[static_cast<qsizetype>(i)].toDouble(&ok);
+        if (!ok) return std::nullopt;
+    }
+    return box;
 }
 
 } // namespace
@@ -123,6 +129,9 @@ struct TextIndex::Engine {
     Engine()
     {
         contextUp = grn_ctx_init(&ctx, 0) == GRN_SUCCESS;
+        // The engine's answer cache is the process's, keyed by the command alone: two
+        // indexes (of two databases) would share answers.
+        if (contextUp) grn_cache_set_max_n_entries(&ctx, grn_cache_current_get(&ctx), 0);
     }
     ~Engine()
     {
@@ -279,10 +288,12 @@ std::optional<TextSearchResult> TextIndex::Search(const QString& typed, size_t l
     const TextQuery query = ParseTextQuery(typed);
     TextSearchResult result;
     if (query.engineQuery.isEmpty() || limit == 0) return result;
+    // Only the keys through the command; the texts, which may be long, straight from
+    // their columns rather than escaped into the answer and parsed back.
     const std::string command =
         "/d/select?table=Docs&match_columns=body&query_flags=NONE&query=" +
         QUrl::toPercentEncoding(query.engineQuery).toStdString() +
-        "&output_columns=_key,_score,body,boxes&sort_keys=-_score,_key&limit=" + std::to_string(limit);
+        "&output_columns=_id,_key,_score&sort_keys=-_score,_key&limit=" + std::to_string(limit);
     const std::optional<QByteArray> answer = engine_->Send(command);
     if (!answer) {
         error_ = QString::fromUtf8(engine_->ctx.errbuf);
@@ -295,17 +306,28 @@ std::optional<TextSearchResult> TextIndex::Search(const QString& typed, size_t l
         return std::nullopt;
     }
     result.total = set.at(0).toArray().at(0).toInt();
+    grn_ctx* ctx = &engine_->ctx;
+    grn_obj value;
+    GRN_TEXT_INIT(&value, 0);
+    const auto text = [&](grn_obj* column, grn_id id) {
+        GRN_BULK_REWIND(&value);
+        grn_obj_get_value(ctx, column, id, &value);
+        return std::string_view(GRN_TEXT_VALUE(&value), GRN_TEXT_LEN(&value));
+    };
     for (qsizetype i = 2; i < set.size(); ++i) {
         const QJsonArray row = set.at(i).toArray();
-        if (row.size() < 4) continue;
-        IndexedTexts texts;
-        texts.body = row.at(2).toString();
-        texts.boxes = BoxesOf(row.at(3).toString());
-        TextHit hit = AroundMatch(texts, query.words);
-        if (!SplitEngineKey(row.at(0).toString().toStdString(), hit.folder, hit.file)) continue;
-        hit.score = row.at(1).toInt();
+        if (row.size() < 3) continue;
+        const auto id = static_cast<grn_id>(row.at(0).toInteger());
+        TextHit hit;
+        const std::string_view body = text(engine_->body, id);
+        qsizetype line = -1;
+        hit.around = AroundMatch(QString::fromUtf8(body.data(), static_cast<qsizetype>(body.size())), query.words, line);
+        if (line >= 0) hit.box = BoxOfLine(text(engine_->boxes, id), line);
+        if (!SplitEngineKey(row.at(1).toString().toStdString(), hit.folder, hit.file)) continue;
+        hit.score = row.at(2).toInt();
         result.hits.push_back(std::move(hit));
     }
+    GRN_OBJ_FIN(ctx, &value);
     return result;
 }
 
@@ -330,27 +352,30 @@ IndexedTexts ReadTextsJson(const std::string& json)
     return out;
 }
 
-TextHit AroundMatch(const IndexedTexts& texts, const QStringList& foldedWords)
+QString AroundMatch(const QString& body, const QStringList& foldedWords, qsizetype& line)
 {
-    TextHit hit;
-    const QStringList lines = texts.body.split(u'\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString& line = lines[i];
-        const SourceRange r = FindFirst(FoldText(line), foldedWords);
-        if (r.begin < 0) continue;
-        const qsizetype from = std::max<qsizetype>(0, r.begin - kBefore);
-        const qsizetype to = std::min<qsizetype>(line.size(), r.end + kAfter);
-        hit.around = (from > 0 ? "…" : "") + line.mid(from, r.begin - from) + kMarkOpen +
-                     line.mid(r.begin, r.end - r.begin) + kMarkClose + line.mid(r.end, to - r.end) +
-                     (to < line.size() ? "…" : "");
-        if (static_cast<size_t>(i) < texts.boxes.size()) hit.box = texts.boxes[static_cast<size_t>(i)];
-        return hit;
-    }
-    // A phrase the engine found across two texts: the first text stands for the drawing.
-    for (const QString& line : lines)
-        if (!line.trimmed().isEmpty()) {
-            hit.around = line.left(kBefore + kAfter) + (line.size() > kBefore + kAfter ? "…" : "");
-            break;
+    // Line by line into one buffer: the match is mostly in the first lines, and a long
+    // drawing is then not folded whole.
+    FoldedText folded;
+    line = 0;
+    for (qsizetype start = 0; start <= body.size(); ++line) {
+        qsizetype end = body.indexOf(u'\n', start);
+        if (end < 0) end = body.size();
+        const QStringView text = QStringView(body).mid(start, end - start);
+        FoldInto(folded, text);
+        const SourceRange r = FindFirst(folded, foldedWords);
+        if (r.begin >= 0) {
+            const qsizetype from = std::max<qsizetype>(0, r.begin - kBefore);
+            const qsizetype to = std::min(text.size(), r.end + kAfter);
+            return (from > 0 ? "…" : "") + text.mid(from, r.begin - from).toString() + kMarkOpen +
+                   text.mid(r.begin, r.end - r.begin).toString() + kMarkClose + text.mid(r.end, to - r.end).toString() +
+                   (to < text.size() ? "…" : "");
         }
-    return hit;
+        start = end + 1;
+    }
+    line = -1;
+    // A phrase the engine found across two texts: the first text stands for the drawing.
+    for (const QString& text : body.split(u'\n'))
+        if (!text.trimmed().isEmpty()) return text.left(kBefore + kAfter) + (text.size() > kBefore + kAfter ? "…" : "");
+    return {};
 }

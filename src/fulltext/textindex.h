@@ -96,5 +96,6 @@ struct IndexedTexts {
 };
 IndexedTexts ReadTextsJson(const std::string& json);
 
-// The text around the first match of the folded words in the body, and its line's box.
-TextHit AroundMatch(const IndexedTexts& texts, const QStringList& foldedWords);
+// The text around the first match of the folded words in the body (lines joined by
+// '\n'); line: the line that holds it, -1 when none does.
+QString AroundMatch(const QString& body, const QStringList& foldedWords, qsizetype& line);
