@@ -80,9 +80,9 @@ void GroupWindow::PreviewCurrent()
     previewPane->ShowEntry(current.isValid() ? &fileSortModel->Row(current.row()) : nullptr);
 }
 
-void GroupWindow::PreviewText(const std::array<double, 4>& box)
+void GroupWindow::PreviewText(const std::optional<std::array<double, 4>>& box)
 {
     ShowPreview(true, false);
     PreviewCurrent();
-    previewPane->ShowBox(box);
+    if (box) previewPane->ShowBox(*box);
 }

@@ -5,6 +5,7 @@
 // kept in the settings file.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <functional>
 #include <string>
 #include <vector>
@@ -110,8 +111,9 @@ public:
     // Shows the entry of that number on its sub-group's node (the root's when the
     // sub-group is gone), selected; false when the group holds no such entry.
     bool SelectEntry(int32_t entryNumber);
-    // The preview pane opened on the current entry, zoomed to a text of its drawing (paper mm).
-    void PreviewText(const std::array<double, 4>& box);
+    // The preview pane opened on the current entry, zoomed to a text of its drawing (paper
+    // mm) when there is one.
+    void PreviewText(const std::optional<std::array<double, 4>>& box);
 
     // Selected rows of the list, in its current order.
     std::vector<int> SelectedRows() const;

@@ -388,8 +388,8 @@ void SearchWindow::OpenLine(int row)
 {
     if (row < 0 || row >= resultModel->rowCount() || !opener_) return;
     const SearchLine& line = resultModel->Line(row);
-    if (line.box && textHitOpener_)
-        textHitOpener_(line.group, line.entry, *line.box);
+    if (!line.around.empty() && textHitOpener_)
+        textHitOpener_(line.group, line.entry, line.box);
     else
         opener_(line.group, line.isGroup ? 0 : line.entry);
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,11 @@ public:
     // Opens a group's window with an entry selected (0: none).
     using GroupOpener = std::function<void(int32_t group, int32_t entry)>;
     void SetGroupOpener(GroupOpener opener) { opener_ = std::move(opener); }
-    // Opens a group's window at an entry with its drawing's preview zoomed to a text (its
-    // paper box in mm): how a hit in the drawings' texts opens. Unset: as GroupOpener.
-    using TextHitOpener = std::function<void(int32_t group, int32_t entry, const std::array<double, 4>& box)>;
+    // Opens a group's window at an entry with its drawing's preview, zoomed to a text (its
+    // paper box in mm; none for a hit in the memo): how a hit in the drawings' texts
+    // opens. Unset: as GroupOpener.
+    using TextHitOpener =
+        std::function<void(int32_t group, int32_t entry, const std::optional<std::array<double, 4>>& box)>;
     void SetTextHitOpener(TextHitOpener opener) { textHitOpener_ = std::move(opener); }
     // The index of the drawings' texts (tests; default: the user's cache folder).
     void SetTextIndexFolder(const QString& folder) { textIndexFolder_ = folder; }

@@ -12,12 +12,13 @@ namespace {
 
 constexpr const char* kGreaterThan = "\x81\x84";   // ＞
 
-// A line of the ways through the index: no group headers, since the lines come by relevance.
+// A line of the ways through the index: no group headers, since the lines come by
+// relevance; the file without its folder, so that the text around the match is seen.
 std::string LineText(const SearchLine& l, const std::string& tail)
 {
     std::string text = "\x81\x79" + l.groupName + "\x81\x7a ";   // 【group】
     if (!l.subGroupName.empty()) text += l.subGroupName + " " + kGreaterThan + " ";
-    return text + l.folder + l.file + "(N:" + l.entryNumber + ")  " + tail;
+    return text + l.file + "(N:" + l.entryNumber + ")  " + tail;
 }
 
 SearchEnd FromSync(TextSyncEnd end)

@@ -368,7 +368,7 @@ private slots:
             QStringList lines;
             QString status;
         };
-        const QString a = "【意匠図】 平面図 ＞ C:\\図面\\a.jww(N:1)  ", b = "【意匠図】 C:\\図面\\b.jww(N:2)  ";
+        const QString a = "【意匠図】 平面図 ＞ a.jww(N:1)  ", b = "【意匠図】 b.jww(N:2)  ";
         const std::vector<Case> cases = {
             {w->drawingTextOption, "わしつ", {}, SearchWindow::kNoneFound},
             {w->drawingTextOption, "和室", {b + "《和室》 和室", a + "《和室》"}, "2 件のファイルが見つかりました（1 グループ）"},
