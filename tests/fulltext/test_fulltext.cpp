@@ -44,6 +44,8 @@ class TestFulltext : public QObject {
 private slots:
     void queries_data();
     void queries();
+    void hostileRows_data();
+    void hostileRows();
     void madeAgainWhenGoneOrDamaged();
     void updatedByStamp();
 };
@@ -99,6 +101,47 @@ void TestFulltext::queries()
     QCOMPARE(found->total, static_cast<int>(found->hits.size()));
     if (!around.isEmpty()) QVERIFY2(found->hits.front().around.contains(around), qPrintable(found->hits.front().around));
     if (query == "和室") QCOMPARE(found->hits.front().box, std::optional<PaperBox>({10, 20, 30, 28}));
+}
+
+void TestFulltext::hostileRows_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QString>("around");
+    QTest::addColumn<bool>("boxed");
+
+    const QString longText = QString(64 * 1024, QChar(u'壁')) + "特記";
+    QTest::newRow("not JSON") << QByteArray("{\"texts\": [{\"text\": \"和室") << "和室" << false << "" << false;
+    QTest::newRow("control characters keep one line")
+        << QByteArray::fromStdString(Json({{"和\x01室\n\r洋室\t", {1, 2, 3, 4}}})) << "洋室" << true << "和 室  《洋室》 " << true;
+    QTest::newRow("64 KiB text, the word at its end") << QByteArray::fromStdString(Json({{longText, {1, 2, 3, 4}}})) << "特記" << true
+                                                      << "…" + QString(16, QChar(u'壁')) + "《特記》" << true;
+    QTest::newRow("box of strings and too few numbers")
+        << QByteArray(R"({"texts": [{"text": "和室", "box_mm": ["a", 1, 2, 3]}, {"text": "洋室", "box_mm": [1, 2]}]})")
+        << "和室 OR 洋室" << true << "《和室》" << false;
+    QTest::newRow("texts not an array") << QByteArray(R"({"memo": "岡田邸", "texts": {"text": "和室"}})") << "岡田" << true
+                                        << "《岡田》邸" << false;
+    QTest::newRow("lone surrogate escaped") << QByteArray(R"({"texts": [{"text": "\ud800和室"}]})") << "和室" << true << "" << false;
+}
+
+void TestFulltext::hostileRows()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, query);
+    QFETCH(bool, found);
+    QFETCH(QString, around);
+    QFETCH(bool, boxed);
+    QTemporaryDir dir;
+    TextIndex index(dir.path() + "/index");
+    QVERIFY(index.Open());
+    QVERIFY(index.Put({"F/", "x", 1, json.toStdString()}));
+    const auto r = Find(index, query);
+    QVERIFY(r);
+    QCOMPARE(r->hits.size(), size_t(found ? 1 : 0));
+    if (!found) return;
+    if (!around.isEmpty()) QCOMPARE(r->hits.front().around, around);
+    QCOMPARE(r->hits.front().box.has_value(), boxed);
 }
 
 void TestFulltext::madeAgainWhenGoneOrDamaged()
