@@ -183,7 +183,7 @@ public:
         for (int r = 0; r < repeats_; ++r)
             for (const char* query : kQueries)
                 q.write(QByteArray("select Docs --match_columns body --query '") + query +
-                        "' --output_columns _id,_key,_score --sort_keys -_score,_key --limit " +
+                        "' --output_columns _id,_key,_score --sort_keys -_score --limit " +
                         QByteArray::number(int(kHitsShown)) + "\n");
         return true;
     }

@@ -293,7 +293,7 @@ std::optional<TextSearchResult> TextIndex::Search(const QString& typed, size_t l
     const std::string command =
         "/d/select?table=Docs&match_columns=body&query_flags=NONE&query=" +
         QUrl::toPercentEncoding(query.engineQuery).toStdString() +
-        "&output_columns=_id,_key,_score&sort_keys=-_score,_key&limit=" + std::to_string(limit);
+        "&output_columns=_id,_key,_score&sort_keys=-_score&limit=" + std::to_string(limit);
     const std::optional<QByteArray> answer = engine_->Send(command);
     if (!answer) {
         error_ = QString::fromUtf8(engine_->ctx.errbuf);

@@ -41,7 +41,7 @@ inline const QString kMarkClose = QStringLiteral("》");
 
 struct TextSearchResult {
     int total = 0;                // drawings that match; only the first `limit` are in hits
-    std::vector<TextHit> hits;    // by relevance, then by key
+    std::vector<TextHit> hits;    // by relevance
 };
 
 // Every index key: folder and file joined by a NUL byte.
