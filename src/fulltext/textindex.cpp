@@ -23,7 +23,11 @@ namespace {
 void InitLibrary()
 {
     static std::once_flag once;
-    std::call_once(once, [] { grn_init(); });
+    std::call_once(once, [] {
+        grn_init();
+        // A lock left by a process that died would stop a write for a quarter of an hour.
+        grn_set_lock_timeout(3000);
+    });
 }
 
 // The objects of one process take turns on the index files.
@@ -197,16 +201,9 @@ bool TextIndex::Create()
     return engine_->FindObjects();
 }
 
-bool TextIndex::Open()
+bool TextIndex::Rebuild()
 {
-    rebuilt_ = false;
-    if (!turn_.owns_lock() && !turn_.try_lock_for(kTurnWait)) {
-        error_ = "the index is in use";
-        return false;
-    }
-    InitLibrary();
-    if (Attach()) return true;
-    // Damaged, cut short or of another make: it holds nothing the shared table does not.
+    if (!turn_.owns_lock()) return false;
     Close();
     rebuilt_ = true;
     if (!QDir(folder_).removeRecursively()) {
@@ -218,6 +215,19 @@ bool TextIndex::Open()
     error_ = "cannot make the index in " + folder_;
     Close();
     return false;
+}
+
+bool TextIndex::Open()
+{
+    rebuilt_ = false;
+    if (!turn_.owns_lock() && !turn_.try_lock_for(kTurnWait)) {
+        error_ = "the index is in use";
+        return false;
+    }
+    InitLibrary();
+    if (Attach()) return true;
+    // Damaged, cut short or of another make: it holds nothing the shared table does not.
+    return Rebuild();
 }
 
 std::optional<std::map<std::string, int64_t>> TextIndex::Stamps()

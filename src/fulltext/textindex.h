@@ -60,7 +60,10 @@ public:
     // Opens the index, made when missing and made again (empty) when it cannot be opened
     // or lacks a part; false when neither works.
     bool Open();
-    // Whether the last Open had to make the index again over a damaged one.
+    // The index made again, empty, once open: a write or search that failed (a lock left
+    // by a process that died, damage in its files) is no reason to search without it.
+    bool Rebuild();
+    // Whether the index was made again over a damaged one.
     bool Rebuilt() const { return rebuilt_; }
 
     // The stamp of every drawing indexed, by TextKey; nullopt when it could not be read.

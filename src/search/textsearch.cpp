@@ -43,9 +43,15 @@ SearchEnd SearchTexts(DatabaseSession& session, const QString& indexFolder, Sear
     {
         TextIndex index(indexFolder.isEmpty() ? TextIndex::FolderFor(session.Settings()) : indexFolder);
         if (!index.Open()) return SearchEnd::IndexFailed;
-        const SearchEnd synced = FromSync(UpdateTextIndex(session, index, escape));
-        if (synced != SearchEnd::Finished) return synced;
-        auto result = index.Search(ToQ(text), kMaxTextHits);
+        std::optional<TextSearchResult> result;
+        // An index that fails is made again once, from the shared table.
+        for (int attempt = 0; attempt < 2 && !result; ++attempt) {
+            if (attempt > 0 && !index.Rebuild()) return SearchEnd::IndexFailed;
+            const SearchEnd synced = FromSync(UpdateTextIndex(session, index, escape));
+            if (synced == SearchEnd::IndexFailed) continue;
+            if (synced != SearchEnd::Finished) return synced;
+            result = index.Search(ToQ(text), kMaxTextHits);
+        }
         if (!result) return SearchEnd::IndexFailed;
         found = std::move(*result);
     }

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <groonga.h>
+
 #include "drawingtexttable.h"
 #include "fulltext/textindex.h"
 #include "fulltext/textsync.h"
@@ -170,6 +172,30 @@ void TestFulltext::madeAgainWhenGoneOrDamaged()
         QCOMPARE(Find(index, "洋室")->hits.size(), size_t(1));
         QVERIFY(QDir(folder).removeRecursively());
     }
+    // A lock that a process left as it died: writes fail within seconds, and the index
+    // made again works.
+    {
+        TextIndex index(folder);
+        QVERIFY(index.Open());
+    }
+    {
+        grn_ctx ctx;
+        QCOMPARE(grn_ctx_init(&ctx, 0), GRN_SUCCESS);
+        grn_obj* db = grn_db_open(&ctx, QFile::encodeName(folder + "/index.db").constData());
+        QVERIFY(db);
+        QCOMPARE(grn_obj_lock(&ctx, grn_ctx_get(&ctx, "Docs", -1), GRN_ID_NIL, 0), GRN_SUCCESS);
+        grn_obj_close(&ctx, db);
+        grn_ctx_fin(&ctx);
+    }
+    TextIndex index(folder);
+    QVERIFY(index.Open());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!index.Put({"F/", "c", 9, Json({{"和室", {}}})}));
+    QVERIFY(clock.elapsed() < 20000);
+    QVERIFY(index.Rebuild());
+    QVERIFY(index.Put({"F/", "c", 9, Json({{"和室", {}}})}));
+    QCOMPARE(Find(index, "和室")->hits.size(), size_t(1));
 }
 
 void TestFulltext::updatedByStamp()
