@@ -228,7 +228,7 @@ private slots:
         QCOMPARE(out.count('\n'), 1);
         QVERIFY(out.endsWith('\n'));
         const QJsonObject o = QJsonDocument::fromJson(out).object();
-        QCOMPARE(o.keys(), (QStringList{"block_definitions", "entities", "extents_mm", "version"}));
+        QCOMPARE(o.keys(), (QStringList{"block_definitions", "entities", "extents_mm", "frame_mm", "version"}));
         QCOMPARE(o["version"].toInt(), version);
         QCOMPARE(o["block_definitions"].toInt(), 0);
         const QJsonObject e = o["entities"].toObject();
@@ -239,6 +239,10 @@ private slots:
         const QJsonArray box = o["extents_mm"].toArray();
         QCOMPARE(box.size(), 4);
         for (int i = 0; i < 4; ++i) QVERIFY(std::fabs(box[i].toDouble() - extents[i]) < 1e-6);
+        // Where a picture's pixels lie on the paper: around what is shown, with a margin.
+        const QJsonArray frame = o["frame_mm"].toArray();
+        QCOMPARE(frame.size(), 4);
+        QVERIFY(frame[0].toDouble() < frame[2].toDouble() && frame[1].toDouble() < frame[3].toDouble());
     }
 
     // -s: a PNG of the size asked, keyed for the cache, readable by its owner only;
