@@ -28,6 +28,7 @@
 
 #include "benchdb.h"
 #include "floor.h"
+#include "textworkloads.h"
 #include "db/schema.h"
 #include "drawing/thumbcache.h"
 #include "groupwin/entrybatch.h"
@@ -764,6 +765,9 @@ const std::vector<WorkloadInfo>& Workloads()
         {"W5P", "thumbnails of PDF plots at 256 px (CPU)", {100}},
         {"W5D", "DXF thumbnails at 256 px (CPU; target 50 ms each)", {100}},
         {"W6", "icon view, thumbnails cached", {1000}},
+        {"W7B", "drawing texts: index built (floor: groonga CLI load)", {1000, 10000, 100000}},
+        {"W7Q", "drawing texts: worst p95 of 4 queries (floors: groonga CLI, scan)", {1000, 100000}},
+        {"W7U", "drawing texts: index brought up to date from the table", {1000}},
     };
     return all;
 }
@@ -780,5 +784,5 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
     if (key == "W5P") return std::make_unique<ThumbnailWorkload>(QStringLiteral("pdf"));
     if (key == "W5D") return std::make_unique<ThumbnailWorkload>(QStringLiteral("dxf"));
     if (key == "W6") return std::make_unique<CachedThumbnailsWorkload>();
-    return nullptr;
+    return MakeTextWorkload(key);
 }

@@ -568,6 +568,8 @@ void DrawDrawingFitted(QPainter& painter, const JwwDrawing& drawing, const Drawi
     DrawDrawing(painter, drawing, scale, target.center().x() - scale * cx, target.center().y() + scale * cy);
 }
 
+DrawingBox PictureFrame(const JwwDrawing& drawing) { return WithMargin(DrawingFrame(drawing)); }
+
 QImage RenderDrawing(const JwwDrawing& drawing, QSize size)
 {
     QImage image(size, QImage::Format_RGB32);

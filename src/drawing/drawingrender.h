@@ -18,6 +18,9 @@ QString DrawingStringText(const DrawingString& s);
 // temporary points and hidden layers left out), or the paper centred on the origin when
 // nothing is shown; never smaller than a millimetre a side.
 DrawingBox DrawingFrame(const JwwDrawing& drawing);
+// The frame a rendered picture fits, its margin included: where paper millimetres land
+// on a thumbnail.
+DrawingBox PictureFrame(const JwwDrawing& drawing);
 
 // Draws the drawing with paper millimetres (x, y) landing at pixel
 // (originX + scale x, originY - scale y). Paints no background.

@@ -3,7 +3,7 @@
 // WebP) the program's groups hold beside them.
 //
 //   kumolist-thumbnailer -s SIZE INPUT OUTPUT.png   one thumbnail (the desktop's convention)
-//   kumolist-thumbnailer --info INPUT               one line of JSON: format, version, counts, extents
+//   kumolist-thumbnailer --info INPUT               one line of JSON: format, version, counts, extents, the frame pictures fit
 //   kumolist-thumbnailer --compare A B [--png OUT.png -s SIZE]   two drawings compared (comparemode.cpp)
 //   kumolist-thumbnailer --text INPUT               one line of JSON: the memo and every text
 //   kumolist-thumbnailer --batch [--file-seconds N] lines "SIZE<TAB>INPUT<TAB>OUTPUT" on
@@ -167,6 +167,9 @@ int Info(const char* input)
                        "}, \"block_definitions\": " + std::to_string(d.blocks.size()) + ", \"extents_mm\": ";
     json += box.empty ? std::string("null")
                       : "[" + Number(box.minX) + ", " + Number(box.minY) + ", " + Number(box.maxX) + ", " + Number(box.maxY) + "]";
+    const DrawingBox frame = PictureFrame(d);
+    json += ", \"frame_mm\": [" + Number(frame.minX) + ", " + Number(frame.minY) + ", " + Number(frame.maxX) + ", " +
+            Number(frame.maxY) + "]";
     std::printf("%s}\n", json.c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

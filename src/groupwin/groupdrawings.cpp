@@ -80,3 +80,10 @@ void GroupWindow::PreviewCurrent()
     const QModelIndex current = fileIconView->selectionModel()->currentIndex();
     previewPane->ShowEntry(current.isValid() ? &fileSortModel->Row(current.row()) : nullptr);
 }
+
+void GroupWindow::PreviewText(const std::optional<std::array<double, 4>>& box)
+{
+    ShowPreview(true, false);
+    PreviewCurrent();
+    if (box) previewPane->ShowBox(*box);
+}

@@ -3,7 +3,9 @@
 // with the commands on entries and sub-groups. Created once at start and shown
 // modelessly by the open command. Its column widths, view style and tree width are
 // kept in the settings file.
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <functional>
 #include <string>
 #include <vector>
@@ -109,6 +111,9 @@ public:
     // Shows the entry of that number on its sub-group's node (the root's when the
     // sub-group is gone), selected; false when the group holds no such entry.
     bool SelectEntry(int32_t entryNumber);
+    // The preview pane opened on the current entry, zoomed to a text of its drawing (paper
+    // mm) when there is one.
+    void PreviewText(const std::optional<std::array<double, 4>>& box);
 
     // Selected rows of the list, in its current order.
     std::vector<int> SelectedRows() const;

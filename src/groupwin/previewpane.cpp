@@ -4,10 +4,14 @@
 #include <cmath>
 
 #include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QToolButton>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProcess>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -59,7 +63,22 @@ void DrawingCanvas::SetPicture(const QImage& image, const QString& note, bool fi
     basis_ = QSizeF(image.size());
     note_ = image.isNull() ? note : QString();
     scaled_ = {};
+    mark_ = {};
     Fit();
+}
+
+void DrawingCanvas::ShowMark(const QRectF& picturePart)
+{
+    if (image_.isNull() || !picturePart.isValid()) return;
+    mark_ = picturePart;
+    // The text takes about a quarter of the canvas, with the drawing around it to read.
+    const double fit = FitScale();
+    const double want = std::min(width() / (4 * std::max(mark_.width(), 1.0)), height() / (4 * std::max(mark_.height(), 1.0)));
+    scale_ = std::clamp(want, fit, fit * kMaxZoom);
+    offset_ = QPointF(width() / 2.0, height() / 2.0) - mark_.center() * scale_;
+    fitted_ = false;
+    update();
+    emit ScaleChanged();
 }
 
 bool DrawingCanvas::SetSharperPicture(const QImage& image)
@@ -137,6 +156,10 @@ void DrawingCanvas::paintEvent(QPaintEvent*)
     }
     painter.setPen(QColor(64, 64, 64));
     painter.drawRect(target.adjusted(-1, -1, 0, 0));
+    if (mark_.isValid()) {
+        painter.setPen(QPen(QColor(230, 0, 0), 2));
+        painter.drawRect(QRectF(ToCanvas(mark_.topLeft()), ToCanvas(mark_.bottomRight())).adjusted(-4, -4, 4, 4));
+    }
 }
 
 void DrawingCanvas::resizeEvent(QResizeEvent* event)
@@ -252,6 +275,7 @@ void PreviewPane::ShowEntry(const FileRow* row)
     if (key == shownKey_ && !key.isEmpty()) return;
     shownKey_ = key;
     file_.clear();
+    markBox_.reset();
     sharpAsked_ = false;
     page_ = pages_ = 1;
     firstPage_ = {};
@@ -277,6 +301,7 @@ void PreviewPane::Answered(const QString& file, const QImage& image)
     // A photo smaller than the size asked for is whole: it is not blown up to fit.
     const bool whole = picture_ && std::max(image.width(), image.height()) < kPreviewPixels;
     canvas->SetPicture(image, picture_ ? "この画像は表示出来ません。" : "この図面は表示出来ません。", !whole);
+    ApplyMark();
     bool counted = false;
     const int pages = image.text(kPdfPagesKey).toInt(&counted);
     if (counted && pages > 1 && pages <= kMaxPages) {
@@ -315,6 +340,38 @@ void PreviewPane::ShowPage(int page)
 void PreviewPane::PageAnswered(const QString& file, const QImage& image)
 {
     if (file == file_ && page_ > 1) canvas->SetPicture(image, "このページは表示出来ません。");
+}
+
+void PreviewPane::ShowBox(const std::array<double, 4>& box)
+{
+    markBox_ = box;
+    markFrame_.reset();
+    markFile_ = file_;
+    if (file_.isEmpty() || picture_ || thumbnailer_.isEmpty()) return;
+    // The thumbnailer limits itself in time and memory; its one line is all it may say.
+    auto* info = new QProcess(this);
+    connect(info, &QProcess::finished, this, [this, info, file = file_] {
+        const QJsonArray f = QJsonDocument::fromJson(info->readAllStandardOutput().left(4096)).object().value("frame_mm").toArray();
+        info->deleteLater();
+        if (file != markFile_ || f.size() != 4) return;
+        markFrame_ = std::array<double, 4>{f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble()};
+        ApplyMark();
+    });
+    connect(info, &QProcess::errorOccurred, info, &QObject::deleteLater);
+    info->start(thumbnailer_, {"--info", file_});
+}
+
+void PreviewPane::ApplyMark()
+{
+    if (!markBox_ || !markFrame_ || markFile_ != file_ || !canvas->HasPicture()) return;
+    // The picture fits the frame, centred, y upwards on the paper.
+    const auto& [fx0, fy0, fx1, fy1] = *markFrame_;
+    const auto& [x0, y0, x1, y1] = *markBox_;
+    const QSizeF size = canvas->BasisSize();
+    const double s = std::min(size.width() / std::max(fx1 - fx0, 1e-6), size.height() / std::max(fy1 - fy0, 1e-6));
+    const double cx = (fx0 + fx1) / 2, cy = (fy0 + fy1) / 2;
+    const auto at = [&](double x, double y) { return QPointF(size.width() / 2 + s * (x - cx), size.height() / 2 - s * (y - cy)); };
+    canvas->ShowMark(QRectF(at(std::min(x0, x1), std::max(y0, y1)), at(std::max(x0, x1), std::min(y0, y1))));
 }
 
 void PreviewPane::AskSharper()

@@ -9,7 +9,9 @@
 // cache, never the desktop's) and takes the first one's place at the same zoom when it
 // comes; until then, or when it fails, the first one stays. A document of several
 // pages (a PDF plot) shows buttons that page through it, each page drawn as the first.
+#include <array>
 #include <memory>
+#include <optional>
 
 #include <QImage>
 #include <QPixmap>
@@ -37,6 +39,7 @@ public:
     bool SetSharperPicture(const QImage& image);
     bool HasPicture() const { return !image_.isNull(); }
     QSize PictureSize() const { return image_.size(); }
+    QSizeF BasisSize() const { return basis_; }   // the first picture's, which marks count in
     const QString& Note() const { return note_; }
 
     // Canvas pixels per pixel of the first picture, and where its top left lies.
@@ -52,6 +55,9 @@ public:
     // Another picture of the same size in the picture's place, zoom and place kept;
     // false (nothing changed) for another size.
     bool ReplacePicture(const QImage& image);
+    // Zooms to a part of the picture (its pixels), centred, and marks it until the
+    // picture changes.
+    void ShowMark(const QRectF& picturePart);
 
     static constexpr double kMaxZoom = 16;   // times the fitted scale
 
@@ -79,6 +85,7 @@ private:
     bool fitted_ = true;   // follows the canvas's size until zoomed or panned
     bool dragging_ = false;
     QPointF dragFrom_;
+    QRectF mark_;   // in the first picture's pixels; empty: none
 };
 
 class PreviewPane : public QWidget {
@@ -93,6 +100,10 @@ public:
     void ShowEntry(const FileRow* row);
     // The drawing shown or being read; empty when the entry is none or no drawing.
     const QString& File() const { return file_; }
+    // Zooms the drawing shown to a text on its paper (mm: x0, y0, x1, y1) and marks it,
+    // once its picture is there; where the paper lies on the picture is asked of the
+    // thumbnailer.
+    void ShowBox(const std::array<double, 4>& box);
 
     DrawingCanvas* canvas = nullptr;
     QLabel* memoLabel = nullptr;
@@ -111,6 +122,7 @@ private:
     void ShowPageBar();
     void AskSharper();
     void SharperAnswered(const QString& file, const QImage& image);
+    void ApplyMark();
 
     std::unique_ptr<ThumbnailClient> client_;
     std::unique_ptr<ThumbnailClient> sharpClient_;   // 2048 pixels, when zoomed in
@@ -124,4 +136,7 @@ private:
     std::unique_ptr<ThumbnailClient> pageClient_;   // the page past the first shown
     // Pages past the first are no thumbnails of the file: kept apart, for this pane only.
     std::unique_ptr<QTemporaryDir> pagesCache_;
+    // The text to show (ShowBox), for the file it was asked for, and that file's frame.
+    std::optional<std::array<double, 4>> markBox_, markFrame_;
+    QString markFile_;
 };

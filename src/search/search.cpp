@@ -318,7 +318,9 @@ const char* SearchColumnName(SearchColumn column)
     switch (column) {
     case SearchColumn::FileName: return "FILE_NAME";
     case SearchColumn::Memo: return "FILE_MEMO";
-    case SearchColumn::Folder: break;
+    case SearchColumn::Folder:
+    case SearchColumn::DrawingText:
+    case SearchColumn::Everything: break;
     }
     return "PATH_NAME";
 }

@@ -2,8 +2,10 @@
 // The search over all groups: one column of every group's file table is matched against
 // a text, and every matching entry is listed under its group. No widgets: the search
 // window shows the lines, and the search can be timed without it.
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,10 +13,11 @@
 #include "db/session.h"
 #include "platform/escape.h"
 
-// The column a search looks in.
-enum class SearchColumn { Folder, FileName, Memo };
+// The column a search looks in; the drawings' texts and all four at once go through the
+// index of the texts (search/textsearch.h).
+enum class SearchColumn { Folder, FileName, Memo, DrawingText, Everything };
 
-// "PATH_NAME", "FILE_NAME" or "FILE_MEMO".
+// "PATH_NAME", "FILE_NAME" or "FILE_MEMO" (the folder's for the ways through the index).
 const char* SearchColumnName(SearchColumn column);
 
 // Why a search text is refused before anything is read.
@@ -48,6 +51,10 @@ struct SearchLine {
     int32_t subGroup = 0;      // the entry's SN
     std::string subGroupName;  // empty when SN names no sub-group
     std::string folder, file, memo, addedBy;
+    // A hit in the drawing's texts: the text around the match, the match between 《 and 》
+    // (CP932, what it cannot hold as "?"), and the paper box (mm) of the text that holds it.
+    std::string around;
+    std::optional<std::array<double, 4>> box;
 };
 
 // Receives result lines in the order found.
@@ -58,6 +65,7 @@ enum class SearchEnd {
     Stopped,          // the Escape key (or the window's stop) was seen
     ConnectionLost,   // the server went away; the lines before stay
     ReadFailed,       // the catalogue could not be read
+    IndexFailed,      // the index of the drawings' texts could not be opened or written
 };
 
 // Searches the file tables of all groups of the catalogue, in ascending group number,

@@ -27,10 +27,12 @@ void SearchResultModel::Append(std::vector<SearchLine>& lines)
     beginInsertRows({}, first, first + static_cast<int>(taken) - 1);
     for (size_t i = 0; i < taken; ++i) {
         SearchLine& line = lines[i];
-        if (line.isGroup)
+        if (line.isGroup) {
             ++groups_;
-        else
+        } else {
             ++hits_;
+            namedGroups_.insert(line.group);
+        }
         if (lines_.empty() || line.text.size() > lines_[longest_].text.size()) longest_ = lines_.size();
         lines_.push_back(std::move(line));
     }
@@ -43,6 +45,7 @@ void SearchResultModel::Clear()
     lines_.clear();
     lines_.shrink_to_fit();
     hits_ = groups_ = 0;
+    namedGroups_.clear();
     longest_ = 0;
     endResetModel();
 }

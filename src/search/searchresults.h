@@ -1,6 +1,8 @@
 #pragma once
 // The lines of a search as a list model: converted for display only when shown, so a
 // result of hundreds of thousands of lines costs no text layout.
+#include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 #include <QAbstractListModel>
@@ -21,7 +23,9 @@ public:
 
     const SearchLine& Line(int row) const { return lines_[static_cast<size_t>(row)]; }
     int Hits() const { return hits_; }
-    int Groups() const { return groups_; }
+    // The groups with hits: their header lines, or where lines come without headers (by
+    // relevance) the groups the lines name.
+    int Groups() const { return std::max(groups_, static_cast<int>(namedGroups_.size())); }
     // The lines, each ended by a line break but the last, as the user would copy them.
     QString Text(const std::vector<int>& rows) const;
     QString AllText() const;
@@ -33,5 +37,6 @@ private:
     std::vector<SearchLine> lines_;
     int hits_ = 0;
     int groups_ = 0;
+    std::unordered_set<int32_t> namedGroups_;
     size_t longest_ = 0;   // index of the line with the most bytes
 };

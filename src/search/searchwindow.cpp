@@ -71,8 +71,13 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
     fileNameOption->setObjectName("fileNameOption");
     memoOption = new QRadioButton("メモ内容", optionPanel);
     memoOption->setObjectName("memoOption");
+    drawingTextOption = new QRadioButton("図面の文字(&T)", optionPanel);
+    drawingTextOption->setObjectName("drawingTextOption");
+    everythingOption = new QRadioButton("すべて(&E)", optionPanel);
+    everythingOption->setObjectName("everythingOption");
     auto* options = new QButtonGroup(optionPanel);
-    for (QRadioButton* b : {folderOption, fileNameOption, memoOption}) options->addButton(b);
+    for (QRadioButton* b : {folderOption, fileNameOption, memoOption, drawingTextOption, everythingOption})
+        options->addButton(b);
     folderOption->setChecked(true);
 
     searchEdit = new QLineEdit(optionPanel);
@@ -86,8 +91,9 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
     searchButton->setObjectName("searchButton");
 
     auto* optionRow = new QHBoxLayout;
-    optionRow->setSpacing(16);
-    for (QRadioButton* b : {folderOption, fileNameOption, memoOption}) optionRow->addWidget(b);
+    optionRow->setSpacing(10);
+    for (QRadioButton* b : {folderOption, fileNameOption, memoOption, drawingTextOption, everythingOption})
+        optionRow->addWidget(b);
     optionRow->addStretch(1);
     auto* textRow = new QHBoxLayout;
     textRow->addWidget(searchLabel);
@@ -142,6 +148,7 @@ SearchWindow::SearchWindow(DatabaseSession& db, const Platform& platform, QWidge
     layout->addWidget(statusBar);
 
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{folderOption, fileNameOption, memoOption,
+                                                                     drawingTextOption, everythingOption,
                                                                      ignoreCaseOption, literalOption})
         connect(b, &QAbstractButton::toggled, this, &SearchWindow::SaveWay);
     connect(searchButton, &QPushButton::clicked, this, &SearchWindow::RunSearch);
@@ -176,7 +183,8 @@ void SearchWindow::SetPreferencesFile(const QString& path)
     preferencesFile_ = path;
     const SearchWay way = LoadSearchWay(path);
     applyingWay_ = true;
-    (way.column == 1 ? fileNameOption : way.column == 2 ? memoOption : folderOption)->setChecked(true);
+    QRadioButton* const ways[] = {folderOption, fileNameOption, memoOption, drawingTextOption, everythingOption};
+    ways[way.column >= 0 && way.column < 5 ? way.column : 0]->setChecked(true);
     ignoreCaseOption->setChecked(way.ignoreCase);
     literalOption->setChecked(way.literal);
     applyingWay_ = false;
@@ -185,7 +193,11 @@ void SearchWindow::SetPreferencesFile(const QString& path)
 void SearchWindow::SaveWay()
 {
     if (applyingWay_ || preferencesFile_.isEmpty()) return;
-    const int column = fileNameOption->isChecked() ? 1 : memoOption->isChecked() ? 2 : 0;
+    const int column = fileNameOption->isChecked()      ? 1
+                       : memoOption->isChecked()        ? 2
+                       : drawingTextOption->isChecked() ? 3
+                       : everythingOption->isChecked()  ? 4
+                                                        : 0;
     SaveSearchWay(preferencesFile_, {column, ignoreCaseOption->isChecked(), literalOption->isChecked()});
 }
 
@@ -272,9 +284,14 @@ void SearchWindow::RunSearch()
     SearchColumn column = SearchColumn::Folder;
     if (fileNameOption->isChecked()) column = SearchColumn::FileName;
     if (memoOption->isChecked()) column = SearchColumn::Memo;
+    if (drawingTextOption->isChecked()) column = SearchColumn::DrawingText;
+    if (everythingOption->isChecked()) column = SearchColumn::Everything;
+    const bool throughIndex = column == SearchColumn::DrawingText || column == SearchColumn::Everything;
 
     const std::string text = FromQLossy(searchEdit->text());
-    switch (CheckSearchText(text)) {
+    const SearchRefusal refusal = CheckSearchText(text);
+    // Quotation marks keep a phrase in the texts' query; the statements refuse them.
+    switch (throughIndex && refusal == SearchRefusal::Quote ? SearchRefusal::None : refusal) {
     case SearchRefusal::Blank:
         SetStatus(kEnterText);
         searchEdit->setFocus();
@@ -304,6 +321,7 @@ void SearchWindow::RunSearch()
     request.text = text;
     request.options = std::move(options);
     request.statementLog = statementLog_;
+    request.textIndexFolder = textIndexFolder_;
     // Those let go before are forgotten once they have ended.
     std::erase_if(retired_, [](const QPointer<SearchWorker>& w) { return w.isNull(); });
     worker_ = new SearchWorker(std::move(request));
@@ -334,6 +352,7 @@ void SearchWindow::WorkerEnded()
     case SearchEnd::Stopped: SetStatus(kEscapeText); break;
     case SearchEnd::ConnectionLost: SetStatus(kLostText); break;
     case SearchEnd::ReadFailed: SetStatus("データベースから読めませんでした"); break;
+    case SearchEnd::IndexFailed: SetStatus("図面の文字の索引を開けませんでした"); break;
     case SearchEnd::Finished: SetStatus(CountText()); break;
     }
     emit SearchEnded();
@@ -369,7 +388,10 @@ void SearchWindow::OpenLine(int row)
 {
     if (row < 0 || row >= resultModel->rowCount() || !opener_) return;
     const SearchLine& line = resultModel->Line(row);
-    opener_(line.group, line.isGroup ? 0 : line.entry);
+    if (!line.around.empty() && textHitOpener_)
+        textHitOpener_(line.group, line.entry, line.box);
+    else
+        opener_(line.group, line.isGroup ? 0 : line.entry);
 }
 
 void SearchWindow::OpenFileOf(int row)

@@ -4,8 +4,10 @@
 // as they were between showings. It reports through its status bar. The search runs on a
 // worker thread with an attachment of its own, so that the window and the program stay
 // usable meanwhile; its lines come in as found.
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,14 @@ public:
     // Opens a group's window with an entry selected (0: none).
     using GroupOpener = std::function<void(int32_t group, int32_t entry)>;
     void SetGroupOpener(GroupOpener opener) { opener_ = std::move(opener); }
+    // Opens a group's window at an entry with its drawing's preview, zoomed to a text (its
+    // paper box in mm; none for a hit in the memo): how a hit in the drawings' texts
+    // opens. Unset: as GroupOpener.
+    using TextHitOpener =
+        std::function<void(int32_t group, int32_t entry, const std::optional<std::array<double, 4>>& box)>;
+    void SetTextHitOpener(TextHitOpener opener) { textHitOpener_ = std::move(opener); }
+    // The index of the drawings' texts (tests; default: the user's cache folder).
+    void SetTextIndexFolder(const QString& folder) { textIndexFolder_ = folder; }
     // Folders shared with Windows PCs (the main window's table; nullptr: none): a hit's
     // file is looked at where this PC finds it, and a folder typed in one form finds
     // entries stored in the other too. The lines and CSV keep the stored text.
@@ -77,6 +87,8 @@ public:
     QRadioButton* folderOption = nullptr;
     QRadioButton* fileNameOption = nullptr;
     QRadioButton* memoOption = nullptr;
+    QRadioButton* drawingTextOption = nullptr;
+    QRadioButton* everythingOption = nullptr;
     QLabel* searchLabel = nullptr;
     QLineEdit* searchEdit = nullptr;
     QPushButton* searchButton = nullptr;
@@ -127,6 +139,8 @@ private:
 
     CommandGate commandGate_;
     GroupOpener opener_;
+    TextHitOpener textHitOpener_;
+    QString textIndexFolder_;
     QString preferencesFile_;
     bool applyingWay_ = false;   // the stored way being shown: not stored again
     const RootMappings* rootMappings_ = nullptr;

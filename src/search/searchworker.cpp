@@ -6,6 +6,8 @@
 
 #include <QDeadlineTimer>
 
+#include "search/textsearch.h"
+
 namespace {
 
 class StopFlag : public EscapeKey {
@@ -91,8 +93,7 @@ void SearchWorker::run()
         session_ = &session;
     }
     const StopFlag flag(stop_);
-    end_ = SearchAllGroups(session, request_.column, request_.text, request_.options, flag,
-                           [this](std::vector<SearchLine>& lines) {
+    const SearchSink sink = [this](std::vector<SearchLine>& lines) {
                                bool first = false;
                                {
                                    const std::lock_guard<std::mutex> lock(mutex_);
@@ -104,7 +105,11 @@ void SearchWorker::run()
                                }
                                lines.clear();
                                if (first) emit LinesReady();
-                           });
+                           };
+    // The texts' index is brought up to date here too, off the windows' thread.
+    const bool throughIndex = request_.column == SearchColumn::DrawingText || request_.column == SearchColumn::Everything;
+    end_ = throughIndex ? SearchTexts(session, request_.textIndexFolder, request_.column, request_.text, request_.options, flag, sink)
+                        : SearchAllGroups(session, request_.column, request_.text, request_.options, flag, sink);
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         session_ = nullptr;

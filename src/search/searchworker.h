@@ -20,6 +20,8 @@ struct SearchRequest {
     SearchColumn column = SearchColumn::Folder;
     std::string text;
     SearchOptions options;
+    // The index of the drawings' texts (empty: the user's cache folder for the database).
+    QString textIndexFolder;
     // Hears every statement text of the worker's attachment, on the worker's thread (tests).
     std::function<void(const std::string&)> statementLog;
 };

@@ -113,7 +113,7 @@ SearchWay LoadSearchWay(const QString& path)
     if (!file) return way;
     bool ok = false;
     const int column = file->value(QStringLiteral("Search/Column")).toString().toInt(&ok);
-    if (ok && column >= 0 && column <= 2) way.column = column;
+    if (ok && column >= 0 && column <= 4) way.column = column;
     way.ignoreCase = file->value(QStringLiteral("Search/IgnoreCase")).toString() == QLatin1String("true");
     way.literal = file->value(QStringLiteral("Search/Literal")).toString() == QLatin1String("true");
     return way;

@@ -49,7 +49,7 @@ bool LoadPreviewShown(const QString& path);
 bool SavePreviewShown(const QString& path, bool shown);
 
 // How the search window last searched, across restarts: the column (0 folder, 1 file
-// name, 2 memo) and its two options. Damage reads as the defaults (folder, both off).
+// name, 2 memo, 3 drawing text, 4 all) and its two options. Damage reads as the defaults (folder, both off).
 struct SearchWay {
     int column = 0;
     bool ignoreCase = false;

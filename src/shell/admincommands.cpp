@@ -10,6 +10,7 @@
 #include "settings/programfiles.h"
 #include "settings/settingsfile.h"
 #include "shell/indexcommand.h"
+#include "shell/searchcommand.h"
 #include "text/cp932.h"
 
 namespace {
@@ -22,7 +23,8 @@ const char* const kUsageText =
     "使い方:\n"
     "  kumolist --check-links [--group N]\n"
     "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n"
-    "  kumolist --index [--group N]\n";
+    "  kumolist --index [--group N]\n"
+    "  kumolist --search 検索文字 [--in folder|name|memo|text|all] [--csv]\n";
 
 struct Command {
     bool check = false;
@@ -84,18 +86,19 @@ bool FoldersUsable(const Command& c, std::ostream& err)
 bool IsAdminCommand(const QStringList& arguments)
 {
     const QString first = arguments.value(1);
-    return first == "--check-links" || first == "--replace-folder" || first == "--index";
+    return first == "--check-links" || first == "--replace-folder" || first == "--index" || IsSearchCommand(arguments);
 }
 
 int RunAdminCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
                     std::ostream& err)
 {
+    const std::optional<SearchCommand> search = ParseSearchCommand(arguments, err);
     const std::optional<Command> command = Parse(arguments);
-    if (!command) {
+    if (!command && !search) {
         err << kUsageText;
         return kUsage;
     }
-    if (!command->check && !command->index && !FoldersUsable(*command, err)) return kUsage;
+    if (command && !command->check && !command->index && !FoldersUsable(*command, err)) return kUsage;
 
     const ProgramFiles files = LocateProgramFiles(programFilePath);
     DatabaseSettings settings;
@@ -109,6 +112,7 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         err << QString("データベース接続が出来ません。設定を確認して下さい。\n") << ToQ(session.LastError()) << "\n";
         return kUsage;
     }
+    if (search) return RunSearchCommand(*search, session, {}, out, err);
     return RunAdminCommandOn(arguments, session, LoadRootMappings(files.preferencesFile), out, err, files.thumbnailer);
 }
 

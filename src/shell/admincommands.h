@@ -10,7 +10,9 @@
 //     change was refused or a group left as it was. NEW must be absolute.
 //   kumolist --index [--group N]
 //     the texts of the drawings read into the database (shell/indexcommand.h).
-// Both read the settings of the user who runs them, where the program reads them; exit 2
+//   kumolist --search TEXT [--in folder|name|memo|text|all] [--csv]
+//     the search window's search (shell/searchcommand.h).
+// All read the settings of the user who runs them, where the program reads them; exit 2
 // when the command is wrong or the database cannot be reached, and when the connection
 // is lost on the way (nothing then counts as missing that was not read).
 #include <ostream>

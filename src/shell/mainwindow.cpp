@@ -123,6 +123,11 @@ void MainWindow::SetWindows(const ProgramWindows& windows)
         search->SetCommandGate([this] { return ReattachIfLost(); });
         search->SetRootMappings(&rootMappings_);
         search->SetGroupOpener([this](int32_t group, int32_t entry) { OpenGroupAt(group, entry); });
+        search->SetTextHitOpener([this](int32_t group, int32_t entry, const std::optional<std::array<double, 4>>& box) {
+            OpenGroupAt(group, entry);
+            GroupWindow* window = windows_.groupWindow;
+            if (window && window->isVisible() && window->currentGroupNumber == group) window->PreviewText(box);
+        });
     }
 }
 

@@ -22,7 +22,7 @@ std::string CsvField(const std::string& utf8)
     return quoted + '"';
 }
 
-bool WriteEntriesCsv(const QString& path, const std::vector<CsvEntry>& entries)
+std::string EntriesCsvText(const std::vector<CsvEntry>& entries)
 {
     std::string out = "\xEF\xBB\xBF"
                       "グループ,サブグループ,フォルダ,ファイル名,メモ,登録者,番号\r\n";
@@ -35,6 +35,12 @@ bool WriteEntriesCsv(const QString& path, const std::vector<CsvEntry>& entries)
         }
         out += "\r\n";
     }
+    return out;
+}
+
+bool WriteEntriesCsv(const QString& path, const std::vector<CsvEntry>& entries)
+{
+    const std::string out = EntriesCsvText(entries);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     if (file.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size())) {

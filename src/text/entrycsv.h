@@ -15,6 +15,8 @@ struct CsvEntry {
 // The heading line and one line per entry, written to a file beside the target and
 // swapped in when complete; false (and the target as it was) when it could not be.
 bool WriteEntriesCsv(const QString& path, const std::vector<CsvEntry>& entries);
+// The same text, for a terminal.
+std::string EntriesCsvText(const std::vector<CsvEntry>& entries);
 
 // One field as CSV: after an apostrophe when it begins as a formula would (=, +, -, @,
 // a tab or a CR), then quoted, with its quotes doubled, when it holds a comma, a quote

@@ -235,7 +235,7 @@ private slots:
         QVERIFY(out.endsWith('\n'));
         const QJsonObject o = QJsonDocument::fromJson(out).object();
         const QString format = file.endsWith(".dxf") ? "dxf" : version >= 0 ? "jww" : "jwc";
-        QStringList keys{"block_definitions", "entities", "extents_mm", "format"};
+        QStringList keys{"block_definitions", "entities", "extents_mm", "format", "frame_mm"};
         if (version >= 0) keys << "version";   // the old format has none
         QCOMPARE(o.keys(), keys);
         QCOMPARE(o["format"].toString(), format);
@@ -249,6 +249,10 @@ private slots:
         const QJsonArray box = o["extents_mm"].toArray();
         QCOMPARE(box.size(), 4);
         for (int i = 0; i < 4; ++i) QVERIFY(std::fabs(box[i].toDouble() - extents[i]) < 1e-6);
+        // Where a picture's pixels lie on the paper: around what is shown, with a margin.
+        const QJsonArray frame = o["frame_mm"].toArray();
+        QCOMPARE(frame.size(), 4);
+        QVERIFY(frame[0].toDouble() < frame[2].toDouble() && frame[1].toDouble() < frame[3].toDouble());
     }
 
     // -s: a PNG of the size asked, keyed for the cache, readable by its owner only;

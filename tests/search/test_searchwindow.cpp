@@ -28,6 +28,7 @@
 #include "boardfixture.h"
 #include "catalogue.h"
 #include "db/schema.h"
+#include "drawingtexttable.h"
 #include "entries.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/filerow.h"
@@ -345,6 +346,60 @@ private slots:
     // A double-click on an entry opens its group with the entry selected on its
     // sub-group, on a group line the group; the context menu opens the file, shows its
     // folder and copies the paths; CSV holds the lines' entries and reads back.
+    // The drawings' texts: hits by relevance with the text around the match, the count,
+    // all four ways at once, quotes kept for a phrase, and a hit opened at its entry with
+    // the preview pane open.
+    void drawingTextHits()
+    {
+        Started s(true);
+        TwoGroups(s.db());
+        QVERIFY(CreateDrawingTextTable(s.db()));
+        QVERIFY(StoreDrawingTexts(s.db(), Sj("C:\\図面\\"), "a.jww", {{"和室", 1, 2, 3, 4}}));
+        QVERIFY(StoreDrawingTexts(s.db(), Sj("C:\\図面\\"), "b.jww", {{"和室 和室", 5, 6, 7, 8}, {"和室"}}));
+        QTemporaryDir cache;
+        SearchWindow* w = s.window();
+        w->SetTextIndexFolder(cache.path() + "/index");
+        s.Find();
+        QCOMPARE(w->drawingTextOption->text(), QString("図面の文字(&T)"));
+        QCOMPARE(w->everythingOption->text(), QString("すべて(&E)"));
+        struct Case {
+            QRadioButton* way;
+            QString text;
+            QStringList lines;
+            QString status;
+        };
+        const QString a = "【意匠図】 平面図 ＞ a.jww(N:1)  ", b = "【意匠図】 b.jww(N:2)  ";
+        const std::vector<Case> cases = {
+            {w->drawingTextOption, "わしつ", {}, SearchWindow::kNoneFound},
+            {w->drawingTextOption, "和室", {b + "《和室》 和室", a + "《和室》"}, "2 件のファイルが見つかりました（1 グループ）"},
+            {w->drawingTextOption, "\"和室\" -ない", {b + "《和室》 和室", a + "《和室》"}, ""},
+            {w->everythingOption, "平面図", {a + "『１階 平面図, \"案\"』"}, "1 件のファイルが見つかりました（1 グループ）"},
+        };
+        for (const Case& c : cases) {
+            c.way->click();
+            w->searchEdit->setText(c.text);
+            w->searchButton->click();
+            QVERIFY(Ended(w));
+            QCOMPARE(w->ResultText(), c.lines.join('\n'));
+            if (!c.status.isEmpty()) QCOMPARE(w->StatusText(), c.status);
+        }
+        w->drawingTextOption->click();
+        w->searchEdit->setText("和室");
+        w->searchButton->click();
+        QVERIFY(Ended(w));
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QRect r = w->resultView->visualRect(w->resultModel->index(1, 0));
+        QTest::mousePress(w->resultView->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(w->resultView->viewport(), Qt::LeftButton, {}, r.center());
+        GroupWindow* g = s.program->windows.groupWindow;
+        QVERIFY(g->isVisible());
+        QCOMPARE(g->currentGroupNumber, 1);
+        QCOMPARE(g->SelectedRows().size(), size_t(1));
+        QVERIFY(Control<QWidget>(g, "previewPane")->isVisible());
+        const std::optional<std::array<double, 4>> box = w->resultModel->Line(1).box;
+        QVERIFY(box && *box == (std::array<double, 4>{1, 2, 3, 4}));
+    }
+
     void hitsLeadSomewhere()
     {
         Started s(true);
