@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "db/session.h"
+#include "groupwin/samecontent.h"
 #include "links/folderreplace.h"
 #include "links/linkscan.h"
 #include "links/linktexts.h"
@@ -20,10 +21,12 @@ const char* const kLostText = "データベースとの接続が切れました�
 const char* const kUsageText =
     "使い方:\n"
     "  kumolist --check-links [--group N]\n"
-    "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n";
+    "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n"
+    "  kumolist --duplicates\n";
 
 struct Command {
     bool check = false;
+    bool duplicates = false;
     QString from, to;
     int32_t group = 0;
     bool dryRun = false;
@@ -33,6 +36,10 @@ std::optional<Command> Parse(const QStringList& args)
 {
     Command c;
     int i = 1;
+    if (args.value(i) == "--duplicates") {
+        c.duplicates = true;
+        return args.size() == 2 ? std::optional<Command>(c) : std::nullopt;
+    }
     if (args.value(i) == "--check-links") {
         c.check = true;
         ++i;
@@ -75,12 +82,29 @@ bool FoldersUsable(const Command& c, std::ostream& err)
     return true;
 }
 
+// The sets of entries whose files hold the same content, one paragraph each. Only what
+// was read whole is printed: a failure on the way prints no set.
+int PrintDuplicates(DatabaseSession& session, std::ostream& out, std::ostream& err)
+{
+    const std::optional<std::vector<SameContentSet>> sets = DuplicateSets(session);
+    session.EndRead();
+    if (!sets) {
+        err << (session.Connected() ? QString("データベースから読めませんでした\n") : QString(kLostText));
+        return kUsage;
+    }
+    for (size_t i = 0; i < sets->size(); ++i) {
+        if (i > 0) out << "\n";
+        for (const SameContentEntry& e : (*sets)[i]) out << ToQ(SameContentLine(e)) << "\n";
+    }
+    return 0;
+}
+
 } // namespace
 
 bool IsAdminCommand(const QStringList& arguments)
 {
     const QString first = arguments.value(1);
-    return first == "--check-links" || first == "--replace-folder";
+    return first == "--check-links" || first == "--replace-folder" || first == "--duplicates";
 }
 
 int RunAdminCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
@@ -91,7 +115,7 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         err << kUsageText;
         return kUsage;
     }
-    if (!command->check && !FoldersUsable(*command, err)) return kUsage;
+    if (!command->check && !command->duplicates && !FoldersUsable(*command, err)) return kUsage;
 
     const ProgramFiles files = LocateProgramFiles(programFilePath);
     DatabaseSettings settings;
@@ -116,6 +140,7 @@ int RunAdminCommandOn(const QStringList& arguments, DatabaseSession& session, co
         err << kUsageText;
         return kUsage;
     }
+    if (command->duplicates) return PrintDuplicates(session, out, err);
     if (!command->check && !FoldersUsable(*command, err)) return kUsage;
     const std::optional<std::string> from = FromQExact(command->from), to = FromQExact(command->to);
     std::vector<GroupName> groups;

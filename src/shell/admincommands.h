@@ -8,7 +8,11 @@
 //     the leading folder OLD of the entries replaced by NEW, as the window does it; the
 //     counts printed, each entry found but not replaced named with why; exit 1 when a
 //     change was refused or a group left as it was. NEW must be absolute.
-// Both read the settings of the user who runs them, where the program reads them; exit 2
+//   kumolist --duplicates
+//     the sets of entries whose files hold the same content (by their fingerprints),
+//     one entry a line (group number, group name, sub-group, entry number, stored path,
+//     tab-separated), one set a paragraph; exit 0.
+// They read the settings of the user who runs them, where the program reads them; exit 2
 // when the command is wrong or the database cannot be reached, and when the connection
 // is lost on the way (nothing then counts as missing that was not read).
 #include <ostream>

@@ -13,6 +13,8 @@ const char* const kHelpText =
     "      ファイルが見つからないエントリを一行ずつ出力します (グループ番号、エントリ番号、パス)\n"
     "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n"
     "      エントリのフォルダの先頭を置き換えます\n"
+    "  kumolist --duplicates\n"
+    "      同じ内容のファイルを指すエントリの組を出力します (タブ区切り、一組ごとに空行)\n"
     "  kumolist --help                この説明を出力します\n"
     "  kumolist --version             版を出力します\n"
     "\n"
