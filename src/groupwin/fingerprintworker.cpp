@@ -58,7 +58,9 @@ FingerprintResult RefreshFingerprints(DatabaseSession& session, const Fingerprin
         result.end = Lost(session) ? FingerprintResult::End::Lost : FingerprintResult::End::Failed;
         return result;
     };
-    if (!EnsureFingerprintTable(session)) return failed();
+    // Made beforehand on the caller's main session: a table created from here would race
+    // the tables that same program creates meanwhile, and one of the two would fail.
+    if (!TablePresent(session, kFingerprintTable).value_or(false)) return failed();
     const bool some = request.groups.size() == 1 && !request.numbers.empty();
     for (const std::int32_t group : request.groups) {
         if (stop()) break;

@@ -38,7 +38,8 @@ struct FingerprintResult {
 // Rows written by one unit of work at most.
 inline constexpr size_t kFingerprintSlice = 256;
 
-// The work itself, on the caller's attached session (its own thread's).
+// The work itself, on the caller's attached session (its own thread's). The table must be
+// there (EnsureFingerprintTable on the program's own session): Failed otherwise.
 // stopped is asked between files and while one is read.
 FingerprintResult RefreshFingerprints(DatabaseSession& session, const FingerprintRequest& request,
                                       const std::function<bool()>& stopped);

@@ -38,6 +38,9 @@ void GroupFingerprints::Stop()
 void GroupFingerprints::StartNext()
 {
     if (worker_ || group_ <= 0 || !db_.Connected() || (!pendingAll_ && pending_.empty())) return;
+    // Once per run, here: the workers never create it themselves (see RefreshFingerprints).
+    if (!tableReady_) tableReady_ = EnsureFingerprintTable(db_);
+    if (!tableReady_) return;
     FingerprintRequest request;
     request.settings = db_.Settings();
     if (mappings_) request.mappings = *mappings_;

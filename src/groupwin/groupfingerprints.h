@@ -53,4 +53,5 @@ private:
     bool pendingAll_ = false;
     std::vector<std::int32_t> pending_;
     FingerprintWorker* worker_ = nullptr;
+    bool tableReady_ = false;
 };

@@ -19,6 +19,7 @@
 #include "links/folderreplacedialog.h"
 #include "links/linktexts.h"
 #include "platform/dialogplace.h"
+#include "store/fingerprints.h"
 #include "text/cp932.h"
 #include "text/pathname.h"
 
@@ -147,6 +148,8 @@ void LinkCheckWindow::Check(int32_t group)
         statusLabel->setText("データベースから読めませんでした");
         return;
     }
+    // The task's attachment never makes the table: here, before it starts.
+    EnsureFingerprintTable(db_);
     db_.EndRead();
     scanResult_ = std::make_shared<std::vector<LinkEntry>>();
     changedResult_ = std::make_shared<std::optional<std::vector<ChangedEntry>>>();

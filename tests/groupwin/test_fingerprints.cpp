@@ -46,6 +46,7 @@ FingerprintResult Refresh(DatabaseSession& s, std::vector<int32_t> groups, std::
     FingerprintRequest request;
     request.groups = std::move(groups);
     request.numbers = std::move(numbers);
+    if (!EnsureFingerprintTable(s)) return {FingerprintResult::End::Failed, {}, 0};
     return RefreshFingerprints(s, request, {});
 }
 

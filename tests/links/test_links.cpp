@@ -388,6 +388,7 @@ void TestLinks::relinkByContent()
         QVERIFY(AddEntry(s.session, 1, n, Cp(old), name, "", 0));
     FingerprintRequest request;
     request.groups = {1};
+    QVERIFY(EnsureFingerprintTable(s.session));
     QCOMPARE(RefreshFingerprints(s.session, request, {}).end, FingerprintResult::End::Done);
 
     // A renamed once, B copied to two places, C gone and a file of its size holds another.

@@ -213,6 +213,7 @@ void TestAdminCommands::duplicatesPrintedBySets()
 
     FingerprintRequest request;
     request.groups = {1, 2};
+    QVERIFY(EnsureFingerprintTable(s.session));
     QCOMPARE(RefreshFingerprints(s.session, request, {}).end, FingerprintResult::End::Done);
     const QString q = QString::fromStdString(d);
     struct Case {
