@@ -7,6 +7,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QStackedWidget>
+#include <QTimer>
 
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupfingerprints.h"
@@ -22,14 +23,15 @@ void GroupWindow::SetUpFingerprints()
     });
     connect(fingerprints_, &GroupFingerprints::Updated, fileModel, &FileListModel::ChangesUpdated);
     // Entries that join the list (a registration, a paste, a drop) are hashed after their
-    // commit, off this thread.
-    connect(this, &GroupWindow::entriesChanged, this, [this] {
-        if (fingerprints_->Group() != currentGroupNumber) return;
-        std::vector<int32_t> numbers;
-        numbers.reserve(static_cast<size_t>(fileModel->Count()));
-        for (int i = 0; i < fileModel->Count(); ++i) numbers.push_back(StrToIntOrZero(fileModel->Row(i).cells[kCellNumber]));
-        fingerprints_->Take(numbers);
+    // commit, off this thread. Looked at once the event loop is back: an opening's rows
+    // are then covered by the refresh of the whole group it starts.
+    auto* takeLater = new QTimer(this);
+    takeLater->setSingleShot(true);
+    takeLater->setInterval(0);
+    connect(takeLater, &QTimer::timeout, this, [this] {
+        if (fingerprints_->Group() == currentGroupNumber) fingerprints_->Take(ShownEntryNumbers());
     });
+    connect(this, &GroupWindow::entriesChanged, takeLater, qOverload<>(&QTimer::start));
 
     acceptChangeAction = new QAction("変更を確認済みにする", this);
     acceptChangeAction->setObjectName("acceptChangeAction");
@@ -51,11 +53,19 @@ void GroupWindow::SetUpFingerprints()
     enable();
 }
 
+std::vector<int32_t> GroupWindow::ShownEntryNumbers() const
+{
+    std::vector<int32_t> numbers;
+    numbers.reserve(static_cast<size_t>(fileModel->Count()));
+    for (int i = 0; i < fileModel->Count(); ++i) numbers.push_back(StrToIntOrZero(fileModel->Row(i).cells[kCellNumber]));
+    return numbers;
+}
+
 void GroupWindow::RefreshFingerprints(bool opened)
 {
     fingerprints_->SetRootMappings(rootMappings_);
     if (opened)
-        fingerprints_->ShowGroup(currentGroupNumber);
+        fingerprints_->ShowGroup(currentGroupNumber, ShownEntryNumbers());
     else
         fingerprints_->Stop();
 }

@@ -9,12 +9,12 @@ GroupFingerprints::GroupFingerprints(DatabaseSession& db, QObject* parent) : QOb
 
 GroupFingerprints::~GroupFingerprints() { Stop(); }
 
-void GroupFingerprints::ShowGroup(std::int32_t group)
+void GroupFingerprints::ShowGroup(std::int32_t group, const std::vector<std::int32_t>& shown)
 {
     Stop();
     group_ = group;
     prints_.clear();
-    asked_.clear();
+    asked_ = std::set<std::int32_t>(shown.begin(), shown.end());
     pendingAll_ = group > 0;
     StartNext();
 }
@@ -23,7 +23,7 @@ void GroupFingerprints::Take(const std::vector<std::int32_t>& numbers)
 {
     if (group_ <= 0) return;
     for (const std::int32_t n : numbers)
-        if (n > 0 && asked_.insert(n).second) pending_.push_back(n);
+        if (n > 0 && !prints_.count(n) && asked_.insert(n).second) pending_.push_back(n);
     StartNext();
 }
 

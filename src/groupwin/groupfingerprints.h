@@ -21,8 +21,9 @@ public:
     ~GroupFingerprints() override;
 
     void SetRootMappings(const RootMappings* mappings) { mappings_ = mappings; }
-    // Every entry of the group looked at afresh; what was kept of another group is let go.
-    void ShowGroup(std::int32_t group);
+    // Every entry of the group looked at afresh (shown: the entries the list shows now,
+    // which this covers); what was kept of another group is let go.
+    void ShowGroup(std::int32_t group, const std::vector<std::int32_t>& shown);
     // Entries of the shown group not looked at yet.
     void Take(const std::vector<std::int32_t>& numbers);
     // The window closed: the work under way stops (rows written stay whole).

@@ -287,6 +287,7 @@ private:
     // when the group is opened (opened) or let go when it is closed.
     void SetUpFingerprints();
     void RefreshFingerprints(bool opened);
+    std::vector<int32_t> ShownEntryNumbers() const;
     void AcceptChangedContent();
     void ShowSameContent();
     GroupFingerprints* fingerprints_ = nullptr;
