@@ -817,7 +817,7 @@ const std::vector<WorkloadInfo>& Workloads()
         {"W1", "register drawings", {250, 1000, 4000}},
         {"W1F", "register 100 drawings in a group holding this many entries", {0, 40000}},
         {"W1P", "register drawings, their fingerprints taken after", {250, 1000}},
-        {"W7", "hash a file of this many MiB in the page cache (CPU)", {256}},
+        {"W7", "hash a file of this many MiB in the page cache (CPU)", {64, 256}},
         {"W2", "open a group, switch its view", {1000, 10000, 100000}},
         {"W3", "search", {100, 500, 2000}},
         {"W3L", "search by memo, 2 000 entries a group, every second a hit", {300}, false},
