@@ -32,6 +32,7 @@
 #include "db/schema.h"
 #include "drawing/thumbcache.h"
 #include "groupwin/entrybatch.h"
+#include "groupwin/fingerprintworker.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/grouptables.h"
 #include "groupwin/groupwindow.h"
@@ -202,7 +203,13 @@ class RegisterWorkload : public ReplayedWorkload {
 public:
     // fixedCount > 0: that many drawings each run, the size being the entries already
     // there; else the size is the number of drawings and the group starts empty.
-    explicit RegisterWorkload(int fixedCount = 0) : fixedCount_(fixedCount) {}
+    // fingerprints: the files are hashed after the batch's commit, as the window does, on
+    // a worker with an attachment of its own; Extra is the seconds from the commit until
+    // every fingerprint is stored.
+    explicit RegisterWorkload(int fixedCount = 0, bool fingerprints = false)
+        : fixedCount_(fixedCount), fingerprints_(fingerprints)
+    {
+    }
 
     bool Prepare(int size) override
     {
@@ -225,13 +232,25 @@ public:
     {
         if (!RemoveBatch()) return -1;
         stored_ = 0;
-        return Timed([this] {
+        std::vector<int32_t> numbers;
+        const double seconds = Timed([this, &numbers] {
             EntryBatch batch(db_.session, ReadShownGroup(db_.session, 1).value_or(ShownGroup{}), 0, db_.settings.userName);
             for (const std::string& path : paths_)
                 if (!batch.Add(path)) break;
             if (batch.Finish()) stored_ = batch.StoredCount();
+            for (const FileRow& row : batch.TakeStored()) numbers.push_back(StrToIntOrZero(row.cells[kCellNumber]));
         });
+        if (fingerprints_) {
+            const auto start = Clock::now();
+            FingerprintWorker worker({db_.settings, {}, {1}, numbers});
+            worker.start();
+            worker.wait();
+            after_ = worker.Result().end == FingerprintResult::End::Done ? Since(start) : -1;
+        }
+        return seconds;
     }
+
+    double Extra() const override { return after_; }
 
     double RunFloor() override
     {
@@ -253,7 +272,12 @@ public:
     bool Check(std::string& why) override
     {
         const int rows = db_.session.CountRecords(FileTableName(1), "FILE_MEMO IS NOT NULL AND N > " + IntToStr(existing_));
+        const int prints = fingerprints_ ? db_.session.CountRecords(kFingerprintTable, "HASH IS NOT NULL") : stored_;
         db_.session.EndRead();
+        if (prints != stored_ || (fingerprints_ && after_ < 0)) {
+            why = "fingerprints of " + IntToStr(prints) + " of " + IntToStr(stored_) + " files stored";
+            return false;
+        }
         if (stored_ == int(paths_.size()) && rows == stored_ - stored_ / 5) return true;
         // One drawing in five holds an empty memo, stored as NULL.
         why = "stored " + IntToStr(stored_) + " of " + IntToStr(long(paths_.size())) + " files, " + IntToStr(rows) +
@@ -265,12 +289,16 @@ private:
     // The last run's batch goes, the entries that were there stay.
     bool RemoveBatch()
     {
-        const bool ok = Exec(db_.session, "DELETE FROM " + FileTableName(1) + " WHERE N > " + IntToStr(existing_));
+        bool ok = Exec(db_.session, "DELETE FROM " + FileTableName(1) + " WHERE N > " + IntToStr(existing_));
+        if (ok && fingerprints_) ok = EnsureFingerprintTable(db_.session) && Exec(db_.session, std::string("DELETE FROM ") + kFingerprintTable);
         db_.session.EndRead();
         return ok;
     }
 
-    int fixedCount_, existing_ = 0;
+    int fixedCount_;
+    bool fingerprints_;
+    double after_ = -1;
+    int existing_ = 0;
     int stored_ = 0;
     QTemporaryDir files_;
     std::vector<std::string> paths_;
@@ -750,6 +778,71 @@ private:
     GroupWindow* window_ = nullptr;
 };
 
+// ---- W7: the content hash ------------------------------------------------------------------
+
+double ThreadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// One file read from the page cache and hashed; its floor is the same file only read.
+// Extra: the throughput in GB/s of the CPU time it took (reading included).
+class HashWorkload : public Workload {
+public:
+    bool Prepare(int mebibytes) override
+    {
+        path_ = dir_.path().toStdString() + "/data";
+        QFile f(QString::fromStdString(path_));
+        if (!f.open(QIODevice::WriteOnly)) return false;
+        QByteArray chunk(1 << 20, '\0');
+        for (int i = 0; i < chunk.size(); ++i) chunk[i] = char((i * 2654435761u) >> 24);
+        for (int m = 0; m < mebibytes; ++m)
+            if (f.write(chunk) != chunk.size()) return false;
+        bytes_ = double(mebibytes) * (1 << 20);
+        f.close();
+        return HashFile(path_).has_value();   // in the page cache from here on
+    }
+
+    double RunProgram() override
+    {
+        // The throughput in CPU time: the machine's other work does not count against it.
+        const double cpu = ThreadCpuSeconds();
+        const auto start = Clock::now();
+        hashed_ = HashFile(path_).has_value();
+        const double s = Since(start);
+        const double used = ThreadCpuSeconds() - cpu;
+        gbPerSecond_ = used > 0 ? bytes_ / used / 1e9 : -1;
+        return s;
+    }
+
+    double RunFloor() override
+    {
+        const auto start = Clock::now();
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return -1;
+        std::vector<char> buffer(1 << 20);
+        while (::read(fd, buffer.data(), buffer.size()) > 0) {
+        }
+        ::close(fd);
+        return Since(start);
+    }
+
+    bool Check(std::string& why) override
+    {
+        if (!hashed_) why = "the file was not hashed";
+        return hashed_;
+    }
+    double Extra() const override { return gbPerSecond_; }
+
+private:
+    QTemporaryDir dir_;
+    std::string path_;
+    double bytes_ = 0, gbPerSecond_ = -1;
+    bool hashed_ = false;
+};
+
 } // namespace
 
 const std::vector<WorkloadInfo>& Workloads()
@@ -757,6 +850,8 @@ const std::vector<WorkloadInfo>& Workloads()
     static const std::vector<WorkloadInfo> all{
         {"W1", "register drawings", {250, 1000, 4000}},
         {"W1F", "register 100 drawings in a group holding this many entries", {0, 40000}},
+        {"W1P", "register drawings, their fingerprints taken after", {250, 1000}},
+        {"W1H", "hash a file of this many MiB in the page cache (CPU)", {64, 256}},
         {"W2", "open a group, switch its view", {1000, 10000, 100000}},
         {"W3", "search", {100, 500, 2000}},
         {"W3L", "search by memo, 2 000 entries a group, every second a hit", {300}, false},
@@ -776,6 +871,8 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
 {
     if (key == "W1") return std::make_unique<RegisterWorkload>();
     if (key == "W1F") return std::make_unique<RegisterWorkload>(100);
+    if (key == "W1P") return std::make_unique<RegisterWorkload>(0, true);
+    if (key == "W1H") return std::make_unique<HashWorkload>();
     if (key == "W2") return std::make_unique<OpenGroupWorkload>();
     if (key == "W3") return std::make_unique<SearchWorkload>(100, 10);
     if (key == "W3L") return std::make_unique<SearchWorkload>(2000, 2);

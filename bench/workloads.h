@@ -22,6 +22,9 @@ public:
     virtual double RunPhysicalFloor() { return kSameAsFloor; }
     // After a program run: whether it did all its work (counts of rows, lines, icons).
     virtual bool Check(std::string& why) = 0;
+    // A second measure of the last program run that the report states beside the time
+    // (seconds the background work took after it, a throughput); negative: none.
+    virtual double Extra() const { return -1; }
 };
 
 struct WorkloadInfo {

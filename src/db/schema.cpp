@@ -34,6 +34,12 @@ const std::vector<std::string>& SubGroupColumns()
     return columns;
 }
 
+const std::vector<std::string>& FingerprintColumns()
+{
+    static const std::vector<std::string> columns{"GRP", "N", "FSIZE", "FTIME", "HASH", "REF_HASH", "PATH_HASH"};
+    return columns;
+}
+
 // The lines keep the blanks of the tables that existing databases were made with.
 bool CreateCatalogueTable(DatabaseSession& session)
 {
@@ -96,6 +102,21 @@ bool CreateDrawingTextTable(DatabaseSession& session)
         return false;
     }
     return session.CommitWork();
+}
+
+bool CreateFingerprintTable(DatabaseSession& session)
+{
+    const std::string hash = "CHAR(" + IntToStr(static_cast<long long>(kHashWidth)) + ")";
+    return session.ExecuteStatement({"CREATE TABLE " + std::string(kFingerprintTable) + " (",
+                                     "  GRP INTEGER NOT NULL,",
+                                     "  N INTEGER NOT NULL,",
+                                     "  FSIZE BIGINT,",
+                                     "  FTIME BIGINT,",
+                                     "  HASH " + hash + ",",
+                                     "  REF_HASH " + hash + ",",
+                                     "  PATH_HASH " + hash + ",",
+                                     "  PRIMARY KEY (GRP, N)",
+                                     "  );"});
 }
 
 std::string NumberIndexName(const std::string& table) { return table + "_NDESC"; }

@@ -51,6 +51,18 @@ const std::vector<std::string>& SubGroupColumns();
 inline constexpr const char* kDrawingTextTable = "KUMO_DRAWINGTEXT";
 inline constexpr const char* kDrawingTextStampSequence = "KUMO_DRAWINGTEXT_STAMP";
 
+// --- the program's own table of the entries' fingerprints ------------------------------
+// One row per entry that was fingerprinted: its file's size and time when last hashed,
+// the content's hash then (HASH) and the content the user filed or confirmed (REF_HASH),
+// and a hash of the stored path it was taken for, so that a row left by a deleted entry
+// whose number was given again is not taken for the new entry's. Other copies that do
+// not know the table never touch it.
+inline constexpr const char* kFingerprintTable = "KUMO_FINGERPRINT";
+inline constexpr size_t kHashWidth = 32;   // 128 bits in hexadecimal
+enum FingerprintColumn : int { kPrintGroup, kPrintN, kPrintSize, kPrintTime, kPrintHash, kPrintRefHash,
+                               kPrintPathKey, kFingerprintColumnCount };
+const std::vector<std::string>& FingerprintColumns();
+
 // --- creating them ------------------------------------------------------------------------
 // Each runs its statement through the session's ExecuteStatement: in a transaction of
 // its own, or inside the open unit of work. True when the table was created.
@@ -59,6 +71,7 @@ bool CreateFileTable(DatabaseSession& session, const std::string& name);
 bool CreateSubGroupTable(DatabaseSession& session, const std::string& name);
 // The drawing-text table and its stamp sequence, together.
 bool CreateDrawingTextTable(DatabaseSession& session);
+bool CreateFingerprintTable(DatabaseSession& session);
 
 // A descending index on a table's N, so that SELECT MAX(N) is answered from the index
 // instead of a read of every row. Added only while no other attachment holds uncommitted

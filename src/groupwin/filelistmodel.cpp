@@ -24,7 +24,18 @@ FileListModel::FileListModel(DesktopService& desktop, QObject* parent) : QAbstra
 
 int FileListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Count(); }
 
-int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kFileCellCount; }
+int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kModelColumnCount; }
+
+QString FileListModel::ChangeText(int row) const
+{
+    return rowChange_ && row >= 0 && row < Count() ? rowChange_(rows_[static_cast<size_t>(row)]) : QString();
+}
+
+void FileListModel::ChangesUpdated()
+{
+    // Not DisplayRole: no entry changed, and the window would count its entries again.
+    if (Count() > 0) emit dataChanged(index(0, 0), index(Count() - 1, kChangeColumn), {kChangedRole});
+}
 
 const QString& FileListModel::Text(int row, int column) const
 {
@@ -39,7 +50,9 @@ const QString& FileListModel::Text(int row, int column) const
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= Count() || index.column() >= kFileCellCount) return {};
+    if (!index.isValid() || index.row() >= Count() || index.column() >= kModelColumnCount) return {};
+    if (index.column() == kChangeColumn) return role == Qt::DisplayRole ? QVariant(ChangeText(index.row())) : QVariant();
+    if (role == kChangedRole) return !ChangeText(index.row()).isEmpty();
     switch (role) {
     case Qt::DisplayRole:
         return Text(index.row(), index.column());
@@ -66,8 +79,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kFileCellCount) return {};
-    if (role == Qt::DisplayRole) return QString::fromUtf8(kHeaders[section]);
+    if (orientation != Qt::Horizontal || section < 0 || section >= kModelColumnCount) return {};
+    if (role == Qt::DisplayRole)
+        return section == kChangeColumn ? QStringLiteral("変更") : QString::fromUtf8(kHeaders[section]);
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
     return {};
 }

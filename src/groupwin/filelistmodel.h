@@ -16,6 +16,13 @@
 
 class DesktopService;
 
+// After the nine cells: whether the file's content changed since it was filed, from the
+// fingerprints the window keeps beside the rows.
+inline constexpr int kChangeColumn = kFileCellCount;
+inline constexpr int kModelColumnCount = kFileCellCount + 1;
+// True on a row whose content changed: the icon view marks it.
+inline constexpr int kChangedRole = Qt::UserRole + 40;
+
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -52,6 +59,14 @@ public:
     // The row's picture changed: the views paint it anew.
     void PictureChanged(int row);
 
+    // The text of the change column ("" when unchanged or not known); also asked at each
+    // paint, so it must be cheap.
+    using RowChange = std::function<QString(const FileRow& row)>;
+    void SetRowChange(RowChange change) { rowChange_ = std::move(change); }
+    QString ChangeText(int row) const;
+    // The change texts may differ: the views show them anew.
+    void ChangesUpdated();
+
 private:
     // The display texts of a row, each converted when first shown: most cells of a
     // large group never are.
@@ -69,6 +84,7 @@ private:
     std::vector<QIcon> icons_;
     std::unordered_map<std::string, int> iconOfType_;
     RowPicture rowPicture_;
+    RowChange rowChange_;
 };
 
 // The file list as the views show it: the rows as read until a header is clicked, then

@@ -22,6 +22,26 @@
 
 namespace {
 
+// The mark of a drawing whose content changed since it was filed: a small orange
+// disc with "!" at the top right of the picture.
+void PaintChangedMark(QPainter* painter, const QStyleOptionViewItem& option)
+{
+    const int d = std::max(12, option.decorationSize.width() / 6);
+    const int right = option.rect.center().x() + option.decorationSize.width() / 2;
+    const QRect mark(right - d, option.rect.top() + 2, d, d);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(Qt::white, 1));
+    painter->setBrush(QColor(230, 120, 0));
+    painter->drawEllipse(mark);
+    QFont font = option.font;
+    font.setBold(true);
+    font.setPixelSize(std::max(8, d - 4));
+    painter->setFont(font);
+    painter->drawText(mark, Qt::AlignCenter, QStringLiteral("!"));
+    painter->restore();
+}
+
 // Cells of one size, whether a row has an icon or not: the grid's, less a margin for
 // large icons. The view then lays out thousands of rows without measuring each one.
 // Also the details view's, for its drawing.
@@ -42,6 +62,7 @@ public:
         const auto* list = qobject_cast<const QListView*>(option.widget);
         if (list && list->viewMode() == QListView::IconMode) {   // names on two lines under the picture
             QStyledItemDelegate::paint(painter, option, index);
+            if (index.data(kChangedRole).toBool()) PaintChangedMark(painter, option);
             return;
         }
         QStyleOptionViewItem opt = option;

@@ -217,6 +217,7 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
 
     BuildActions();
     SetUpDrawingViews();
+    SetUpFingerprints();
     ApplyViewStyle();
     SetTreeWidth(treeWidth_);
     new FileDrag(*this, {fileIconView, fileDetailView}, *subGroupTree, *fileModel);
@@ -318,6 +319,7 @@ void GroupWindow::FormShow()
         subGroupTree->clear();
         fileModel->Clear();
     }
+    RefreshFingerprints(rows.has_value());
     UpdateActions();
 }
 
@@ -325,6 +327,7 @@ void GroupWindow::SayUnread() { Say("データベースから読めませんで�
 
 void GroupWindow::FormClose()
 {
+    RefreshFingerprints(false);
     fileModel->Clear();
     subGroupTree->clear();
 }

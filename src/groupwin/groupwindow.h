@@ -36,6 +36,8 @@ class QTreeWidgetItem;
 class DrawingThumbnails;
 class FileListModel;
 class FileSortModel;
+class GroupFingerprints;
+class SameContentWindow;
 class PreviewPane;
 class SubGroupNameDialog;
 
@@ -83,6 +85,10 @@ public:
     void SetRootMappings(const RootMappings* mappings) { rootMappings_ = mappings; }
     // The program that draws the drawings' thumbnails and previews; empty: none.
     void SetThumbnailer(const QString& path);
+
+    // Opens an entry of any group, as a search hit is opened ("同じ内容のファイル").
+    using EntryOpener = std::function<void(int32_t group, int32_t entry)>;
+    void SetEntryOpener(EntryOpener opener) { entryOpener_ = std::move(opener); }
 
     // What the settings file keeps.
     int ColumnWidth(int column) const;
@@ -286,6 +292,19 @@ private:
     void SetUpDrawingViews();
     void ShowPreview(bool shown, bool remember);
     void PreviewCurrent();
+
+    // The contents of the entries' files (contentcommands.cpp): fingerprints refreshed
+    // when the group is opened (opened) or let go when it is closed.
+    void SetUpFingerprints();
+    void RefreshFingerprints(bool opened);
+    std::vector<int32_t> ShownEntryNumbers() const;
+    void AcceptChangedContent();
+    void ShowSameContent();
+    GroupFingerprints* fingerprints_ = nullptr;
+    SameContentWindow* sameContentWindow_ = nullptr;
+    QAction* acceptChangeAction = nullptr;
+    QAction* sameContentAction = nullptr;
+    EntryOpener entryOpener_;
 
     EntryClipboard& clipboard_;
     MemoEditor memoEditor_;

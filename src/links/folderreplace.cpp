@@ -180,8 +180,13 @@ ApplyResult ApplyFolderChanges(DatabaseSession& session, const std::vector<Folde
                 // changed the entry since, and its change is not overwritten.
                 const std::string was = c.entry.folder.empty() ? "(PATH_NAME IS NULL OR PATH_NAME='')"
                                                                 : "PATH_NAME=" + TextLiteral(c.entry.folder);
-                if (!session.UpdateRecordText(table, "PATH_NAME=" + TextLiteral(c.newFolder),
-                                              NumberIs(c.entry.number) + " AND " + was))
+                std::string set = "PATH_NAME=" + TextLiteral(c.newFolder);
+                std::string where = NumberIs(c.entry.number) + " AND " + was;
+                if (!c.newFileName.empty()) {
+                    set += ", FILE_NAME=" + TextLiteral(c.newFileName);
+                    where += " AND FILE_NAME=" + TextLiteral(c.entry.fileName);
+                }
+                if (!session.UpdateRecordText(table, set, where))
                     return false;
                 ++written;
             }

@@ -35,6 +35,7 @@ enum class FormProblem {
 struct FolderChange {
     LinkEntry entry;
     std::string newFolder;
+    std::string newFileName = {};                 // empty: the name stays (a renamed file found by content)
     EntryProblem problem = EntryProblem::None;   // why the new folder cannot be stored
     FormProblem form = FormProblem::None;        // why it cannot be stored in the entry's form
     bool fileExists = false;                     // a file is found at the new path

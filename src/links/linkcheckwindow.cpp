@@ -15,9 +15,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "groupwin/filerow.h"
 #include "links/folderreplacedialog.h"
 #include "links/linktexts.h"
 #include "platform/dialogplace.h"
+#include "store/fingerprints.h"
 #include "text/cp932.h"
 #include "text/pathname.h"
 
@@ -61,8 +63,8 @@ LinkCheckWindow::LinkCheckWindow(DatabaseSession& db, const Platform& platform, 
 
     list = new QTreeWidget(this);
     list->setObjectName("list");
-    list->setColumnCount(5);
-    list->setHeaderLabels({"グループ", "サブグループ", "フォルダ", "ファイル名", "メモ"});
+    list->setColumnCount(6);
+    list->setHeaderLabels({"グループ", "サブグループ", "フォルダ", "ファイル名", "メモ", "状態"});
     list->setRootIsDecorated(false);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setUniformRowHeights(true);
@@ -127,7 +129,7 @@ void LinkCheckWindow::UpdateButtons()
 {
     // Greyed where there is nothing to act on: no entry to open, no missing file to look for.
     openButton->setEnabled(!busy_ && list->currentItem());
-    findButton->setEnabled(!busy_ && list->topLevelItemCount() > 0);
+    findButton->setEnabled(!busy_ && !missing_.empty());
     replaceButton->setEnabled(!busy_);
     recheckButton->setEnabled(!busy_);
 }
@@ -138,6 +140,7 @@ void LinkCheckWindow::Check(int32_t group)
     group_ = group;
     setWindowTitle(group > 0 ? QString("リンク切れ確認 (N:%1)").arg(group) : QString("リンク切れ確認 (全グループ)"));
     missing_.clear();
+    changed_.clear();
     list->clear();
     std::vector<GroupName> groups;
     auto entries = std::make_shared<std::vector<LinkEntry>>();
@@ -145,8 +148,13 @@ void LinkCheckWindow::Check(int32_t group)
         statusLabel->setText("データベースから読めませんでした");
         return;
     }
+    // The task's attachment never makes the table: here, before it starts.
+    EnsureFingerprintTable(db_);
     db_.EndRead();
     scanResult_ = std::make_shared<std::vector<LinkEntry>>();
+    changedResult_ = std::make_shared<std::optional<std::vector<ChangedEntry>>>();
+    std::vector<int32_t> numbers;
+    for (const GroupName& g : groups) numbers.push_back(g.number);
     SetBusy(true, QString("%1 件のエントリを確認しています…").arg(entries->size()), entries->size());
     disconnect(&task_, &BackgroundTask::Finished, this, nullptr);
     connect(&task_, &BackgroundTask::Finished, this, [this, total = entries->size()](bool cancelled) {
@@ -156,11 +164,21 @@ void LinkCheckWindow::Check(int32_t group)
             return;
         }
         missing_ = std::move(*scanResult_);
+        if (*changedResult_) changed_ = std::move(**changedResult_);
         ShowMissing();
-        statusLabel->setText(QString("リンク切れ: %1 件（確認したエントリ %2 件）").arg(missing_.size()).arg(total));
+        QString text = QString("リンク切れ: %1 件（確認したエントリ %2 件）").arg(missing_.size()).arg(total);
+        if (!changed_.empty()) text += QString("　内容の変更: %1 件").arg(changed_.size());
+        else if (!*changedResult_) text += "　内容の変更は確かめられませんでした";
+        statusLabel->setText(text);
     });
-    task_.Start([entries, result = scanResult_, mappings = mappings_](const GoOn& goOn) {
-        if (auto missing = MissingEntries(*entries, mappings, goOn)) *result = std::move(*missing);
+    task_.Start([entries, result = scanResult_, changed = changedResult_, mappings = mappings_, numbers,
+                 settings = db_.Settings(), all = group == 0](const GoOn& goOn) {
+        auto missing = MissingEntries(*entries, mappings, goOn);
+        if (!missing) return;
+        *result = std::move(*missing);
+        // The drawings' contents after their presence: fingerprints refreshed on an
+        // attachment of the task's own.
+        *changed = ChangedEntries(settings, mappings, *entries, numbers, all, goOn);
     });
 }
 
@@ -171,7 +189,15 @@ void LinkCheckWindow::ShowMissing()
     for (size_t i = 0; i < missing_.size(); ++i) {
         const LinkEntry& e = missing_[i];
         auto* item = new QTreeWidgetItem({GroupLabel(e), ToQ(e.subGroupName), ToQ(e.folder), ToQ(e.fileName), ToQ(e.memo)});
+        item->setText(5, "リンク切れ");
         item->setData(0, kEntryRole, static_cast<qulonglong>(i));
+        items << item;
+    }
+    for (size_t i = 0; i < changed_.size(); ++i) {
+        const LinkEntry& e = changed_[i].entry;
+        auto* item = new QTreeWidgetItem({GroupLabel(e), ToQ(e.subGroupName), ToQ(e.folder), ToQ(e.fileName), ToQ(e.memo),
+                                          "内容の変更 " + ToQ(FormatFileTime(changed_[i].time))});
+        item->setData(0, kEntryRole, static_cast<qulonglong>(missing_.size() + i));
         items << item;
     }
     list->addTopLevelItems(items);
@@ -194,8 +220,8 @@ void LinkCheckWindow::OpenSelected()
     const QTreeWidgetItem* item = list->currentItem();
     if (!item || task_.Running()) return;
     const auto i = item->data(0, kEntryRole).toULongLong();
-    if (i >= missing_.size()) return;
-    const LinkEntry& e = missing_[i];
+    if (i >= missing_.size() + changed_.size()) return;
+    const LinkEntry& e = i < missing_.size() ? missing_[i] : changed_[i - missing_.size()].entry;
     emit OpenEntryRequested(e.group, e.number);
 }
 
@@ -212,13 +238,24 @@ void LinkCheckWindow::FindFiles()
         return;
     }
     lastSearchFolder_ = folder;
+    // Their content as last seen: a renamed drawing is found by it. Without it (nothing
+    // read yet, or a failed read) they are looked for by name alone, as ever.
+    searchContents_.clear();
+    WantedContents contents;
+    if (const auto known = LastContents(db_, wanted)) {
+        for (const auto& [key, content] : *known) {
+            searchContents_[key] = content.hash;
+            contents[content.size].insert(content.hash);
+        }
+    }
+    db_.EndRead();
     searchResult_ = std::make_shared<NameSearchResult>();
     SetBusy(true, folder + " の下を探しています…", 0);
     disconnect(&task_, &BackgroundTask::Finished, this, nullptr);
     connect(&task_, &BackgroundTask::Finished, this,
             [this, wanted](bool cancelled) { SearchFinished(cancelled, wanted); });
-    task_.Start([result = searchResult_, start = *start, names = NamesOf(wanted), limits = searchLimits](
-                    const GoOn& goOn) { *result = FindFilesByName(start, names, limits, goOn); });
+    task_.Start([result = searchResult_, start = *start, names = NamesOf(wanted), limits = searchLimits, contents](
+                    const GoOn& goOn) { *result = FindFilesByName(start, names, limits, goOn, contents); });
 }
 
 void LinkCheckWindow::SearchFinished(bool cancelled, const std::vector<LinkEntry>& wanted)
@@ -232,7 +269,7 @@ void LinkCheckWindow::SearchFinished(bool cancelled, const std::vector<LinkEntry
         platform_.messages->ShowMessage(this, "フォルダが見つかりません");
         return;
     }
-    const RelinkPlan plan = PlanRelink(wanted, *searchResult_, mappings_);
+    const RelinkPlan plan = PlanRelink(wanted, *searchResult_, mappings_, searchContents_);
     QString text;
     if (searchResult_->end != NameSearchEnd::Complete) text += "時間か件数の上限に達したため、途中まで探しました。\n";
     QStringList others;
@@ -246,7 +283,7 @@ void LinkCheckWindow::SearchFinished(bool cancelled, const std::vector<LinkEntry
     }
     QStringList relinks;
     for (const FolderChange& c : plan.relinks.changes)
-        if (c.Storable()) relinks << ToQ(c.entry.StoredPath()) + " → " + ToQ(c.newFolder);
+        if (c.Storable()) relinks << ToQ(c.entry.StoredPath()) + " → " + ToQ(c.newFolder + c.newFileName);
     text += QString("%1 件のエントリを見つかったファイルに付け替えます。").arg(plan.relinks.Changing()) + Named(relinks);
     if (!others.isEmpty()) text += "\n\n次のエントリはそのままです。" + Named(others);
     if (!platform_.messages->Confirm(this, text + "\n\nよろしいですか？")) return;

@@ -11,6 +11,7 @@
 
 #include "db/session.h"
 #include "links/backgroundtask.h"
+#include "links/contentcheck.h"
 #include "links/linkscan.h"
 #include "links/namesearch.h"
 #include "platform/platform.h"
@@ -36,6 +37,9 @@ public:
     int32_t CheckedGroup() const { return group_; }
     bool Busy() const { return task_.Running(); }
     const std::vector<LinkEntry>& Missing() const { return missing_; }
+    // The entries whose file's content changed since it was filed, listed after the
+    // missing ones.
+    const std::vector<ChangedEntry>& Changed() const { return changed_; }
 
     // Limits of the search by name (tests make them small).
     NameSearchLimits searchLimits;
@@ -85,5 +89,9 @@ private:
     // What the work in the background hands back; read when it has finished.
     std::shared_ptr<std::vector<LinkEntry>> scanResult_;
     std::shared_ptr<NameSearchResult> searchResult_;
+    std::vector<ChangedEntry> changed_;
+    std::shared_ptr<std::optional<std::vector<ChangedEntry>>> changedResult_;
+    // The last content seen of the entries looked for, by group and entry number.
+    std::map<std::pair<int32_t, int32_t>, std::string> searchContents_;
     QString lastSearchFolder_;
 };

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "store/fingerprints.h"
 #include "text/cp932.h"
 #include "text/pathname.h"
 
@@ -22,7 +23,7 @@ struct Folder {
 } // namespace
 
 NameSearchResult FindFilesByName(const std::string& folder, const std::set<std::string>& names,
-                                 const NameSearchLimits& limits, const GoOn& goOn)
+                                 const NameSearchLimits& limits, const GoOn& goOn, const WantedContents& contents)
 {
     NameSearchResult result;
     std::string start = folder;
@@ -70,8 +71,19 @@ NameSearchResult FindFilesByName(const std::string& folder, const std::set<std::
                 if (here.depth + 1 <= limits.depth && entered.insert({entry.st_dev, entry.st_ino}).second)
                     pending.push_back({(here.fsPath == "/" ? "" : here.fsPath) + "/" + name, here.cp932Path + *cp932 + "/",
                                        here.depth + 1});
-            } else if (S_ISREG(entry.st_mode) && names.count(*cp932)) {
-                std::vector<std::string>& paths = result.found[*cp932];
+            } else if (S_ISREG(entry.st_mode)) {
+                if (names.count(*cp932)) {
+                    std::vector<std::string>& paths = result.found[*cp932];
+                    if (paths.size() < limits.pathsPerName) paths.push_back(here.cp932Path + *cp932);
+                }
+                const auto sized = contents.find(static_cast<std::uint64_t>(entry.st_size));
+                if (sized == contents.end()) continue;
+                // Read only when the size is one looked for, and within the search's time.
+                const std::optional<FileContent> content =
+                    HashFile((here.fsPath == "/" ? "" : here.fsPath) + "/" + name,
+                             [&deadline] { return std::chrono::steady_clock::now() > deadline; });
+                if (!content || !sized->second.count(content->hash)) continue;
+                std::vector<std::string>& paths = result.foundByContent[content->hash];
                 if (paths.size() < limits.pathsPerName) paths.push_back(here.cp932Path + *cp932);
             }
         }
@@ -89,12 +101,26 @@ std::set<std::string> NamesOf(const std::vector<LinkEntry>& entries)
 }
 
 RelinkPlan PlanRelink(const std::vector<LinkEntry>& missing, const NameSearchResult& search,
-                      const RootMappings& mappings)
+                      const RootMappings& mappings, const std::map<std::pair<int32_t, int32_t>, std::string>& contents)
 {
     RelinkPlan plan;
     for (const LinkEntry& e : missing) {
         const auto found = search.found.find(e.fileName);
-        if (found == search.found.end()) {
+        const auto content = contents.find({e.group, e.number});
+        const auto same = content == contents.end() ? search.foundByContent.end()
+                                                     : search.foundByContent.find(content->second);
+        if (found == search.found.end() && same != search.foundByContent.end()) {
+            if (same->second.size() != 1) {
+                plan.ambiguous.push_back(e);
+                continue;
+            }
+            const std::string stored = StoredPath(same->second.front(), mappings);
+            FolderChange change{e, PathFolder(stored)};
+            change.newFileName = PathFileName(stored);
+            change.problem = CheckEntryNames(change.newFileName, change.newFolder);
+            change.fileExists = true;
+            plan.relinks.changes.push_back(std::move(change));
+        } else if (found == search.found.end()) {
             plan.notFound.push_back(e);
         } else if (found->second.size() != 1) {
             plan.ambiguous.push_back(e);

@@ -4,6 +4,7 @@
 // folder entered once, bounded in time, in entries read and in depth. Texts are CP932;
 // names that CP932 cannot hold cannot be stored and are passed over.
 #include <chrono>
+#include <cstdint>
 #include <cstddef>
 #include <map>
 #include <set>
@@ -26,11 +27,18 @@ struct NameSearchResult {
     NameSearchEnd end = NameSearchEnd::Complete;
     // For each name looked for that was found: the full paths, in the order found.
     std::map<std::string, std::vector<std::string>> found;
+    // For each content looked for that was found: the full paths, in the order found.
+    std::map<std::string, std::vector<std::string>> foundByContent;
 };
+
+// Contents looked for besides the names: for each file size, the hashes of that size. A
+// file of such a size is read and hashed; others are never read.
+using WantedContents = std::map<std::uint64_t, std::set<std::string>>;
 
 // goOn is told the number of entries read so far, now and then.
 NameSearchResult FindFilesByName(const std::string& folder, const std::set<std::string>& names,
-                                 const NameSearchLimits& limits, const GoOn& goOn);
+                                 const NameSearchLimits& limits, const GoOn& goOn,
+                                 const WantedContents& contents = {});
 
 // The entries of the names to look for (each name once).
 std::set<std::string> NamesOf(const std::vector<LinkEntry>& entries);
@@ -42,5 +50,8 @@ struct RelinkPlan {
     std::vector<LinkEntry> ambiguous;   // found in more than one place
     std::vector<LinkEntry> notFound;
 };
+// An entry not found by its name is relinked, its name too, to the one file found that
+// holds its last content seen (contents: by group and entry number).
 RelinkPlan PlanRelink(const std::vector<LinkEntry>& missing, const NameSearchResult& search,
-                      const RootMappings& mappings);
+                      const RootMappings& mappings,
+                      const std::map<std::pair<int32_t, int32_t>, std::string>& contents = {});

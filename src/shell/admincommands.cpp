@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "db/session.h"
+#include "groupwin/samecontent.h"
 #include "links/folderreplace.h"
 #include "links/linkscan.h"
 #include "links/linktexts.h"
@@ -24,11 +25,13 @@ const char* const kUsageText =
     "  kumolist --check-links [--group N]\n"
     "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n"
     "  kumolist --index [--group N]\n"
-    "  kumolist --search 検索文字 [--in folder|name|memo|text|all] [--csv]\n";
+    "  kumolist --search 検索文字 [--in folder|name|memo|text|all] [--csv]\n"
+    "  kumolist --duplicates\n";
 
 struct Command {
     bool check = false;
     bool index = false;
+    bool duplicates = false;
     QString from, to;
     int32_t group = 0;
     bool dryRun = false;
@@ -38,6 +41,10 @@ std::optional<Command> Parse(const QStringList& args)
 {
     Command c;
     int i = 1;
+    if (args.value(i) == "--duplicates") {
+        c.duplicates = true;
+        return args.size() == 2 ? std::optional<Command>(c) : std::nullopt;
+    }
     if (args.value(i) == "--check-links" || args.value(i) == "--index") {
         c.check = args.value(i) == "--check-links";
         c.index = !c.check;
@@ -81,12 +88,30 @@ bool FoldersUsable(const Command& c, std::ostream& err)
     return true;
 }
 
+// The sets of entries whose files hold the same content, one paragraph each. Only what
+// was read whole is printed: a failure on the way prints no set.
+int PrintDuplicates(DatabaseSession& session, std::ostream& out, std::ostream& err)
+{
+    const std::optional<std::vector<SameContentSet>> sets = DuplicateSets(session);
+    session.EndRead();
+    if (!sets) {
+        err << (session.Connected() ? QString("データベースから読めませんでした\n") : QString(kLostText));
+        return kUsage;
+    }
+    for (size_t i = 0; i < sets->size(); ++i) {
+        if (i > 0) out << "\n";
+        for (const SameContentEntry& e : (*sets)[i]) out << ToQ(SameContentLine(e)) << "\n";
+    }
+    return 0;
+}
+
 } // namespace
 
 bool IsAdminCommand(const QStringList& arguments)
 {
     const QString first = arguments.value(1);
-    return first == "--check-links" || first == "--replace-folder" || first == "--index" || IsSearchCommand(arguments);
+    return first == "--check-links" || first == "--replace-folder" || first == "--index" || first == "--duplicates" ||
+           IsSearchCommand(arguments);
 }
 
 int RunAdminCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
@@ -98,7 +123,7 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
         err << kUsageText;
         return kUsage;
     }
-    if (command && !command->check && !command->index && !FoldersUsable(*command, err)) return kUsage;
+    if (command && !command->check && !command->index && !command->duplicates && !FoldersUsable(*command, err)) return kUsage;
 
     const ProgramFiles files = LocateProgramFiles(programFilePath);
     DatabaseSettings settings;
@@ -125,6 +150,7 @@ int RunAdminCommandOn(const QStringList& arguments, DatabaseSession& session, co
         return kUsage;
     }
     if (command->index) return RunIndexCommandOn(session, DrawingTextJob{thumbnailer, mappings, command->group}, out, err);
+    if (command->duplicates) return PrintDuplicates(session, out, err);
     if (!command->check && !FoldersUsable(*command, err)) return kUsage;
     const std::optional<std::string> from = FromQExact(command->from), to = FromQExact(command->to);
     std::vector<GroupName> groups;

@@ -12,6 +12,10 @@
 //     the texts of the drawings read into the database (shell/indexcommand.h).
 //   kumolist --search TEXT [--in folder|name|memo|text|all] [--csv]
 //     the search window's search (shell/searchcommand.h).
+//   kumolist --duplicates
+//     the sets of entries whose files hold the same content (by their fingerprints),
+//     one entry a line (group number, group name, sub-group, entry number, stored path,
+//     tab-separated), one set a paragraph; exit 0.
 // All read the settings of the user who runs them, where the program reads them; exit 2
 // when the command is wrong or the database cannot be reached, and when the connection
 // is lost on the way (nothing then counts as missing that was not read).

@@ -113,6 +113,7 @@ void MainWindow::SetWindows(const ProgramWindows& windows)
         });
         groupWindow->SetCommandGate([this] { return ReattachIfLost(); });
         groupWindow->SetRootMappings(&rootMappings_);
+        groupWindow->SetEntryOpener([this](int32_t group, int32_t entry) { OpenGroupAt(group, entry); });
         connect(groupWindow, &GroupWindow::LinkCheckRequested, this, &MainWindow::CheckLinks);
         connect(groupWindow, &GroupWindow::FolderReplaceRequested, this, &MainWindow::ReplaceFolder);
         // Entries registered there: their drawings' texts are read.

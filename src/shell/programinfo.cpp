@@ -18,6 +18,8 @@ const char* const kHelpText =
     "  kumolist --search 検索文字 [--in folder|name|memo|text|all] [--csv]\n"
     "      フォルダ名、ファイル名、メモ、図面の文字 (既定はすべて) を検索し、一件一行で出力します\n"
     "      (グループ番号、グループ名、サブグループ名、フォルダ、ファイル名、図面の文字はその前後)\n"
+    "  kumolist --duplicates\n"
+    "      同じ内容のファイルを指すエントリの組を出力します (タブ区切り、一組ごとに空行)\n"
     "  kumolist --help                この説明を出力します\n"
     "  kumolist --version             版を出力します\n"
     "\n"

@@ -31,6 +31,8 @@
 #include "db/schema.h"
 #include "groupwin/filelistmodel.h"
 #include "groupwin/groupwindow.h"
+#include "groupwin/groupfingerprints.h"
+#include "groupwin/samecontentwindow.h"
 #include "groupcontrols.h"
 #include "groupwin/subgroupnamedialog.h"
 #include "memo/memodialog.h"
@@ -1243,6 +1245,57 @@ private slots:
         run.w->SortByColumn(kCellName);
         qInfo("10000 entries sorted by name in %lld ms", t.elapsed());
         QCOMPARE(ShownRows(run.w)->index(1, kCellName).data().toString(), QString("f10.txt"));
+    }
+
+    // A file registered through the window is fingerprinted after its commit; a content
+    // changed since shows in the change column and marks the icon until it is confirmed;
+    // "同じ内容のファイル" lists the other group's entry of that content and opens it.
+    void contentChangesShownAndConfirmed()
+    {
+        QTemporaryDir dir;
+        PutFile(dir.filePath("a.jww"), "JwwData.one");
+        PutFile(dir.filePath("copy.jww"), "JwwData.one");
+        const std::string folder = Cp(dir.path()) + "/";
+        Run run([&](DatabaseSession& db) {
+            QVERIFY(EnsureGroupTables(db, 2));
+            QVERIFY(PutEntry(db, 2, 1, "copy.jww", folder, 0));
+        });
+        QVERIFY(run.w);
+        GroupWindow* w = run.w;
+        auto prints = [&](int group) {
+            const int n = run.db().CountRecords(kFingerprintTable, "GRP=" + IntToStr(group) + " AND HASH=REF_HASH");
+            run.db().EndRead();
+            return n;
+        };
+        run.Open(2);
+        QTRY_COMPARE(prints(2), 1);
+        run.Open(1);
+        run.fake().fileDialogs.nextFileNames.push_back({dir.filePath("a.jww")});
+        QTest::mouseClick(Control<QPushButton>(w, "addFilesButton"), Qt::LeftButton);
+        QTRY_COMPARE(prints(1), 1);
+        QTRY_VERIFY(!w->findChild<GroupFingerprints*>()->Busy());
+        QCOMPARE(Column(w, kChangeColumn), QStringList{""});
+
+        SelectRows(w, {0});
+        w->findChild<QAction*>("sameContentAction")->trigger();
+        auto* same = w->findChild<SameContentWindow*>();
+        QVERIFY(same && same->isVisible());
+        QCOMPARE(same->list->topLevelItemCount(), 2);
+        QCOMPARE(same->list->topLevelItem(1)->text(0), QString("two(N:2)"));
+        emit same->list->itemDoubleClicked(same->list->topLevelItem(1), 0);
+        QCOMPARE(w->currentGroupNumber, 2);
+        QCOMPARE(Column(w, kCellName), QStringList{"copy.jww"});
+
+        PutFile(dir.filePath("a.jww"), "JwwData.two!");
+        run.Open(1);
+        QTRY_VERIFY(!Column(w, kChangeColumn).value(0).isEmpty());
+        QVERIFY(ShownRows(w)->index(0, 0).data(kChangedRole).toBool());
+        SelectRows(w, {0});
+        QAction* accept = w->findChild<QAction*>("acceptChangeAction");
+        QVERIFY(accept->isEnabled());
+        accept->trigger();
+        QCOMPARE(Column(w, kChangeColumn), QStringList{""});
+        QCOMPARE(prints(1), 1);
     }
 };
 

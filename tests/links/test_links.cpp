@@ -14,6 +14,8 @@
 #include "groupwin/grouptables.h"
 #include "links/backgroundtask.h"
 #include "links/filedentries.h"
+#include "groupwin/fingerprintworker.h"
+#include "links/contentcheck.h"
 #include "links/folderreplace.h"
 #include "links/linkscan.h"
 #include "links/namesearch.h"
@@ -56,6 +58,7 @@ private slots:
     void replacementMatchesEveryFormOfTheFolder();
     void missingEntriesAcrossGroups();
     void relinkByName();
+    void relinkByContent();
     void backgroundWorkIsCancelled();
     void filesFoundWhereverTheyAreFiled();
     void lostServerFailsTheReadWhole();
@@ -358,6 +361,71 @@ void TestLinks::relinkByName()
     QCOMPARE(FindFilesByName(Cp(root), {"once.jww"}, {}, [](size_t) { return false; }).end, NameSearchEnd::Stopped);
     QCOMPARE(FindFilesByName(Cp(root + "missing"), {"once.jww"}, {}, {}).end, NameSearchEnd::NoFolder);
     QCOMPARE(FindFilesByName(Cp(root + "z"), {"never.jww"}, {}, {}).end, NameSearchEnd::NoFolder);
+}
+
+// Drawings renamed after they were fingerprinted, found by their last content seen: one
+// place relinks the entry, name and folder; two places or a file of the same size but
+// another content relink nothing.
+void TestLinks::relinkByContent()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    QTemporaryDir disk;
+    const QString old = disk.path() + "/old/", moved = disk.path() + "/moved/";
+    QDir().mkpath(old);
+    QDir().mkpath(moved + "sub");
+    auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write(old + "A-101.jww", "plan of A");
+    write(old + "B.jww", "plan of B");
+    write(old + "C.jww", "plan of C");
+    QVERIFY(InsertGroup(s.session, 1, "A", "", "", ""));
+    QVERIFY(OpenGroupTables(s.session, 1));
+    for (const auto& [n, name] : {std::pair{1, "A-101.jww"}, {2, "B.jww"}, {3, "C.jww"}})
+        QVERIFY(AddEntry(s.session, 1, n, Cp(old), name, "", 0));
+    FingerprintRequest request;
+    request.groups = {1};
+    QVERIFY(EnsureFingerprintTable(s.session));
+    QCOMPARE(RefreshFingerprints(s.session, request, {}).end, FingerprintResult::End::Done);
+
+    // A renamed once, B copied to two places, C gone and a file of its size holds another.
+    QVERIFY(QFile::rename(old + "A-101.jww", moved + QString::fromUtf8("sub/A-101_改2.jww")));
+    QVERIFY(QFile::copy(old + "B.jww", moved + "B (2).jww"));
+    QVERIFY(QFile::rename(old + "B.jww", moved + "sub/B_old.jww"));
+    QVERIFY(QFile::remove(old + "C.jww"));
+    write(moved + "C-x.jww", "plan of X");
+
+    std::vector<GroupName> groups;
+    std::vector<LinkEntry> entries;
+    QVERIFY(ReadGroups(s.session, 0, groups) && ReadLinkEntries(s.session, groups, entries));
+    const std::vector<LinkEntry> missing = MissingEntries(entries, {}, {}).value();
+    QCOMPARE(missing.size(), size_t(3));
+    const auto known = LastContents(s.session, missing);
+    QVERIFY(known && known->size() == 3);
+    WantedContents wanted;
+    std::map<std::pair<int32_t, int32_t>, std::string> hashes;
+    for (const auto& [key, content] : *known) {
+        wanted[content.size].insert(content.hash);
+        hashes[key] = content.hash;
+    }
+    const NameSearchResult search = FindFilesByName(Cp(moved), NamesOf(missing), {}, {}, wanted);
+    QCOMPARE(search.end, NameSearchEnd::Complete);
+    const RelinkPlan plan = PlanRelink(missing, search, {}, hashes);
+    QCOMPARE(plan.relinks.changes.size(), size_t(1));
+    QCOMPARE(plan.ambiguous.size(), size_t(1));
+    QCOMPARE(plan.ambiguous[0].fileName, std::string("B.jww"));
+    QCOMPARE(plan.notFound.size(), size_t(1));
+    QCOMPARE(plan.notFound[0].fileName, std::string("C.jww"));
+    // Without the contents, as before: by name alone.
+    QCOMPARE(PlanRelink(missing, search, {}).relinks.changes.size(), size_t(0));
+
+    QCOMPARE(ApplyFolderChanges(s.session, plan.relinks.changes).changed, 1);
+    const auto row = AllRows(s.session, FileTableName(1), "N=1", "PATH_NAME, FILE_NAME");
+    QCOMPARE(row.at(0).at(0), Cp(moved + "sub/"));
+    QCOMPARE(row.at(0).at(1), Sj("A-101_改2.jww"));
 }
 
 void TestLinks::backgroundWorkIsCancelled()

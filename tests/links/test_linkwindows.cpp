@@ -143,6 +143,22 @@ void TestLinkWindows::movedEntriesFoundAgain()
     QCOMPARE(StoredFolder(db, 1, 3), "Z:\\moved\\" + Sj("現場") + "\\");
     QCOMPARE(check->statusLabel->text(), QString("リンク切れ: 0 件（確認したエントリ 4 件）"));
 
+    // A drawing saved with another content is listed after the missing ones, under both
+    // entries that name it; opened from there like them.
+    {
+        QFile f(d + "here.jww");
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Append));
+        f.write("changed");
+    }
+    check->recheckButton->click();
+    QTRY_VERIFY(!check->Busy());
+    QCOMPARE(check->list->topLevelItemCount(), 2);
+    QVERIFY(check->list->topLevelItem(0)->text(5).startsWith("内容の変更 "));
+    QCOMPARE(check->statusLabel->text(), QString("リンク切れ: 0 件（確認したエントリ 4 件）　内容の変更: 2 件"));
+    QVERIFY(!check->findButton->isEnabled());
+    // Saved back as it was filed: no longer a change, whatever its time.
+    QVERIFY(QFile::resize(d + "here.jww", 0));
+
     // The Windows PC's entry opens where this system finds it; a file added below the
     // shared folder is stored the Windows way.
     Control<FileSortModel>(w, "fileSortModel")->sort(-1);

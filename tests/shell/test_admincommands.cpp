@@ -12,6 +12,7 @@
 #include "catalogue.h"
 #include "db/schema.h"
 #include "entries.h"
+#include "groupwin/fingerprintworker.h"
 #include "settings/preferences.h"
 #include "shell/admincommands.h"
 #include "support/tcpforwarder.h"
@@ -56,6 +57,7 @@ private slots:
     void checkAndReplaceFromATerminal();
     void lostServerExitsTwo();
     void replacementSeesEveryFormAndRefusesRelative();
+    void duplicatesPrintedBySets();
 };
 
 void TestAdminCommands::checkAndReplaceFromATerminal()
@@ -178,5 +180,69 @@ void TestAdminCommands::replacementSeesEveryFormAndRefusesRelative()
         const int code = RunAdminCommandOn(args, s.session, {{"Z:\\", "/mnt/zumen/"}}, out, err);
         QVERIFY2(QString::fromStdString((code == 2 ? err : out).str()).contains(seen), seen);
         QCOMPARE(StoredFolder(s.session, 1, 1), std::string(code == 0 ? "Z:\\sub2\\" : "z:/sub/"));
+    }
+}
+
+// The entries of equal content, one set a paragraph, tab-separated; nothing printed but
+// exit 2 when the server goes on the way or the command is wrong.
+void TestAdminCommands::duplicatesPrintedBySets()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    QTemporaryDir disk;
+    const std::string d = FromQ(disk.path() + "/").value();
+    for (const auto& [name, bytes] : {std::pair{"a.jww", "1"}, {"a2.jww", "1"}, {"b.jww", "22"}, {"b2.jww", "22"}, {"c.jww", "3"}}) {
+        QFile f(disk.path() + "/" + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QVERIFY(InsertGroup(s.session, 1, "A", "", "0", "0") && InsertGroup(s.session, 2, "B", "", "0", "0"));
+    QVERIFY(OpenGroupTables(s.session, 1) && OpenGroupTables(s.session, 2));
+    QVERIFY(AddSubGroup(s.session, 2, 1, Sj("現場")));
+    QVERIFY(AddEntry(s.session, 1, 1, d, "a.jww", "", 0));
+    QVERIFY(AddEntry(s.session, 1, 2, d, "b.jww", "", 0));
+    QVERIFY(AddEntry(s.session, 1, 3, d, "c.jww", "", 0));
+    QVERIFY(AddEntry(s.session, 2, 1, d, "a2.jww", "", 1));
+    QVERIFY(AddEntry(s.session, 2, 2, d, "b2.jww", "", 0));
+    const QStringList args{"kumolist", "--duplicates"};
+    QVERIFY(IsAdminCommand(args));
+    std::ostringstream none, noErr;
+    // Nothing fingerprinted yet: no set, and no failure.
+    QCOMPARE(RunAdminCommandOn(args, s.session, {}, none, noErr), 0);
+    QCOMPARE(none.str(), std::string());
+
+    FingerprintRequest request;
+    request.groups = {1, 2};
+    QVERIFY(EnsureFingerprintTable(s.session));
+    QCOMPARE(RefreshFingerprints(s.session, request, {}).end, FingerprintResult::End::Done);
+    const QString q = QString::fromStdString(d);
+    struct Case {
+        const char* name;
+        QStringList args;
+        const char* cutAt;   // the statement before which the server goes
+        int code;
+        QString out;
+    };
+    const std::vector<Case> cases{
+        {"sets", args, nullptr, 0,
+         "1\tA\t\t1\t" + q + "a.jww\n2\tB\t現場\t1\t" + q + "a2.jww\n\n1\tA\t\t2\t" + q + "b.jww\n2\tB\t\t2\t" + q +
+             "b2.jww\n"},
+        {"extra argument", {"kumolist", "--duplicates", "--group", "1"}, nullptr, 2, ""},
+        {"server lost", args, "FROM GRP1_2 ", 2, ""},
+    };
+    TcpForwarder relay;
+    DatabaseSettings viaRelay = s.db.settings;
+    viaRelay.serverName = relay.ServerName();
+    for (const Case& c : cases) {
+        DatabaseSession db(viaRelay);
+        db.ConnectDatabase();
+        QVERIFY(db.Connected());
+        db.SetStatementLog([&](const std::string& sent) {
+            if (c.cutAt && sent.find(c.cutAt) != std::string::npos) relay.Cut();
+        });
+        std::ostringstream out, err;
+        QVERIFY2(RunAdminCommandOn(c.args, db, {}, out, err) == c.code, c.name);
+        QCOMPARE(QString::fromStdString(out.str()), c.out);
+        QVERIFY2(err.str().empty() == (c.code == 0), c.name);
     }
 }
