@@ -72,6 +72,9 @@ bool InUnit(DatabaseSession& session, const std::function<bool()>& work)
     return false;
 }
 
+bool StoreFingerprintsOnce(DatabaseSession& session, const std::vector<Fingerprint>& rows, std::int32_t goneGroup,
+                           const std::vector<std::int32_t>& gone);
+
 } // namespace
 
 std::string HashBytes(const std::string& bytes) { return Hex(XXH3_128bits(bytes.data(), bytes.size())); }
@@ -198,6 +201,22 @@ bool StoreFingerprints(DatabaseSession& session, const std::vector<Fingerprint>&
                        const std::vector<std::int32_t>& gone)
 {
     if (rows.empty() && gone.empty()) return true;
+    // Another worker (the group window's and the link check's, or another copy's) may be
+    // storing the same rows: ours waits for its commit, then meets a conflict (or, where both
+    // inserted, a taken key). The rows are whole and stored as one unit, so they are stored
+    // again over the other's.
+    for (int attempt = 0;; ++attempt) {
+        if (StoreFingerprintsOnce(session, rows, goneGroup, gone)) return true;
+        const DbFailure failure = session.LastFailure();
+        if (attempt == 2 || session.InWork() || (failure != DbFailure::Conflict && failure != DbFailure::UniqueKey)) return false;
+    }
+}
+
+namespace {
+
+bool StoreFingerprintsOnce(DatabaseSession& session, const std::vector<Fingerprint>& rows, std::int32_t goneGroup,
+                           const std::vector<std::int32_t>& gone)
+{
     return InUnit(session, [&] {
         for (size_t from = 0; from < gone.size(); from += kNumbersAStatement) {
             const size_t to = std::min(gone.size(), from + kNumbersAStatement);
@@ -221,6 +240,8 @@ bool StoreFingerprints(DatabaseSession& session, const std::vector<Fingerprint>&
         return true;
     });
 }
+
+} // namespace
 
 bool AcceptContent(DatabaseSession& session, std::int32_t group, const std::vector<std::int32_t>& numbers)
 {

@@ -1,7 +1,9 @@
 // Fingerprints of the entries' files against the real server and disk: taken, refreshed
 // as the files change, counted only for the entry they were taken for, the same content
 // found across groups, and a server lost in the middle of the writing.
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <set>
 
 #include <sys/stat.h>
@@ -67,6 +69,7 @@ private slots:
     void fingerprintsFollowTheFiles();
     void sameContentAcrossGroups();
     void lostServerLeavesWholeRows();
+    void twoWritersOfTheSameRowsBothStore();
 };
 
 void TestFingerprints::hashIsOfTheContentOnly()
@@ -232,6 +235,30 @@ void TestFingerprints::lostServerLeavesWholeRows()
     const FingerprintResult again = Refresh(s.session, {1});
     QCOMPARE(again.hashed, 40);
     QCOMPARE(AllRows(s.session, kFingerprintTable, "", "*", "GRP, N").size(), size_t(count));
+}
+
+// The group window's worker and the link check's store the same rows at once: the later
+// waits for the earlier's commit and stores its rows over them, rather than failing.
+void TestFingerprints::twoWritersOfTheSameRowsBothStore()
+{
+    FreshSession s;
+    QVERIFY(s.ok);
+    QVERIFY(EnsureFingerprintTable(s.session));
+    DatabaseSession other(s.db.settings);
+    other.ConnectDatabase();
+    QVERIFY(other.Connected());
+    std::vector<Fingerprint> rows(3);
+    for (int n = 0; n < 3; ++n) rows[size_t(n)] = NextFingerprint({}, 1, n + 1, PathKey("p" + std::to_string(n)), {7, 1, HashBytes("x")});
+
+    QVERIFY(other.BeginWork());
+    QVERIFY(StoreFingerprints(other, rows));   // held, uncommitted
+    std::atomic<bool> stored = false;
+    std::thread later([&] { stored = StoreFingerprints(s.session, rows); });
+    QThread::msleep(500);
+    QVERIFY(other.CommitWork());
+    later.join();
+    QVERIFY(stored);
+    QCOMPARE(AllRows(s.session, kFingerprintTable, "", "*", "GRP, N").size(), size_t(3));
 }
 
 QTEST_GUILESS_MAIN(TestFingerprints)
