@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "text/cp932.h"
+#include "text/fold.h"
 
 namespace {
 
@@ -115,6 +116,8 @@ void FileListModel::SetRows(std::vector<FileRow> rows)
     icon_.resize(rows_.size());
     for (size_t i = 0; i < rows_.size(); ++i) icon_[i] = IconIndex(rows_[i]);
     shown_.assign(rows_.size(), Shown{});
+    folded_.assign(rows_.size(), {});
+    foldedReady_.assign(rows_.size(), false);
     endResetModel();
 }
 
@@ -127,6 +130,8 @@ void FileListModel::AppendRow(FileRow row)
     icon_.push_back(IconIndex(row));
     rows_.push_back(std::move(row));
     shown_.emplace_back();
+    folded_.emplace_back();
+    foldedReady_.push_back(false);
     endInsertRows();
 }
 
@@ -138,6 +143,8 @@ void FileListModel::RemoveRowAt(int row)
     rows_.erase(rows_.begin() + at);
     icon_.erase(icon_.begin() + at);
     shown_.erase(shown_.begin() + at);
+    folded_.erase(folded_.begin() + at);
+    foldedReady_.erase(foldedReady_.begin() + at);
     endRemoveRows();
 }
 
@@ -146,6 +153,7 @@ void FileListModel::SetMemo(int row, const std::string& memo)
     if (row < 0 || row >= Count()) return;
     rows_[static_cast<size_t>(row)].cells[kCellMemo] = memo;
     shown_[static_cast<size_t>(row)].ready &= ~(1u << kCellMemo);
+    foldedReady_[static_cast<size_t>(row)] = false;
     emit dataChanged(index(row, kCellMemo), index(row, kCellMemo));
 }
 
@@ -153,6 +161,17 @@ void FileListModel::PictureChanged(int row)
 {
     if (row < 0 || row >= Count()) return;
     emit dataChanged(index(row, kCellName), index(row, kCellName), {Qt::DecorationRole});
+}
+
+const std::string& FileListModel::FoldedText(int row) const
+{
+    const auto r = static_cast<size_t>(row);
+    if (!foldedReady_[r]) {
+        // A line break between them: no text typed matches across the two.
+        folded_[r] = FoldText(rows_[r].cells[kCellName]) + '\n' + FoldText(rows_[r].cells[kCellMemo]);
+        foldedReady_[r] = true;
+    }
+    return folded_[r];
 }
 
 FileSortModel::FileSortModel(FileListModel& files, QObject* parent) : QSortFilterProxyModel(parent), files_(files)
@@ -172,4 +191,19 @@ bool FileSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) 
     // No tie-break: Qt sorts the rows as they stand with a stable sort, so equal rows
     // keep the order of the sort before.
     return CompareFileRows(files_.Row(left.row()), files_.Row(right.row()), left.column()) < 0;
+}
+
+void FileSortModel::SetFilterText(const std::optional<std::string>& text)
+{
+    std::string needle = text ? FoldText(*text) : std::string();
+    if (needle == needle_ && none_ == !text) return;
+    needle_ = std::move(needle);
+    none_ = !text;
+    invalidateFilter();
+}
+
+bool FileSortModel::filterAcceptsRow(int sourceRow, const QModelIndex&) const
+{
+    if (none_) return false;
+    return needle_.empty() || FoldedContains(files_.FoldedText(sourceRow), needle_);
 }

@@ -4,6 +4,7 @@
 // in one go and changed one at a time by the commands; the views show them through
 // FileSortModel, in the order the user chose.
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -52,6 +53,10 @@ public:
     // The row's picture changed: the views paint it anew.
     void PictureChanged(int row);
 
+    // The row's file name and memo folded for the filter (text/fold.h), folded when
+    // first asked for and again after the memo changes.
+    const std::string& FoldedText(int row) const;
+
 private:
     // The display texts of a row, each converted when first shown: most cells of a
     // large group never are.
@@ -66,6 +71,8 @@ private:
     std::vector<FileRow> rows_;
     std::vector<int> icon_;   // per row, index into icons_
     mutable std::vector<Shown> shown_;
+    mutable std::vector<std::string> folded_;
+    mutable std::vector<bool> foldedReady_;
     std::vector<QIcon> icons_;
     std::unordered_map<std::string, int> iconOfType_;
     RowPicture rowPicture_;
@@ -76,6 +83,8 @@ private:
 // one sort builds on the one before. The order is taken only when asked: a row added
 // later stands at the end and a changed memo stays where it is, as the list showed them
 // before sorting was left to Qt. Selections and the current row follow their rows.
+// A filter text shows only the rows whose file name or memo holds it, width, case and
+// kana folded; the rows hidden leave the selection.
 class FileSortModel : public QSortFilterProxyModel {
     Q_OBJECT
 public:
@@ -85,9 +94,16 @@ public:
     const FileRow& Row(int row) const;
     int SourceRow(int row) const;
 
+    // CP932; empty shows every row, nullopt (a text no entry can hold) none.
+    void SetFilterText(const std::optional<std::string>& text);
+    bool Filtered() const { return none_ || !needle_.empty(); }
+
 protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
     FileListModel& files_;
+    std::string needle_;   // folded
+    bool none_ = false;
 };

@@ -11,6 +11,8 @@
 #include <QDialog>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -22,6 +24,7 @@
 #include <QTreeWidget>
 
 #include "groupwin/filelistmodel.h"
+#include "text/cp932.h"
 
 namespace {
 
@@ -79,6 +82,16 @@ void GroupWindow::BuildActions()
     // In the list's menu rather than the bar, which they would make too wide.
     linkCheckAction = on(KeyAction(fileList, "linkCheckAction", "リンク切れ確認...", {}), &GroupWindow::RequestLinkCheck);
     replaceFolderAction = on(KeyAction(fileList, "replaceFolderAction", "フォルダの置換...", {}), &GroupWindow::RequestFolderReplace);
+    printListAction = KeyAction(fileList, "printListAction", "図面リストを印刷...", {});
+    pdfListAction = KeyAction(fileList, "pdfListAction", "図面リストをPDFに出力...", {});
+    connect(printListAction, &QAction::triggered, this, [this] { DrawingList(false); });
+    connect(pdfListAction, &QAction::triggered, this, [this] { DrawingList(true); });
+    filterAction = KeyAction(this, "filterAction", "絞り込み", {QKeySequence::Find});
+    connect(filterAction, &QAction::triggered, this, [this] {
+        filterEdit->setFocus(Qt::ShortcutFocusReason);
+        filterEdit->selectAll();
+    });
+    filterEdit->setToolTip("ファイル名かメモに含む文字で絞り込み (Ctrl+F、Esc で解除)");
 
     fileMenu = new QMenu(this);
     fileMenu->setObjectName("fileMenu");
@@ -91,6 +104,8 @@ void GroupWindow::BuildActions()
     fileMenu->addAction(copyPathsAction);
     fileMenu->addSeparator();
     fileMenu->addActions({linkCheckAction, replaceFolderAction});
+    fileMenu->addSeparator();
+    fileMenu->addActions({printListAction, pdfListAction});
     treeMenu = new QMenu(this);
     treeMenu->setObjectName("treeMenu");
     treeMenu->addActions({createSubGroupAction, editSubGroupAction, deleteSubGroupAction});
@@ -159,13 +174,17 @@ void GroupWindow::UpdateActions()
     const QTreeWidgetItem* node = SelectedNode();
     const bool subGroup = node && node != subGroupTree->topLevelItem(0);
     editSubGroupAction->setEnabled(subGroup);
+    printListAction->setEnabled(fileSortModel->rowCount() > 0);
+    pdfListAction->setEnabled(fileSortModel->rowCount() > 0);
     deleteSubGroupAction->setEnabled(subGroup);
 }
 
 void GroupWindow::UpdateCount()
 {
     const qsizetype selected = fileIconView->selectionModel()->selectedRows(kCellName).size();
-    QString text = QString::number(fileSortModel->rowCount()) + " 件";
+    QString text = fileSortModel->Filtered()
+                       ? QString("%1 件中 %2 件を表示").arg(fileModel->Count()).arg(fileSortModel->rowCount())
+                       : QString::number(fileSortModel->rowCount()) + " 件";
     if (selected > 0) text += "（" + QString::number(selected) + " 件選択）";
     countLabel->setText(text);
 }
@@ -180,6 +199,11 @@ void GroupWindow::KeepInFront(QDialog* dialog)
 
 bool GroupWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == filterEdit && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !filterEdit->text().isEmpty()) {
+        filterEdit->clear();   // a second Esc closes the window, as anywhere in it
+        return true;
+    }
     if (event->type() == QEvent::ContextMenu)
         menuByKey_ = static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
     if (event->type() == QEvent::Hide && watched->parent() == this && isVisible()) {

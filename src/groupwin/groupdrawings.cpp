@@ -47,6 +47,7 @@ void GroupWindow::SetUpDrawingViews()
 
 void GroupWindow::SetThumbnailer(const QString& path)
 {
+    thumbnailer_ = path;
     drawingThumbnails->SetThumbnailer(path);
     previewPane->SetThumbnailer(path);
     PreviewCurrent();

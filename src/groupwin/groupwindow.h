@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "db/session.h"
+#include "drawinglist/drawinglistcommand.h"
 #include "groupwin/entrybatch.h"
 #include "groupwin/grouptables.h"
 #include "platform/platform.h"
@@ -23,6 +24,7 @@ class QComboBox;
 class QDialog;
 class QLabel;
 class QMenu;
+class QLineEdit;
 class QListView;
 class QPushButton;
 class QSplitter;
@@ -156,6 +158,10 @@ public:
     int32_t NodeNumber(const QTreeWidgetItem* node) const;
     // The entries the list shows, in its order, as CSV to a file the user chooses.
     void ExportCsv();
+    // The drawing list of the selected entries, else of those the list shows, printed
+    // after its preview or written as PDF (groupdrawinglist.cpp). Tests answer the page setup.
+    void DrawingList(bool toPdf);
+    void SetListSetupAsker(ListSetupAsker ask) { listSetupAsker_ = std::move(ask); }
 
 signals:
     // The rows of the list changed: read, added, removed or a memo stored.
@@ -199,6 +205,9 @@ private:
     QAction* readAgainAction = nullptr;       // F5, anywhere in the window
     QAction* linkCheckAction = nullptr;       // the list's menu: this group's missing files
     QAction* replaceFolderAction = nullptr;   // the list's menu: a moved folder
+    QAction* printListAction = nullptr;       // the list's menu: the drawing list
+    QAction* pdfListAction = nullptr;
+    QAction* filterAction = nullptr;          // Ctrl+F: to the filter box
     // The number of entries shown and selected, while no command's message stands.
     QLabel* countLabel = nullptr;
 
@@ -224,6 +233,7 @@ private:
     QPushButton* pasteButton = nullptr;
     QPushButton* removeButton = nullptr;
     QPushButton* csvButton = nullptr;
+    QLineEdit* filterEdit = nullptr;   // 絞り込み: only the entries holding its text are shown
     QStatusBar* statusLine = nullptr;
 
     // What a node of the sub-group tree keeps besides its label.
@@ -278,6 +288,8 @@ private:
     void PreviewCurrent();
 
     EntryClipboard& clipboard_;
+    QString thumbnailer_;
+    ListSetupAsker listSetupAsker_ = AskListSetup;
     MemoEditor memoEditor_;
     CommandGate commandGate_;
     SubGroupNameDialog* nameDialog_ = nullptr;
