@@ -1,4 +1,5 @@
 #include "workloads.h"
+#include "listworkloads.h"
 
 #include <atomic>
 #include <chrono>
@@ -729,6 +730,8 @@ const std::vector<WorkloadInfo>& Workloads()
         {"W4", "board", {1000, 5000}},
         {"W5", "thumbnails at 256 px (CPU)", {100, 500}},
         {"W6", "icon view, thumbnails cached", {1000}},
+        {"W7", "drawing list to PDF, pictures at 300 dpi", {20, 1000}},
+        {"W8", "filter typed in a group's list (slowest keystroke)", {10000, 100000}},
     };
     return all;
 }
@@ -743,5 +746,7 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
     if (key == "W4") return std::make_unique<BoardWorkload>();
     if (key == "W5") return std::make_unique<ThumbnailWorkload>();
     if (key == "W6") return std::make_unique<CachedThumbnailsWorkload>();
+    if (key == "W7") return MakeDrawingListWorkload();
+    if (key == "W8") return MakeFilterWorkload();
     return nullptr;
 }

@@ -56,6 +56,9 @@ public:
     // The row's file name and memo folded for the filter (text/fold.h), folded when
     // first asked for and again after the memo changes.
     const std::string& FoldedText(int row) const;
+    // Every row folded now: done when the filter box takes the focus, so that the first
+    // character typed into a large list is answered as quickly as the next.
+    void FoldAll() const;
 
 private:
     // The display texts of a row, each converted when first shown: most cells of a
@@ -94,9 +97,14 @@ public:
     const FileRow& Row(int row) const;
     int SourceRow(int row) const;
 
-    // CP932; empty shows every row, nullopt (a text no entry can hold) none.
+    // CP932; empty shows every row, nullopt (a text no entry can hold) none. The rows
+    // are shown anew in one reset: a large list filtered row range by row range would
+    // keep the views busy for seconds.
     void SetFilterText(const std::optional<std::string>& text);
     bool Filtered() const { return none_ || !needle_.empty(); }
+
+    // Column -1: the order read.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
@@ -106,4 +114,9 @@ private:
     FileListModel& files_;
     std::string needle_;   // folded
     bool none_ = false;
+    // Where each row of the file list stands in the order last chosen, hidden rows too,
+    // so that the rows a filter brings back stand where that order puts them; empty:
+    // the order read. Rows added later stand after all others.
+    std::vector<int> position_;
+    int Position(int sourceRow) const;
 };

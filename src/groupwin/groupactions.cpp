@@ -199,6 +199,7 @@ void GroupWindow::KeepInFront(QDialog* dialog)
 
 bool GroupWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == filterEdit && event->type() == QEvent::FocusIn) fileModel->FoldAll();
     if (watched == filterEdit && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !filterEdit->text().isEmpty()) {
         filterEdit->clear();   // a second Esc closes the window, as anywhere in it

@@ -56,8 +56,18 @@ std::string FoldText(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 2);
+    AppendFolded(out, text);
+    return out;
+}
+
+void AppendFolded(std::string& out, std::string_view text)
+{
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80 && !(c >= 'A' && c <= 'Z')) {   // most bytes of a file name
+            out += static_cast<char>(c);
+            continue;
+        }
         if (IsLeadByte(c) && i + 1 < text.size() && IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
             const auto t = static_cast<unsigned char>(text[++i]);
             const unsigned code = (unsigned(c) << 8) | t;
@@ -105,7 +115,6 @@ std::string FoldText(std::string_view text)
             out += static_cast<char>(c);
         }
     }
-    return out;
 }
 
 bool FoldedContains(std::string_view folded, std::string_view needle)

@@ -9,6 +9,8 @@
 // before it), hiragana as katakana. Other characters stay as they are, double-byte
 // characters whole.
 std::string FoldText(std::string_view cp932);
+// The same appended to out: a list folds every row's texts into one string each.
+void AppendFolded(std::string& out, std::string_view cp932);
 
 // Whether the folded text holds the folded needle starting at a character boundary:
 // the second byte of a double-byte character is never taken for an ASCII one.

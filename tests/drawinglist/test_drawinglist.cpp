@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "boardfixture.h"
 #include "catalogue.h"
 #include "drawinglist/listpainter.h"
 #include "drawinglist/listthumbs.h"
@@ -69,7 +70,7 @@ private slots:
 void TestDrawingList::groupAsPdf()
 {
     QTemporaryDir disk;
-    FreshSession s;
+    Setup s;
     QVERIFY(s.ok);
     QVERIFY(InsertGroup(s.session, 1, Sj("現場A"), "", "0", "0", "", Sj("新築工事")));
     QVERIFY(InsertGroup(s.session, 2, Sj("空"), "", "0", "0"));
@@ -148,6 +149,25 @@ void TestDrawingList::groupAsPdf()
         QCOMPARE(ImageCount(out), thumbnailer == KUMO_THUMBNAILER ? 17 : 0);
         const QStringList pages = PageTexts(out, 4);
         QVERIFY(pages[3].contains(names[18]) && pages[3].contains("ファイルなし"));
+    }
+
+    // The program itself, from a terminal without a display, with the thumbnailer beside it.
+    s.Done();
+    QVERIFY(QFile::copy(QStringLiteral(KUMO_PROGRAM), s.folder.programFile()));
+    for (const auto& [group, code] : {std::pair{"1", 0}, std::pair{"2", 1}}) {
+        QFile::remove(out);
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        program.setProcessEnvironment(env);
+        program.start(s.folder.programFile(), {"--drawing-list", "--group", group, "--pdf", out});
+        QVERIFY(program.waitForFinished(120000));
+        QCOMPARE(program.exitCode(), code);
+        QCOMPARE(QFile::exists(out), code == 0);
+        if (code == 0) {
+            QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()), "19 件、3 ページ: " + out + "\n");
+            QCOMPARE(ImageCount(out), 17);
+        }
     }
 }
 

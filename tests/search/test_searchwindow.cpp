@@ -415,7 +415,8 @@ private slots:
                 QVERIFY(menu);
                 QStringList texts;
                 for (QAction* a : menu->actions()) texts << a->text();
-                QCOMPARE(texts, (QStringList{"開く", "保存場所のフォルダを開く", "パスをコピー"}));
+                QCOMPARE(texts, (QStringList{"開く", "保存場所のフォルダを開く", "パスをコピー", "", "図面リストを印刷...",
+                                             "図面リストをPDFに出力..."}));
                 for (QAction* a : menu->actions())
                     if (a->text() == action) a->trigger();
                 menu->close();
