@@ -84,8 +84,9 @@ QString RunDrawingList(QWidget* parent, const Platform& platform, DrawingListJob
         if (path.isEmpty()) return {};
     }
     const int count = static_cast<int>(job.list.entries.size());
+    // Its folder holds the pictures until the pages are painted.
+    ListThumbnails thumbnails(job.thumbnailer, ThumbnailPixels(LayOut(*setup), *setup, kListDpi));
     {
-        ListThumbnails thumbnails(job.thumbnailer, ThumbnailPixels(LayOut(*setup), *setup, kListDpi));
         std::unique_ptr<ProgressDisplay> shown =
             platform.progress ? platform.progress->Start(parent, "図面の縮小図を作成しています...", count) : nullptr;
         if (!DrawListPictures(job.list.entries, thumbnails, job.list.pictures,

@@ -61,10 +61,9 @@ void Picture(Pages& pg, const QRectF& box, const DrawingListEntry& e, const QStr
     QPainter& p = pg.p_;
     const QImage image = png.isEmpty() ? QImage() : QImage(png);
     if (!image.isNull()) {
-        // Fitted and centred, never larger than drawn: it was drawn for this place.
+        // Fitted and centred: it was drawn for this place, whatever the device's resolution.
         QSizeF size = image.size();
         size.scale(box.size(), Qt::KeepAspectRatio);
-        if (size.width() > image.width() * 1.0 && size.height() > image.height() * 1.0) size = image.size();
         const QRectF at(box.center().x() - size.width() / 2, box.center().y() - size.height() / 2, size.width(), size.height());
         p.drawImage(at, image);
         p.setPen(QPen(kRule, 0));

@@ -159,15 +159,16 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     barLayout->addSpacing(8);
     for (QPushButton* b : {addFilesButton, editMemoButton, copyButton, pasteButton, removeButton, csvButton})
         barLayout->addWidget(b);
-    barLayout->addSpacing(8);
     filterEdit = new QLineEdit(bar);
     filterEdit->setObjectName("filterEdit");
     filterEdit->setPlaceholderText("絞り込み");
-    filterEdit->setClearButtonEnabled(true);
-    filterEdit->setFixedWidth(150);
+    // It takes what the buttons leave, so that none of them is pushed over another; Esc
+    // clears it, so no clear button takes room in it.
+    filterEdit->setMinimumWidth(40);
+    filterEdit->setMaximumWidth(200);
+    filterEdit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     filterEdit->installEventFilter(this);   // Esc clears it
-    barLayout->addWidget(filterEdit);
-    barLayout->addStretch(1);
+    barLayout->addWidget(filterEdit, 1);
     layout->addWidget(bar);
 
     statusLine = new QStatusBar(this);

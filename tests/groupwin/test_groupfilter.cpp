@@ -40,11 +40,15 @@ private slots:
 
 void TestGroupFilter::filterShowsWhatIsTyped()
 {
+    // The first entry is a real drawing: its picture must reach the drawing list.
+    QTemporaryDir disk;
+    QVERIFY(QFile::copy(QString(KUMO_TESTDATA) + "/jww/Test1.jww", disk.filePath(kNames[0])));
     Setup set;
     QVERIFY(set.ok && InsertGroup(set.session, 1, "g", "", "10", "10") && EnsureGroupTables(set.session, 1));
     for (int i = 0; i < 6; ++i)
         QVERIFY(set.session.InsertRecord(FileTableName(1), kFileColumnCount, FileColumns(),
-                                         {IntToStr(i + 1), TextLiteral(Cp(kNames[i])), "'/nowhere/'",
+                                         {IntToStr(i + 1), TextLiteral(Cp(kNames[i])),
+                                          TextLiteral(i == 0 ? Cp(disk.path() + "/") : "/nowhere/"),
                                           TextLiteral(Cp(kMemos[i])), "'u'", "0"}));
     set.Done();
     Program p(set.folder.programFile());
@@ -77,7 +81,7 @@ void TestGroupFilter::filterShowsWhatIsTyped()
             if (*c.typed)
                 TypeCommitted(filter, QString::fromUtf8(c.typed));
             else
-                filter->clear();   // as its clear button does
+                filter->clear();
             QCOMPARE(ShownNames(w), c.shown);
             QCOMPARE(count(), *c.typed ? QString("6 件中 %1 件を表示").arg(c.shown.size()) : QString("6 件"));
         }
@@ -100,6 +104,10 @@ void TestGroupFilter::filterShowsWhatIsTyped()
     for (int i = 0; i < 6; ++i)
         QCOMPARE(pdf.contains(QString::fromUtf8(kNames[i]).normalized(QString::NormalizationForm_KC)), i < 3);
     QCOMPARE(Control<QStatusBar>(w, "statusLine")->currentMessage(), QString("図面リスト 3 件を PDF に出力しました"));
+    QProcess images;
+    images.start("pdfimages", {"-list", out.filePath("list.pdf")});
+    QVERIFY(images.waitForFinished(60000));
+    QCOMPARE(images.readAllStandardOutput().count('\n'), 3);   // two heading lines, one picture
 
     // Ctrl+F goes to the box; Esc there clears it, a second Esc closes the window.
     DetailView(w)->setFocus();
