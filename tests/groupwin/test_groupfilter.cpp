@@ -109,6 +109,28 @@ void TestGroupFilter::filterShowsWhatIsTyped()
     QVERIFY(images.waitForFinished(60000));
     QCOMPARE(images.readAllStandardOutput().count('\n'), 3);   // two heading lines, one picture
 
+    // Cancelled while the pictures are drawn or the pages written: the file named keeps
+    // what it held.
+    FakeProgress& progress = p.fake.progress;
+    QCOMPARE(progress.totals.front(), 3);
+    for (const QString stopIn : {"図面の縮小図を作成しています...", "PDFを書き込んでいます..."}) {
+        QFile old(out.filePath("list.pdf"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        progress.cancelAt = -1;
+        progress.onUpdate = [&](int) {
+            if (progress.labels.back() == stopIn) progress.cancelAt = 0;
+        };
+        p.fake.fileDialogs.nextSaveNames.push_back(out.filePath("list.pdf"));
+        Control<QAction>(w, "pdfListAction")->trigger();
+        QCOMPARE(Control<QStatusBar>(w, "statusLine")->currentMessage(), QString("図面リストを中止しました"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+        old.close();
+    }
+    progress.onUpdate = {};
+    progress.cancelAt = -1;
+
     // Ctrl+F goes to the box; Esc there clears it, a second Esc closes the window.
     DetailView(w)->setFocus();
     QTest::keyClick(DetailView(w), Qt::Key_F, Qt::ControlModifier);
