@@ -24,7 +24,6 @@
 #include <QTreeWidget>
 
 #include "groupwin/filelistmodel.h"
-#include "text/cp932.h"
 
 namespace {
 
