@@ -201,7 +201,9 @@ FileSortModel::FileSortModel(FileListModel& files, QObject* parent) : QSortFilte
 int FileSortModel::Position(int sourceRow) const
 {
     const auto r = static_cast<size_t>(sourceRow);
-    return r < position_.size() ? position_[r] : static_cast<int>(position_.size()) + sourceRow;
+    // Rows added after the sort stand after every sorted one, in the order added.
+    constexpr int kAfterSorted = 1 << 30;
+    return r < position_.size() ? position_[r] : kAfterSorted + sourceRow;
 }
 
 void FileSortModel::sort(int column, Qt::SortOrder order)
