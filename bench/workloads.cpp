@@ -1,4 +1,5 @@
 #include "workloads.h"
+#include "listworkloads.h"
 
 #include <atomic>
 #include <chrono>
@@ -863,6 +864,8 @@ const std::vector<WorkloadInfo>& Workloads()
         {"W7B", "drawing texts: index built (floor: groonga CLI load)", {1000, 10000, 100000}},
         {"W7Q", "drawing texts: worst p95 of 4 queries (floors: groonga CLI, scan)", {1000, 100000}},
         {"W7U", "drawing texts: index brought up to date from the table", {1000}},
+        {"W9", "drawing list to PDF, pictures at 300 dpi", {20, 1000}},
+        {"W10", "filter typed in a group's list (slowest keystroke)", {10000, 100000}},
     };
     return all;
 }
@@ -881,5 +884,7 @@ std::unique_ptr<Workload> MakeWorkload(const std::string& key)
     if (key == "W5P") return std::make_unique<ThumbnailWorkload>(QStringLiteral("pdf"));
     if (key == "W5D") return std::make_unique<ThumbnailWorkload>(QStringLiteral("dxf"));
     if (key == "W6") return std::make_unique<CachedThumbnailsWorkload>();
+    if (key == "W9") return MakeDrawingListWorkload();
+    if (key == "W10") return MakeFilterWorkload();
     return MakeTextWorkload(key);
 }

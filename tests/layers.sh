@@ -4,7 +4,7 @@
 # that breaks this and fails when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/../src"
-rooms=(text platform settings opening db store fulltext memo drawing board groupdlg groupwin links search shell app)
+rooms=(text platform settings opening db store fulltext memo drawing board groupdlg drawinglist groupwin links search shell app)
 windows='(mainwindow|databasesettingsdialog|groupwindow|groupcreatedialog|groupeditdialog|memodialog|subgroupnamedialog|searchwindow|linkcheckwindow|folderreplacedialog|rootmapdialog|openwithdialog|openprogramsdialog|filedwindow)\.h'
 bad=0
 for ((i = 0; i < ${#rooms[@]}; i++)); do

@@ -23,6 +23,13 @@ int main(int argc, char* argv[])
         QCoreApplication app(argc, argv);
         return RunInfoCommand(QCoreApplication::arguments(), QCoreApplication::applicationFilePath(), std::cout);
     }
+    if (argc > 1 && IsDrawingListCommand({QString(), QString::fromLocal8Bit(argv[1])})) {
+        // The drawing list is painted, without a display, as the thumbnailer draws.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return RunDrawingListCommand(QCoreApplication::arguments(), QCoreApplication::applicationFilePath(), std::cout,
+                                     std::cerr);
+    }
     if (argc > 1 && IsAdminCommand({QString(), QString::fromLocal8Bit(argv[1])})) {
         QCoreApplication app(argc, argv);
         return RunAdminCommand(QCoreApplication::arguments(), QCoreApplication::applicationFilePath(), std::cout,

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "text/cp932.h"
+#include "text/fold.h"
 
 namespace {
 
@@ -129,6 +130,8 @@ void FileListModel::SetRows(std::vector<FileRow> rows)
     icon_.resize(rows_.size());
     for (size_t i = 0; i < rows_.size(); ++i) icon_[i] = IconIndex(rows_[i]);
     shown_.assign(rows_.size(), Shown{});
+    folded_.assign(rows_.size(), {});
+    foldedReady_.assign(rows_.size(), false);
     endResetModel();
 }
 
@@ -141,6 +144,8 @@ void FileListModel::AppendRow(FileRow row)
     icon_.push_back(IconIndex(row));
     rows_.push_back(std::move(row));
     shown_.emplace_back();
+    folded_.emplace_back();
+    foldedReady_.push_back(false);
     endInsertRows();
 }
 
@@ -152,6 +157,8 @@ void FileListModel::RemoveRowAt(int row)
     rows_.erase(rows_.begin() + at);
     icon_.erase(icon_.begin() + at);
     shown_.erase(shown_.begin() + at);
+    folded_.erase(folded_.begin() + at);
+    foldedReady_.erase(foldedReady_.begin() + at);
     endRemoveRows();
 }
 
@@ -160,6 +167,7 @@ void FileListModel::SetMemo(int row, const std::string& memo)
     if (row < 0 || row >= Count()) return;
     rows_[static_cast<size_t>(row)].cells[kCellMemo] = memo;
     shown_[static_cast<size_t>(row)].ready &= ~(1u << kCellMemo);
+    foldedReady_[static_cast<size_t>(row)] = false;
     emit dataChanged(index(row, kCellMemo), index(row, kCellMemo));
 }
 
@@ -169,12 +177,69 @@ void FileListModel::PictureChanged(int row)
     emit dataChanged(index(row, kCellName), index(row, kCellName), {Qt::DecorationRole});
 }
 
+const std::string& FileListModel::FoldedText(int row) const
+{
+    const auto r = static_cast<size_t>(row);
+    if (!foldedReady_[r]) {
+        // A line break between them: no text typed matches across the two.
+        std::string& f = folded_[r];
+        const std::string &name = rows_[r].cells[kCellName], &memo = rows_[r].cells[kCellMemo];
+        f.clear();
+        f.reserve(name.size() + memo.size() + 1);
+        AppendFolded(f, name);
+        f += '\n';
+        AppendFolded(f, memo);
+        foldedReady_[r] = true;
+    }
+    return folded_[r];
+}
+
+void FileListModel::FoldAll() const
+{
+    for (int r = 0; r < Count(); ++r) FoldedText(r);
+}
+
 FileSortModel::FileSortModel(FileListModel& files, QObject* parent) : QSortFilterProxyModel(parent), files_(files)
 {
     // Sorted only by a header click: Qt would otherwise move a row the moment it is
     // added or its memo changes.
     setDynamicSortFilter(false);
     setSourceModel(&files_);
+    connect(&files_, &QAbstractItemModel::modelReset, this, [this] { position_.clear(); });
+    connect(&files_, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int last) {
+        if (static_cast<size_t>(last) < position_.size())
+            position_.erase(position_.begin() + first, position_.begin() + last + 1);
+    });
+}
+
+int FileSortModel::Position(int sourceRow) const
+{
+    const auto r = static_cast<size_t>(sourceRow);
+    // Rows added after the sort stand after every sorted one, in the order added.
+    constexpr int kAfterSorted = 1 << 30;
+    return r < position_.size() ? position_[r] : kAfterSorted + sourceRow;
+}
+
+void FileSortModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= kFileCellCount) {
+        position_.clear();
+        QSortFilterProxyModel::sort(-1, order);
+        return;
+    }
+    // Every row ordered from where it stood, equal rows keeping their order: one sort
+    // builds on the one before.
+    std::vector<int> rows(static_cast<size_t>(files_.Count()));
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
+    std::sort(rows.begin(), rows.end(), [this](int a, int b) { return Position(a) < Position(b); });
+    std::stable_sort(rows.begin(), rows.end(), [this, column, order](int a, int b) {
+        const int c = CompareFileRows(files_.Row(a), files_.Row(b), column);
+        return order == Qt::AscendingOrder ? c < 0 : c > 0;
+    });
+    std::vector<int> position(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) position[static_cast<size_t>(rows[i])] = static_cast<int>(i);
+    position_ = std::move(position);
+    QSortFilterProxyModel::sort(column, order);
 }
 
 int FileSortModel::SourceRow(int row) const { return mapToSource(index(row, 0)).row(); }
@@ -183,7 +248,23 @@ const FileRow& FileSortModel::Row(int row) const { return files_.Row(SourceRow(r
 
 bool FileSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
 {
-    // No tie-break: Qt sorts the rows as they stand with a stable sort, so equal rows
-    // keep the order of the sort before.
-    return CompareFileRows(files_.Row(left.row()), files_.Row(right.row()), left.column()) < 0;
+    // The order sort() chose; Qt turns the comparison round for a descending order.
+    const int l = Position(left.row()), r = Position(right.row());
+    return sortOrder() == Qt::AscendingOrder ? l < r : l > r;
+}
+
+void FileSortModel::SetFilterText(const std::optional<std::string>& text)
+{
+    std::string needle = text ? FoldText(*text) : std::string();
+    if (needle == needle_ && none_ == !text) return;
+    beginResetModel();
+    needle_ = std::move(needle);
+    none_ = !text;
+    endResetModel();
+}
+
+bool FileSortModel::filterAcceptsRow(int sourceRow, const QModelIndex&) const
+{
+    if (none_) return false;
+    return needle_.empty() || FoldedContains(files_.FoldedText(sourceRow), needle_);
 }

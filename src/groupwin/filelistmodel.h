@@ -4,6 +4,7 @@
 // in one go and changed one at a time by the commands; the views show them through
 // FileSortModel, in the order the user chose.
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -66,6 +67,12 @@ public:
     QString ChangeText(int row) const;
     // The change texts may differ: the views show them anew.
     void ChangesUpdated();
+    // The row's file name and memo folded for the filter (text/fold.h), folded when
+    // first asked for and again after the memo changes.
+    const std::string& FoldedText(int row) const;
+    // Every row folded now: done when the filter box takes the focus, so that the first
+    // character typed into a large list is answered as quickly as the next.
+    void FoldAll() const;
 
 private:
     // The display texts of a row, each converted when first shown: most cells of a
@@ -81,6 +88,8 @@ private:
     std::vector<FileRow> rows_;
     std::vector<int> icon_;   // per row, index into icons_
     mutable std::vector<Shown> shown_;
+    mutable std::vector<std::string> folded_;
+    mutable std::vector<bool> foldedReady_;
     std::vector<QIcon> icons_;
     std::unordered_map<std::string, int> iconOfType_;
     RowPicture rowPicture_;
@@ -92,6 +101,8 @@ private:
 // one sort builds on the one before. The order is taken only when asked: a row added
 // later stands at the end and a changed memo stays where it is, as the list showed them
 // before sorting was left to Qt. Selections and the current row follow their rows.
+// A filter text shows only the rows whose file name or memo holds it, width, case and
+// kana folded; the rows hidden leave the selection.
 class FileSortModel : public QSortFilterProxyModel {
     Q_OBJECT
 public:
@@ -101,9 +112,26 @@ public:
     const FileRow& Row(int row) const;
     int SourceRow(int row) const;
 
+    // CP932; empty shows every row, nullopt (a text no entry can hold) none. The rows
+    // are shown anew in one reset: a large list filtered row range by row range would
+    // keep the views busy for seconds.
+    void SetFilterText(const std::optional<std::string>& text);
+    bool Filtered() const { return none_ || !needle_.empty(); }
+
+    // Column -1: the order read.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
 protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
     FileListModel& files_;
+    std::string needle_;   // folded
+    bool none_ = false;
+    // Where each row of the file list stands in the order last chosen, hidden rows too,
+    // so that the rows a filter brings back stand where that order puts them; empty:
+    // the order read. Rows added later stand after all others.
+    std::vector<int> position_;
+    int Position(int sourceRow) const;
 };

@@ -12,6 +12,8 @@
 #include <QDialog>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -85,6 +87,16 @@ void GroupWindow::BuildActions()
     compareWithAction = KeyAction(fileList, "compareWithAction", "比較するファイルを選ぶ...", {});
     connect(compareAction, &QAction::triggered, this, [this] { CompareSelectedDrawings(false); });
     connect(compareWithAction, &QAction::triggered, this, [this] { CompareSelectedDrawings(true); });
+    printListAction = KeyAction(fileList, "printListAction", "図面リストを印刷...", {});
+    pdfListAction = KeyAction(fileList, "pdfListAction", "図面リストをPDFに出力...", {});
+    connect(printListAction, &QAction::triggered, this, [this] { DrawingList(false); });
+    connect(pdfListAction, &QAction::triggered, this, [this] { DrawingList(true); });
+    filterAction = KeyAction(this, "filterAction", "絞り込み", {QKeySequence::Find});
+    connect(filterAction, &QAction::triggered, this, [this] {
+        filterEdit->setFocus(Qt::ShortcutFocusReason);
+        filterEdit->selectAll();
+    });
+    filterEdit->setToolTip("ファイル名かメモに含む文字で絞り込み (Ctrl+F、Esc で解除)");
 
     fileMenu = new QMenu(this);
     fileMenu->setObjectName("fileMenu");
@@ -99,6 +111,8 @@ void GroupWindow::BuildActions()
     fileMenu->addActions({linkCheckAction, replaceFolderAction});
     fileMenu->addSeparator();
     fileMenu->addActions({compareAction, compareWithAction});
+    fileMenu->addSeparator();
+    fileMenu->addActions({printListAction, pdfListAction});
     treeMenu = new QMenu(this);
     treeMenu->setObjectName("treeMenu");
     treeMenu->addActions({createSubGroupAction, editSubGroupAction, deleteSubGroupAction});
@@ -173,13 +187,17 @@ void GroupWindow::UpdateActions()
     const QTreeWidgetItem* node = SelectedNode();
     const bool subGroup = node && node != subGroupTree->topLevelItem(0);
     editSubGroupAction->setEnabled(subGroup);
+    printListAction->setEnabled(fileSortModel->rowCount() > 0);
+    pdfListAction->setEnabled(fileSortModel->rowCount() > 0);
     deleteSubGroupAction->setEnabled(subGroup);
 }
 
 void GroupWindow::UpdateCount()
 {
     const qsizetype selected = fileIconView->selectionModel()->selectedRows(kCellName).size();
-    QString text = QString::number(fileSortModel->rowCount()) + " 件";
+    QString text = fileSortModel->Filtered()
+                       ? QString("%1 件中 %2 件を表示").arg(fileModel->Count()).arg(fileSortModel->rowCount())
+                       : QString::number(fileSortModel->rowCount()) + " 件";
     if (selected > 0) text += "（" + QString::number(selected) + " 件選択）";
     countLabel->setText(text);
 }
@@ -194,6 +212,12 @@ void GroupWindow::KeepInFront(QDialog* dialog)
 
 bool GroupWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == filterEdit && event->type() == QEvent::FocusIn) fileModel->FoldAll();
+    if (watched == filterEdit && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !filterEdit->text().isEmpty()) {
+        filterEdit->clear();   // a second Esc closes the window, as anywhere in it
+        return true;
+    }
     if (event->type() == QEvent::ContextMenu)
         menuByKey_ = static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
     if (event->type() == QEvent::Hide && watched->parent() == this && isVisible()) {

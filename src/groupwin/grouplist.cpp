@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListView>
 #include <QPainter>
 #include <QStackedWidget>
@@ -230,6 +231,7 @@ std::vector<int32_t> GroupWindow::SelectedEntries() const
 
 bool GroupWindow::SelectEntry(int32_t entryNumber)
 {
+    filterEdit->clear();   // the entry is shown whatever was typed
     const std::string number = std::to_string(entryNumber);
     auto rowOf = [this, &number] {
         for (int r = 0; r < fileModel->Count(); ++r)

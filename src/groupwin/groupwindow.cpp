@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QShowEvent>
@@ -158,7 +159,16 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     barLayout->addSpacing(8);
     for (QPushButton* b : {addFilesButton, editMemoButton, copyButton, pasteButton, removeButton, csvButton})
         barLayout->addWidget(b);
-    barLayout->addStretch(1);
+    filterEdit = new QLineEdit(bar);
+    filterEdit->setObjectName("filterEdit");
+    filterEdit->setPlaceholderText("絞り込み");
+    // It takes what the buttons leave, so that none of them is pushed over another; Esc
+    // clears it, so no clear button takes room in it.
+    filterEdit->setMinimumWidth(40);
+    filterEdit->setMaximumWidth(200);
+    filterEdit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    filterEdit->installEventFilter(this);   // Esc clears it
+    barLayout->addWidget(filterEdit, 1);
     layout->addWidget(bar);
 
     statusLine = new QStatusBar(this);
@@ -177,6 +187,11 @@ GroupWindow::GroupWindow(DatabaseSession& db, const DatabaseSettings& settings, 
     connect(pasteButton, &QPushButton::clicked, this, &GroupWindow::PasteEntries);
     connect(removeButton, &QPushButton::clicked, this, &GroupWindow::RemoveEntries);
     connect(csvButton, &QPushButton::clicked, this, &GroupWindow::ExportCsv);
+    connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+        // A character CP932 cannot hold is in no entry: nothing is shown.
+        fileSortModel->SetFilterText(FromQ(text));
+        emit entriesChanged();
+    });
     // The list shows the entries of the tree's current node, however it became current
     // (a click, the keys, a command), and a click on the node shown reads it again.
     connect(subGroupTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {

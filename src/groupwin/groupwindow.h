@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include "db/session.h"
+#include "drawinglist/drawinglistcommand.h"
 #include "groupwin/entrybatch.h"
 #include "groupwin/grouptables.h"
 #include "platform/platform.h"
@@ -25,6 +26,7 @@ class QComboBox;
 class QDialog;
 class QLabel;
 class QMenu;
+class QLineEdit;
 class QListView;
 class QPushButton;
 class QSplitter;
@@ -169,6 +171,10 @@ public:
     void ExportCsv();
     // The two selected drawings, or the one and a file chosen then, in a compare window.
     void CompareSelectedDrawings(bool chooseSecond);
+    // The drawing list of the selected entries, else of those the list shows, printed
+    // after its preview or written as PDF (groupdrawinglist.cpp). Tests answer the page setup.
+    void DrawingList(bool toPdf);
+    void SetListSetupAsker(ListSetupAsker ask) { listSetupAsker_ = std::move(ask); }
 
 signals:
     // The rows of the list changed: read, added, removed or a memo stored.
@@ -188,7 +194,7 @@ protected:
     DatabaseSession& db_;
     const DatabaseSettings& settings_;
     const Platform& platform_;
-    QString thumbnailer_;   // also compares drawings
+    QString thumbnailer_;   // draws, compares and lists drawings
 
 private:
     // The context menus of the list and of the tree.
@@ -215,6 +221,9 @@ private:
     QAction* replaceFolderAction = nullptr;   // the list's menu: a moved folder
     QAction* compareAction = nullptr;         // the list's menu: two drawings compared
     QAction* compareWithAction = nullptr;     // the list's menu: one compared with a file chosen
+    QAction* printListAction = nullptr;       // the list's menu: the drawing list
+    QAction* pdfListAction = nullptr;
+    QAction* filterAction = nullptr;          // Ctrl+F: to the filter box
     // The number of entries shown and selected, while no command's message stands.
     QLabel* countLabel = nullptr;
 
@@ -240,6 +249,7 @@ private:
     QPushButton* pasteButton = nullptr;
     QPushButton* removeButton = nullptr;
     QPushButton* csvButton = nullptr;
+    QLineEdit* filterEdit = nullptr;   // 絞り込み: only the entries holding its text are shown
     QStatusBar* statusLine = nullptr;
 
     // What a node of the sub-group tree keeps besides its label.
@@ -307,6 +317,7 @@ private:
     EntryOpener entryOpener_;
 
     EntryClipboard& clipboard_;
+    ListSetupAsker listSetupAsker_ = AskListSetup;
     MemoEditor memoEditor_;
     CommandGate commandGate_;
     SubGroupNameDialog* nameDialog_ = nullptr;

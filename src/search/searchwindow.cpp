@@ -430,6 +430,9 @@ void SearchWindow::ShowContextMenu(const QPoint& at)
     menu.addAction("開く", this, [this, row] { OpenFileOf(row); });
     menu.addAction("保存場所のフォルダを開く", this, [this, row] { ShowFolderOf(row); });
     menu.addAction("パスをコピー", this, [this] { CopyPathsOf(SelectedRows()); });
+    menu.addSeparator();
+    menu.addAction("図面リストを印刷...", this, [this] { DrawingList(false); })->setEnabled(!searching_);
+    menu.addAction("図面リストをPDFに出力...", this, [this] { DrawingList(true); })->setEnabled(!searching_);
     menu.exec(resultView->viewport()->mapToGlobal(at));
 }
 

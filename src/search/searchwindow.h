@@ -116,6 +116,8 @@ public slots:
     void OpenFileOf(int row);
     void ShowFolderOf(int row);
     void CopyPathsOf(const std::vector<int>& rows);
+    // The drawing list of the hits, printed or as PDF (searchdrawinglist.cpp).
+    void DrawingList(bool toPdf);
 
 protected:
     void showEvent(QShowEvent* event) override;

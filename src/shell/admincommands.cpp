@@ -3,6 +3,10 @@
 #include <optional>
 
 #include "db/session.h"
+#include "drawinglist/listpainter.h"
+#include "drawinglist/listthumbs.h"
+#include "groupwin/grouptables.h"
+#include "groupwin/listrows.h"
 #include "groupwin/samecontent.h"
 #include "links/folderreplace.h"
 #include "links/linkscan.h"
@@ -26,7 +30,8 @@ const char* const kUsageText =
     "  kumolist --replace-folder 旧フォルダ 新フォルダ [--group N] [--dry-run]\n"
     "  kumolist --index [--group N]\n"
     "  kumolist --search 検索文字 [--in folder|name|memo|text|all] [--csv]\n"
-    "  kumolist --duplicates\n";
+    "  kumolist --duplicates\n"
+    "  kumolist --drawing-list --group N [--sub-group S] --pdf 出力.pdf [--paper A4|A3] [--landscape]\n";
 
 struct Command {
     bool check = false;
@@ -105,7 +110,120 @@ int PrintDuplicates(DatabaseSession& session, std::ostream& out, std::ostream& e
     return 0;
 }
 
+struct ListCommand {
+    int32_t group = 0;
+    int32_t subGroup = 0;
+    QString pdf;
+    ListPageSetup setup;
+};
+
+std::optional<ListCommand> ParseList(const QStringList& args)
+{
+    if (args.value(1) != "--drawing-list") return std::nullopt;
+    ListCommand c;
+    auto number = [&args](int at, int32_t& to) {
+        bool ok = false;
+        to = args.value(at).toInt(&ok);
+        return ok && to > 0;
+    };
+    for (int i = 2; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--group" && hasValue) {
+            if (!number(++i, c.group)) return std::nullopt;
+        } else if (a == "--sub-group" && hasValue) {
+            if (!number(++i, c.subGroup)) return std::nullopt;
+        } else if (a == "--pdf" && hasValue && !args[i + 1].isEmpty()) {
+            c.pdf = args[++i];
+        } else if (a == "--paper" && hasValue && (args[i + 1] == "A4" || args[i + 1] == "A3")) {
+            c.setup.paper = args[++i] == "A3" ? ListPaper::A3 : ListPaper::A4;
+        } else if (a == "--landscape") {
+            c.setup.landscape = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (c.group == 0 || c.pdf.isEmpty()) return std::nullopt;
+    return c;
+}
+
 } // namespace
+
+bool IsDrawingListCommand(const QStringList& arguments) { return arguments.value(1) == "--drawing-list"; }
+
+int RunDrawingListCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
+                          std::ostream& err)
+{
+    if (!ParseList(arguments)) {
+        err << kUsageText;
+        return kUsage;
+    }
+    const ProgramFiles files = LocateProgramFiles(programFilePath);
+    DatabaseSettings settings;
+    if (!LoadSettings(files.settingsFile, settings, [](int, int32_t) {}) || settings.dataFolder.empty()) {
+        err << QString("設定ファイルが読めません: ") << files.settingsFile << "\n";
+        return kUsage;
+    }
+    DatabaseSession session(settings);
+    session.ConnectDatabase();
+    if (!session.Connected()) {
+        err << QString("データベース接続が出来ません。設定を確認して下さい。\n") << ToQ(session.LastError()) << "\n";
+        return kUsage;
+    }
+    return RunDrawingListOn(arguments, session, LoadRootMappings(files.preferencesFile), files.thumbnailer, out, err);
+}
+
+int RunDrawingListOn(const QStringList& arguments, DatabaseSession& session, const RootMappings& mappings,
+                     const QString& thumbnailer, std::ostream& out, std::ostream& err)
+{
+    const std::optional<ListCommand> command = ParseList(arguments);
+    if (!command) {
+        err << kUsageText;
+        return kUsage;
+    }
+    auto unread = [&session, &err] {
+        err << (session.Connected() ? QString("データベースから読めませんでした\n") : QString(kLostText));
+        return kUsage;
+    };
+    const std::optional<ShownGroup> group = ReadShownGroup(session, command->group);
+    if (!group) return unread();
+    if (group->number == 0) {
+        err << QString("グループ %1 がありません\n").arg(command->group);
+        return kUsage;
+    }
+    DrawingList list;
+    list.heading.title = group->name;
+    list.heading.subtitle = group->title;
+    list.heading.date = TodayText();
+    if (command->subGroup != 0) {
+        const std::optional<std::vector<SubGroupNode>> tree = ReadSubGroupTree(session, command->group);
+        if (!tree) return unread();
+        for (const SubGroupNode& node : *tree)
+            if (node.number == command->subGroup && node.parent >= 0) list.heading.subGroup = node.name;
+        if (list.heading.subGroup.empty()) {
+            err << QString("サブグループ %1 がありません\n").arg(command->subGroup);
+            return kUsage;
+        }
+    }
+    const std::optional<std::vector<FileRow>> rows = ReadFileRows(session, command->group, command->subGroup, &mappings);
+    if (!rows) return unread();
+    session.EndRead();
+    if (rows->empty()) {
+        err << QString("登録されたファイルがありません\n");
+        return kFound;
+    }
+    for (const FileRow& row : *rows) list.entries.push_back(ListEntryOf(row));
+    const ListGeometry geometry = LayOut(command->setup);
+    ListThumbnails thumbnails(thumbnailer, ThumbnailPixels(geometry, command->setup, kListDpi));
+    DrawListPictures(list.entries, thumbnails, list.pictures, {});
+    if (WriteDrawingListPdf(command->pdf, list, command->setup, kListDpi) != PdfOutcome::Written) {
+        err << QString("PDFファイルを書き込めませんでした: ") << command->pdf << "\n";
+        return kUsage;
+    }
+    const size_t pages = PlanPages(static_cast<int>(list.entries.size()), geometry).size();
+    out << QString("%1 件、%2 ページ: ").arg(list.entries.size()).arg(pages) << command->pdf << "\n";
+    return 0;
+}
 
 bool IsAdminCommand(const QStringList& arguments)
 {

@@ -16,6 +16,10 @@
 //     the sets of entries whose files hold the same content (by their fingerprints),
 //     one entry a line (group number, group name, sub-group, entry number, stored path,
 //     tab-separated), one set a paragraph; exit 0.
+//   kumolist --drawing-list --group N [--sub-group S] --pdf OUT.pdf [--paper A4|A3] [--landscape]
+//     the drawing list of the group (or of the entries filed directly under its
+//     sub-group S) as PDF, with the pictures drawn; exit 1 when there is no entry (no
+//     file written). Painted without a display: the caller runs it in a QGuiApplication.
 // All read the settings of the user who runs them, where the program reads them; exit 2
 // when the command is wrong or the database cannot be reached, and when the connection
 // is lost on the way (nothing then counts as missing that was not read).
@@ -33,6 +37,13 @@ bool IsAdminCommand(const QStringList& arguments);
 // Runs the command; the exit code.
 int RunAdminCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
                     std::ostream& err);
+
+bool IsDrawingListCommand(const QStringList& arguments);
+int RunDrawingListCommand(const QStringList& arguments, const QString& programFilePath, std::ostream& out,
+                          std::ostream& err);
+// Its work on a session attached already, the pictures drawn by the thumbnailer given.
+int RunDrawingListOn(const QStringList& arguments, DatabaseSession& session, const RootMappings& mappings,
+                     const QString& thumbnailer, std::ostream& out, std::ostream& err);
 
 // The command's work on a session attached already, with the folders shared with
 // Windows PCs: what RunAdminCommand does once attached. thumbnailer: the program that

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QDialog>
+#include <QProcess>
 #include <QtTest>
 
 #include <thread>
@@ -419,6 +421,19 @@ private slots:
         QVERIFY(Ended(w));
         QCOMPARE(w->resultModel->rowCount(), 4);
 
+        // The hits' drawing list, each with its group and sub-group, the page setup as it stands.
+        s.program->fake.fileDialogs.nextSaveNames = {files.path() + "/hits.pdf"};
+        QTimer::singleShot(0, [] {
+            if (auto* setup = qobject_cast<QDialog*>(QApplication::activeModalWidget())) setup->accept();
+        });
+        w->DrawingList(true);
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", {files.path() + "/hits.pdf", "-"});
+        QVERIFY(pdftotext.waitForFinished(60000));
+        const QString pdf = QString::fromUtf8(pdftotext.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+        QVERIFY2(pdf.contains("グループ【意匠図】") && pdf.contains("図面.jww") && QString(pdf).remove(QChar(' ')).contains("3件"), qPrintable(pdf));
+        s.program->fake.fileDialogs.saveRequests.clear();   // the CSV's requests are counted below
+
         GroupWindow* g = s.program->windows.groupWindow;
         auto doubleClick = [w](int row) {
             const QRect r = w->resultView->visualRect(w->resultModel->index(row, 0));
@@ -470,7 +485,8 @@ private slots:
                 QVERIFY(menu);
                 QStringList texts;
                 for (QAction* a : menu->actions()) texts << a->text();
-                QCOMPARE(texts, (QStringList{"開く", "保存場所のフォルダを開く", "パスをコピー"}));
+                QCOMPARE(texts, (QStringList{"開く", "保存場所のフォルダを開く", "パスをコピー", "", "図面リストを印刷...",
+                                             "図面リストをPDFに出力..."}));
                 for (QAction* a : menu->actions())
                     if (a->text() == action) a->trigger();
                 menu->close();
