@@ -6,32 +6,13 @@
 #include <cstdint>
 #include <string_view>
 
-#include <QGuiApplication>
-
-#include "drawing/drawingrender.h"
 #include "drawing/dxfdrawing.h"
-
-namespace {
-
-void Check(bool ok)
-{
-    if (!ok) __builtin_trap();
-}
-
-bool Finite(const DrawingBox& box)
-{
-    return box.empty || (std::isfinite(box.minX) && std::isfinite(box.maxY) && box.minX <= box.maxX && box.minY <= box.maxY);
-}
-
-} // namespace
+#include "fuzzdrawing.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int qtArgc = 1;
-    static char* qtArgv[] = {(*argv)[0], nullptr};
     (void)argc;
-    new QGuiApplication(qtArgc, qtArgv);
+    StartFuzzApplication((*argv)[0]);
     return 0;
 }
 
@@ -51,9 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const DrawingPolygon& p : d.entities.polygons) Check(!p.ends.empty() && std::size_t(p.ends.back()) * 2 == p.xy.size());
     if (!read) return 0;
 
-    Check(Finite(DrawingExtents(d, BoxOf::Everything)));
-    Check(Finite(DrawingExtents(d, BoxOf::Shown)));
-    const QImage thumb = RenderThumbnail(d, 48);
-    Check(!thumb.isNull() && thumb.width() <= 48 && thumb.height() <= 48);
+    CheckDrawingUse(d);
     return 0;
 }

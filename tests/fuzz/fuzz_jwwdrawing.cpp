@@ -6,32 +6,13 @@
 #include <cstdint>
 #include <string_view>
 
-#include <QGuiApplication>
-
-#include "drawing/drawingrender.h"
-
-namespace {
-
-void Check(bool ok)
-{
-    if (!ok) __builtin_trap();
-}
-
-bool Finite(const DrawingBox& box)
-{
-    return box.empty || (std::isfinite(box.minX) && std::isfinite(box.maxY) && box.minX <= box.maxX && box.minY <= box.maxY);
-}
-
-} // namespace
+#include "drawing/jwwdrawing.h"
+#include "fuzzdrawing.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    // Texts need the font database; the application lives as long as the process.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int qtArgc = 1;
-    static char* qtArgv[] = {(*argv)[0], nullptr};
     (void)argc;
-    new QGuiApplication(qtArgc, qtArgv);
+    StartFuzzApplication((*argv)[0]);
     return 0;
 }
 
@@ -50,9 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const DrawingText& t : d.entities.texts) Check(t.content.bytes.size() <= size && (!t.content.utf16 || t.content.bytes.size() % 2 == 0));
     if (!read) return 0;
 
-    Check(Finite(DrawingExtents(d, BoxOf::Everything)));
-    Check(Finite(DrawingExtents(d, BoxOf::Shown)));
-    const QImage thumb = RenderThumbnail(d, 48);
-    Check(!thumb.isNull() && thumb.width() <= 48 && thumb.height() <= 48);
+    CheckDrawingUse(d);
     return 0;
 }

@@ -8,16 +8,10 @@
 #include <string>
 #include <unistd.h>
 
-#include <QGuiApplication>
-
 #include "drawing/pdfdocument.h"
+#include "fuzzdrawing.h"
 
 namespace {
-
-void Check(bool ok)
-{
-    if (!ok) __builtin_trap();
-}
 
 std::string g_path;
 
@@ -25,11 +19,8 @@ std::string g_path;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int qtArgc = 1;
-    static char* qtArgv[] = {(*argv)[0], nullptr};
     (void)argc;
-    new QGuiApplication(qtArgc, qtArgv);
+    StartFuzzApplication((*argv)[0]);
     g_path = "/tmp/fuzz_pdfdocument-" + std::to_string(::getpid()) + ".pdf";
     return 0;
 }
