@@ -44,6 +44,7 @@
 #include "settings/settingsfile.h"
 #include "shell/mainwindow.h"
 #include "shell/program.h"
+#include "store/fingerprints.h"
 #include "support/fakeplatform.h"
 #include "text/cp932.h"
 #include "text/textutil.h"
@@ -138,6 +139,9 @@ protected:
     // attach.
     bool StartProgram()
     {
+        // The program's own tables made beforehand, as in an office's database, so that
+        // the statements timed (and replayed for the floor) are those of the work itself.
+        if (!EnsureFingerprintTable(db_.session)) return false;
         db_.session.CloseDatabase();
         program_ = std::make_unique<ProgramUnderTest>(db_.settings);
         if (!program_->Main().Session().Connected()) return false;
