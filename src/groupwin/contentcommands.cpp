@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QListView>
 #include <QMenu>
+#include <QPointer>
 #include <QStackedWidget>
 #include <QTimer>
 
@@ -18,8 +19,10 @@
 void GroupWindow::SetUpFingerprints()
 {
     fingerprints_ = new GroupFingerprints(db_, this);
-    fileModel->SetRowChange([this](const FileRow& row) {
-        return fingerprints_->ChangeText(StrToIntOrZero(row.cells[kCellNumber]));
+    // The model may ask while the window is being destroyed: it holds the fingerprints
+    // only, and only while they live.
+    fileModel->SetRowChange([prints = QPointer<GroupFingerprints>(fingerprints_)](const FileRow& row) {
+        return prints ? prints->ChangeText(StrToIntOrZero(row.cells[kCellNumber])) : QString();
     });
     connect(fingerprints_, &GroupFingerprints::Updated, fileModel, &FileListModel::ChangesUpdated);
     // Entries that join the list (a registration, a paste, a drop) are hashed after their

@@ -177,7 +177,7 @@ private slots:
                                              << QString("\"}\\n, {\"text") << 1 << qint64(0);
         QTest::newRow("broken CP932") << QByteArray("\x88\x9f\x81") << false << 1 << QString("亜\uFFFD") << 1 << qint64(0);
         // A lone high surrogate, a lone low one, an odd last byte.
-        QTest::newRow("broken UTF-16") << QByteArray("A\0\x00\xD8" "B\0\x00\xDC\x8C\x54\x01", 13) << true << 1
+        QTest::newRow("broken UTF-16") << QByteArray("A\0\x00\xD8" "B\0\x00\xDC\x8C\x54\x01", 11) << true << 1
                                        << QString("A\uFFFDB\uFFFD和\uFFFD") << 1 << qint64(0);
         QTest::newRow("C1 control in UTF-16") << QByteArray("x\0\x85\0y\0", 6) << true << 1 << QString("xy") << 1 << qint64(0);
     }
