@@ -16,6 +16,7 @@
 
 #include "drawing/comparerender.h"
 #include "support/jwwwriter.h"
+#include "text/sanitized.h"
 
 namespace {
 
@@ -91,5 +92,6 @@ int main(int argc, char* argv[])
     const double median = times[times.size() / 2];
     std::printf("compare %zu entities each (%zu differences), overlay at 1024 px: %.1f ms CPU (median of %d; target %.0f ms)\n",
                 counted, differences, median, runs, kTargetMs);
-    return median <= kTargetMs ? 0 : 1;
+    // Under the sanitizers the run shows that the comparison works, not how fast it is.
+    return median <= kTargetMs || kSanitized ? 0 : 1;
 }
