@@ -1,5 +1,6 @@
 #include "shell/admincommands.h"
 
+#include <memory>
 #include <optional>
 
 #include "db/session.h"
@@ -147,6 +148,24 @@ std::optional<ListCommand> ParseList(const QStringList& args)
     return c;
 }
 
+// The database of the user's settings, attached; null (and said why) when the settings
+// cannot be read or the database cannot be reached.
+std::unique_ptr<DatabaseSession> AttachWithUserSettings(const ProgramFiles& files, std::ostream& err)
+{
+    DatabaseSettings settings;
+    if (!LoadSettings(files.settingsFile, settings, [](int, int32_t) {}) || settings.dataFolder.empty()) {
+        err << QString("設定ファイルが読めません: ") << files.settingsFile << "\n";
+        return nullptr;
+    }
+    auto session = std::make_unique<DatabaseSession>(settings);
+    session->ConnectDatabase();
+    if (!session->Connected()) {
+        err << QString("データベース接続が出来ません。設定を確認して下さい。\n") << ToQ(session->LastError()) << "\n";
+        return nullptr;
+    }
+    return session;
+}
+
 } // namespace
 
 bool IsDrawingListCommand(const QStringList& arguments) { return arguments.value(1) == "--drawing-list"; }
@@ -159,17 +178,9 @@ int RunDrawingListCommand(const QStringList& arguments, const QString& programFi
         return kUsage;
     }
     const ProgramFiles files = LocateProgramFiles(programFilePath);
-    DatabaseSettings settings;
-    if (!LoadSettings(files.settingsFile, settings, [](int, int32_t) {}) || settings.dataFolder.empty()) {
-        err << QString("設定ファイルが読めません: ") << files.settingsFile << "\n";
-        return kUsage;
-    }
-    DatabaseSession session(settings);
-    session.ConnectDatabase();
-    if (!session.Connected()) {
-        err << QString("データベース接続が出来ません。設定を確認して下さい。\n") << ToQ(session.LastError()) << "\n";
-        return kUsage;
-    }
+    const std::unique_ptr<DatabaseSession> attached = AttachWithUserSettings(files, err);
+    if (!attached) return kUsage;
+    DatabaseSession& session = *attached;
     return RunDrawingListOn(arguments, session, LoadRootMappings(files.preferencesFile), files.thumbnailer, out, err);
 }
 
@@ -244,17 +255,9 @@ int RunAdminCommand(const QStringList& arguments, const QString& programFilePath
     if (command && !command->check && !command->index && !command->duplicates && !FoldersUsable(*command, err)) return kUsage;
 
     const ProgramFiles files = LocateProgramFiles(programFilePath);
-    DatabaseSettings settings;
-    if (!LoadSettings(files.settingsFile, settings, [](int, int32_t) {}) || settings.dataFolder.empty()) {
-        err << QString("設定ファイルが読めません: ") << files.settingsFile << "\n";
-        return kUsage;
-    }
-    DatabaseSession session(settings);
-    session.ConnectDatabase();
-    if (!session.Connected()) {
-        err << QString("データベース接続が出来ません。設定を確認して下さい。\n") << ToQ(session.LastError()) << "\n";
-        return kUsage;
-    }
+    const std::unique_ptr<DatabaseSession> attached = AttachWithUserSettings(files, err);
+    if (!attached) return kUsage;
+    DatabaseSession& session = *attached;
     if (search) return RunSearchCommand(*search, session, {}, out, err);
     return RunAdminCommandOn(arguments, session, LoadRootMappings(files.preferencesFile), out, err, files.thumbnailer);
 }
